@@ -1,0 +1,96 @@
+#include "engine/atomic_file.h"
+
+#include <atomic>
+#include <chrono>
+
+#include "engine/names.h"
+
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
+
+namespace vellumar {
+namespace {
+
+std::string temporaryName() {
+    static std::atomic<unsigned> counter{0};
+    auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+    return std::string(kTemporaryPrefix) + std::to_string(getpid()) + "-" +
+           std::to_string(static_cast<unsigned long long>(ticks) % 1000000007ULL) + "-" +
+           std::to_string(counter++) + kTemporarySuffix;
+}
+
+}  // namespace
+
+bool IsTemporaryName(const std::string& fileName) {
+    const std::string prefix = kTemporaryPrefix, suffix = kTemporarySuffix;
+    return fileName.size() > prefix.size() + suffix.size() &&
+           fileName.compare(0, prefix.size(), prefix) == 0 &&
+           fileName.compare(fileName.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+AtomicFile::AtomicFile(std::string finalPath, Mode mode)
+    : finalPath_(std::move(finalPath)), mode_(mode) {}
+
+AtomicFile::~AtomicFile() { discard(); }
+
+IoError AtomicFile::open() {
+    FileSystem& fs = fileSystem();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporaryPath_ = GetFolderPart(finalPath_) + temporaryName();
+        IoError e = fs.createNew(temporaryPath_, file_);
+        if (e != IoError::exists) {
+            if (e != IoError::ok) temporaryPath_.clear();
+            return e;
+        }
+    }
+    temporaryPath_.clear();
+    return IoError::exists;
+}
+
+IoError AtomicFile::write(const char* data, size_t size) {
+    if (file_ == kNoFile) return IoError::other;
+    return fileSystem().write(file_, data, size);
+}
+
+IoError AtomicFile::copyFrom(FileHandle source, uint64_t size) {
+    if (file_ == kNoFile) return IoError::other;
+    return fileSystem().copy(source, file_, size);
+}
+
+IoError AtomicFile::commit() {
+    FileSystem& fs = fileSystem();
+    if (file_ == kNoFile) return IoError::other;
+    if (IoError e = fs.flush(file_); e != IoError::ok) return e;
+    FileHandle file = file_;
+    file_ = kNoFile;
+    if (IoError e = fs.close(file); e != IoError::ok) return e;
+    if (attributes_ != kAttrNormal) {
+        if (IoError e = fs.setAttributes(temporaryPath_, attributes_); e != IoError::ok) return e;
+    }
+    IoError named = mode_ == Mode::replaceExisting ? fs.replace(temporaryPath_, finalPath_)
+                                                   : fs.rename(temporaryPath_, finalPath_);
+    if (named != IoError::ok) return named;
+    committed_ = true;
+    // The new name is what makes the file count; make it durable before any
+    // caller deletes the source.
+    return fs.flushFolder(GetFolderPart(finalPath_));
+}
+
+void AtomicFile::discard() {
+    FileSystem& fs = fileSystem();
+    if (file_ != kNoFile) {
+        fs.close(file_);
+        file_ = kNoFile;
+    }
+    if (!committed_ && !temporaryPath_.empty()) {
+        if (attributes_ & kAttrReadOnly) fs.setAttributes(temporaryPath_, kAttrNormal);
+        fs.removeFile(temporaryPath_);
+        temporaryPath_.clear();
+    }
+}
+
+}  // namespace vellumar

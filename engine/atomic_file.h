@@ -1,0 +1,57 @@
+#pragma once
+// Writes a file so that a crash leaves either the old state or the complete
+// new file, never a partial file under the final name: write a temporary in
+// the same folder, flush it, give it its final name, flush the folder.
+
+#include <cstdint>
+#include <string>
+
+#include "engine/file_system.h"
+
+namespace vellumar {
+
+class AtomicFile {
+public:
+    // How commit() treats an existing file under the final name.
+    enum class Mode { keepExisting, replaceExisting };
+
+    explicit AtomicFile(std::string finalPath, Mode mode = Mode::keepExisting);
+    // Discards the temporary unless commit() succeeded.
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Creates the temporary (exclusively) beside the final name.
+    IoError open();
+    IoError write(const char* data, size_t size);
+    IoError write(const std::string& data) { return write(data.data(), data.size()); }
+    // Copies `size` bytes from the current position of an open file.
+    IoError copyFrom(FileHandle source, uint64_t size);
+    // Attributes the final file gets; applied before it takes its name.
+    void setAttributes(uint32_t attributes) { attributes_ = attributes; }
+
+    // Flushes, closes, names and flushes the folder: the commit point. With
+    // keepExisting an existing final name fails with IoError::exists.
+    IoError commit();
+    // Deletes the temporary now (also done by the destructor).
+    void discard();
+
+    const std::string& finalPath() const { return finalPath_; }
+    const std::string& temporaryPath() const { return temporaryPath_; }
+
+private:
+    std::string finalPath_;
+    std::string temporaryPath_;
+    Mode mode_;
+    FileHandle file_ = kNoFile;
+    uint32_t attributes_ = kAttrNormal;
+    bool committed_ = false;
+};
+
+// Temporaries carry this prefix, so a folder's leftovers from a crash can be
+// recognised and removed.
+constexpr const char* kTemporaryPrefix = ".tessarin-";
+constexpr const char* kTemporarySuffix = ".tmp";
+bool IsTemporaryName(const std::string& fileName);
+
+}  // namespace vellumar

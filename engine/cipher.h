@@ -1,0 +1,58 @@
+#pragma once
+// The keyed text cipher of the locked-file format: a keystream XOR and a
+// 3-bytes-to-4-printable-characters packing.
+
+#include <cstdint>
+#include <string>
+
+#include "engine/random_generator.h"
+
+namespace vellumar {
+
+class Cipher {
+public:
+    // Draws from the process-wide generator, as every engine of this format does.
+    Cipher() : generator_(processGenerator()) {}
+    // Draws from a generator of the caller's own (tests).
+    explicit Cipher(RandomGenerator& generator) : generator_(generator) {}
+
+    // Stores the key and reseeds the generator from it alone.
+    void KeyString(const std::string& key);
+    void Text(const std::string& text) { text_ = text; }
+    void Text(std::string&& text) { text_ = std::move(text); }
+    const std::string& Text() const { return text_; }
+    std::string TakeText() { return std::move(text_); }
+
+    // XORs the working text with the keystream; self-inverse after a reseed.
+    void DoXor();
+    // Bytes to printable characters ";" to "z", 4 for every 3.
+    void Stretch();
+    // Undoes Stretch. A text Stretch could not have made (a character below
+    // ";" where a low-bits character belongs) leaves the working text as it was.
+    void Shrink();
+
+private:
+    RandomGenerator& generator_;
+    std::string key_;
+    std::string text_;
+};
+
+// Length of Stretch's result for n bytes.
+constexpr uint64_t stretchedLength(uint64_t n) { return n + (n + 2) / 3; }
+
+// Stretch and Shrink on plain buffers (out must hold the result's length).
+void stretchInto(const unsigned char* in, uint64_t n, char* out);
+// Returns false, writing nothing usable, when a low-bits character is below ";".
+bool shrinkInto(const char* in, uint64_t m, char* out);
+constexpr uint64_t shrunkLength(uint64_t m) { return m == 0 ? 0 : (m - 1) - (m - 1) / 4; }
+
+// The 8-character printable key of any text.
+std::string DeriveKey(const std::string& text);
+std::string DeriveKey(const std::string& text, RandomGenerator& generator);
+
+// Where guarded handlers pass an unexpected error. It clears the error and
+// shows nothing; the values are kept for a debugger or a log.
+void ReportError(const std::string& objectName, int16_t number, const std::string& description,
+                 const std::string& procedureName);
+
+}  // namespace vellumar

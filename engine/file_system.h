@@ -1,0 +1,130 @@
+#pragma once
+// Every file-system call of the engine goes through FileSystem, so a test can
+// replace it and make any single call fail (or end the process) on purpose.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vellumar {
+
+// What went wrong, in the terms the program's messages distinguish.
+enum class IoError {
+    ok = 0,
+    notFound,      // the path or a folder on it does not exist
+    accessDenied,  // permission, read-only file system, Windows access denied
+    alreadyOpen,   // Windows sharing violation
+    exists,        // the target name is taken
+    noSpace,
+    unsupported,
+    other,
+};
+
+const char* describe(IoError error);
+
+// File attribute bits, combined by addition.
+enum : uint32_t {
+    kAttrNormal = 0,
+    kAttrReadOnly = 1,
+    kAttrHidden = 2,
+    kAttrSystem = 4,
+    kAttrDirectory = 16,
+    kAttrArchive = 32,
+};
+
+enum class EntryKind { missing, file, folder, link, other };
+
+// What lstat (or FindFirstFile) tells about a path, without following a link.
+struct FileStatus {
+    EntryKind kind = EntryKind::missing;
+    uint64_t size = 0;
+    // Identity of the file on its volume: the same pair means the same file,
+    // whatever the spelling of the path.
+    uint64_t volume = 0;
+    uint64_t index = 0;
+};
+
+struct FolderEntry {
+    std::string name;  // the name only, in the file system's own bytes
+    EntryKind kind = EntryKind::other;
+};
+
+// An open file. The value is the platform's descriptor or handle.
+using FileHandle = intptr_t;
+constexpr FileHandle kNoFile = -1;
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    virtual IoError openRead(const std::string& path, FileHandle& out) = 0;
+    // Creates a new file for writing; fails with `exists` when the name is taken.
+    virtual IoError createNew(const std::string& path, FileHandle& out) = 0;
+    // Opens for appending, creating the file when it is missing.
+    virtual IoError openAppend(const std::string& path, FileHandle& out) = 0;
+    // Reads up to `size` bytes; `got` is 0 only at the end of the file.
+    virtual IoError read(FileHandle file, char* buffer, size_t size, size_t& got) = 0;
+    // Writes all `size` bytes or fails.
+    virtual IoError write(FileHandle file, const char* data, size_t size) = 0;
+    // Copies `size` bytes from the current position of `from` to `to`.
+    virtual IoError copy(FileHandle from, FileHandle to, uint64_t size) = 0;
+    virtual IoError flush(FileHandle file) = 0;
+    virtual IoError close(FileHandle file) = 0;
+    // Makes the names in a folder durable (fsync of the directory on Linux).
+    virtual IoError flushFolder(const std::string& folder) = 0;
+
+    // Renames within a folder; never replaces an existing entry.
+    virtual IoError rename(const std::string& from, const std::string& to) = 0;
+    // Renames over an existing file atomically (for list files only).
+    virtual IoError replace(const std::string& from, const std::string& to) = 0;
+    // Deletes a file for good (no recycle bin, no prompt); clears read-only first.
+    virtual IoError removeFile(const std::string& path) = 0;
+    virtual IoError removeFolder(const std::string& path) = 0;
+    virtual IoError createFolder(const std::string& path) = 0;
+
+    virtual IoError status(const std::string& path, FileStatus& out) = 0;
+    virtual IoError getAttributes(const std::string& path, uint32_t& out) = 0;
+    virtual IoError setAttributes(const std::string& path, uint32_t attributes) = 0;
+    // Every entry but "." and "..", hidden ones included, in no particular order.
+    virtual IoError listFolder(const std::string& folder, std::vector<FolderEntry>& out) = 0;
+};
+
+// The platform's own file system.
+FileSystem& platformFileSystem();
+
+// The file system the engine uses now: the platform's unless a test swapped it.
+FileSystem& fileSystem();
+
+// Swaps the engine's file system for the lifetime of the object.
+class FileSystemOverride {
+public:
+    explicit FileSystemOverride(FileSystem& replacement);
+    ~FileSystemOverride();
+    FileSystemOverride(const FileSystemOverride&) = delete;
+    FileSystemOverride& operator=(const FileSystemOverride&) = delete;
+
+private:
+    FileSystem* previous_;
+};
+
+// Closes a handle when it goes out of scope.
+class FileCloser {
+public:
+    explicit FileCloser(FileHandle& handle) : handle_(handle) {}
+    ~FileCloser() {
+        if (handle_ != kNoFile) fileSystem().close(handle_);
+        handle_ = kNoFile;
+    }
+    FileCloser(const FileCloser&) = delete;
+    FileCloser& operator=(const FileCloser&) = delete;
+
+private:
+    FileHandle& handle_;
+};
+
+// Convenience: reads a whole file. Returns ok and fills `out`, or the error.
+IoError readWholeFile(const std::string& path, std::string& out);
+
+}  // namespace vellumar

@@ -1,0 +1,31 @@
+#pragma once
+// Facts about the machine and the running program that the flows rely on.
+
+#include <string>
+
+namespace vellumar {
+
+// The path separator of the platform: '\' on Windows, '/' elsewhere.
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+// The Windows directory and the system directory (on Linux: /usr and /usr/lib),
+// which the program refuses to lock.
+std::string windowsDirectory();
+std::string systemDirectory();
+
+// Full path of the running executable, or empty when it cannot be told.
+std::string executablePath();
+
+// The folder of the list files ("files", "folders", ...): TESSARIN_HOME when
+// set; else the executable's folder when it is writable (a portable copy);
+// else the per-user data folder. Created when missing.
+std::string applicationDirectory();
+
+// The path of a list file in the application directory.
+std::string applicationFile(const std::string& name);
+
+}  // namespace vellumar

@@ -1,0 +1,328 @@
+// The file system on Linux and other POSIX systems.
+#ifndef _WIN32
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/file_system.h"
+#include "engine/posix_xattr.h"
+
+#ifdef __linux__
+#include <sys/syscall.h>
+#endif
+
+namespace vellumar {
+namespace {
+
+IoError fromErrno(int error) {
+    switch (error) {
+        case 0:
+            return IoError::ok;
+        case ENOENT:
+        case ENOTDIR:
+            return IoError::notFound;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case ETXTBSY:
+            return IoError::accessDenied;
+        case EEXIST:
+        case ENOTEMPTY:
+            return IoError::exists;
+        case ENOSPC:
+        case EDQUOT:
+            return IoError::noSpace;
+        case ENOTSUP:
+        case EXDEV:
+            return IoError::unsupported;
+        default:
+            return IoError::other;
+    }
+}
+
+IoError lastError() { return fromErrno(errno); }
+
+// Hidden, system and archive live in the extended attribute that Samba and
+// Wine use, as the text "0x<hex>".
+constexpr const char* kDosAttribute = "user.DOSATTRIB";
+constexpr uint32_t kDosBits = kAttrHidden | kAttrSystem | kAttrArchive;
+
+uint32_t readDosBits(const std::string& path) {
+    char buffer[256];
+    ssize_t size = posixXattrCalls().get(path.c_str(), kDosAttribute, buffer, sizeof buffer);
+    if (size <= 0) return 0;
+    return parseDosAttribute(buffer, static_cast<size_t>(size));
+}
+
+IoError writeDosBits(const std::string& path, uint32_t bits) {
+    if (bits == 0) {
+        if (posixXattrCalls().remove(path.c_str(), kDosAttribute) == 0 || errno == ENODATA) return IoError::ok;
+    } else {
+        char text[16];
+        int length = std::snprintf(text, sizeof text, "0x%x", bits);
+        if (posixXattrCalls().set(path.c_str(), kDosAttribute, text, static_cast<size_t>(length), 0) == 0)
+            return IoError::ok;
+    }
+    // A file system without user extended attributes cannot hide; that is
+    // accepted silently, as read-only still works through the mode bits.
+    if (errno == ENOTSUP || errno == EOPNOTSUPP) return IoError::ok;
+    return lastError();
+}
+
+class PosixFileSystem final : public FileSystem {
+public:
+    IoError openRead(const std::string& path, FileHandle& out) override {
+        return openWith(path, O_RDONLY, out);
+    }
+    IoError createNew(const std::string& path, FileHandle& out) override {
+        return openWith(path, O_WRONLY | O_CREAT | O_EXCL, out);
+    }
+    IoError openAppend(const std::string& path, FileHandle& out) override {
+        return openWith(path, O_WRONLY | O_CREAT | O_APPEND, out);
+    }
+
+    IoError read(FileHandle file, char* buffer, size_t size, size_t& got) override {
+        got = 0;
+        for (;;) {
+            ssize_t n = ::read(static_cast<int>(file), buffer, size);
+            if (n >= 0) {
+                got = static_cast<size_t>(n);
+                return IoError::ok;
+            }
+            if (errno != EINTR) return lastError();
+        }
+    }
+
+    IoError write(FileHandle file, const char* data, size_t size) override {
+        while (size > 0) {
+            ssize_t n = ::write(static_cast<int>(file), data, size);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return lastError();
+            }
+            data += n;
+            size -= static_cast<size_t>(n);
+        }
+        return IoError::ok;
+    }
+
+    IoError copy(FileHandle from, FileHandle to, uint64_t size) override {
+#ifdef __linux__
+        // In-kernel copy first; it may share extents and skips user space.
+        while (size > 0) {
+            ssize_t n = copy_file_range(static_cast<int>(from), nullptr, static_cast<int>(to),
+                                        nullptr, size, 0);
+            if (n > 0) {
+                size -= static_cast<uint64_t>(n);
+                continue;
+            }
+            if (n == 0) return IoError::other;  // the source ended early
+            if (errno == EINTR) continue;
+            if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP)
+                break;
+            return lastError();
+        }
+#endif
+        std::string buffer(1 << 20, '\0');
+        while (size > 0) {
+            size_t want = size < buffer.size() ? static_cast<size_t>(size) : buffer.size();
+            size_t got = 0;
+            if (IoError e = read(from, buffer.data(), want, got); e != IoError::ok) return e;
+            if (got == 0) return IoError::other;
+            if (IoError e = write(to, buffer.data(), got); e != IoError::ok) return e;
+            size -= got;
+        }
+        return IoError::ok;
+    }
+
+    IoError flush(FileHandle file) override {
+        return ::fsync(static_cast<int>(file)) == 0 ? IoError::ok : lastError();
+    }
+
+    IoError close(FileHandle file) override {
+        return ::close(static_cast<int>(file)) == 0 ? IoError::ok : lastError();
+    }
+
+    IoError flushFolder(const std::string& folder) override {
+        int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return lastError();
+        IoError result = ::fsync(fd) == 0 ? IoError::ok : lastError();
+        ::close(fd);
+        return result;
+    }
+
+    IoError rename(const std::string& from, const std::string& to) override {
+#if defined(__linux__) && defined(SYS_renameat2)
+        if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 1u /*RENAME_NOREPLACE*/) == 0)
+            return IoError::ok;
+        if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return lastError();
+#endif
+        // Without renameat2: a hard link cannot replace anything. Folders
+        // cannot be linked, so for them check first and rename.
+        struct stat st;
+        if (::lstat(from.c_str(), &st) != 0) return lastError();
+        if (S_ISDIR(st.st_mode)) {
+            struct stat target;
+            if (::lstat(to.c_str(), &target) == 0) return IoError::exists;
+            return ::rename(from.c_str(), to.c_str()) == 0 ? IoError::ok : lastError();
+        }
+        if (::link(from.c_str(), to.c_str()) != 0) return lastError();
+        if (::unlink(from.c_str()) != 0) {
+            IoError e = lastError();
+            ::unlink(to.c_str());
+            return e;
+        }
+        return IoError::ok;
+    }
+
+    IoError replace(const std::string& from, const std::string& to) override {
+        return ::rename(from.c_str(), to.c_str()) == 0 ? IoError::ok : lastError();
+    }
+
+    IoError removeFile(const std::string& path) override {
+        return ::unlink(path.c_str()) == 0 ? IoError::ok : lastError();
+    }
+
+    IoError removeFolder(const std::string& path) override {
+        return ::rmdir(path.c_str()) == 0 ? IoError::ok : lastError();
+    }
+
+    IoError createFolder(const std::string& path) override {
+        return ::mkdir(path.c_str(), 0777) == 0 ? IoError::ok : lastError();
+    }
+
+    IoError status(const std::string& path, FileStatus& out) override {
+        out = FileStatus{};
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0) return lastError();
+        if (S_ISREG(st.st_mode))
+            out.kind = EntryKind::file;
+        else if (S_ISDIR(st.st_mode))
+            out.kind = EntryKind::folder;
+        else if (S_ISLNK(st.st_mode))
+            out.kind = EntryKind::link;
+        else
+            out.kind = EntryKind::other;
+        out.size = static_cast<uint64_t>(st.st_size);
+        out.volume = static_cast<uint64_t>(st.st_dev);
+        out.index = static_cast<uint64_t>(st.st_ino);
+        return IoError::ok;
+    }
+
+    IoError getAttributes(const std::string& path, uint32_t& out) override {
+        out = 0;
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0) return lastError();
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) out |= kAttrReadOnly;
+        if (S_ISDIR(st.st_mode)) out |= kAttrDirectory;
+        if (!S_ISLNK(st.st_mode)) out |= readDosBits(path);
+        return IoError::ok;
+    }
+
+    IoError setAttributes(const std::string& path, uint32_t attributes) override {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0) return lastError();
+        if (S_ISLNK(st.st_mode)) return IoError::unsupported;  // never act through a link
+        bool readOnly = (attributes & kAttrReadOnly) != 0;
+        mode_t mode = st.st_mode & 07777;
+        // The owner cannot change the extended attribute of a file without
+        // write permission: make it writable first, remove the bits last.
+        if (!readOnly && (mode & S_IWUSR) == 0) {
+            if (::chmod(path.c_str(), mode | S_IWUSR) != 0) return lastError();
+        }
+        if (IoError e = writeDosBits(path, attributes & kDosBits); e != IoError::ok) return e;
+        if (readOnly && (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0) {
+            if (::chmod(path.c_str(), mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) != 0)
+                return lastError();
+        }
+        return IoError::ok;
+    }
+
+    IoError listFolder(const std::string& folder, std::vector<FolderEntry>& out) override {
+        out.clear();
+        DIR* dir = ::opendir(folder.c_str());
+        if (!dir) return lastError();
+        errno = 0;
+        while (dirent* entry = ::readdir(dir)) {
+            const char* name = entry->d_name;
+            if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
+            FolderEntry item;
+            item.name = name;
+            switch (entry->d_type) {
+                case DT_REG:
+                    item.kind = EntryKind::file;
+                    break;
+                case DT_DIR:
+                    item.kind = EntryKind::folder;
+                    break;
+                case DT_LNK:
+                    item.kind = EntryKind::link;
+                    break;
+                case DT_UNKNOWN: {
+                    FileStatus st;
+                    std::string full = folder;
+                    if (full.empty() || full.back() != '/') full += '/';
+                    status(full + name, st);
+                    item.kind = st.kind;
+                    break;
+                }
+                default:
+                    item.kind = EntryKind::other;
+            }
+            out.push_back(std::move(item));
+        }
+        IoError result = errno == 0 ? IoError::ok : lastError();
+        ::closedir(dir);
+        return result;
+    }
+
+private:
+    static IoError openWith(const std::string& path, int flags, FileHandle& out) {
+        out = kNoFile;
+        int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0) return lastError();
+        struct stat st;
+        if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+            ::close(fd);
+            return IoError::accessDenied;
+        }
+        out = fd;
+        return IoError::ok;
+    }
+};
+
+}  // namespace
+
+XattrCalls& posixXattrCalls() {
+    static XattrCalls calls{&lgetxattr, &lsetxattr, &lremovexattr};
+    return calls;
+}
+
+// Reads the bits out of every form the attribute takes: the text with or
+// without a trailing NUL, and Samba's binary blob, which begins with the
+// same NUL-terminated text (empty when it holds no bits we can read).
+uint32_t parseDosAttribute(const char* data, size_t size) {
+    std::string text(data, strnlen(data, size));
+    if (text.size() < 3 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X')) return 0;
+    unsigned long value = std::strtoul(text.c_str() + 2, nullptr, 16);
+    return static_cast<uint32_t>(value) & kDosBits;
+}
+
+FileSystem& platformFileSystem() {
+    static PosixFileSystem instance;
+    return instance;
+}
+
+}  // namespace vellumar
+
+#endif

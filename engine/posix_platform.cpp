@@ -1,0 +1,78 @@
+// Machine facts on Linux and other POSIX systems.
+#ifndef _WIN32
+
+#include <limits.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "engine/platform.h"
+
+namespace vellumar {
+namespace {
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+bool makeFolders(const std::string& path) {
+    std::string partial;
+    for (size_t i = 0; i <= path.size(); ++i) {
+        if (i == path.size() || (path[i] == '/' && i > 0)) {
+            partial = path.substr(0, i);
+            if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) return false;
+        }
+    }
+    return true;
+}
+
+std::string stripSeparator(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+}  // namespace
+
+std::string windowsDirectory() { return "/usr"; }
+std::string systemDirectory() { return "/usr/lib"; }
+
+std::string executablePath() {
+    char buffer[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return {};
+    return std::string(buffer, static_cast<size_t>(n));
+}
+
+std::string applicationDirectory() {
+    std::string home = environment("TESSARIN_HOME");
+    if (home.empty()) {
+        std::string exe = executablePath();
+        std::string folder = exe.substr(0, exe.rfind('/'));
+        if (!folder.empty() && ::access(folder.c_str(), W_OK) == 0) return folder;
+        std::string data = environment("XDG_DATA_HOME");
+        if (data.empty()) {
+            std::string user = environment("HOME");
+            if (user.empty()) {
+                if (passwd* pw = ::getpwuid(::getuid())) user = pw->pw_dir;
+            }
+            data = user + "/.local/share";
+        }
+        home = data + "/Tessarin";
+    }
+    home = stripSeparator(home);
+    makeFolders(home);
+    return home;
+}
+
+std::string applicationFile(const std::string& name) {
+    std::string folder = applicationDirectory();
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    return folder + name;
+}
+
+}  // namespace vellumar
+
+#endif

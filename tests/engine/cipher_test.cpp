@@ -1,0 +1,150 @@
+#include "engine/cipher.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace vellumar {
+namespace {
+
+std::string bytes(std::initializer_list<int> codes) {
+    std::string text;
+    for (int c : codes) text += static_cast<char>(c);
+    return text;
+}
+
+std::string stretched(const std::string& text) {
+    RandomGenerator g;
+    Cipher cipher(g);
+    cipher.Text(text);
+    cipher.Stretch();
+    return cipher.Text();
+}
+
+std::string shrunk(const std::string& text) {
+    RandomGenerator g;
+    Cipher cipher(g);
+    cipher.Text(text);
+    cipher.Shrink();
+    return cipher.Text();
+}
+
+TEST(RandomGenerator, MatchesTheFormatsCheckValues) {
+    RandomGenerator g;
+    const float expected[] = {0.7055475f, 0.5334240f, 0.5795186f, 0.2895625f, 0.3019480f};
+    for (float value : expected) EXPECT_NEAR(g.next(), value, 5e-8);
+    // A negative argument reseeds from its bits alone.
+    EXPECT_NEAR(g.next(-1.0f), 0.2240070f, 5e-8);
+    g.randomize(12345.678);
+    g.next();
+    EXPECT_NEAR(g.next(-1.0f), 0.2240070f, 5e-8);
+    // Zero repeats the current value without a step.
+    float last = g.next();
+    EXPECT_EQ(g.next(0.0f), last);
+    EXPECT_EQ(g.next(-0.0f), last);
+}
+
+TEST(RandomGenerator, RandomizeFoldsTheHighBitsIntoTheMiddleOfTheState) {
+    RandomGenerator g;
+    g.setState(0xABCDEF);
+    g.randomize(1.0);  // high word 0x3FF00000
+    uint32_t h = 0x3FF00000;
+    uint32_t expected = (0xEF) | ((((h & 0xFFFF) << 8) ^ ((h >> 8) & 0xFFFF00)) & 0xFFFF00);
+    EXPECT_EQ(g.state(), expected);
+}
+
+TEST(RandomGenerator, LaneXorEqualsOneStepPerByte) {
+    for (uint64_t length : {0u, 1u, 15u, 16u, 17u, 31u, 32u, 33u, 1000u}) {
+        RandomGenerator fast, slow;
+        fast.setState(0x123456);
+        slow.setState(0x123456);
+        std::string a(length, 'x'), b(length, 'x');
+        fast.xorBytes(a.data(), length);
+        for (char& c : b) c = static_cast<char>(static_cast<unsigned char>(c) ^ slow.nextByte());
+        EXPECT_EQ(a, b) << length;
+        EXPECT_EQ(fast.state(), slow.state()) << length;
+    }
+}
+
+TEST(Cipher, StretchMatchesTheWorkedExamples) {
+    EXPECT_EQ(stretched("abc"), bytes({92, 93, 94, 80}));
+    EXPECT_EQ(stretched(bytes({255})), bytes({122, 107}));
+    EXPECT_EQ(stretched(bytes({0, 128})), bytes({59, 59, 67}));
+    EXPECT_EQ(stretched(""), "");
+}
+
+TEST(Cipher, ShrinkUndoesStretchForEveryByteInEveryPositionAndLength) {
+    for (size_t length = 1; length <= 5; ++length) {
+        for (size_t position = 0; position < length; ++position) {
+            for (int value = 0; value < 256; ++value) {
+                std::string plain(length, static_cast<char>(0x5A));
+                plain[position] = static_cast<char>(value);
+                std::string text = stretched(plain);
+                ASSERT_EQ(text.size(), length + (length + 2) / 3);
+                for (unsigned char c : text) ASSERT_TRUE(c >= ';' && c <= 'z');
+                ASSERT_EQ(shrunk(text), plain) << "length " << length << " position " << position
+                                               << " value " << value;
+            }
+        }
+    }
+    EXPECT_EQ(shrunk(""), "");
+}
+
+TEST(Cipher, ShrinkOfTextStretchDidNotMakeLeavesItUnchanged) {
+    for (const std::string& bad : {std::string("\x01xyz"), std::string("ab\nd"),
+                                   std::string("abcd:fgh"), std::string(1, '\0') + "zz"}) {
+        EXPECT_EQ(shrunk(bad), bad);
+    }
+    // A 4th character below ";" only gives wrong high bits.
+    EXPECT_EQ(shrunk("abc\x01").size(), 3u);
+}
+
+TEST(Cipher, DoXorIsRestoredAfterAReseedWithTheSameKey) {
+    RandomGenerator g;
+    std::string plain;
+    for (int i = 0; i < 1000; ++i) plain += static_cast<char>(i * 7);
+    for (const std::string& key : {std::string(), std::string("[Secret]abcdefghABCDEFGH"),
+                                   std::string("a\0b", 3), std::string(5000, '\xff')}) {
+        Cipher cipher(g);
+        cipher.KeyString(key);
+        cipher.Text(plain);
+        cipher.DoXor();
+        std::string once = cipher.Text();
+        EXPECT_EQ(once.size(), plain.size());
+        EXPECT_NE(once, plain);
+        g.next();  // whatever happened in between, the key reseeds completely
+        cipher.KeyString(key);
+        cipher.DoXor();
+        EXPECT_EQ(cipher.Text(), plain);
+    }
+}
+
+TEST(Cipher, TheProcessGeneratorIsSharedAndReseededByTheKey) {
+    Cipher first;
+    first.KeyString("key");
+    first.Text("some plain text");
+    first.DoXor();
+    Cipher second;  // draws from the same generator
+    second.KeyString("key");
+    second.Text("some plain text");
+    second.DoXor();
+    EXPECT_EQ(first.Text(), second.Text());
+}
+
+TEST(DeriveKey, IsEightPrintableCharactersDependingOnlyOnTheInput) {
+    RandomGenerator g;
+    const std::string inputs[] = {"", "a", std::string("\0\0", 2), std::string(10000, 'x'),
+                                  "12/10/2026 3600"};
+    for (const std::string& input : inputs) {
+        std::string key = DeriveKey(input, g);
+        ASSERT_EQ(key.size(), 8u);
+        for (unsigned char c : key) EXPECT_TRUE(c >= ';' && c <= 'z');
+        g.setState(0x777777);
+        EXPECT_EQ(DeriveKey(input, g), key);
+        EXPECT_EQ(DeriveKey(input), key);
+    }
+    EXPECT_NE(DeriveKey("a", g), DeriveKey("b", g));
+}
+
+}  // namespace
+}  // namespace vellumar

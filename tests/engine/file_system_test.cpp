@@ -1,0 +1,183 @@
+#include "engine/file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "engine/platform.h"
+#include "tests/support/temp_folder.h"
+
+#ifndef _WIN32
+#include <errno.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include "engine/posix_xattr.h"
+#endif
+
+namespace vellumar {
+namespace {
+
+uint32_t attributesOf(const std::string& path) {
+    uint32_t value = 0;
+    EXPECT_EQ(fileSystem().getAttributes(path, value), IoError::ok) << path;
+    return value;
+}
+
+TEST(Attributes, EachCombinationReadsBackOnAFile) {
+    test::TempFolder temp;
+    std::string file = temp.write("a.txt", "x");
+    for (uint32_t value : {0u, 1u, 2u, 3u, 4u, 6u, 7u, 32u, 35u, 0u}) {
+        ASSERT_EQ(fileSystem().setAttributes(file, value), IoError::ok) << value;
+        EXPECT_EQ(attributesOf(file), value);
+    }
+}
+
+TEST(Attributes, FoldersCarryTheDirectoryBit) {
+    test::TempFolder temp;
+    std::string folder = temp.makeFolder("sub");
+    EXPECT_EQ(attributesOf(folder), kAttrDirectory);
+    ASSERT_EQ(fileSystem().setAttributes(folder, kAttrHidden), IoError::ok);
+    EXPECT_EQ(attributesOf(folder), kAttrDirectory | kAttrHidden);
+}
+
+TEST(FileSystem, RenameNeverReplacesButReplaceDoes) {
+    test::TempFolder temp;
+    std::string a = temp.write("a", "A"), b = temp.write("b", "B");
+    EXPECT_EQ(fileSystem().rename(a, b), IoError::exists);
+    EXPECT_EQ(test::readFile(a), "A");
+    EXPECT_EQ(test::readFile(b), "B");
+    EXPECT_EQ(fileSystem().replace(a, b), IoError::ok);
+    EXPECT_EQ(test::readFile(b), "A");
+    EXPECT_EQ(fileSystem().rename(b, temp / "c"), IoError::ok);
+    EXPECT_EQ(test::readFile(temp / "c"), "A");
+}
+
+TEST(FileSystem, CreateNewRefusesAnExistingName) {
+    test::TempFolder temp;
+    std::string a = temp.write("a", "A");
+    FileHandle file = kNoFile;
+    EXPECT_EQ(fileSystem().createNew(a, file), IoError::exists);
+    EXPECT_EQ(file, kNoFile);
+    EXPECT_EQ(fileSystem().openRead(temp / "missing", file), IoError::notFound);
+}
+
+TEST(FileSystem, CopyMovesTheRequestedBytesFromTheCurrentPosition) {
+    test::TempFolder temp;
+    std::string content;
+    for (int i = 0; i < 300000; ++i) content += static_cast<char>(i * 31);
+    std::string source = temp.write("src", content);
+    FileSystem& fs = fileSystem();
+    FileHandle in = kNoFile, out = kNoFile;
+    ASSERT_EQ(fs.openRead(source, in), IoError::ok);
+    ASSERT_EQ(fs.createNew(temp / "dst", out), IoError::ok);
+    char head[1000];
+    size_t got = 0;
+    ASSERT_EQ(fs.read(in, head, sizeof head, got), IoError::ok);
+    ASSERT_EQ(fs.copy(in, out, content.size() - 1000), IoError::ok);
+    EXPECT_EQ(fs.copy(in, out, 1), IoError::other);  // past the end
+    fs.close(in);
+    fs.close(out);
+    EXPECT_EQ(test::readFile(temp / "dst"), content.substr(1000));
+}
+
+TEST(FileSystem, ListFolderShowsHiddenEntriesAndKinds) {
+    test::TempFolder temp;
+    temp.write("d/.hidden", "");
+    temp.write("d/plain", "");
+    temp.makeFolder("d/sub");
+    std::vector<FolderEntry> entries;
+    ASSERT_EQ(fileSystem().listFolder(temp / "d", entries), IoError::ok);
+    std::map<std::string, EntryKind> kinds;
+    for (const auto& e : entries) kinds[e.name] = e.kind;
+    EXPECT_EQ(kinds, (std::map<std::string, EntryKind>{{".hidden", EntryKind::file},
+                                                       {"plain", EntryKind::file},
+                                                       {"sub", EntryKind::folder}}));
+}
+
+TEST(Platform, ApplicationDirectoryFollowsTessarinHome) {
+    test::TempFolder temp;
+    EXPECT_EQ(applicationDirectory(), temp.home());
+    EXPECT_EQ(applicationFile("files"), temp.home() + kSeparator + "files");
+    EXPECT_FALSE(windowsDirectory().empty());
+    EXPECT_FALSE(systemDirectory().empty());
+    EXPECT_FALSE(executablePath().empty());
+}
+
+#ifndef _WIN32
+
+TEST(PosixAttributes, ReadOnlyIsTheWriteBitsAndHiddenLivesInTheDosAttribute) {
+    test::TempFolder temp;
+    std::string file = temp.write("a", "x");
+    ASSERT_EQ(fileSystem().setAttributes(file, kAttrReadOnly | kAttrHidden), IoError::ok);
+    struct stat st;
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0222, 0u);
+    char value[32] = {};
+    ssize_t n = getxattr(file.c_str(), "user.DOSATTRIB", value, sizeof value);
+    EXPECT_EQ(std::string(value, n > 0 ? static_cast<size_t>(n) : 0), "0x2");
+}
+
+TEST(PosixAttributes, EveryStoredFormOfTheDosAttributeIsRead) {
+    struct Case {
+        std::string stored;
+        uint32_t bits;
+    } cases[] = {
+        {"0x2", kAttrHidden},
+        {std::string("0x6\0", 4), kAttrHidden | kAttrSystem},
+        {std::string("0x22\0\x03\0\0\0\x11\x22", 11), kAttrHidden | kAttrArchive},  // Samba's blob
+        {std::string("\0\x04\0\0\0", 5), 0},  // a blob with an empty hex text
+        {"0x10", 0},                          // the directory bit comes from the file system
+        {"junk", 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(parseDosAttribute(c.stored.data(), c.stored.size()), c.bits);
+}
+
+// A file system without user extended attributes.
+class NoExtendedAttributes : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = posixXattrCalls();
+        posixXattrCalls() = {
+            [](const char*, const char*, void*, size_t) -> ssize_t { return fail(); },
+            [](const char*, const char*, const void*, size_t, int) -> int { return fail(); },
+            [](const char*, const char*) -> int { return fail(); },
+        };
+    }
+    void TearDown() override { posixXattrCalls() = saved_; }
+    static int fail() {
+        errno = ENOTSUP;
+        return -1;
+    }
+    XattrCalls saved_{};
+};
+
+TEST_F(NoExtendedAttributes, HiddenIsSilentlyUnsetWhileReadOnlyWorks) {
+    test::TempFolder temp;
+    std::string file = temp.write("a", "x");
+    EXPECT_EQ(fileSystem().setAttributes(file, kAttrReadOnly | kAttrHidden), IoError::ok);
+    EXPECT_EQ(attributesOf(file), kAttrReadOnly);
+    EXPECT_EQ(fileSystem().setAttributes(file, kAttrNormal), IoError::ok);
+    EXPECT_EQ(attributesOf(file), kAttrNormal);
+}
+
+TEST(PosixFileSystem, LinksAreNeverFollowed) {
+    test::TempFolder temp;
+    std::string target = temp.write("target", "T");
+    std::string link = temp / "link";
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    FileStatus status;
+    ASSERT_EQ(fileSystem().status(link, status), IoError::ok);
+    EXPECT_EQ(status.kind, EntryKind::link);
+    FileHandle file = kNoFile;
+    EXPECT_NE(fileSystem().openRead(link, file), IoError::ok);
+    EXPECT_NE(fileSystem().setAttributes(link, kAttrReadOnly), IoError::ok);
+    EXPECT_EQ(attributesOf(target), kAttrNormal);
+}
+
+#endif
+
+}  // namespace
+}  // namespace vellumar
