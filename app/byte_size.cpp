@@ -1,0 +1,27 @@
+#include "app/byte_size.h"
+
+namespace vellumar {
+
+std::string FormatByteSize(uint64_t bytes) {
+    if (bytes < 1024) return std::to_string(bytes) + " bytes";
+    static const char* const units[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    // The smallest unit in which the value stays below 1000.
+    unsigned unit = 0;
+    unsigned __int128 divisor = 1024;
+    while (unit + 1 < std::size(units) && bytes / divisor >= 1000) {
+        ++unit;
+        divisor *= 1024;
+    }
+    uint64_t whole = static_cast<uint64_t>(bytes / divisor);
+    int decimals = whole < 10 ? 2 : whole < 100 ? 1 : 0;
+    unsigned __int128 scale = decimals == 2 ? 100 : decimals == 1 ? 10 : 1;
+    uint64_t scaled = static_cast<uint64_t>(static_cast<unsigned __int128>(bytes) * scale / divisor);
+    std::string digits = std::to_string(scaled);
+    if (decimals > 0) {
+        while (digits.size() <= static_cast<size_t>(decimals)) digits.insert(0, "0");
+        digits.insert(digits.size() - decimals, ".");
+    }
+    return digits + " " + units[unit];
+}
+
+}  // namespace vellumar

@@ -1,0 +1,31 @@
+#include "app/qt_settings_store.h"
+
+#include <QSettings>
+
+namespace vellumar {
+namespace {
+
+QString latin1(const std::string& text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+std::string QtSettingsStore::GetSetting(const std::string& application, const std::string& section,
+                                        const std::string& key) {
+    QSettings settings(QString(), latin1(application));
+    settings.beginGroup(latin1(section));
+    return settings.value(latin1(key)).toString().toLatin1().toStdString();
+}
+
+bool QtSettingsStore::SaveSetting(const std::string& application, const std::string& section,
+                                  const std::string& key, const std::string& value) {
+    QSettings settings(QString(), latin1(application));
+    settings.beginGroup(latin1(section));
+    settings.setValue(latin1(key), latin1(value));
+    settings.endGroup();
+    settings.sync();
+    return settings.status() == QSettings::NoError;
+}
+
+}  // namespace vellumar
