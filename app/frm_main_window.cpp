@@ -257,6 +257,8 @@ void FrmMainWindow::buildResultPage() {
     ListFiles_->setGeometry(10, 30, 347, 200);
     ListFiles_->setRootIsDecorated(false);
     ListFiles_->setUniformRowHeights(true);
+    // Long paths keep their file name in view.
+    ListFiles_->setTextElideMode(Qt::ElideMiddle);
     ListFiles_->setHeaderLabels({QStringLiteral("Files"), QStringLiteral("Type"),
                                  QStringLiteral("Size")});
     ListFiles_->header()->resizeSection(0, 200);

@@ -51,7 +51,10 @@ void File_Refresh() {
 
     std::string kept;
     for (const std::string& path : splitLines(text)) {
-        if (!FileExists(path)) continue;
+        // Only a file that is known to be gone loses its line; one that
+        // cannot be looked at now stays listed.
+        FileStatus status;
+        if (path.empty() || fileSystem().status(path, status) == IoError::notFound) continue;
         kept += path + "\r\n";
         fileSystem().setAttributes(path, kAttrHidden);
     }
