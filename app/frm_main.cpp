@@ -50,6 +50,8 @@ FrmMain::FrmMain(WindowModel& model, Desktop& desktop, SettingsStore& settings)
     model_.fileBoxPathChanged = [this] { filFiles_PathChange(); };
 }
 
+FrmMain::~FrmMain() { model_.fileBoxPathChanged = nullptr; }
+
 bool FrmMain::Form_Load(bool anotherInstanceRunning) {
     if (anotherInstanceRunning) {
         desktop_.message(kApplicationTitle + " Is Already Running", Icon::critical,

@@ -15,6 +15,9 @@ namespace vellumar {
 class FrmMain {
 public:
     FrmMain(WindowModel& model, Desktop& desktop, SettingsStore& settings);
+    ~FrmMain();
+    FrmMain(const FrmMain&) = delete;
+    FrmMain& operator=(const FrmMain&) = delete;
 
     // What the front end (or a later layer) plugs in. An empty hook does nothing.
     struct Hooks {

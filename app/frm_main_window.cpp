@@ -87,6 +87,8 @@ QLineEdit* passwordField(QWidget* parent, const char* name, QRect where) {
 
 }  // namespace
 
+FrmMainWindow::~FrmMainWindow() { model_.onChanged = nullptr; }
+
 FrmMainWindow::FrmMainWindow(FrmMain& logic, QWidget* parent)
     : QMainWindow(parent), logic_(logic), model_(logic.model()) {
     setObjectName(QStringLiteral("frmMain"));
@@ -281,8 +283,12 @@ void FrmMainWindow::buildResultPage() {
 void FrmMainWindow::render() {
     rendering_ = true;
     // Raising each page in stacking order, bottom first, leaves the model's
-    // top page on top.
-    for (Page which : model_.zOrder) page(which)->raise();
+    // top page on top. The covered pages stay in place but take no keys:
+    // otherwise Tab or a mnemonic could press, say, Next behind the password page.
+    for (Page which : model_.zOrder) {
+        page(which)->raise();
+        page(which)->setEnabled(which == model_.topPage());
+    }
 
     if (txtPassword_->text() != qt(model_.txtPassword)) txtPassword_->setText(qt(model_.txtPassword));
     if (txtConfirm_->text() != qt(model_.txtConfirm)) txtConfirm_->setText(qt(model_.txtConfirm));

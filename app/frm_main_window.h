@@ -24,6 +24,7 @@ class FrmMainWindow : public QMainWindow {
 
 public:
     explicit FrmMainWindow(FrmMain& logic, QWidget* parent = nullptr);
+    ~FrmMainWindow() override;
 
     // Brings every widget in line with the model.
     void render();

@@ -9,13 +9,12 @@ QString latin1(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+}  // namespace
+
 // The application name alone addresses the store: ~/.config/Tessarin.conf,
 // or HKEY_CURRENT_USER\Software\Tessarin. (QSettings with an empty
 // organisation would file it under "Unknown Organization" and report an
 // access error on every write.)
-
-}  // namespace
-
 std::string QtSettingsStore::GetSetting(const std::string& application, const std::string& section,
                                         const std::string& key) {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, latin1(application));
