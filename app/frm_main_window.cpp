@@ -1,7 +1,6 @@
 #include "app/frm_main_window.h"
 
 #include <QButtonGroup>
-#include <QCloseEvent>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -342,11 +341,6 @@ void FrmMainWindow::rowChecked(QTreeWidgetItem* item) {
     bool checked = item->checkState(0) == Qt::Checked;
     model_.ListFiles[static_cast<size_t>(index)].checked = checked;
     renderedRows_[static_cast<size_t>(index)].checked = checked;
-}
-
-void FrmMainWindow::closeEvent(QCloseEvent* event) {
-    // Closing the window unloads it; nothing further happens.
-    event->accept();
 }
 
 }  // namespace vellumar

@@ -30,9 +30,6 @@ public:
     void render();
     QFrame* page(Page page) const { return pages_[static_cast<size_t>(page)]; }
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     void run(void (FrmMain::*handler)());
     void button(QPushButton* button, void (FrmMain::*handler)());
