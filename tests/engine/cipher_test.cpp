@@ -139,6 +139,18 @@ TEST(Cipher, ShrinkOfTextStretchDidNotMakeLeavesItUnchanged) {
     EXPECT_EQ(shrunk("abc\x01").size(), 3u);
 }
 
+TEST(Cipher, ShrinkOfAnyTextOfAnyLengthStaysInBounds) {
+    RandomGenerator bytes;
+    for (size_t length = 0; length <= 64; ++length) {
+        for (int round = 0; round < 20; ++round) {
+            std::string text(length, '\0');
+            for (char& c : text) c = static_cast<char>(bytes.nextByte());
+            std::string result = shrunk(text);
+            EXPECT_TRUE(result == text || result.size() == shrunkLength(length)) << length;
+        }
+    }
+}
+
 TEST(Cipher, DoXorIsRestoredAfterAReseedWithTheSameKey) {
     RandomGenerator g;
     std::string plain;
