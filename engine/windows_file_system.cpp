@@ -51,6 +51,7 @@ HANDLE toHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
 // A name with a wildcard would make a directory search match other entries;
 // Windows allows neither character in a name, so such a path names nothing.
+// (The other calls refuse wildcards by themselves.)
 bool hasWildcard(const std::string& path) { return path.find_first_of("*?") != std::string::npos; }
 
 EntryKind kindOf(DWORD attributes) {
@@ -200,7 +201,6 @@ public:
 
     IoError getAttributes(const std::string& path, uint32_t& out) override {
         out = 0;
-        if (hasWildcard(path)) return IoError::notFound;
         DWORD attributes = GetFileAttributesA(path.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) return lastError();
         out = attributes & kReportedBits;
@@ -208,7 +208,6 @@ public:
     }
 
     IoError setAttributes(const std::string& path, uint32_t attributes) override {
-        if (hasWildcard(path)) return IoError::notFound;
         DWORD current = GetFileAttributesA(path.c_str());
         if (current == INVALID_FILE_ATTRIBUTES) return lastError();
         if (current & FILE_ATTRIBUTE_REPARSE_POINT) return IoError::unsupported;  // never act through a link
@@ -219,7 +218,7 @@ public:
 
     IoError listFolder(const std::string& folder, std::vector<FolderEntry>& out) override {
         out.clear();
-        if (folder.empty() || hasWildcard(folder)) return IoError::notFound;
+        if (folder.empty()) return IoError::notFound;
         std::string pattern = folder;
         if (pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
         pattern += '*';
@@ -248,7 +247,6 @@ private:
     static IoError openWith(const std::string& path, DWORD access, DWORD disposition,
                             FileHandle& out) {
         out = kNoFile;
-        if (hasWildcard(path)) return IoError::notFound;
         // A link is opened as itself and then refused, never followed.
         HANDLE handle = CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
