@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "engine/names.h"
 #include "engine/registry_hive.h"
@@ -132,14 +133,16 @@ int writeHiveValue(const std::string& root, const std::string& subkey, const std
         return kNoStore;
     }
     OpenKey opened;
-    LONG status = RegCreateKeyExA(hive, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_SET_VALUE | KEY_CREATE_SUB_KEY, nullptr, &opened.key, nullptr);
+    LONG status =
+        RegCreateKeyExA(hive, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_SET_VALUE | KEY_CREATE_SUB_KEY, nullptr, &opened.key, nullptr);
     if (status != ERROR_SUCCESS) {
         opened.key = nullptr;
         return static_cast<int>(status);
     }
-    status = RegSetValueExA(opened.key, name.c_str(), 0, type,
-                            reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
+    status =
+        RegSetValueExA(opened.key, name.c_str(), 0, type,
+                       reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
     return static_cast<int>(status);
 }
 
@@ -159,7 +162,7 @@ int readHiveValue(const std::string& root, const std::string& subkey, const std:
         if (upper == "S") {
             std::string text;
             status = readText(opened.key, name, text);
-            if (status == ERROR_SUCCESS) result = text;
+            if (status == ERROR_SUCCESS) result = std::move(text);
         } else if (upper == "B") {
             int16_t flag = 0;
             status = readFixed(opened.key, name, flag);
@@ -180,8 +183,10 @@ int deleteHiveValue(const std::string& root, const std::string& subkey, const st
     if (!hive) return kNoStore;
     OpenKey opened;
     LONG status = RegOpenKeyExA(hive, subkey.c_str(), 0, KEY_SET_VALUE, &opened.key);
-    if (status == ERROR_SUCCESS) status = RegDeleteValueA(opened.key, name.c_str());
-    else opened.key = nullptr;
+    if (status == ERROR_SUCCESS)
+        status = RegDeleteValueA(opened.key, name.c_str());
+    else
+        opened.key = nullptr;
     // What does not exist is as good as deleted.
     return status == ERROR_FILE_NOT_FOUND ? 0 : static_cast<int>(status);
 }

@@ -45,14 +45,20 @@ IoError fromWin32(DWORD error) {
     }
 }
 
-IoError lastError() { return fromWin32(GetLastError()); }
+IoError lastError() {
+    return fromWin32(GetLastError());
+}
 
-HANDLE toHandle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+HANDLE toHandle(FileHandle file) {
+    return reinterpret_cast<HANDLE>(file);
+}
 
 // A name with a wildcard would make a directory search match other entries;
 // Windows allows neither character in a name, so such a path names nothing.
 // (The other calls refuse wildcards by themselves.)
-bool hasWildcard(const std::string& path) { return path.find_first_of("*?") != std::string::npos; }
+bool hasWildcard(const std::string& path) {
+    return path.find_first_of("*?") != std::string::npos;
+}
 
 EntryKind kindOf(DWORD attributes) {
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryKind::link;
@@ -81,8 +87,12 @@ IoError removeWritable(const std::string& path, BOOL (*remove)(LPCSTR)) {
     return error;
 }
 
-BOOL deleteFile(LPCSTR path) { return DeleteFileA(path); }
-BOOL removeDirectory(LPCSTR path) { return RemoveDirectoryA(path); }
+BOOL deleteFile(LPCSTR path) {
+    return DeleteFileA(path);
+}
+BOOL removeDirectory(LPCSTR path) {
+    return RemoveDirectoryA(path);
+}
 
 class WindowsFileSystem final : public FileSystem {
 public:
@@ -152,7 +162,9 @@ public:
         return move(from, to, MOVEFILE_WRITE_THROUGH | MOVEFILE_REPLACE_EXISTING);
     }
 
-    IoError removeFile(const std::string& path) override { return removeWritable(path, &deleteFile); }
+    IoError removeFile(const std::string& path) override {
+        return removeWritable(path, &deleteFile);
+    }
 
     IoError removeFolder(const std::string& path) override {
         return removeWritable(path, &removeDirectory);
@@ -184,10 +196,9 @@ public:
         out.kind = kindOf(attributes);
         // The identity needs a handle; asking for no access opens even a file
         // that another program holds without sharing.
-        HANDLE handle = CreateFileA(path.c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        HANDLE handle = CreateFileA(
+            path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
             BY_HANDLE_FILE_INFORMATION info;
             if (GetFileInformationByHandle(handle, &info)) {
@@ -210,10 +221,12 @@ public:
     IoError setAttributes(const std::string& path, uint32_t attributes) override {
         DWORD current = GetFileAttributesA(path.c_str());
         if (current == INVALID_FILE_ATTRIBUTES) return lastError();
-        if (current & FILE_ATTRIBUTE_REPARSE_POINT) return IoError::unsupported;  // never act through a link
+        if (current & FILE_ATTRIBUTE_REPARSE_POINT)
+            return IoError::unsupported;  // never act through a link
         DWORD value = attributes & kSettableBits;
-        return SetFileAttributesA(path.c_str(), value ? value : FILE_ATTRIBUTE_NORMAL) ? IoError::ok
-                                                                                         : lastError();
+        return SetFileAttributesA(path.c_str(), value ? value : FILE_ATTRIBUTE_NORMAL)
+                   ? IoError::ok
+                   : lastError();
     }
 
     IoError listFolder(const std::string& folder, std::vector<FolderEntry>& out) override {

@@ -16,7 +16,9 @@ std::string environment(const char* name) {
     return value ? std::string(value) : std::string();
 }
 
-bool isSeparator(char c) { return c == '\\' || c == '/'; }
+bool isSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 // Calls `get(buffer, size)`, which answers the length it needs, until the
 // buffer is large enough.
@@ -56,10 +58,9 @@ std::string stripSeparator(std::string path) {
 // (Program Files is guarded by its access list): try it.
 bool canWriteIn(const std::string& folder) {
     std::string probe = folder + "\\.tessarin-probe-" + std::to_string(GetCurrentProcessId());
-    HANDLE handle = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY |
-                                    FILE_FLAG_DELETE_ON_CLOSE,
-                                nullptr);
+    HANDLE handle = CreateFileA(
+        probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     CloseHandle(handle);
     return true;
@@ -77,7 +78,8 @@ std::string systemDirectory() {
 
 std::string executablePath() {
     // A name cut short answers the buffer's full size, so it is asked again.
-    return askGrowing([](char* buffer, UINT size) { return GetModuleFileNameA(nullptr, buffer, size); });
+    return askGrowing(
+        [](char* buffer, UINT size) { return GetModuleFileNameA(nullptr, buffer, size); });
 }
 
 std::string applicationDirectory() {

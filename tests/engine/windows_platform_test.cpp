@@ -2,9 +2,8 @@
 // of the file system itself, sharing violations.
 #ifdef _WIN32
 
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdlib>
 
@@ -78,12 +77,14 @@ TEST_F(WindowsHive, AValueThatDoesNotConvertWritesNothing) {
     struct Case {
         const char* kind;
         const char* value;
-    } cases[] = {{"D", "40000"}, {"D", "-32769"}, {"D", "many"}, {"B", "maybe"}, {"B", ""}, {"X", "1"}};
+    } cases[] = {{"D", "40000"}, {"D", "-32769"}, {"D", "many"},
+                 {"B", "maybe"}, {"B", ""},       {"X", "1"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.kind) + " " + c.value);
         EXPECT_EQ(WriteRegValue("HKCU", kTestKey, "value", c.kind, c.value), kNoStore);
         std::string result;
-        EXPECT_EQ(ReadRegValue("HKCU", kTestKey, "value", "S", "default", result), ERROR_FILE_NOT_FOUND);
+        EXPECT_EQ(ReadRegValue("HKCU", kTestKey, "value", "S", "default", result),
+                  ERROR_FILE_NOT_FOUND);
         EXPECT_EQ(result, "default");
     }
 }
@@ -91,7 +92,8 @@ TEST_F(WindowsHive, AValueThatDoesNotConvertWritesNothing) {
 TEST_F(WindowsHive, DeletingRemovesTheValueAndWhatIsMissingCountsAsDeleted) {
     std::string result;
     EXPECT_EQ(DeleteRegValue("HKCU", kTestKey, "value"), 0);  // no key yet
-    EXPECT_EQ(ReadRegValue("HKCU", kTestKey, "value", "S", "default", result), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(ReadRegValue("HKCU", kTestKey, "value", "S", "default", result),
+              ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(result, "default");
 
     ASSERT_EQ(WriteRegValue("HKCU", kTestKey, "value", "S", "text"), 0);
@@ -107,7 +109,8 @@ TEST_F(WindowsHive, DeletingRemovesTheValueAndWhatIsMissingCountsAsDeleted) {
 TEST(WindowsFileSystem, AttributesAreTheFileSystemsOwnBits) {
     test::TempFolder temp;
     std::string file = temp.write("a", "x");
-    ASSERT_EQ(fileSystem().setAttributes(file, kAttrReadOnly | kAttrHidden | kAttrSystem), IoError::ok);
+    ASSERT_EQ(fileSystem().setAttributes(file, kAttrReadOnly | kAttrHidden | kAttrSystem),
+              IoError::ok);
     DWORD bits = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     EXPECT_EQ(GetFileAttributesA(file.c_str()) & bits, bits);
     ASSERT_EQ(fileSystem().setAttributes(file, kAttrNormal), IoError::ok);
@@ -153,7 +156,8 @@ TEST(WindowsFileSystem, StatusTellsTheSameFileWhateverTheSpellingAndTakesNoWildc
     ASSERT_EQ(fileSystem().status(temp.path() + "/NAME.TXT", second), IoError::ok);
     ASSERT_EQ(fileSystem().status(b, other), IoError::ok);
     EXPECT_EQ(first.kind, EntryKind::file);
-    EXPECT_EQ(std::make_pair(first.volume, first.index), std::make_pair(second.volume, second.index));
+    EXPECT_EQ(std::make_pair(first.volume, first.index),
+              std::make_pair(second.volume, second.index));
     EXPECT_NE(std::make_pair(first.volume, first.index), std::make_pair(other.volume, other.index));
     EXPECT_EQ(fileSystem().status(temp / "*.txt", second), IoError::notFound);
     EXPECT_EQ(fileSystem().status(temp / "Name.tx?", second), IoError::notFound);
