@@ -13,15 +13,17 @@ std::string FormatByteSize(uint64_t bytes) {
         divisor *= 1024;
     }
     uint64_t whole = static_cast<uint64_t>(bytes / divisor);
-    int decimals = whole < 10 ? 2 : whole < 100 ? 1 : 0;
-    unsigned __int128 scale = decimals == 2 ? 100 : decimals == 1 ? 10 : 1;
+    unsigned decimals = whole < 10 ? 2 : whole < 100 ? 1 : 0;
+    uint64_t scale = decimals == 2 ? 100 : decimals == 1 ? 10 : 1;
     uint64_t scaled = static_cast<uint64_t>(static_cast<unsigned __int128>(bytes) * scale / divisor);
-    std::string digits = std::to_string(scaled);
+    std::string text = std::to_string(scaled / scale);
     if (decimals > 0) {
-        while (digits.size() <= static_cast<size_t>(decimals)) digits.insert(0, "0");
-        digits.insert(digits.size() - decimals, ".");
+        std::string fraction = std::to_string(scaled % scale);
+        text += '.';
+        text.append(decimals - fraction.size(), '0');
+        text += fraction;
     }
-    return digits + " " + units[unit];
+    return text + " " + units[unit];
 }
 
 }  // namespace vellumar

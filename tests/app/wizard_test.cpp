@@ -4,6 +4,7 @@
 #include "engine/file_system.h"
 #include "engine/names.h"
 #include "tests/app/wizard_fixture.h"
+#include "tests/support/file_attributes.h"
 
 namespace vellumar::test {
 namespace {
@@ -114,7 +115,7 @@ TEST_F(Wizard, DecryptFilesShowsTheListedFilesAndCreatesAMissingList) {
 
     uint32_t attributes = 99;
     ASSERT_EQ(fileSystem().getAttributes(locked, attributes), IoError::ok);
-    EXPECT_EQ(attributes, kAttrNormal);
+    EXPECT_EQ(attributes, fileAttributesAfterSetting(kAttrNormal));
     EXPECT_TRUE(desktop.messages.empty());
 }
 
