@@ -15,7 +15,8 @@ std::string FormatByteSize(uint64_t bytes) {
     uint64_t whole = static_cast<uint64_t>(bytes / divisor);
     unsigned decimals = whole < 10 ? 2 : whole < 100 ? 1 : 0;
     uint64_t scale = decimals == 2 ? 100 : decimals == 1 ? 10 : 1;
-    uint64_t scaled = static_cast<uint64_t>(static_cast<unsigned __int128>(bytes) * scale / divisor);
+    uint64_t scaled =
+        static_cast<uint64_t>(static_cast<unsigned __int128>(bytes) * scale / divisor);
     std::string text = std::to_string(scaled / scale);
     if (decimals > 0) {
         std::string fraction = std::to_string(scaled % scale);

@@ -36,7 +36,9 @@ bool startsWithMarker(const std::string& path) {
     return head == kLockedFileMarker;
 }
 
-std::string typeText(const std::string& name) { return ToUpper(GetExtension(name)) + " file"; }
+std::string typeText(const std::string& name) {
+    return ToUpper(GetExtension(name)) + " file";
+}
 
 uint64_t sizeOf(const std::string& path) {
     // An unknown length counts as 0, as the number of an empty text.
@@ -50,7 +52,9 @@ FrmMain::FrmMain(WindowModel& model, Desktop& desktop, SettingsStore& settings)
     model_.fileBoxPathChanged = [this] { filFiles_PathChange(); };
 }
 
-FrmMain::~FrmMain() { model_.fileBoxPathChanged = nullptr; }
+FrmMain::~FrmMain() {
+    model_.fileBoxPathChanged = nullptr;
+}
 
 bool FrmMain::Form_Load(bool anotherInstanceRunning) {
     if (anotherInstanceRunning) {
@@ -66,7 +70,9 @@ bool FrmMain::Form_Load(bool anotherInstanceRunning) {
     return true;
 }
 
-void FrmMain::TerminateProgram() { call(hooks.unloadAllWindows); }
+void FrmMain::TerminateProgram() {
+    call(hooks.unloadAllWindows);
+}
 
 void FrmMain::selectOption(Option option) {
     model_.selectedOption = option;
@@ -74,8 +80,12 @@ void FrmMain::selectOption(Option option) {
     model_.changed();
 }
 
-void FrmMain::OptEncFiles_Click() { selectOption(Option::OptEncFiles); }
-void FrmMain::OptDecFiles_Click() { selectOption(Option::OptDecFiles); }
+void FrmMain::OptEncFiles_Click() {
+    selectOption(Option::OptEncFiles);
+}
+void FrmMain::OptDecFiles_Click() {
+    selectOption(Option::OptDecFiles);
+}
 
 void FrmMain::OptEncFolder_Click() {
     model_.EncFolderOpt = true;
@@ -122,7 +132,9 @@ void FrmMain::cmdNext_Click() {
     model_.changed();
 }
 
-void FrmMain::cmdExit_Click() { TerminateProgram(); }
+void FrmMain::cmdExit_Click() {
+    TerminateProgram();
+}
 
 void FrmMain::cmdPassword_Click() {
     PasswordGate gate = CheckPassword(settings_, model_.txtPassword, model_.txtConfirm);
@@ -209,9 +221,13 @@ void FrmMain::cmdBack_Click() {
     model_.changed();
 }
 
-void FrmMain::cmdEncDec_Click() { call(hooks.cmdEncDec_Click); }
+void FrmMain::cmdEncDec_Click() {
+    call(hooks.cmdEncDec_Click);
+}
 
-void FrmMain::cmdEx_Click() { call(hooks.endProgram); }
+void FrmMain::cmdEx_Click() {
+    call(hooks.endProgram);
+}
 
 void FrmMain::filFiles_PathChange() {
     const std::string folder = AddBackslash(model_.filFilesPath);
@@ -247,11 +263,21 @@ void FrmMain::filFiles_PathChange() {
     model_.changed();
 }
 
-void FrmMain::mnuExit_Click() { TerminateProgram(); }
-void FrmMain::mnuOnline_Click() { desktop_.openAddress(HelpPageAddress()); }
-void FrmMain::mnuVisit_Click() { desktop_.openAddress(kHomePage); }
-void FrmMain::Label5_Click() { desktop_.openAddress(kHomePage); }
-void FrmMain::Label6_Click() { desktop_.openAddress(kContactPage); }
+void FrmMain::mnuExit_Click() {
+    TerminateProgram();
+}
+void FrmMain::mnuOnline_Click() {
+    desktop_.openAddress(HelpPageAddress());
+}
+void FrmMain::mnuVisit_Click() {
+    desktop_.openAddress(kHomePage);
+}
+void FrmMain::Label5_Click() {
+    desktop_.openAddress(kHomePage);
+}
+void FrmMain::Label6_Click() {
+    desktop_.openAddress(kContactPage);
+}
 
 void FrmMain::mnuAbout_Click() {
     model_.bringToFront(Page::fraAbout);

@@ -13,7 +13,7 @@
 namespace vellumar {
 
 class FrmMain {
-public:
+  public:
     FrmMain(WindowModel& model, Desktop& desktop, SettingsStore& settings);
     ~FrmMain();
     FrmMain(const FrmMain&) = delete;
@@ -68,7 +68,7 @@ public:
 
     WindowModel& model() { return model_; }
 
-private:
+  private:
     void selectOption(Option option);
     static void call(const std::function<void()>& hook) {
         if (hook) hook();

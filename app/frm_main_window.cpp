@@ -31,21 +31,25 @@ const QString kLockResource = QStringLiteral(":/artwork/lock.svg");
 // The product picture in the left strip, drawn from its vector form so it
 // stays sharp at any scale.
 class ProductPicture : public QWidget {
-public:
+  public:
     explicit ProductPicture(QWidget* parent) : QWidget(parent), renderer_(kPictureResource) {}
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         renderer_.render(&painter, QRectF(rect()));
     }
 
-private:
+  private:
     QSvgRenderer renderer_;
 };
 
-QString qt(const std::string& text) { return displayText(text); }
-std::string bytes(const QString& text) { return text.toLocal8Bit().toStdString(); }
+QString qt(const std::string& text) {
+    return displayText(text);
+}
+std::string bytes(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
 
 QLabel* label(QWidget* parent, const QString& text, QRect where, bool wrap = false) {
     auto* result = new QLabel(text, parent);
@@ -68,9 +72,9 @@ QPushButton* linkLabel(QWidget* parent, const char* name, const QString& caption
     QPushButton* result = pushButton(parent, name, caption, where);
     result->setFlat(true);
     result->setCursor(Qt::PointingHandCursor);
-    result->setStyleSheet(QStringLiteral(
-        "QPushButton { color: #0645ad; text-decoration: underline; text-align: left;"
-        " border: none; padding: 0; }"));
+    result->setStyleSheet(
+        QStringLiteral("QPushButton { color: #0645ad; text-decoration: underline; text-align: left;"
+                       " border: none; padding: 0; }"));
     return result;
 }
 
@@ -86,7 +90,9 @@ QLineEdit* passwordField(QWidget* parent, const char* name, QRect where) {
 
 }  // namespace
 
-FrmMainWindow::~FrmMainWindow() { model_.onChanged = nullptr; }
+FrmMainWindow::~FrmMainWindow() {
+    model_.onChanged = nullptr;
+}
 
 FrmMainWindow::FrmMainWindow(FrmMain& logic, QWidget* parent)
     : QMainWindow(parent), logic_(logic), model_(logic.model()) {
@@ -260,8 +266,8 @@ void FrmMainWindow::buildResultPage() {
     ListFiles_->setUniformRowHeights(true);
     // Long paths keep their file name in view.
     ListFiles_->setTextElideMode(Qt::ElideMiddle);
-    ListFiles_->setHeaderLabels({QStringLiteral("Files"), QStringLiteral("Type"),
-                                 QStringLiteral("Size")});
+    ListFiles_->setHeaderLabels(
+        {QStringLiteral("Files"), QStringLiteral("Type"), QStringLiteral("Size")});
     ListFiles_->header()->resizeSection(0, 200);
     ListFiles_->header()->resizeSection(1, 70);
     connect(ListFiles_, &QTreeWidget::itemChanged, this,
@@ -289,7 +295,8 @@ void FrmMainWindow::render() {
         page(which)->setEnabled(which == model_.topPage());
     }
 
-    if (txtPassword_->text() != qt(model_.txtPassword)) txtPassword_->setText(qt(model_.txtPassword));
+    if (txtPassword_->text() != qt(model_.txtPassword))
+        txtPassword_->setText(qt(model_.txtPassword));
     if (txtConfirm_->text() != qt(model_.txtConfirm)) txtConfirm_->setText(qt(model_.txtConfirm));
     if (renderedFocus_ != model_.focusRequests) {
         renderedFocus_ = model_.focusRequests;

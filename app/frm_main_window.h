@@ -22,7 +22,7 @@ namespace vellumar {
 class FrmMainWindow : public QMainWindow {
     Q_OBJECT
 
-public:
+  public:
     explicit FrmMainWindow(FrmMain& logic, QWidget* parent = nullptr);
     ~FrmMainWindow() override;
 
@@ -30,7 +30,7 @@ public:
     void render();
     QFrame* page(Page page) const { return pages_[static_cast<size_t>(page)]; }
 
-private:
+  private:
     void run(void (FrmMain::*handler)());
     void button(QPushButton* button, void (FrmMain::*handler)());
     QFrame* newPage(Page page, const char* name);

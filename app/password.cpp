@@ -6,7 +6,9 @@
 namespace vellumar {
 namespace {
 
-std::string passwordKey() { return EncodeText("Password"); }
+std::string passwordKey() {
+    return EncodeText("Password");
+}
 
 }  // namespace
 

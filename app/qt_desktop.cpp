@@ -16,7 +16,9 @@ QByteArray bytes(const std::string& text) {
     return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::string fromQt(const QString& path) { return QFile::encodeName(path).toStdString(); }
+std::string fromQt(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
 
 QMessageBox::Icon boxIcon(Icon icon) {
     switch (icon) {
@@ -37,7 +39,9 @@ constexpr qint64 kYieldIntervalMs = 30;
 
 }  // namespace
 
-QString displayText(const std::string& text) { return QFile::decodeName(bytes(text)); }
+QString displayText(const std::string& text) {
+    return QFile::decodeName(bytes(text));
+}
 
 QtDesktop::QtDesktop() : messageLog_(qEnvironmentVariable("TESSARIN_MESSAGE_LOG")) {}
 

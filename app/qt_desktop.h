@@ -15,7 +15,7 @@ namespace vellumar {
 QString displayText(const std::string& bytes);
 
 class QtDesktop : public Desktop {
-public:
+  public:
     QtDesktop();
     // The window that dialogs belong to.
     void setWindow(QWidget* window) { window_ = window; }
@@ -28,7 +28,7 @@ public:
     void setBusy(bool busy) override;
     void yield() override;
 
-private:
+  private:
     QPointer<QWidget> window_;
     // Test hook: when TESSARIN_MESSAGE_LOG names a file, messages are
     // appended there ("icon<TAB>title<TAB>text" per line) instead of shown,

@@ -8,7 +8,7 @@
 namespace vellumar {
 
 class QtSettingsStore final : public SettingsStore {
-public:
+  public:
     std::string GetSetting(const std::string& application, const std::string& section,
                            const std::string& key) override;
     bool SaveSetting(const std::string& application, const std::string& section,

@@ -11,7 +11,7 @@ inline const std::string kSettingsApplication = "Tessarin";
 inline const std::string kSettingsSection = "Settings";
 
 class SettingsStore {
-public:
+  public:
     virtual ~SettingsStore() = default;
     // The stored text; empty when the key is absent or cannot be read.
     virtual std::string GetSetting(const std::string& application, const std::string& section,

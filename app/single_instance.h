@@ -9,13 +9,13 @@
 namespace vellumar {
 
 class SingleInstance {
-public:
+  public:
     explicit SingleInstance(const QString& name = QStringLiteral("Tessarin"));
     // False when another running instance holds the lock.
     bool acquired() const { return acquired_; }
     static QString lockPath(const QString& name);
 
-private:
+  private:
     QLockFile lock_;
     bool acquired_ = false;
 };

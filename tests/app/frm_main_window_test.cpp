@@ -2,6 +2,8 @@
 // and keys, what the target list shows, the settings store on disk, and the
 // single-instance refusal between two processes.
 
+#include "app/frm_main_window.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -22,7 +24,6 @@
 #include <QTreeWidget>
 #include <deque>
 
-#include "app/frm_main_window.h"
 #include "app/password.h"
 #include "app/qt_desktop.h"
 #include "app/qt_settings_store.h"
@@ -33,11 +34,13 @@
 namespace vellumar::test {
 namespace {
 
-QString qstr(const std::string& text) { return QString::fromStdString(text); }
+QString qstr(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 // The Qt desktop with the open-file dialog answered from a queue.
 class AnsweringDesktop : public QtDesktop {
-public:
+  public:
     std::vector<std::string> pickFiles() override {
         if (answers.empty()) {
             ADD_FAILURE() << "unexpected open-file dialog";
@@ -91,7 +94,7 @@ struct Program {
 };
 
 class Gui : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string config = temp.makeFolder("config");
         std::string runtime = temp.makeFolder("runtime");
@@ -150,8 +153,7 @@ TEST_F(Gui, WalkThroughTheWizard) {
     program.click("cmdBack");
     EXPECT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
     EXPECT_EQ(list->topLevelItemCount(), 0);
-    EXPECT_FALSE(program.find<QPushButton>("cmdEncDec")->isEnabledTo(
-        window.page(Page::fraResult)));
+    EXPECT_FALSE(program.find<QPushButton>("cmdEncDec")->isEnabledTo(window.page(Page::fraResult)));
 
     program.menu("mnuAbout");
     EXPECT_EQ(program.visiblePage(), QStringLiteral("fraAbout"));

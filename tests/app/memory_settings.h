@@ -10,7 +10,7 @@
 namespace vellumar::test {
 
 class MemorySettings final : public SettingsStore {
-public:
+  public:
     using Address = std::tuple<std::string, std::string, std::string>;
 
     std::string GetSetting(const std::string& application, const std::string& section,

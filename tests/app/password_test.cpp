@@ -1,6 +1,7 @@
 // The password gate: first use, a set password, refused characters, the store.
 
 #include "app/password.h"
+
 #include "engine/text_shift.h"
 #include "tests/app/wizard_fixture.h"
 
@@ -40,7 +41,8 @@ TEST_F(Wizard, FirstUseSetsThePasswordOrSaysWhyNot) {
             EXPECT_TRUE(desktop.messages.empty());
             EXPECT_EQ(model.topPage(), Page::fraSelect);
         } else {
-            EXPECT_EQ(desktop.messages, (std::vector<Shown>{{c.message, Icon::critical, "Vellumar"}}));
+            EXPECT_EQ(desktop.messages,
+                      (std::vector<Shown>{{c.message, Icon::critical, "Vellumar"}}));
             EXPECT_EQ(model.topPage(), Page::fraPassword);
             EXPECT_EQ(model.focus, Field::txtPassword);
             EXPECT_GT(model.focusRequests, focusBefore);
@@ -51,9 +53,8 @@ TEST_F(Wizard, FirstUseSetsThePasswordOrSaysWhyNot) {
             EXPECT_TRUE(settings.values.empty());
         } else {
             // One record; the plain word "Password" is nowhere in the store.
-            EXPECT_EQ(settings.values,
-                      (std::map<MemorySettings::Address, std::string>{
-                          {kPasswordRecord, EncodeText(c.stored)}}));
+            EXPECT_EQ(settings.values, (std::map<MemorySettings::Address, std::string>{
+                                           {kPasswordRecord, EncodeText(c.stored)}}));
         }
     }
 }
@@ -64,11 +65,9 @@ TEST_F(Wizard, ASetPasswordIsMatchedExactlyAndTheConfirmFieldIgnored) {
         std::string password, confirm;
         bool accepted;
     } cases[] = {
-        {"secret", "", true},
-        {"   secret  ", "anything", true},
+        {"secret", "", true},        {"   secret  ", "anything", true},
         {"Secret", "secret", false},  // case counts
-        {"secre", "", false},
-        {"", "secret", false},
+        {"secre", "", false},        {"", "secret", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.password);
@@ -77,7 +76,8 @@ TEST_F(Wizard, ASetPasswordIsMatchedExactlyAndTheConfirmFieldIgnored) {
         typePassword(c.password, c.confirm);
         EXPECT_EQ(model.topPage(), c.accepted ? Page::fraSelect : Page::fraPassword);
         std::vector<Shown> expected;
-        if (!c.accepted) expected = {{"Please Enter The Right Password", Icon::critical, "Vellumar"}};
+        if (!c.accepted)
+            expected = {{"Please Enter The Right Password", Icon::critical, "Vellumar"}};
         EXPECT_EQ(desktop.messages, expected);
         EXPECT_EQ(model.txtPassword, "");
         EXPECT_EQ(model.txtConfirm, "");

@@ -160,7 +160,8 @@ TEST_F(Wizard, RebuildFromTheFileBoxDescribesEachFile) {
     temp.write("box/abgrf.gkt.VKL", "[Secret]" + std::string(1400, 'x'));
     temp.write("box/fake.VKW", "plain");
     temp.write("box/README", "r");
-    temp.write("box/desktop.ini", "[.ShellClassInfo]\r\nCLSID={645FF040-5081-101B-9F08-00AA002F954E}\r\n");
+    temp.write("box/desktop.ini",
+               "[.ShellClassInfo]\r\nCLSID={645FF040-5081-101B-9F08-00AA002F954E}\r\n");
     temp.makeFolder("box/sub");
     model.ListFiles = {row("old")};
 
@@ -201,9 +202,9 @@ TEST(ByteSize, ThreeSignificantDigitsCutNotRounded) {
         uint64_t bytes;
         std::string text;
     } cases[] = {
-        {0, "0 bytes"},          {532, "532 bytes"},         {1023, "1023 bytes"},
-        {1024, "1.00 KB"},       {1340, "1.30 KB"},          {23506, "22.9 KB"},
-        {1023999, "999 KB"},     {1024000, "0.97 MB"},       {2400016, "2.28 MB"},
+        {0, "0 bytes"},          {532, "532 bytes"},      {1023, "1023 bytes"},
+        {1024, "1.00 KB"},       {1340, "1.30 KB"},       {23506, "22.9 KB"},
+        {1023999, "999 KB"},     {1024000, "0.97 MB"},    {2400016, "2.28 MB"},
         {2400000000, "2.23 GB"}, {UINT64_MAX, "15.9 EB"},
     };
     for (const Case& c : cases) EXPECT_EQ(FormatByteSize(c.bytes), c.text) << c.bytes;

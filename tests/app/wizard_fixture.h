@@ -26,7 +26,7 @@ inline std::string native(std::string path) {
 }
 
 class Wizard : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         form.hooks.unloadAllWindows = [this] { ++unloads; };
         form.hooks.endProgram = [this] { ++ends; };

@@ -178,8 +178,8 @@ TEST_F(Wizard, WebPagesOpenTheirAddresses) {
     form.Label5_Click();
     form.Label6_Click();
     form.mnuOnline_Click();
-    EXPECT_EQ(desktop.addresses, (std::vector<std::string>{kHomePage, kHomePage, kContactPage,
-                                                           HelpPageAddress()}));
+    EXPECT_EQ(desktop.addresses,
+              (std::vector<std::string>{kHomePage, kHomePage, kContactPage, HelpPageAddress()}));
     EXPECT_TRUE(desktop.messages.empty());
 }
 
