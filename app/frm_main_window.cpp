@@ -90,10 +90,6 @@ QLineEdit* passwordField(QWidget* parent, const char* name, QRect where) {
 
 }  // namespace
 
-FrmMainWindow::~FrmMainWindow() {
-    model_.onChanged = nullptr;
-}
-
 FrmMainWindow::FrmMainWindow(FrmMain& logic, QWidget* parent)
     : QMainWindow(parent), logic_(logic), model_(logic.model()) {
     setObjectName(QStringLiteral("frmMain"));
@@ -127,6 +123,10 @@ FrmMainWindow::FrmMainWindow(FrmMain& logic, QWidget* parent)
             Qt::QueuedConnection);
     };
     render();
+}
+
+FrmMainWindow::~FrmMainWindow() {
+    model_.onChanged = nullptr;
 }
 
 void FrmMainWindow::run(void (FrmMain::*handler)()) {

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -239,6 +240,11 @@ TEST_F(Gui, ASecondStartIsRefusedWhileTheFirstRuns) {
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_EQ(messages(), "16\tVellumar\tVellumar Is Already Running\n");
+}
+
+TEST(Help, ThePageShipsBesideTheProgram) {
+    QString folder = QFileInfo(QStringLiteral(TESSARIN_BINARY)).absolutePath();
+    EXPECT_TRUE(QFile::exists(folder + QStringLiteral("/tessarin-help.html")));
 }
 
 TEST_F(Gui, ALockLeftByACrashedInstanceIsTakenOver) {
