@@ -10,6 +10,7 @@
 #include "engine/file_system.h"
 #include "engine/names.h"
 #include "engine/platform.h"
+#include "folders/folder_chooser.h"
 #include "locking/file_box.h"
 
 namespace vellumar {
@@ -50,6 +51,7 @@ uint64_t sizeOf(const std::string& path) {
 FrmMain::FrmMain(WindowModel& model, Desktop& desktop, SettingsStore& settings)
     : model_(model), desktop_(desktop), settings_(settings) {
     model_.fileBoxPathChanged = [this] { filFiles_PathChange(); };
+    hooks.Folder_Encrypt = [this] { Folder_Encrypt(model_, desktop_); };
 }
 
 FrmMain::~FrmMain() {

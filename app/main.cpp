@@ -22,6 +22,7 @@ int main(int argc, char* argv[]) {
     vellumar::FrmMainWindow window(logic);
     if (!logic.Form_Load(!instance.acquired())) return 0;
     desktop.setWindow(&window);
+    desktop.setModel(&model);
     window.render();
     window.show();
     return application.exec();

@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "engine/desktop.h"
+#include "locking/window_model.h"
 
 namespace vellumar {
 
@@ -19,17 +20,21 @@ class QtDesktop : public Desktop {
     QtDesktop();
     // The window that dialogs belong to.
     void setWindow(QWidget* window) { window_ = window; }
+    // The main window's model, which the encrypted-folders window prepares.
+    void setModel(WindowModel* model) { model_ = model; }
 
     using Desktop::message;
     void message(const std::string& text, Icon icon, const std::string& title) override;
     std::vector<std::string> pickFiles() override;
     std::string pickFolder() override;
+    void showEncryptedFolders() override;
     void openAddress(const std::string& address) override;
     void setBusy(bool busy) override;
     void yield() override;
 
   private:
     QPointer<QWidget> window_;
+    WindowModel* model_ = nullptr;
     // Test hook: when TESSARIN_MESSAGE_LOG names a file, messages are
     // appended there ("icon<TAB>title<TAB>text" per line) instead of shown,
     // so a run without a person at the screen never waits on a box.
