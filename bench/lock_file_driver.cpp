@@ -2,9 +2,11 @@
 //   lock_file_driver lock <plain path>
 //   lock_file_driver unlock <locked path>
 // Messages go to stderr; the exit code tells whether the operation succeeded.
-// The peak resident memory is printed to stderr as "max-rss-kib <n>".
+// Printed to stderr: "call-seconds <s>", the time the call itself took (what
+// the window waits for), and "max-rss-kib <n>", the peak resident memory.
 #include <sys/resource.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -30,8 +32,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     SilentDesktop desktop;
+    const auto start = std::chrono::steady_clock::now();
     const bool done = std::strcmp(argv[1], "lock") == 0 ? vellumar::BigEncrypt(argv[2], desktop)
                                                         : vellumar::BigDecrypt(argv[2], desktop);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    std::fprintf(stderr, "call-seconds %.3f\n", took.count());
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::fprintf(stderr, "max-rss-kib %ld\n", usage.ru_maxrss);
