@@ -9,6 +9,9 @@
 
 namespace vellumar {
 
+// Length of Stretch's result for n bytes.
+constexpr uint64_t stretchedLength(uint64_t n) { return n + (n + 2) / 3; }
+
 class Cipher {
 public:
     // Draws from the process-wide generator, as every engine of this format does.
@@ -18,8 +21,15 @@ public:
 
     // Stores the key and reseeds the generator from it alone.
     void KeyString(const std::string& key);
-    void Text(const std::string& text) { text_ = text; }
-    void Text(std::string&& text) { text_ = std::move(text); }
+    // Room for Stretch is reserved up front, so it works in place.
+    void Text(const std::string& text) {
+        text_.reserve(stretchedLength(text.size()));
+        text_.assign(text);
+    }
+    void Text(std::string&& text) {
+        text_ = std::move(text);
+        text_.reserve(stretchedLength(text_.size()));
+    }
     const std::string& Text() const { return text_; }
     std::string TakeText() { return std::move(text_); }
 
@@ -36,9 +46,6 @@ private:
     std::string key_;
     std::string text_;
 };
-
-// Length of Stretch's result for n bytes.
-constexpr uint64_t stretchedLength(uint64_t n) { return n + (n + 2) / 3; }
 
 // Stretch and Shrink on plain buffers (out must hold the result's length).
 void stretchInto(const unsigned char* in, uint64_t n, char* out);

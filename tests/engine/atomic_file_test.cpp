@@ -4,6 +4,7 @@
 
 #include "engine/names.h"
 #include "tests/support/faulty_file_system.h"
+#include "tests/support/file_attributes.h"
 #include "tests/support/temp_folder.h"
 
 namespace vellumar {
@@ -23,7 +24,7 @@ TEST(AtomicFile, CommitGivesTheFinalNameAndLeavesNoTemporary) {
     EXPECT_EQ(test::readFile(target), "hello");
     uint32_t attributes = 0;
     fileSystem().getAttributes(target, attributes);
-    EXPECT_EQ(attributes, kAttrReadOnly | kAttrHidden);
+    EXPECT_EQ(attributes, test::fileAttributesAfterSetting(kAttrReadOnly | kAttrHidden));
     EXPECT_EQ(test::listTree(temp.path()), "home\nout.txt\n");
 }
 

@@ -1,7 +1,10 @@
 #include "engine/cipher.h"
 
+#include "engine/cpu_features.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace vellumar {
@@ -53,7 +56,15 @@ TEST(RandomGenerator, RandomizeFoldsTheHighBitsIntoTheMiddleOfTheState) {
     EXPECT_EQ(g.state(), expected);
 }
 
-TEST(RandomGenerator, LaneXorEqualsOneStepPerByte) {
+// Runs each kernel test with the vector kernels and with the portable ones.
+class Kernels : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { setVectorKernelsAllowed(GetParam()); }
+    void TearDown() override { setVectorKernelsAllowed(true); }
+};
+INSTANTIATE_TEST_SUITE_P(VectorAndPortable, Kernels, ::testing::Bool());
+
+TEST_P(Kernels, LaneXorEqualsOneStepPerByte) {
     for (uint64_t length : {0u, 1u, 15u, 16u, 17u, 31u, 32u, 33u, 1000u}) {
         RandomGenerator fast, slow;
         fast.setState(0x123456);
@@ -90,6 +101,35 @@ TEST(Cipher, ShrinkUndoesStretchForEveryByteInEveryPositionAndLength) {
     EXPECT_EQ(shrunk(""), "");
 }
 
+// The group rule written out plainly, to hold the vector kernels to it.
+std::string referenceStretch(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); i += 3) {
+        unsigned b[3] = {0, 0, 0};
+        size_t count = std::min<size_t>(3, text.size() - i);
+        for (size_t k = 0; k < count; ++k) {
+            b[k] = static_cast<unsigned char>(text[i + k]);
+            out += static_cast<char>((b[k] & 63) + 59);
+        }
+        out += static_cast<char>(16 * (b[0] / 64) + 4 * (b[1] / 64) + b[2] / 64 + 59);
+    }
+    return out;
+}
+
+TEST_P(Kernels, StretchOfLongTextsFollowsTheGroupRule) {
+    RandomGenerator bytes;
+    for (size_t length = 0; length <= 300; ++length) {
+        std::string plain(length, '\0');
+        for (char& c : plain) c = static_cast<char>(bytes.nextByte());
+        const std::string expected = referenceStretch(plain);
+        ASSERT_EQ(stretched(plain), expected) << length;
+        std::string separate(stretchedLength(length), ' ');
+        stretchInto(reinterpret_cast<const unsigned char*>(plain.data()), length, separate.data());
+        ASSERT_EQ(separate, expected) << length;
+        ASSERT_EQ(shrunk(expected), plain) << length;
+    }
+}
+
 TEST(Cipher, ShrinkOfTextStretchDidNotMakeLeavesItUnchanged) {
     for (const std::string& bad : {std::string("\x01xyz"), std::string("ab\nd"),
                                    std::string("abcd:fgh"), std::string(1, '\0') + "zz"}) {
@@ -97,6 +137,18 @@ TEST(Cipher, ShrinkOfTextStretchDidNotMakeLeavesItUnchanged) {
     }
     // A 4th character below ";" only gives wrong high bits.
     EXPECT_EQ(shrunk("abc\x01").size(), 3u);
+}
+
+TEST(Cipher, ShrinkOfAnyTextOfAnyLengthStaysInBounds) {
+    RandomGenerator bytes;
+    for (size_t length = 0; length <= 64; ++length) {
+        for (int round = 0; round < 20; ++round) {
+            std::string text(length, '\0');
+            for (char& c : text) c = static_cast<char>(bytes.nextByte());
+            std::string result = shrunk(text);
+            EXPECT_TRUE(result == text || result.size() == shrunkLength(length)) << length;
+        }
+    }
 }
 
 TEST(Cipher, DoXorIsRestoredAfterAReseedWithTheSameKey) {

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <map>
 
 #include "engine/platform.h"
+#include "tests/support/file_attributes.h"
 #include "tests/support/temp_folder.h"
 
 #ifndef _WIN32
@@ -31,7 +33,7 @@ TEST(Attributes, EachCombinationReadsBackOnAFile) {
     std::string file = temp.write("a.txt", "x");
     for (uint32_t value : {0u, 1u, 2u, 3u, 4u, 6u, 7u, 32u, 35u, 0u}) {
         ASSERT_EQ(fileSystem().setAttributes(file, value), IoError::ok) << value;
-        EXPECT_EQ(attributesOf(file), value);
+        EXPECT_EQ(attributesOf(file), test::fileAttributesAfterSetting(value));
     }
 }
 
@@ -62,6 +64,19 @@ TEST(FileSystem, CreateNewRefusesAnExistingName) {
     EXPECT_EQ(fileSystem().createNew(a, file), IoError::exists);
     EXPECT_EQ(file, kNoFile);
     EXPECT_EQ(fileSystem().openRead(temp / "missing", file), IoError::notFound);
+}
+
+TEST(FileSystem, OpenAppendCreatesAMissingFileAndWritesAtTheEnd) {
+    test::TempFolder temp;
+    FileSystem& fs = fileSystem();
+    for (const char* part : {"first\r\n", "second\r\n"}) {
+        FileHandle file = kNoFile;
+        ASSERT_EQ(fs.openAppend(temp / "encfile", file), IoError::ok);
+        EXPECT_EQ(fs.write(file, part, std::strlen(part)), IoError::ok);
+        EXPECT_EQ(fs.flush(file), IoError::ok);
+        EXPECT_EQ(fs.close(file), IoError::ok);
+    }
+    EXPECT_EQ(test::readFile(temp / "encfile"), "first\r\nsecond\r\n");
 }
 
 TEST(FileSystem, CopyMovesTheRequestedBytesFromTheCurrentPosition) {

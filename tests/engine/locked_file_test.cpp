@@ -12,6 +12,7 @@
 #include "engine/small_file.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/faulty_file_system.h"
+#include "tests/support/file_attributes.h"
 
 namespace vellumar {
 namespace {
@@ -57,12 +58,13 @@ TEST(LockedFile, RoundTripsRestoreTheBytesAndTheName) {
 
         ASSERT_TRUE(lock(path, desktop));
         EXPECT_EQ(test::namesIn(temp / "work"), Names{lockedName});
-        EXPECT_EQ(attributesOf(temp / ("work/" + lockedName)), kAttrReadOnly | kAttrHidden);
+        EXPECT_EQ(attributesOf(temp / ("work/" + lockedName)),
+                  test::fileAttributesAfterSetting(kAttrReadOnly | kAttrHidden));
 
         ASSERT_TRUE(unlock(temp / ("work/" + lockedName), desktop));
         EXPECT_EQ(test::namesIn(temp / "work"), Names{"report.txt"});
         EXPECT_EQ(test::readFile(path), plain);
-        EXPECT_EQ(attributesOf(path), kAttrNormal);
+        EXPECT_EQ(attributesOf(path), test::fileAttributesAfterSetting(kAttrNormal));
         EXPECT_TRUE(desktop.messages.empty());
     }
 }
@@ -172,7 +174,7 @@ TEST(SmallFormat, ALockedFileLockedAgainKeepsItsNameAndUnlocksLayerByLayer) {
     ASSERT_TRUE(Encrypt(locked, desktop, false));
     EXPECT_EQ(test::namesIn(temp.path()), (Names{"ercbeg.gkt.VKL", "home"}));
     EXPECT_NE(test::readFile(locked), oneLayer);
-    EXPECT_EQ(attributesOf(locked), kAttrReadOnly | kAttrHidden);
+    EXPECT_EQ(attributesOf(locked), test::fileAttributesAfterSetting(kAttrReadOnly | kAttrHidden));
 
     ASSERT_TRUE(Decrypt(locked, desktop));
     EXPECT_EQ(test::readFile(locked), oneLayer);

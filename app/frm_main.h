@@ -1,0 +1,82 @@
+#pragma once
+// The main window's handlers, without Qt: the wizard, the password gate, the
+// target list, the menus and the about page. Each changes the window model
+// and talks to the person only through the desktop port.
+
+#include <functional>
+#include <string>
+
+#include "app/settings_store.h"
+#include "engine/desktop.h"
+#include "locking/window_model.h"
+
+namespace vellumar {
+
+class FrmMain {
+  public:
+    FrmMain(WindowModel& model, Desktop& desktop, SettingsStore& settings);
+    ~FrmMain();
+    FrmMain(const FrmMain&) = delete;
+    FrmMain& operator=(const FrmMain&) = delete;
+
+    // What the front end (or a later layer) plugs in. An empty hook does nothing.
+    struct Hooks {
+        // Unloads every window: the process ends when the last one is gone.
+        std::function<void()> unloadAllWindows;
+        // Ends the program at once, without unloading the windows first.
+        std::function<void()> endProgram;
+        // The run button's dispatcher; not wired yet, so the button does nothing.
+        std::function<void()> cmdEncDec_Click;
+        // The folder chooser behind Add for "Encrypt a Folder"; not wired yet.
+        std::function<void()> Folder_Encrypt;
+    } hooks;
+
+    // Start-up. Shows the refusal and unloads the windows when another
+    // instance runs; returns whether the program goes on.
+    bool Form_Load(bool anotherInstanceRunning);
+    void TerminateProgram();
+
+    // Choice page.
+    void OptEncFiles_Click();
+    void OptDecFiles_Click();
+    void OptEncFolder_Click();
+    void OptDecFolder_Click();
+    void cmdNext_Click();
+    void cmdExit_Click();
+
+    // Password page.
+    void cmdPassword_Click();
+
+    // Target page.
+    void cmdAdd_Click();
+    void cmdClear_Click();
+    void cmdBack_Click();
+    void cmdEncDec_Click();
+    void cmdEx_Click();
+    void File_Encrypt();
+    // Rebuilds the target list from the files of the hidden file box's folder.
+    void filFiles_PathChange();
+
+    // Menus and about page.
+    void mnuExit_Click();
+    void mnuOnline_Click();
+    void mnuVisit_Click();
+    void mnuAbout_Click();
+    void Label5_Click();
+    void Label6_Click();
+    void cmdOK_Click();
+
+    WindowModel& model() { return model_; }
+
+  private:
+    void selectOption(Option option);
+    static void call(const std::function<void()>& hook) {
+        if (hook) hook();
+    }
+
+    WindowModel& model_;
+    Desktop& desktop_;
+    SettingsStore& settings_;
+};
+
+}  // namespace vellumar

@@ -1,0 +1,353 @@
+#include "app/frm_main_window.h"
+
+#include <QButtonGroup>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSvgRenderer>
+#include <QTreeWidget>
+
+#include "app/qt_desktop.h"
+
+namespace vellumar {
+namespace {
+
+// The window is laid out in pixels at 96 dpi (15 twips each); Qt scales it
+// on high-density screens.
+constexpr int kClientWidth = 542;   // 8130 twips
+constexpr int kClientHeight = 285;  // 4275 twips
+constexpr int kStripWidth = 175;    // 2625 twips
+constexpr int kPageWidth = kClientWidth - kStripWidth;
+
+const QString kPictureResource = QStringLiteral(":/artwork/vellumar.svg");
+const QString kLockResource = QStringLiteral(":/artwork/lock.svg");
+
+// The product picture in the left strip, drawn from its vector form so it
+// stays sharp at any scale.
+class ProductPicture : public QWidget {
+  public:
+    explicit ProductPicture(QWidget* parent) : QWidget(parent), renderer_(kPictureResource) {}
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        renderer_.render(&painter, QRectF(rect()));
+    }
+
+  private:
+    QSvgRenderer renderer_;
+};
+
+QString qt(const std::string& text) {
+    return displayText(text);
+}
+std::string bytes(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
+
+QLabel* label(QWidget* parent, const QString& text, QRect where, bool wrap = false) {
+    auto* result = new QLabel(text, parent);
+    result->setGeometry(where);
+    result->setWordWrap(wrap);
+    result->setAlignment(Qt::AlignLeft | (wrap ? Qt::AlignTop : Qt::AlignVCenter));
+    return result;
+}
+
+QPushButton* pushButton(QWidget* parent, const char* name, const QString& caption, QRect where) {
+    auto* result = new QPushButton(caption, parent);
+    result->setObjectName(QLatin1String(name));
+    result->setGeometry(where);
+    return result;
+}
+
+// A caption that opens a web page when clicked; a flat button so the
+// keyboard reaches it too.
+QPushButton* linkLabel(QWidget* parent, const char* name, const QString& caption, QRect where) {
+    QPushButton* result = pushButton(parent, name, caption, where);
+    result->setFlat(true);
+    result->setCursor(Qt::PointingHandCursor);
+    result->setStyleSheet(
+        QStringLiteral("QPushButton { color: #0645ad; text-decoration: underline; text-align: left;"
+                       " border: none; padding: 0; }"));
+    return result;
+}
+
+QLineEdit* passwordField(QWidget* parent, const char* name, QRect where) {
+    auto* result = new QLineEdit(parent);
+    result->setObjectName(QLatin1String(name));
+    result->setGeometry(where);
+    result->setEchoMode(QLineEdit::Password);
+    // Every character typed shows as "*", whatever the style's own mask.
+    result->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+    return result;
+}
+
+}  // namespace
+
+FrmMainWindow::FrmMainWindow(FrmMain& logic, QWidget* parent)
+    : QMainWindow(parent), logic_(logic), model_(logic.model()) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Vellumar v1.10"));
+    buildMenus();
+
+    auto* client = new QWidget(this);
+    client->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(client);
+    (new ProductPicture(client))->setGeometry(0, 0, kStripWidth, kClientHeight);
+
+    // Built in their design stacking order; render() re-stacks them from the model.
+    buildResultPage();
+    buildAboutPage();
+    buildSelectPage();
+    buildPasswordPage();
+
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    // Handlers that run inside other handlers (or during a run) change the
+    // model too; render once control is back in the event loop.
+    model_.onChanged = [this] {
+        if (renderQueued_) return;
+        renderQueued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                renderQueued_ = false;
+                render();
+            },
+            Qt::QueuedConnection);
+    };
+    render();
+}
+
+FrmMainWindow::~FrmMainWindow() {
+    model_.onChanged = nullptr;
+}
+
+void FrmMainWindow::run(void (FrmMain::*handler)()) {
+    (logic_.*handler)();
+    render();
+}
+
+void FrmMainWindow::button(QPushButton* button, void (FrmMain::*handler)()) {
+    connect(button, &QPushButton::clicked, this, [this, handler] { run(handler); });
+}
+
+QFrame* FrmMainWindow::newPage(Page which, const char* name) {
+    auto* frame = new QFrame(centralWidget());
+    frame->setObjectName(QLatin1String(name));
+    frame->setGeometry(kStripWidth, 0, kPageWidth, kClientHeight);
+    frame->setFrameShape(QFrame::StyledPanel);
+    frame->setAutoFillBackground(true);
+    pages_[static_cast<size_t>(which)] = frame;
+    return frame;
+}
+
+void FrmMainWindow::buildMenus() {
+    struct Entry {
+        const char* name;
+        const char* caption;
+        void (FrmMain::*handler)();
+    };
+    auto add = [this](QMenu* menu, const Entry& entry) {
+        QAction* action = menu->addAction(QString::fromLatin1(entry.caption));
+        action->setObjectName(QLatin1String(entry.name));
+        auto handler = entry.handler;
+        connect(action, &QAction::triggered, this, [this, handler] { run(handler); });
+    };
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mnuFile"));
+    add(file, {"mnuExit", "E&xit", &FrmMain::mnuExit_Click});
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    add(help, {"mnuOnline", "&Online Help", &FrmMain::mnuOnline_Click});
+    add(help, {"mnuVisit", "&Visit Us Online", &FrmMain::mnuVisit_Click});
+    add(help, {"mnuAbout", "&About Software", &FrmMain::mnuAbout_Click});
+}
+
+void FrmMainWindow::buildPasswordPage() {
+    QFrame* page = newPage(Page::fraPassword, "fraPassword");
+    label(page,
+          QStringLiteral("Enter the password to access your copy of Vellumar. This is necessary "
+                         "to ensure that your locked files and folders are secure."),
+          {16, 16, 335, 64}, true);
+    label(page, QStringLiteral("Enter Password"), {16, 100, 120, 24});
+    txtPassword_ = passwordField(page, "txtPassword", {140, 100, 205, 24});
+    label(page, QStringLiteral("Confirm Password"), {16, 136, 120, 24});
+    txtConfirm_ = passwordField(page, "txtConfirm", {140, 136, 205, 24});
+    QPushButton* ok = pushButton(page, "cmdPassword", QStringLiteral("&OK"), {255, 242, 95, 28});
+    button(ok, &FrmMain::cmdPassword_Click);
+
+    connect(txtPassword_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { model_.txtPassword = bytes(text); });
+    connect(txtConfirm_, &QLineEdit::textEdited, this,
+            [this](const QString& text) { model_.txtConfirm = bytes(text); });
+    // Enter in either field presses OK.
+    for (QLineEdit* field : {txtPassword_, txtConfirm_})
+        connect(field, &QLineEdit::returnPressed, ok, &QPushButton::click);
+}
+
+void FrmMainWindow::buildSelectPage() {
+    QFrame* page = newPage(Page::fraSelect, "fraSelect");
+    QLabel* title = label(page, QStringLiteral("Vellumar"), {16, 8, 335, 28});
+    QFont big = title->font();
+    big.setBold(true);
+    big.setPointSizeF(big.pointSizeF() * 1.5);
+    title->setFont(big);
+    label(page,
+          QStringLiteral("Congratulations on getting yourself a copy of Vellumar software! This "
+                         "software is the ultimate solution for file encryption and decryption "
+                         "methods that secures your files and folders from prying eyes."),
+          {16, 40, 335, 84}, true);
+
+    struct Choice {
+        Option option;
+        const char* name;
+        const char* caption;
+        void (FrmMain::*handler)();
+    };
+    const Choice choices[] = {
+        {Option::OptEncFiles, "OptEncFiles", "Encrypt File(s)", &FrmMain::OptEncFiles_Click},
+        {Option::OptDecFiles, "OptDecFiles", "Decrypt File(s)", &FrmMain::OptDecFiles_Click},
+        {Option::OptEncFolder, "OptEncFolder", "Encrypt a Folder", &FrmMain::OptEncFolder_Click},
+        {Option::OptDecFolder, "OptDecFolder", "Decrypt a Folder", &FrmMain::OptDecFolder_Click},
+    };
+    options_ = new QButtonGroup(page);
+    int y = 128;
+    for (const Choice& choice : choices) {
+        auto* radio = new QRadioButton(QString::fromLatin1(choice.caption), page);
+        radio->setObjectName(QLatin1String(choice.name));
+        radio->setGeometry(32, y, 300, 22);
+        y += 24;
+        options_->addButton(radio, static_cast<int>(choice.option));
+        optionButtons_[static_cast<size_t>(choice.option) - 1] = radio;
+        auto handler = choice.handler;
+        connect(radio, &QRadioButton::clicked, this, [this, handler] { run(handler); });
+    }
+    cmdNext_ = pushButton(page, "cmdNext", QStringLiteral("&Next >>"), {152, 242, 95, 28});
+    button(cmdNext_, &FrmMain::cmdNext_Click);
+    button(pushButton(page, "cmdExit", QStringLiteral("&Exit"), {255, 242, 95, 28}),
+           &FrmMain::cmdExit_Click);
+}
+
+void FrmMainWindow::buildAboutPage() {
+    QFrame* page = newPage(Page::fraAbout, "fraAbout");
+    QLabel* version = label(page, QStringLiteral("Vellumar v1.0"), {16, 12, 335, 28});
+    QFont bold = version->font();
+    bold.setBold(true);
+    version->setFont(bold);
+    label(page,
+          QStringLiteral("Vellumar is a useful program that protects all your \"sensitive\" files "
+                         "and folders. Vellumar can be used for encrypting and decrypting the "
+                         "encrypted files whenever you wish to view them."),
+          {16, 44, 335, 84}, true);
+    button(linkLabel(page, "Label5", QStringLiteral("Visit our web site now"), {16, 140, 250, 22}),
+           &FrmMain::Label5_Click);
+    button(linkLabel(page, "Label6", QStringLiteral("Contact Us"), {16, 166, 250, 22}),
+           &FrmMain::Label6_Click);
+    button(pushButton(page, "cmdOK", QStringLiteral("&OK"), {255, 242, 95, 28}),
+           &FrmMain::cmdOK_Click);
+}
+
+void FrmMainWindow::buildResultPage() {
+    QFrame* page = newPage(Page::fraResult, "fraResult");
+    Label3_ = label(page, QString(), {10, 6, 347, 22});
+    Label3_->setObjectName(QStringLiteral("Label3"));
+
+    ListFiles_ = new QTreeWidget(page);
+    ListFiles_->setObjectName(QStringLiteral("ListFiles"));
+    ListFiles_->setGeometry(10, 30, 347, 200);
+    ListFiles_->setRootIsDecorated(false);
+    ListFiles_->setUniformRowHeights(true);
+    // Long paths keep their file name in view.
+    ListFiles_->setTextElideMode(Qt::ElideMiddle);
+    ListFiles_->setHeaderLabels(
+        {QStringLiteral("Files"), QStringLiteral("Type"), QStringLiteral("Size")});
+    ListFiles_->header()->resizeSection(0, 200);
+    ListFiles_->header()->resizeSection(1, 70);
+    connect(ListFiles_, &QTreeWidget::itemChanged, this,
+            [this](QTreeWidgetItem* item) { rowChecked(item); });
+
+    button(pushButton(page, "cmdAdd", QStringLiteral("&Add"), {10, 242, 62, 28}),
+           &FrmMain::cmdAdd_Click);
+    button(pushButton(page, "cmdClear", QStringLiteral("&Clear"), {76, 242, 62, 28}),
+           &FrmMain::cmdClear_Click);
+    button(pushButton(page, "cmdBack", QStringLiteral("<< &Back"), {142, 242, 72, 28}),
+           &FrmMain::cmdBack_Click);
+    cmdEncDec_ = pushButton(page, "cmdEncDec", QString(), {218, 242, 70, 28});
+    button(cmdEncDec_, &FrmMain::cmdEncDec_Click);
+    button(pushButton(page, "cmdEx", QStringLiteral("&Exit"), {292, 242, 65, 28}),
+           &FrmMain::cmdEx_Click);
+}
+
+void FrmMainWindow::render() {
+    rendering_ = true;
+    // Raising each page in stacking order, bottom first, leaves the model's
+    // top page on top. The covered pages stay in place but take no keys:
+    // otherwise Tab or a mnemonic could press, say, Next behind the password page.
+    for (Page which : model_.zOrder) {
+        page(which)->raise();
+        page(which)->setEnabled(which == model_.topPage());
+    }
+
+    if (txtPassword_->text() != qt(model_.txtPassword))
+        txtPassword_->setText(qt(model_.txtPassword));
+    if (txtConfirm_->text() != qt(model_.txtConfirm)) txtConfirm_->setText(qt(model_.txtConfirm));
+    if (renderedFocus_ != model_.focusRequests) {
+        renderedFocus_ = model_.focusRequests;
+        if (model_.focus == Field::txtPassword) txtPassword_->setFocus();
+        if (model_.focus == Field::txtConfirm) txtConfirm_->setFocus();
+    }
+
+    // An exclusive group cannot show "nothing chosen"; lift it meanwhile.
+    options_->setExclusive(false);
+    for (size_t i = 0; i < optionButtons_.size(); ++i)
+        optionButtons_[i]->setChecked(static_cast<size_t>(model_.selectedOption) == i + 1);
+    options_->setExclusive(true);
+    cmdNext_->setEnabled(model_.cmdNextEnabled);
+
+    Label3_->setText(qt(model_.Label3));
+    cmdEncDec_->setText(qt(model_.cmdEncDecCaption));
+    cmdEncDec_->setEnabled(model_.cmdEncDecEnabled);
+    renderList();
+    rendering_ = false;
+}
+
+void FrmMainWindow::renderList() {
+    if (renderedColor_ != model_.listBackColor) {
+        QPalette palette = ListFiles_->palette();
+        palette.setColor(QPalette::Base, QColor::fromRgb(model_.listBackColor));
+        ListFiles_->setPalette(palette);
+        renderedColor_ = model_.listBackColor;
+    }
+    if (renderedRows_ == model_.ListFiles) return;
+    ListFiles_->clear();
+    static const QIcon lock(kLockResource);
+    QList<QTreeWidgetItem*> items;
+    for (const ListRow& row : model_.ListFiles) {
+        auto* item = new QTreeWidgetItem({qt(row.text), qt(row.typeText), qt(row.sizeText)});
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
+        item->setToolTip(0, qt(row.path));
+        if (row.imageKey == "lock") item->setIcon(0, lock);
+        items.append(item);
+    }
+    ListFiles_->addTopLevelItems(items);
+    renderedRows_ = model_.ListFiles;
+}
+
+void FrmMainWindow::rowChecked(QTreeWidgetItem* item) {
+    if (rendering_) return;
+    int index = ListFiles_->indexOfTopLevelItem(item);
+    if (index < 0 || index >= static_cast<int>(model_.ListFiles.size())) return;
+    bool checked = item->checkState(0) == Qt::Checked;
+    model_.ListFiles[static_cast<size_t>(index)].checked = checked;
+    renderedRows_[static_cast<size_t>(index)].checked = checked;
+}
+
+}  // namespace vellumar

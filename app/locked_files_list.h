@@ -1,0 +1,18 @@
+#pragma once
+// The locked-files list "files" in the application directory: one full path
+// per line, each ended by CR LF, naming the files that "Encrypt File(s)"
+// locked.
+
+namespace vellumar {
+
+// Makes every listed file visible and writable again, so the open-file
+// dialog shows them for "Decrypt File(s)". Creates the list empty when it is
+// missing.
+void UnhideLockedFiles();
+
+// Keeps only the lines whose file still exists and hides those files again.
+// The list is replaced only by a complete new copy; a missing or unreadable
+// list is left as it is.
+void File_Refresh();
+
+}  // namespace vellumar

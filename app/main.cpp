@@ -1,0 +1,28 @@
+// Tessarin: the Vellumar desktop program.
+
+#include <QApplication>
+
+#include "app/frm_main.h"
+#include "app/frm_main_window.h"
+#include "app/qt_desktop.h"
+#include "app/qt_settings_store.h"
+#include "app/single_instance.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    vellumar::SingleInstance instance;
+
+    vellumar::WindowModel model;
+    vellumar::QtDesktop desktop;
+    vellumar::QtSettingsStore settings;
+    vellumar::FrmMain logic(model, desktop, settings);
+    logic.hooks.unloadAllWindows = [] { QApplication::closeAllWindows(); };
+    logic.hooks.endProgram = [] { QCoreApplication::exit(0); };
+
+    vellumar::FrmMainWindow window(logic);
+    if (!logic.Form_Load(!instance.acquired())) return 0;
+    desktop.setWindow(&window);
+    window.render();
+    window.show();
+    return application.exec();
+}

@@ -1,0 +1,41 @@
+#pragma once
+// The desktop port on Qt: message boxes, the open-file and folder dialogs,
+// the default browser, the busy pointer and a throttled repaint.
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include "engine/desktop.h"
+
+namespace vellumar {
+
+// Byte texts (paths, names, messages) as the OS shows them.
+QString displayText(const std::string& bytes);
+
+class QtDesktop : public Desktop {
+  public:
+    QtDesktop();
+    // The window that dialogs belong to.
+    void setWindow(QWidget* window) { window_ = window; }
+
+    using Desktop::message;
+    void message(const std::string& text, Icon icon, const std::string& title) override;
+    std::vector<std::string> pickFiles() override;
+    std::string pickFolder() override;
+    void openAddress(const std::string& address) override;
+    void setBusy(bool busy) override;
+    void yield() override;
+
+  private:
+    QPointer<QWidget> window_;
+    // Test hook: when TESSARIN_MESSAGE_LOG names a file, messages are
+    // appended there ("icon<TAB>title<TAB>text" per line) instead of shown,
+    // so a run without a person at the screen never waits on a box.
+    QString messageLog_;
+    QElapsedTimer sinceYield_;
+    int busyDepth_ = 0;
+};
+
+}  // namespace vellumar

@@ -1,0 +1,38 @@
+#include "app/web_pages.h"
+
+#include "engine/names.h"
+#include "engine/platform.h"
+
+namespace vellumar {
+
+std::string FileAddress(const std::string& path) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string address = path.empty() || path[0] != '/' ? "file:///" : "file://";
+    for (unsigned char c : path) {
+        if (c == '\\') c = '/';
+        bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                     c == '-' || c == '.' || c == '_' || c == '~' || c == '/' || c == ':';
+        if (plain) {
+            address += static_cast<char>(c);
+        } else {
+            address += '%';
+            address += hex[c >> 4];
+            address += hex[c & 15];
+        }
+    }
+    return address;
+}
+
+std::string HelpPageAddress() {
+    std::string folder = GetFolderPart(executablePath());
+    if (folder.empty()) return kOnlineHelpPage;
+    const std::string up = std::string("..") + kSeparator;
+    for (const std::string& candidate :
+         {folder + kHelpFileName,
+          folder + up + "share" + kSeparator + "tessarin" + kSeparator + kHelpFileName}) {
+        if (FileExists(candidate)) return FileAddress(candidate);
+    }
+    return kOnlineHelpPage;
+}
+
+}  // namespace vellumar

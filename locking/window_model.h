@@ -1,0 +1,100 @@
+#pragma once
+// The main window's state as plain data. The handlers of every layer change
+// it; the Qt window only renders it and forwards clicks, so the whole
+// behaviour can be driven and checked without a display.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vellumar {
+
+// The four wizard pages, in the order they are stacked when the window is
+// built (the last one on top).
+enum class Page { fraResult, fraAbout, fraSelect, fraPassword };
+
+// The operation choice; the four option buttons form one group.
+enum class Option { none, OptEncFiles, OptDecFiles, OptEncFolder, OptDecFolder };
+
+enum class Field { none, txtPassword, txtConfirm };
+
+// One row of a list view: what it shows and which path it stands for. Texts
+// and paths are the OS's own bytes; only the window decodes them for display.
+struct ListRow {
+    std::string text;
+    std::string key;
+    std::string path;
+    bool checked = false;
+    std::string typeText;
+    std::string sizeText;
+    std::string imageKey;  // "lock" for a locked file, else empty
+
+    bool operator==(const ListRow&) const = default;
+};
+
+// Background colours of the target list, as 0xRRGGBB.
+constexpr uint32_t kWhite = 0xFFFFFF;
+constexpr uint32_t kGreen = 0x00FF00;
+
+struct WindowModel {
+    WindowModel();
+
+    // Operation flags, set by Next and cleared only by Back.
+    bool EncFolder = false;
+    bool DecFolder = false;
+    bool EncFiles = false;
+    bool DecFiles = false;
+    // True after "Encrypt a Folder" was clicked, false after "Decrypt a Folder".
+    bool EncFolderOpt = false;
+    Option selectedOption = Option::none;
+
+    // Bottom first; the last page is the one the user sees.
+    std::vector<Page> zOrder;
+    void bringToFront(Page page);
+    void sendToBack(Page page);
+    Page topPage() const { return zOrder.back(); }
+
+    // Password page.
+    std::string txtPassword;
+    std::string txtConfirm;
+    // The field a handler last put the focus in; focusRequests counts the
+    // requests so the window moves the focus only when asked again.
+    Field focus = Field::none;
+    uint64_t focusRequests = 0;
+    void setFocus(Field field);
+
+    // Choice and target pages.
+    bool cmdNextEnabled = true;
+    std::string Label3 = "Label3";
+    std::string cmdEncDecCaption = "E / D";
+    bool cmdEncDecEnabled = true;
+    std::vector<ListRow> ListFiles;
+    uint32_t listBackColor = kWhite;
+
+    // The hidden search controls: their results and the two progress labels.
+    std::vector<ListRow> lstFoundFiles;
+    std::string lblArchivos;
+    std::string lblCount;
+    // The hidden file box's folder. Pointing it at another folder runs
+    // fileBoxPathChanged (the rebuild of the target list); pointing it at the
+    // folder it already shows changes nothing.
+    std::string filFilesPath;
+    std::function<void()> fileBoxPathChanged;
+    void setFileBoxPath(const std::string& path);
+
+    // Folder state shared by the folder flows; the two Windows folders are
+    // read once at start-up.
+    std::string ParentPath;
+    std::string FolderName;
+    std::string PlainFolderPath;
+    std::string WindowsSystemDir;
+    std::string WindowsDir;
+
+    // Bumped by changed(); the window re-renders when it moves.
+    uint64_t revision = 0;
+    std::function<void()> onChanged;
+    void changed();
+};
+
+}  // namespace vellumar

@@ -1,0 +1,268 @@
+// The real window, offscreen: one whole walk through the wizard with clicks
+// and keys, what the target list shows, the settings store on disk, and the
+// single-instance refusal between two processes.
+
+#include "app/frm_main_window.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTest>
+#include <QTreeWidget>
+#include <deque>
+
+#include "app/password.h"
+#include "app/qt_desktop.h"
+#include "app/qt_settings_store.h"
+#include "app/single_instance.h"
+#include "engine/text_shift.h"
+#include "tests/support/temp_folder.h"
+
+namespace vellumar::test {
+namespace {
+
+QString qstr(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// The Qt desktop with the open-file dialog answered from a queue.
+class AnsweringDesktop : public QtDesktop {
+  public:
+    std::vector<std::string> pickFiles() override {
+        if (answers.empty()) {
+            ADD_FAILURE() << "unexpected open-file dialog";
+            return {};
+        }
+        auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::deque<std::vector<std::string>> answers;
+};
+
+// The program as main() puts it together.
+struct Program {
+    WindowModel model;
+    AnsweringDesktop desktop;
+    QtSettingsStore settings;
+    FrmMain logic{model, desktop, settings};
+    FrmMainWindow window{logic};
+
+    Program() {
+        desktop.setWindow(&window);
+        EXPECT_TRUE(logic.Form_Load(false));
+        window.render();
+        window.show();
+    }
+    template <typename T>
+    T* find(const char* name) {
+        T* found = window.findChild<T*>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    void click(const char* name) { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
+    void choose(const char* option) {
+        QRadioButton* radio = find<QRadioButton>(option);
+        QTest::mouseClick(radio, Qt::LeftButton, {}, QPoint(8, radio->height() / 2));
+    }
+    void menu(const char* name) { find<QAction>(name)->trigger(); }
+    // The page a person sees: whatever lies on top in the middle of the page area.
+    QString visiblePage() {
+        QWidget* client = window.centralWidget();
+        QWidget* hit = client->childAt(client->width() - 30, client->height() / 2);
+        while (hit && hit->parentWidget() != client) hit = hit->parentWidget();
+        return hit ? hit->objectName() : QString();
+    }
+    void screenshot(const char* name) {
+        QDir().mkpath(QStringLiteral(VELLUMAR_SCREENSHOT_DIR));
+        EXPECT_TRUE(window.grab().save(QStringLiteral(VELLUMAR_SCREENSHOT_DIR "/") +
+                                       QLatin1String(name) + QStringLiteral(".png")));
+    }
+};
+
+class Gui : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string config = temp.makeFolder("config");
+        std::string runtime = temp.makeFolder("runtime");
+        ::chmod(runtime.c_str(), 0700);
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config));
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, qstr(config));
+        qputenv("TESSARIN_MESSAGE_LOG", QByteArray::fromStdString(messageLog()));
+    }
+    std::string messageLog() const { return temp / "messages.log"; }
+    std::string messages() const {
+        std::string text = readFile(messageLog());
+        return text == "<missing>" ? std::string() : text;
+    }
+
+    TempFolder temp;
+};
+
+TEST_F(Gui, WalkThroughTheWizard) {
+    Program program;
+    FrmMainWindow& window = program.window;
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Vellumar v1.10"));
+    EXPECT_EQ(window.centralWidget()->size(), QSize(542, 285));
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraPassword"));
+    // Nothing behind the gate can be reached with Tab or a mnemonic.
+    EXPECT_FALSE(program.find<QPushButton>("cmdNext")->isEnabled());
+    EXPECT_FALSE(program.find<QPushButton>("cmdEncDec")->isEnabled());
+    program.screenshot("1-password");
+
+    auto* password = program.find<QLineEdit>("txtPassword");
+    QTest::keyClicks(password, QStringLiteral("secret"));
+    QTest::keyClicks(program.find<QLineEdit>("txtConfirm"), QStringLiteral("secret"));
+    EXPECT_EQ(password->displayText(), QStringLiteral("******"));
+    program.click("cmdPassword");
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
+    EXPECT_EQ(password->text(), QString());
+    program.screenshot("2-select");
+
+    program.choose("OptEncFiles");
+    EXPECT_TRUE(program.find<QRadioButton>("OptEncFiles")->isChecked());
+    program.click("cmdNext");
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraResult"));
+    EXPECT_EQ(program.find<QLabel>("Label3")->text(),
+              QStringLiteral("Add files that are to be encrypted and locked"));
+    EXPECT_EQ(program.find<QPushButton>("cmdEncDec")->text(), QStringLiteral("Encrypt"));
+
+    std::string data = temp.makeFolder("data");
+    program.desktop.answers.push_back({data, "notes.txt", "report.doc"});
+    program.click("cmdAdd");
+    auto* list = program.find<QTreeWidget>("ListFiles");
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(list->topLevelItem(1)->text(0), qstr(data + "/report.doc"));
+    EXPECT_TRUE(program.find<QPushButton>("cmdEncDec")->isEnabled());
+    program.screenshot("3-target");
+
+    program.click("cmdBack");
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+    EXPECT_FALSE(program.find<QPushButton>("cmdEncDec")->isEnabledTo(window.page(Page::fraResult)));
+
+    program.menu("mnuAbout");
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraAbout"));
+    program.screenshot("4-about");
+    program.click("cmdOK");
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
+
+    // The pages are only ever re-stacked, never hidden or moved.
+    for (Page page : {Page::fraResult, Page::fraAbout, Page::fraSelect, Page::fraPassword}) {
+        EXPECT_TRUE(window.page(page)->isVisible());
+        EXPECT_EQ(window.page(page)->geometry(), QRect(175, 0, 367, 285));
+    }
+    EXPECT_EQ(messages(), "");
+
+    // The password was kept: the next start asks for it.
+    Program next;
+    QTest::keyClicks(next.find<QLineEdit>("txtPassword"), QStringLiteral("Secret"));
+    next.click("cmdPassword");
+    EXPECT_EQ(next.visiblePage(), QStringLiteral("fraPassword"));
+    EXPECT_EQ(messages(), "16\tVellumar\tPlease Enter The Right Password\n");
+}
+
+TEST_F(Gui, TheTargetListShowsTypeSizeAndTheLockImage) {
+    Program program;
+    program.model.bringToFront(Page::fraResult);
+    std::string folder = temp.makeFolder("box");
+    temp.write("box/abgrf.gkt.VKL", "[Secret]" + std::string(2000, 'x'));
+    temp.write("box/plain.txt", "plain");
+    temp.write("box/desktop.ini", "CLSID={645FF040-5081-101B-9F08-00AA002F954E}");
+    program.model.setFileBoxPath(folder);
+    program.window.render();
+
+    auto* list = program.find<QTreeWidget>("ListFiles");
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    QTreeWidgetItem* locked = list->topLevelItem(0);
+    EXPECT_EQ(locked->text(0), QStringLiteral("notes.txt"));
+    EXPECT_EQ(locked->text(1), QStringLiteral("TXT file"));
+    EXPECT_EQ(locked->text(2), QStringLiteral("1.96 KB"));
+    EXPECT_FALSE(locked->icon(0).isNull());
+    EXPECT_TRUE(list->topLevelItem(1)->icon(0).isNull());
+    EXPECT_EQ(list->palette().color(QPalette::Base), QColor(0, 255, 0));
+    program.screenshot("5-target-rebuilt");
+
+    // Ticking a row reaches the model without rebuilding the list.
+    locked->setCheckState(0, Qt::Checked);
+    EXPECT_TRUE(program.model.ListFiles[0].checked);
+    program.window.render();
+    EXPECT_EQ(list->topLevelItem(0), locked);
+}
+
+TEST_F(Gui, SettingsKeepEveryByteOfKeyAndValue) {
+    std::string value;
+    for (int c = 1; c <= 255; ++c) value += static_cast<char>(c);
+    const std::string key = EncodeText("Password");
+    {
+        QtSettingsStore store;
+        ASSERT_TRUE(store.SaveSetting("Tessarin", "Settings", key, value));
+    }
+    QtSettingsStore store;
+    EXPECT_EQ(store.GetSetting("Tessarin", "Settings", key), value);
+    EXPECT_EQ(store.GetSetting("Tessarin", "Settings", "absent"), "");
+
+    // One file under the user's configuration, without the plain key.
+    QStringList files;
+    for (QDirIterator it(qstr(temp / "config"), QDir::Files, QDirIterator::Subdirectories);
+         it.hasNext();)
+        files << it.next();
+    ASSERT_EQ(files.size(), 1) << files.join(QLatin1Char(' ')).toStdString();
+    EXPECT_TRUE(files[0].endsWith(QStringLiteral("/Tessarin.conf"))) << files[0].toStdString();
+    EXPECT_FALSE(readFile(files[0].toStdString()).find("Password") != std::string::npos);
+}
+
+TEST_F(Gui, ASecondStartIsRefusedWhileTheFirstRuns) {
+    SingleInstance first;  // this process plays the running program
+    ASSERT_TRUE(first.acquired());
+
+    QProcess second;
+    second.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    second.start(QStringLiteral(TESSARIN_BINARY), {});
+    bool ended = second.waitForFinished(60000);
+    if (!ended) second.kill();
+    ASSERT_TRUE(ended) << "the second start did not end";
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(messages(), "16\tVellumar\tVellumar Is Already Running\n");
+}
+
+TEST(Help, ThePageShipsBesideTheProgram) {
+    QString folder = QFileInfo(QStringLiteral(TESSARIN_BINARY)).absolutePath();
+    EXPECT_TRUE(QFile::exists(folder + QStringLiteral("/tessarin-help.html")));
+}
+
+TEST_F(Gui, ALockLeftByACrashedInstanceIsTakenOver) {
+    pid_t child = ::fork();
+    if (child == 0) {
+        SingleInstance crashed;
+        ::_exit(crashed.acquired() ? 0 : 1);  // ends without releasing the lock
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_TRUE(QFile::exists(SingleInstance::lockPath(QStringLiteral("Tessarin"))));
+
+    SingleInstance next;
+    EXPECT_TRUE(next.acquired());
+    SingleInstance another;  // while it runs, nobody else gets in
+    EXPECT_FALSE(another.acquired());
+}
+
+}  // namespace
+}  // namespace vellumar::test

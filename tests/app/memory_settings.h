@@ -1,0 +1,30 @@
+#pragma once
+// A settings store in memory, for tests.
+
+#include <map>
+#include <string>
+#include <tuple>
+
+#include "app/settings_store.h"
+
+namespace vellumar::test {
+
+class MemorySettings final : public SettingsStore {
+  public:
+    using Address = std::tuple<std::string, std::string, std::string>;
+
+    std::string GetSetting(const std::string& application, const std::string& section,
+                           const std::string& key) override {
+        auto it = values.find({application, section, key});
+        return it == values.end() ? std::string() : it->second;
+    }
+    bool SaveSetting(const std::string& application, const std::string& section,
+                     const std::string& key, const std::string& value) override {
+        values[{application, section, key}] = value;
+        return true;
+    }
+
+    std::map<Address, std::string> values;
+};
+
+}  // namespace vellumar::test

@@ -1,0 +1,195 @@
+// Start-up, the choice page, Next and Back, the ways out, menus and about page.
+
+#include "app/web_pages.h"
+#include "engine/file_system.h"
+#include "engine/names.h"
+#include "tests/app/wizard_fixture.h"
+#include "tests/support/file_attributes.h"
+
+namespace vellumar::test {
+namespace {
+
+using Handler = void (FrmMain::*)();
+
+TEST_F(Wizard, StartsOnThePasswordPageWithTheDesignState) {
+    EXPECT_EQ(model.topPage(), Page::fraPassword);
+    EXPECT_EQ(model.selectedOption, Option::none);
+    EXPECT_FALSE(model.EncFolder || model.DecFolder || model.EncFiles || model.DecFiles);
+    EXPECT_TRUE(model.cmdNextEnabled);
+    EXPECT_TRUE(model.cmdEncDecEnabled);
+    EXPECT_EQ(model.Label3, "Label3");
+    EXPECT_EQ(model.cmdEncDecCaption, "E / D");
+    EXPECT_TRUE(model.ListFiles.empty());
+    EXPECT_EQ(model.WindowsDir, windowsDirectory());
+    EXPECT_EQ(model.WindowsSystemDir, systemDirectory());
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
+TEST(StartUp, ASecondInstanceIsRefusedAndUnloadsTheWindows) {
+    TempFolder temp;
+    ScriptedDesktop desktop;
+    MemorySettings settings;
+    WindowModel model;
+    FrmMain form(model, desktop, settings);
+    int unloads = 0;
+    form.hooks.unloadAllWindows = [&] { ++unloads; };
+
+    EXPECT_FALSE(form.Form_Load(true));
+    EXPECT_EQ(desktop.messages,
+              (std::vector<Shown>{{"Vellumar Is Already Running", Icon::critical, "Vellumar"}}));
+    EXPECT_EQ(unloads, 1);
+    EXPECT_TRUE(model.WindowsDir.empty());
+}
+
+TEST_F(Wizard, NextActsOnTheChosenOption) {
+    struct Case {
+        Handler option;
+        bool encFolder, decFolder, encFiles, decFiles;
+        std::string label3, caption;
+        bool clears;  // presses Clear: list emptied, run button disabled
+    } cases[] = {
+        {&FrmMain::OptEncFolder_Click, true, false, false, false,
+         "Add folder to be encrypted and locked", "Encrypt", true},
+        {&FrmMain::OptDecFolder_Click, false, true, false, false,
+         "Add folder to be decrypted and unlocked", "Decrypt", true},
+        {&FrmMain::OptEncFiles_Click, false, false, true, false,
+         "Add files that are to be encrypted and locked", "Encrypt", false},
+        {&FrmMain::OptDecFiles_Click, false, false, false, true,
+         "Add files that are to be decrypted and unlocked", "Decrypt", false},
+        {nullptr, false, false, false, false, "Label3", "E / D", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label3);
+        WindowModel fresh;
+        FrmMain form(fresh, desktop, settings);
+        ASSERT_TRUE(form.Form_Load(false));
+        fresh.bringToFront(Page::fraSelect);
+        fresh.ListFiles = {row("kept")};
+        fresh.lstFoundFiles = {row("found")};
+        temp.write("home/temp", "t");
+        temp.write("home/encfile", "e");
+
+        if (c.option) (form.*c.option)();
+        form.cmdNext_Click();
+
+        EXPECT_EQ(fresh.topPage(), Page::fraResult);
+        EXPECT_EQ(fresh.EncFolder, c.encFolder);
+        EXPECT_EQ(fresh.DecFolder, c.decFolder);
+        EXPECT_EQ(fresh.EncFiles, c.encFiles);
+        EXPECT_EQ(fresh.DecFiles, c.decFiles);
+        EXPECT_EQ(fresh.Label3, c.label3);
+        EXPECT_EQ(fresh.cmdEncDecCaption, c.caption);
+        EXPECT_EQ(fresh.ListFiles.empty(), c.clears);
+        EXPECT_EQ(fresh.lstFoundFiles.empty(), c.clears);
+        EXPECT_EQ(fresh.cmdEncDecEnabled, !c.clears);
+        EXPECT_EQ(FileExists(temp / "home/temp"), !c.clears);
+        EXPECT_EQ(FileExists(temp / "home/encfile"), !c.clears);
+    }
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
+TEST_F(Wizard, OptionsEnableNextAndOnlyFolderOptionsSetEncFolderOpt) {
+    model.cmdNextEnabled = false;
+    form.OptEncFolder_Click();
+    EXPECT_TRUE(model.cmdNextEnabled);
+    EXPECT_TRUE(model.EncFolderOpt);
+    form.OptEncFiles_Click();
+    EXPECT_TRUE(model.EncFolderOpt);
+    form.OptDecFolder_Click();
+    EXPECT_FALSE(model.EncFolderOpt);
+    form.OptDecFiles_Click();
+    EXPECT_FALSE(model.EncFolderOpt);
+    EXPECT_EQ(model.selectedOption, Option::OptDecFiles);
+}
+
+TEST_F(Wizard, DecryptFilesShowsTheListedFilesAndCreatesAMissingList) {
+    passGate();
+    choose(&FrmMain::OptDecFiles_Click);
+    EXPECT_EQ(readFile(temp / "home/files"), "");
+
+    std::string locked = temp.write("data/abgrf.gkt.VKL", "[Secret]...");
+    ASSERT_EQ(fileSystem().setAttributes(locked, kAttrHidden | kAttrReadOnly), IoError::ok);
+    temp.write("home/files", locked + "\r\n" + temp / "data/gone.VKL" + "\r\n");
+    form.cmdBack_Click();
+    form.cmdNext_Click();
+
+    uint32_t attributes = 99;
+    ASSERT_EQ(fileSystem().getAttributes(locked, attributes), IoError::ok);
+    EXPECT_EQ(attributes, fileAttributesAfterSetting(kAttrNormal));
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
+TEST_F(Wizard, FlagsOfAnEarlierRunStayUntilBack) {
+    passGate();
+    choose(&FrmMain::OptEncFiles_Click);
+    model.bringToFront(Page::fraSelect);  // where a run leaves the window
+    choose(&FrmMain::OptEncFolder_Click);
+    EXPECT_TRUE(model.EncFiles);
+    EXPECT_TRUE(model.EncFolder);
+    choose(&FrmMain::OptDecFiles_Click);
+    EXPECT_FALSE(model.EncFiles);  // the two file options clear each other
+    EXPECT_TRUE(model.DecFiles);
+    EXPECT_TRUE(model.EncFolder);
+
+    model.ListFiles = {row("a")};
+    model.cmdEncDecEnabled = true;
+    form.cmdBack_Click();
+    EXPECT_EQ(model.topPage(), Page::fraSelect);
+    EXPECT_FALSE(model.EncFolder || model.DecFolder || model.EncFiles || model.DecFiles);
+    EXPECT_TRUE(model.ListFiles.empty());
+    EXPECT_FALSE(model.cmdEncDecEnabled);
+    // The choice stays, so Next can be pressed again at once.
+    EXPECT_EQ(model.selectedOption, Option::OptDecFiles);
+    EXPECT_TRUE(model.cmdNextEnabled);
+}
+
+TEST_F(Wizard, WaysOut) {
+    form.cmdExit_Click();
+    form.mnuExit_Click();
+    EXPECT_EQ(unloads, 2);
+    EXPECT_EQ(ends, 0);
+    form.cmdEx_Click();  // at once, without unloading the windows
+    EXPECT_EQ(unloads, 2);
+    EXPECT_EQ(ends, 1);
+}
+
+TEST_F(Wizard, AboutOkReturnsToThePageUnderItWithThePasswordFieldsEmpty) {
+    model.txtPassword = "half typed";
+    model.txtConfirm = "x";
+    form.mnuAbout_Click();
+    EXPECT_EQ(model.topPage(), Page::fraAbout);
+    form.cmdOK_Click();
+    EXPECT_EQ(model.topPage(), Page::fraPassword);  // the gate was not passed
+    EXPECT_EQ(model.txtPassword, "");
+    EXPECT_EQ(model.txtConfirm, "");
+
+    passGate();
+    choose(&FrmMain::OptEncFiles_Click);
+    model.ListFiles = {row("a"), row("b")};
+    form.mnuAbout_Click();
+    form.mnuAbout_Click();  // twice in a row
+    form.cmdOK_Click();
+    EXPECT_EQ(model.topPage(), Page::fraResult);
+    EXPECT_EQ(texts(model.ListFiles), (std::vector<std::string>{"a", "b"}));
+}
+
+TEST_F(Wizard, WebPagesOpenTheirAddresses) {
+    form.mnuVisit_Click();
+    form.Label5_Click();
+    form.Label6_Click();
+    form.mnuOnline_Click();
+    EXPECT_EQ(desktop.addresses,
+              (std::vector<std::string>{kHomePage, kHomePage, kContactPage, HelpPageAddress()}));
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
+TEST(WebPages, FileAddressesEscapeEveryByteOutsideTheSafeSet) {
+    EXPECT_EQ(FileAddress("/opt/Tessarin/tessarin-help.html"),
+              "file:///opt/Tessarin/tessarin-help.html");
+    EXPECT_EQ(FileAddress("/home/an a/h\xC3\xA9lp#1.html"),
+              "file:///home/an%20a/h%C3%A9lp%231.html");
+    EXPECT_EQ(FileAddress("C:\\Program Files\\help.html"), "file:///C:/Program%20Files/help.html");
+}
+
+}  // namespace
+}  // namespace vellumar::test
