@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times locking and unlocking one large file against a durable copy of the
-# same file on the same disk (cp, then sync), in the same run, and prints the
-# ratios. Builds nothing: it runs the lock_file_driver of a build folder.
+# same file on the same disk (cp, then sync of the copy and its folder), in
+# the same run, and prints the ratios. Builds nothing: it runs the lock_file_driver of a build folder.
 #
 #   bench/lock_large_file.sh <build folder> [work folder] [size in MiB] [rounds]
 #
@@ -34,7 +34,22 @@ trap 'chmod u+w "$locked" 2>/dev/null; rm -f "$plain" "$locked" "$copy" "$work"/
 echo "making a $mib MiB file in $work"
 head -c $((mib * 1024 * 1024)) /dev/urandom >"$plain"
 sum=$(cksum <"$plain")
-sync
+
+# Before each timed step: flush everything, then wait until the disk has had
+# nothing in flight for a while (freed blocks are discarded in the background
+# and would slow down whichever step comes next). The source file stays in
+# the page cache for every step alike.
+device=$(basename "$(df --output=source "$work" | tail -1)")
+settle() {
+    sync
+    local inflight=/sys/class/block/$device/inflight quiet=0
+    [[ -r $inflight ]] || return 0
+    while ((quiet < 10)); do
+        read -r reads writes <"$inflight"
+        if ((reads + writes == 0)); then ((++quiet)); else quiet=0; fi
+        sleep 0.05
+    done
+}
 
 now() { echo "$EPOCHREALTIME"; }
 elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
@@ -57,14 +72,19 @@ lock_wall=() lock_call=() unlock_wall=() unlock_call=() peak=0
 printf '%-5s %8s | %8s %8s %6s %6s | %8s %8s %6s %6s\n' round "copy s" "lock s" "call s" wall/c call/c \
     "unlock s" "call s" wall/c call/c
 for ((round = 1; round <= rounds; round++)); do
-    t0=$(now); cp "$plain" "$copy"; sync; t1=$(now)
+    # The copy and its folder are flushed, as the engine flushes its output
+    # and folder; a bare "sync" would also wait for other programs' writes.
+    settle
+    t0=$(now); cp "$plain" "$copy"; sync "$copy" "$work"; t1=$(now)
     copy_s=$(elapsed "$t0" "$t1")
-    rm -f "$copy"; sync
+    rm -f "$copy"
 
-    drive lock "$plain"; sync
+    settle
+    drive lock "$plain"
     lw=$wall_s lc=$call_s
     ((rss_kib > peak)) && peak=$rss_kib
-    drive unlock "$locked"; sync
+    settle
+    drive unlock "$locked"
     uw=$wall_s uc=$call_s
     ((rss_kib > peak)) && peak=$rss_kib
     [[ $(cksum <"$plain") == "$sum" ]] || { echo "round $round: content changed" >&2; exit 1; }

@@ -129,7 +129,7 @@ public:
                 size -= static_cast<uint64_t>(n);
                 // Start writing the copied pages out while the caller goes on,
                 // so the flush that must follow has little left to wait for.
-                if (size == 0) sync_file_range(static_cast<int>(to), 0, 0, SYNC_FILE_RANGE_WRITE);
+                sync_file_range(static_cast<int>(to), 0, 0, SYNC_FILE_RANGE_WRITE);
                 continue;
             }
             if (n == 0) return IoError::other;  // the source ended early

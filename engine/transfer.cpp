@@ -35,9 +35,9 @@ IoError commitInPlaceOf(AtomicFile& output, const std::string& source) {
     const std::string& target = output.finalPath();
     const bool inPlace = target == source;
     if (IoError e = output.commit(); e != IoError::ok) {
-        // Only the folder flush failed. In place, the old file is gone and the
-        // new one holds the same content; beside it, take the output back so
-        // the source alone remains.
+        // When only the folder flush failed, the output has its name already.
+        // In place, the old file is gone and the new one holds the same
+        // content; beside the source, take the output back.
         if (output.committed()) {
             if (inPlace) return IoError::ok;
             fs.removeFile(target);
