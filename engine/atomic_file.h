@@ -36,6 +36,8 @@ public:
     // Deletes the temporary now (also done by the destructor).
     void discard();
 
+    // True once the file holds its final name (even if the folder flush then failed).
+    bool committed() const { return committed_; }
     const std::string& finalPath() const { return finalPath_; }
     const std::string& temporaryPath() const { return temporaryPath_; }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <map>
 
 #include "engine/platform.h"
@@ -190,6 +191,20 @@ TEST(PosixFileSystem, LinksAreNeverFollowed) {
     EXPECT_NE(fileSystem().openRead(link, file), IoError::ok);
     EXPECT_NE(fileSystem().setAttributes(link, kAttrReadOnly), IoError::ok);
     EXPECT_EQ(attributesOf(target), kAttrNormal);
+}
+
+// A big file is held open across its removal and freed by a background
+// close; its name must be gone all the same when removeFile returns.
+TEST(PosixFileSystem, RemoveFileTakesTheNameAtOnceWhateverTheSize) {
+    test::TempFolder temp;
+    for (uintmax_t size : {uintmax_t{5}, uintmax_t{64} << 20}) {
+        std::string file = temp.write("file", "x");
+        std::filesystem::resize_file(file, size);  // sparse: nothing to write
+        EXPECT_EQ(fileSystem().removeFile(file), IoError::ok) << size;
+        FileStatus status;
+        EXPECT_EQ(fileSystem().status(file, status), IoError::notFound) << size;
+    }
+    EXPECT_EQ(fileSystem().removeFile(temp / "file"), IoError::notFound);
 }
 
 #endif

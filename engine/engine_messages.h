@@ -1,0 +1,39 @@
+#pragma once
+// The texts and titles of the messages the lock and unlock operations show.
+// They are part of the product: keep them exactly as they are.
+
+#include <string>
+
+namespace vellumar {
+
+inline const std::string kMainWindowName = "frmMain";
+
+inline const std::string kWrongPasswordText = "Sorry, this is not the correct password!";
+inline const std::string kWrongPasswordTitle = "Secret";
+
+inline const std::string kAlreadyOpenTitle = "File Already Open";
+inline const std::string kLockAlreadyOpenText =
+    "The file you are trying to lock is already open or in read-only mode.";
+inline const std::string kUnlockAlreadyOpenText =
+    "The file you are trying to unlock is already opened. Restart the application and try again";
+
+inline const std::string kAccessErrorTitle = "Path/File access error";
+inline const std::string kLockAccessErrorText = "Path/File access error";
+inline const std::string kUnlockAccessErrorText =
+    "A Path/File access error occured during unlocking one of the selected file";
+
+inline const std::string kAlreadyLockedText =
+    "The file you are trying to lock is already locked.\r\n"
+    "Multiple locking is supported in small files only";
+
+inline const std::string kFileExistsTitle = "File Already Exists";
+inline std::string fileExistsText(const std::string& path) {
+    return "The file " + path + " already exists. Nothing was changed.";
+}
+
+inline const std::string kDamagedFileTitle = "Damaged File";
+inline std::string damagedFileText(const std::string& path) {
+    return "The locked file " + path + " is damaged and cannot be unlocked. It was kept as it is.";
+}
+
+}  // namespace vellumar

@@ -1,0 +1,26 @@
+#pragma once
+// The large locked format (".VKW"): the 24-character header line and one CR,
+// then the file's leading remainder below one 32768-byte chunk passed through
+// RC4 under a fixed key, then its full chunks unchanged. One layer only.
+
+#include <cstdint>
+#include <string>
+
+#include "engine/desktop.h"
+
+namespace vellumar {
+
+constexpr uint64_t kChunkSize = 32768;
+// Files of this length or more go to the large format.
+constexpr uint64_t kLargeFileThreshold = 200000;
+
+// Locks a file in place under its ".VKW" name. False when the file is
+// missing, empty, already a ".VKW" file, or any step failed; the plain file
+// is then untouched.
+bool BigEncrypt(const std::string& fullFileName, Desktop& desktop);
+
+// Restores the plain file of a ".VKW" file. False on a wrong header, a
+// damaged file or any failure; the locked file is then kept.
+bool BigDecrypt(const std::string& fullFileName, Desktop& desktop);
+
+}  // namespace vellumar

@@ -1,0 +1,42 @@
+#include "engine/list_file.h"
+
+#include "engine/atomic_file.h"
+
+namespace vellumar {
+
+std::vector<std::string> SplitListLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string JoinListLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    return text;
+}
+
+IoError ReadListFile(const std::string& path, std::vector<std::string>& lines) {
+    lines.clear();
+    std::string text;
+    if (IoError e = readWholeFile(path, text); e != IoError::ok) return e;
+    lines = SplitListLines(text);
+    return IoError::ok;
+}
+
+IoError ReplaceListFile(const std::string& path, const std::vector<std::string>& lines) {
+    AtomicFile copy(path, AtomicFile::Mode::replaceExisting);
+    if (IoError e = copy.open(); e != IoError::ok) return e;
+    if (IoError e = copy.write(JoinListLines(lines)); e != IoError::ok) return e;
+    return copy.commit();
+}
+
+}  // namespace vellumar

@@ -1,0 +1,25 @@
+#pragma once
+// The program's list files ("files", "folders", "encfile"): plain text, one
+// full path per line, every line ended by CR LF. They are only ever replaced
+// by a complete new copy, so a crash leaves the old list or the new one.
+
+#include <string>
+#include <vector>
+
+#include "engine/file_system.h"
+
+namespace vellumar {
+
+// The lines of a list's text. A lone LF ends a line too, and a last line
+// without its end still counts; empty lines are kept where they stand.
+std::vector<std::string> SplitListLines(const std::string& text);
+// Every line followed by CR LF.
+std::string JoinListLines(const std::vector<std::string>& lines);
+
+// Reads every line of a list file.
+IoError ReadListFile(const std::string& path, std::vector<std::string>& lines);
+// Replaces the list file by a complete copy holding `lines`: written beside
+// it, flushed, then renamed over it.
+IoError ReplaceListFile(const std::string& path, const std::vector<std::string>& lines);
+
+}  // namespace vellumar

@@ -1,0 +1,48 @@
+#include "engine/locked_header.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
+#include "engine/cipher.h"
+#include "engine/names.h"
+
+namespace vellumar {
+
+std::string LockTimeText() {
+    using namespace std::chrono;
+    const auto now = system_clock::now();
+    const std::time_t seconds = system_clock::to_time_t(now);
+    const std::tm local = *std::localtime(&seconds);
+    const auto micros = duration_cast<microseconds>(now.time_since_epoch()).count() % 1000000;
+    // The date, then the seconds since midnight with six decimals, so that two
+    // locks within the same second still get different salts.
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %d.%06lld", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday,
+                  local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec,
+                  static_cast<long long>(micros));
+    return text;
+}
+
+std::string MakeLockedHeader() {
+    const std::string salt = DeriveKey(LockTimeText());
+    return kSecretMarker + salt + DeriveKey(salt);
+}
+
+bool HeaderVerifies(const std::string& headerLine) {
+    const std::string salt = headerLine.size() > 8 ? headerLine.substr(8, 8) : std::string();
+    return headerLine.find(DeriveKey(salt)) == 16;
+}
+
+// The folder part is kept as it is: a bare name has none, and adding a
+// separator to nothing would send the new file to the root folder.
+std::string LockedName(const std::string& plainPath, const std::string& extension) {
+    return GetFolderPart(plainPath) + ScrambleName(GetFileName(plainPath)) + extension;
+}
+
+std::string RestoredName(const std::string& lockedPath) {
+    return GetFolderPart(lockedPath) + ScrambleName(GetFileName(RemoveExtension(lockedPath)));
+}
+
+}  // namespace vellumar

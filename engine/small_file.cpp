@@ -1,0 +1,194 @@
+#include "engine/small_file.h"
+
+#include "engine/atomic_file.h"
+#include "engine/cipher.h"
+#include "engine/engine_messages.h"
+#include "engine/file_system.h"
+#include "engine/locked_header.h"
+#include "engine/names.h"
+#include "engine/platform.h"
+#include "engine/registry_store.h"
+#include "engine/transfer.h"
+
+namespace vellumar {
+namespace {
+
+constexpr size_t kLineLength = 70;
+// Work done between two yields to the window.
+constexpr size_t kYieldEvery = 64 * 1024;
+constexpr char kLineEnd[] = "\r\n";
+
+// Shows the message the program has for the error, or passes the error on.
+bool failed(IoError error, Desktop& desktop, bool locking) {
+    if (error == IoError::alreadyOpen) {
+        desktop.message(locking ? kLockAlreadyOpenText : kUnlockAlreadyOpenText, Icon::critical,
+                        kAlreadyOpenTitle);
+    } else if (error == IoError::accessDenied) {
+        desktop.message(locking ? kLockAccessErrorText : kUnlockAccessErrorText, Icon::critical,
+                        kAccessErrorTitle);
+    } else if (error == IoError::exists) {
+        return false;  // the caller has named the file already
+    } else {
+        ReportError(kMainWindowName, errorNumber(error), describe(error),
+                    locking ? "Encrypt" : "Decrypt");
+    }
+    return false;
+}
+
+// Adds one line to a list file. The list is rewritten whole and swapped in,
+// so a crash leaves the old list or the new one, never a torn line.
+IoError appendListLine(const std::string& listPath, const std::string& line) {
+    std::string list;
+    IoError e = readWholeFile(listPath, list);
+    if (e != IoError::ok && e != IoError::notFound) return e;
+    AtomicFile file(listPath, AtomicFile::Mode::replaceExisting);
+    if (e = file.open(); e != IoError::ok) return e;
+    if (e = file.write(list + line + kLineEnd); e != IoError::ok) return e;
+    return file.commit();
+}
+
+// Writes the stretched body in lines of 70 characters. An empty body still
+// gets one (empty) line.
+IoError writeBody(AtomicFile& file, const std::string& body, Desktop& desktop) {
+    std::string pending;
+    size_t at = 0;
+    do {
+        pending.append(body, at, kLineLength);
+        pending += kLineEnd;
+        at += kLineLength;
+        if (pending.size() >= kYieldEvery || at >= body.size()) {
+            if (IoError e = file.write(pending); e != IoError::ok) return e;
+            pending.clear();
+            desktop.yield();
+        }
+    } while (at < body.size());
+    return IoError::ok;
+}
+
+// Joins the lines that follow the header line (each ended by CR, or CR LF).
+std::string joinBodyLines(const std::string& content, size_t from, Desktop& desktop) {
+    std::string body;
+    body.reserve(content.size() - from);
+    size_t sinceYield = 0;
+    while (from < content.size()) {
+        size_t end = content.find('\r', from);
+        if (end == std::string::npos) end = content.size();
+        body.append(content, from, end - from);
+        sinceYield += end - from;
+        from = end + 1;
+        if (from < content.size() && content[from] == '\n') ++from;
+        if (sinceYield >= kYieldEvery) {
+            desktop.yield();
+            sinceYield = 0;
+        }
+    }
+    return body;
+}
+
+// Whether Stretch could have made the body: printable characters only, and
+// a length that is never one more than a multiple of four.
+bool bodyIsSound(const std::string& body) {
+    if (body.size() % 4 == 1) return false;
+    for (unsigned char c : body) {
+        if (c < ';' || c > 'z') return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool Encrypt(const std::string& fullFileName, Desktop& desktop, bool encryptFilesChosen) {
+    if (!FileExists(fullFileName)) return false;
+    std::string plain;
+    if (IoError e = readWholeFile(fullFileName, plain); e != IoError::ok)
+        return failed(e, desktop, true);
+
+    const std::string header = MakeLockedHeader();
+    Cipher cipher;
+    cipher.KeyString(header);
+    cipher.Text(std::move(plain));
+    cipher.DoXor();
+    cipher.Stretch();
+    const std::string body = cipher.TakeText();
+
+    // A locked file locked again keeps its name and gains a layer.
+    const bool layer = ToUpper(GetExtension(fullFileName)) == "VKL";
+    const std::string lockedPath = layer ? fullFileName : LockedName(fullFileName, ".VKL");
+    if (!layer && FileExists(lockedPath)) {
+        showFileExists(lockedPath, desktop);
+        return false;
+    }
+
+    AtomicFile locked(lockedPath, outputMode(lockedPath, fullFileName));
+    IoError e = locked.open();
+    if (e == IoError::ok) e = locked.write(header + kLineEnd);
+    if (e == IoError::ok) e = writeBody(locked, body, desktop);
+    locked.setAttributes(kAttrReadOnly | kAttrHidden);
+    // Listed before the plain file goes: a line whose file is missing is
+    // dropped when the list is next read, a locked file missing from it is not.
+    if (e == IoError::ok && encryptFilesChosen)
+        e = appendListLine(applicationFile("files"), lockedPath);
+    if (e == IoError::ok) e = commitInPlaceOf(locked, fullFileName);
+    if (e == IoError::exists) showFileExists(lockedPath, desktop);
+    if (e != IoError::ok) return failed(e, desktop, true);
+
+    WriteRegValue(RegistryRoot, kLockedVklFile, ScrambleName(Trim(fullFileName)), "S",
+                  ScrambleName(Trim(lockedPath)));
+    return true;
+}
+
+bool Decrypt(const std::string& fullFileName, Desktop& desktop) {
+    // Normal attributes first, so the file can be removed later; they are
+    // not put back when the unlock stops.
+    if (IoError e = fileSystem().setAttributes(fullFileName, kAttrNormal); e != IoError::ok)
+        return failed(e, desktop, false);
+    std::string content;
+    if (IoError e = readWholeFile(fullFileName, content); e != IoError::ok)
+        return failed(e, desktop, false);
+    if (content.empty()) return false;  // no header line to read
+
+    const std::string header = content.substr(0, content.find('\r'));
+    if (!HeaderVerifies(header)) {
+        desktop.message(kWrongPasswordText, Icon::exclamation, kWrongPasswordTitle);
+        return false;
+    }
+    // Every line of a sound file is ended, the header's and the last one's too.
+    const bool linesEnded = header.size() < content.size() && content.back() == '\n';
+    // Starting at the header's line end, which joins as an empty line.
+    std::string body = joinBodyLines(content, header.size(), desktop);
+    content = std::string();
+    if (!linesEnded || !bodyIsSound(body)) {
+        desktop.message(damagedFileText(fullFileName), Icon::critical, kDamagedFileTitle);
+        return false;
+    }
+
+    Cipher cipher;
+    cipher.KeyString(header);
+    cipher.Text(std::move(body));
+    cipher.Shrink();
+    cipher.DoXor();
+    const std::string plain = cipher.TakeText();
+
+    // An inner layer keeps the locked name; plain content gets its own back.
+    const bool layer = plain.compare(0, kSecretMarker.size(), kSecretMarker) == 0;
+    const std::string plainPath = layer ? fullFileName : RestoredName(fullFileName);
+    if (!layer && FileExists(plainPath)) {
+        showFileExists(plainPath, desktop);
+        return false;
+    }
+
+    AtomicFile restored(plainPath, outputMode(plainPath, fullFileName));
+    IoError e = restored.open();
+    if (e == IoError::ok) e = restored.write(plain);
+    if (e == IoError::ok) e = commitInPlaceOf(restored, fullFileName);
+    if (e == IoError::exists) showFileExists(plainPath, desktop);
+    if (e != IoError::ok) return failed(e, desktop, false);
+
+    std::string record;
+    const std::string name = ScrambleName(Trim(plainPath));
+    ReadRegValue(RegistryRoot, kLockedVklFile, name, "S", "", record);
+    if (!record.empty()) DeleteRegValue(RegistryRoot, kLockedVklFile, name);
+    return true;
+}
+
+}  // namespace vellumar

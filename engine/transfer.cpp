@@ -1,0 +1,75 @@
+#include "engine/transfer.h"
+
+#include "engine/engine_messages.h"
+#include "engine/names.h"
+
+namespace vellumar {
+
+int16_t errorNumber(IoError error) {
+    switch (error) {
+        case IoError::ok:
+            return 0;
+        case IoError::notFound:
+            return 53;
+        case IoError::accessDenied:
+            return 75;
+        case IoError::alreadyOpen:
+            return 55;
+        case IoError::exists:
+            return 58;
+        case IoError::noSpace:
+            return 61;
+        case IoError::unsupported:
+        case IoError::other:
+            break;
+    }
+    return 57;  // device input/output error
+}
+
+AtomicFile::Mode outputMode(const std::string& target, const std::string& source) {
+    return target == source ? AtomicFile::Mode::replaceExisting : AtomicFile::Mode::keepExisting;
+}
+
+IoError commitInPlaceOf(AtomicFile& output, const std::string& source) {
+    FileSystem& fs = fileSystem();
+    const std::string& target = output.finalPath();
+    const bool inPlace = target == source;
+    if (IoError e = output.commit(); e != IoError::ok) {
+        // When only the folder flush failed, the output has its name already.
+        // In place, the old file is gone and the new one holds the same
+        // content; beside the source, take the output back.
+        if (output.committed()) {
+            if (inPlace) return IoError::ok;
+            fs.removeFile(target);
+        }
+        return e;
+    }
+    if (inPlace) return IoError::ok;
+    if (IoError e = fs.removeFile(source); e != IoError::ok) {
+        // Take the output back only while the source is surely still there.
+        if (FileExists(source)) fs.removeFile(target);
+        return e;
+    }
+    // Makes the removal durable too; a crash before it leaves both files,
+    // which loses nothing.
+    fs.flushFolder(GetFolderPart(target));
+    return IoError::ok;
+}
+
+void showFileExists(const std::string& path, Desktop& desktop) {
+    desktop.message(fileExistsText(path), Icon::critical, kFileExistsTitle);
+}
+
+IoError readExactly(FileHandle file, char* buffer, size_t size) {
+    FileSystem& fs = fileSystem();
+    while (size > 0) {
+        size_t got = 0;
+        if (IoError e = fs.read(file, buffer, size, got); e != IoError::ok) return e;
+        if (got == 0) return IoError::other;
+        buffer += got;
+        size -= got;
+    }
+    return IoError::ok;
+}
+
+}  // namespace vellumar

@@ -1,0 +1,34 @@
+#pragma once
+// Turning file A into file B (a lock or an unlock) without ever losing
+// either: B is written in full to an AtomicFile and committed, and only then
+// is A removed. Any failure before that takes B back and leaves A as it was.
+
+#include <cstdint>
+#include <string>
+
+#include "engine/atomic_file.h"
+#include "engine/desktop.h"
+#include "engine/file_system.h"
+
+namespace vellumar {
+
+// The program's run-time error number for a platform error: 55 file already
+// open, 75 path/file access error, 53 file not found, ...
+int16_t errorNumber(IoError error);
+
+// How the output of turning `source` into `target` must be committed: in
+// place of the source when the names are the same (a layer of the small
+// format), otherwise never over an existing file.
+AtomicFile::Mode outputMode(const std::string& target, const std::string& source);
+
+// Commits `output`, then removes `source` unless the output took its place.
+// On failure nothing is left of the output and the source stands.
+IoError commitInPlaceOf(AtomicFile& output, const std::string& source);
+
+// The critical "File Already Exists" message naming the path.
+void showFileExists(const std::string& path, Desktop& desktop);
+
+// Reads exactly `size` bytes; a file that ends sooner is an error.
+IoError readExactly(FileHandle file, char* buffer, size_t size);
+
+}  // namespace vellumar

@@ -1,0 +1,43 @@
+#pragma once
+// The list files of the folder operations, in the application directory:
+//   "folders"  the encrypted folders, one plain path per line, in the order
+//              they were encrypted;
+//   "encfile"  the pending folder: the one the chooser accepted for the next
+//              "Encrypt a Folder" run.
+// Both are only ever replaced by a complete copy (written beside, flushed,
+// renamed over), so the list of encrypted folders is never lost or torn.
+
+#include <string>
+#include <vector>
+
+#include "engine/file_system.h"
+
+namespace vellumar {
+
+inline const char* const kFoldersList = "folders";
+inline const char* const kPendingFolderFile = "encfile";
+// The scratch name the list once went through; still one of the program's own files.
+inline const char* const kFoldersScratch = "temp_folder";
+
+// Every line of "folders", empty ones included, in order.
+IoError ReadFolderLines(std::vector<std::string>& lines);
+// The encrypted folders as the window lists them: the lines up to the first
+// empty one.
+IoError ReadFolderRecords(std::vector<std::string>& records);
+// Creates "folders" empty when it is missing.
+IoError EnsureFolderList();
+// Adds one record at the end. An empty path is refused (IoError::other);
+// empty lines already in the list are dropped, so the new record is listed.
+// A list that exists but cannot be read is left alone and the call fails.
+IoError AppendFolderRecord(const std::string& plainPath);
+// Replaces "folders" by a complete copy holding `lines`.
+IoError ReplaceFolderLines(const std::vector<std::string>& lines);
+
+// "encfile" holds exactly the accepted folder.
+IoError WritePendingFolder(const std::string& plainPath);
+// Its first line; notFound when there is no pending folder, ok with an
+// empty path when the file is empty.
+IoError ReadPendingFolder(std::string& plainPath);
+void DeletePendingFolder();
+
+}  // namespace vellumar

@@ -1,0 +1,66 @@
+#pragma once
+// Shared by the lock and unlock tests: file contents, the names a folder
+// holds, and unlocking a locked file down to its plain content.
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "engine/atomic_file.h"
+#include "engine/file_system.h"
+#include "engine/large_file.h"
+#include "engine/locked_header.h"
+#include "engine/names.h"
+#include "engine/small_file.h"
+#include "tests/support/scripted_desktop.h"
+#include "tests/support/temp_folder.h"
+
+namespace vellumar::test {
+
+// Every byte value, in an order that repeats only every few hundred bytes.
+inline std::string patternBytes(size_t length, unsigned seed = 1) {
+    std::string bytes(length, '\0');
+    unsigned state = seed * 2654435761u + 12345u;
+    for (size_t i = 0; i < length; ++i) {
+        state = state * 1103515245u + 12345u;
+        bytes[i] = static_cast<char>(state >> 16);
+    }
+    return bytes;
+}
+
+// The names in a folder (not below it), sorted; temporaries only when asked.
+inline std::vector<std::string> namesIn(const std::string& folder, bool withTemporaries = true) {
+    std::vector<FolderEntry> entries;
+    platformFileSystem().listFolder(folder, entries);
+    std::vector<std::string> names;
+    for (const FolderEntry& entry : entries) {
+        if (withTemporaries || !IsTemporaryName(entry.name)) names.push_back(entry.name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+inline bool isLockedName(const std::string& path) {
+    std::string extension = ToUpper(GetExtension(path));
+    return extension == "VKL" || extension == "VKW";
+}
+
+// Unlocks a copy of the file (in a new folder below `temp`), layer by layer,
+// and returns the plain content; "<not unlocked>" when an unlock fails. A
+// plain file's content is returned as it is.
+inline std::string unlockedContent(const std::string& path, const TempFolder& temp) {
+    std::string content = readFile(path);
+    if (!isLockedName(path)) return content;
+    static int copies = 0;
+    std::string copy =
+        temp.write("unlocked-" + std::to_string(++copies) + "/" + GetFileName(path), content);
+    ScriptedDesktop desktop;
+    while (isLockedName(copy) && FileExists(copy)) {
+        bool large = ToUpper(GetExtension(copy)) == "VKW";
+        if (!(large ? BigDecrypt(copy, desktop) : Decrypt(copy, desktop))) return "<not unlocked>";
+        if (!FileExists(copy)) copy = RestoredName(copy);
+    }
+    return readFile(copy);
+}
+
+}  // namespace vellumar::test

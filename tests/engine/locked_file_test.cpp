@@ -1,0 +1,361 @@
+// The two locked formats on real files: round trips, the exact layout, layers
+// and every refusal.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "engine/cipher.h"
+#include "engine/large_file.h"
+#include "engine/locked_header.h"
+#include "engine/rc4.h"
+#include "engine/small_file.h"
+#include "tests/engine/lock_fixture.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/file_attributes.h"
+
+namespace vellumar {
+namespace {
+
+using Names = std::vector<std::string>;
+using test::Shown;
+
+bool lock(const std::string& path, test::ScriptedDesktop& desktop) {
+    uint64_t length = std::stoull(FileSizeText(path));
+    return length < kLargeFileThreshold ? Encrypt(path, desktop, false) : BigEncrypt(path, desktop);
+}
+
+bool unlock(const std::string& path, test::ScriptedDesktop& desktop) {
+    return ToUpper(GetExtension(path)) == "VKW" ? BigDecrypt(path, desktop)
+                                                : Decrypt(path, desktop);
+}
+
+uint32_t attributesOf(const std::string& path) {
+    uint32_t attributes = 0;
+    platformFileSystem().getAttributes(path, attributes);
+    return attributes;
+}
+
+// A plain report.txt of `length` bytes, or (unlocking) its locked file.
+std::string sourceFor(const test::TempFolder& temp, size_t length, bool unlocking) {
+    const std::string plain = temp.write("report.txt", test::patternBytes(length));
+    if (!unlocking) return plain;
+    test::ScriptedDesktop desktop;
+    EXPECT_TRUE(lock(plain, desktop));
+    return temp / (length < kLargeFileThreshold ? "ercbeg.gkt.VKL" : "ercbeg.gkt.VKW");
+}
+
+TEST(LockedFile, RoundTripsRestoreTheBytesAndTheName) {
+    const size_t lengths[] = {0, 1, 2, 3, 52, 53, 199999, 200000, 32768 * 7, 32768 * 7 + 1};
+    for (size_t length : lengths) {
+        SCOPED_TRACE(length);
+        test::TempFolder temp;
+        const std::string plain = test::patternBytes(length, static_cast<unsigned>(length));
+        const std::string path = temp.write("work/report.txt", plain);
+        const std::string lockedName =
+            length < kLargeFileThreshold ? "ercbeg.gkt.VKL" : "ercbeg.gkt.VKW";
+        test::ScriptedDesktop desktop;
+
+        ASSERT_TRUE(lock(path, desktop));
+        EXPECT_EQ(test::namesIn(temp / "work"), Names{lockedName});
+        EXPECT_EQ(attributesOf(temp / ("work/" + lockedName)),
+                  test::fileAttributesAfterSetting(kAttrReadOnly | kAttrHidden));
+
+        ASSERT_TRUE(unlock(temp / ("work/" + lockedName), desktop));
+        EXPECT_EQ(test::namesIn(temp / "work"), Names{"report.txt"});
+        EXPECT_EQ(test::readFile(path), plain);
+        EXPECT_EQ(attributesOf(path), test::fileAttributesAfterSetting(kAttrNormal));
+        EXPECT_TRUE(desktop.messages.empty());
+    }
+}
+
+// A bare name (relative to the current folder) is locked and unlocked in
+// that folder, never in the root folder.
+TEST(LockedFile, ABareNameStaysInTheCurrentFolder) {
+    for (size_t length : {5, 200000}) {
+        SCOPED_TRACE(length);
+        test::TempFolder temp;
+        const std::string work = temp.makeFolder("work");
+        const std::string plain = temp.write("work/report.txt", test::patternBytes(length));
+        const std::string locked =
+            length < kLargeFileThreshold ? "ercbeg.gkt.VKL" : "ercbeg.gkt.VKW";
+        test::ScriptedDesktop desktop;
+        const auto previous = std::filesystem::current_path();
+        std::filesystem::current_path(work);
+        const bool locking = lock("report.txt", desktop);
+        const Names lockedNames = test::namesIn(work);
+        const bool unlocking = unlock(locked, desktop);
+        std::filesystem::current_path(previous);
+
+        EXPECT_TRUE(locking && unlocking);
+        EXPECT_EQ(lockedNames, Names{locked});
+        EXPECT_EQ(test::namesIn(work), Names{"report.txt"});
+        EXPECT_EQ(test::readFile(plain), test::patternBytes(length));
+    }
+}
+
+TEST(SmallFormat, HeaderLineThenTheStretchedCipherTextInLinesOf70) {
+    struct Case {
+        size_t length, lines, lastLine;
+    } cases[] = {{0, 1, 0}, {1, 1, 2}, {52, 1, 70}, {53, 2, 1}, {199999, 3810, 36}};
+    std::string previousHeader;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.length);
+        test::TempFolder temp;
+        const std::string plain = test::patternBytes(c.length);
+        test::ScriptedDesktop desktop;
+        ASSERT_TRUE(Encrypt(temp.write("report.txt", plain), desktop, false));
+        const std::string locked = test::readFile(temp / "ercbeg.gkt.VKL");
+
+        const std::string header = locked.substr(0, 24);
+        EXPECT_EQ(header.substr(0, 8), "[Secret]");
+        EXPECT_EQ(header.substr(16), DeriveKey(header.substr(8, 8)));
+        EXPECT_NE(header, previousHeader) << "two locks must not share a salt";
+        previousHeader = header;
+
+        // Split the rest at CR LF; every line but the last is 70 long.
+        ASSERT_EQ(locked.substr(24, 2), "\r\n");
+        Names lines;
+        for (size_t at = 26; at < locked.size();) {
+            size_t end = locked.find("\r\n", at);
+            ASSERT_NE(end, std::string::npos) << "the last line is not ended";
+            lines.push_back(locked.substr(at, end - at));
+            at = end + 2;
+        }
+        ASSERT_EQ(lines.size(), c.lines);
+        EXPECT_EQ(lines.back().size(), c.lastLine);
+        std::string body;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if (i + 1 < lines.size()) {
+                EXPECT_EQ(lines[i].size(), 70u) << "line " << i;
+            }
+            body += lines[i];
+        }
+
+        Cipher cipher;
+        cipher.KeyString(header);
+        cipher.Text(plain);
+        cipher.DoXor();
+        cipher.Stretch();
+        EXPECT_EQ(body, cipher.Text());
+    }
+}
+
+TEST(LargeFormat, HeaderAndCrThenTheRc4HeadThenTheChunksUnchanged) {
+    struct Case {
+        size_t length, head;
+    } cases[] = {{200000, 3392}, {32768 * 7, 0}, {32768 * 7 + 1, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.length);
+        test::TempFolder temp;
+        const std::string plain = test::patternBytes(c.length);
+        test::ScriptedDesktop desktop;
+        ASSERT_TRUE(BigEncrypt(temp.write("report.txt", plain), desktop));
+        const std::string locked = test::readFile(temp / "ercbeg.gkt.VKW");
+
+        ASSERT_EQ(locked.size(), c.length + 25);
+        EXPECT_EQ(locked.substr(0, 8), "[Secret]");
+        EXPECT_EQ(locked.substr(16, 8), DeriveKey(locked.substr(8, 8)));
+        EXPECT_EQ(locked[24], '\r');
+        EXPECT_EQ(locked.substr(25, c.head), Rc4Crypt(plain.substr(0, c.head), "quorvelin"));
+        EXPECT_TRUE(locked.compare(25 + c.head, std::string::npos, plain, c.head) == 0);
+    }
+}
+
+TEST(SmallFormat, ALockedFileLockedAgainKeepsItsNameAndUnlocksLayerByLayer) {
+    test::TempFolder temp;
+    test::ScriptedDesktop desktop;
+    const std::string path = temp.write("report.txt", "hello");
+    const std::string locked = temp / "ercbeg.gkt.VKL";
+    ASSERT_TRUE(Encrypt(path, desktop, false));
+    const std::string oneLayer = test::readFile(locked);
+
+    platformFileSystem().setAttributes(locked, kAttrNormal);  // as the lock run does first
+    ASSERT_TRUE(Encrypt(locked, desktop, false));
+    EXPECT_EQ(test::namesIn(temp.path()), (Names{"ercbeg.gkt.VKL", "home"}));
+    EXPECT_NE(test::readFile(locked), oneLayer);
+    EXPECT_EQ(attributesOf(locked), test::fileAttributesAfterSetting(kAttrReadOnly | kAttrHidden));
+
+    ASSERT_TRUE(Decrypt(locked, desktop));
+    EXPECT_EQ(test::readFile(locked), oneLayer);
+    ASSERT_TRUE(Decrypt(locked, desktop));
+    EXPECT_EQ(test::namesIn(temp.path()), (Names{"home", "report.txt"}));
+    EXPECT_EQ(test::readFile(path), "hello");
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
+// Unlocking a file that is not a sound locked file keeps it, as it is.
+TEST(LockedFile, AWrongHeaderOrADamagedFileIsKept) {
+    const Shown password{"Sorry, this is not the correct password!", Icon::exclamation, "Secret"};
+    auto damaged = [](const std::string& path) {
+        return Shown{
+            "The locked file " + path + " is damaged and cannot be unlocked. It was kept as it is.",
+            Icon::critical, "Damaged File"};
+    };
+    using Edit = std::function<std::string(std::string)>;
+    auto put = [](size_t at, char c) -> Edit {
+        return [=](std::string s) { return s.replace(at, 1, 1, c); };
+    };
+    auto cut = [](size_t length) -> Edit {
+        return [=](std::string s) { return s.substr(0, length); };
+    };
+    auto become = [](std::string text) -> Edit { return [=](std::string) { return text; }; };
+    struct Case {
+        const char* name;
+        size_t length;
+        Edit edit;
+        bool damagedMessage;  // otherwise the password message, or none for an empty file
+        bool anyMessage = true;
+    } cases[] = {
+        {"small, verifier edited", 52, put(20, '~'), false},
+        {"large, verifier edited", 200000, put(20, '~'), false},
+        {"small, not a locked file", 52, become("hello\r\n"), false},
+        {"small, character below ';'", 52, put(40, '!'), true},
+        {"small, character above 'z'", 52, put(40, '{'), true},
+        // 52 bytes stretch to 70 characters; 69 is no length Stretch makes.
+        {"small, character lost", 52, [](std::string s) { return s.erase(40, 1); }, true},
+        {"small, last line end lost", 52, cut(24 + 2 + 70), true},
+        {"small, cut after the header", 52, cut(24), true},
+        {"large, nothing after the header", 200000, cut(25), true},
+        {"large, header without its CR", 200000, cut(24), true},
+        {"small, empty", 52, become(""), false, false},
+        {"large, empty", 200000, become(""), false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempFolder temp;
+        test::ScriptedDesktop desktop;
+        const std::string locked = sourceFor(temp, c.length, true);
+        const std::string edited = c.edit(test::readFile(locked));
+        platformFileSystem().setAttributes(locked, kAttrNormal);
+        temp.write(GetFileName(locked), edited);
+
+        EXPECT_FALSE(unlock(locked, desktop));
+        EXPECT_EQ(test::readFile(locked), edited);
+        EXPECT_EQ(test::namesIn(temp.path()), (Names{GetFileName(locked), "home"}));
+        if (!c.anyMessage)
+            EXPECT_TRUE(desktop.messages.empty());
+        else
+            EXPECT_EQ(desktop.messages,
+                      std::vector<Shown>{c.damagedMessage ? damaged(locked) : password});
+    }
+}
+
+// A lock or an unlock never writes over a file that holds the name it needs.
+TEST(LockedFile, AnExistingFileUnderTheNewNameIsNeverReplaced) {
+    struct Case {
+        const char* name;
+        size_t length;
+        bool unlocking;
+        const char* taken;
+    } cases[] = {
+        {"Encrypt", 52, false, "ercbeg.gkt.VKL"},
+        {"BigEncrypt", 200000, false, "ercbeg.gkt.VKW"},
+        {"Decrypt", 52, true, "report.txt"},
+        {"BigDecrypt", 200000, true, "report.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempFolder temp;
+        test::ScriptedDesktop desktop;
+        const std::string source = sourceFor(temp, c.length, c.unlocking);
+        const std::string sourceBytes = test::readFile(source);
+        const std::string taken = temp.write(c.taken, "another file");
+
+        EXPECT_FALSE(c.unlocking ? unlock(source, desktop) : lock(source, desktop));
+        EXPECT_EQ(test::readFile(source), sourceBytes);
+        EXPECT_EQ(test::readFile(taken), "another file");
+        EXPECT_EQ(test::namesIn(temp.path()).size(), 3u);
+        EXPECT_EQ(
+            desktop.messages,
+            (std::vector<Shown>{{"The file " + taken + " already exists. Nothing was changed.",
+                                 Icon::critical, "File Already Exists"}}));
+    }
+}
+
+TEST(LargeFormat, ALargeLockedFileIsNotLockedAgain) {
+    test::TempFolder temp;
+    test::ScriptedDesktop desktop;
+    const std::string path = temp.write("movie.VKW", test::patternBytes(200000));
+    EXPECT_FALSE(BigEncrypt(path, desktop));
+    EXPECT_EQ(test::readFile(path), test::patternBytes(200000));
+    EXPECT_EQ(desktop.messages,
+              (std::vector<Shown>{{"The file you are trying to lock is already locked.\r\n"
+                                   "Multiple locking is supported in small files only",
+                                   Icon::none, kApplicationTitle}}));
+}
+
+TEST(SmallFormat, EncryptFilesAddsEachLockedPathToTheFilesList) {
+    test::TempFolder temp;
+    test::ScriptedDesktop desktop;
+    const std::string list = temp.write("home/files", "earlier\r\n");
+    ASSERT_TRUE(Encrypt(temp.write("a.txt", "a"), desktop, true));
+    ASSERT_TRUE(Encrypt(temp.write("b.txt", "b"), desktop, false));
+    ASSERT_TRUE(Encrypt(temp.write("c.txt", "c"), desktop, true));
+    EXPECT_EQ(test::readFile(list),
+              "earlier\r\n" + (temp / "n.gkt.VKL") + "\r\n" + (temp / "p.gkt.VKL") + "\r\n");
+    EXPECT_EQ(test::namesIn(temp.home()), Names{"files"});
+}
+
+// The platform's "already open" and "access denied" have messages of their
+// own in the small format; the large format only reports them.
+TEST(LockedFile, AlreadyOpenAndAccessDeniedShowTheirMessages) {
+    const Shown lockOpen{"The file you are trying to lock is already open or in read-only mode.",
+                         Icon::critical, "File Already Open"};
+    const Shown lockAccess{"Path/File access error", Icon::critical, "Path/File access error"};
+    const Shown unlockOpen{
+        "The file you are trying to unlock is already opened. Restart the application and try "
+        "again",
+        Icon::critical, "File Already Open"};
+    const Shown unlockAccess{
+        "A Path/File access error occured during unlocking one of the selected file",
+        Icon::critical, "Path/File access error"};
+    struct Case {
+        size_t length;
+        bool unlocking;
+        IoError error;
+        std::vector<Shown> shown;
+    } cases[] = {
+        {52, false, IoError::alreadyOpen, {lockOpen}},
+        {52, false, IoError::accessDenied, {lockAccess}},
+        {52, true, IoError::alreadyOpen, {unlockOpen}},
+        {52, true, IoError::accessDenied, {unlockAccess}},
+        {200000, false, IoError::alreadyOpen, {}},
+        {200000, true, IoError::accessDenied, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.length << (c.unlocking ? " unlock " : " lock ") << describe(c.error));
+        // The call that fails: the source's opening for reading, found in a dry run.
+        int openRead = 0;
+        {
+            test::TempFolder temp;
+            test::ScriptedDesktop desktop;
+            const std::string source = sourceFor(temp, c.length, c.unlocking);
+            test::FaultyFileSystem counting;
+            FileSystemOverride use(counting);
+            c.unlocking ? unlock(source, desktop) : lock(source, desktop);
+            const auto& log = counting.log();
+            openRead =
+                static_cast<int>(std::find(log.begin(), log.end(), "openRead") - log.begin()) + 1;
+        }
+        test::TempFolder temp;
+        test::ScriptedDesktop desktop;
+        const std::string source = sourceFor(temp, c.length, c.unlocking);
+        const std::string sourceBytes = test::readFile(source);
+        test::FaultyFileSystem faulty;
+        faulty.failAt(openRead, c.error);
+        {
+            FileSystemOverride use(faulty);
+            EXPECT_FALSE(c.unlocking ? unlock(source, desktop) : lock(source, desktop));
+        }
+        EXPECT_EQ(desktop.messages, c.shown);
+        EXPECT_EQ(test::readFile(source), sourceBytes);
+        Names expected{GetFileName(source), "home"};
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(test::namesIn(temp.path()), expected);
+    }
+}
+
+}  // namespace
+}  // namespace vellumar

@@ -1,0 +1,66 @@
+// The folder list files: records in order, never an empty one, never lost.
+
+#include "folders/folder_lists.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/platform.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/temp_folder.h"
+
+namespace vellumar {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(FolderLists, RecordsAreAppendedInOrderAndListedUpToTheFirstEmptyLine) {
+    test::TempFolder temp;
+    Lines records;
+    EXPECT_EQ(ReadFolderRecords(records), IoError::notFound);
+    EXPECT_EQ(EnsureFolderList(), IoError::ok);
+    EXPECT_EQ(test::readFile(applicationFile("folders")), "");
+    EXPECT_EQ(AppendFolderRecord("/w/A"), IoError::ok);
+    EXPECT_EQ(AppendFolderRecord(""), IoError::other);
+    EXPECT_EQ(AppendFolderRecord("/w/B"), IoError::ok);
+    EXPECT_EQ(test::readFile(applicationFile("folders")), "/w/A\r\n/w/B\r\n");
+
+    // Written by hand or by an older copy: an empty line, a last line without its end.
+    temp.write("home/folders", "/w/A\r\n\r\n/w/B\r\n/w/C");
+    EXPECT_EQ(ReadFolderRecords(records), IoError::ok);
+    EXPECT_EQ(records, (Lines{"/w/A"}));
+    EXPECT_EQ(ReadFolderLines(records), IoError::ok);
+    EXPECT_EQ(records, (Lines{"/w/A", "", "/w/B", "/w/C"}));
+    // A new record must be listed: the empty line goes.
+    EXPECT_EQ(AppendFolderRecord("/w/D"), IoError::ok);
+    EXPECT_EQ(test::readFile(applicationFile("folders")), "/w/A\r\n/w/B\r\n/w/C\r\n/w/D\r\n");
+}
+
+TEST(FolderLists, AListThatCannotBeReadIsNeverReplaced) {
+    test::TempFolder temp;
+    temp.write("home/folders", "/w/A\r\n");
+    test::FaultyFileSystem faulty;
+    faulty.failAt(1, IoError::accessDenied);  // opening the list
+    {
+        FileSystemOverride use(faulty);
+        EXPECT_EQ(AppendFolderRecord("/w/B"), IoError::accessDenied);
+    }
+    EXPECT_EQ(test::readFile(applicationFile("folders")), "/w/A\r\n");
+    EXPECT_EQ(test::listTree(temp.home()), "folders\n");
+}
+
+TEST(FolderLists, ThePendingFolderHoldsExactlyTheAcceptedFolder) {
+    test::TempFolder temp;
+    std::string pending = "x";
+    EXPECT_EQ(ReadPendingFolder(pending), IoError::notFound);
+    EXPECT_EQ(pending, "");
+    EXPECT_EQ(WritePendingFolder("/w/Refused"), IoError::ok);
+    EXPECT_EQ(WritePendingFolder("/w/Reports"), IoError::ok);
+    EXPECT_EQ(test::readFile(applicationFile("encfile")), "/w/Reports\r\n");
+    EXPECT_EQ(ReadPendingFolder(pending), IoError::ok);
+    EXPECT_EQ(pending, "/w/Reports");
+    DeletePendingFolder();
+    EXPECT_EQ(test::listTree(temp.home()), "");
+}
+
+}  // namespace
+}  // namespace vellumar
