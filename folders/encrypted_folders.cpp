@@ -1,45 +1,19 @@
 #include "folders/encrypted_folders.h"
 
-#include "engine/atomic_file.h"
-#include "engine/file_system.h"
-#include "engine/names.h"
-#include "engine/platform.h"
 #include "engine/text_shift.h"
 #include "folders/folder_chooser.h"
+#include "folders/folder_lists.h"
 #include "locking/file_search.h"
 
 namespace vellumar {
-namespace {
-
-// The records of "folders" up to the first empty line.
-std::vector<std::string> readRecords(const std::string& path) {
-    std::string text;
-    if (readWholeFile(path, text) != IoError::ok) return {};
-    std::vector<std::string> records;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string::npos) end = text.size();
-        if (end == start) break;
-        records.push_back(text.substr(start, end - start));
-        start = end;
-        if (start < text.size() && text[start] == '\r') ++start;
-        if (start < text.size() && text[start] == '\n') ++start;
-    }
-    return records;
-}
-
-}  // namespace
 
 void EncryptedFolders::Form_Load() {
     lstDecrypt.clear();
-    const std::string list = applicationFile("folders");
-    if (!FileExists(list)) {
-        AtomicFile empty(list);
-        if (empty.open() == IoError::ok) empty.commit();
-        return;
-    }
-    for (const std::string& record : readRecords(list)) {
+    // Created empty when missing; a list that cannot be read shows nothing.
+    if (EnsureFolderList() != IoError::ok) return;
+    std::vector<std::string> records;
+    ReadFolderRecords(records);
+    for (const std::string& record : records) {
         ListRow row;
         row.text = row.path = record;
         lstDecrypt.push_back(row);

@@ -1,13 +1,12 @@
 #include "folders/folder_chooser.h"
 
-#include <algorithm>
 #include <vector>
 
-#include "engine/atomic_file.h"
 #include "engine/file_system.h"
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "engine/text_shift.h"
+#include "folders/folder_lists.h"
 #include "locking/file_search.h"
 
 namespace vellumar {
@@ -108,12 +107,6 @@ std::string refusal(const std::string& folder, const std::string& chosen,
     return {};
 }
 
-// "encfile" names the pending folder, and only that folder.
-void writePendingFolder(const std::string& folder) {
-    AtomicFile file(applicationFile("encfile"), AtomicFile::Mode::replaceExisting);
-    if (file.open() == IoError::ok && file.write(folder + "\r\n") == IoError::ok) file.commit();
-}
-
 }  // namespace
 
 std::string FolderBoxPath(const std::string& path) {
@@ -151,7 +144,8 @@ void Folder_Encrypt(WindowModel& model, Desktop& desktop) {
         attributes != kAttrDirectory)
         return;
 
-    writePendingFolder(folder);
+    // Only now, and only this folder: the run locks the folder it names.
+    WritePendingFolder(folder);
     ChosenFolder = folder;
     std::string name = folder;
     model.FolderName = SplitFolderPath(name, model.ParentPath);
