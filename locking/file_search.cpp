@@ -143,7 +143,7 @@ void FileSearch::addFound(const std::string& folder, const std::vector<std::stri
         ListRow row;
         row.text = row.path = prefix + name;
         model_.lstFoundFiles.push_back(std::move(row));
-        model_.lblCount = " " + std::to_string(++count);
+        model_.lblCount.assign(1, ' ').append(std::to_string(++count));
     }
 }
 

@@ -46,9 +46,9 @@ class Search : public ::testing::Test {
         model.ListFiles = {row(folder)};
         search.cmdSearch_Click();
     }
-    // S holding s1, A (a1) and B (b1, and B1 holding x).
+    // S holding s1, A (a1) and B (b1, and B2 holding x).
     std::string makeTree() {
-        for (const char* file : {"S/s1", "S/A/a1", "S/B/b1", "S/B/B1/x"}) temp.write(file, "x");
+        for (const char* file : {"S/s1", "S/A/a1", "S/B/b1", "S/B/B2/x"}) temp.write(file, "x");
         return temp / "S";
     }
     std::vector<std::string> paths(const std::vector<std::string>& relative) const {
@@ -74,7 +74,7 @@ TEST_F(Search, WalksDepthFirstLastSubfolderFirstAndEachFoldersFilesLast) {
     uint32_t a3 = 0;
     fileSystem().getAttributes(temp / "S/A/a3", a3);
     // Where the file system keeps no such attribute, a3 is an ordinary file.
-    std::vector<std::string> expected = {"S/B/B1/x", "S/B/b1", "S/A/a1", "S/A/a2"};
+    std::vector<std::string> expected = {"S/B/B2/x", "S/B/b1", "S/A/a1", "S/A/a2"};
     if ((a3 & kAttrSystem) == 0) expected.push_back("S/A/a3");
     expected.push_back("S/s1");
 
@@ -222,7 +222,7 @@ TEST_F(Search, LinksAreNeitherFollowedNorListed) {
     fs::create_directory_symlink(start, temp / "link-to-S");
 
     searchFrom(start);
-    EXPECT_EQ(texts(model.lstFoundFiles), paths({"S/B/B1/x", "S/B/b1", "S/A/a1", "S/s1"}));
+    EXPECT_EQ(texts(model.lstFoundFiles), paths({"S/B/B2/x", "S/B/b1", "S/A/a1", "S/s1"}));
 
     // A start folder that is itself a link is not entered either.
     model.lstFoundFiles.clear();
