@@ -49,10 +49,16 @@ void EncryptedFolders::cmdDecrypt_Click() {
     model_.FolderName = SplitFolderPath(model_.FolderName, model_.ParentPath);
     // After "Encrypt a Folder" was clicked last, the folder is looked for
     // under its plain name.
-    std::string folder = model_.ParentPath + model_.FolderName;
+    const std::string plain = model_.ParentPath + model_.FolderName;
+    std::string folder = plain;
     if (!model_.EncFolderOpt) {
-        model_.PlainFolderPath = folder;
+        model_.PlainFolderPath = plain;
         folder = model_.ParentPath + EncodeText(model_.FolderName);
+        // A folder whose locking could not rename it is recorded and its
+        // files are locked, but it still has its plain name: it is unlocked
+        // there (the search walks it there too).
+        if (model_.DecFolder && FolderBoxPath(folder).empty() && !FolderBoxPath(plain).empty())
+            folder = plain;
     }
     if (FolderBoxPath(folder).empty()) {
         // Not there under its locked name: it lies inside another locked

@@ -50,8 +50,10 @@ std::string normalPath(const std::string& path) {
         i = end + 1;
     }
     std::string result = root;
-    for (size_t n = 0; n < parts.size(); ++n)
-        result += (n ? std::string(1, kSeparator) : "") + parts[n];
+    for (size_t n = 0; n < parts.size(); ++n) {
+        if (n > 0) result += kSeparator;
+        result += parts[n];
+    }
     return result;
 }
 

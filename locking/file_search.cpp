@@ -82,18 +82,22 @@ void FileSearch::dirList_LostFocus() {
 
 void FileSearch::cmdSearch_Click() {
     std::string start;
-    if (model_.selectedOption == Option::OptDecFolder)
+    if (model_.selectedOption == Option::OptDecFolder) {
         start = model_.ParentPath + EncodeText(model_.FolderName);
-    else if (!model_.ListFiles.empty())
+        // A folder whose locking could not rename it still has its plain name.
+        if (!FileExists(start)) start = model_.ParentPath + model_.FolderName;
+    } else if (!model_.ListFiles.empty()) {
         start = model_.ListFiles.front().path;
+    }
+    desktop_.setBusy(true);
     // A start folder that cannot be entered leaves the list where it stood;
     // walking that folder instead would list files nobody chose.
-    if (!setDirListPath(start)) return;
-    desktop_.setBusy(true);
-    DirDiver(start, "");
-    model_.setFileBoxPath(model_.dirListPath);
+    if (setDirListPath(start)) {
+        DirDiver(start, "");
+        model_.setFileBoxPath(model_.dirListPath);
+        model_.changed();
+    }
     desktop_.setBusy(false);
-    model_.changed();
 }
 
 void FileSearch::DirDiver(const std::string& WalkPath, const std::string& ReturnPath) {

@@ -131,6 +131,19 @@ TEST_F(FolderWindow, AFolderNotFoundUnderItsLockedNameIsExplained) {
     }
 }
 
+TEST_F(FolderWindow, AFolderThatLockingCouldNotRenameIsUnlockedUnderItsPlainName) {
+    const std::string plain = temp.makeFolder("D/Kept");
+    temp.write("D/Kept/f", "x");
+    record({plain});
+    openAndTick({0});
+    window.cmdDecrypt_Click();
+    EXPECT_TRUE(desktop.messages.empty());
+    EXPECT_TRUE(window.unloaded);
+    EXPECT_EQ(model.PlainFolderPath, plain);
+    EXPECT_EQ(texts(model.lstFoundFiles), (std::vector<std::string>{temp / "D/Kept/f"}));
+    EXPECT_TRUE(model.cmdEncDecEnabled);
+}
+
 TEST_F(FolderWindow, AfterEncryptAFolderWasClickedTheFolderIsLookedForUnderItsPlainName) {
     model.EncFolderOpt = true;
     model.selectedOption = Option::OptEncFolder;

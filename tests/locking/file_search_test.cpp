@@ -126,6 +126,27 @@ TEST_F(Search, TheTargetListEndsAsTheLastOfItsTwoWritersLeftIt) {
     }
 }
 
+TEST_F(Search, TheBoxesKeepInStep) {
+    const std::string start = makeTree();
+    ASSERT_TRUE(search.setDirListPath(start));
+    ASSERT_TRUE(search.setDirListPath(start));  // no change: no rebuild
+    EXPECT_EQ(model.dirListEntries, paths({"S/A", "S/B"}));
+    EXPECT_EQ(model.dirListIndex, -1);
+    EXPECT_EQ(model.drvListDrive, DriveOf(start));
+    EXPECT_EQ(rebuilds, (std::vector<std::string>{start}));
+
+    model.dirListIndex = 1;
+    search.dirList_LostFocus();
+    EXPECT_EQ(model.dirListPath, temp / "S/B");
+    EXPECT_EQ(model.filFilesPath, temp / "S/B");
+
+    // A drive that cannot be opened: the drive list goes back to the folder's.
+    model.drvListDrive = temp / "missing";
+    search.drvList_Change();
+    EXPECT_EQ(model.dirListPath, temp / "S/B");
+    EXPECT_EQ(model.drvListDrive, DriveOf(start));
+}
+
 TEST_F(Search, ASecondSearchAppendsAndTheCountRunsOn) {
     const std::string start = makeTree();
     searchFrom(start);
