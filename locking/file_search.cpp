@@ -50,7 +50,9 @@ bool FileSearch::readFolder(const std::string& path, Listing& out) {
     return true;
 }
 
-bool FileSearch::setDirListPath(const std::string& path) {
+bool FileSearch::setDirListPath(const std::string& requested) {
+    // A copy: the path may be one of the entries or the drive replaced below.
+    const std::string path = requested;
     Listing listing;
     if (!readFolder(path, listing)) return false;
     bool moved = path != model_.dirListPath;
