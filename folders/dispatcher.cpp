@@ -11,8 +11,6 @@
 namespace vellumar {
 namespace {
 
-const std::string kFilesEncrypted = "File(s) Encrypted Successfully";
-const std::string kFilesDecrypted = "File(s) Decrypted Successfully";
 const std::string kFolderEncrypted = "Encryption Completed Successfully";
 const std::string kFolderDecrypted =
     "Decryption Completed Successfully\rPlease Restart Application To Get\r"

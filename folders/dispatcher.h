@@ -3,11 +3,16 @@
 // of the target list or on the folder in hand, and then the folder's own
 // changes and the list files of the encrypted folders.
 
+#include <string>
+
 #include "engine/desktop.h"
 #include "locking/file_runs.h"
 #include "locking/window_model.h"
 
 namespace vellumar {
+
+inline const std::string kFilesEncrypted = "File(s) Encrypted Successfully";
+inline const std::string kFilesDecrypted = "File(s) Decrypted Successfully";
 
 // What a folder step achieved: its files, and whether the folder itself was
 // brought to its new state (locked name and record, or plain name again).
