@@ -3,7 +3,6 @@
 #include <cstdlib>
 
 #include "app/byte_size.h"
-#include "app/locked_files_list.h"
 #include "app/password.h"
 #include "app/selection.h"
 #include "app/web_pages.h"
@@ -11,31 +10,16 @@
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "folders/folder_chooser.h"
+#include "folders/dispatcher.h"
 #include "locking/file_box.h"
+#include "locking/file_runs.h"
+#include "locking/locked_files_list.h"
 
 namespace vellumar {
 namespace {
 
-// The first bytes of every locked file, small or large.
-const std::string kLockedFileMarker = "[Secret]";
 // A folder whose desktop.ini names this class shows its list in green.
 const std::string kGreenFolderClass = "{645FF040-5081-101B-9F08-00AA002F954E}";
-
-bool startsWithMarker(const std::string& path) {
-    FileHandle file = kNoFile;
-    if (fileSystem().openRead(path, file) != IoError::ok) return false;
-    FileCloser closer(file);
-    std::string head(kLockedFileMarker.size(), ' ');
-    size_t have = 0;
-    while (have < head.size()) {
-        size_t got = 0;
-        if (fileSystem().read(file, head.data() + have, head.size() - have, got) != IoError::ok ||
-            got == 0)
-            break;
-        have += got;
-    }
-    return head == kLockedFileMarker;
-}
 
 std::string typeText(const std::string& name) {
     return ToUpper(GetExtension(name)) + " file";
@@ -52,6 +36,7 @@ FrmMain::FrmMain(WindowModel& model, Desktop& desktop, SettingsStore& settings)
     : model_(model), desktop_(desktop), settings_(settings) {
     model_.fileBoxPathChanged = [this] { filFiles_PathChange(); };
     hooks.Folder_Encrypt = [this] { Folder_Encrypt(model_, desktop_); };
+    hooks.cmdEncDec_Click = [this] { vellumar::cmdEncDec_Click(model_, desktop_); };
 }
 
 FrmMain::~FrmMain() {
@@ -253,7 +238,7 @@ void FrmMain::filFiles_PathChange() {
         if (extension == "VKL" || extension == "VKW") {
             // A locked file shows the name it had before locking.
             row.text = ScrambleName(RemoveExtension(GetFileName(path)));
-            if (FileExists(path) && startsWithMarker(path)) row.imageKey = "lock";
+            if (FileExists(path) && StartsWithLockedMarker(path)) row.imageKey = "lock";
             row.typeText = typeText(row.text);
         } else {
             row.text = name;

@@ -1,6 +1,8 @@
 #include "app/frm_main_window.h"
 
+#include <QApplication>
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -8,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSvgRenderer>
@@ -123,15 +126,71 @@ FrmMainWindow::FrmMainWindow(FrmMain& logic, QWidget* parent)
             Qt::QueuedConnection);
     };
     render();
+    qApp->installEventFilter(this);
 }
 
 FrmMainWindow::~FrmMainWindow() {
+    qApp->removeEventFilter(this);
     model_.onChanged = nullptr;
 }
 
 void FrmMainWindow::run(void (FrmMain::*handler)()) {
+    // One handler at a time: a run repaints the window as it goes, but no
+    // click or key may start another handler meanwhile.
+    if (handlerRunning_ || model_.runInProgress) return;
+    handlerRunning_ = true;
     (logic_.*handler)();
+    // Input held back while the handler repainted is dropped here, rather
+    // than let it act on whatever page is now in front.
+    QCoreApplication::processEvents();
+    handlerRunning_ = false;
     render();
+}
+
+bool FrmMainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (!handlerRunning_ || !watched->isWidgetType()) return false;
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+            // Dialogs and message boxes are windows of their own and keep their input.
+            return static_cast<QWidget*>(watched)->window() == this;
+        default:
+            return false;
+    }
+}
+
+void FrmMainWindow::closeEvent(QCloseEvent* event) {
+    // (The program's own exit handlers close it from code, and may.)
+    if (model_.runInProgress || (handlerRunning_ && event->spontaneous())) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void FrmMainWindow::showProgress(uint64_t done, uint64_t total, const std::string& current) {
+    if (done >= total) {
+        progressLine_->hide();
+        return;
+    }
+    // The bar counts in files; a run of billions of them still fits its range.
+    const int scale = total > uint64_t{INT32_MAX} ? static_cast<int>(total / INT32_MAX + 1) : 1;
+    prgRun_->setRange(0, static_cast<int>(total / scale));
+    prgRun_->setValue(static_cast<int>(done / scale));
+    prgRun_->setFormat(QStringLiteral("%1 of %2").arg(done).arg(total));
+    const QString file = displayText(current);
+    lblRunFile_->setText(
+        lblRunFile_->fontMetrics().elidedText(file, Qt::ElideMiddle, lblRunFile_->width()));
+    lblRunFile_->setToolTip(file);
+    progressLine_->show();
+    progressLine_->raise();
 }
 
 void FrmMainWindow::button(QPushButton* button, void (FrmMain::*handler)()) {
@@ -279,6 +338,20 @@ void FrmMainWindow::buildResultPage() {
            &FrmMain::cmdClear_Click);
     button(pushButton(page, "cmdBack", QStringLiteral("<< &Back"), {142, 242, 72, 28}),
            &FrmMain::cmdBack_Click);
+    // The progress line of a run, over the foot of the list while it lasts.
+    progressLine_ = new QFrame(page);
+    progressLine_->setObjectName(QStringLiteral("fraProgress"));
+    progressLine_->setGeometry(10, 204, 347, 26);
+    progressLine_->setFrameShape(QFrame::StyledPanel);
+    progressLine_->setAutoFillBackground(true);
+    prgRun_ = new QProgressBar(progressLine_);
+    prgRun_->setObjectName(QStringLiteral("prgRun"));
+    prgRun_->setGeometry(3, 3, 120, 20);
+    lblRunFile_ = new QLabel(progressLine_);
+    lblRunFile_->setObjectName(QStringLiteral("lblRunFile"));
+    lblRunFile_->setGeometry(129, 3, 214, 20);
+    progressLine_->hide();
+
     cmdEncDec_ = pushButton(page, "cmdEncDec", QString(), {218, 242, 70, 28});
     button(cmdEncDec_, &FrmMain::cmdEncDec_Click);
     button(pushButton(page, "cmdEx", QStringLiteral("&Exit"), {292, 242, 65, 28}),

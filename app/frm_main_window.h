@@ -12,6 +12,7 @@ class QButtonGroup;
 class QFrame;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QTreeWidget;
@@ -29,6 +30,15 @@ class FrmMainWindow : public QMainWindow {
     // Brings every widget in line with the model.
     void render();
     QFrame* page(Page page) const { return pages_[static_cast<size_t>(page)]; }
+    // The progress line of a run on the target page: files done of files to
+    // do and the current file; hidden once done reaches total.
+    void showProgress(uint64_t done, uint64_t total, const std::string& current);
+
+  protected:
+    // While a handler runs, clicks and keys aimed at this window are dropped.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // A run is never cut short by closing the window.
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void run(void (FrmMain::*handler)());
@@ -53,12 +63,16 @@ class FrmMainWindow : public QMainWindow {
     QLabel* Label3_ = nullptr;
     QTreeWidget* ListFiles_ = nullptr;
     QPushButton* cmdEncDec_ = nullptr;
+    QFrame* progressLine_ = nullptr;
+    QProgressBar* prgRun_ = nullptr;
+    QLabel* lblRunFile_ = nullptr;
 
     uint64_t renderedFocus_ = 0;
     std::vector<ListRow> renderedRows_;
     uint32_t renderedColor_ = 0xFFFFFFFF;  // no colour yet
     bool rendering_ = false;
     bool renderQueued_ = false;
+    bool handlerRunning_ = false;
 };
 
 }  // namespace vellumar

@@ -23,6 +23,9 @@ int main(int argc, char* argv[]) {
     if (!logic.Form_Load(!instance.acquired())) return 0;
     desktop.setWindow(&window);
     desktop.setModel(&model);
+    desktop.progressView = [&window](uint64_t done, uint64_t total, const std::string& current) {
+        window.showProgress(done, total, current);
+    };
     window.render();
     window.show();
     return application.exec();

@@ -101,6 +101,11 @@ void QtDesktop::setBusy(bool busy) {
     }
 }
 
+void QtDesktop::progress(uint64_t done, uint64_t total, const std::string& current) {
+    if (progressView) progressView(done, total, current);
+    yield();
+}
+
 void QtDesktop::yield() {
     if (sinceYield_.isValid() && sinceYield_.elapsed() < kYieldIntervalMs) return;
     // Paint, but take no click or key: no other handler may start mid-run.

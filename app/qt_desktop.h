@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <functional>
 
 #include "engine/desktop.h"
 #include "locking/window_model.h"
@@ -30,7 +31,11 @@ class QtDesktop : public Desktop {
     void showEncryptedFolders() override;
     void openAddress(const std::string& address) override;
     void setBusy(bool busy) override;
+    void progress(uint64_t done, uint64_t total, const std::string& current) override;
     void yield() override;
+
+    // Where a run's progress is shown (the main window's progress line).
+    std::function<void(uint64_t done, uint64_t total, const std::string& current)> progressView;
 
   private:
     QPointer<QWidget> window_;

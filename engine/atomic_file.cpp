@@ -80,6 +80,20 @@ IoError AtomicFile::commit() {
     return fs.flushFolder(GetFolderPart(finalPath_));
 }
 
+IoError AtomicFile::handOver(std::string& temporaryPath) {
+    FileSystem& fs = fileSystem();
+    if (file_ == kNoFile) return IoError::other;
+    FileHandle file = file_;
+    file_ = kNoFile;
+    if (IoError e = fs.close(file); e != IoError::ok) return e;
+    if (attributes_ != kAttrNormal) {
+        if (IoError e = fs.setAttributes(temporaryPath_, attributes_); e != IoError::ok) return e;
+    }
+    temporaryPath = std::move(temporaryPath_);
+    temporaryPath_.clear();
+    return IoError::ok;
+}
+
 void AtomicFile::discard() {
     FileSystem& fs = fileSystem();
     if (file_ != kNoFile) {

@@ -35,6 +35,10 @@ public:
     IoError commit();
     // Deletes the temporary now (also done by the destructor).
     void discard();
+    // For a write batch, which names the file later: closes the temporary
+    // unflushed, applies the attributes and hands over its path. The
+    // destructor then leaves it alone.
+    IoError handOver(std::string& temporaryPath);
 
     // True once the file holds its final name (even if the folder flush then failed).
     bool committed() const { return committed_; }

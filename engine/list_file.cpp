@@ -32,6 +32,16 @@ IoError ReadListFile(const std::string& path, std::vector<std::string>& lines) {
     return IoError::ok;
 }
 
+IoError AppendListLines(const std::string& path, const std::vector<std::string>& lines) {
+    std::string text;
+    IoError e = readWholeFile(path, text);
+    if (e != IoError::ok && e != IoError::notFound) return e;
+    AtomicFile copy(path, AtomicFile::Mode::replaceExisting);
+    if (e = copy.open(); e != IoError::ok) return e;
+    if (e = copy.write(text + JoinListLines(lines)); e != IoError::ok) return e;
+    return copy.commit();
+}
+
 IoError ReplaceListFile(const std::string& path, const std::vector<std::string>& lines) {
     AtomicFile copy(path, AtomicFile::Mode::replaceExisting);
     if (IoError e = copy.open(); e != IoError::ok) return e;

@@ -22,4 +22,8 @@ IoError ReadListFile(const std::string& path, std::vector<std::string>& lines);
 // it, flushed, then renamed over it.
 IoError ReplaceListFile(const std::string& path, const std::vector<std::string>& lines);
 
+// Adds lines at the end of a list file (created when missing), through a
+// complete copy. A list that exists but cannot be read is left alone.
+IoError AppendListLines(const std::string& path, const std::vector<std::string>& lines);
+
 }  // namespace vellumar

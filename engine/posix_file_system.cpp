@@ -167,6 +167,38 @@ public:
         return result;
     }
 
+    bool canFlushVolume(const std::string& folder) override {
+#ifdef __linux__
+        // Local disk file systems, where syncfs writes out every dirty file
+        // and commits the journal (and reports write-back errors).
+        struct statfs volume;
+        if (::statfs(folder.empty() ? "." : folder.c_str(), &volume) != 0) return false;
+        switch (volume.f_type) {
+            case EXT4_SUPER_MAGIC:
+            case XFS_SUPER_MAGIC:
+            case BTRFS_SUPER_MAGIC:
+            case TMPFS_MAGIC:
+                return true;
+        }
+#else
+        (void)folder;
+#endif
+        return false;
+    }
+
+    IoError flushVolume(const std::string& folder) override {
+#ifdef __linux__
+        int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return lastError();
+        IoError result = ::syncfs(fd) == 0 ? IoError::ok : lastError();
+        ::close(fd);
+        return result;
+#else
+        (void)folder;
+        return IoError::unsupported;
+#endif
+    }
+
     IoError rename(const std::string& from, const std::string& to) override {
 #if defined(__linux__) && defined(SYS_renameat2)
         if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 1u /*RENAME_NOREPLACE*/) == 0)

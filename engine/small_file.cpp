@@ -4,11 +4,13 @@
 #include "engine/cipher.h"
 #include "engine/engine_messages.h"
 #include "engine/file_system.h"
+#include "engine/list_file.h"
 #include "engine/locked_header.h"
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "engine/registry_store.h"
 #include "engine/transfer.h"
+#include "engine/write_batch.h"
 
 namespace vellumar {
 namespace {
@@ -36,15 +38,14 @@ bool failed(IoError error, Desktop& desktop, bool locking) {
 }
 
 // Adds one line to a list file. The list is rewritten whole and swapped in,
-// so a crash leaves the old list or the new one, never a torn line.
+// so a crash leaves the old list or the new one, never a torn line. In a
+// batch the line goes in with the batch, before its sources are removed.
 IoError appendListLine(const std::string& listPath, const std::string& line) {
-    std::string list;
-    IoError e = readWholeFile(listPath, list);
-    if (e != IoError::ok && e != IoError::notFound) return e;
-    AtomicFile file(listPath, AtomicFile::Mode::replaceExisting);
-    if (e = file.open(); e != IoError::ok) return e;
-    if (e = file.write(list + line + kLineEnd); e != IoError::ok) return e;
-    return file.commit();
+    if (WriteBatch* batch = WriteBatch::current(); batch && batch->accepts(GetFolderPart(line))) {
+        batch->appendLine(listPath, line);
+        return IoError::ok;
+    }
+    return AppendListLines(listPath, {line});
 }
 
 // Writes the stretched body in lines of 70 characters. An empty body still

@@ -2,6 +2,7 @@
 
 #include "engine/engine_messages.h"
 #include "engine/names.h"
+#include "engine/write_batch.h"
 
 namespace vellumar {
 
@@ -34,6 +35,11 @@ IoError commitInPlaceOf(AtomicFile& output, const std::string& source) {
     FileSystem& fs = fileSystem();
     const std::string& target = output.finalPath();
     const bool inPlace = target == source;
+    // In a batch the source goes only once the whole batch is durable. (A
+    // layer written in place is never batched: it replaces its source.)
+    if (WriteBatch* batch = WriteBatch::current();
+        !inPlace && batch && batch->accepts(GetFolderPart(target)))
+        return batch->adopt(output, source);
     if (IoError e = output.commit(); e != IoError::ok) {
         // When only the folder flush failed, the output has its name already.
         // In place, the old file is gone and the new one holds the same

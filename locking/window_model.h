@@ -98,6 +98,10 @@ struct WindowModel {
     std::string WindowsSystemDir;
     std::string WindowsDir;
 
+    // True while the run button's run is in progress: no other handler may
+    // start meanwhile, nor a second run.
+    bool runInProgress = false;
+
     // Bumped by changed(); the window re-renders when it moves.
     uint64_t revision = 0;
     std::function<void()> onChanged;

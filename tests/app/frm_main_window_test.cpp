@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -33,7 +34,12 @@
 #include "app/qt_desktop.h"
 #include "app/qt_settings_store.h"
 #include "app/single_instance.h"
+#include "engine/locked_header.h"
+#include "engine/platform.h"
 #include "engine/text_shift.h"
+#include "locking/file_runs.h"
+#include "tests/engine/lock_fixture.h"
+#include "tests/support/file_attributes.h"
 #include "tests/support/temp_folder.h"
 
 namespace vellumar::test {
@@ -48,8 +54,13 @@ class AnsweringDesktop : public QtDesktop {
   public:
     std::vector<std::string> pickFiles() override { return next(answers, "open-file"); }
     std::string pickFolder() override { return next(folderAnswers, "folder"); }
+    void progress(uint64_t done, uint64_t total, const std::string& current) override {
+        QtDesktop::progress(done, total, current);
+        if (duringRun) duringRun(done, total);
+    }
     std::deque<std::vector<std::string>> answers;
     std::deque<std::string> folderAnswers;
+    std::function<void(uint64_t done, uint64_t total)> duringRun;
 
   private:
     template <typename T>
@@ -75,6 +86,9 @@ struct Program {
     Program() {
         desktop.setWindow(&window);
         desktop.setModel(&model);
+        desktop.progressView = [this](uint64_t done, uint64_t total, const std::string& current) {
+            window.showProgress(done, total, current);
+        };
         EXPECT_TRUE(logic.Form_Load(false));
         window.render();
         window.show();
@@ -197,6 +211,81 @@ TEST_F(Gui, WalkThroughTheWizard) {
     next.click("cmdPassword");
     EXPECT_EQ(next.visiblePage(), QStringLiteral("fraPassword"));
     EXPECT_EQ(messages(), "16\tVellumar\tPlease Enter The Right Password\n");
+}
+
+// "Encrypt File(s)" then "Decrypt File(s)" of three files, clicked through.
+// While a run lasts the window shows its progress and takes no clicks or keys.
+TEST_F(Gui, EncryptAndDecryptThreeFiles) {
+    Program program;
+    QTest::keyClicks(program.find<QLineEdit>("txtPassword"), QStringLiteral("secret"));
+    QTest::keyClicks(program.find<QLineEdit>("txtConfirm"), QStringLiteral("secret"));
+    program.click("cmdPassword");
+
+    const std::string data = temp.makeFolder("data");
+    const std::vector<std::string> names = {"notes.txt", "photo.jpg", "video.mp4"};
+    const std::vector<std::string> contents = {"notes", test::patternBytes(150000, 1),
+                                               test::patternBytes(250000, 2)};
+    std::vector<std::string> plain, locked;
+    for (size_t i = 0; i < names.size(); ++i) {
+        plain.push_back(temp.write("data/" + names[i], contents[i]));
+        locked.push_back(LockedName(plain[i], i < 2 ? ".VKL" : ".VKW"));
+    }
+    auto attributes = [](const std::string& path) {
+        uint32_t value = 0;
+        platformFileSystem().getAttributes(path, value);
+        return value;
+    };
+
+    int progressCalls = 0;
+    program.desktop.duringRun = [&](uint64_t done, uint64_t total) {
+        ++progressCalls;
+        if (done != 0) return;
+        auto* bar = program.find<QProgressBar>("prgRun");
+        EXPECT_TRUE(bar->isVisible());
+        EXPECT_EQ(bar->text(), QStringLiteral("0 of %1").arg(total));
+        program.screenshot("6-run-progress");
+        // Neither a click nor a key may start another handler mid-run.
+        program.click("cmdBack");
+        QTest::keyClick(&program.window, Qt::Key_B, Qt::AltModifier);
+        program.menu("mnuAbout");
+    };
+
+    program.choose("OptEncFiles");
+    program.click("cmdNext");
+    program.desktop.answers.push_back({data, names[0], names[1], names[2]});
+    program.click("cmdAdd");
+    program.click("cmdEncDec");
+    EXPECT_EQ(messages(), "64\tVellumar\tFile(s) Encrypted Successfully\n");
+    EXPECT_TRUE(program.model.EncFiles);  // Back never ran
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
+    EXPECT_FALSE(program.find<QFrame>("fraProgress")->isVisible());
+    EXPECT_EQ(progressCalls, 4);
+    for (size_t i = 0; i < names.size(); ++i) {
+        EXPECT_FALSE(FileExists(plain[i])) << names[i];
+        EXPECT_TRUE(StartsWithLockedMarker(locked[i])) << names[i];
+        EXPECT_EQ(attributes(locked[i]),
+                  test::fileAttributesAfterSetting(kAttrReadOnly | kAttrHidden));
+    }
+    // Small locked files are listed for "Decrypt File(s)".
+    EXPECT_EQ(readFile(applicationFile("files")), locked[0] + "\r\n" + locked[1] + "\r\n");
+
+    program.choose("OptDecFiles");
+    program.click("cmdNext");
+    program.desktop.answers.push_back(
+        {data, GetFileName(locked[0]), GetFileName(locked[1]), GetFileName(locked[2])});
+    program.click("cmdAdd");
+    program.click("cmdEncDec");
+    EXPECT_EQ(messages(),
+              "64\tVellumar\tFile(s) Encrypted Successfully\n"
+              "64\tVellumar\tFile(s) Decrypted Successfully\n");
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
+    for (size_t i = 0; i < names.size(); ++i) {
+        EXPECT_FALSE(FileExists(locked[i])) << names[i];
+        EXPECT_TRUE(readFile(plain[i]) == contents[i]) << names[i];
+        EXPECT_EQ(attributes(plain[i]), test::fileAttributesAfterSetting(kAttrNormal));
+    }
+    EXPECT_EQ(readFile(applicationFile("files")), "");
+    EXPECT_EQ(test::listTree(data), "notes.txt\nphoto.jpg\nvideo.mp4\n");
 }
 
 TEST_F(Gui, TheTargetListShowsTypeSizeAndTheLockImage) {

@@ -2,7 +2,7 @@
 // locked-files list and the rebuild from the hidden file box.
 
 #include "app/byte_size.h"
-#include "app/locked_files_list.h"
+#include "locking/locked_files_list.h"
 #include "app/selection.h"
 #include "engine/file_system.h"
 #include "engine/names.h"

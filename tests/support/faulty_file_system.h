@@ -60,6 +60,12 @@ public:
     IoError flushFolder(const std::string& p) override {
         return hit("flushFolder") ? error_ : base().flushFolder(p);
     }
+    bool canFlushVolume(const std::string& p) override {
+        return !hit("canFlushVolume") && base().canFlushVolume(p);
+    }
+    IoError flushVolume(const std::string& p) override {
+        return hit("flushVolume") ? error_ : base().flushVolume(p);
+    }
     IoError rename(const std::string& a, const std::string& b) override {
         return hit("rename") ? error_ : base().rename(a, b);
     }

@@ -1,0 +1,224 @@
+#include "cli/cli.h"
+
+#include <cstdint>
+#include <iomanip>
+#include <ostream>
+
+#include "app/password.h"
+#include "cli/absolute_path.h"
+#include "cli/terminal_desktop.h"
+#include "engine/names.h"
+#include "folders/dispatcher.h"
+#include "locking/file_runs.h"
+
+namespace vellumar {
+namespace {
+
+const std::string kProgram = "tessarin-cli";
+
+class Cli {
+  public:
+    Cli(SettingsStore& settings, Console& console, bool passwordStdin)
+        : settings(settings),
+          console(console),
+          desktop(console.err, console.errIsTerminal),
+          passwordStdin_(passwordStdin) {}
+
+    // Reads a password from the terminal (without echo) or, when asked to,
+    // from standard input. Sets `status` when there is none to be had.
+    bool readSecret(const std::string& prompt, std::string& secret, int& status) {
+        if (passwordStdin_) {
+            if (ReadLine(console.in, secret)) return true;
+            console.err << kProgram << ": no password on standard input\n";
+            status = kExitFailed;
+            return false;
+        }
+        if (!console.inIsTerminal || !console.readHidden) {
+            console.err << kProgram
+                        << ": standard input is not a terminal; give the password with "
+                           "--password-stdin\n";
+            status = kExitUsage;
+            return false;
+        }
+        console.err << prompt << std::flush;
+        if (console.readHidden(secret)) return true;
+        status = kExitFailed;
+        return false;
+    }
+
+    // The window's gate: a password must be set, and the right one given.
+    bool passGate(int& status) {
+        status = kExitFailed;
+        if (StoredPassword(settings).empty()) {
+            console.err << "No application password is set yet. Set one with: " << kProgram
+                        << " set-password\n";
+            return false;
+        }
+        std::string typed;
+        if (!readSecret("Password: ", typed, status)) return false;
+        PasswordGate gate = CheckPassword(settings, typed, {});
+        if (gate != PasswordGate::accepted) {
+            desktop.message(PasswordMessage(gate), Icon::critical);
+            return false;
+        }
+        return true;
+    }
+
+    SettingsStore& settings;
+    Console& console;
+    TerminalDesktop desktop;
+
+  private:
+    bool passwordStdin_;
+};
+
+// Locks or unlocks the files named, as "Encrypt File(s)" and "Decrypt
+// File(s)" do: the same run, messages, refusals and locked-files list.
+int runFiles(Cli& cli, const std::vector<std::string>& files, bool lock) {
+    int status = kExitFailed;
+    if (!cli.passGate(status)) return status;
+    WindowModel model;
+    model.selectedOption = lock ? Option::OptEncFiles : Option::OptDecFiles;
+    (lock ? model.EncFiles : model.DecFiles) = true;
+    for (const std::string& file : files) {
+        ListRow row;
+        row.text = row.path = AbsolutePath(file);
+        model.ListFiles.push_back(row);
+    }
+    const RunOutcome outcome =
+        lock ? cmdLock_Click(model, cli.desktop) : cmdUnlock_Click(model, cli.desktop);
+    // Success is reported only when every file got there.
+    if (!outcome.complete()) return kExitFailed;
+    cli.desktop.message(lock ? kFilesEncrypted : kFilesDecrypted, Icon::information);
+    return kExitDone;
+}
+
+int lockCommand(Cli& cli, const std::vector<std::string>& files) {
+    return runFiles(cli, files, true);
+}
+
+int unlockCommand(Cli& cli, const std::vector<std::string>& files) {
+    return runFiles(cli, files, false);
+}
+
+// The window's first-use rules: typed twice, the same, with characters that
+// can be stored. A password that is set already is not changed here.
+int setPasswordCommand(Cli& cli, const std::vector<std::string>&) {
+    if (!StoredPassword(cli.settings).empty()) {
+        cli.console.err << "The application password is set already.\n";
+        return kExitFailed;
+    }
+    int status = kExitFailed;
+    std::string password, confirm;
+    if (!cli.readSecret("New password: ", password, status) ||
+        !cli.readSecret("Confirm password: ", confirm, status))
+        return status;
+    PasswordGate gate = CheckPassword(cli.settings, password, confirm);
+    if (gate != PasswordGate::passwordSet) {
+        cli.desktop.message(PasswordMessage(gate), Icon::critical);
+        return kExitFailed;
+    }
+    // The window lets an unsaved password through once; here it would be lost.
+    if (StoredPassword(cli.settings) != Trim(password)) {
+        cli.console.err << "The password could not be saved.\n";
+        return kExitFailed;
+    }
+    cli.console.err << "The application password is set.\n";
+    return kExitDone;
+}
+
+struct Command {
+    const char* name;
+    const char* arguments;  // as the help shows them
+    const char* summary;
+    size_t minArguments;
+    size_t maxArguments;
+    int (*run)(Cli& cli, const std::vector<std::string>& arguments);
+};
+
+constexpr size_t kAny = SIZE_MAX;
+
+// The folder commands (lock-folder DIR, unlock-folder DIR, folders) take
+// their places here.
+const Command kCommands[] = {
+    {"lock", "FILE...", "lock each file in place", 1, kAny, lockCommand},
+    {"unlock", "FILE...", "unlock each locked file (\".VKL\" or \".VKW\")", 1, kAny, unlockCommand},
+    {"set-password", "", "set the application password on first use (asked twice)", 0, 0,
+     setPasswordCommand},
+};
+
+void printHelp(std::ostream& out) {
+    out << "Usage: " << kProgram << " [--password-stdin] COMMAND [ARGUMENT...]\n"
+        << "\n"
+        << "Locks files in place and unlocks them again, as the Tessarin window does:\n"
+        << "a locked file has its content enciphered, a scrambled name ending in \".VKL\"\n"
+        << "(files under 200000 bytes) or \".VKW\", and is hidden and read-only.\n"
+        << "\n"
+        << "Commands:\n";
+    for (const Command& command : kCommands) {
+        std::string head = std::string(command.name) + " " + command.arguments;
+        out << "  " << std::left << std::setw(20) << head << command.summary << "\n";
+    }
+    out << "\n"
+        << "Options:\n"
+        << "  --password-stdin    read the password from the first line of standard input\n"
+        << "                      (set-password: the password, then its confirmation)\n"
+        << "  -h, --help          show this help\n"
+        << "  --                  end of options: every later argument is a file\n"
+        << "\n"
+        << "Every command but set-password asks for the application password, on the\n"
+        << "terminal without echo unless --password-stdin is given; it is refused until\n"
+        << "a password has been set (with set-password or in the window). Messages go\n"
+        << "to standard error. Small locked files are added to the locked-files list\n"
+        << "\"files\" in the application directory, which the window shares.\n"
+        << "\n"
+        << "Exit status:\n"
+        << "  0  every file was locked or unlocked\n"
+        << "  1  a file failed, was refused (one of the program's own files, a link, a\n"
+        << "     system file, a file that is not locked) or no longer exists; or the\n"
+        << "     password was wrong, not set or could not be read\n"
+        << "  2  bad usage\n";
+}
+
+int usageError(Console& console, const std::string& problem) {
+    console.err << kProgram << ": " << problem << "\nTry '" << kProgram << " --help'.\n";
+    return kExitUsage;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& arguments, SettingsStore& settings, Console& console) {
+    bool help = false, passwordStdin = false, optionsEnded = false;
+    std::vector<std::string> words;
+    for (const std::string& argument : arguments) {
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+            words.push_back(argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--help" || argument == "-h") {
+            help = true;
+        } else if (argument == "--password-stdin") {
+            passwordStdin = true;
+        } else {
+            return usageError(console, "unknown option '" + argument + "'");
+        }
+    }
+    if (help) {
+        printHelp(console.out);
+        return kExitDone;
+    }
+    if (words.empty()) return usageError(console, "no command given");
+    const std::vector<std::string> rest(words.begin() + 1, words.end());
+    for (const Command& command : kCommands) {
+        if (words[0] != command.name) continue;
+        if (rest.size() < command.minArguments)
+            return usageError(console, words[0] + ": " + command.arguments + " missing");
+        if (rest.size() > command.maxArguments)
+            return usageError(console, words[0] + ": too many arguments");
+        Cli cli(settings, console, passwordStdin);
+        return command.run(cli, rest);
+    }
+    return usageError(console, "unknown command '" + words[0] + "'");
+}
+
+}  // namespace vellumar

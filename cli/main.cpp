@@ -1,0 +1,23 @@
+// tessarin-cli: the lock and unlock runs from a terminal.
+
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+
+#ifdef _WIN32
+#include "cli/registry_settings_store.h"
+#else
+#include "app/qt_settings_store.h"
+#endif
+
+int main(int argc, char* argv[]) {
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+#ifdef _WIN32
+    vellumar::RegistrySettingsStore settings;
+#else
+    vellumar::QtSettingsStore settings;
+#endif
+    vellumar::Console console = vellumar::SystemConsole();
+    return vellumar::RunCli(arguments, settings, console);
+}

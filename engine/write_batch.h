@@ -1,0 +1,83 @@
+#pragma once
+// Locking or unlocking many files one flush at a time spends most of the
+// run waiting for the disk. Within a batch the new files are written
+// without flushing each one, then, for all of them at once:
+//   1. one flush of each volume makes their content durable;
+//   2. the list-file lines the batch gathered are written (each list once);
+//   3. each new file takes its name (never over an existing file);
+//   4. a second flush makes those names durable: the commit point;
+//   5. only then are the sources removed, and a last flush follows.
+// A crash at any instant still leaves the source, or the complete new file,
+// or both; a temporary left behind carries the recognisable temporary name.
+// Volumes that cannot be flushed whole (and every volume on Windows) are
+// never batched: their files are committed one by one as usual.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/atomic_file.h"
+#include "engine/file_system.h"
+
+namespace vellumar {
+
+// A file that a batch could not commit: the source still stands.
+struct BatchFailure {
+    std::string source;
+    std::string target;
+    IoError error = IoError::ok;
+};
+
+class WriteBatch {
+  public:
+    // The new batch is the current one until it is destroyed.
+    WriteBatch();
+    // Commits what is still pending.
+    ~WriteBatch();
+    WriteBatch(const WriteBatch&) = delete;
+    WriteBatch& operator=(const WriteBatch&) = delete;
+
+    // The batch the engine hands its outputs to, or null.
+    static WriteBatch* current();
+
+    // Whether files in this folder can be batched.
+    bool accepts(const std::string& folder);
+    // Takes over a completely written output that replaces `source` (a
+    // different file). Ok means it will be committed with the batch.
+    IoError adopt(AtomicFile& output, const std::string& source);
+    // A line to add to a list file with the batch, before any source goes.
+    void appendLine(const std::string& listPath, const std::string& line);
+
+    size_t pending() const { return entries_.size(); }
+    // Time to commit: enough files or bytes are waiting.
+    bool full() const;
+    // Commits everything pending; returns the files that could not be.
+    std::vector<BatchFailure> commit();
+
+    static constexpr size_t kMaxFiles = 1000;
+    static constexpr uint64_t kMaxBytes = uint64_t{256} << 20;
+
+  private:
+    struct Entry {
+        std::string temporary;
+        std::string target;
+        std::string source;
+        std::string folder;
+        uint64_t volume = 0;
+        bool named = false;  // the new file holds its final name
+        bool live = true;    // still on its way to commit
+    };
+    void fail(Entry& entry, IoError error, std::vector<BatchFailure>& failures);
+    static std::map<uint64_t, IoError> flushVolumes(const std::vector<Entry>& entries);
+
+    WriteBatch* previous_;
+    std::vector<Entry> entries_;
+    std::vector<std::pair<std::string, std::vector<std::string>>> lines_;
+    uint64_t bytes_ = 0;
+    // folder -> its volume, or no value when the folder cannot be batched
+    std::map<std::string, std::pair<bool, uint64_t>> folders_;
+};
+
+}  // namespace vellumar

@@ -1,0 +1,37 @@
+#pragma once
+// The run button's handler: the operation chosen in the wizard, on the files
+// of the target list or on the folder in hand, and then the folder's own
+// changes and the list files of the encrypted folders.
+
+#include <string>
+
+#include "engine/desktop.h"
+#include "locking/file_runs.h"
+#include "locking/window_model.h"
+
+namespace vellumar {
+
+inline const std::string kFilesEncrypted = "File(s) Encrypted Successfully";
+inline const std::string kFilesDecrypted = "File(s) Decrypted Successfully";
+
+// What a folder step achieved: its files, and whether the folder itself was
+// brought to its new state (locked name and record, or plain name again).
+struct FolderOutcome {
+    RunOutcome files;
+    bool folderDone = false;
+};
+
+// Dispatches on the operation flags and the run button's caption. Every run
+// ends with the lists emptied, the choice page in front and the run button
+// disabled; the flags stay as they are. Returns the file run's outcome.
+RunOutcome cmdEncDec_Click(WindowModel& model, Desktop& desktop);
+
+// "Encrypt a Folder": locks every file of lstFoundFiles, records the folder
+// in "folders", hides it and gives it its locked name.
+FolderOutcome EncryptFolderStep(WindowModel& model, Desktop& desktop);
+// "Decrypt a Folder": unlocks every file of lstFoundFiles, gives the folder
+// PlainFolderPath back (from its locked name, or as it stands when it never
+// got one) and removes its records from "folders".
+FolderOutcome DecryptFolderStep(WindowModel& model, Desktop& desktop);
+
+}  // namespace vellumar

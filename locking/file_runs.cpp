@@ -1,0 +1,224 @@
+#include "locking/file_runs.h"
+
+#include <vector>
+
+#include "engine/file_system.h"
+#include "engine/large_file.h"
+#include "engine/locked_header.h"
+#include "engine/names.h"
+#include "engine/platform.h"
+#include "engine/small_file.h"
+#include "engine/transfer.h"
+#include "engine/write_batch.h"
+#include "locking/locked_files_list.h"
+
+namespace vellumar {
+namespace {
+
+const std::string kNoFileChecked = "No file is checked";
+const std::string kSystemFileText =
+    "Sorry you cannot lock a system file as this may crash your system";
+const std::string kNotAllLockedText =
+    "All files have not been locked.\r\nAn error occured while doing so.\r\n"
+    "Make sure that the file is not in use.";
+const std::string kUnlockErrorText = "An Error occured during unlock process";
+const std::string kUnlockErrorTitle = "Error";
+
+std::string ownFileRefusal(const std::string& name) {
+    return "An error occured during locking process \r\n " + name + " can not be locked.";
+}
+
+// The rows' paths, taken once: rows added meanwhile are not processed.
+std::vector<std::string> rowPaths(const std::vector<ListRow>& rows) {
+    std::vector<std::string> paths;
+    paths.reserve(rows.size());
+    for (const ListRow& row : rows) paths.push_back(row.path.empty() ? row.text : row.path);
+    return paths;
+}
+
+// The program's own files: its executable and its list files. A row is
+// matched by file identity, so no other spelling of the path (case, "..",
+// a hard link) gets past.
+struct OwnFile {
+    uint64_t volume;
+    uint64_t index;
+    std::string name;  // as the refusal names it
+};
+
+std::vector<OwnFile> ownFiles() {
+    std::vector<OwnFile> own;
+    auto add = [&own](const std::string& path, const std::string& name) {
+        FileStatus status;
+        if (!path.empty() && fileSystem().status(path, status) == IoError::ok)
+            own.push_back({status.volume, status.index, name});
+    };
+    add(executablePath(), "Tessarin.exe");
+    for (const char* list : {"files", "folders", "encfile", "temp", "temp_folder"})
+        add(applicationFile(list), list);
+    return own;
+}
+
+const OwnFile* ownFile(const std::vector<OwnFile>& own, const FileStatus& status) {
+    for (const OwnFile& file : own) {
+        if (file.volume == status.volume && file.index == status.index) return &file;
+    }
+    return nullptr;
+}
+
+// Files that a write batch could not commit after the engine had reported
+// them done: they count as failed, and a name taken meanwhile is named.
+bool settle(const std::vector<BatchFailure>& failures, RunOutcome& outcome, Desktop& desktop) {
+    for (const BatchFailure& failure : failures) {
+        --outcome.done;
+        ++outcome.failed;
+        if (failure.error == IoError::exists) showFileExists(failure.target, desktop);
+    }
+    return !failures.empty();
+}
+
+RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encryptFilesChosen) {
+    FileSystem& fs = fileSystem();
+    bool visited = false;
+    bool failed = false;
+    desktop.setBusy(true);
+    const std::vector<std::string> paths = rowPaths(list);
+    RunOutcome outcome;
+    outcome.rows = paths.size();
+    const std::vector<OwnFile> own = ownFiles();
+    WriteBatch batch;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        visited = true;
+        const std::string& path = paths[i];
+        desktop.progress(i, paths.size(), path);
+        FileStatus status;
+        uint32_t attributes = 0;
+        if (fs.status(path, status) != IoError::ok ||
+            fs.getAttributes(path, attributes) != IoError::ok) {
+            ++outcome.missing;
+        } else if (const OwnFile* file = ownFile(own, status)) {
+            desktop.message(ownFileRefusal(file->name), Icon::information);
+            ++outcome.refused;
+        } else if (status.kind == EntryKind::link) {
+            // Locking it would lock a copy and leave the real file plain.
+            desktop.message(path + " is a link and can not be locked.", Icon::information);
+            ++outcome.refused;
+        } else if (attributes == kAttrSystem || status.kind == EntryKind::other) {
+            // Devices and pipes are refused as system files: reading one may never end.
+            desktop.message(kSystemFileText, Icon::none);
+            ++outcome.refused;
+        } else {
+            fs.setAttributes(path, kAttrNormal);
+            const bool locked = status.size < kLargeFileThreshold
+                                    ? Encrypt(path, desktop, encryptFilesChosen)
+                                    : BigEncrypt(path, desktop);
+            if (locked) {
+                ++outcome.done;
+            } else {
+                ++outcome.failed;
+                failed = true;
+            }
+        }
+        if (batch.full() && settle(batch.commit(), outcome, desktop)) failed = true;
+        desktop.yield();
+    }
+    if (settle(batch.commit(), outcome, desktop)) failed = true;
+    desktop.progress(paths.size(), paths.size(), {});
+    if (failed) desktop.message(kNotAllLockedText, Icon::none);
+    desktop.setBusy(false);
+    if (!visited) desktop.message(kNoFileChecked, Icon::exclamation);
+    return outcome;
+}
+
+bool endsWithVkw(const std::string& path) {
+    return path.size() >= 3 && ToUpper(path.substr(path.size() - 3)) == "VKW";
+}
+
+RunOutcome unlockRun(const std::vector<ListRow>& list, Desktop& desktop, bool refreshList) {
+    bool failed = false;
+    desktop.setBusy(true);
+    bool visited = false;
+    const std::vector<std::string> paths = rowPaths(list);
+    RunOutcome outcome;
+    outcome.rows = paths.size();
+    WriteBatch batch;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        visited = true;
+        const std::string& path = paths[i];
+        desktop.progress(i, paths.size(), path);
+        if (!FileExists(path)) {
+            ++outcome.missing;
+        } else if (!StartsWithLockedMarker(path)) {
+            desktop.message(path + " is already unlocked.", Icon::none);
+            ++outcome.refused;
+        } else if (endsWithVkw(path)) {
+            if (BigDecrypt(path, desktop)) {
+                ++outcome.done;
+            } else {
+                ++outcome.failed;
+                failed = true;
+            }
+        } else if (Decrypt(path, desktop)) {
+            ++outcome.done;
+        } else {
+            // A small locked file that cannot be unlocked (a wrong header
+            // first of all) ends the run: the later rows stay locked.
+            ++outcome.failed;
+            outcome.endedEarly = true;
+            settle(batch.commit(), outcome, desktop);
+            desktop.progress(paths.size(), paths.size(), {});
+            desktop.setBusy(false);
+            return outcome;
+        }
+        if (batch.full() && settle(batch.commit(), outcome, desktop)) failed = true;
+        if (failed) desktop.message(kUnlockErrorText, Icon::critical, kUnlockErrorTitle);
+        desktop.yield();
+    }
+    if (settle(batch.commit(), outcome, desktop))
+        desktop.message(kUnlockErrorText, Icon::critical, kUnlockErrorTitle);
+    if (refreshList) File_Refresh();
+    desktop.progress(paths.size(), paths.size(), {});
+    desktop.setBusy(false);
+    if (!visited) desktop.message(kNoFileChecked, Icon::exclamation);
+    return outcome;
+}
+
+bool encryptFilesChosen(const WindowModel& model) {
+    return model.selectedOption == Option::OptEncFiles;
+}
+
+}  // namespace
+
+bool StartsWithLockedMarker(const std::string& path) {
+    FileHandle file = kNoFile;
+    if (fileSystem().openRead(path, file) != IoError::ok) return false;
+    FileCloser closer(file);
+    // A file shorter than the marker keeps the blanks it was read into.
+    std::string head(kSecretMarker.size(), ' ');
+    size_t have = 0;
+    while (have < head.size()) {
+        size_t got = 0;
+        if (fileSystem().read(file, head.data() + have, head.size() - have, got) != IoError::ok ||
+            got == 0)
+            break;
+        have += got;
+    }
+    return head == kSecretMarker;
+}
+
+RunOutcome cmdLock_Click(WindowModel& model, Desktop& desktop) {
+    return lockRun(model.ListFiles, desktop, encryptFilesChosen(model));
+}
+
+RunOutcome cmdLockFolder_Click(WindowModel& model, Desktop& desktop) {
+    return lockRun(model.lstFoundFiles, desktop, encryptFilesChosen(model));
+}
+
+RunOutcome cmdUnlock_Click(WindowModel& model, Desktop& desktop) {
+    return unlockRun(model.ListFiles, desktop, true);
+}
+
+RunOutcome cmdUnlockFolder_Click(WindowModel& model, Desktop& desktop) {
+    return unlockRun(model.lstFoundFiles, desktop, false);
+}
+
+}  // namespace vellumar

@@ -1,0 +1,37 @@
+#pragma once
+// The lock run and the unlock run: every row of a list, in order, handed to
+// the engine one file at a time. cmdLock_Click and cmdUnlock_Click work on
+// the target list (ListFiles), the Folder variants on the search results
+// (lstFoundFiles). Only the row's path is read; every row is processed,
+// checked or not, and the lists are left as they are.
+
+#include <cstddef>
+#include <string>
+
+#include "engine/desktop.h"
+#include "locking/window_model.h"
+
+namespace vellumar {
+
+// What a run did with its rows. The window ignores it; the command line
+// sets its exit status from it.
+struct RunOutcome {
+    size_t rows = 0;
+    size_t done = 0;          // locked, or unlocked
+    size_t failed = 0;        // handed to the engine, which did not succeed
+    size_t refused = 0;       // the program's own files, links, system files, files not locked
+    size_t missing = 0;       // no longer there: passed over without a word
+    bool endedEarly = false;  // a small locked file could not be unlocked: the rest were not tried
+    bool complete() const { return done == rows; }
+};
+
+RunOutcome cmdLock_Click(WindowModel& model, Desktop& desktop);
+RunOutcome cmdLockFolder_Click(WindowModel& model, Desktop& desktop);
+// Also prunes the locked-files list afterwards (File_Refresh).
+RunOutcome cmdUnlock_Click(WindowModel& model, Desktop& desktop);
+RunOutcome cmdUnlockFolder_Click(WindowModel& model, Desktop& desktop);
+
+// True when the file begins with the marker of a locked file ("[Secret]").
+bool StartsWithLockedMarker(const std::string& path);
+
+}  // namespace vellumar

@@ -1,0 +1,49 @@
+#include "locking/locked_files_list.h"
+
+#include <string>
+#include <vector>
+
+#include "engine/file_system.h"
+#include "engine/list_file.h"
+#include "engine/names.h"
+#include "engine/platform.h"
+
+namespace vellumar {
+namespace {
+
+const char* const kLockedFilesList = "files";
+
+}  // namespace
+
+void UnhideLockedFiles() {
+    std::string list = applicationFile(kLockedFilesList);
+    if (!FileExists(list)) {
+        ReplaceListFile(list, {});
+        return;
+    }
+    std::vector<std::string> paths;
+    if (ReadListFile(list, paths) != IoError::ok) return;
+    for (const std::string& path : paths) {
+        if (!path.empty()) fileSystem().setAttributes(path, kAttrNormal);
+    }
+}
+
+void File_Refresh() {
+    std::string list = applicationFile(kLockedFilesList);
+    std::vector<std::string> paths;
+    if (ReadListFile(list, paths) != IoError::ok) return;
+
+    std::vector<std::string> kept;
+    for (const std::string& path : paths) {
+        // Only a file that is known to be gone loses its line; one that
+        // cannot be looked at now stays listed.
+        FileStatus status;
+        if (path.empty() || fileSystem().status(path, status) == IoError::notFound) continue;
+        kept.push_back(path);
+        fileSystem().setAttributes(path, kAttrHidden);
+    }
+    if (kept == paths) return;
+    ReplaceListFile(list, kept);
+}
+
+}  // namespace vellumar

@@ -1,0 +1,259 @@
+// The run button's dispatcher: its messages and what it leaves behind for
+// the file operations, and the folder steps with their list files, on real
+// folders (the search results filled directly).
+
+#include "folders/dispatcher.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/names.h"
+#include "engine/text_shift.h"
+#include "folders/folder_lists.h"
+#include "tests/locking/run_fixture.h"
+
+namespace vellumar::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const Shown kFolderEncrypted{"Encryption Completed Successfully", Icon::information, "Vellumar"};
+const Shown kFolderDecrypted{
+    "Decryption Completed Successfully\rPlease Restart Application To Get\r"
+    "Updated Encrypted Folders List",
+    Icon::information, "Vellumar"};
+
+TEST_F(Runs, TheDispatcherRunsTheChosenOperationAndStartsOverFromTheChoice) {
+    struct Case {
+        const char* name;
+        bool encFolder, decFolder, encFiles, decFiles;
+        const char* caption;
+        bool ended;             // choice page in front, target list emptied
+        bool foundListEmptied;  // the search results too
+        std::vector<Shown> messages;
+    };
+    const std::string file = temp.write("w/a.txt", "a");
+    const Shown encrypted{"File(s) Encrypted Successfully", Icon::information, "Vellumar"};
+    const Shown decrypted{"File(s) Decrypted Successfully", Icon::information, "Vellumar"};
+    const Shown plain{file + " is already unlocked.", Icon::none, "Vellumar"};
+    const Case cases[] = {
+        {"no operation", false, false, false, false, "Encrypt", false, false, {}},
+        {"encrypt files", false, false, true, false, "Encrypt", true, false, {encrypted}},
+        {"decrypt files", false, false, false, true, "Decrypt", true, false, {plain, decrypted}},
+        // The caption, not the flags, chooses between the two folder steps.
+        {"both folder flags", true, true, false, false, "Decrypt", true, true, {kFolderDecrypted}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!FileExists(file)) temp.write("w/a.txt", "a");
+        EnsureFolderList();
+        model = WindowModel();
+        model.bringToFront(Page::fraResult);
+        model.EncFolder = c.encFolder;
+        model.DecFolder = c.decFolder;
+        model.EncFiles = c.encFiles;
+        model.DecFiles = c.decFiles;
+        model.cmdEncDecCaption = c.caption;
+        model.cmdEncDecEnabled = true;
+        model.ListFiles = rows({file});
+        if (c.encFolder) model.ListFiles.clear();
+        model.lstFoundFiles = rows({temp / "w/found-but-not-a-file-run"});
+        desktop.messages.clear();
+
+        cmdEncDec_Click(model, desktop);
+
+        EXPECT_EQ(desktop.messages, c.messages);
+        EXPECT_FALSE(model.cmdEncDecEnabled);
+        EXPECT_FALSE(model.runInProgress);
+        EXPECT_EQ(model.topPage(), c.ended ? Page::fraSelect : Page::fraResult);
+        EXPECT_EQ(model.ListFiles.empty(), c.ended);
+        EXPECT_EQ(model.lstFoundFiles.empty(), c.foundListEmptied);
+        EXPECT_EQ(std::tie(model.EncFolder, model.DecFolder, model.EncFiles, model.DecFiles),
+                  std::tie(c.encFolder, c.decFolder, c.encFiles, c.decFiles));
+    }
+}
+
+// Folders below w/, each with a few files.
+class FolderSteps : public Runs {
+  protected:
+    std::string parent() const { return temp / "w/"; }
+    std::string plainPath(const std::string& name) const { return parent() + name; }
+    std::string lockedPath(const std::string& name) const { return parent() + EncodeText(name); }
+    void makeFolder(const std::string& name) {
+        temp.write("w/" + name + "/one.txt", name + " one");
+        temp.write("w/" + name + "/sub/two.bin", patternBytes(200000, 2));
+    }
+    // Every file below a folder, as the search would list them.
+    static void filesBelow(const std::string& folder, std::vector<std::string>& out) {
+        std::vector<FolderEntry> entries;
+        platformFileSystem().listFolder(folder, entries);
+        for (const FolderEntry& entry : entries) {
+            const std::string path = folder + kSeparator + entry.name;
+            if (entry.kind == EntryKind::folder) filesBelow(path, out);
+            if (entry.kind == EntryKind::file) out.push_back(path);
+        }
+    }
+    // What the chooser leaves for "Encrypt a Folder".
+    void chooseToEncrypt(const std::string& name) {
+        model = WindowModel();
+        model.EncFolder = true;
+        model.selectedOption = Option::OptEncFolder;
+        model.cmdEncDecCaption = "Encrypt";
+        model.ParentPath = parent();
+        model.FolderName = name;
+        WritePendingFolder(plainPath(name));
+        std::vector<std::string> files;
+        filesBelow(plainPath(name), files);
+        model.lstFoundFiles = rows(files);
+    }
+    // What the encrypted-folders window leaves for "Decrypt a Folder".
+    void chooseToDecrypt(const std::string& name, const std::string& where) {
+        model = WindowModel();
+        model.DecFolder = true;
+        model.selectedOption = Option::OptDecFolder;
+        model.cmdEncDecCaption = "Decrypt";
+        model.ParentPath = parent();
+        model.FolderName = name;
+        model.PlainFolderPath = plainPath(name);
+        std::vector<std::string> files;
+        filesBelow(where, files);
+        model.lstFoundFiles = rows(files);
+    }
+    void run() {
+        desktop.messages.clear();
+        cmdEncDec_Click(model, desktop);
+    }
+    static uint32_t folderAttributes(const std::string& path) {
+        return attributesOf(path) & ~kAttrArchive;
+    }
+    void expectLocked(const std::string& name, const std::string& where) {
+        EXPECT_EQ(readFile(where + "/one.txt"), "<missing>");
+        EXPECT_EQ(unlockedContent(LockedName(where + "/one.txt", ".VKL"), temp), name + " one");
+        EXPECT_EQ(unlockedContent(LockedName(where + "/sub/two.bin", ".VKW"), temp),
+                  patternBytes(200000, 2));
+    }
+    void expectPlain(const std::string& name) {
+        EXPECT_EQ(folderAttributes(plainPath(name)), kAttrDirectory);
+        EXPECT_EQ(readFile(plainPath(name) + "/one.txt"), name + " one");
+        EXPECT_EQ(readFile(plainPath(name) + "/sub/two.bin"), patternBytes(200000, 2));
+        EXPECT_FALSE(FileExists(lockedPath(name)));
+    }
+    Lines records() {
+        Lines lines;
+        ReadFolderLines(lines);
+        return lines;
+    }
+};
+
+TEST_F(FolderSteps, FoldersAreEncryptedInOrderAndTheSecondOfThreeIsDecrypted) {
+    for (const char* name : {"A", "B", "C"}) {
+        makeFolder(name);
+        chooseToEncrypt(name);
+        run();
+        EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderEncrypted});
+        EXPECT_EQ(folderAttributes(lockedPath(name)), kAttrDirectory | kAttrHidden);
+        EXPECT_FALSE(FileExists(plainPath(name)));
+        expectLocked(name, lockedPath(name));
+        EXPECT_TRUE(model.ListFiles.empty() && model.lstFoundFiles.empty());
+        EXPECT_EQ(model.topPage(), Page::fraSelect);
+    }
+    EXPECT_EQ(records(), (Lines{plainPath("A"), plainPath("B"), plainPath("C")}));
+    EXPECT_FALSE(FileExists(applicationFile("encfile")));
+
+    chooseToDecrypt("B", lockedPath("B"));
+    run();
+    EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderDecrypted});
+    expectPlain("B");
+    EXPECT_EQ(records(), (Lines{plainPath("A"), plainPath("C")}));
+    EXPECT_EQ(listTree(temp.home()), "folders\n");
+    EXPECT_TRUE(model.ListFiles.empty() && model.lstFoundFiles.empty());
+}
+
+TEST_F(FolderSteps, ADuplicatedRecordIsRemovedWholeAndTheSecondRenameFailsSilently) {
+    makeFolder("A");
+    chooseToEncrypt("A");
+    run();
+    ReplaceFolderLines({plainPath("A"), "/elsewhere/B", plainPath("A")});
+    chooseToDecrypt("A", lockedPath("A"));
+    run();
+    EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderDecrypted});
+    expectPlain("A");
+    EXPECT_EQ(records(), Lines{"/elsewhere/B"});
+}
+
+TEST_F(FolderSteps, WithoutItsPendingFolderTheEncryptStepRecordsTheAcceptedFolder) {
+    const std::function<void()> pendingFile[] = {
+        [] { DeletePendingFolder(); },
+        [this] { temp.write("home/encfile", ""); },
+        [this] { WritePendingFolder(plainPath("other")); },
+    };
+    Lines expected;
+    for (size_t i = 0; i < std::size(pendingFile); ++i) {
+        const std::string name = "F" + std::to_string(i);
+        makeFolder(name);
+        chooseToEncrypt(name);
+        pendingFile[i]();
+        run();
+        EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderEncrypted});
+        expected.push_back(plainPath(name));
+        EXPECT_EQ(records(), expected);
+        EXPECT_TRUE(FileExists(lockedPath(name)));
+        EXPECT_FALSE(FileExists(applicationFile("encfile")));
+    }
+}
+
+TEST_F(FolderSteps, AListThatCannotBeReadLeavesTheFolderLockedAndTheListAsItIs) {
+    const std::function<void()> breakList[] = {
+        [] { platformFileSystem().removeFile(applicationFile("folders")); },
+        [this] {
+            platformFileSystem().removeFile(applicationFile("folders"));
+            temp.makeFolder("home/folders");
+        },
+    };
+    for (size_t i = 0; i < std::size(breakList); ++i) {
+        SCOPED_TRACE(i);
+        const std::string name = "G" + std::to_string(i);
+        makeFolder(name);
+        chooseToEncrypt(name);
+        run();
+        breakList[i]();
+        const std::string before = listTree(temp.home());
+        chooseToDecrypt(name, lockedPath(name));
+        run();
+        EXPECT_EQ(desktop.messages,
+                  (std::vector<Shown>{{"The list of encrypted folders could not be read.\r\n"
+                                       "The folder " +
+                                           plainPath(name) + " keeps its locked name.",
+                                       Icon::critical, "Vellumar"}}));
+        EXPECT_EQ(folderAttributes(lockedPath(name)), kAttrDirectory | kAttrHidden);
+        EXPECT_FALSE(FileExists(plainPath(name)));
+        EXPECT_EQ(listTree(temp.home()), before);
+        EXPECT_EQ(model.topPage(), Page::fraSelect);
+        platformFileSystem().removeFolder(applicationFile("folders"));
+    }
+}
+
+TEST_F(FolderSteps, AFolderThatKeptItsPlainNameIsReportedAndStillRestored) {
+    makeFolder("A");
+    temp.write("w/" + EncodeText("A"), "the locked name is taken");
+    chooseToEncrypt("A");
+    run();
+    EXPECT_EQ(desktop.messages,
+              (std::vector<Shown>{{"The folder " + plainPath("A") +
+                                       " could not be given its locked name.\r\nIts files are "
+                                       "locked and it is listed: Decrypt a Folder restores it.",
+                                   Icon::critical, "Vellumar"}}));
+    EXPECT_EQ(folderAttributes(plainPath("A")), kAttrDirectory | kAttrHidden);
+    expectLocked("A", plainPath("A"));
+    EXPECT_EQ(records(), Lines{plainPath("A")});
+
+    chooseToDecrypt("A", plainPath("A"));
+    run();
+    EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderDecrypted});
+    EXPECT_EQ(folderAttributes(plainPath("A")), kAttrDirectory);
+    EXPECT_EQ(readFile(plainPath("A") + "/one.txt"), "A one");
+    EXPECT_EQ(readFile(plainPath("A") + "/sub/two.bin"), patternBytes(200000, 2));
+    EXPECT_EQ(records(), Lines{});
+}
+
+}  // namespace
+}  // namespace vellumar::test

@@ -1,0 +1,260 @@
+// The lock run: routing by length, the refusals in list order with their
+// exact messages, one summary for any number of engine failures, and the
+// batch of flushes that must never cost a file.
+
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include "engine/names.h"
+#include "locking/file_runs.h"
+#include "tests/locking/run_fixture.h"
+#include "tests/support/faulty_file_system.h"
+
+namespace vellumar::test {
+namespace {
+
+using Names = std::vector<std::string>;
+
+const Shown kNoFileChecked{"No file is checked", Icon::exclamation, "Vellumar"};
+const Shown kSystemFile{"Sorry you cannot lock a system file as this may crash your system",
+                        Icon::none, "Vellumar"};
+const Shown kNotAllLocked{
+    "All files have not been locked.\r\nAn error occured while doing so.\r\n"
+    "Make sure that the file is not in use.",
+    Icon::none, "Vellumar"};
+
+Shown ownFile(const std::string& name) {
+    return {"An error occured during locking process \r\n " + name + " can not be locked.",
+            Icon::information, "Vellumar"};
+}
+
+TEST_F(Runs, AnEmptyListLocksNothingAndSaysSo) {
+    for (auto run : {&cmdLock_Click, &cmdLockFolder_Click}) {
+        desktop.messages.clear();
+        desktop.busyChanges.clear();
+        model.lstFoundFiles.clear();
+        model.ListFiles = rows({temp.write("only/in/the/other/list", "x")});
+        if (run == &cmdLock_Click) std::swap(model.ListFiles, model.lstFoundFiles);
+        RunOutcome outcome = run(model, desktop);
+        EXPECT_EQ(desktop.messages, std::vector<Shown>{kNoFileChecked});
+        EXPECT_EQ(desktop.busyChanges, (std::vector<bool>{true, false}));
+        EXPECT_EQ(outcome.rows, 0u);
+        EXPECT_TRUE(outcome.complete());
+    }
+    EXPECT_EQ(listTree(temp / "only"), "in\nin/the\nin/the/other\nin/the/other/list\n");
+}
+
+TEST_F(Runs, AMixedListIsLockedOrRefusedRowByRowInOrder) {
+    const std::string exe = executablePath();
+    const std::string exeContent = readFile(exe);
+    const std::string folders = temp.write("home/folders", "/somewhere\r\n");
+    const std::string readOnly = temp.write("w/read-only.txt", "read only");
+    platformFileSystem().setAttributes(readOnly, kAttrReadOnly);
+    const std::string system = temp.write("w/system.sys", "system");
+    platformFileSystem().setAttributes(system, kAttrSystem);
+    const std::string hiddenSystem = temp.write("w/hidden-system.txt", "hidden and system");
+    platformFileSystem().setAttributes(hiddenSystem, kAttrHidden | kAttrSystem);
+    struct Row {
+        std::string path;
+        std::string content;  // what the row's file holds; locked unless a message is given
+        std::vector<Shown> messages;
+        const char* lockedAs = ".VKL";
+    };
+    std::vector<Row> table = {
+        {temp.write("w/short.bin", patternBytes(199999)), patternBytes(199999), {}},
+        {temp.write("w/long.bin", patternBytes(200000)), patternBytes(200000), {}, ".VKW"},
+        {temp.write("w/empty.txt", ""), "", {}},
+        {readOnly, "read only", {}},
+        {system, "system", {kSystemFile}},
+        {hiddenSystem, "hidden and system", {}},
+        // The running program, spelt another way, and one of its list files.
+        {GetFolderPart(exe) + "." + kSeparator + GetFileName(exe),
+         exeContent,
+         {ownFile("Tessarin.exe")}},
+        {folders, "/somewhere\r\n", {ownFile("folders")}},
+        {temp / "w/gone.txt", "", {}, nullptr},
+    };
+#ifndef _WIN32
+    const std::string link = temp / "w/link.txt";
+    const std::string target = temp.write("w/target/linked.txt", "linked");
+    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+    table.insert(table.begin() + 6,
+                 {link,
+                  "linked",
+                  {{link + " is a link and can not be locked.", Icon::information, "Vellumar"}}});
+#endif
+    std::vector<Shown> expected;
+    for (const Row& r : table) {
+        model.ListFiles.push_back(row(r.path));
+        expected.insert(expected.end(), r.messages.begin(), r.messages.end());
+    }
+    model.selectedOption = Option::OptEncFiles;
+
+    RunOutcome outcome = cmdLock_Click(model, desktop);
+
+    EXPECT_EQ(desktop.messages, expected);
+    EXPECT_EQ(desktop.busyChanges, (std::vector<bool>{true, false}));
+    using Progress = std::pair<uint64_t, uint64_t>;
+    EXPECT_EQ(desktop.lastProgress, Progress(table.size(), table.size()));
+    EXPECT_EQ(outcome.rows, table.size());
+    EXPECT_EQ(outcome.done, 5u);
+    EXPECT_EQ(outcome.failed, 0u);
+    EXPECT_EQ(outcome.refused, table.size() - 6);
+    EXPECT_EQ(outcome.missing, 1u);
+    EXPECT_EQ(model.ListFiles.size(), table.size());  // the list is left as it was
+
+    std::string filesList;
+    for (const Row& r : table) {
+        SCOPED_TRACE(r.path);
+        if (!r.messages.empty() || !r.lockedAs) {
+            EXPECT_TRUE(readFile(r.path) == (r.lockedAs ? r.content : "<missing>"));
+            continue;
+        }
+        const std::string locked = LockedName(r.path, r.lockedAs);
+        EXPECT_EQ(readFile(r.path), "<missing>");
+        EXPECT_EQ(attributesOf(locked), fileAttributesAfterSetting(kAttrReadOnly | kAttrHidden));
+        EXPECT_EQ(unlockedContent(locked, temp), r.content);
+        // Only small files go to the locked-files list.
+        if (std::string(r.lockedAs) == ".VKL") filesList += locked + "\r\n";
+    }
+    EXPECT_EQ(attributesOf(system), fileAttributesAfterSetting(kAttrSystem));
+    EXPECT_EQ(listed("files"), filesList);
+}
+
+TEST_F(Runs, EngineFailuresGiveOneSummaryAfterTheirOwnMessages) {
+    const std::string a = temp.write("w/a.txt", "a"), b = temp.write("w/b.txt", "b");
+    const std::string c = temp.write("w/c.txt", "c");
+    // Their locked names are taken: the engine refuses to replace them.
+    temp.write("w/" + GetFileName(LockedName(a, ".VKL")), "taken");
+    temp.write("w/" + GetFileName(LockedName(c, ".VKL")), "taken");
+    model.lstFoundFiles = rows({a, b, c});
+
+    RunOutcome outcome = cmdLockFolder_Click(model, desktop);
+
+    auto exists = [](const std::string& path) {
+        return Shown{"The file " + path + " already exists. Nothing was changed.", Icon::critical,
+                     "File Already Exists"};
+    };
+    EXPECT_EQ(desktop.messages, (std::vector<Shown>{exists(LockedName(a, ".VKL")),
+                                                    exists(LockedName(c, ".VKL")), kNotAllLocked}));
+    EXPECT_EQ(outcome.done, 1u);
+    EXPECT_EQ(outcome.failed, 2u);
+    EXPECT_EQ(readFile(a), "a");
+    EXPECT_EQ(readFile(c), "c");
+    EXPECT_EQ(unlockedContent(LockedName(b, ".VKL"), temp), "b");
+    EXPECT_EQ(listed("files"), "");  // not "Encrypt File(s)"
+}
+
+// The files of one run are flushed together. Whatever call fails, or
+// wherever the process ends, each file stays whole: plain, or completely
+// locked (and then listed); a failed run's count agrees with the disk.
+struct BatchFile {
+    const char* relative;
+    size_t length;
+};
+const BatchFile kBatch[] = {{"w/one.txt", 300}, {"w/sub/two.txt", 70000}, {"w/three.bin", 200001}};
+
+struct BatchRun {
+    TempFolder temp;
+    WindowModel model;
+    ScriptedDesktop desktop;
+    std::vector<std::string> plain;
+
+    BatchRun() {
+        for (const BatchFile& file : kBatch) {
+            plain.push_back(temp.write(file.relative, content(plain.size())));
+            model.ListFiles.push_back(row(plain.back()));
+        }
+        model.selectedOption = Option::OptEncFiles;
+    }
+    static std::string content(size_t i) {
+        return patternBytes(kBatch[i].length, static_cast<unsigned>(i + 1));
+    }
+    std::string locked(size_t i) const {
+        return LockedName(plain[i], kBatch[i].length < kLargeFileThreshold ? ".VKL" : ".VKW");
+    }
+    // Checks every file; returns how many are locked.
+    size_t check(bool bothMayStand) {
+        const std::string files = readFile(applicationFile("files"));
+        size_t lockedCount = 0;
+        for (size_t i = 0; i < plain.size(); ++i) {
+            SCOPED_TRACE(plain[i]);
+            const bool isPlain = FileExists(plain[i]), isLocked = FileExists(locked(i));
+            EXPECT_TRUE(isPlain || isLocked);
+            if (!bothMayStand) {
+                EXPECT_FALSE(isPlain && isLocked);
+            }
+            if (isPlain) {
+                EXPECT_EQ(readFile(plain[i]), content(i));
+            }
+            if (isLocked) {
+                EXPECT_EQ(unlockedContent(locked(i), temp), content(i));
+                // Listed before its source went.
+                if (kBatch[i].length < kLargeFileThreshold && !isPlain) {
+                    EXPECT_NE(files.find(locked(i) + "\r\n"), std::string::npos);
+                }
+            }
+            if (isLocked && !isPlain) ++lockedCount;
+        }
+        return lockedCount;
+    }
+};
+
+int lockRunCalls() {
+    BatchRun run;
+    FaultyFileSystem counting;
+    FileSystemOverride use(counting);
+    EXPECT_TRUE(cmdLock_Click(run.model, run.desktop).complete());
+    return counting.calls();
+}
+
+TEST(LockRunBatch, AFailureAtAnyCallKeepsEveryFileWhole) {
+    const int calls = lockRunCalls();
+    for (int n = 1; n <= calls; ++n) {
+        BatchRun run;
+        FaultyFileSystem faulty;
+        faulty.failAt(n);
+        RunOutcome outcome;
+        {
+            FileSystemOverride use(faulty);
+            outcome = cmdLock_Click(run.model, run.desktop);
+        }
+        SCOPED_TRACE(testing::Message() << "call " << n << " (" << faulty.log()[n - 1] << ")");
+        EXPECT_EQ(outcome.done, run.check(false));
+        EXPECT_EQ(outcome.done + outcome.failed + outcome.missing, std::size(kBatch));
+        for (const std::string& folder : {run.temp / "w", run.temp / "w/sub", run.temp.home()}) {
+            for (const std::string& name : namesIn(folder))
+                EXPECT_FALSE(IsTemporaryName(name)) << name;
+        }
+    }
+}
+
+#ifndef _WIN32
+TEST(LockRunBatch, ACrashAtAnyCallLeavesEveryContentPlainOrCompletelyLocked) {
+    const int calls = lockRunCalls();
+    for (int n = 1; n <= calls; ++n) {
+        SCOPED_TRACE(testing::Message() << "crash at call " << n);
+        BatchRun run;
+        const pid_t child = fork();
+        ASSERT_NE(child, -1);
+        if (child == 0) {
+            FaultyFileSystem faulty;
+            faulty.crashAt(n);
+            FileSystemOverride use(faulty);
+            cmdLock_Click(run.model, run.desktop);
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 42) << "no crash";
+        run.check(true);
+    }
+}
+#endif
+
+}  // namespace
+}  // namespace vellumar::test

@@ -1,0 +1,110 @@
+// The unlock run: the marker test, routing by the last three letters, the
+// early end at a small locked file that cannot be unlocked, the error after
+// every row once a large one failed, and the locked-files list pruned after
+// cmdUnlock_Click only.
+
+#include <gtest/gtest.h>
+
+#include "engine/names.h"
+#include "locking/file_runs.h"
+#include "tests/locking/run_fixture.h"
+
+namespace vellumar::test {
+namespace {
+
+const Shown kNoFileChecked{"No file is checked", Icon::exclamation, "Vellumar"};
+const Shown kWrongPassword{"Sorry, this is not the correct password!", Icon::exclamation, "Secret"};
+const Shown kUnlockError{"An Error occured during unlock process", Icon::critical, "Error"};
+
+Shown alreadyUnlocked(const std::string& path) {
+    return {path + " is already unlocked.", Icon::none, "Vellumar"};
+}
+
+class UnlockRun : public Runs {
+  protected:
+    // A locked file whose header does not verify: the engine refuses it.
+    std::string wrongHeader(const std::string& relative) {
+        return temp.write(relative, "[Secret]AAAAAAAABBBBBBBB\r\nCCCC\r\n");
+    }
+    // "files" naming `present` and a file that is gone.
+    void listFiles(const std::string& present) {
+        temp.write("home/files", present + "\r\n" + (temp / "gone.txt") + "\r\n");
+    }
+};
+
+TEST_F(UnlockRun, AnEmptyListUnlocksNothingAndOnlyTheTargetListRunPrunesTheList) {
+    const std::string kept = temp.write("kept.txt", "x");
+    for (auto run : {&cmdUnlockFolder_Click, &cmdUnlock_Click}) {
+        listFiles(kept);
+        desktop.messages.clear();
+        desktop.busyChanges.clear();
+        RunOutcome outcome = run(model, desktop);
+        EXPECT_EQ(desktop.messages, std::vector<Shown>{kNoFileChecked});
+        EXPECT_EQ(desktop.busyChanges, (std::vector<bool>{true, false}));
+        EXPECT_TRUE(outcome.complete());
+        EXPECT_EQ(listed("files"), run == &cmdUnlock_Click
+                                       ? kept + "\r\n"
+                                       : kept + "\r\n" + (temp / "gone.txt") + "\r\n");
+    }
+    EXPECT_EQ(attributesOf(kept), fileAttributesAfterSetting(kAttrHidden));
+}
+
+TEST_F(UnlockRun, EachRowIsUnlockedOrNamedAndTheRunGoesOn) {
+    const std::string small = lockedFile("w/small.txt", "small");
+    const std::string large = lockedFile("w/large.bin", patternBytes(200001));
+    // The large-file extension in lower case still routes by the last three letters.
+    const std::string lowerCase =
+        GetFolderPart(large) + RemoveExtension(GetFileName(large)) + ".vkw";
+    ASSERT_EQ(platformFileSystem().rename(large, lowerCase), IoError::ok);
+    const std::string plain = temp.write("w/plain.txt", "[Secret is not at the start");
+    const std::string shorter = temp.write("w/short.VKL", "[Secret");
+    const std::string still = lockedFile("w/still.txt", "still locked");
+    listFiles(still);
+    model.ListFiles = rows({plain, small, temp / "w/gone.VKL", shorter, lowerCase});
+
+    RunOutcome outcome = cmdUnlock_Click(model, desktop);
+
+    EXPECT_EQ(desktop.messages,
+              (std::vector<Shown>{alreadyUnlocked(plain), alreadyUnlocked(shorter)}));
+    EXPECT_EQ(outcome.done, 2u);
+    EXPECT_EQ(outcome.refused, 2u);
+    EXPECT_EQ(outcome.missing, 1u);
+    EXPECT_EQ(readFile(temp / "w/small.txt"), "small");
+    EXPECT_EQ(readFile(temp / "w/large.bin"), patternBytes(200001));
+    EXPECT_EQ(readFile(plain), "[Secret is not at the start");
+    EXPECT_EQ(attributesOf(temp / "w/small.txt"), fileAttributesAfterSetting(kAttrNormal));
+    EXPECT_EQ(listed("files"), still + "\r\n");
+}
+
+TEST_F(UnlockRun, ASmallFileThatCannotBeUnlockedEndsTheRun) {
+    const std::string x = wrongHeader("w/x.VKL");
+    const std::string y = lockedFile("w/y.bin", patternBytes(200000));
+    listFiles(y);
+    model.ListFiles = rows({x, y});
+
+    RunOutcome outcome = cmdUnlock_Click(model, desktop);
+
+    EXPECT_EQ(desktop.messages, std::vector<Shown>{kWrongPassword});
+    EXPECT_EQ(desktop.busyChanges, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(outcome.endedEarly);
+    EXPECT_TRUE(StartsWithLockedMarker(x));
+    EXPECT_TRUE(StartsWithLockedMarker(y));
+    // No File_Refresh: the line of the missing file is still there.
+    EXPECT_EQ(listed("files"), y + "\r\n" + (temp / "gone.txt") + "\r\n");
+}
+
+TEST_F(UnlockRun, OnceALargeFileFailedTheErrorFollowsEveryRow) {
+    const std::string y1 = wrongHeader("w/y1.VKW");
+    const std::string y2 = lockedFile("w/y2.bin", patternBytes(200000));
+    model.lstFoundFiles = rows({y1, y2});
+
+    RunOutcome outcome = cmdUnlockFolder_Click(model, desktop);
+
+    EXPECT_EQ(desktop.messages, (std::vector<Shown>{kWrongPassword, kUnlockError, kUnlockError}));
+    EXPECT_EQ(outcome.done, 1u);
+    EXPECT_EQ(outcome.failed, 1u);
+    EXPECT_EQ(readFile(temp / "w/y2.bin"), patternBytes(200000));
+}
+
+}  // namespace
+}  // namespace vellumar::test
