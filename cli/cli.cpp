@@ -1,12 +1,14 @@
 #include "cli/cli.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <iomanip>
 #include <ostream>
 
 #include "app/password.h"
 #include "cli/absolute_path.h"
-#include "cli/terminal_desktop.h"
+#include "cli/cli_session.h"
+#include "cli/folder_commands.h"
 #include "engine/names.h"
 #include "folders/dispatcher.h"
 #include "locking/file_runs.h"
@@ -14,67 +16,9 @@
 namespace vellumar {
 namespace {
 
-const std::string kProgram = "tessarin-cli";
-
-class Cli {
-  public:
-    Cli(SettingsStore& settings, Console& console, bool passwordStdin)
-        : settings(settings),
-          console(console),
-          desktop(console.err, console.errIsTerminal),
-          passwordStdin_(passwordStdin) {}
-
-    // Reads a password from the terminal (without echo) or, when asked to,
-    // from standard input. Sets `status` when there is none to be had.
-    bool readSecret(const std::string& prompt, std::string& secret, int& status) {
-        if (passwordStdin_) {
-            if (ReadLine(console.in, secret)) return true;
-            console.err << kProgram << ": no password on standard input\n";
-            status = kExitFailed;
-            return false;
-        }
-        if (!console.inIsTerminal || !console.readHidden) {
-            console.err << kProgram
-                        << ": standard input is not a terminal; give the password with "
-                           "--password-stdin\n";
-            status = kExitUsage;
-            return false;
-        }
-        console.err << prompt << std::flush;
-        if (console.readHidden(secret)) return true;
-        status = kExitFailed;
-        return false;
-    }
-
-    // The window's gate: a password must be set, and the right one given.
-    bool passGate(int& status) {
-        status = kExitFailed;
-        if (StoredPassword(settings).empty()) {
-            console.err << "No application password is set yet. Set one with: " << kProgram
-                        << " set-password\n";
-            return false;
-        }
-        std::string typed;
-        if (!readSecret("Password: ", typed, status)) return false;
-        PasswordGate gate = CheckPassword(settings, typed, {});
-        if (gate != PasswordGate::accepted) {
-            desktop.message(PasswordMessage(gate), Icon::critical);
-            return false;
-        }
-        return true;
-    }
-
-    SettingsStore& settings;
-    Console& console;
-    TerminalDesktop desktop;
-
-  private:
-    bool passwordStdin_;
-};
-
 // Locks or unlocks the files named, as "Encrypt File(s)" and "Decrypt
 // File(s)" do: the same run, messages, refusals and locked-files list.
-int runFiles(Cli& cli, const std::vector<std::string>& files, bool lock) {
+int runFiles(CliSession& cli, const std::vector<std::string>& files, bool lock) {
     int status = kExitFailed;
     if (!cli.passGate(status)) return status;
     WindowModel model;
@@ -93,17 +37,17 @@ int runFiles(Cli& cli, const std::vector<std::string>& files, bool lock) {
     return kExitDone;
 }
 
-int lockCommand(Cli& cli, const std::vector<std::string>& files) {
+int lockCommand(CliSession& cli, const std::vector<std::string>& files) {
     return runFiles(cli, files, true);
 }
 
-int unlockCommand(Cli& cli, const std::vector<std::string>& files) {
+int unlockCommand(CliSession& cli, const std::vector<std::string>& files) {
     return runFiles(cli, files, false);
 }
 
 // The window's first-use rules: typed twice, the same, with characters that
 // can be stored. A password that is set already is not changed here.
-int setPasswordCommand(Cli& cli, const std::vector<std::string>&) {
+int setPasswordCommand(CliSession& cli, const std::vector<std::string>&) {
     if (!StoredPassword(cli.settings).empty()) {
         cli.console.err << "The application password is set already.\n";
         return kExitFailed;
@@ -133,16 +77,19 @@ struct Command {
     const char* summary;
     size_t minArguments;
     size_t maxArguments;
-    int (*run)(Cli& cli, const std::vector<std::string>& arguments);
+    int (*run)(CliSession& cli, const std::vector<std::string>& arguments);
 };
 
 constexpr size_t kAny = SIZE_MAX;
 
-// The folder commands (lock-folder DIR, unlock-folder DIR, folders) take
-// their places here.
 const Command kCommands[] = {
     {"lock", "FILE...", "lock each file in place", 1, kAny, lockCommand},
     {"unlock", "FILE...", "unlock each locked file (\".VKL\" or \".VKW\")", 1, kAny, unlockCommand},
+    {"lock-folder", "DIR", "lock every file in and below DIR, hide DIR and list it", 1, 1,
+     lockFolderCommand},
+    {"unlock-folder", "DIR", "unlock a listed folder, DIR being its path as listed", 1, 1,
+     unlockFolderCommand},
+    {"folders", "", "list the locked folders, one per line", 0, 0, foldersCommand},
     {"set-password", "", "set the application password on first use (asked twice)", 0, 0,
      setPasswordCommand},
 };
@@ -150,9 +97,11 @@ const Command kCommands[] = {
 void printHelp(std::ostream& out) {
     out << "Usage: " << kProgram << " [--password-stdin] COMMAND [ARGUMENT...]\n"
         << "\n"
-        << "Locks files in place and unlocks them again, as the Tessarin window does:\n"
-        << "a locked file has its content enciphered, a scrambled name ending in \".VKL\"\n"
-        << "(files under 200000 bytes) or \".VKW\", and is hidden and read-only.\n"
+        << "Locks files and folders in place and unlocks them again, as the Tessarin\n"
+        << "window does: a locked file has its content enciphered, a scrambled name\n"
+        << "ending in \".VKL\" (files under 200000 bytes) or \".VKW\", and is hidden and\n"
+        << "read-only; a locked folder has every file in and below it locked, is hidden,\n"
+        << "gets an encoded name and is listed by its plain path.\n"
         << "\n"
         << "Commands:\n";
     for (const Command& command : kCommands) {
@@ -164,18 +113,21 @@ void printHelp(std::ostream& out) {
         << "  --password-stdin    read the password from the first line of standard input\n"
         << "                      (set-password: the password, then its confirmation)\n"
         << "  -h, --help          show this help\n"
-        << "  --                  end of options: every later argument is a file\n"
+        << "  --                  end of options: every later argument is a file or folder\n"
         << "\n"
         << "Every command but set-password asks for the application password, on the\n"
         << "terminal without echo unless --password-stdin is given; it is refused until\n"
         << "a password has been set (with set-password or in the window). Messages go\n"
         << "to standard error. Small locked files are added to the locked-files list\n"
-        << "\"files\" in the application directory, which the window shares.\n"
+        << "\"files\", locked folders to the list \"folders\", both in the application\n"
+        << "directory, which the window shares.\n"
         << "\n"
         << "Exit status:\n"
-        << "  0  every file was locked or unlocked\n"
+        << "  0  everything was done: every file locked or unlocked, and the folder\n"
+        << "     locked and listed, or given its name back and no longer listed\n"
         << "  1  a file failed, was refused (one of the program's own files, a link, a\n"
-        << "     system file, a file that is not locked) or no longer exists; or the\n"
+        << "     system file, a file that is not locked) or no longer exists; a folder\n"
+        << "     was refused, is not listed or could not be renamed or listed; or the\n"
         << "     password was wrong, not set or could not be read\n"
         << "  2  bad usage\n";
 }
@@ -215,7 +167,9 @@ int RunCli(const std::vector<std::string>& arguments, SettingsStore& settings, C
             return usageError(console, words[0] + ": " + command.arguments + " missing");
         if (rest.size() > command.maxArguments)
             return usageError(console, words[0] + ": too many arguments");
-        Cli cli(settings, console, passwordStdin);
+        if (std::find(rest.begin(), rest.end(), std::string()) != rest.end())
+            return usageError(console, words[0] + ": an empty argument");
+        CliSession cli(settings, console, passwordStdin);
         return command.run(cli, rest);
     }
     return usageError(console, "unknown command '" + words[0] + "'");

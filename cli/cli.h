@@ -1,6 +1,7 @@
 #pragma once
-// tessarin-cli: the lock and unlock runs of the window from a terminal, on
-// the same list files and the same application password.
+// tessarin-cli: the lock and unlock runs of the window, for files and for
+// folders, from a terminal, on the same list files and the same application
+// password.
 
 #include <string>
 #include <vector>
@@ -10,7 +11,7 @@
 
 namespace vellumar {
 
-// Exit status: every file done; anything failed or refused; bad usage.
+// Exit status: everything done; anything failed or refused; bad usage.
 enum ExitStatus : int { kExitDone = 0, kExitFailed = 1, kExitUsage = 2 };
 
 // Runs one command line (the arguments after the program's name).

@@ -11,11 +11,6 @@
 namespace vellumar {
 namespace {
 
-const std::string kFolderEncrypted = "Encryption Completed Successfully";
-const std::string kFolderDecrypted =
-    "Decryption Completed Successfully\rPlease Restart Application To Get\r"
-    "Updated Encrypted Folders List";
-
 std::string notRenamedText(const std::string& folder) {
     return "The folder " + folder +
            " could not be given its locked name.\r\nIts files are locked and it is listed: "
@@ -28,9 +23,20 @@ std::string notRecordedText(const std::string& folder) {
            "the folder keeps its name.";
 }
 
+std::string notRestoredText(const std::string& folder) {
+    return "The folder " + folder +
+           " could not be given its name back.\r\nIt keeps its locked name and stays listed: "
+           "Decrypt a Folder restores it once nothing else has that name.";
+}
+
 std::string listUnreadableText(const std::string& folder) {
     return "The list of encrypted folders could not be read.\r\nThe folder " + folder +
            " keeps its locked name.";
+}
+
+bool isFolder(const std::string& path) {
+    FileStatus status;
+    return fileSystem().status(path, status) == IoError::ok && status.kind == EntryKind::folder;
 }
 
 // After every run a new one starts from the choice of operation.
@@ -95,6 +101,7 @@ FolderOutcome DecryptFolderStep(WindowModel& model, Desktop& desktop) {
         endRun(model, true);
         return outcome;
     }
+    const std::string lockedPath = model.ParentPath + EncodeText(name);
     std::vector<std::string> kept;
     bool found = false;
     for (const std::string& line : lines) {
@@ -105,37 +112,41 @@ FolderOutcome DecryptFolderStep(WindowModel& model, Desktop& desktop) {
         found = true;
         // Fails when the folder never got its locked name (or got its plain
         // name back at an earlier record): it stands under its plain name.
-        fs.rename(model.ParentPath + EncodeText(name), model.ParentPath + name);
-        fs.setAttributes(plainPath, kAttrNormal);
+        fs.rename(lockedPath, model.ParentPath + name);
+    }
+    if (found && !name.empty() && isFolder(lockedPath)) {
+        // Its plain name is taken, or the rename was refused: without its
+        // record it would stay hidden under a name nobody can read.
+        desktop.message(notRestoredText(plainPath), Icon::critical);
+        endRun(model, true);
+        return outcome;
     }
     if (found) {
+        fs.setAttributes(plainPath, kAttrNormal);
         // The folder has its name back before its record goes, so a crash
         // in between leaves a record of a plain folder, never a lost one.
         ReplaceFolderLines(kept);
-        FileStatus status;
-        outcome.folderDone =
-            fs.status(plainPath, status) == IoError::ok && status.kind == EntryKind::folder;
+        outcome.folderDone = isFolder(plainPath);
     }
     desktop.message(kFolderDecrypted, Icon::information);
     endRun(model, true);
     return outcome;
 }
 
-RunOutcome cmdEncDec_Click(WindowModel& model, Desktop& desktop) {
+FolderOutcome cmdEncDec_Click(WindowModel& model, Desktop& desktop) {
     if (model.runInProgress) return {};
     RunInProgress guard(model);
     // (The hidden file box keeps no list of its own, so there is nothing to refresh.)
-    RunOutcome outcome;
+    FolderOutcome outcome;
     const bool encrypt = model.cmdEncDecCaption == "Encrypt";
     if (model.EncFolder || model.DecFolder) {
-        outcome =
-            (encrypt ? EncryptFolderStep(model, desktop) : DecryptFolderStep(model, desktop)).files;
+        outcome = encrypt ? EncryptFolderStep(model, desktop) : DecryptFolderStep(model, desktop);
     } else if (model.EncFiles || model.DecFiles) {
         if (encrypt) {
-            outcome = cmdLock_Click(model, desktop);
+            outcome.files = cmdLock_Click(model, desktop);
             desktop.message(kFilesEncrypted, Icon::information);
         } else {
-            outcome = cmdUnlock_Click(model, desktop);
+            outcome.files = cmdUnlock_Click(model, desktop);
             desktop.message(kFilesDecrypted, Icon::information);
         }
         endRun(model, false);

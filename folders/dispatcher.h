@@ -13,9 +13,14 @@ namespace vellumar {
 
 inline const std::string kFilesEncrypted = "File(s) Encrypted Successfully";
 inline const std::string kFilesDecrypted = "File(s) Decrypted Successfully";
+inline const std::string kFolderEncrypted = "Encryption Completed Successfully";
+inline const std::string kFolderDecrypted =
+    "Decryption Completed Successfully\rPlease Restart Application To Get\r"
+    "Updated Encrypted Folders List";
 
-// What a folder step achieved: its files, and whether the folder itself was
-// brought to its new state (locked name and record, or plain name again).
+// What a run achieved: its files, and for a folder run whether the folder
+// itself was brought to its new state (locked name and record, or plain name
+// again and no record).
 struct FolderOutcome {
     RunOutcome files;
     bool folderDone = false;
@@ -23,15 +28,17 @@ struct FolderOutcome {
 
 // Dispatches on the operation flags and the run button's caption. Every run
 // ends with the lists emptied, the choice page in front and the run button
-// disabled; the flags stay as they are. Returns the file run's outcome.
-RunOutcome cmdEncDec_Click(WindowModel& model, Desktop& desktop);
+// disabled; the flags stay as they are. The window ignores the outcome; the
+// command line sets its exit status from it.
+FolderOutcome cmdEncDec_Click(WindowModel& model, Desktop& desktop);
 
 // "Encrypt a Folder": locks every file of lstFoundFiles, records the folder
 // in "folders", hides it and gives it its locked name.
 FolderOutcome EncryptFolderStep(WindowModel& model, Desktop& desktop);
 // "Decrypt a Folder": unlocks every file of lstFoundFiles, gives the folder
 // PlainFolderPath back (from its locked name, or as it stands when it never
-// got one) and removes its records from "folders".
+// got one) and removes its records from "folders". A folder that cannot get
+// its name back keeps its locked name and its records.
 FolderOutcome DecryptFolderStep(WindowModel& model, Desktop& desktop);
 
 }  // namespace vellumar

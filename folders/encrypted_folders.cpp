@@ -7,17 +7,18 @@
 
 namespace vellumar {
 
-void EncryptedFolders::Form_Load() {
+bool EncryptedFolders::Form_Load() {
     lstDecrypt.clear();
     // Created empty when missing; a list that cannot be read shows nothing.
-    if (EnsureFolderList() != IoError::ok) return;
     std::vector<std::string> records;
-    ReadFolderRecords(records);
+    if (EnsureFolderList() != IoError::ok || ReadFolderRecords(records) != IoError::ok)
+        return false;
     for (const std::string& record : records) {
         ListRow row;
         row.text = row.path = record;
         lstDecrypt.push_back(row);
     }
+    return true;
 }
 
 void EncryptedFolders::cmdDecrypt_Click() {

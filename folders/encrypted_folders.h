@@ -15,8 +15,9 @@ class EncryptedFolders {
     EncryptedFolders(WindowModel& model, Desktop& desktop) : model_(model), desktop_(desktop) {}
 
     // Lists the records of "folders" up to its first empty line; creates the
-    // list empty when it is missing.
-    void Form_Load();
+    // list empty when it is missing. False when the list could not be read
+    // (nothing is listed then).
+    bool Form_Load();
     // OK: prepares the ticked folder (the folder state, one row in the
     // target list, its files found under its locked name, the run button),
     // or says why it cannot.

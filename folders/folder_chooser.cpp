@@ -32,31 +32,6 @@ std::string rootOf(const std::string& path) {
 #endif
 }
 
-// The full path in the box's form, whether or not it exists.
-std::string normalPath(const std::string& path) {
-    const std::string root = rootOf(path);
-    if (root.empty()) return {};
-    std::vector<std::string> parts;
-    size_t i = root.size();
-    while (i < path.size()) {
-        size_t end = i;
-        while (end < path.size() && !isSeparator(path[end])) ++end;
-        std::string part = path.substr(i, end - i);
-        if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(std::move(part));
-        }
-        i = end + 1;
-    }
-    std::string result = root;
-    for (size_t n = 0; n < parts.size(); ++n) {
-        if (n > 0) result += kSeparator;
-        result += parts[n];
-    }
-    return result;
-}
-
 std::string parentOf(const std::string& path) {
     size_t last = path.rfind(kSeparator);
     if (last == std::string::npos || last + 1 == path.size()) return {};
@@ -80,7 +55,7 @@ bool sameFolder(const std::string& a, const std::string& b) {
 
 // True when `folder` is `inner` or one of the folders above it.
 bool holds(const std::string& folder, const std::string& inner) {
-    for (std::string path = normalPath(inner); !path.empty(); path = parentOf(path))
+    for (std::string path = NormalPath(inner); !path.empty(); path = parentOf(path))
         if (sameFolder(folder, path)) return true;
     return false;
 }
@@ -111,8 +86,32 @@ std::string refusal(const std::string& folder, const std::string& chosen,
 
 }  // namespace
 
+std::string NormalPath(const std::string& path) {
+    const std::string root = rootOf(path);
+    if (root.empty()) return {};
+    std::vector<std::string> parts;
+    size_t i = root.size();
+    while (i < path.size()) {
+        size_t end = i;
+        while (end < path.size() && !isSeparator(path[end])) ++end;
+        std::string part = path.substr(i, end - i);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(std::move(part));
+        }
+        i = end + 1;
+    }
+    std::string result = root;
+    for (size_t n = 0; n < parts.size(); ++n) {
+        if (n > 0) result += kSeparator;
+        result += parts[n];
+    }
+    return result;
+}
+
 std::string FolderBoxPath(const std::string& path) {
-    std::string result = normalPath(path);
+    std::string result = NormalPath(path);
     FileStatus status;
     if (result.empty() || fileSystem().status(result, status) != IoError::ok ||
         status.kind != EntryKind::folder)

@@ -24,10 +24,13 @@ std::string BrowseForFolder(Desktop& desktop);
 // which is also returned.
 std::string SplitFolderPath(std::string& path, std::string& ParentPath);
 
-// The hidden directory box: the full path of a folder in the form the box
-// reports it (absolute, no "." or ".." parts, no doubled or trailing
-// separator but a root's), or empty when the path names no folder. A link
-// to a folder is not one.
+// The full path in the form the hidden directory box reports it (absolute,
+// no "." or ".." parts, no doubled or trailing separator but a root's),
+// whether or not it names a folder; empty for a path that is not absolute.
+std::string NormalPath(const std::string& path);
+
+// The hidden directory box: NormalPath of a folder, or empty when the path
+// names no folder. A link to a folder is not one.
 std::string FolderBoxPath(const std::string& path);
 
 }  // namespace vellumar

@@ -255,5 +255,35 @@ TEST_F(FolderSteps, AFolderThatKeptItsPlainNameIsReportedAndStillRestored) {
     EXPECT_EQ(records(), Lines{});
 }
 
+
+TEST_F(FolderSteps, AFolderWhosePlainNameIsTakenKeepsItsLockedNameAndItsRecord) {
+    makeFolder("A");
+    chooseToEncrypt("A");
+    run();
+    const std::string other = temp.write("w/A/new.txt", "made meanwhile");
+    fileSystem().setAttributes(plainPath("A"), kAttrHidden);
+    chooseToDecrypt("A", lockedPath("A"));
+    run();
+    EXPECT_EQ(desktop.messages,
+              (std::vector<Shown>{{"The folder " + plainPath("A") +
+                                       " could not be given its name back.\r\nIt keeps its "
+                                       "locked name and stays listed: Decrypt a Folder restores "
+                                       "it once nothing else has that name.",
+                                   Icon::critical, "Vellumar"}}));
+    EXPECT_EQ(folderAttributes(lockedPath("A")), kAttrDirectory | kAttrHidden);
+    EXPECT_EQ(folderAttributes(plainPath("A")), kAttrDirectory | kAttrHidden);
+    EXPECT_EQ(readFile(other), "made meanwhile");
+    EXPECT_EQ(readFile(lockedPath("A") + "/one.txt"), "A one");  // its files are unlocked
+    EXPECT_EQ(records(), Lines{plainPath("A")});
+
+    // Once the name is free, the folder gets it back.
+    ASSERT_EQ(fileSystem().rename(plainPath("A"), parent() + "A-new"), IoError::ok);
+    chooseToDecrypt("A", lockedPath("A"));
+    run();
+    EXPECT_EQ(desktop.messages.back(), kFolderDecrypted);
+    expectPlain("A");
+    EXPECT_EQ(records(), Lines{});
+}
+
 }  // namespace
 }  // namespace vellumar::test

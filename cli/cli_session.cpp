@@ -1,0 +1,47 @@
+#include "cli/cli_session.h"
+
+#include <ostream>
+
+#include "app/password.h"
+#include "cli/cli.h"
+
+namespace vellumar {
+
+bool CliSession::readSecret(const std::string& prompt, std::string& secret, int& status) {
+    if (passwordStdin_) {
+        if (ReadLine(console.in, secret)) return true;
+        console.err << kProgram << ": no password on standard input\n";
+        status = kExitFailed;
+        return false;
+    }
+    if (!console.inIsTerminal || !console.readHidden) {
+        console.err << kProgram
+                    << ": standard input is not a terminal; give the password with "
+                       "--password-stdin\n";
+        status = kExitUsage;
+        return false;
+    }
+    console.err << prompt << std::flush;
+    if (console.readHidden(secret)) return true;
+    status = kExitFailed;
+    return false;
+}
+
+bool CliSession::passGate(int& status) {
+    status = kExitFailed;
+    if (StoredPassword(settings).empty()) {
+        console.err << "No application password is set yet. Set one with: " << kProgram
+                    << " set-password\n";
+        return false;
+    }
+    std::string typed;
+    if (!readSecret("Password: ", typed, status)) return false;
+    PasswordGate gate = CheckPassword(settings, typed, {});
+    if (gate != PasswordGate::accepted) {
+        desktop.message(PasswordMessage(gate), Icon::critical);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace vellumar

@@ -1,0 +1,37 @@
+#pragma once
+// One run of tessarin-cli: its terminal, the settings that hold the
+// application password, and the gate every command but set-password passes.
+
+#include <string>
+
+#include "app/settings_store.h"
+#include "cli/console.h"
+#include "cli/terminal_desktop.h"
+
+namespace vellumar {
+
+inline const std::string kProgram = "tessarin-cli";
+
+class CliSession {
+  public:
+    CliSession(SettingsStore& settings, Console& console, bool passwordStdin)
+        : settings(settings),
+          console(console),
+          desktop(console.err, console.errIsTerminal),
+          passwordStdin_(passwordStdin) {}
+
+    // Reads a password from the terminal (without echo) or, when asked to,
+    // from standard input. Sets `status` when there is none to be had.
+    bool readSecret(const std::string& prompt, std::string& secret, int& status);
+    // The window's gate: a password must be set, and the right one given.
+    bool passGate(int& status);
+
+    SettingsStore& settings;
+    Console& console;
+    TerminalDesktop desktop;
+
+  private:
+    bool passwordStdin_;
+};
+
+}  // namespace vellumar
