@@ -114,9 +114,10 @@ FolderOutcome DecryptFolderStep(WindowModel& model, Desktop& desktop) {
         // name back at an earlier record): it stands under its plain name.
         fs.rename(lockedPath, model.ParentPath + name);
     }
-    if (found && !name.empty() && isFolder(lockedPath)) {
-        // Its plain name is taken, or the rename was refused: without its
-        // record it would stay hidden under a name nobody can read.
+    if (found && (isFolder(lockedPath) || !isFolder(plainPath))) {
+        // Not back under its plain name (the name is taken, or the rename
+        // was refused): without its record it would stay hidden under a
+        // name nobody can read.
         desktop.message(notRestoredText(plainPath), Icon::critical);
         endRun(model, true);
         return outcome;
@@ -125,8 +126,7 @@ FolderOutcome DecryptFolderStep(WindowModel& model, Desktop& desktop) {
         fs.setAttributes(plainPath, kAttrNormal);
         // The folder has its name back before its record goes, so a crash
         // in between leaves a record of a plain folder, never a lost one.
-        ReplaceFolderLines(kept);
-        outcome.folderDone = isFolder(plainPath);
+        outcome.folderDone = ReplaceFolderLines(kept) == IoError::ok;
     }
     desktop.message(kFolderDecrypted, Icon::information);
     endRun(model, true);

@@ -255,7 +255,6 @@ TEST_F(FolderSteps, AFolderThatKeptItsPlainNameIsReportedAndStillRestored) {
     EXPECT_EQ(records(), Lines{});
 }
 
-
 TEST_F(FolderSteps, AFolderWhosePlainNameIsTakenKeepsItsLockedNameAndItsRecord) {
     makeFolder("A");
     chooseToEncrypt("A");
