@@ -374,6 +374,63 @@ TEST_F(Gui, AddPreparesAFolderToEncryptAndOneToDecrypt) {
     EXPECT_TRUE(program.find<QPushButton>("cmdEncDec")->isEnabled());
 }
 
+// "Encrypt a Folder" then "Decrypt a Folder", clicked through to the run
+// button; the encrypted-folders window is worked while Add waits for it.
+TEST_F(Gui, EncryptAndDecryptAFolder) {
+    Program program;
+    program.passGate();
+    const std::string folder = temp / "Work/Reports";
+    const std::string locked = temp / ("Work/" + EncodeText("Reports"));
+    temp.write("Work/Reports/a.txt", "a");
+    const std::string big = test::patternBytes(250000, 5);
+    temp.write("Work/Reports/sub/b.bin", big);
+    auto attributes = [](const std::string& path) {
+        uint32_t value = 0;
+        platformFileSystem().getAttributes(path, value);
+        return value & ~kAttrArchive;
+    };
+
+    program.choose("OptEncFolder");
+    program.click("cmdNext");
+    program.desktop.folderAnswers.push_back(folder);
+    program.click("cmdAdd");
+    program.click("cmdEncDec");
+    EXPECT_EQ(messages(), "64\tVellumar\tEncryption Completed Successfully\n");
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
+    EXPECT_FALSE(FileExists(folder));
+    EXPECT_EQ(attributes(locked), kAttrDirectory | kAttrHidden);
+    EXPECT_TRUE(StartsWithLockedMarker(LockedName(locked + "/a.txt", ".VKL")));
+    EXPECT_TRUE(StartsWithLockedMarker(LockedName(locked + "/sub/b.bin", ".VKW")));
+    EXPECT_EQ(readFile(applicationFile("folders")), folder + "\r\n");
+
+    program.choose("OptDecFolder");
+    program.click("cmdNext");
+    QTimer::singleShot(0, [&] {
+        auto* window = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(window, nullptr);
+        auto* rows = window->findChild<QTreeWidget*>(QStringLiteral("lstDecrypt"));
+        ASSERT_EQ(rows->topLevelItemCount(), 1);
+        EXPECT_EQ(rows->topLevelItem(0)->text(0), qstr(folder));
+        rows->topLevelItem(0)->setCheckState(0, Qt::Checked);
+        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("cmdDecrypt")),
+                          Qt::LeftButton);
+    });
+    program.click("cmdAdd");
+    EXPECT_EQ(program.listed().size(), 2);
+    program.click("cmdEncDec");
+    EXPECT_EQ(messages(),
+              "64\tVellumar\tEncryption Completed Successfully\n"
+              "64\tVellumar\tDecryption Completed Successfully\rPlease Restart Application To "
+              "Get\rUpdated Encrypted Folders List\n");
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
+    EXPECT_FALSE(FileExists(locked));
+    EXPECT_EQ(attributes(folder), kAttrDirectory);
+    EXPECT_EQ(test::listTree(folder), "a.txt\nsub\nsub/b.bin\n");
+    EXPECT_EQ(readFile(folder + "/a.txt"), "a");
+    EXPECT_TRUE(readFile(folder + "/sub/b.bin") == big);
+    EXPECT_EQ(readFile(applicationFile("folders")), "");
+}
+
 TEST_F(Gui, SettingsKeepEveryByteOfKeyAndValue) {
     std::string value;
     for (int c = 1; c <= 255; ++c) value += static_cast<char>(c);
