@@ -12,6 +12,7 @@
 #include "engine/locked_header.h"
 #include "engine/names.h"
 #include "engine/platform.h"
+#include "engine/text_shift.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/temp_folder.h"
 
@@ -132,12 +133,105 @@ TEST_F(Cli, LockAndUnlockRoundTrip) {
 TEST_F(Cli, AWrongPasswordIsRefused) {
     setPassword();
     const std::string file = temp.write("a.txt", "a");
-    for (const char* command : {"lock", "unlock"}) {
-        Result result = run({"--password-stdin", command, file}, "PW\n");
-        EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.err, "Please Enter The Right Password\n");
+    const std::string folder = temp.makeFolder("Folder");
+    const std::vector<std::string> commands[] = {{"lock", file},
+                                                 {"unlock", file},
+                                                 {"lock-folder", folder},
+                                                 {"unlock-folder", folder},
+                                                 {"folders"}};
+    for (const std::vector<std::string>& command : commands) {
+        std::vector<std::string> arguments = {"--password-stdin"};
+        arguments.insert(arguments.end(), command.begin(), command.end());
+        Result result = run(arguments, "PW\n");
+        EXPECT_EQ(result.status, 1) << command[0];
+        EXPECT_EQ(result.err, "Please Enter The Right Password\n") << command[0];
+        EXPECT_EQ(result.out, "") << command[0];
     }
     EXPECT_EQ(readFile(file), "a");
+    EXPECT_EQ(listTree(temp / "Folder"), "");
+}
+
+TEST_F(Cli, AFolderIsLockedListedAndUnlockedByItsPlainPath) {
+    setPassword();
+    const std::string vault = temp / "data/Vault";
+    const std::string locked = temp / ("data/" + EncodeText("Vault"));
+    temp.write("data/Vault/a.txt", "a");
+    const std::string big = patternBytes(250000, 2);
+    temp.write("data/Vault/sub/b.bin", big);
+
+    Result lock = run({"--password-stdin", "lock-folder", "data/Vault"}, "pw\n");
+    EXPECT_EQ(lock.status, 0);
+    EXPECT_EQ(lock.err, "Encryption Completed Successfully\n");
+    EXPECT_FALSE(FileExists(vault));
+    EXPECT_TRUE(FileExists(LockedName(locked + "/a.txt", ".VKL")));
+    EXPECT_TRUE(FileExists(LockedName(locked + "/sub/b.bin", ".VKW")));
+
+    Result listed = run({"--password-stdin", "folders"}, "pw\n");
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_EQ(listed.out, vault + "\n");
+    EXPECT_EQ(listed.err, "");
+
+    // Spelt with a trailing separator, it is still the listed folder.
+    Result unlock = run({"--password-stdin", "unlock-folder", vault + "/"}, "pw\n");
+    EXPECT_EQ(unlock.status, 0);
+    EXPECT_EQ(unlock.err,
+              "Decryption Completed Successfully\nPlease Restart Application To Get\n"
+              "Updated Encrypted Folders List\n");
+    EXPECT_EQ(listTree(vault), "a.txt\nsub\nsub/b.bin\n");
+    EXPECT_EQ(readFile(vault + "/a.txt"), "a");
+    EXPECT_TRUE(readFile(vault + "/sub/b.bin") == big);
+    EXPECT_FALSE(FileExists(locked));
+
+    listed = run({"--password-stdin", "folders"}, "pw\n");
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_EQ(listed.out, "");
+}
+
+TEST_F(Cli, AFolderCommandSucceedsOnlyWhenEverythingWasDone) {
+    setPassword();
+    const std::string hidden = temp.makeFolder("hidden");
+    platformFileSystem().setAttributes(hidden, kAttrHidden);
+    // a.txt cannot be locked: its locked name is taken.
+    const std::string clash = temp.write("clash/a.txt", "a");
+    const std::string taken = LockedName(clash, ".VKL");
+    temp.write("clash/" + GetFileName(taken), "in the way");
+    const std::string usage = "\nTry 'tessarin-cli --help'.\n";
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        std::string err;
+    } cases[] = {
+        {{"lock-folder"}, 2, "tessarin-cli: lock-folder: DIR missing" + usage},
+        {{"unlock-folder", "a", "b"}, 2, "tessarin-cli: unlock-folder: too many arguments" + usage},
+        {{"folders", "a"}, 2, "tessarin-cli: folders: too many arguments" + usage},
+        {{"lock-folder", ""}, 2, "tessarin-cli: lock-folder: an empty argument" + usage},
+        {{"--password-stdin", "unlock-folder", "elsewhere"},
+         1,
+         temp / "elsewhere" +
+             " is not one of the encrypted folders (tessarin-cli folders lists them).\n"},
+        {{"--password-stdin", "lock-folder", "missing"}, 1, "Please Select A Folder To Encrypt\n"},
+        {{"--password-stdin", "lock-folder", temp.home()},
+         1,
+         "Application Folder Cannot Be Locked\n"},
+        {{"--password-stdin", "lock-folder", hidden},
+         1,
+         hidden + " was passed over: a folder that is read-only, hidden, system or archive is not "
+                  "locked.\n"},
+        {{"--password-stdin", "lock-folder", "clash"},
+         1,
+         "The file " + taken +
+             " already exists. Nothing was changed.\nAll files have not been locked.\nAn error "
+             "occured while doing so.\nMake sure that the file is not in use.\n1 of 2 files were "
+             "locked.\nThe folder has its locked name and is listed.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.err);
+        Result result = run(c.arguments, "pw\n");
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.err, c.err);
+    }
+    EXPECT_EQ(readFile(applicationFile("folders")), temp / "clash" + "\r\n");
+    EXPECT_EQ(listTree(hidden), "");
 }
 
 TEST_F(Cli, TheExitStatusTellsWhetherEveryFileGotThere) {
