@@ -77,7 +77,7 @@ TEST_F(RoundTrip, ATreeComesBackAsItWas) {
     };
     const std::vector<File> files = {
         {"T/top.txt", "top", kAttrNormal, ".VKL"},
-        {"T/.dotted", "dotted", kAttrHidden, ".VKL"},
+        {"T/hidden.txt", "hidden", kAttrHidden, ".VKL"},
         {"T/big.bin", patternBytes(200000, 3), kAttrNormal, ".VKW"},
         {"T/N1/N2/deep.txt", patternBytes(1000, 4), kAttrHidden | kAttrReadOnly, ".VKL"},
         {"T/N1/side.txt", "", kAttrNormal, ".VKL"},
