@@ -107,7 +107,7 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
             desktop.message(kSystemFileText, Icon::none);
             ++outcome.refused;
         } else {
-            fs.setAttributes(path, kAttrNormal);
+            if (attributes != kAttrNormal) fs.setAttributes(path, kAttrNormal);
             const bool locked = status.size < kLargeFileThreshold
                                     ? Encrypt(path, desktop, encryptFilesChosen)
                                     : BigEncrypt(path, desktop);
