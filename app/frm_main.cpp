@@ -10,6 +10,7 @@
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "folders/dispatcher.h"
+#include "folders/folder_chooser.h"
 #include "locking/file_box.h"
 #include "locking/file_runs.h"
 #include "locking/locked_files_list.h"
@@ -35,6 +36,7 @@ FrmMain::FrmMain(WindowModel& model, Desktop& desktop, SettingsStore& settings)
     : model_(model), desktop_(desktop), settings_(settings) {
     model_.fileBoxPathChanged = [this] { filFiles_PathChange(); };
     hooks.cmdEncDec_Click = [this] { vellumar::cmdEncDec_Click(model_, desktop_); };
+    hooks.Folder_Encrypt = [this] { Folder_Encrypt(model_, desktop_); };
 }
 
 FrmMain::~FrmMain() {

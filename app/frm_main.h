@@ -27,7 +27,7 @@ class FrmMain {
         std::function<void()> endProgram;
         // The run button's dispatcher (folders/dispatcher.h unless replaced).
         std::function<void()> cmdEncDec_Click;
-        // The folder chooser behind Add for "Encrypt a Folder"; not wired yet.
+        // The folder chooser behind Add for "Encrypt a Folder".
         std::function<void()> Folder_Encrypt;
     } hooks;
 

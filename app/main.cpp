@@ -25,6 +25,7 @@ int main(int argc, char* argv[]) {
     desktop.progressView = [&window](uint64_t done, uint64_t total, const std::string& current) {
         window.showProgress(done, total, current);
     };
+    desktop.setModel(&model);
     window.render();
     window.show();
     return application.exec();

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QUrl>
 
+#include "app/frm_folder_decrypt.h"
 #include "app/selection.h"
 
 namespace vellumar {
@@ -74,6 +75,16 @@ std::vector<std::string> QtDesktop::pickFiles() {
 std::string QtDesktop::pickFolder() {
     QString folder = QFileDialog::getExistingDirectory(window_);
     return folder.isEmpty() ? std::string() : fromQt(folder);
+}
+
+void QtDesktop::showEncryptedFolders() {
+    if (!model_) return;
+    FrmFolderDecrypt window(*model_, *this, window_);
+    // Its messages belong to it while it is open.
+    QPointer<QWidget> owner = window_;
+    window_ = &window;
+    window.exec();
+    window_ = owner;
 }
 
 void QtDesktop::openAddress(const std::string& address) {

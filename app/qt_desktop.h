@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "engine/desktop.h"
+#include "locking/window_model.h"
 
 namespace vellumar {
 
@@ -20,11 +21,14 @@ class QtDesktop : public Desktop {
     QtDesktop();
     // The window that dialogs belong to.
     void setWindow(QWidget* window) { window_ = window; }
+    // The main window's model, which the encrypted-folders window prepares.
+    void setModel(WindowModel* model) { model_ = model; }
 
     using Desktop::message;
     void message(const std::string& text, Icon icon, const std::string& title) override;
     std::vector<std::string> pickFiles() override;
     std::string pickFolder() override;
+    void showEncryptedFolders() override;
     void openAddress(const std::string& address) override;
     void setBusy(bool busy) override;
     void progress(uint64_t done, uint64_t total, const std::string& current) override;
@@ -35,6 +39,7 @@ class QtDesktop : public Desktop {
 
   private:
     QPointer<QWidget> window_;
+    WindowModel* model_ = nullptr;
     // Test hook: when TESSARIN_MESSAGE_LOG names a file, messages are
     // appended there ("icon<TAB>title<TAB>text" per line) instead of shown,
     // so a run without a person at the screen never waits on a box.

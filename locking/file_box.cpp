@@ -2,28 +2,42 @@
 
 #include <algorithm>
 
-#include "engine/file_system.h"
 #include "engine/names.h"
 
 namespace vellumar {
 
+bool NameOrder(const std::string& a, const std::string& b) {
+    auto upper = [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; };
+    size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        int ua = upper(static_cast<unsigned char>(a[i]));
+        int ub = upper(static_cast<unsigned char>(b[i]));
+        if (ua != ub) return ua < ub;
+    }
+    if (a.size() != b.size()) return a.size() < b.size();
+    return a < b;
+}
+
 std::vector<std::string> FileBoxNames(const std::string& folder) {
-    FileSystem& fs = fileSystem();
     std::vector<FolderEntry> entries;
-    if (fs.listFolder(folder, entries) != IoError::ok) return {};
+    if (fileSystem().listFolder(folder, entries) != IoError::ok) return {};
+    return FileBoxNames(folder, entries);
+}
+
+std::vector<std::string> FileBoxNames(const std::string& folder,
+                                      const std::vector<FolderEntry>& entries) {
+    FileSystem& fs = fileSystem();
+    const std::string prefix = AddBackslash(folder);
     std::vector<std::string> names;
     for (const FolderEntry& entry : entries) {
         if (entry.kind != EntryKind::file) continue;
         uint32_t attributes = 0;
-        if (fs.getAttributes(AddBackslash(folder) + entry.name, attributes) == IoError::ok &&
+        if (fs.getAttributes(prefix + entry.name, attributes) == IoError::ok &&
             (attributes & kAttrSystem) != 0)
             continue;
         names.push_back(entry.name);
     }
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        std::string ua = ToUpper(a), ub = ToUpper(b);
-        return ua != ub ? ua < ub : a < b;
-    });
+    std::sort(names.begin(), names.end(), NameOrder);
     return names;
 }
 

@@ -3,11 +3,20 @@
 #include <string>
 #include <vector>
 
+#include "engine/file_system.h"
+
 namespace vellumar {
 
 // The names of the files in a folder as the hidden file box lists them:
-// hidden files too (locked files are hidden), system files and sub-folders
-// not; sorted by name, ignoring case. Empty when the folder cannot be read.
+// hidden files too (locked files are hidden), system files, links and
+// sub-folders not; sorted by name, ignoring case. Empty when the folder
+// cannot be read.
 std::vector<std::string> FileBoxNames(const std::string& folder);
+// The same from a listing of the folder already read.
+std::vector<std::string> FileBoxNames(const std::string& folder,
+                                      const std::vector<FolderEntry>& entries);
+
+// The order of the boxes' entries: by name ignoring case, then by bytes.
+bool NameOrder(const std::string& a, const std::string& b);
 
 }  // namespace vellumar

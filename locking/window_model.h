@@ -82,6 +82,13 @@ struct WindowModel {
     std::string filFilesPath;
     std::function<void()> fileBoxPathChanged;
     void setFileBoxPath(const std::string& path);
+    // The hidden drive list and directory list: the drive, the current
+    // folder, the full paths of its subfolders by name, and the selected
+    // entry (-1: none, which stands for the current folder itself).
+    std::string drvListDrive;
+    std::string dirListPath;
+    std::vector<std::string> dirListEntries;
+    int dirListIndex = -1;
 
     // Folder state shared by the folder flows; the two Windows folders are
     // read once at start-up.

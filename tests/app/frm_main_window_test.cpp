@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -23,8 +25,10 @@
 #include <QRadioButton>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <deque>
+#include <functional>
 
 #include "app/password.h"
 #include "app/qt_desktop.h"
@@ -45,24 +49,30 @@ QString qstr(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-// The Qt desktop with the open-file dialog answered from a queue.
+// The Qt desktop with the open-file and folder dialogs answered from queues.
 class AnsweringDesktop : public QtDesktop {
   public:
-    std::vector<std::string> pickFiles() override {
-        if (answers.empty()) {
-            ADD_FAILURE() << "unexpected open-file dialog";
-            return {};
-        }
-        auto answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
+    std::vector<std::string> pickFiles() override { return next(answers, "open-file"); }
+    std::string pickFolder() override { return next(folderAnswers, "folder"); }
     void progress(uint64_t done, uint64_t total, const std::string& current) override {
         QtDesktop::progress(done, total, current);
         if (duringRun) duringRun(done, total);
     }
     std::deque<std::vector<std::string>> answers;
+    std::deque<std::string> folderAnswers;
     std::function<void(uint64_t done, uint64_t total)> duringRun;
+
+  private:
+    template <typename T>
+    static T next(std::deque<T>& queue, const char* dialog) {
+        if (queue.empty()) {
+            ADD_FAILURE() << "unexpected " << dialog << " dialog";
+            return {};
+        }
+        T answer = queue.front();
+        queue.pop_front();
+        return answer;
+    }
 };
 
 // The program as main() puts it together.
@@ -78,6 +88,7 @@ struct Program {
         desktop.progressView = [this](uint64_t done, uint64_t total, const std::string& current) {
             window.showProgress(done, total, current);
         };
+        desktop.setModel(&model);
         EXPECT_TRUE(logic.Form_Load(false));
         window.render();
         window.show();
@@ -94,6 +105,17 @@ struct Program {
         QTest::mouseClick(radio, Qt::LeftButton, {}, QPoint(8, radio->height() / 2));
     }
     void menu(const char* name) { find<QAction>(name)->trigger(); }
+    void passGate() {
+        QTest::keyClicks(find<QLineEdit>("txtPassword"), QStringLiteral("secret"));
+        QTest::keyClicks(find<QLineEdit>("txtConfirm"), QStringLiteral("secret"));
+        click("cmdPassword");
+    }
+    QStringList listed() {
+        QStringList rows;
+        auto* list = find<QTreeWidget>("ListFiles");
+        for (int i = 0; i < list->topLevelItemCount(); ++i) rows << list->topLevelItem(i)->text(0);
+        return rows;
+    }
     // The page a person sees: whatever lies on top in the middle of the page area.
     QString visiblePage() {
         QWidget* client = window.centralWidget();
@@ -221,7 +243,7 @@ TEST_F(Gui, EncryptAndDecryptThreeFiles) {
         auto* bar = program.find<QProgressBar>("prgRun");
         EXPECT_TRUE(bar->isVisible());
         EXPECT_EQ(bar->text(), QStringLiteral("0 of %1").arg(total));
-        program.screenshot("6-run-progress");
+        program.screenshot("8-run-progress");
         // Neither a click nor a key may start another handler mid-run.
         program.click("cmdBack");
         QTest::keyClick(&program.window, Qt::Key_B, Qt::AltModifier);
@@ -292,6 +314,64 @@ TEST_F(Gui, TheTargetListShowsTypeSizeAndTheLockImage) {
     EXPECT_TRUE(program.model.ListFiles[0].checked);
     program.window.render();
     EXPECT_EQ(list->topLevelItem(0), locked);
+}
+
+TEST_F(Gui, AddPreparesAFolderToEncryptAndOneToDecrypt) {
+    Program program;
+    program.passGate();
+    program.choose("OptEncFolder");
+    program.click("cmdNext");
+    temp.write("Work/Reports/a.txt", "a");
+    temp.write("Work/Reports/sub/b.txt", "b");
+    program.desktop.folderAnswers.push_back(temp / "Work/Reports");
+    program.click("cmdAdd");
+    EXPECT_EQ(program.listed(), (QStringList{qstr(temp / "Work/Reports/sub/b.txt"),
+                                             qstr(temp / "Work/Reports/a.txt")}));
+    EXPECT_TRUE(program.find<QPushButton>("cmdEncDec")->isEnabled());
+    program.screenshot("6-folder-to-encrypt");
+
+    // Two recorded folders, of which only D/Vault stands under its locked name.
+    const std::string vault = temp / "D/Vault";
+    const std::string locked = temp / ("D/" + EncodeText("Vault"));
+    temp.write("D/" + EncodeText("Vault") + "/inner/w.txt", "w");
+    temp.write("D/" + EncodeText("Vault") + "/v.txt", "v");
+    temp.write("home/folders", temp / "D/Other" + "\r\n" + vault + "\r\n");
+    program.click("cmdBack");
+    program.choose("OptDecFolder");
+    program.click("cmdNext");
+    int shown = 0;
+    // The window is modal: it is worked while Add waits for it.
+    std::function<void()> work = [&] {
+        auto* window = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(window->objectName(), QStringLiteral("frmFolderDecrypt"));
+        EXPECT_EQ(window->windowTitle(), QStringLiteral("Select A Folder To Decrypt"));
+        auto* rows = window->findChild<QTreeWidget*>(QStringLiteral("lstDecrypt"));
+        ASSERT_EQ(rows->columnCount(), 1);
+        EXPECT_EQ(rows->headerItem()->text(0), QStringLiteral("Folder To Decrypt"));
+        ASSERT_EQ(rows->topLevelItemCount(), 2);
+        auto* ok = window->findChild<QPushButton*>(QStringLiteral("cmdDecrypt"));
+        if (shown++ == 0) {
+            // Two ticks are refused and the window stays.
+            rows->topLevelItem(0)->setCheckState(0, Qt::Checked);
+            rows->topLevelItem(1)->setCheckState(0, Qt::Checked);
+            EXPECT_TRUE(window->grab().save(
+                QStringLiteral(VELLUMAR_SCREENSHOT_DIR "/7-folders-to-decrypt.png")));
+            QTest::mouseClick(ok, Qt::LeftButton);
+            EXPECT_TRUE(window->isVisible());
+            rows->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+        }
+        QTest::mouseClick(ok, Qt::LeftButton);
+    };
+    QTimer::singleShot(0, work);
+    program.click("cmdAdd");
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(messages(), "16\tVellumar\tOne Folder Can Be Decrypted At A Time\n");
+    EXPECT_EQ(program.model.PlainFolderPath, vault);
+    // The files are found, and listed, under the folder's locked name.
+    EXPECT_EQ(program.listed(),
+              (QStringList{qstr(locked + "/inner/w.txt"), qstr(locked + "/v.txt")}));
+    EXPECT_TRUE(program.find<QPushButton>("cmdEncDec")->isEnabled());
 }
 
 TEST_F(Gui, SettingsKeepEveryByteOfKeyAndValue) {

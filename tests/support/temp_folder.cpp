@@ -33,10 +33,20 @@ std::string native(std::string relative) {
 void makeWritable(const fs::path& root) {
     std::error_code ec;
     fileSystem().setAttributes(root.string(), kAttrNormal);
-    for (auto it = fs::recursive_directory_iterator(root, ec); it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
+    for (auto it = fs::recursive_directory_iterator(root, ec);
+         it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (ec) break;
         if (!it->is_symlink()) platformFileSystem().setAttributes(it->path().string(), kAttrNormal);
+    }
+}
+
+// Creates the folders on the way through the platform's own calls: a name
+// may hold any byte (a locked folder's name does), which std::filesystem
+// would re-encode on Windows.
+void makeFolders(const std::string& base, const std::string& relative) {
+    for (size_t end = relative.find(kSeparator);; end = relative.find(kSeparator, end + 1)) {
+        platformFileSystem().createFolder(base + kSeparator + relative.substr(0, end));
+        if (end == std::string::npos) break;
     }
 }
 
@@ -47,7 +57,8 @@ TempFolder::TempFolder() {
     std::mt19937_64 random(seed());
     fs::path base = fs::temp_directory_path();
     for (;;) {
-        fs::path candidate = base / ("vellumar-test-" + std::to_string(random() % 1000000000000ULL));
+        fs::path candidate =
+            base / ("vellumar-test-" + std::to_string(random() % 1000000000000ULL));
         std::error_code ec;
         if (fs::create_directory(candidate, ec)) {
             path_ = candidate.string();
@@ -71,16 +82,17 @@ std::string TempFolder::operator/(const std::string& relative) const {
 
 std::string TempFolder::write(const std::string& relative, const std::string& content) const {
     std::string full = *this / relative;
-    fs::create_directories(fs::path(full).parent_path());
+    std::string folder = native(relative);
+    size_t last = folder.rfind(kSeparator);
+    if (last != std::string::npos) makeFolders(path_, folder.substr(0, last));
     std::ofstream out(full, std::ios::binary);
     out.write(content.data(), static_cast<std::streamsize>(content.size()));
     return full;
 }
 
 std::string TempFolder::makeFolder(const std::string& relative) const {
-    std::string full = *this / relative;
-    fs::create_directories(full);
-    return full;
+    makeFolders(path_, native(relative));
+    return *this / relative;
 }
 
 std::string readFile(const std::string& path) {
@@ -96,8 +108,8 @@ std::string readFile(const std::string& path) {
 std::string listTree(const std::string& folder) {
     std::vector<std::string> names;
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(folder, ec); it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
+    for (auto it = fs::recursive_directory_iterator(folder, ec);
+         it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (ec) break;
         names.push_back(fs::relative(it->path(), folder).generic_string());
     }

@@ -1,0 +1,54 @@
+#include "app/frm_folder_decrypt.h"
+
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "app/qt_desktop.h"
+
+namespace vellumar {
+
+FrmFolderDecrypt::FrmFolderDecrypt(WindowModel& model, Desktop& desktop, QWidget* parent)
+    : QDialog(parent), logic_(model, desktop) {
+    setObjectName(QStringLiteral("frmFolderDecrypt"));
+    setWindowTitle(QStringLiteral("Select A Folder To Decrypt"));
+    setModal(true);
+    setFixedSize(420, 260);
+
+    lstDecrypt_ = new QTreeWidget(this);
+    lstDecrypt_->setObjectName(QStringLiteral("lstDecrypt"));
+    lstDecrypt_->setGeometry(8, 8, 404, 204);
+    lstDecrypt_->setRootIsDecorated(false);
+    lstDecrypt_->setUniformRowHeights(true);
+    lstDecrypt_->setTextElideMode(Qt::ElideMiddle);
+    lstDecrypt_->setHeaderLabels({QStringLiteral("Folder To Decrypt")});
+
+    auto* ok = new QPushButton(QStringLiteral("&OK"), this);
+    ok->setObjectName(QStringLiteral("cmdDecrypt"));
+    ok->setGeometry(317, 222, 95, 28);
+    connect(ok, &QPushButton::clicked, this, [this] { cmdDecrypt_Click(); });
+
+    logic_.Form_Load();
+    for (const ListRow& row : logic_.lstDecrypt) {
+        auto* item = new QTreeWidgetItem({displayText(row.text)});
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(0, Qt::Unchecked);
+        item->setToolTip(0, displayText(row.text));
+        lstDecrypt_->addTopLevelItem(item);
+    }
+    connect(lstDecrypt_, &QTreeWidget::itemChanged, this,
+            [this](QTreeWidgetItem* item) { rowChecked(item); });
+}
+
+void FrmFolderDecrypt::rowChecked(QTreeWidgetItem* item) {
+    int index = lstDecrypt_->indexOfTopLevelItem(item);
+    if (index < 0 || index >= static_cast<int>(logic_.lstDecrypt.size())) return;
+    logic_.lstDecrypt[static_cast<size_t>(index)].checked = item->checkState(0) == Qt::Checked;
+}
+
+void FrmFolderDecrypt::cmdDecrypt_Click() {
+    logic_.cmdDecrypt_Click();
+    if (logic_.unloaded) accept();
+}
+
+}  // namespace vellumar

@@ -1,0 +1,29 @@
+#pragma once
+// frmFolderDecrypt on Qt Widgets: the encrypted folders, one checkable row
+// each, and OK. Shown modally over the main window; it renders the window's
+// logic and forwards the ticks and the click.
+
+#include <QDialog>
+
+#include "folders/encrypted_folders.h"
+
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace vellumar {
+
+class FrmFolderDecrypt : public QDialog {
+    Q_OBJECT
+
+  public:
+    FrmFolderDecrypt(WindowModel& model, Desktop& desktop, QWidget* parent = nullptr);
+
+  private:
+    void rowChecked(QTreeWidgetItem* item);
+    void cmdDecrypt_Click();
+
+    EncryptedFolders logic_;
+    QTreeWidget* lstDecrypt_ = nullptr;
+};
+
+}  // namespace vellumar

@@ -1,0 +1,86 @@
+#include "folders/encrypted_folders.h"
+
+#include "engine/text_shift.h"
+#include "folders/folder_chooser.h"
+#include "folders/folder_lists.h"
+#include "locking/file_search.h"
+
+namespace vellumar {
+
+void EncryptedFolders::Form_Load() {
+    lstDecrypt.clear();
+    // Created empty when missing; a list that cannot be read shows nothing.
+    if (EnsureFolderList() != IoError::ok) return;
+    std::vector<std::string> records;
+    ReadFolderRecords(records);
+    for (const std::string& record : records) {
+        ListRow row;
+        row.text = row.path = record;
+        lstDecrypt.push_back(row);
+    }
+}
+
+void EncryptedFolders::cmdDecrypt_Click() {
+    const ListRow* ticked = nullptr;
+    int n = 0;
+    for (const ListRow& row : lstDecrypt) {
+        if (!row.checked) continue;
+        ListRow added;
+        added.text = row.text;
+        added.path = row.path;
+        model_.ListFiles.push_back(added);
+        ticked = &row;
+        ++n;
+    }
+    if (n > 1) {
+        desktop_.message("One Folder Can Be Decrypted At A Time", Icon::critical);
+        model_.ListFiles.clear();
+        model_.changed();
+        return;
+    }
+    if (n == 0) {  // nothing ticked
+        model_.cmdEncDecEnabled = false;
+        unloaded = true;
+        model_.changed();
+        return;
+    }
+
+    model_.FolderName = ticked->path;
+    model_.FolderName = SplitFolderPath(model_.FolderName, model_.ParentPath);
+    // After "Encrypt a Folder" was clicked last, the folder is looked for
+    // under its plain name.
+    const std::string plain = model_.ParentPath + model_.FolderName;
+    std::string folder = plain;
+    if (!model_.EncFolderOpt) {
+        model_.PlainFolderPath = plain;
+        folder = model_.ParentPath + EncodeText(model_.FolderName);
+        // A folder whose locking could not rename it is recorded and its
+        // files are locked, but it still has its plain name: it is unlocked
+        // there (the search walks it there too).
+        if (model_.DecFolder && FolderBoxPath(folder).empty() && !FolderBoxPath(plain).empty())
+            folder = plain;
+    }
+    if (FolderBoxPath(folder).empty()) {
+        // Not there under its locked name: it lies inside another locked
+        // folder, or it was unlocked since the list was read.
+        if (model_.DecFolder)
+            desktop_.message(
+                "This Folder Is Inside Another Locked Folder\rPlease Unlock The Outside Folder "
+                "First\rAnd Then Unlock This Folder",
+                Icon::critical);
+        else if (model_.EncFolder)
+            desktop_.message(
+                "This Folder Is Already Unlocked\rPlease Restart The Application\rAnd Get "
+                "Updated View Of Folders",
+                Icon::critical);
+        model_.ListFiles.clear();
+        model_.changed();
+        return;
+    }
+    model_.cmdEncDecEnabled = true;
+    FileSearch(model_, desktop_).cmdSearch_Click();
+    unloaded = true;
+    model_.changed();
+}
+
+}  // namespace vellumar

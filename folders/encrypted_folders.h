@@ -1,0 +1,35 @@
+#pragma once
+// The encrypted-folders window frmFolderDecrypt without Qt: it lists the
+// folders recorded in "folders", lets the user tick one, and prepares the
+// main window to unlock it.
+
+#include <vector>
+
+#include "engine/desktop.h"
+#include "locking/window_model.h"
+
+namespace vellumar {
+
+class EncryptedFolders {
+  public:
+    EncryptedFolders(WindowModel& model, Desktop& desktop) : model_(model), desktop_(desktop) {}
+
+    // Lists the records of "folders" up to its first empty line; creates the
+    // list empty when it is missing.
+    void Form_Load();
+    // OK: prepares the ticked folder (the folder state, one row in the
+    // target list, its files found under its locked name, the run button),
+    // or says why it cannot.
+    void cmdDecrypt_Click();
+
+    // One row per record, all unticked at first; the window ticks them.
+    std::vector<ListRow> lstDecrypt;
+    // Set when the window is done and closes itself.
+    bool unloaded = false;
+
+  private:
+    WindowModel& model_;
+    Desktop& desktop_;
+};
+
+}  // namespace vellumar

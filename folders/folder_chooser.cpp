@@ -1,0 +1,163 @@
+#include "folders/folder_chooser.h"
+
+#include <vector>
+
+#include "engine/file_system.h"
+#include "engine/names.h"
+#include "engine/platform.h"
+#include "engine/text_shift.h"
+#include "folders/folder_lists.h"
+#include "locking/file_search.h"
+
+namespace vellumar {
+namespace {
+
+bool isSeparator(char c) {
+#ifdef _WIN32
+    return c == '\\' || c == '/';
+#else
+    return c == '/';
+#endif
+}
+
+// The root a path starts with ("C:\", "\\" of a share, "/"), or empty for
+// a path that is not absolute.
+std::string rootOf(const std::string& path) {
+#ifdef _WIN32
+    if (path.size() >= 3 && path[1] == ':' && isSeparator(path[2])) return path.substr(0, 2) + '\\';
+    if (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1])) return "\\\\";
+    return {};
+#else
+    return !path.empty() && path[0] == '/' ? "/" : std::string();
+#endif
+}
+
+// The full path in the box's form, whether or not it exists.
+std::string normalPath(const std::string& path) {
+    const std::string root = rootOf(path);
+    if (root.empty()) return {};
+    std::vector<std::string> parts;
+    size_t i = root.size();
+    while (i < path.size()) {
+        size_t end = i;
+        while (end < path.size() && !isSeparator(path[end])) ++end;
+        std::string part = path.substr(i, end - i);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(std::move(part));
+        }
+        i = end + 1;
+    }
+    std::string result = root;
+    for (size_t n = 0; n < parts.size(); ++n) {
+        if (n > 0) result += kSeparator;
+        result += parts[n];
+    }
+    return result;
+}
+
+std::string parentOf(const std::string& path) {
+    size_t last = path.rfind(kSeparator);
+    if (last == std::string::npos || last + 1 == path.size()) return {};
+    std::string parent = path.substr(0, last);
+    const std::string root = rootOf(path);
+    return parent.size() < root.size() ? root : parent;
+}
+
+// The same folder, by its spelling or by its identity on disk: a folder
+// can be reached under more than one path (letter case on Windows, a link
+// higher up, a share).
+bool sameFolder(const std::string& a, const std::string& b) {
+    if (a == b) return true;
+    FileStatus first, second;
+    FileSystem& fs = fileSystem();
+    return fs.status(a, first) == IoError::ok && fs.status(b, second) == IoError::ok &&
+           first.kind == EntryKind::folder && second.kind == EntryKind::folder &&
+           (first.volume != 0 || first.index != 0) && first.volume == second.volume &&
+           first.index == second.index;
+}
+
+// True when `folder` is `inner` or one of the folders above it.
+bool holds(const std::string& folder, const std::string& inner) {
+    for (std::string path = normalPath(inner); !path.empty(); path = parentOf(path))
+        if (sameFolder(folder, path)) return true;
+    return false;
+}
+
+bool isDriveRoot(const std::string& path) {
+    return !path.empty() && rootOf(path) == path;
+}
+
+// The refusals, in the order they are tested; empty when none applies.
+std::string refusal(const std::string& folder, const std::string& chosen,
+                    const WindowModel& model) {
+    if (folder.empty()) return "Please Select A Folder To Encrypt";
+    if (folder == applicationDirectory()) return "Application Folder Cannot Be Locked";
+    if (isDriveRoot(folder)) return "Drive Cannot Be Locked";
+    if (chosen == model.WindowsSystemDir || sameFolder(folder, model.WindowsSystemDir))
+        return "Window System Folder Cannot Be Locked";
+    if (chosen == model.WindowsDir || sameFolder(folder, model.WindowsDir))
+        return "Window Folder Cannot Be Locked";
+    // Locking a folder above the program would lock its own list files and
+    // move the program itself.
+    if (holds(folder, applicationDirectory()) || holds(folder, executablePath()))
+        return "Application Folder Cannot Be Locked";
+    // The locked name shifts every byte up by 65; a byte above 190 would be
+    // lost, and the folder could never get its name back.
+    if (!HasEncodedForm(GetFileName(folder))) return "Folder Name Cannot Be Locked";
+    return {};
+}
+
+}  // namespace
+
+std::string FolderBoxPath(const std::string& path) {
+    std::string result = normalPath(path);
+    FileStatus status;
+    if (result.empty() || fileSystem().status(result, status) != IoError::ok ||
+        status.kind != EntryKind::folder)
+        return {};
+    return result;
+}
+
+std::string SplitFolderPath(std::string& path, std::string& ParentPath) {
+    size_t last = path.rfind(kSeparator);
+    ParentPath = last == std::string::npos ? std::string() : path.substr(0, last + 1);
+    if (last != std::string::npos) path.erase(0, last + 1);
+    return path;
+}
+
+std::string BrowseForFolder(Desktop& desktop) {
+    return TrimNull(desktop.pickFolder());
+}
+
+void Folder_Encrypt(WindowModel& model, Desktop& desktop) {
+    std::string ChosenFolder = BrowseForFolder(desktop);
+    if (ChosenFolder.empty()) return;
+    const std::string folder = FolderBoxPath(ChosenFolder);
+    if (std::string refused = refusal(folder, ChosenFolder, model); !refused.empty()) {
+        desktop.message(refused, Icon::critical);
+        return;
+    }
+    // A folder that is read-only, hidden, system or archive is passed over
+    // without a word.
+    uint32_t attributes = 0;
+    if (fileSystem().getAttributes(folder, attributes) != IoError::ok ||
+        attributes != kAttrDirectory)
+        return;
+
+    // Only now, and only this folder: the run locks the folder it names.
+    WritePendingFolder(folder);
+    ChosenFolder = folder;
+    std::string name = folder;
+    model.FolderName = SplitFolderPath(name, model.ParentPath);
+    model.ListFiles.clear();
+    ListRow row;
+    row.text = row.path = ChosenFolder;
+    model.ListFiles.push_back(row);
+    FileSearch(model, desktop).cmdSearch_Click();
+    model.cmdEncDecEnabled = true;
+    model.changed();
+}
+
+}  // namespace vellumar

@@ -1,0 +1,256 @@
+// The hidden file search: the order of the results, the target list that
+// the two writers leave, the start folder, and a walk that never leaves the
+// chosen folder.
+
+#include "locking/file_search.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "engine/file_system.h"
+#include "engine/platform.h"
+#include "engine/text_shift.h"
+#include "tests/support/forwarding_file_system.h"
+#include "tests/support/scripted_desktop.h"
+#include "tests/support/temp_folder.h"
+
+namespace vellumar::test {
+namespace {
+
+ListRow row(const std::string& path) {
+    ListRow result;
+    result.text = result.path = path;
+    return result;
+}
+
+std::vector<std::string> texts(const std::vector<ListRow>& rows) {
+    std::vector<std::string> result;
+    for (const ListRow& r : rows) result.push_back(r.text);
+    return result;
+}
+
+class Search : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // Stands in for the rebuild of the target list from the file box's folder.
+        model.fileBoxPathChanged = [this] {
+            rebuilds.push_back(model.filFilesPath);
+            model.ListFiles = {row("rebuilt " + model.filFilesPath)};
+        };
+    }
+    // Starts the search as the folder chooser does: the folder as the only row.
+    void searchFrom(const std::string& folder) {
+        model.ListFiles = {row(folder)};
+        search.cmdSearch_Click();
+    }
+    // S holding s1, A (a1) and B (b1, and B2 holding x).
+    std::string makeTree() {
+        for (const char* file : {"S/s1", "S/A/a1", "S/B/b1", "S/B/B2/x"}) temp.write(file, "x");
+        return temp / "S";
+    }
+    std::vector<std::string> paths(const std::vector<std::string>& relative) const {
+        std::vector<std::string> result;
+        for (const std::string& r : relative) result.push_back(temp / r);
+        return result;
+    }
+
+    TempFolder temp;
+    ScriptedDesktop desktop;
+    WindowModel model;
+    FileSearch search{model, desktop};
+    std::vector<std::string> rebuilds;
+};
+
+TEST_F(Search, WalksDepthFirstLastSubfolderFirstAndEachFoldersFilesLast) {
+    const std::string start = makeTree();
+    // Hidden files are found (locked files are hidden); system files are not.
+    temp.write("S/A/a2", "x");
+    ASSERT_EQ(fileSystem().setAttributes(temp / "S/A/a2", kAttrHidden), IoError::ok);
+    temp.write("S/A/a3", "x");
+    fileSystem().setAttributes(temp / "S/A/a3", kAttrSystem);
+    uint32_t a3 = 0;
+    fileSystem().getAttributes(temp / "S/A/a3", a3);
+    // Where the file system keeps no such attribute, a3 is an ordinary file.
+    std::vector<std::string> expected = {"S/B/B2/x", "S/B/b1", "S/A/a1", "S/A/a2"};
+    if ((a3 & kAttrSystem) == 0) expected.push_back("S/A/a3");
+    expected.push_back("S/s1");
+
+    searchFrom(start);
+
+    EXPECT_EQ(texts(model.lstFoundFiles), paths(expected));
+    for (const ListRow& found : model.lstFoundFiles) EXPECT_EQ(found, row(found.text));
+    // The start folder holds a file: the copy of the results is written last.
+    EXPECT_EQ(model.ListFiles, model.lstFoundFiles);
+    EXPECT_EQ(rebuilds, (std::vector<std::string>{start, start}));
+    EXPECT_EQ(model.dirListPath, start);
+    EXPECT_EQ(model.filFilesPath, start);
+    EXPECT_EQ(model.lblArchivos, temp / "S/A");  // the last folder entered
+    EXPECT_EQ(model.lblCount, " " + std::to_string(expected.size()));
+    EXPECT_EQ(desktop.yields, 4);  // once per folder
+}
+
+TEST_F(Search, TheTargetListEndsAsTheLastOfItsTwoWritersLeftIt) {
+    struct Case {
+        const char* name;
+        bool startHoldsAFile;
+        bool startHoldsAFolder;
+        bool boxAlreadyThere;
+        std::vector<std::string> listFiles;  // "*" for the copy of the results
+    } cases[] = {
+        {"file and folder", true, true, false, {"*"}},
+        {"file only, box already there", true, false, true, {"*"}},
+        {"folder only", false, true, false, {"rebuilt"}},
+        {"folder only, box already there", false, true, true, {"rebuilt"}},
+        {"empty", false, false, false, {"rebuilt"}},
+        {"empty, box already there", false, false, true, {"chosen"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder tree;
+        const std::string start = tree.makeFolder("S");
+        if (c.startHoldsAFile) tree.write("S/s1", "x");
+        if (c.startHoldsAFolder) tree.write("S/A/a1", "x");
+        model.lstFoundFiles.clear();
+        model.filFilesPath = model.dirListPath = c.boxAlreadyThere ? start : std::string();
+        searchFrom(start);
+        std::vector<std::string> expected;
+        for (const std::string& what : c.listFiles) {
+            if (what == "*") expected = texts(model.lstFoundFiles);
+            if (what == "rebuilt") expected.push_back("rebuilt " + start);
+            if (what == "chosen") expected.push_back(start);
+        }
+        EXPECT_EQ(texts(model.ListFiles), expected);
+    }
+}
+
+TEST_F(Search, TheBoxesKeepInStep) {
+    const std::string start = makeTree();
+    ASSERT_TRUE(search.setDirListPath(start));
+    ASSERT_TRUE(search.setDirListPath(start));  // no change: no rebuild
+    EXPECT_EQ(model.dirListEntries, paths({"S/A", "S/B"}));
+    EXPECT_EQ(model.dirListIndex, -1);
+    EXPECT_EQ(model.drvListDrive, DriveOf(start));
+    EXPECT_EQ(rebuilds, (std::vector<std::string>{start}));
+
+    model.dirListIndex = 1;
+    search.dirList_LostFocus();
+    EXPECT_EQ(model.dirListPath, temp / "S/B");
+    EXPECT_EQ(model.filFilesPath, temp / "S/B");
+
+    // A drive that cannot be opened: the drive list goes back to the folder's.
+    model.drvListDrive = temp / "missing";
+    search.drvList_Change();
+    EXPECT_EQ(model.dirListPath, temp / "S/B");
+    EXPECT_EQ(model.drvListDrive, DriveOf(start));
+}
+
+TEST_F(Search, ASecondSearchAppendsAndTheCountRunsOn) {
+    const std::string start = makeTree();
+    searchFrom(start);
+    const std::vector<std::string> once = texts(model.lstFoundFiles);
+    searchFrom(start);
+    std::vector<std::string> twice = once;
+    twice.insert(twice.end(), once.begin(), once.end());
+    EXPECT_EQ(texts(model.lstFoundFiles), twice);
+    EXPECT_EQ(texts(model.ListFiles), twice);
+    EXPECT_EQ(model.lblCount, " 8");
+}
+
+TEST_F(Search, DecryptAFolderStartsAtTheFolderInHandUnderItsLockedName) {
+    temp.write("Reports/plain", "x");
+    temp.write(EncodeText("Reports") + "/locked", "x");
+    model.selectedOption = Option::OptDecFolder;
+    model.ParentPath = temp.path() + kSeparator;
+    model.FolderName = "Reports";
+    searchFrom(temp / "Reports");  // the first row does not count here
+    EXPECT_EQ(texts(model.lstFoundFiles), paths({EncodeText("Reports") + "/locked"}));
+}
+
+// Lists a made-up folder tree instead of the disk's, and can refuse to list
+// a real folder.
+class MadeUpFolders : public ForwardingFileSystem {
+  public:
+    std::map<std::string, std::vector<FolderEntry>> folders;
+    std::set<std::string> unlistable;
+
+    IoError status(const std::string& p, FileStatus& out) override {
+        if (!folders.count(p)) return base().status(p, out);
+        out = FileStatus{};
+        out.kind = EntryKind::folder;
+        return IoError::ok;
+    }
+    IoError getAttributes(const std::string& p, uint32_t& out) override {
+        if (base().getAttributes(p, out) != IoError::ok) out = 0;  // made-up files have none
+        return IoError::ok;
+    }
+    IoError listFolder(const std::string& p, std::vector<FolderEntry>& out) override {
+        if (unlistable.count(p)) return IoError::accessDenied;
+        auto it = folders.find(p);
+        if (it == folders.end()) return base().listFolder(p, out);
+        out = it->second;
+        return IoError::ok;
+    }
+};
+
+TEST_F(Search, ADrivesRootAlreadyEndsWithTheSeparator) {
+    const std::string root = DriveOf(temp.path());
+    MadeUpFolders disk;
+    disk.folders[root] = {{"a", EntryKind::file}, {"Sub", EntryKind::folder}};
+    disk.folders[root + "Sub"] = {{"b", EntryKind::file}};
+    FileSystemOverride use(disk);
+    searchFrom(root);
+    EXPECT_EQ(texts(model.lstFoundFiles),
+              (std::vector<std::string>{root + "Sub" + kSeparator + "b", root + "a"}));
+}
+
+TEST_F(Search, AFolderThatCannotBeEnteredIsSkipped) {
+    const std::string start = makeTree();
+    MadeUpFolders disk;
+    disk.unlistable = {temp / "S/B"};
+    FileSystemOverride use(disk);
+    searchFrom(start);
+    EXPECT_EQ(texts(model.lstFoundFiles), paths({"S/A/a1", "S/s1"}));
+}
+
+TEST_F(Search, AStartFolderThatCannotBeEnteredWalksNothing) {
+    const std::string start = makeTree();
+    temp.write("elsewhere/e", "x");
+    ASSERT_TRUE(search.setDirListPath(temp / "elsewhere"));
+    rebuilds.clear();
+    MadeUpFolders disk;
+    disk.unlistable = {start};
+    FileSystemOverride use(disk);
+    for (const std::string& unusable : {start, temp / "missing", temp / "S/s1", std::string()}) {
+        searchFrom(unusable);
+        EXPECT_TRUE(model.lstFoundFiles.empty());
+        EXPECT_EQ(texts(model.ListFiles), (std::vector<std::string>{unusable}));
+        EXPECT_EQ(model.dirListPath, temp / "elsewhere");
+        EXPECT_TRUE(rebuilds.empty());
+    }
+}
+
+#ifndef _WIN32
+TEST_F(Search, LinksAreNeitherFollowedNorListed) {
+    namespace fs = std::filesystem;
+    const std::string start = makeTree();
+    temp.write("outside/o", "x");
+    fs::create_directory_symlink(temp / "outside", temp / "S/A/to-outside");
+    fs::create_directory_symlink(start, temp / "S/B/loop");
+    fs::create_symlink(temp / "outside/o", temp / "S/linked-file");
+    fs::create_directory_symlink(start, temp / "link-to-S");
+
+    searchFrom(start);
+    EXPECT_EQ(texts(model.lstFoundFiles), paths({"S/B/B2/x", "S/B/b1", "S/A/a1", "S/s1"}));
+
+    // A start folder that is itself a link is not entered either.
+    model.lstFoundFiles.clear();
+    searchFrom(temp / "link-to-S");
+    EXPECT_TRUE(model.lstFoundFiles.empty());
+}
+#endif
+
+}  // namespace
+}  // namespace vellumar::test

@@ -1,0 +1,55 @@
+#pragma once
+// Passes every call to the platform's file system; a test overrides the few
+// calls it wants to answer itself (a folder that cannot be listed, a
+// made-up drive root).
+
+#include "engine/file_system.h"
+
+namespace vellumar::test {
+
+class ForwardingFileSystem : public FileSystem {
+  public:
+    IoError openRead(const std::string& p, FileHandle& out) override {
+        return base().openRead(p, out);
+    }
+    IoError createNew(const std::string& p, FileHandle& out) override {
+        return base().createNew(p, out);
+    }
+    IoError openAppend(const std::string& p, FileHandle& out) override {
+        return base().openAppend(p, out);
+    }
+    IoError read(FileHandle f, char* b, size_t n, size_t& got) override {
+        return base().read(f, b, n, got);
+    }
+    IoError write(FileHandle f, const char* d, size_t n) override { return base().write(f, d, n); }
+    IoError copy(FileHandle from, FileHandle to, uint64_t n) override {
+        return base().copy(from, to, n);
+    }
+    IoError flush(FileHandle f) override { return base().flush(f); }
+    IoError close(FileHandle f) override { return base().close(f); }
+    IoError flushFolder(const std::string& p) override { return base().flushFolder(p); }
+    IoError rename(const std::string& a, const std::string& b) override {
+        return base().rename(a, b);
+    }
+    IoError replace(const std::string& a, const std::string& b) override {
+        return base().replace(a, b);
+    }
+    IoError removeFile(const std::string& p) override { return base().removeFile(p); }
+    IoError removeFolder(const std::string& p) override { return base().removeFolder(p); }
+    IoError createFolder(const std::string& p) override { return base().createFolder(p); }
+    IoError status(const std::string& p, FileStatus& out) override { return base().status(p, out); }
+    IoError getAttributes(const std::string& p, uint32_t& out) override {
+        return base().getAttributes(p, out);
+    }
+    IoError setAttributes(const std::string& p, uint32_t a) override {
+        return base().setAttributes(p, a);
+    }
+    IoError listFolder(const std::string& p, std::vector<FolderEntry>& out) override {
+        return base().listFolder(p, out);
+    }
+
+  protected:
+    static FileSystem& base() { return platformFileSystem(); }
+};
+
+}  // namespace vellumar::test
