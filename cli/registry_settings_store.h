@@ -1,8 +1,8 @@
 #pragma once
 // The settings store on Windows without Qt: the same registry values that
-// QSettings keeps for the window (HKEY_CURRENT_USER\Software\<application>\
-// <section>, one REG_SZ value per key, names and texts as Latin-1), so both
-// programs share the application password.
+// QSettings keeps for the window (one REG_SZ value per key under the key
+// HKEY_CURRENT_USER\Software\<application>\<section>, names and texts as
+// Latin-1), so both programs share the application password.
 
 #include <string>
 

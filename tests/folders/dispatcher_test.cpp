@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/names.h"
 #include "engine/text_shift.h"
 #include "folders/folder_lists.h"
@@ -77,6 +79,11 @@ class FolderSteps : public Runs {
   protected:
     std::string parent() const { return temp / "w/"; }
     std::string plainPath(const std::string& name) const { return parent() + name; }
+    // A file below a folder, `relative` written with '/'.
+    static std::string in(const std::string& folder, std::string relative) {
+        std::replace(relative.begin(), relative.end(), '/', kSeparator);
+        return folder + kSeparator + relative;
+    }
     std::string lockedPath(const std::string& name) const { return parent() + EncodeText(name); }
     void makeFolder(const std::string& name) {
         temp.write("w/" + name + "/one.txt", name + " one");
@@ -126,15 +133,15 @@ class FolderSteps : public Runs {
         return attributesOf(path) & ~kAttrArchive;
     }
     void expectLocked(const std::string& name, const std::string& where) {
-        EXPECT_EQ(readFile(where + "/one.txt"), "<missing>");
-        EXPECT_EQ(unlockedContent(LockedName(where + "/one.txt", ".VKL"), temp), name + " one");
-        EXPECT_EQ(unlockedContent(LockedName(where + "/sub/two.bin", ".VKW"), temp),
-                  patternBytes(200000, 2));
+        EXPECT_EQ(readFile(in(where, "one.txt")), "<missing>");
+        EXPECT_EQ(unlockedContent(LockedName(in(where, "one.txt"), ".VKL"), temp), name + " one");
+        EXPECT_TRUE(unlockedContent(LockedName(in(where, "sub/two.bin"), ".VKW"), temp) ==
+                    patternBytes(200000, 2));
     }
     void expectPlain(const std::string& name) {
         EXPECT_EQ(folderAttributes(plainPath(name)), kAttrDirectory);
-        EXPECT_EQ(readFile(plainPath(name) + "/one.txt"), name + " one");
-        EXPECT_EQ(readFile(plainPath(name) + "/sub/two.bin"), patternBytes(200000, 2));
+        EXPECT_EQ(readFile(in(plainPath(name), "one.txt")), name + " one");
+        EXPECT_TRUE(readFile(in(plainPath(name), "sub/two.bin")) == patternBytes(200000, 2));
         EXPECT_FALSE(FileExists(lockedPath(name)));
     }
     Lines records() {
@@ -188,7 +195,7 @@ TEST_F(FolderSteps, WithoutItsPendingFolderTheEncryptStepRecordsTheAcceptedFolde
     };
     Lines expected;
     for (size_t i = 0; i < std::size(pendingFile); ++i) {
-        const std::string name = "F" + std::to_string(i);
+        const std::string name = std::string(1, 'F').append(std::to_string(i));
         makeFolder(name);
         chooseToEncrypt(name);
         pendingFile[i]();
@@ -211,7 +218,7 @@ TEST_F(FolderSteps, AListThatCannotBeReadLeavesTheFolderLockedAndTheListAsItIs) 
     };
     for (size_t i = 0; i < std::size(breakList); ++i) {
         SCOPED_TRACE(i);
-        const std::string name = "G" + std::to_string(i);
+        const std::string name = std::string(1, 'G').append(std::to_string(i));
         makeFolder(name);
         chooseToEncrypt(name);
         run();
@@ -250,8 +257,8 @@ TEST_F(FolderSteps, AFolderThatKeptItsPlainNameIsReportedAndStillRestored) {
     run();
     EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderDecrypted});
     EXPECT_EQ(folderAttributes(plainPath("A")), kAttrDirectory);
-    EXPECT_EQ(readFile(plainPath("A") + "/one.txt"), "A one");
-    EXPECT_EQ(readFile(plainPath("A") + "/sub/two.bin"), patternBytes(200000, 2));
+    EXPECT_EQ(readFile(in(plainPath("A"), "one.txt")), "A one");
+    EXPECT_TRUE(readFile(in(plainPath("A"), "sub/two.bin")) == patternBytes(200000, 2));
     EXPECT_EQ(records(), Lines{});
 }
 
