@@ -74,6 +74,7 @@ IoError WriteBatch::adopt(AtomicFile& output, const std::string& source) {
         unflushedBytes_ = 0;
         earlyFlush_ = beside([folder = entry.folder] { fileSystem().flushVolume(folder); });
     }
+    sources_.insert(entry.source);
     entries_.push_back(std::move(entry));
     return IoError::ok;
 }
@@ -165,6 +166,7 @@ std::vector<BatchFailure> WriteBatch::commit() {
     std::vector<Entry> entries = std::move(entries_);
     auto lines = std::move(lines_);
     entries_.clear();
+    sources_.clear();
     lines_.clear();
     bytes_ = 0;
     Failures failures;

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <future>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -55,6 +56,9 @@ class WriteBatch {
     IoError adopt(AtomicFile& output, const std::string& source);
     // A line to add to a list file with the batch, before any source goes.
     void appendLine(const std::string& listPath, const std::string& line);
+    // True when the path is the source of a file waiting in the batch: done
+    // with, though it still stands until the commit.
+    bool replacing(const std::string& path) const { return sources_.count(path) != 0; }
 
     // Time to commit: enough files or bytes are waiting. The limits bound
     // the room the new files take beside their sources.
@@ -90,6 +94,7 @@ class WriteBatch {
 
     WriteBatch* previous_;
     std::vector<Entry> entries_;
+    std::set<std::string> sources_;
     std::vector<std::pair<std::string, std::vector<std::string>>> lines_;
     uint64_t bytes_ = 0;
     uint64_t unflushedBytes_ = 0;
