@@ -9,8 +9,8 @@
 #include "engine/file_system.h"
 #include "engine/names.h"
 #include "engine/platform.h"
-#include "folders/folder_chooser.h"
 #include "folders/dispatcher.h"
+#include "folders/folder_chooser.h"
 #include "locking/file_box.h"
 #include "locking/file_runs.h"
 #include "locking/locked_files_list.h"
@@ -35,8 +35,8 @@ uint64_t sizeOf(const std::string& path) {
 FrmMain::FrmMain(WindowModel& model, Desktop& desktop, SettingsStore& settings)
     : model_(model), desktop_(desktop), settings_(settings) {
     model_.fileBoxPathChanged = [this] { filFiles_PathChange(); };
-    hooks.Folder_Encrypt = [this] { Folder_Encrypt(model_, desktop_); };
     hooks.cmdEncDec_Click = [this] { vellumar::cmdEncDec_Click(model_, desktop_); };
+    hooks.Folder_Encrypt = [this] { Folder_Encrypt(model_, desktop_); };
 }
 
 FrmMain::~FrmMain() {

@@ -22,10 +22,10 @@ int main(int argc, char* argv[]) {
     vellumar::FrmMainWindow window(logic);
     if (!logic.Form_Load(!instance.acquired())) return 0;
     desktop.setWindow(&window);
-    desktop.setModel(&model);
     desktop.progressView = [&window](uint64_t done, uint64_t total, const std::string& current) {
         window.showProgress(done, total, current);
     };
+    desktop.setModel(&model);
     window.render();
     window.show();
     return application.exec();

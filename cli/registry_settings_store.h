@@ -1,6 +1,6 @@
 #pragma once
 // The settings store on Windows without Qt: the same registry values that
-// QSettings keeps for the window (one REG_SZ value per key under
+// QSettings keeps for the window (one REG_SZ value per key under the key
 // HKEY_CURRENT_USER\Software\<application>\<section>, names and texts as
 // Latin-1), so both programs share the application password.
 

@@ -34,20 +34,14 @@ void TerminalDesktop::progress(uint64_t done, uint64_t total, const std::string&
     const auto now = std::chrono::steady_clock::now();
     if (shownWidth_ > 0 && now - lastShown_ < kRedrawInterval) return;
     lastShown_ = now;
-    // Appended piece by piece: GCC 12 at -O3 takes "[" + std::string for an
-    // overlapping copy (a false -Wrestrict).
-    std::string line = "[";
-    line += std::to_string(done);
-    line += '/';
-    line += std::to_string(total);
-    line += "] ";
+    std::string line(1, '[');
+    line.append(std::to_string(done)).append(1, '/').append(std::to_string(total)).append("] ");
     // The end of a long path is the part that tells the files apart.
     const size_t room = kLineWidth > line.size() ? kLineWidth - line.size() : 0;
     if (current.size() <= room) {
-        line += current;
-    } else if (room > 3) {
-        line += "...";
-        line.append(current, current.size() - (room - 3));
+        line.append(current);
+    } else {
+        line.append("...").append(current, current.size() - room + 3, std::string::npos);
     }
     const size_t width = line.size();
     if (width < shownWidth_) line.append(shownWidth_ - width, ' ');

@@ -53,11 +53,13 @@ IoError AtomicFile::open() {
 
 IoError AtomicFile::write(const char* data, size_t size) {
     if (file_ == kNoFile) return IoError::other;
+    bytesWritten_ += size;
     return fileSystem().write(file_, data, size);
 }
 
 IoError AtomicFile::copyFrom(FileHandle source, uint64_t size) {
     if (file_ == kNoFile) return IoError::other;
+    bytesWritten_ += size;
     return fileSystem().copy(source, file_, size);
 }
 

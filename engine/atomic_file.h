@@ -43,6 +43,7 @@ public:
     // True once the file holds its final name (even if the folder flush then failed).
     bool committed() const { return committed_; }
     const std::string& finalPath() const { return finalPath_; }
+    uint64_t bytesWritten() const { return bytesWritten_; }
     const std::string& temporaryPath() const { return temporaryPath_; }
 
 private:
@@ -52,6 +53,7 @@ private:
     FileHandle file_ = kNoFile;
     uint32_t attributes_ = kAttrNormal;
     bool committed_ = false;
+    uint64_t bytesWritten_ = 0;
 };
 
 // Temporaries carry this prefix, so a folder's leftovers from a crash can be

@@ -36,6 +36,8 @@ IoError AppendListLines(const std::string& path, const std::vector<std::string>&
     std::string text;
     IoError e = readWholeFile(path, text);
     if (e != IoError::ok && e != IoError::notFound) return e;
+    // A last line without its end (written by hand) keeps its own line.
+    if (!text.empty() && text.back() != '\n') text += "\r\n";
     AtomicFile copy(path, AtomicFile::Mode::replaceExisting);
     if (e = copy.open(); e != IoError::ok) return e;
     if (e = copy.write(text + JoinListLines(lines)); e != IoError::ok) return e;

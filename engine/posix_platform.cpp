@@ -19,6 +19,9 @@ std::string environment(const char* name) {
 }
 
 bool makeFolders(const std::string& path) {
+    // Asked for every list file: one look when the folder is there already.
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
     std::string partial;
     for (size_t i = 0; i <= path.size(); ++i) {
         if (i == path.size() || (path[i] == '/' && i > 0)) {

@@ -1,6 +1,7 @@
 #include "engine/write_batch.h"
 
-#include <set>
+#include <chrono>
+#include <system_error>
 
 #include "engine/list_file.h"
 #include "engine/names.h"
@@ -9,6 +10,21 @@ namespace vellumar {
 namespace {
 
 WriteBatch* currentBatch = nullptr;
+
+// Starts `work` on a thread of its own; runs it here when no thread can be had.
+template <typename Work>
+std::future<void> beside(Work work) {
+    try {
+        return std::async(std::launch::async, work);
+    } catch (const std::system_error&) {
+        work();
+        return {};
+    }
+}
+
+void await(std::future<void>& work) {
+    if (work.valid()) work.get();
+}
 
 }  // namespace
 
@@ -23,6 +39,10 @@ WriteBatch::~WriteBatch() {
 
 WriteBatch* WriteBatch::current() {
     return currentBatch;
+}
+
+bool WriteBatch::helped() const {
+    return &fileSystem() == &platformFileSystem();
 }
 
 bool WriteBatch::accepts(const std::string& folder) {
@@ -40,13 +60,21 @@ IoError WriteBatch::adopt(AtomicFile& output, const std::string& source) {
     Entry entry;
     entry.target = output.finalPath();
     entry.source = source;
-    const std::string folder = GetFolderPart(entry.target);
-    if (!accepts(folder)) return IoError::unsupported;
-    entry.folder = folder;
-    entry.volume = folders_[folder].second;
+    entry.folder = GetFolderPart(entry.target);
+    if (!accepts(entry.folder)) return IoError::unsupported;
+    entry.volume = folders_[entry.folder].second;
     if (IoError e = output.handOver(entry.temporary); e != IoError::ok) return e;
-    FileStatus status;
-    if (fileSystem().status(entry.temporary, status) == IoError::ok) bytes_ += status.size;
+    bytes_ += output.bytesWritten();
+    unflushedBytes_ += output.bytesWritten();
+    // Only a hint: the flushes that count are made by commit().
+    if (helped() && unflushedBytes_ >= kEarlyFlushBytes &&
+        (!earlyFlush_.valid() ||
+         earlyFlush_.wait_for(std::chrono::seconds(0)) == std::future_status::ready)) {
+        await(earlyFlush_);
+        unflushedBytes_ = 0;
+        earlyFlush_ = beside([folder = entry.folder] { fileSystem().flushVolume(folder); });
+    }
+    sources_.insert(entry.source);
     entries_.push_back(std::move(entry));
     return IoError::ok;
 }
@@ -65,7 +93,7 @@ bool WriteBatch::full() const {
     return entries_.size() >= kMaxFiles || bytes_ >= kMaxBytes;
 }
 
-void WriteBatch::fail(Entry& entry, IoError error, std::vector<BatchFailure>& failures) {
+void WriteBatch::fail(Entry& entry, IoError error, Failures& failures) {
     FileSystem& fs = fileSystem();
     if (entry.named) {
         fs.removeFile(entry.target);  // the source still stands
@@ -77,31 +105,74 @@ void WriteBatch::fail(Entry& entry, IoError error, std::vector<BatchFailure>& fa
     failures.push_back({entry.source, entry.target, error});
 }
 
-// Flushes each volume that holds a live entry once; returns each volume's result.
+// Flushes each volume that holds a live entry once.
 std::map<uint64_t, IoError> WriteBatch::flushVolumes(const std::vector<Entry>& entries) {
-    std::map<uint64_t, IoError> results;
+    std::map<uint64_t, IoError> flushed;
     for (const Entry& entry : entries) {
-        if (!entry.live || results.count(entry.volume)) continue;
-        results[entry.volume] = fileSystem().flushVolume(entry.folder);
+        if (entry.live && !flushed.count(entry.volume))
+            flushed[entry.volume] = fileSystem().flushVolume(entry.folder);
     }
-    return results;
+    return flushed;
 }
 
-std::vector<BatchFailure> WriteBatch::commit() {
-    std::vector<Entry> entries = std::move(entries_);
-    auto lines = std::move(lines_);
-    entries_.clear();
-    lines_.clear();
-    bytes_ = 0;
-    std::vector<BatchFailure> failures;
-    FileSystem& fs = fileSystem();
-
-    // The new files' content first.
-    auto flushed = flushVolumes(entries);
+// Flushes the volumes; the entries of a volume whose flush failed fail with it.
+void WriteBatch::flushOrFail(std::vector<Entry>& entries, Failures& failures) {
+    std::map<uint64_t, IoError> flushed = flushVolumes(entries);
     for (Entry& entry : entries) {
         if (IoError e = flushed[entry.volume]; entry.live && e != IoError::ok)
             fail(entry, e, failures);
     }
+}
+
+void WriteBatch::name(Entry& entry, Failures& failures) {
+    if (IoError e = fileSystem().rename(entry.temporary, entry.target); e != IoError::ok) {
+        fail(entry, e, failures);
+        return;
+    }
+    entry.named = true;
+}
+
+void WriteBatch::removeSource(Entry& entry, Failures& failures) {
+    IoError e = fileSystem().removeFile(entry.source);
+    if (e == IoError::ok) return;
+    // Take the new file back only while the source is surely still there.
+    if (FileExists(entry.source)) {
+        fail(entry, e, failures);
+    } else {
+        entry.live = false;
+        failures.push_back({entry.source, entry.target, e});
+    }
+}
+
+void WriteBatch::forEachLive(std::vector<Entry>& entries, void (*step)(Entry&, Failures&),
+                             Failures& failures) {
+    auto run = [&entries, step](size_t from, size_t to, Failures& out) {
+        for (size_t i = from; i < to; ++i) {
+            if (entries[i].live) step(entries[i], out);
+        }
+    };
+    const size_t half = helped() ? entries.size() / 2 : 0;
+    Failures theirs;
+    std::future<void> helper;
+    if (half > 0) helper = beside([&] { run(0, half, theirs); });
+    run(half, entries.size(), failures);
+    await(helper);
+    failures.insert(failures.end(), theirs.begin(), theirs.end());
+}
+
+std::vector<BatchFailure> WriteBatch::commit() {
+    await(earlyFlush_);
+    unflushedBytes_ = 0;
+    std::vector<Entry> entries = std::move(entries_);
+    auto lines = std::move(lines_);
+    entries_.clear();
+    sources_.clear();
+    lines_.clear();
+    bytes_ = 0;
+    Failures failures;
+
+    // The new files' content first.
+    flushOrFail(entries, failures);
     // Listed before any source goes: a line naming a missing file is dropped
     // when the list is next read, a locked file missing from it is not.
     for (const auto& [path, added] : lines) {
@@ -111,33 +182,12 @@ std::vector<BatchFailure> WriteBatch::commit() {
             }
         }
     }
-    for (Entry& entry : entries) {
-        if (!entry.live) continue;
-        if (IoError e = fs.rename(entry.temporary, entry.target); e != IoError::ok) {
-            fail(entry, e, failures);
-            continue;
-        }
-        entry.named = true;
-    }
+    forEachLive(entries, name, failures);
     // The commit point: the names are durable.
-    flushed = flushVolumes(entries);
-    for (Entry& entry : entries) {
-        if (IoError e = flushed[entry.volume]; entry.live && e != IoError::ok)
-            fail(entry, e, failures);
-    }
-    for (Entry& entry : entries) {
-        if (!entry.live) continue;
-        if (IoError e = fs.removeFile(entry.source); e != IoError::ok) {
-            // Take the new file back only while the source is surely still there.
-            if (FileExists(entry.source)) {
-                fail(entry, e, failures);
-            } else {
-                entry.live = false;
-                failures.push_back({entry.source, entry.target, e});
-            }
-        }
-    }
-    // Makes the removals durable too; a crash before it leaves both files.
+    flushOrFail(entries, failures);
+    forEachLive(entries, removeSource, failures);
+    // Makes the removals durable too; a crash before it leaves both files,
+    // so its result changes nothing.
     flushVolumes(entries);
     return failures;
 }

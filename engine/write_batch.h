@@ -11,9 +11,16 @@
 // or both; a temporary left behind carries the recognisable temporary name.
 // Volumes that cannot be flushed whole (and every volume on Windows) are
 // never batched: their files are committed one by one as usual.
+//
+// With the platform's own file system a second thread helps: it starts
+// writing the batch's data out while the run goes on, and takes half of the
+// names and removals. With a file system a test put in place everything
+// happens on the caller's thread, in order, so every call can be counted.
 
 #include <cstdint>
+#include <future>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -49,15 +56,20 @@ class WriteBatch {
     IoError adopt(AtomicFile& output, const std::string& source);
     // A line to add to a list file with the batch, before any source goes.
     void appendLine(const std::string& listPath, const std::string& line);
+    // True when the path is the source of a file waiting in the batch: done
+    // with, though it still stands until the commit.
+    bool replacing(const std::string& path) const { return sources_.count(path) != 0; }
 
-    size_t pending() const { return entries_.size(); }
-    // Time to commit: enough files or bytes are waiting.
+    // Time to commit: enough files or bytes are waiting. The limits bound
+    // the room the new files take beside their sources.
     bool full() const;
     // Commits everything pending; returns the files that could not be.
     std::vector<BatchFailure> commit();
 
-    static constexpr size_t kMaxFiles = 1000;
-    static constexpr uint64_t kMaxBytes = uint64_t{256} << 20;
+    static constexpr size_t kMaxFiles = 20000;
+    static constexpr uint64_t kMaxBytes = uint64_t{1} << 30;
+    // The helper starts writing out after this much new data.
+    static constexpr uint64_t kEarlyFlushBytes = uint64_t{64} << 20;
 
   private:
     struct Entry {
@@ -69,14 +81,25 @@ class WriteBatch {
         bool named = false;  // the new file holds its final name
         bool live = true;    // still on its way to commit
     };
-    void fail(Entry& entry, IoError error, std::vector<BatchFailure>& failures);
+    using Failures = std::vector<BatchFailure>;
+    static void fail(Entry& entry, IoError error, Failures& failures);
     static std::map<uint64_t, IoError> flushVolumes(const std::vector<Entry>& entries);
+    static void flushOrFail(std::vector<Entry>& entries, Failures& failures);
+    static void name(Entry& entry, Failures& failures);
+    static void removeSource(Entry& entry, Failures& failures);
+    // Runs `step` on every live entry, half of them on the helper thread.
+    void forEachLive(std::vector<Entry>& entries, void (*step)(Entry&, Failures&),
+                     Failures& failures);
+    bool helped() const;
 
     WriteBatch* previous_;
     std::vector<Entry> entries_;
+    std::set<std::string> sources_;
     std::vector<std::pair<std::string, std::vector<std::string>>> lines_;
     uint64_t bytes_ = 0;
-    // folder -> its volume, or no value when the folder cannot be batched
+    uint64_t unflushedBytes_ = 0;
+    std::future<void> earlyFlush_;
+    // folder -> whether it can be batched, and its volume
     std::map<std::string, std::pair<bool, uint64_t>> folders_;
 };
 

@@ -92,7 +92,9 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
         desktop.progress(i, paths.size(), path);
         FileStatus status;
         uint32_t attributes = 0;
-        if (fs.status(path, status) != IoError::ok ||
+        // A row named twice was locked the first time: it is gone, as far
+        // as the run goes, even while the batch keeps it until its commit.
+        if (batch.replacing(path) || fs.status(path, status) != IoError::ok ||
             fs.getAttributes(path, attributes) != IoError::ok) {
             ++outcome.missing;
         } else if (const OwnFile* file = ownFile(own, status)) {
@@ -107,7 +109,7 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
             desktop.message(kSystemFileText, Icon::none);
             ++outcome.refused;
         } else {
-            fs.setAttributes(path, kAttrNormal);
+            if (attributes != kAttrNormal) fs.setAttributes(path, kAttrNormal);
             const bool locked = status.size < kLargeFileThreshold
                                     ? Encrypt(path, desktop, encryptFilesChosen)
                                     : BigEncrypt(path, desktop);
@@ -145,7 +147,7 @@ RunOutcome unlockRun(const std::vector<ListRow>& list, Desktop& desktop, bool re
         visited = true;
         const std::string& path = paths[i];
         desktop.progress(i, paths.size(), path);
-        if (!FileExists(path)) {
+        if (batch.replacing(path) || !FileExists(path)) {
             ++outcome.missing;
         } else if (!StartsWithLockedMarker(path)) {
             desktop.message(path + " is already unlocked.", Icon::none);

@@ -85,10 +85,10 @@ struct Program {
 
     Program() {
         desktop.setWindow(&window);
-        desktop.setModel(&model);
         desktop.progressView = [this](uint64_t done, uint64_t total, const std::string& current) {
             window.showProgress(done, total, current);
         };
+        desktop.setModel(&model);
         EXPECT_TRUE(logic.Form_Load(false));
         window.render();
         window.show();
@@ -243,7 +243,7 @@ TEST_F(Gui, EncryptAndDecryptThreeFiles) {
         auto* bar = program.find<QProgressBar>("prgRun");
         EXPECT_TRUE(bar->isVisible());
         EXPECT_EQ(bar->text(), QStringLiteral("0 of %1").arg(total));
-        program.screenshot("6-run-progress");
+        program.screenshot("8-run-progress");
         // Neither a click nor a key may start another handler mid-run.
         program.click("cmdBack");
         QTest::keyClick(&program.window, Qt::Key_B, Qt::AltModifier);

@@ -70,7 +70,7 @@ TEST_F(UnlockRun, EachRowIsUnlockedOrNamedAndTheRunGoesOn) {
     EXPECT_EQ(outcome.refused, 2u);
     EXPECT_EQ(outcome.missing, 1u);
     EXPECT_EQ(readFile(temp / "w/small.txt"), "small");
-    EXPECT_EQ(readFile(temp / "w/large.bin"), patternBytes(200001));
+    EXPECT_TRUE(readFile(temp / "w/large.bin") == patternBytes(200001));
     EXPECT_EQ(readFile(plain), "[Secret is not at the start");
     EXPECT_EQ(attributesOf(temp / "w/small.txt"), fileAttributesAfterSetting(kAttrNormal));
     EXPECT_EQ(listed("files"), still + "\r\n");
@@ -103,7 +103,7 @@ TEST_F(UnlockRun, OnceALargeFileFailedTheErrorFollowsEveryRow) {
     EXPECT_EQ(desktop.messages, (std::vector<Shown>{kWrongPassword, kUnlockError, kUnlockError}));
     EXPECT_EQ(outcome.done, 1u);
     EXPECT_EQ(outcome.failed, 1u);
-    EXPECT_EQ(readFile(temp / "w/y2.bin"), patternBytes(200000));
+    EXPECT_TRUE(readFile(temp / "w/y2.bin") == patternBytes(200000));
 }
 
 }  // namespace
