@@ -52,24 +52,7 @@ manifest() { (cd "$1" && find . -type f -print0 | sort -z | xargs -0 cksum); }
 manifest "$tree" >"$work/before"
 echo "$(find "$tree" -type f | wc -l) files, $(du -sm "$tree" | cut -f1) MB"
 
-# Before each timed step: flush everything, then wait until the disk has had
-# nothing in flight for a while, so that no step pays for the one before.
-device=$(basename "$(df --output=source "$work" | tail -1)")
-settle() {
-    sync
-    local inflight=/sys/class/block/$device/inflight quiet=0
-    [[ -r $inflight ]] || return 0
-    while ((quiet < 10)); do
-        read -r reads writes <"$inflight"
-        if ((reads + writes == 0)); then ((++quiet)); else quiet=0; fi
-        sleep 0.05
-    done
-}
-
-now() { echo "$EPOCHREALTIME"; }
-elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+source "$(dirname "$0")/timing.sh"
 
 # Runs one command of the program with the password on standard input and
 # sets run_s; any failure ends the benchmark.

@@ -35,26 +35,7 @@ echo "making a $mib MiB file in $work"
 head -c $((mib * 1024 * 1024)) /dev/urandom >"$plain"
 sum=$(cksum <"$plain")
 
-# Before each timed step: flush everything, then wait until the disk has had
-# nothing in flight for a while (freed blocks are discarded in the background
-# and would slow down whichever step comes next). The source file stays in
-# the page cache for every step alike.
-device=$(basename "$(df --output=source "$work" | tail -1)")
-settle() {
-    sync
-    local inflight=/sys/class/block/$device/inflight quiet=0
-    [[ -r $inflight ]] || return 0
-    while ((quiet < 10)); do
-        read -r reads writes <"$inflight"
-        if ((reads + writes == 0)); then ((++quiet)); else quiet=0; fi
-        sleep 0.05
-    done
-}
-
-now() { echo "$EPOCHREALTIME"; }
-elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+source "$(dirname "$0")/timing.sh"
 field() { awk -v k="$1" '$1 == k { print $2 }' "$2"; }
 
 # Runs the driver, timing the process; sets wall_s, call_s and rss_kib.
