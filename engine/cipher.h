@@ -51,6 +51,9 @@ private:
 void stretchInto(const unsigned char* in, uint64_t n, char* out);
 // Returns false, writing nothing usable, when a low-bits character is below ";".
 bool shrinkInto(const char* in, uint64_t m, char* out);
+// Whether Stretch could have made the text: characters ";" to "z" only, and
+// a length that is never one more than a multiple of four.
+bool isStretchedText(const char* text, uint64_t m);
 constexpr uint64_t shrunkLength(uint64_t m) { return m == 0 ? 0 : (m - 1) - (m - 1) / 4; }
 
 // The 8-character printable key of any text.

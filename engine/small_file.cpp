@@ -86,16 +86,6 @@ std::string joinBodyLines(const std::string& content, size_t from, Desktop& desk
     return body;
 }
 
-// Whether Stretch could have made the body: printable characters only, and
-// a length that is never one more than a multiple of four.
-bool bodyIsSound(const std::string& body) {
-    if (body.size() % 4 == 1) return false;
-    for (unsigned char c : body) {
-        if (c < ';' || c > 'z') return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 bool Encrypt(const std::string& fullFileName, Desktop& desktop, bool encryptFilesChosen) {
@@ -158,7 +148,7 @@ bool Decrypt(const std::string& fullFileName, Desktop& desktop) {
     // Starting at the header's line end, which joins as an empty line.
     std::string body = joinBodyLines(content, header.size(), desktop);
     content = std::string();
-    if (!linesEnded || !bodyIsSound(body)) {
+    if (!linesEnded || !isStretchedText(body.data(), body.size())) {
         desktop.message(damagedFileText(fullFileName), Icon::critical, kDamagedFileTitle);
         return false;
     }

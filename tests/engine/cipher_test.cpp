@@ -151,6 +151,48 @@ TEST(Cipher, ShrinkOfAnyTextOfAnyLengthStaysInBounds) {
     }
 }
 
+// The inverse rule written out plainly: the low six bits of each character,
+// the high two from the group's last character (as integer division has it,
+// also below ";"); nothing when a low-bits character is below ";".
+std::string referenceShrink(const std::string& text) {
+    std::string out;
+    for (size_t i = 0; i + 1 < text.size(); i += 4) {
+        const size_t count = std::min<size_t>(3, text.size() - i - 1);
+        const int t = static_cast<unsigned char>(text[i + count]) - 59;
+        const int high[3] = {(t / 16) & 3, (t / 4) & 3, t & 3};
+        for (size_t k = 0; k < count; ++k) {
+            const int c = static_cast<unsigned char>(text[i + k]) - 59;
+            if (c < 0) return text;
+            out += static_cast<char>(c | high[k] * 64);
+        }
+    }
+    return out;
+}
+
+// Long texts with one odd character at every position: below ";", above "z",
+// far above "z".
+TEST_P(Kernels, ShrinkAndTheTextCheckFollowTheRuleWithAnOddCharacterAnywhere) {
+    RandomGenerator bytes;
+    for (size_t length : {63u, 64u, 66u, 96u, 130u}) {
+        std::string plain(shrunkLength(length), '\0');
+        for (char& c : plain) c = static_cast<char>(bytes.nextByte());
+        const std::string text = referenceStretch(plain);
+        ASSERT_EQ(text.size(), length);
+        EXPECT_TRUE(isStretchedText(text.data(), text.size()));
+        for (size_t at = 0; at < length; ++at) {
+            for (char odd : {':', '\x01', '{', '\xF0'}) {
+                std::string damaged = text;
+                damaged[at] = odd;
+                EXPECT_FALSE(isStretchedText(damaged.data(), damaged.size())) << at;
+                ASSERT_EQ(shrunk(damaged), referenceShrink(damaged)) << at << " " << int(odd);
+            }
+        }
+    }
+    for (size_t length : {0u, 1u, 5u, 33u, 65u}) {
+        EXPECT_EQ(isStretchedText(std::string(length, 'a').data(), length), length % 4 != 1);
+    }
+}
+
 TEST(Cipher, DoXorIsRestoredAfterAReseedWithTheSameKey) {
     RandomGenerator g;
     std::string plain;
