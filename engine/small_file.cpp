@@ -1,5 +1,7 @@
 #include "engine/small_file.h"
 
+#include <algorithm>
+
 #include "engine/atomic_file.h"
 #include "engine/cipher.h"
 #include "engine/engine_messages.h"
@@ -20,20 +22,8 @@ constexpr size_t kLineLength = 70;
 constexpr size_t kYieldEvery = 64 * 1024;
 constexpr char kLineEnd[] = "\r\n";
 
-// Shows the message the program has for the error, or passes the error on.
 bool failed(IoError error, Desktop& desktop, bool locking) {
-    if (error == IoError::alreadyOpen) {
-        desktop.message(locking ? kLockAlreadyOpenText : kUnlockAlreadyOpenText, Icon::critical,
-                        kAlreadyOpenTitle);
-    } else if (error == IoError::accessDenied) {
-        desktop.message(locking ? kLockAccessErrorText : kUnlockAccessErrorText, Icon::critical,
-                        kAccessErrorTitle);
-    } else if (error == IoError::exists) {
-        return false;  // the caller has named the file already
-    } else {
-        ReportError(kMainWindowName, errorNumber(error), describe(error),
-                    locking ? "Encrypt" : "Decrypt");
-    }
+    showSmallFileError(error, desktop, locking);
     return false;
 }
 
@@ -48,21 +38,26 @@ IoError appendListLine(const std::string& listPath, const std::string& line) {
     return AppendListLines(listPath, {line});
 }
 
-// Writes the stretched body in lines of 70 characters. An empty body still
-// gets one (empty) line.
-IoError writeBody(AtomicFile& file, const std::string& body, Desktop& desktop) {
-    std::string pending;
-    size_t at = 0;
-    do {
-        pending.append(body, at, kLineLength);
-        pending += kLineEnd;
-        at += kLineLength;
-        if (pending.size() >= kYieldEvery || at >= body.size()) {
-            if (IoError e = file.write(pending); e != IoError::ok) return e;
-            pending.clear();
-            desktop.yield();
-        }
-    } while (at < body.size());
+// The locked file's text: the header line, then the stretched body in lines
+// of 70 characters. An empty body still gets one (empty) line.
+std::string lockedText(const std::string& header, const std::string& body) {
+    const size_t lines = body.empty() ? 1 : (body.size() + kLineLength - 1) / kLineLength;
+    std::string text;
+    text.reserve(header.size() + body.size() + (lines + 1) * 2);
+    text.append(header).append(kLineEnd);
+    for (size_t at = 0, line = 0; line < lines; ++line, at += kLineLength)
+        text.append(body, at, kLineLength).append(kLineEnd);
+    return text;
+}
+
+// Writes in slices, letting the window paint between two of them.
+IoError writeInSlices(AtomicFile& file, const std::string& text, Desktop& desktop) {
+    for (size_t at = 0; at < text.size(); at += kYieldEvery) {
+        if (IoError e = file.write(text.data() + at, std::min(kYieldEvery, text.size() - at));
+            e != IoError::ok)
+            return e;
+        desktop.yield();
+    }
     return IoError::ok;
 }
 
@@ -88,6 +83,19 @@ std::string joinBodyLines(const std::string& content, size_t from, Desktop& desk
 
 }  // namespace
 
+void showSmallFileError(IoError error, Desktop& desktop, bool locking) {
+    if (error == IoError::alreadyOpen) {
+        desktop.message(locking ? kLockAlreadyOpenText : kUnlockAlreadyOpenText, Icon::critical,
+                        kAlreadyOpenTitle);
+    } else if (error == IoError::accessDenied) {
+        desktop.message(locking ? kLockAccessErrorText : kUnlockAccessErrorText, Icon::critical,
+                        kAccessErrorTitle);
+    } else if (error != IoError::exists) {  // the caller names an existing file itself
+        ReportError(kMainWindowName, errorNumber(error), describe(error),
+                    locking ? "Encrypt" : "Decrypt");
+    }
+}
+
 bool Encrypt(const std::string& fullFileName, Desktop& desktop, bool encryptFilesChosen) {
     if (!FileExists(fullFileName)) return false;
     std::string plain;
@@ -100,7 +108,7 @@ bool Encrypt(const std::string& fullFileName, Desktop& desktop, bool encryptFile
     cipher.Text(std::move(plain));
     cipher.DoXor();
     cipher.Stretch();
-    const std::string body = cipher.TakeText();
+    std::string text = lockedText(header, cipher.TakeText());
 
     // A locked file locked again keeps its name and gains a layer.
     const bool layer = ToUpper(GetExtension(fullFileName)) == "VKL";
@@ -110,18 +118,25 @@ bool Encrypt(const std::string& fullFileName, Desktop& desktop, bool encryptFile
         return false;
     }
 
-    AtomicFile locked(lockedPath, outputMode(lockedPath, fullFileName));
-    IoError e = locked.open();
-    if (e == IoError::ok) e = locked.write(header + kLineEnd);
-    if (e == IoError::ok) e = writeBody(locked, body, desktop);
-    locked.setAttributes(kAttrReadOnly | kAttrHidden);
-    // Listed before the plain file goes: a line whose file is missing is
-    // dropped when the list is next read, a locked file missing from it is not.
-    if (e == IoError::ok && encryptFilesChosen)
-        e = appendListLine(applicationFile("files"), lockedPath);
-    if (e == IoError::ok) e = commitInPlaceOf(locked, fullFileName);
-    if (e == IoError::exists) showFileExists(lockedPath, desktop);
-    if (e != IoError::ok) return failed(e, desktop, true);
+    constexpr uint32_t kLockedAttributes = kAttrReadOnly | kAttrHidden;
+    IoError e = IoError::ok;
+    if (WriteBatch* batch = batchTaking(lockedPath, fullFileName)) {
+        // Listed before the plain file goes, as below.
+        if (encryptFilesChosen) batch->appendLine(applicationFile("files"), lockedPath);
+        batch->adoptContent(lockedPath, fullFileName, std::move(text), kLockedAttributes);
+    } else {
+        AtomicFile locked(lockedPath, outputMode(lockedPath, fullFileName));
+        e = locked.open();
+        if (e == IoError::ok) e = writeInSlices(locked, text, desktop);
+        locked.setAttributes(kLockedAttributes);
+        // Listed before the plain file goes: a line whose file is missing is
+        // dropped when the list is next read, a locked file missing from it is not.
+        if (e == IoError::ok && encryptFilesChosen)
+            e = appendListLine(applicationFile("files"), lockedPath);
+        if (e == IoError::ok) e = commitInPlaceOf(locked, fullFileName);
+        if (e == IoError::exists) showFileExists(lockedPath, desktop);
+        if (e != IoError::ok) return failed(e, desktop, true);
+    }
 
     WriteRegValue(RegistryRoot, kLockedVklFile, ScrambleName(Trim(fullFileName)), "S",
                   ScrambleName(Trim(lockedPath)));
@@ -158,7 +173,7 @@ bool Decrypt(const std::string& fullFileName, Desktop& desktop) {
     cipher.Text(std::move(body));
     cipher.Shrink();
     cipher.DoXor();
-    const std::string plain = cipher.TakeText();
+    std::string plain = cipher.TakeText();
 
     // An inner layer keeps the locked name; plain content gets its own back.
     const bool layer = plain.compare(0, kSecretMarker.size(), kSecretMarker) == 0;
@@ -168,12 +183,16 @@ bool Decrypt(const std::string& fullFileName, Desktop& desktop) {
         return false;
     }
 
-    AtomicFile restored(plainPath, outputMode(plainPath, fullFileName));
-    IoError e = restored.open();
-    if (e == IoError::ok) e = restored.write(plain);
-    if (e == IoError::ok) e = commitInPlaceOf(restored, fullFileName);
-    if (e == IoError::exists) showFileExists(plainPath, desktop);
-    if (e != IoError::ok) return failed(e, desktop, false);
+    if (WriteBatch* batch = batchTaking(plainPath, fullFileName)) {
+        batch->adoptContent(plainPath, fullFileName, std::move(plain), kAttrNormal);
+    } else {
+        AtomicFile restored(plainPath, outputMode(plainPath, fullFileName));
+        IoError e = restored.open();
+        if (e == IoError::ok) e = writeInSlices(restored, plain, desktop);
+        if (e == IoError::ok) e = commitInPlaceOf(restored, fullFileName);
+        if (e == IoError::exists) showFileExists(plainPath, desktop);
+        if (e != IoError::ok) return failed(e, desktop, false);
+    }
 
     std::string record;
     const std::string name = ScrambleName(Trim(plainPath));

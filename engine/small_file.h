@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/desktop.h"
+#include "engine/file_system.h"
 
 namespace vellumar {
 
@@ -20,5 +21,9 @@ bool Encrypt(const std::string& fullFileName, Desktop& desktop, bool encryptFile
 // plain content gets its plain name back. False on a wrong header, a damaged
 // body or any failure; the locked file is then kept.
 bool Decrypt(const std::string& fullFileName, Desktop& desktop);
+
+// Shows the message the program has for an error of Encrypt or Decrypt (the
+// file already open, a path/file access error), or passes the error on.
+void showSmallFileError(IoError error, Desktop& desktop, bool locking);
 
 }  // namespace vellumar

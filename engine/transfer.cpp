@@ -31,15 +31,18 @@ AtomicFile::Mode outputMode(const std::string& target, const std::string& source
     return target == source ? AtomicFile::Mode::replaceExisting : AtomicFile::Mode::keepExisting;
 }
 
+WriteBatch* batchTaking(const std::string& target, const std::string& source) {
+    // In a batch the source goes only once the whole batch is durable. (A
+    // layer written in place is never batched: it replaces its source.)
+    WriteBatch* batch = WriteBatch::current();
+    return batch && target != source && batch->accepts(GetFolderPart(target)) ? batch : nullptr;
+}
+
 IoError commitInPlaceOf(AtomicFile& output, const std::string& source) {
     FileSystem& fs = fileSystem();
     const std::string& target = output.finalPath();
     const bool inPlace = target == source;
-    // In a batch the source goes only once the whole batch is durable. (A
-    // layer written in place is never batched: it replaces its source.)
-    if (WriteBatch* batch = WriteBatch::current();
-        !inPlace && batch && batch->accepts(GetFolderPart(target)))
-        return batch->adopt(output, source);
+    if (WriteBatch* batch = batchTaking(target, source)) return batch->adopt(output, source);
     if (IoError e = output.commit(); e != IoError::ok) {
         // When only the folder flush failed, the output has its name already.
         // In place, the old file is gone and the new one holds the same

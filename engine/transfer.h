@@ -21,6 +21,11 @@ int16_t errorNumber(IoError error);
 // format), otherwise never over an existing file.
 AtomicFile::Mode outputMode(const std::string& target, const std::string& source);
 
+// The write batch that takes the new file `target` replacing `source`
+// (content and all), or null when it must be committed on its own.
+class WriteBatch;
+WriteBatch* batchTaking(const std::string& target, const std::string& source);
+
 // Commits `output`, then removes `source` unless the output took its place.
 // On failure nothing is left of the output and the source stands.
 IoError commitInPlaceOf(AtomicFile& output, const std::string& source);

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <system_error>
 
+#include "engine/background_writer.h"
 #include "engine/list_file.h"
 #include "engine/names.h"
 
@@ -27,6 +28,25 @@ void await(std::future<void>& work) {
 }
 
 }  // namespace
+
+// A handed-over content and, once written, the temporary holding it.
+struct WriteBatch::PendingWrite {
+    std::string target;
+    std::string content;
+    uint32_t attributes = kAttrNormal;
+    std::string temporary;
+    IoError error = IoError::ok;
+
+    void run() {
+        AtomicFile file(target);
+        IoError e = file.open();
+        if (e == IoError::ok) e = file.write(content);
+        file.setAttributes(attributes);
+        if (e == IoError::ok) e = file.handOver(temporary);
+        error = e;  // on failure the file's destructor removes the temporary
+        content = std::string();
+    }
+};
 
 WriteBatch::WriteBatch() : previous_(currentBatch) {
     currentBatch = this;
@@ -64,19 +84,57 @@ IoError WriteBatch::adopt(AtomicFile& output, const std::string& source) {
     if (!accepts(entry.folder)) return IoError::unsupported;
     entry.volume = folders_[entry.folder].second;
     if (IoError e = output.handOver(entry.temporary); e != IoError::ok) return e;
-    bytes_ += output.bytesWritten();
-    unflushedBytes_ += output.bytesWritten();
+    noteNewData(output.bytesWritten(), entry.folder);
+    sources_.insert(entry.source);
+    entries_.push_back(std::move(entry));
+    return IoError::ok;
+}
+
+void WriteBatch::adoptContent(const std::string& target, const std::string& source,
+                              std::string content, uint32_t attributes) {
+    Entry entry;
+    entry.target = target;
+    entry.source = source;
+    entry.folder = GetFolderPart(target);
+    accepts(entry.folder);
+    entry.volume = folders_[entry.folder].second;
+    const uint64_t bytes = content.size();
+    entry.write = std::make_shared<PendingWrite>();
+    entry.write->target = target;
+    entry.write->content = std::move(content);
+    entry.write->attributes = attributes;
+    if (!writer_) writer_ = std::make_unique<BackgroundWriter>(helped(), kMaxWaitingBytes);
+    writer_->post([write = entry.write] { write->run(); }, bytes);
+    noteNewData(bytes, entry.folder);
+    sources_.insert(entry.source);
+    entries_.push_back(std::move(entry));
+}
+
+void WriteBatch::noteNewData(uint64_t bytes, const std::string& folder) {
+    bytes_ += bytes;
+    unflushedBytes_ += bytes;
     // Only a hint: the flushes that count are made by commit().
     if (helped() && unflushedBytes_ >= kEarlyFlushBytes &&
         (!earlyFlush_.valid() ||
          earlyFlush_.wait_for(std::chrono::seconds(0)) == std::future_status::ready)) {
         await(earlyFlush_);
         unflushedBytes_ = 0;
-        earlyFlush_ = beside([folder = entry.folder] { fileSystem().flushVolume(folder); });
+        earlyFlush_ = beside([folder] { fileSystem().flushVolume(folder); });
     }
-    sources_.insert(entry.source);
-    entries_.push_back(std::move(entry));
-    return IoError::ok;
+}
+
+void WriteBatch::finishWrites(std::vector<Entry>& entries, Failures& failures) {
+    if (writer_) writer_->drain();
+    for (Entry& entry : entries) {
+        if (!entry.write) continue;
+        if (entry.write->error == IoError::ok) {
+            entry.temporary = std::move(entry.write->temporary);
+        } else {
+            entry.live = false;  // nothing of it is left on disk
+            failures.push_back({entry.source, entry.target, entry.write->error, true});
+        }
+        entry.write.reset();
+    }
 }
 
 void WriteBatch::appendLine(const std::string& listPath, const std::string& line) {
@@ -170,12 +228,20 @@ std::vector<BatchFailure> WriteBatch::commit() {
     lines_.clear();
     bytes_ = 0;
     Failures failures;
+    finishWrites(entries, failures);
 
     // The new files' content first.
     flushOrFail(entries, failures);
     // Listed before any source goes: a line naming a missing file is dropped
-    // when the list is next read, a locked file missing from it is not.
-    for (const auto& [path, added] : lines) {
+    // when the list is next read, a locked file missing from it is not. The
+    // files that failed already are left out now.
+    std::set<std::string> gone;
+    for (const Entry& entry : entries) {
+        if (!entry.live) gone.insert(entry.target);
+    }
+    for (auto& [path, added] : lines) {
+        std::erase_if(added, [&gone](const std::string& line) { return gone.count(line) != 0; });
+        if (added.empty()) continue;
         if (IoError e = AppendListLines(path, added); e != IoError::ok) {
             for (Entry& entry : entries) {
                 if (entry.live) fail(entry, e, failures);

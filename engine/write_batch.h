@@ -12,14 +12,21 @@
 // Volumes that cannot be flushed whole (and every volume on Windows) are
 // never batched: their files are committed one by one as usual.
 //
-// With the platform's own file system a second thread helps: it starts
-// writing the batch's data out while the run goes on, and takes half of the
-// names and removals. With a file system a test put in place everything
-// happens on the caller's thread, in order, so every call can be counted.
+// A small file's new content can be handed over whole: the batch writes it
+// under a temporary name itself, and an error there fails that file at the
+// commit like any later step would (its source stands).
+//
+// With the platform's own file system other threads help: one writes the
+// handed-over contents while the run reads and transforms the next files,
+// one starts writing the batch's data out, and one takes half of the names
+// and removals. With a file system a test put in place everything happens on
+// the caller's thread, in order, so every call can be counted: handed-over
+// contents are then written when the commit starts (or when too much waits).
 
 #include <cstdint>
 #include <future>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -30,11 +37,15 @@
 
 namespace vellumar {
 
+class BackgroundWriter;
+
 // A file that a batch could not commit: the source still stands.
 struct BatchFailure {
     std::string source;
     std::string target;
     IoError error = IoError::ok;
+    // The new file could not even be written (its content was handed over).
+    bool unwritten = false;
 };
 
 class WriteBatch {
@@ -54,6 +65,11 @@ class WriteBatch {
     // Takes over a completely written output that replaces `source` (a
     // different file). Ok means it will be committed with the batch.
     IoError adopt(AtomicFile& output, const std::string& source);
+    // Takes the whole content of a new file `target` that replaces `source`
+    // (a different file, in a folder the batch accepts) and writes it with
+    // the given attributes before the commit.
+    void adoptContent(const std::string& target, const std::string& source, std::string content,
+                      uint32_t attributes);
     // A line to add to a list file with the batch, before any source goes.
     void appendLine(const std::string& listPath, const std::string& line);
     // True when the path is the source of a file waiting in the batch: done
@@ -70,9 +86,13 @@ class WriteBatch {
     static constexpr uint64_t kMaxBytes = uint64_t{1} << 30;
     // The helper starts writing out after this much new data.
     static constexpr uint64_t kEarlyFlushBytes = uint64_t{64} << 20;
+    // Handed-over contents held in memory at most, waiting to be written.
+    static constexpr uint64_t kMaxWaitingBytes = uint64_t{32} << 20;
 
   private:
+    struct PendingWrite;
     struct Entry {
+        std::shared_ptr<PendingWrite> write;  // content handed over, written by the batch
         std::string temporary;
         std::string target;
         std::string source;
@@ -91,6 +111,9 @@ class WriteBatch {
     void forEachLive(std::vector<Entry>& entries, void (*step)(Entry&, Failures&),
                      Failures& failures);
     bool helped() const;
+    void noteNewData(uint64_t bytes, const std::string& folder);
+    // Waits until every handed-over content is written (or writes them).
+    void finishWrites(std::vector<Entry>& entries, Failures& failures);
 
     WriteBatch* previous_;
     std::vector<Entry> entries_;
@@ -99,6 +122,7 @@ class WriteBatch {
     uint64_t bytes_ = 0;
     uint64_t unflushedBytes_ = 0;
     std::future<void> earlyFlush_;
+    std::unique_ptr<BackgroundWriter> writer_;
     // folder -> whether it can be batched, and its volume
     std::map<std::string, std::pair<bool, uint64_t>> folders_;
 };

@@ -66,12 +66,18 @@ const OwnFile* ownFile(const std::vector<OwnFile>& own, const FileStatus& status
 }
 
 // Files that a write batch could not commit after the engine had reported
-// them done: they count as failed, and a name taken meanwhile is named.
-bool settle(const std::vector<BatchFailure>& failures, RunOutcome& outcome, Desktop& desktop) {
+// them done: they count as failed, a name taken meanwhile is named, and a
+// new file that could not be written gets the engine's own message.
+bool settle(const std::vector<BatchFailure>& failures, RunOutcome& outcome, Desktop& desktop,
+            bool locking) {
     for (const BatchFailure& failure : failures) {
         --outcome.done;
         ++outcome.failed;
-        if (failure.error == IoError::exists) showFileExists(failure.target, desktop);
+        if (failure.error == IoError::exists) {
+            showFileExists(failure.target, desktop);
+        } else if (failure.unwritten) {
+            showSmallFileError(failure.error, desktop, locking);
+        }
     }
     return !failures.empty();
 }
@@ -120,10 +126,10 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
                 failed = true;
             }
         }
-        if (batch.full() && settle(batch.commit(), outcome, desktop)) failed = true;
+        if (batch.full() && settle(batch.commit(), outcome, desktop, true)) failed = true;
         desktop.yield();
     }
-    if (settle(batch.commit(), outcome, desktop)) failed = true;
+    if (settle(batch.commit(), outcome, desktop, true)) failed = true;
     desktop.progress(paths.size(), paths.size(), {});
     if (failed) desktop.message(kNotAllLockedText, Icon::none);
     desktop.setBusy(false);
@@ -166,16 +172,16 @@ RunOutcome unlockRun(const std::vector<ListRow>& list, Desktop& desktop, bool re
             // first of all) ends the run: the later rows stay locked.
             ++outcome.failed;
             outcome.endedEarly = true;
-            settle(batch.commit(), outcome, desktop);
+            settle(batch.commit(), outcome, desktop, false);
             desktop.progress(paths.size(), paths.size(), {});
             desktop.setBusy(false);
             return outcome;
         }
-        if (batch.full() && settle(batch.commit(), outcome, desktop)) failed = true;
+        if (batch.full() && settle(batch.commit(), outcome, desktop, false)) failed = true;
         if (failed) desktop.message(kUnlockErrorText, Icon::critical, kUnlockErrorTitle);
         desktop.yield();
     }
-    if (settle(batch.commit(), outcome, desktop))
+    if (settle(batch.commit(), outcome, desktop, false))
         desktop.message(kUnlockErrorText, Icon::critical, kUnlockErrorTitle);
     if (refreshList) File_Refresh();
     desktop.progress(paths.size(), paths.size(), {});

@@ -13,6 +13,7 @@
 #include "locking/file_runs.h"
 #include "tests/locking/run_fixture.h"
 #include "tests/support/faulty_file_system.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace vellumar::test {
 namespace {
@@ -153,6 +154,63 @@ TEST_F(Runs, EngineFailuresGiveOneSummaryAfterTheirOwnMessages) {
     EXPECT_EQ(readFile(c), "c");
     EXPECT_EQ(unlockedContent(LockedName(b, ".VKL"), temp), "b");
     EXPECT_EQ(listed("files"), "");  // not "Encrypt File(s)"
+}
+
+// Creates nothing in one folder, as a folder the user may not write to.
+class NoNewFileIn final : public ForwardingFileSystem {
+  public:
+    explicit NoNewFileIn(std::string folder) : folder_(std::move(folder)) {}
+    IoError createNew(const std::string& p, FileHandle& out) override {
+        return GetFolderPart(p) == folder_ ? IoError::accessDenied : base().createNew(p, out);
+    }
+
+  private:
+    const std::string folder_;
+};
+
+// A new file that cannot be written fails alone, with the engine's message
+// and the run's summary; its source stays as it was and nothing is left of
+// the new file, not even a line in the list.
+TEST_F(Runs, ANewFileThatCannotBeWrittenFailsAloneWithTheEnginesMessage) {
+    const Shown lockAccess{"Path/File access error", Icon::critical, "Path/File access error"};
+    const Shown unlockAccess{
+        "A Path/File access error occured during unlocking one of the selected file",
+        Icon::critical, "Path/File access error"};
+    const Shown unlockError{"An Error occured during unlock process", Icon::critical, "Error"};
+
+    const std::string open = temp.write("w/open.txt", "open");
+    const std::string shut = temp.write("w/shut/shut.txt", "shut");
+    if (!platformFileSystem().canFlushVolume(temp / "w"))
+        GTEST_SKIP() << "files on this volume are committed one by one";
+    NoNewFileIn noNewFile(temp / "w/shut" + kSeparator);
+    model.ListFiles = rows({shut, open});
+    model.selectedOption = Option::OptEncFiles;
+    RunOutcome locked;
+    {
+        FileSystemOverride use(noNewFile);
+        locked = cmdLock_Click(model, desktop);
+    }
+    EXPECT_EQ(desktop.messages, (std::vector<Shown>{lockAccess, kNotAllLocked}));
+    EXPECT_EQ(locked.done, 1u);
+    EXPECT_EQ(locked.failed, 1u);
+    EXPECT_EQ(namesIn(temp / "w/shut"), Names{"shut.txt"});
+    EXPECT_EQ(readFile(shut), "shut");
+    EXPECT_EQ(listed("files"), LockedName(open, ".VKL") + "\r\n");
+
+    desktop.messages.clear();
+    const std::string lockedShut = lockedFile("w/shut/again.txt", "again");
+    model.ListFiles = rows({lockedShut, LockedName(open, ".VKL")});
+    RunOutcome unlocked;
+    {
+        FileSystemOverride use(noNewFile);
+        unlocked = cmdUnlock_Click(model, desktop);
+    }
+    EXPECT_EQ(desktop.messages, (std::vector<Shown>{unlockAccess, unlockError}));
+    EXPECT_EQ(unlocked.done, 1u);
+    EXPECT_EQ(unlocked.failed, 1u);
+    EXPECT_EQ(readFile(open), "open");
+    EXPECT_EQ(unlockedContent(lockedShut, temp), "again");
+    EXPECT_EQ(namesIn(temp / "w/shut").size(), 2u);  // shut.txt and the locked file
 }
 
 // The files of one run are flushed together. Whatever call fails, or
