@@ -46,7 +46,8 @@ void BackgroundWriter::work() {
 
 void BackgroundWriter::post(std::function<void()> job, uint64_t bytes) {
     std::unique_lock<std::mutex> lock(mutex_);
-    if (thread_.joinable()) {
+    if (thread_.joinable() && waitingBytes_ > 0 && waitingBytes_ + bytes > maxWaitingBytes_) {
+        changed_.notify_all();
         changed_.wait(lock, [&] {
             return waitingBytes_ == 0 || waitingBytes_ + bytes <= maxWaitingBytes_;
         });
@@ -54,7 +55,8 @@ void BackgroundWriter::post(std::function<void()> job, uint64_t bytes) {
     queue_.emplace_back(std::move(job), bytes);
     waitingBytes_ += bytes;
     if (thread_.joinable()) {
-        changed_.notify_all();
+        // Woken for a few jobs at a time, not for every small one.
+        if (queue_.size() >= kJobsPerWake || waitingBytes_ >= kBytesPerWake) changed_.notify_all();
     } else if (waitingBytes_ > maxWaitingBytes_) {
         lock.unlock();
         runWaitingHere();
@@ -67,6 +69,7 @@ void BackgroundWriter::drain() {
         return;
     }
     std::unique_lock<std::mutex> lock(mutex_);
+    changed_.notify_all();
     changed_.wait(lock, [this] { return queue_.empty() && !running_; });
 }
 

@@ -27,6 +27,9 @@ class BackgroundWriter {
     void drain();
 
   private:
+    static constexpr size_t kJobsPerWake = 8;
+    static constexpr uint64_t kBytesPerWake = 1 << 20;
+
     void work();
     void runWaitingHere();
 

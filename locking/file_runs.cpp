@@ -1,5 +1,6 @@
 #include "locking/file_runs.h"
 
+#include <set>
 #include <vector>
 
 #include "engine/file_system.h"
@@ -66,16 +67,19 @@ const OwnFile* ownFile(const std::vector<OwnFile>& own, const FileStatus& status
 }
 
 // Files that a write batch could not commit after the engine had reported
-// them done: they count as failed, a name taken meanwhile is named, and a
-// new file that could not be written gets the engine's own message.
+// them done: they count as failed, a name taken meanwhile is named, and new
+// files that could not be written get the engine's own message, once for
+// each kind of error (a folder that takes no new file is one problem, not
+// one message per file).
 bool settle(const std::vector<BatchFailure>& failures, RunOutcome& outcome, Desktop& desktop,
             bool locking) {
+    std::set<IoError> shown;
     for (const BatchFailure& failure : failures) {
         --outcome.done;
         ++outcome.failed;
         if (failure.error == IoError::exists) {
             showFileExists(failure.target, desktop);
-        } else if (failure.unwritten) {
+        } else if (failure.unwritten && shown.insert(failure.error).second) {
             showSmallFileError(failure.error, desktop, locking);
         }
     }

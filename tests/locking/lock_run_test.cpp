@@ -168,9 +168,9 @@ class NoNewFileIn final : public ForwardingFileSystem {
     const std::string folder_;
 };
 
-// A new file that cannot be written fails alone, with the engine's message
-// and the run's summary; its source stays as it was and nothing is left of
-// the new file, not even a line in the list.
+// New files that cannot be written fail alone, with the engine's message
+// (once) and the run's summary; their sources stay as they were and nothing
+// is left of the new files, not even a line in the list.
 TEST_F(Runs, ANewFileThatCannotBeWrittenFailsAloneWithTheEnginesMessage) {
     const Shown lockAccess{"Path/File access error", Icon::critical, "Path/File access error"};
     const Shown unlockAccess{
@@ -180,10 +180,11 @@ TEST_F(Runs, ANewFileThatCannotBeWrittenFailsAloneWithTheEnginesMessage) {
 
     const std::string open = temp.write("w/open.txt", "open");
     const std::string shut = temp.write("w/shut/shut.txt", "shut");
+    const std::string shut2 = temp.write("w/shut/shut2.txt", "shut too");
     if (!platformFileSystem().canFlushVolume(temp / "w"))
         GTEST_SKIP() << "files on this volume are committed one by one";
     NoNewFileIn noNewFile(temp / "w/shut" + kSeparator);
-    model.ListFiles = rows({shut, open});
+    model.ListFiles = rows({shut, open, shut2});
     model.selectedOption = Option::OptEncFiles;
     RunOutcome locked;
     {
@@ -192,9 +193,10 @@ TEST_F(Runs, ANewFileThatCannotBeWrittenFailsAloneWithTheEnginesMessage) {
     }
     EXPECT_EQ(desktop.messages, (std::vector<Shown>{lockAccess, kNotAllLocked}));
     EXPECT_EQ(locked.done, 1u);
-    EXPECT_EQ(locked.failed, 1u);
-    EXPECT_EQ(namesIn(temp / "w/shut"), Names{"shut.txt"});
+    EXPECT_EQ(locked.failed, 2u);
+    EXPECT_EQ(namesIn(temp / "w/shut"), (Names{"shut.txt", "shut2.txt"}));
     EXPECT_EQ(readFile(shut), "shut");
+    EXPECT_EQ(readFile(shut2), "shut too");
     EXPECT_EQ(listed("files"), LockedName(open, ".VKL") + "\r\n");
 
     desktop.messages.clear();
@@ -210,7 +212,7 @@ TEST_F(Runs, ANewFileThatCannotBeWrittenFailsAloneWithTheEnginesMessage) {
     EXPECT_EQ(unlocked.failed, 1u);
     EXPECT_EQ(readFile(open), "open");
     EXPECT_EQ(unlockedContent(lockedShut, temp), "again");
-    EXPECT_EQ(namesIn(temp / "w/shut").size(), 2u);  // shut.txt and the locked file
+    EXPECT_EQ(namesIn(temp / "w/shut").size(), 3u);  // the two plain files and the locked one
 }
 
 // The files of one run are flushed together. Whatever call fails, or
