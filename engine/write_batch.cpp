@@ -239,6 +239,9 @@ std::vector<BatchFailure> WriteBatch::commit() {
     for (const Entry& entry : entries) {
         if (!entry.live) gone.insert(entry.target);
     }
+    for (const Entry& entry : entries) {
+        if (entry.live) gone.erase(entry.target);
+    }
     for (auto& [path, added] : lines) {
         std::erase_if(added, [&gone](const std::string& line) { return gone.count(line) != 0; });
         if (added.empty()) continue;
