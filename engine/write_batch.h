@@ -87,7 +87,8 @@ class WriteBatch {
     // The helper starts writing out after this much new data.
     static constexpr uint64_t kEarlyFlushBytes = uint64_t{64} << 20;
     // Handed-over contents held in memory at most, waiting to be written.
-    static constexpr uint64_t kMaxWaitingBytes = uint64_t{32} << 20;
+    // Small, as the run (and the window with it) waits while it is reached.
+    static constexpr uint64_t kMaxWaitingBytes = uint64_t{8} << 20;
 
   private:
     struct PendingWrite;
