@@ -184,13 +184,13 @@ TEST_F(Runs, ANewFileThatCannotBeWrittenFailsAloneWithTheEnginesMessage) {
     if (!platformFileSystem().canFlushVolume(temp / "w"))
         GTEST_SKIP() << "files on this volume are committed one by one";
     NoNewFileIn noNewFile(temp / "w/shut" + kSeparator);
+    auto runShut = [&](RunOutcome (*run)(WindowModel&, Desktop&)) {
+        FileSystemOverride use(noNewFile);
+        return run(model, desktop);
+    };
     model.ListFiles = rows({shut, open, shut2});
     model.selectedOption = Option::OptEncFiles;
-    RunOutcome locked;
-    {
-        FileSystemOverride use(noNewFile);
-        locked = cmdLock_Click(model, desktop);
-    }
+    const RunOutcome locked = runShut(&cmdLock_Click);
     EXPECT_EQ(desktop.messages, (std::vector<Shown>{lockAccess, kNotAllLocked}));
     EXPECT_EQ(locked.done, 1u);
     EXPECT_EQ(locked.failed, 2u);
@@ -202,11 +202,7 @@ TEST_F(Runs, ANewFileThatCannotBeWrittenFailsAloneWithTheEnginesMessage) {
     desktop.messages.clear();
     const std::string lockedShut = lockedFile("w/shut/again.txt", "again");
     model.ListFiles = rows({lockedShut, LockedName(open, ".VKL")});
-    RunOutcome unlocked;
-    {
-        FileSystemOverride use(noNewFile);
-        unlocked = cmdUnlock_Click(model, desktop);
-    }
+    const RunOutcome unlocked = runShut(&cmdUnlock_Click);
     EXPECT_EQ(desktop.messages, (std::vector<Shown>{unlockAccess, unlockError}));
     EXPECT_EQ(unlocked.done, 1u);
     EXPECT_EQ(unlocked.failed, 1u);
