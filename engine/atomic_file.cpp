@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "engine/names.h"
+#include "engine/platform.h"
 
 #ifdef _WIN32
 #include <process.h>
@@ -30,6 +31,17 @@ bool IsTemporaryName(const std::string& fileName) {
     return fileName.size() > prefix.size() + suffix.size() &&
            fileName.compare(0, prefix.size(), prefix) == 0 &&
            fileName.compare(fileName.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+bool IsAbandonedTemporaryName(const std::string& fileName) {
+    if (!IsTemporaryName(fileName)) return false;
+    // The writer's process number follows the prefix.
+    unsigned long long processId = 0;
+    size_t i = std::string(kTemporaryPrefix).size();
+    for (; i < fileName.size() && fileName[i] >= '0' && fileName[i] <= '9' && processId < 1e12; ++i)
+        processId = processId * 10 + static_cast<unsigned>(fileName[i] - '0');
+    if (i >= fileName.size() || fileName[i] != '-') return false;
+    return !processIsRunning(processId);
 }
 
 AtomicFile::AtomicFile(std::string finalPath, Mode mode)

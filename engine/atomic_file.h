@@ -61,5 +61,8 @@ private:
 constexpr const char* kTemporaryPrefix = ".tessarin-";
 constexpr const char* kTemporarySuffix = ".tmp";
 bool IsTemporaryName(const std::string& fileName);
+// A temporary whose writer has ended without giving it its final name (a
+// crash): the file it was to replace still stands, so it can go.
+bool IsAbandonedTemporaryName(const std::string& fileName);
 
 }  // namespace vellumar

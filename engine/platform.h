@@ -28,4 +28,8 @@ std::string applicationDirectory();
 // The path of a list file in the application directory.
 std::string applicationFile(const std::string& name);
 
+// Whether a process of this number runs on this machine (true when that
+// cannot be told).
+bool processIsRunning(unsigned long long processId);
+
 }  // namespace vellumar

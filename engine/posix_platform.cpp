@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 
 #include "engine/platform.h"
@@ -74,6 +76,12 @@ std::string applicationFile(const std::string& name) {
     std::string folder = applicationDirectory();
     if (folder.empty() || folder.back() != '/') folder += '/';
     return folder + name;
+}
+
+bool processIsRunning(unsigned long long processId) {
+    if (processId == 0 || processId > static_cast<unsigned long long>(INT_MAX)) return false;
+    // Signal 0 only asks; a process of another user still answers EPERM.
+    return ::kill(static_cast<pid_t>(processId), 0) == 0 || errno != ESRCH;
 }
 
 }  // namespace vellumar

@@ -102,6 +102,15 @@ std::string applicationFile(const std::string& name) {
     return folder + name;
 }
 
+bool processIsRunning(unsigned long long processId) {
+    if (processId == 0 || processId > 0xFFFFFFFFull) return false;
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(processId));
+    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
 }  // namespace vellumar
 
 #endif

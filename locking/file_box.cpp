@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/atomic_file.h"
 #include "engine/names.h"
 
 namespace vellumar {
@@ -31,6 +32,15 @@ std::vector<std::string> FileBoxNames(const std::string& folder,
     std::vector<std::string> names;
     for (const FolderEntry& entry : entries) {
         if (entry.kind != EntryKind::file) continue;
+        // The program's own temporaries are nobody's files. One left by a
+        // run that ended half-way goes: the file it was to replace stands.
+        if (IsTemporaryName(entry.name)) {
+            if (IsAbandonedTemporaryName(entry.name)) {
+                fs.setAttributes(prefix + entry.name, kAttrNormal);
+                fs.removeFile(prefix + entry.name);
+            }
+            continue;
+        }
         uint32_t attributes = 0;
         if (fs.getAttributes(prefix + entry.name, attributes) == IoError::ok &&
             (attributes & kAttrSystem) != 0)

@@ -10,7 +10,16 @@
 #include <map>
 #include <set>
 
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include "engine/file_system.h"
+#include "engine/names.h"
 #include "engine/platform.h"
 #include "engine/text_shift.h"
 #include "tests/support/forwarding_file_system.h"
@@ -90,6 +99,38 @@ TEST_F(Search, WalksDepthFirstLastSubfolderFirstAndEachFoldersFilesLast) {
     EXPECT_EQ(model.lblArchivos, temp / "S/A");  // the last folder entered
     EXPECT_EQ(model.lblCount, " " + std::to_string(expected.size()));
     EXPECT_EQ(desktop.yields, 4);  // once per folder
+}
+
+// A process number that no running process has.
+unsigned long long endedProcess() {
+#ifdef _WIN32
+    return 4294967292ull;  // beyond any process number Windows hands out
+#else
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    return static_cast<unsigned long long>(child);
+#endif
+}
+
+// The program's own temporaries are never found. One whose writer has ended
+// (a run stopped half-way by a crash) is removed; one still being written
+// by a running program is left to it.
+TEST_F(Search, TemporariesAreNotFoundAndAbandonedOnesAreRemoved) {
+    const std::string start = makeTree();
+    const std::string ours = ".tessarin-" + std::to_string(getpid()) + "-1-0.tmp";
+    const std::string abandoned = ".tessarin-" + std::to_string(endedProcess()) + "-1-0.tmp";
+    temp.write("S/A/" + ours, "being written");
+    temp.write("S/B/" + abandoned, "left by a crash");
+    fileSystem().setAttributes(temp / "S/B/" + abandoned, kAttrReadOnly | kAttrHidden);
+    temp.write("S/.tessarin-notes.tmp", "not one of ours, but named as ours are");
+
+    searchFrom(start);
+
+    EXPECT_EQ(texts(model.lstFoundFiles), paths({"S/B/B2/x", "S/B/b1", "S/A/a1", "S/s1"}));
+    EXPECT_TRUE(FileExists(temp / "S/A/" + ours));
+    EXPECT_FALSE(FileExists(temp / "S/B/" + abandoned));
+    EXPECT_TRUE(FileExists(temp / "S/.tessarin-notes.tmp"));
 }
 
 TEST_F(Search, TheTargetListEndsAsTheLastOfItsTwoWritersLeftIt) {
