@@ -74,11 +74,16 @@ public:
     virtual IoError close(FileHandle file) = 0;
     // Makes the names in a folder durable (fsync of the directory on Linux).
     virtual IoError flushFolder(const std::string& folder) = 0;
-    // Whether flushVolume() makes everything written on the folder's volume
-    // durable at once (a write batch relies on it). False where unknown.
-    virtual bool canFlushVolume(const std::string& /*folder*/) { return false; }
-    // Flushes every file and name on the folder's volume (syncfs on Linux).
-    virtual IoError flushVolume(const std::string& /*folder*/) { return IoError::unsupported; }
+    // A handle on the folder's volume, through which flushVolume() makes
+    // everything written there durable at once and reports every write-back
+    // error that happened since the handle was opened (a write batch relies
+    // on both, so it opens the handle before it writes anything).
+    // Unsupported where that is not known to hold. Closed with close().
+    virtual IoError openVolume(const std::string& /*folder*/, FileHandle& /*out*/) {
+        return IoError::unsupported;
+    }
+    // Flushes every file and name on the volume (syncfs on Linux).
+    virtual IoError flushVolume(FileHandle /*volume*/) { return IoError::unsupported; }
 
     // Renames within a folder; never replaces an existing entry.
     virtual IoError rename(const std::string& from, const std::string& to) = 0;

@@ -92,6 +92,8 @@ bool BigEncrypt(const std::string& fullFileName, Desktop& desktop) {
         return failed(e, kProcedure);
     FileCloser closePlain(plain);
 
+    // A batch opens its hold on the volume before anything is written there.
+    batchTaking(lockedPath, fullFileName);
     AtomicFile locked(lockedPath);
     IoError e = locked.open();
     if (e == IoError::ok) e = locked.write(header + '\r');
@@ -100,6 +102,10 @@ bool BigEncrypt(const std::string& fullFileName, Desktop& desktop) {
     if (e == IoError::ok) e = readExactly(plain, head.data(), head.size());
     if (e == IoError::ok) e = locked.write(Rc4Crypt(std::move(head), kHeadKey));
     if (e == IoError::ok) e = copyUnchanged(plain, locked, length - length % kChunkSize, desktop);
+    // A file that grew meanwhile (a log being written) would lose its end.
+    if (FileStatus now; e == IoError::ok && (fs.status(fullFileName, now) != IoError::ok ||
+                                             now.size != length))
+        e = IoError::alreadyOpen;
     if (e == IoError::ok) {
         // Closed before the plain file is removed (Windows refuses to remove an open file).
         e = fs.close(plain);
@@ -151,6 +157,7 @@ bool BigDecrypt(const std::string& fullFileName, Desktop& desktop) {
         return false;
     }
 
+    batchTaking(plainPath, fullFileName);
     AtomicFile restored(plainPath);
     IoError e = restored.open();
     // Part of the content came with the header line's block; the rest is read on.

@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/utsname.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -26,6 +27,20 @@
 
 namespace vellumar {
 namespace {
+
+#ifdef __linux__
+// From Linux 5.8 on, syncfs reports a write-back error to each handle on the
+// volume that was opened before the error and has not reported it yet.
+bool syncfsReportsErrors() {
+    static const bool reports = [] {
+        struct utsname system;
+        int major = 0, minor = 0;
+        return ::uname(&system) == 0 && std::sscanf(system.release, "%d.%d", &major, &minor) == 2 &&
+               (major > 5 || (major == 5 && minor >= 8));
+    }();
+    return reports;
+}
+#endif
 
 IoError fromErrno(int error) {
     switch (error) {
@@ -167,34 +182,37 @@ public:
         return result;
     }
 
-    bool canFlushVolume(const std::string& folder) override {
+    IoError openVolume(const std::string& folder, FileHandle& out) override {
 #ifdef __linux__
         // Local disk file systems, where syncfs writes out every dirty file
-        // and commits the journal (and reports write-back errors).
+        // and commits the journal; it reports write-back errors (to every
+        // handle opened before them) only from Linux 5.8 on.
         struct statfs volume;
-        if (::statfs(folder.empty() ? "." : folder.c_str(), &volume) != 0) return false;
+        const char* path = folder.empty() ? "." : folder.c_str();
+        if (!syncfsReportsErrors() || ::statfs(path, &volume) != 0) return IoError::unsupported;
         switch (volume.f_type) {
             case EXT4_SUPER_MAGIC:
             case XFS_SUPER_MAGIC:
             case BTRFS_SUPER_MAGIC:
             case TMPFS_MAGIC:
-                return true;
+                if (int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
+                    out = fd;
+                    return IoError::ok;
+                }
+                return lastError();
         }
 #else
         (void)folder;
+        (void)out;
 #endif
-        return false;
+        return IoError::unsupported;
     }
 
-    IoError flushVolume(const std::string& folder) override {
+    IoError flushVolume(FileHandle volume) override {
 #ifdef __linux__
-        int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return lastError();
-        IoError result = ::syncfs(fd) == 0 ? IoError::ok : lastError();
-        ::close(fd);
-        return result;
+        return ::syncfs(static_cast<int>(volume)) == 0 ? IoError::ok : lastError();
 #else
-        (void)folder;
+        (void)volume;
         return IoError::unsupported;
 #endif
     }

@@ -1,6 +1,5 @@
 #include "engine/write_batch.h"
 
-#include <chrono>
 #include <system_error>
 
 #include "engine/background_writer.h"
@@ -54,6 +53,7 @@ WriteBatch::WriteBatch() : previous_(currentBatch) {
 
 WriteBatch::~WriteBatch() {
     commit();
+    for (const auto& [id, volume] : volumes_) fileSystem().close(volume);
     currentBatch = previous_;
 }
 
@@ -71,7 +71,14 @@ bool WriteBatch::accepts(const std::string& folder) {
     FileSystem& fs = fileSystem();
     const std::string where = folder.empty() ? std::string(".") : folder;
     FileStatus status;
-    bool batched = fs.canFlushVolume(where) && fs.status(where, status) == IoError::ok;
+    bool batched = fs.status(where, status) == IoError::ok;
+    // The volume's handle is opened before anything of the batch is written
+    // there, so that its flushes report every write error of the batch.
+    if (batched && !volumes_.count(status.volume)) {
+        FileHandle volume = kNoFile;
+        batched = fs.openVolume(where, volume) == IoError::ok;
+        if (batched) volumes_[status.volume] = volume;
+    }
     folders_[folder] = {batched, status.volume};
     return batched;
 }
@@ -84,7 +91,7 @@ IoError WriteBatch::adopt(AtomicFile& output, const std::string& source) {
     if (!accepts(entry.folder)) return IoError::unsupported;
     entry.volume = folders_[entry.folder].second;
     if (IoError e = output.handOver(entry.temporary); e != IoError::ok) return e;
-    noteNewData(output.bytesWritten(), entry.folder);
+    noteNewData(output.bytesWritten());
     sources_.insert(entry.source);
     entries_.push_back(std::move(entry));
     return IoError::ok;
@@ -105,22 +112,13 @@ void WriteBatch::adoptContent(const std::string& target, const std::string& sour
     entry.write->attributes = attributes;
     if (!writer_) writer_ = std::make_unique<BackgroundWriter>(helped(), kMaxWaitingBytes);
     writer_->post([write = entry.write] { write->run(); }, bytes);
-    noteNewData(bytes, entry.folder);
+    noteNewData(bytes);
     sources_.insert(entry.source);
     entries_.push_back(std::move(entry));
 }
 
-void WriteBatch::noteNewData(uint64_t bytes, const std::string& folder) {
+void WriteBatch::noteNewData(uint64_t bytes) {
     bytes_ += bytes;
-    unflushedBytes_ += bytes;
-    // Only a hint: the flushes that count are made by commit().
-    if (helped() && unflushedBytes_ >= kEarlyFlushBytes &&
-        (!earlyFlush_.valid() ||
-         earlyFlush_.wait_for(std::chrono::seconds(0)) == std::future_status::ready)) {
-        await(earlyFlush_);
-        unflushedBytes_ = 0;
-        earlyFlush_ = beside([folder] { fileSystem().flushVolume(folder); });
-    }
 }
 
 void WriteBatch::finishWrites(std::vector<Entry>& entries, Failures& failures) {
@@ -164,17 +162,17 @@ void WriteBatch::fail(Entry& entry, IoError error, Failures& failures) {
 }
 
 // Flushes each volume that holds a live entry once.
-std::map<uint64_t, IoError> WriteBatch::flushVolumes(const std::vector<Entry>& entries) {
+std::map<uint64_t, IoError> WriteBatch::flushVolumes(const std::vector<Entry>& entries) const {
     std::map<uint64_t, IoError> flushed;
     for (const Entry& entry : entries) {
         if (entry.live && !flushed.count(entry.volume))
-            flushed[entry.volume] = fileSystem().flushVolume(entry.folder);
+            flushed[entry.volume] = fileSystem().flushVolume(volumes_.at(entry.volume));
     }
     return flushed;
 }
 
 // Flushes the volumes; the entries of a volume whose flush failed fail with it.
-void WriteBatch::flushOrFail(std::vector<Entry>& entries, Failures& failures) {
+void WriteBatch::flushOrFail(std::vector<Entry>& entries, Failures& failures) const {
     std::map<uint64_t, IoError> flushed = flushVolumes(entries);
     for (Entry& entry : entries) {
         if (IoError e = flushed[entry.volume]; entry.live && e != IoError::ok)
@@ -219,8 +217,6 @@ void WriteBatch::forEachLive(std::vector<Entry>& entries, void (*step)(Entry&, F
 }
 
 std::vector<BatchFailure> WriteBatch::commit() {
-    await(earlyFlush_);
-    unflushedBytes_ = 0;
     std::vector<Entry> entries = std::move(entries_);
     auto lines = std::move(lines_);
     entries_.clear();

@@ -18,8 +18,7 @@
 //
 // With the platform's own file system other threads help: one writes the
 // handed-over contents while the run reads and transforms the next files,
-// one starts writing the batch's data out, and one takes half of the names
-// and removals. With a file system a test put in place everything happens on
+// and one takes half of the names and removals. With a file system a test put in place everything happens on
 // the caller's thread, in order, so every call can be counted: handed-over
 // contents are then written when the commit starts (or when too much waits).
 
@@ -84,8 +83,6 @@ class WriteBatch {
 
     static constexpr size_t kMaxFiles = 20000;
     static constexpr uint64_t kMaxBytes = uint64_t{1} << 30;
-    // The helper starts writing out after this much new data.
-    static constexpr uint64_t kEarlyFlushBytes = uint64_t{64} << 20;
     // Handed-over contents held in memory at most, waiting to be written.
     // Small, as the run (and the window with it) waits while it is reached.
     static constexpr uint64_t kMaxWaitingBytes = uint64_t{8} << 20;
@@ -104,15 +101,15 @@ class WriteBatch {
     };
     using Failures = std::vector<BatchFailure>;
     static void fail(Entry& entry, IoError error, Failures& failures);
-    static std::map<uint64_t, IoError> flushVolumes(const std::vector<Entry>& entries);
-    static void flushOrFail(std::vector<Entry>& entries, Failures& failures);
+    std::map<uint64_t, IoError> flushVolumes(const std::vector<Entry>& entries) const;
+    void flushOrFail(std::vector<Entry>& entries, Failures& failures) const;
     static void name(Entry& entry, Failures& failures);
     static void removeSource(Entry& entry, Failures& failures);
     // Runs `step` on every live entry, half of them on the helper thread.
     void forEachLive(std::vector<Entry>& entries, void (*step)(Entry&, Failures&),
                      Failures& failures);
     bool helped() const;
-    void noteNewData(uint64_t bytes, const std::string& folder);
+    void noteNewData(uint64_t bytes);
     // Waits until every handed-over content is written (or writes them).
     void finishWrites(std::vector<Entry>& entries, Failures& failures);
 
@@ -121,11 +118,11 @@ class WriteBatch {
     std::set<std::string> sources_;
     std::vector<std::pair<std::string, std::vector<std::string>>> lines_;
     uint64_t bytes_ = 0;
-    uint64_t unflushedBytes_ = 0;
-    std::future<void> earlyFlush_;
     std::unique_ptr<BackgroundWriter> writer_;
     // folder -> whether it can be batched, and its volume
     std::map<std::string, std::pair<bool, uint64_t>> folders_;
+    // volume -> the handle its flushes go through, open for the whole batch
+    std::map<uint64_t, FileHandle> volumes_;
 };
 
 }  // namespace vellumar

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
@@ -181,8 +183,10 @@ TEST_F(Runs, ANewFileThatCannotBeWrittenFailsAloneWithTheEnginesMessage) {
     const std::string open = temp.write("w/open.txt", "open");
     const std::string shut = temp.write("w/shut/shut.txt", "shut");
     const std::string shut2 = temp.write("w/shut/shut2.txt", "shut too");
-    if (!platformFileSystem().canFlushVolume(temp / "w"))
+    FileHandle volume = kNoFile;
+    if (platformFileSystem().openVolume(temp / "w", volume) != IoError::ok)
         GTEST_SKIP() << "files on this volume are committed one by one";
+    platformFileSystem().close(volume);
     NoNewFileIn noNewFile(temp / "w/shut" + kSeparator);
     auto runShut = [&](RunOutcome (*run)(WindowModel&, Desktop&)) {
         FileSystemOverride use(noNewFile);
@@ -209,6 +213,26 @@ TEST_F(Runs, ANewFileThatCannotBeWrittenFailsAloneWithTheEnginesMessage) {
     EXPECT_EQ(readFile(open), "open");
     EXPECT_EQ(unlockedContent(lockedShut, temp), "again");
     EXPECT_EQ(namesIn(temp / "w/shut").size(), 3u);  // the two plain files and the locked one
+}
+
+// A volume's flushes report the write errors of a batch only when the batch
+// held the volume before it wrote anything there: a large file, written as
+// it is read, is no exception, locked or unlocked.
+TEST_F(Runs, ABatchHoldsTheVolumeBeforeItWritesThere) {
+    const std::string large = temp.write("w/large.bin", patternBytes(kLargeFileThreshold + 1));
+    for (auto run : {&cmdLock_Click, &cmdUnlock_Click}) {
+        model.ListFiles = rows({run == &cmdLock_Click ? large : LockedName(large, ".VKW")});
+        FaultyFileSystem counting;
+        {
+            FileSystemOverride use(counting);
+            EXPECT_TRUE(run(model, desktop).complete());
+        }
+        const std::vector<std::string>& calls = counting.log();
+        const auto held = std::find(calls.begin(), calls.end(), "openVolume");
+        EXPECT_NE(held, calls.end());
+        EXPECT_EQ(std::find(calls.begin(), held, "createNew"), held);
+    }
+    EXPECT_EQ(readFile(large), patternBytes(kLargeFileThreshold + 1));
 }
 
 // The files of one run are flushed together. Whatever call fails, or

@@ -60,11 +60,11 @@ public:
     IoError flushFolder(const std::string& p) override {
         return hit("flushFolder") ? error_ : base().flushFolder(p);
     }
-    bool canFlushVolume(const std::string& p) override {
-        return !hit("canFlushVolume") && base().canFlushVolume(p);
+    IoError openVolume(const std::string& p, FileHandle& out) override {
+        return hit("openVolume", out) ? error_ : base().openVolume(p, out);
     }
-    IoError flushVolume(const std::string& p) override {
-        return hit("flushVolume") ? error_ : base().flushVolume(p);
+    IoError flushVolume(FileHandle v) override {
+        return hit("flushVolume") ? error_ : base().flushVolume(v);
     }
     IoError rename(const std::string& a, const std::string& b) override {
         return hit("rename") ? error_ : base().rename(a, b);

@@ -28,8 +28,10 @@ class ForwardingFileSystem : public FileSystem {
     IoError flush(FileHandle f) override { return base().flush(f); }
     IoError close(FileHandle f) override { return base().close(f); }
     IoError flushFolder(const std::string& p) override { return base().flushFolder(p); }
-    bool canFlushVolume(const std::string& p) override { return base().canFlushVolume(p); }
-    IoError flushVolume(const std::string& p) override { return base().flushVolume(p); }
+    IoError openVolume(const std::string& p, FileHandle& out) override {
+        return base().openVolume(p, out);
+    }
+    IoError flushVolume(FileHandle v) override { return base().flushVolume(v); }
     IoError rename(const std::string& a, const std::string& b) override {
         return base().rename(a, b);
     }
