@@ -39,32 +39,59 @@ std::vector<std::string> rowPaths(const std::vector<ListRow>& rows) {
 
 // The program's own files: its executable and its list files. A row is
 // matched by file identity, so no other spelling of the path (case, "..",
-// a hard link) gets past.
-struct OwnFile {
-    uint64_t volume;
-    uint64_t index;
-    std::string name;  // as the refusal names it
-};
+// a hard link) gets past. A list file gets a new identity each time it is
+// rewritten (a run adds to "files"), so a list is also known by its name in
+// the application directory.
+class OwnFiles {
+  public:
+    OwnFiles() {
+        add(executablePath(), "Tessarin.exe");
+        for (const char* list : kLists) add(applicationFile(list), list);
+        fileSystem().status(applicationDirectory(), directory_);
+    }
 
-std::vector<OwnFile> ownFiles() {
-    std::vector<OwnFile> own;
-    auto add = [&own](const std::string& path, const std::string& name) {
+    // The name the refusal gives the row's file, or null when it is not ours.
+    const std::string* find(const std::string& path, const FileStatus& status) const {
+        for (const OwnFile& file : own_) {
+            if (file.volume == status.volume && file.index == status.index) return &file.name;
+        }
+        const std::string name = comparable(GetFileName(path));
+        for (const std::string& list : lists_) {
+            FileStatus folder;
+            if (name == comparable(list) &&
+                fileSystem().status(GetFolderPart(path), folder) == IoError::ok &&
+                folder.volume == directory_.volume && folder.index == directory_.index)
+                return &list;
+        }
+        return nullptr;
+    }
+
+  private:
+    struct OwnFile {
+        uint64_t volume;
+        uint64_t index;
+        std::string name;  // as the refusal names it
+    };
+    static constexpr const char* kLists[] = {"files", "folders", "encfile", "temp", "temp_folder"};
+
+    void add(const std::string& path, const std::string& name) {
         FileStatus status;
         if (!path.empty() && fileSystem().status(path, status) == IoError::ok)
-            own.push_back({status.volume, status.index, name});
-    };
-    add(executablePath(), "Tessarin.exe");
-    for (const char* list : {"files", "folders", "encfile", "temp", "temp_folder"})
-        add(applicationFile(list), list);
-    return own;
-}
-
-const OwnFile* ownFile(const std::vector<OwnFile>& own, const FileStatus& status) {
-    for (const OwnFile& file : own) {
-        if (file.volume == status.volume && file.index == status.index) return &file;
+            own_.push_back({status.volume, status.index, name});
     }
-    return nullptr;
-}
+    // Windows file names match in any case.
+    static std::string comparable(const std::string& name) {
+#ifdef _WIN32
+        return ToUpper(name);
+#else
+        return name;
+#endif
+    }
+
+    std::vector<OwnFile> own_;
+    const std::vector<std::string> lists_{std::begin(kLists), std::end(kLists)};
+    FileStatus directory_;
+};
 
 // Files that a write batch could not commit after the engine had reported
 // them done: they count as failed, a name taken meanwhile is named, and new
@@ -94,7 +121,7 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
     const std::vector<std::string> paths = rowPaths(list);
     RunOutcome outcome;
     outcome.rows = paths.size();
-    const std::vector<OwnFile> own = ownFiles();
+    const OwnFiles own;
     WriteBatch batch;
     for (size_t i = 0; i < paths.size(); ++i) {
         visited = true;
@@ -107,8 +134,8 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
         if (batch.replacing(path) || fs.status(path, status) != IoError::ok ||
             fs.getAttributes(path, attributes) != IoError::ok) {
             ++outcome.missing;
-        } else if (const OwnFile* file = ownFile(own, status)) {
-            desktop.message(ownFileRefusal(file->name), Icon::information);
+        } else if (const std::string* name = own.find(path, status)) {
+            desktop.message(ownFileRefusal(*name), Icon::information);
             ++outcome.refused;
         } else if (status.kind == EntryKind::link) {
             // Locking it would lock a copy and leave the real file plain.

@@ -158,6 +158,31 @@ TEST_F(Runs, EngineFailuresGiveOneSummaryAfterTheirOwnMessages) {
     EXPECT_EQ(listed("files"), "");  // not "Encrypt File(s)"
 }
 
+// Commits every file on its own, as on a volume that is never batched.
+class OneByOne final : public ForwardingFileSystem {
+  public:
+    IoError openVolume(const std::string&, FileHandle& out) override {
+        out = kNoFile;
+        return IoError::unsupported;
+    }
+};
+
+// Adding a line gives "files" a new identity; later in the same run it is
+// still the program's own list, and refused.
+TEST_F(Runs, TheLockedFilesListStaysRefusedAfterTheRunAddedToIt) {
+    const std::string list = temp.write("home/files", "/earlier/locked.VKL\r\n");
+    const std::string plain = temp.write("w/a.txt", "a");
+    model.selectedOption = Option::OptEncFiles;
+    model.ListFiles = rows({plain, list});
+    OneByOne oneByOne;
+    {
+        FileSystemOverride use(oneByOne);
+        cmdLock_Click(model, desktop);
+    }
+    EXPECT_EQ(desktop.messages, std::vector<Shown>{ownFile("files")});
+    EXPECT_EQ(readFile(list), "/earlier/locked.VKL\r\n" + LockedName(plain, ".VKL") + "\r\n");
+}
+
 // Creates nothing in one folder, as a folder the user may not write to.
 class NoNewFileIn final : public ForwardingFileSystem {
   public:
