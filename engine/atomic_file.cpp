@@ -54,8 +54,11 @@ IoError AtomicFile::open() {
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporaryPath_ = GetFolderPart(finalPath_) + temporaryName();
         IoError e = fs.createNew(temporaryPath_, file_);
+        if (e == IoError::ok && !source_.empty()) e = fs.copyPermissions(source_, file_);
+        if (e == IoError::ok) return e;
+        if (file_ != kNoFile) discard();  // created, but it could not take the permissions
         if (e != IoError::exists) {
-            if (e != IoError::ok) temporaryPath_.clear();
+            temporaryPath_.clear();
             return e;
         }
     }

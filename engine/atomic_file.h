@@ -21,6 +21,8 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
+    // The new file will stand in for `source`: it takes its permissions.
+    void standInFor(std::string source) { source_ = std::move(source); }
     // Creates the temporary (exclusively) beside the final name.
     IoError open();
     IoError write(const char* data, size_t size);
@@ -49,6 +51,7 @@ public:
 private:
     std::string finalPath_;
     std::string temporaryPath_;
+    std::string source_;
     Mode mode_;
     FileHandle file_ = kNoFile;
     uint32_t attributes_ = kAttrNormal;

@@ -70,6 +70,12 @@ public:
     virtual IoError write(FileHandle file, const char* data, size_t size) = 0;
     // Copies `size` bytes from the current position of `from` to `to`.
     virtual IoError copy(FileHandle from, FileHandle to, uint64_t size) = 0;
+    // Gives a new file the permissions of the file it stands in for, so that
+    // locking or unlocking never makes a private file readable by others.
+    // Nothing to do where new files take their folder's permissions (Windows).
+    virtual IoError copyPermissions(const std::string& /*from*/, FileHandle /*to*/) {
+        return IoError::ok;
+    }
     virtual IoError flush(FileHandle file) = 0;
     virtual IoError close(FileHandle file) = 0;
     // Makes the names in a folder durable (fsync of the directory on Linux).

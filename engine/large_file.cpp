@@ -95,6 +95,7 @@ bool BigEncrypt(const std::string& fullFileName, Desktop& desktop) {
     // A batch opens its hold on the volume before anything is written there.
     batchTaking(lockedPath, fullFileName);
     AtomicFile locked(lockedPath);
+    locked.standInFor(fullFileName);
     IoError e = locked.open();
     if (e == IoError::ok) e = locked.write(header + '\r');
     // Only the part below one chunk is transformed; the chunks follow as they are.
@@ -159,6 +160,7 @@ bool BigDecrypt(const std::string& fullFileName, Desktop& desktop) {
 
     batchTaking(plainPath, fullFileName);
     AtomicFile restored(plainPath);
+    restored.standInFor(fullFileName);
     IoError e = restored.open();
     // Part of the content came with the header line's block; the rest is read on.
     std::string head = std::move(line.after);

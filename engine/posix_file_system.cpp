@@ -105,6 +105,12 @@ public:
     IoError createNew(const std::string& path, FileHandle& out) override {
         return openWith(path, O_WRONLY | O_CREAT | O_EXCL, out);
     }
+    IoError copyPermissions(const std::string& from, FileHandle to) override {
+        struct stat st;
+        if (::lstat(from.c_str(), &st) != 0) return lastError();
+        // The permission bits only: set-user and set-group bits stay off.
+        return ::fchmod(static_cast<int>(to), st.st_mode & 0777) == 0 ? IoError::ok : lastError();
+    }
     IoError openAppend(const std::string& path, FileHandle& out) override {
         return openWith(path, O_WRONLY | O_CREAT | O_APPEND, out);
     }

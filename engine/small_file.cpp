@@ -126,6 +126,7 @@ bool Encrypt(const std::string& fullFileName, Desktop& desktop, bool encryptFile
         batch->adoptContent(lockedPath, fullFileName, std::move(text), kLockedAttributes);
     } else {
         AtomicFile locked(lockedPath, outputMode(lockedPath, fullFileName));
+        locked.standInFor(fullFileName);
         e = locked.open();
         if (e == IoError::ok) e = writeInSlices(locked, text, desktop);
         locked.setAttributes(kLockedAttributes);
@@ -187,6 +188,7 @@ bool Decrypt(const std::string& fullFileName, Desktop& desktop) {
         batch->adoptContent(plainPath, fullFileName, std::move(plain), kAttrNormal);
     } else {
         AtomicFile restored(plainPath, outputMode(plainPath, fullFileName));
+        restored.standInFor(fullFileName);
         IoError e = restored.open();
         if (e == IoError::ok) e = writeInSlices(restored, plain, desktop);
         if (e == IoError::ok) e = commitInPlaceOf(restored, fullFileName);

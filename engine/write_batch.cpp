@@ -31,6 +31,7 @@ void await(std::future<void>& work) {
 // A handed-over content and, once written, the temporary holding it.
 struct WriteBatch::PendingWrite {
     std::string target;
+    std::string source;
     std::string content;
     uint32_t attributes = kAttrNormal;
     std::string temporary;
@@ -38,6 +39,7 @@ struct WriteBatch::PendingWrite {
 
     void run() {
         AtomicFile file(target);
+        file.standInFor(source);
         IoError e = file.open();
         if (e == IoError::ok) e = file.write(content);
         file.setAttributes(attributes);
@@ -108,6 +110,7 @@ void WriteBatch::adoptContent(const std::string& target, const std::string& sour
     const uint64_t bytes = content.size();
     entry.write = std::make_shared<PendingWrite>();
     entry.write->target = target;
+    entry.write->source = source;
     entry.write->content = std::move(content);
     entry.write->attributes = attributes;
     if (!writer_) writer_ = std::make_unique<BackgroundWriter>(helped(), kMaxWaitingBytes);

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -259,6 +260,38 @@ TEST_F(Runs, ABatchHoldsTheVolumeBeforeItWritesThere) {
     }
     EXPECT_EQ(readFile(large), patternBytes(kLargeFileThreshold + 1));
 }
+
+#ifndef _WIN32
+// A locked file, and the file unlocked from it, are no more open to others
+// than the file was: batched or committed one by one, small or large.
+TEST_F(Runs, LockingAndUnlockingKeepTheFilesPermissions) {
+    auto mode = [](const std::string& path) {
+        struct stat st;
+        return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 0u;
+    };
+    OneByOne oneByOne;
+    int round = 0;
+    for (FileSystem* fs : {&platformFileSystem(), static_cast<FileSystem*>(&oneByOne)}) {
+        for (mode_t permissions : {0600u, 0640u}) {
+            SCOPED_TRACE(testing::Message() << std::oct << permissions);
+            const std::string folder = "round" + std::to_string(++round) + "/";
+            const std::string small = temp.write(folder + "small.txt", "private");
+            const std::string large = temp.write(folder + "large.bin", patternBytes(kLargeFileThreshold));
+            ::chmod(small.c_str(), permissions);
+            ::chmod(large.c_str(), permissions);
+            FileSystemOverride use(*fs);
+            model.ListFiles = rows({small, large});
+            ASSERT_TRUE(cmdLock_Click(model, desktop).complete());
+            EXPECT_EQ(mode(LockedName(small, ".VKL")), permissions & 0444);
+            EXPECT_EQ(mode(LockedName(large, ".VKW")), permissions & 0444);
+            model.ListFiles = rows({LockedName(small, ".VKL"), LockedName(large, ".VKW")});
+            ASSERT_TRUE(cmdUnlock_Click(model, desktop).complete());
+            EXPECT_EQ(mode(small), permissions);
+            EXPECT_EQ(mode(large), permissions);
+        }
+    }
+}
+#endif
 
 // The files of one run are flushed together. Whatever call fails, or
 // wherever the process ends, each file stays whole: plain, or completely

@@ -48,6 +48,9 @@ public:
     IoError copy(FileHandle from, FileHandle to, uint64_t n) override {
         return hit("copy") ? error_ : base().copy(from, to, n);
     }
+    IoError copyPermissions(const std::string& from, FileHandle to) override {
+        return hit("copyPermissions") ? error_ : base().copyPermissions(from, to);
+    }
     IoError flush(FileHandle f) override { return hit("flush") ? error_ : base().flush(f); }
     IoError close(FileHandle f) override {
         // A failed close still releases the handle, as on every platform.

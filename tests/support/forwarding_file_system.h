@@ -25,6 +25,9 @@ class ForwardingFileSystem : public FileSystem {
     IoError copy(FileHandle from, FileHandle to, uint64_t n) override {
         return base().copy(from, to, n);
     }
+    IoError copyPermissions(const std::string& from, FileHandle to) override {
+        return base().copyPermissions(from, to);
+    }
     IoError flush(FileHandle f) override { return base().flush(f); }
     IoError close(FileHandle f) override { return base().close(f); }
     IoError flushFolder(const std::string& p) override { return base().flushFolder(p); }
