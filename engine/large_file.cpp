@@ -77,7 +77,7 @@ bool BigEncrypt(const std::string& fullFileName, Desktop& desktop) {
     }
     const std::string header = MakeLockedHeader();
     const std::string lockedPath = LockedName(fullFileName, ".VKW");
-    if (FileExists(lockedPath)) {
+    if (NameTaken(lockedPath)) {
         showFileExists(lockedPath, desktop);
         return false;
     }
@@ -153,7 +153,7 @@ bool BigDecrypt(const std::string& fullFileName, Desktop& desktop) {
     const uint64_t contentLength = length - headerBytes;
 
     const std::string plainPath = RestoredName(fullFileName);
-    if (FileExists(plainPath)) {
+    if (NameTaken(plainPath)) {
         showFileExists(plainPath, desktop);
         return false;
     }

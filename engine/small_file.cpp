@@ -113,7 +113,7 @@ bool Encrypt(const std::string& fullFileName, Desktop& desktop, bool encryptFile
     // A locked file locked again keeps its name and gains a layer.
     const bool layer = ToUpper(GetExtension(fullFileName)) == "VKL";
     const std::string lockedPath = layer ? fullFileName : LockedName(fullFileName, ".VKL");
-    if (!layer && FileExists(lockedPath)) {
+    if (!layer && NameTaken(lockedPath)) {
         showFileExists(lockedPath, desktop);
         return false;
     }
@@ -179,7 +179,7 @@ bool Decrypt(const std::string& fullFileName, Desktop& desktop) {
     // An inner layer keeps the locked name; plain content gets its own back.
     const bool layer = plain.compare(0, kSecretMarker.size(), kSecretMarker) == 0;
     const std::string plainPath = layer ? fullFileName : RestoredName(fullFileName);
-    if (!layer && FileExists(plainPath)) {
+    if (!layer && NameTaken(plainPath)) {
         showFileExists(plainPath, desktop);
         return false;
     }

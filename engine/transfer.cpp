@@ -38,6 +38,11 @@ WriteBatch* batchTaking(const std::string& target, const std::string& source) {
     return batch && target != source && batch->accepts(GetFolderPart(target)) ? batch : nullptr;
 }
 
+bool NameTaken(const std::string& path) {
+    const WriteBatch* batch = WriteBatch::current();
+    return FileExists(path) || (batch && batch->writing(path));
+}
+
 IoError commitInPlaceOf(AtomicFile& output, const std::string& source) {
     FileSystem& fs = fileSystem();
     const std::string& target = output.finalPath();

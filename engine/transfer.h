@@ -26,6 +26,10 @@ AtomicFile::Mode outputMode(const std::string& target, const std::string& source
 class WriteBatch;
 WriteBatch* batchTaking(const std::string& target, const std::string& source);
 
+// Whether a new file may not take this name: a file has it, or a new file
+// waiting in the write batch is to take it.
+bool NameTaken(const std::string& path);
+
 // Commits `output`, then removes `source` unless the output took its place.
 // On failure nothing is left of the output and the source stands.
 IoError commitInPlaceOf(AtomicFile& output, const std::string& source);

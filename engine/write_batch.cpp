@@ -95,6 +95,7 @@ IoError WriteBatch::adopt(AtomicFile& output, const std::string& source) {
     if (IoError e = output.handOver(entry.temporary); e != IoError::ok) return e;
     noteNewData(output.bytesWritten());
     sources_.insert(entry.source);
+    targets_.insert(entry.target);
     entries_.push_back(std::move(entry));
     return IoError::ok;
 }
@@ -117,6 +118,7 @@ void WriteBatch::adoptContent(const std::string& target, const std::string& sour
     writer_->post([write = entry.write] { write->run(); }, bytes);
     noteNewData(bytes);
     sources_.insert(entry.source);
+    targets_.insert(entry.target);
     entries_.push_back(std::move(entry));
 }
 
@@ -224,6 +226,7 @@ std::vector<BatchFailure> WriteBatch::commit() {
     auto lines = std::move(lines_);
     entries_.clear();
     sources_.clear();
+    targets_.clear();
     lines_.clear();
     bytes_ = 0;
     Failures failures;

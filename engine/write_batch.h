@@ -74,6 +74,8 @@ class WriteBatch {
     // True when the path is the source of a file waiting in the batch: done
     // with, though it still stands until the commit.
     bool replacing(const std::string& path) const { return sources_.count(path) != 0; }
+    // True when a new file waiting in the batch is to take this name.
+    bool writing(const std::string& target) const { return targets_.count(target) != 0; }
 
     // Time to commit: enough files or bytes are waiting. The limits bound
     // the room the new files take beside their sources.
@@ -116,6 +118,7 @@ class WriteBatch {
     WriteBatch* previous_;
     std::vector<Entry> entries_;
     std::set<std::string> sources_;
+    std::set<std::string> targets_;
     std::vector<std::pair<std::string, std::vector<std::string>>> lines_;
     uint64_t bytes_ = 0;
     std::unique_ptr<BackgroundWriter> writer_;

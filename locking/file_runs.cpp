@@ -113,6 +113,26 @@ bool settle(const std::vector<BatchFailure>& failures, RunOutcome& outcome, Desk
     return !failures.empty();
 }
 
+bool endsWithVkw(const std::string& path) {
+    return path.size() >= 3 && ToUpper(path.substr(path.size() - 3)) == "VKW";
+}
+
+// What an unlock run's commit failed: a small locked file that could not be
+// unlocked ends the run, as a failed Decrypt does; a large one only marks it.
+struct UnlockSettled {
+    bool small = false;
+    bool large = false;
+};
+
+UnlockSettled settleUnlock(const std::vector<BatchFailure>& failures, RunOutcome& outcome,
+                           Desktop& desktop) {
+    settle(failures, outcome, desktop, false);
+    UnlockSettled settled;
+    for (const BatchFailure& failure : failures)
+        (endsWithVkw(failure.source) ? settled.large : settled.small) = true;
+    return settled;
+}
+
 RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encryptFilesChosen) {
     FileSystem& fs = fileSystem();
     bool visited = false;
@@ -168,8 +188,13 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
     return outcome;
 }
 
-bool endsWithVkw(const std::string& path) {
-    return path.size() >= 3 && ToUpper(path.substr(path.size() - 3)) == "VKW";
+// The end of an unlock run that a small locked file stopped: no refresh of
+// the locked-files list, no further message.
+RunOutcome endedEarly(RunOutcome& outcome, size_t rows, Desktop& desktop) {
+    outcome.endedEarly = true;
+    desktop.progress(rows, rows, {});
+    desktop.setBusy(false);
+    return outcome;
 }
 
 RunOutcome unlockRun(const std::vector<ListRow>& list, Desktop& desktop, bool refreshList) {
@@ -202,18 +227,21 @@ RunOutcome unlockRun(const std::vector<ListRow>& list, Desktop& desktop, bool re
             // A small locked file that cannot be unlocked (a wrong header
             // first of all) ends the run: the later rows stay locked.
             ++outcome.failed;
-            outcome.endedEarly = true;
-            settle(batch.commit(), outcome, desktop, false);
-            desktop.progress(paths.size(), paths.size(), {});
-            desktop.setBusy(false);
-            return outcome;
+            settleUnlock(batch.commit(), outcome, desktop);
+            return endedEarly(outcome, paths.size(), desktop);
         }
-        if (batch.full() && settle(batch.commit(), outcome, desktop, false)) failed = true;
+        if (batch.full()) {
+            const UnlockSettled settled = settleUnlock(batch.commit(), outcome, desktop);
+            if (settled.small) return endedEarly(outcome, paths.size(), desktop);
+            failed = failed || settled.large;
+        }
         if (failed) desktop.message(kUnlockErrorText, Icon::critical, kUnlockErrorTitle);
         desktop.yield();
     }
-    if (settle(batch.commit(), outcome, desktop, false))
-        desktop.message(kUnlockErrorText, Icon::critical, kUnlockErrorTitle);
+    const UnlockSettled settled = settleUnlock(batch.commit(), outcome, desktop);
+    if (settled.small) return endedEarly(outcome, paths.size(), desktop);
+    // Said once here for a large file that failed only now, at the commit.
+    if (settled.large) desktop.message(kUnlockErrorText, Icon::critical, kUnlockErrorTitle);
     if (refreshList) File_Refresh();
     desktop.progress(paths.size(), paths.size(), {});
     desktop.setBusy(false);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "engine/names.h"
 #include "locking/file_runs.h"
 #include "tests/locking/run_fixture.h"
@@ -76,21 +78,48 @@ TEST_F(UnlockRun, EachRowIsUnlockedOrNamedAndTheRunGoesOn) {
     EXPECT_EQ(listed("files"), still + "\r\n");
 }
 
+// Whatever stops a small locked file, the later rows stay locked: a wrong
+// header, or a plain name that an earlier row of the same run restores
+// (still waiting in the write batch, or already on disk).
 TEST_F(UnlockRun, ASmallFileThatCannotBeUnlockedEndsTheRun) {
-    const std::string x = wrongHeader("w/x.VKL");
-    const std::string y = lockedFile("w/y.bin", patternBytes(200000));
-    listFiles(y);
-    model.ListFiles = rows({x, y});
+    const std::string m = lockedFile("w/m.txt", "m");
+    const std::string sameName = m.substr(0, m.size() - 3) + "vkl";
+    ASSERT_TRUE(std::filesystem::copy_file(m, sameName));
+    struct Case {
+        std::vector<std::string> before;  // rows ahead of the stopper
+        std::string stopper;
+        Shown message;
+    };
+    const Case cases[] = {
+        {{}, wrongHeader("w/x.VKL"), kWrongPassword},
+        {{m}, sameName,
+         {"The file " + (temp / "w/m.txt") + " already exists. Nothing was changed.",
+          Icon::critical, "File Already Exists"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stopper);
+        desktop.messages.clear();
+        desktop.busyChanges.clear();
+        const std::string y = lockedFile("w/y.bin", patternBytes(200000));
+        listFiles(y);
+        model.ListFiles = rows(c.before);
+        model.ListFiles.push_back(row(c.stopper));
+        model.ListFiles.push_back(row(y));
 
-    RunOutcome outcome = cmdUnlock_Click(model, desktop);
+        RunOutcome outcome = cmdUnlock_Click(model, desktop);
 
-    EXPECT_EQ(desktop.messages, std::vector<Shown>{kWrongPassword});
-    EXPECT_EQ(desktop.busyChanges, (std::vector<bool>{true, false}));
-    EXPECT_TRUE(outcome.endedEarly);
-    EXPECT_TRUE(StartsWithLockedMarker(x));
-    EXPECT_TRUE(StartsWithLockedMarker(y));
-    // No File_Refresh: the line of the missing file is still there.
-    EXPECT_EQ(listed("files"), y + "\r\n" + (temp / "gone.txt") + "\r\n");
+        EXPECT_EQ(desktop.messages, std::vector<Shown>{c.message});
+        EXPECT_EQ(desktop.busyChanges, (std::vector<bool>{true, false}));
+        EXPECT_TRUE(outcome.endedEarly);
+        EXPECT_EQ(outcome.done, c.before.size());
+        EXPECT_TRUE(StartsWithLockedMarker(c.stopper));
+        EXPECT_TRUE(StartsWithLockedMarker(y));
+        // No File_Refresh: the line of the missing file is still there.
+        EXPECT_EQ(listed("files"), y + "\r\n" + (temp / "gone.txt") + "\r\n");
+        platformFileSystem().setAttributes(y, kAttrNormal);
+        platformFileSystem().removeFile(y);
+    }
+    EXPECT_EQ(readFile(temp / "w/m.txt"), "m");
 }
 
 TEST_F(UnlockRun, OnceALargeFileFailedTheErrorFollowsEveryRow) {
