@@ -325,8 +325,9 @@ public:
         out.clear();
         DIR* dir = ::opendir(folder.c_str());
         if (!dir) return lastError();
-        errno = 0;
-        while (dirent* entry = ::readdir(dir)) {
+        // readdir says "no more" and "failed" alike, errno tells them apart:
+        // it is cleared before every call, as the lookups below may set it.
+        for (errno = 0; dirent* entry = ::readdir(dir); errno = 0) {
             const char* name = entry->d_name;
             if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) continue;
             FolderEntry item;
@@ -345,7 +346,7 @@ public:
                     FileStatus st;
                     std::string full = folder;
                     if (full.empty() || full.back() != '/') full += '/';
-                    status(full + name, st);
+                    if (status(full + name, st) != IoError::ok) continue;  // gone meanwhile
                     item.kind = st.kind;
                     break;
                 }

@@ -166,7 +166,9 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
             desktop.message(kSystemFileText, Icon::none);
             ++outcome.refused;
         } else {
-            if (attributes != kAttrNormal) fs.setAttributes(path, kAttrNormal);
+            // A folder (which the engine refuses) keeps its attributes.
+            if (attributes != kAttrNormal && status.kind == EntryKind::file)
+                fs.setAttributes(path, kAttrNormal);
             const bool locked = status.size < kLargeFileThreshold
                                     ? Encrypt(path, desktop, encryptFilesChosen)
                                     : BigEncrypt(path, desktop);

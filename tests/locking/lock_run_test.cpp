@@ -135,6 +135,23 @@ TEST_F(Runs, AMixedListIsLockedOrRefusedRowByRowInOrder) {
     EXPECT_EQ(listed("files"), filesList);
 }
 
+// A folder named as a row is not a file to lock: it fails, and keeps its
+// attributes.
+TEST_F(Runs, AFolderRowFailsAndKeepsItsAttributes) {
+    temp.write("w/folder/inside.txt", "inside");
+    const std::string folder = temp / "w/folder";
+    platformFileSystem().setAttributes(folder, kAttrReadOnly | kAttrHidden);
+    const uint32_t before = attributesOf(folder);
+    model.ListFiles = rows({folder});
+
+    RunOutcome outcome = cmdLock_Click(model, desktop);
+
+    EXPECT_EQ(outcome.failed, 1u);
+    EXPECT_EQ(attributesOf(folder), before);
+    EXPECT_EQ(readFile(temp / "w/folder/inside.txt"), "inside");
+    platformFileSystem().setAttributes(folder, kAttrNormal);
+}
+
 TEST_F(Runs, EngineFailuresGiveOneSummaryAfterTheirOwnMessages) {
     const std::string a = temp.write("w/a.txt", "a"), b = temp.write("w/b.txt", "b");
     const std::string c = temp.write("w/c.txt", "c");
