@@ -29,6 +29,12 @@ std::string notRestoredText(const std::string& folder) {
            "Decrypt a Folder restores it once nothing else has that name.";
 }
 
+std::string notAllUnlockedText(const std::string& folder) {
+    return "Not every file in the folder " + folder +
+           " could be unlocked.\r\nIt has its name back and stays listed: "
+           "Decrypt a Folder unlocks the rest.";
+}
+
 std::string listUnreadableText(const std::string& folder) {
     return "The list of encrypted folders could not be read.\r\nThe folder " + folder +
            " keeps its locked name.";
@@ -124,6 +130,13 @@ FolderOutcome DecryptFolderStep(WindowModel& model, Desktop& desktop) {
     }
     if (found) {
         fs.setAttributes(plainPath, kAttrNormal);
+        if (outcome.files.failed > 0 || outcome.files.endedEarly) {
+            // Files still locked inside: the record stays, so that the
+            // folder can be chosen again to unlock them.
+            desktop.message(notAllUnlockedText(plainPath), Icon::critical);
+            endRun(model, true);
+            return outcome;
+        }
         // The folder has its name back before its record goes, so a crash
         // in between leaves a record of a plain folder, never a lost one.
         outcome.folderDone = ReplaceFolderLines(kept) == IoError::ok;

@@ -262,5 +262,36 @@ TEST_F(FolderSteps, AFolderThatKeptItsPlainNameIsReportedAndStillRestored) {
     EXPECT_EQ(records(), Lines{});
 }
 
+// A file that cannot be unlocked (here: locked under another password) is
+// never reported as a decrypted folder: the folder gets its name back, and
+// its record stays until a later run unlocks the rest.
+TEST_F(FolderSteps, AFolderWithAFileThatCannotBeUnlockedStaysListed) {
+    makeFolder("A");
+    chooseToEncrypt("A");
+    run();
+    const std::string stranger = in(lockedPath("A"), "stranger.VKL");
+    temp.write(stranger.substr(temp.path().size() + 1), "[Secret]AAAAAAAABBBBBBBB\r\nCCCC\r\n");
+
+    chooseToDecrypt("A", lockedPath("A"));
+    run();
+    EXPECT_EQ(desktop.messages,
+              (std::vector<Shown>{
+                  {"Sorry, this is not the correct password!", Icon::exclamation, "Secret"},
+                  {"Not every file in the folder " + plainPath("A") +
+                       " could be unlocked.\r\nIt has its name back and stays listed: Decrypt a "
+                       "Folder unlocks the rest.",
+                   Icon::critical, "Vellumar"}}));
+    EXPECT_EQ(folderAttributes(plainPath("A")), kAttrDirectory);
+    EXPECT_EQ(records(), Lines{plainPath("A")});
+
+    platformFileSystem().setAttributes(in(plainPath("A"), "stranger.VKL"), kAttrNormal);
+    platformFileSystem().removeFile(in(plainPath("A"), "stranger.VKL"));
+    chooseToDecrypt("A", plainPath("A"));
+    run();
+    EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderDecrypted});
+    expectPlain("A");
+    EXPECT_EQ(records(), Lines{});
+}
+
 }  // namespace
 }  // namespace vellumar::test
