@@ -70,6 +70,8 @@ TEST_F(FolderWindow, OkWithOneTickPreparesTheFolderUnderItsLockedName) {
     EXPECT_EQ(model.ParentPath, temp / "D" + kSeparator);
     EXPECT_EQ(model.FolderName, "B");
     EXPECT_EQ(model.PlainFolderPath, b);
+    // The row the window adds; in the real window the search's rebuild of
+    // the target list (not set up here) replaces it.
     EXPECT_EQ(texts(model.ListFiles), (std::vector<std::string>{b}));
     EXPECT_EQ(texts(model.lstFoundFiles),
               (std::vector<std::string>{temp / ("D/" + EncodeText("B") + "/sub/f")}));
