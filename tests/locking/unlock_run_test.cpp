@@ -82,20 +82,21 @@ TEST_F(UnlockRun, EachRowIsUnlockedOrNamedAndTheRunGoesOn) {
 // header, or a plain name that an earlier row of the same run restores
 // (still waiting in the write batch, or already on disk).
 TEST_F(UnlockRun, ASmallFileThatCannotBeUnlockedEndsTheRun) {
-    const std::string m = lockedFile("w/m.txt", "m");
-    const std::string sameName = m.substr(0, m.size() - 3) + "vkl";
-    ASSERT_TRUE(std::filesystem::copy_file(m, sameName));
     struct Case {
         std::vector<std::string> before;  // rows ahead of the stopper
         std::string stopper;
         Shown message;
     };
-    const Case cases[] = {
-        {{}, wrongHeader("w/x.VKL"), kWrongPassword},
-        {{m}, sameName,
-         {"The file " + (temp / "w/m.txt") + " already exists. Nothing was changed.",
-          Icon::critical, "File Already Exists"}},
-    };
+    std::vector<Case> cases = {{{}, wrongHeader("w/x.VKL"), kWrongPassword}};
+#ifndef _WIN32
+    // Two locked names that differ in case only: one file on Windows.
+    const std::string m = lockedFile("w/m.txt", "m");
+    const std::string sameName = m.substr(0, m.size() - 3) + "vkl";
+    ASSERT_TRUE(std::filesystem::copy_file(m, sameName));
+    cases.push_back({{m}, sameName,
+                     {"The file " + (temp / "w/m.txt") + " already exists. Nothing was changed.",
+                      Icon::critical, "File Already Exists"}});
+#endif
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stopper);
         desktop.messages.clear();
@@ -119,7 +120,9 @@ TEST_F(UnlockRun, ASmallFileThatCannotBeUnlockedEndsTheRun) {
         platformFileSystem().setAttributes(y, kAttrNormal);
         platformFileSystem().removeFile(y);
     }
+#ifndef _WIN32
     EXPECT_EQ(readFile(temp / "w/m.txt"), "m");
+#endif
 }
 
 TEST_F(UnlockRun, OnceALargeFileFailedTheErrorFollowsEveryRow) {
