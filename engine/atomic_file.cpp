@@ -35,13 +35,23 @@ bool IsTemporaryName(const std::string& fileName) {
 
 bool IsAbandonedTemporaryName(const std::string& fileName) {
     if (!IsTemporaryName(fileName)) return false;
-    // The writer's process number follows the prefix.
-    unsigned long long processId = 0;
-    size_t i = std::string(kTemporaryPrefix).size();
-    for (; i < fileName.size() && fileName[i] >= '0' && fileName[i] <= '9' && processId < 1e12; ++i)
-        processId = processId * 10 + static_cast<unsigned>(fileName[i] - '0');
-    if (i >= fileName.size() || fileName[i] != '-') return false;
-    return !processIsRunning(processId);
+    // Only the names this writer makes: <prefix><process>-<ticks>-<counter><suffix>,
+    // three runs of digits.
+    const std::string prefix = kTemporaryPrefix, suffix = kTemporarySuffix;
+    const std::string middle =
+        fileName.substr(prefix.size(), fileName.size() - prefix.size() - suffix.size());
+    unsigned long long numbers[3] = {0, 0, 0};
+    size_t at = 0;
+    for (int k = 0; k < 3; ++k) {
+        const size_t start = at;
+        for (; at < middle.size() && middle[at] >= '0' && middle[at] <= '9'; ++at) {
+            if (at - start >= 19) return false;  // longer than any number we write
+            numbers[k] = numbers[k] * 10 + static_cast<unsigned>(middle[at] - '0');
+        }
+        if (at == start) return false;
+        if (k < 2 && (at >= middle.size() || middle[at++] != '-')) return false;
+    }
+    return at == middle.size() && !processIsRunning(numbers[0]);
 }
 
 AtomicFile::AtomicFile(std::string finalPath, Mode mode)

@@ -103,7 +103,9 @@ public:
         return openWith(path, O_RDONLY, out);
     }
     IoError createNew(const std::string& path, FileHandle& out) override {
-        return openWith(path, O_WRONLY | O_CREAT | O_EXCL, out);
+        // Private until it is given the permissions of the file it stands in
+        // for: nobody else can open it while its content is written.
+        return openWith(path, O_WRONLY | O_CREAT | O_EXCL, out, 0600);
     }
     IoError copyPermissions(const std::string& from, FileHandle to) override {
         struct stat st;
@@ -392,9 +394,10 @@ private:
         }
     }
 
-    static IoError openWith(const std::string& path, int flags, FileHandle& out) {
+    static IoError openWith(const std::string& path, int flags, FileHandle& out,
+                            mode_t mode = 0666) {
         out = kNoFile;
-        int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW, 0666);
+        int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW, mode);
         if (fd < 0) return lastError();
         struct stat st;
         if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {

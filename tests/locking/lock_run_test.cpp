@@ -309,6 +309,28 @@ TEST_F(Runs, LockingAndUnlockingKeepTheFilesPermissions) {
         }
     }
 }
+
+// Nobody else can open a new file while it is written: it is private until
+// it takes its source's permissions.
+TEST_F(Runs, ANewFileIsPrivateUntilItTakesItsSourcesPermissions) {
+    class Watching final : public ForwardingFileSystem {
+      public:
+        IoError copyPermissions(const std::string& from, FileHandle to) override {
+            struct stat st;
+            if (::fstat(static_cast<int>(to), &st) == 0) modes.push_back(st.st_mode & 0777);
+            return base().copyPermissions(from, to);
+        }
+        std::vector<unsigned> modes;
+    } watching;
+    const std::string small = temp.write("w/small.txt", "shared");
+    const std::string large = temp.write("w/large.bin", patternBytes(kLargeFileThreshold));
+    ::chmod(small.c_str(), 0644);
+    ::chmod(large.c_str(), 0644);
+    model.ListFiles = rows({small, large});
+    FileSystemOverride use(watching);
+    ASSERT_TRUE(cmdLock_Click(model, desktop).complete());
+    EXPECT_EQ(watching.modes, (std::vector<unsigned>{0600, 0600}));
+}
 #endif
 
 // The files of one run are flushed together. Whatever call fails, or
