@@ -40,18 +40,18 @@ bool IsAbandonedTemporaryName(const std::string& fileName) {
     const std::string prefix = kTemporaryPrefix, suffix = kTemporarySuffix;
     const std::string middle =
         fileName.substr(prefix.size(), fileName.size() - prefix.size() - suffix.size());
-    unsigned long long numbers[3] = {0, 0, 0};
+    unsigned long long processId = 0;
     size_t at = 0;
-    for (int k = 0; k < 3; ++k) {
+    for (int run = 0; run < 3; ++run) {
         const size_t start = at;
         for (; at < middle.size() && middle[at] >= '0' && middle[at] <= '9'; ++at) {
             if (at - start >= 19) return false;  // longer than any number we write
-            numbers[k] = numbers[k] * 10 + static_cast<unsigned>(middle[at] - '0');
+            if (run == 0) processId = processId * 10 + static_cast<unsigned>(middle[at] - '0');
         }
         if (at == start) return false;
-        if (k < 2 && (at >= middle.size() || middle[at++] != '-')) return false;
+        if (run < 2 && (at >= middle.size() || middle[at++] != '-')) return false;
     }
-    return at == middle.size() && !processIsRunning(numbers[0]);
+    return at == middle.size() && !processIsRunning(processId);
 }
 
 AtomicFile::AtomicFile(std::string finalPath, Mode mode)

@@ -85,27 +85,33 @@ bool WriteBatch::accepts(const std::string& folder) {
     return batched;
 }
 
-IoError WriteBatch::adopt(AtomicFile& output, const std::string& source) {
+WriteBatch::Entry WriteBatch::newEntry(const std::string& target, const std::string& source) {
     Entry entry;
-    entry.target = output.finalPath();
+    entry.target = target;
     entry.source = source;
-    entry.folder = GetFolderPart(entry.target);
-    if (!accepts(entry.folder)) return IoError::unsupported;
-    entry.volume = folders_[entry.folder].second;
-    if (IoError e = output.handOver(entry.temporary); e != IoError::ok) return e;
-    noteNewData(output.bytesWritten());
+    entry.folder = GetFolderPart(target);
+    return entry;
+}
+
+void WriteBatch::admit(Entry entry, uint64_t bytes) {
+    bytes_ += bytes;
     sources_.insert(entry.source);
     targets_.insert(entry.target);
     entries_.push_back(std::move(entry));
+}
+
+IoError WriteBatch::adopt(AtomicFile& output, const std::string& source) {
+    Entry entry = newEntry(output.finalPath(), source);
+    if (!accepts(entry.folder)) return IoError::unsupported;
+    entry.volume = folders_[entry.folder].second;
+    if (IoError e = output.handOver(entry.temporary); e != IoError::ok) return e;
+    admit(std::move(entry), output.bytesWritten());
     return IoError::ok;
 }
 
 void WriteBatch::adoptContent(const std::string& target, const std::string& source,
                               std::string content, uint32_t attributes) {
-    Entry entry;
-    entry.target = target;
-    entry.source = source;
-    entry.folder = GetFolderPart(target);
+    Entry entry = newEntry(target, source);
     accepts(entry.folder);
     entry.volume = folders_[entry.folder].second;
     const uint64_t bytes = content.size();
@@ -116,14 +122,7 @@ void WriteBatch::adoptContent(const std::string& target, const std::string& sour
     entry.write->attributes = attributes;
     if (!writer_) writer_ = std::make_unique<BackgroundWriter>(helped(), kMaxWaitingBytes);
     writer_->post([write = entry.write] { write->run(); }, bytes);
-    noteNewData(bytes);
-    sources_.insert(entry.source);
-    targets_.insert(entry.target);
-    entries_.push_back(std::move(entry));
-}
-
-void WriteBatch::noteNewData(uint64_t bytes) {
-    bytes_ += bytes;
+    admit(std::move(entry), bytes);
 }
 
 void WriteBatch::finishWrites(std::vector<Entry>& entries, Failures& failures) {

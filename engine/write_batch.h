@@ -18,9 +18,10 @@
 //
 // With the platform's own file system other threads help: one writes the
 // handed-over contents while the run reads and transforms the next files,
-// and one takes half of the names and removals. With a file system a test put in place everything happens on
-// the caller's thread, in order, so every call can be counted: handed-over
-// contents are then written when the commit starts (or when too much waits).
+// and one takes half of the names and removals. With a file system a test
+// put in place everything happens on the caller's thread, in order, so every
+// call can be counted: handed-over contents are then written when the commit
+// starts (or when too much waits).
 
 #include <cstdint>
 #include <future>
@@ -111,7 +112,9 @@ class WriteBatch {
     void forEachLive(std::vector<Entry>& entries, void (*step)(Entry&, Failures&),
                      Failures& failures);
     bool helped() const;
-    void noteNewData(uint64_t bytes);
+    static Entry newEntry(const std::string& target, const std::string& source);
+    // Takes the entry into the batch, with the bytes its new file holds.
+    void admit(Entry entry, uint64_t bytes);
     // Waits until every handed-over content is written (or writes them).
     void finishWrites(std::vector<Entry>& entries, Failures& failures);
 
