@@ -51,14 +51,6 @@ echo "  $(du -sh "$tree" | cut -f1) in all"
 
 source "$(dirname "$0")/timing.sh"
 
-# Runs tessarin-cli with the password on standard input; sets run_s.
-cli_run() {
-    local t0 t1
-    t0=$(now)
-    "$cli" --password-stdin "$@" <<<bench 2>"$work/cli.log" || { cat "$work/cli.log" >&2; exit 1; }
-    t1=$(now)
-    run_s=$(elapsed "$t0" "$t1")
-}
 
 lock_ratios=() unlock_ratios=()
 printf '%-5s %8s | %8s %6s | %8s %6s\n' round "copy s" "lock s" ratio "unlock s" ratio

@@ -54,18 +54,6 @@ echo "$(find "$tree" -type f | wc -l) files, $(du -sm "$tree" | cut -f1) MB"
 
 source "$(dirname "$0")/timing.sh"
 
-# Runs one command of the program with the password on standard input and
-# sets run_s; any failure ends the benchmark.
-drive() {
-    local t0 t1
-    t0=$(now)
-    echo bench | "$cli" --password-stdin "$@" 2>"$work/cli.log" || {
-        cat "$work/cli.log" >&2
-        exit 1
-    }
-    t1=$(now)
-    run_s=$(elapsed "$t0" "$t1")
-}
 
 lock_ratios=() unlock_ratios=()
 printf '%-5s %8s | %8s %6s | %8s %6s\n' round "copy s" "lock s" ratio "unlock s" ratio
@@ -76,11 +64,11 @@ for ((round = 1; round <= rounds; round++)); do
     rm -rf "$copy"
 
     settle
-    drive lock-folder "$tree"
+    cli_run lock-folder "$tree"
     lock_s=$run_s
     [[ ! -e $tree ]] || { echo "round $round: the folder kept its plain name" >&2; exit 1; }
     settle
-    drive unlock-folder "$tree"
+    cli_run unlock-folder "$tree"
     unlock_s=$run_s
     manifest "$tree" | cmp -s - "$work/before" || { echo "round $round: the tree changed" >&2; exit 1; }
 

@@ -21,3 +21,12 @@ elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
+# Runs one tessarin-cli ($cli) command with the password "bench" on standard
+# input and sets run_s to the seconds it took; any failure ends the benchmark.
+cli_run() {
+    local t0 t1
+    t0=$(now)
+    "$cli" --password-stdin "$@" <<<bench 2>"$work/cli.log" || { cat "$work/cli.log" >&2; exit 1; }
+    t1=$(now)
+    run_s=$(elapsed "$t0" "$t1")
+}
