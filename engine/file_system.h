@@ -44,7 +44,20 @@ struct FileStatus {
     // whatever the spelling of the path.
     uint64_t volume = 0;
     uint64_t index = 0;
+    // Names the file has on its volume (hard links).
+    uint64_t links = 1;
+    // Last change of the content, and of the content or the metadata, in
+    // nanoseconds of the platform's clock. With the identity and the size
+    // they tell whether a file changed since it was read.
+    int64_t modified = 0;
+    int64_t changed = 0;
 };
+
+// True when both describe the same file, unchanged in between.
+inline bool sameUnchanged(const FileStatus& a, const FileStatus& b) {
+    return a.kind == b.kind && a.volume == b.volume && a.index == b.index && a.size == b.size &&
+           a.modified == b.modified && a.changed == b.changed;
+}
 
 struct FolderEntry {
     std::string name;  // the name only, in the file system's own bytes

@@ -291,6 +291,9 @@ public:
         out.size = static_cast<uint64_t>(st.st_size);
         out.volume = static_cast<uint64_t>(st.st_dev);
         out.index = static_cast<uint64_t>(st.st_ino);
+        out.links = static_cast<uint64_t>(st.st_nlink);
+        out.modified = int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+        out.changed = int64_t{st.st_ctim.tv_sec} * 1000000000 + st.st_ctim.tv_nsec;
         return IoError::ok;
     }
 

@@ -204,6 +204,14 @@ public:
             if (GetFileInformationByHandle(handle, &info)) {
                 out.volume = info.dwVolumeSerialNumber;
                 out.index = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+                out.links = info.nNumberOfLinks;
+                // Windows keeps no change time: the last write stands for both.
+                const int64_t written =
+                    static_cast<int64_t>((uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                         info.ftLastWriteTime.dwLowDateTime) *
+                    100;
+                out.modified = written;
+                out.changed = written;
             }
             CloseHandle(handle);
         }
