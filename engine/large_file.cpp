@@ -16,7 +16,7 @@
 namespace vellumar {
 namespace {
 
-const std::string kHeadKey = "quorvelin";
+const std::string& kHeadKey = kLargeFileHeadKey;
 // The unchanged chunks are copied in slices of this many bytes, yielding to
 // the window between two slices.
 constexpr uint64_t kCopySlice = 32 * kChunkSize;

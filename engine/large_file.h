@@ -13,6 +13,8 @@ namespace vellumar {
 constexpr uint64_t kChunkSize = 32768;
 // Files of this length or more go to the large format.
 constexpr uint64_t kLargeFileThreshold = 200000;
+// The fixed key of the RC4 pass over a file's leading remainder.
+inline const std::string kLargeFileHeadKey = "quorvelin";
 
 // Locks a file in place under its ".VKW" name. False when the file is
 // missing, empty, already a ".VKW" file, or any step failed; the plain file

@@ -7,6 +7,7 @@
 #include "engine/names.h"
 #include "engine/text_shift.h"
 #include "folders/folder_lists.h"
+#include "folders/folder_state.h"
 
 namespace vellumar {
 namespace {
@@ -19,8 +20,40 @@ std::string notRenamedText(const std::string& folder) {
 
 std::string notRecordedText(const std::string& folder) {
     return "The folder " + folder +
-           " could not be added to the list of encrypted folders.\r\nIts files are locked; "
-           "the folder keeps its name.";
+           " could not be added to the list of encrypted folders.\r\nNothing was changed.";
+}
+
+std::string lineBreakText(const std::string& folder) {
+    return "The folder " + folder +
+           " cannot be locked: its path holds a line break, which the list of encrypted "
+           "folders cannot keep.";
+}
+
+std::string skippedText(const SkippedFolder& skipped) {
+    return "The folder " + skipped.path + " could not be searched: " + skipped.cause + ".";
+}
+
+std::string notSearchedText(const std::string& folder) {
+    return "The folder " + folder +
+           " was not locked, as not every folder inside it could be searched.\r\nNothing was "
+           "changed.";
+}
+
+std::string notSearchedListedText(const std::string& folder) {
+    return "Not every folder inside the folder " + folder +
+           " could be searched.\r\nIt keeps its plain name and stays listed as being locked: "
+           "Encrypt a Folder locks the rest once every folder inside can be searched.";
+}
+
+std::string notAllLockedText(const std::string& folder) {
+    return "Not every file in the folder " + folder +
+           " could be locked.\r\nIt keeps its plain name and stays listed as being locked: "
+           "Encrypt a Folder locks the rest, Decrypt a Folder unlocks the files locked so far.";
+}
+
+std::string noneLockedText(const std::string& folder) {
+    return "No file in the folder " + folder +
+           " could be locked.\r\nIt keeps its name and is not listed.";
 }
 
 std::string notRestoredText(const std::string& folder) {
@@ -48,8 +81,43 @@ bool isFolder(const std::string& path) {
 // After every run a new one starts from the choice of operation.
 void endRun(WindowModel& model, bool folderRun) {
     model.ListFiles.clear();
-    if (folderRun) model.lstFoundFiles.clear();
+    if (folderRun) {
+        model.lstFoundFiles.clear();
+        model.skippedFolders.clear();
+    }
     model.bringToFront(Page::fraSelect);
+}
+
+bool hasLockedExtension(const std::string& path) {
+    const std::string extension = ToUpper(GetExtension(path));
+    return extension == "VKL" || extension == "VKW";
+}
+
+bool isLockedFile(const std::string& path) {
+    return hasLockedExtension(path) && StartsWithLockedMarker(path);
+}
+
+// Runs over the found files that `wanted` keeps; the others are passed over
+// without a word. Returns how many were passed over.
+template <typename Wanted>
+size_t runOverFound(WindowModel& model, Wanted wanted, RunOutcome& outcome,
+                    RunOutcome (*run)(WindowModel&, Desktop&), Desktop& desktop) {
+    std::vector<ListRow>& found = model.lstFoundFiles;
+    const size_t before = found.size();
+    std::erase_if(found, [&](const ListRow& row) { return !wanted(row.path); });
+    const size_t passedOver = before - found.size();
+    // A folder whose files are all in their new state already needs no run
+    // (and no word about an empty list).
+    if (before == 0 || !found.empty()) outcome = run(model, desktop);
+    return passedOver;
+}
+
+// Removes every record of the folder; false when the list could not be rewritten.
+bool dropRecords(const std::string& folder) {
+    std::vector<std::string> lines;
+    if (ReadFolderLines(lines) != IoError::ok) return false;
+    std::erase(lines, folder);
+    return ReplaceFolderLines(lines) == IoError::ok;
 }
 
 class RunInProgress {
@@ -68,26 +136,60 @@ class RunInProgress {
 FolderOutcome EncryptFolderStep(WindowModel& model, Desktop& desktop) {
     FileSystem& fs = fileSystem();
     FolderOutcome outcome;
-    outcome.files = cmdLockFolder_Click(model, desktop);
-
     // The record must name the folder that gets the locked name: the one the
     // chooser accepted, which "encfile" holds and the folder state names.
     const std::string folder = model.ParentPath + model.FolderName;
     std::string pending;
     ReadPendingFolder(pending);
     if (!model.FolderName.empty()) pending = folder;
-    const bool recorded = AppendFolderRecord(pending) == IoError::ok;
-    if (recorded) fs.setAttributes(pending, kAttrHidden);
     DeletePendingFolder();
 
-    if (!recorded) {
+    if (!FitsOnListLine(pending)) {
+        desktop.message(lineBreakText(pending), Icon::critical);
+        endRun(model, true);
+        return outcome;
+    }
+    const bool recorded = IsRecordedFolder(pending);
+    if (!model.skippedFolders.empty()) {
+        // Its files would be left plain inside a hidden folder: nothing is
+        // locked until every folder inside can be searched.
+        for (const SkippedFolder& skipped : model.skippedFolders)
+            desktop.message(skippedText(skipped), Icon::critical);
+        desktop.message(recorded ? notSearchedListedText(pending) : notSearchedText(pending),
+                        Icon::critical);
+        endRun(model, true);
+        return outcome;
+    }
+    // Recorded before its first file is locked: whatever happens to the run,
+    // the program still knows the folder and can finish or undo it.
+    if (!recorded && AppendFolderRecord(pending) != IoError::ok) {
         desktop.message(notRecordedText(pending), Icon::critical);
-    } else if (model.FolderName.empty() ||
-               fs.rename(folder, model.ParentPath + EncodeText(model.FolderName)) != IoError::ok) {
-        desktop.message(notRenamedText(pending), Icon::critical);
+        endRun(model, true);
+        return outcome;
+    }
+
+    // A file locked already (by an interrupted run, or by hand) keeps its one layer.
+    const size_t passedOver = runOverFound(
+        model, [](const std::string& path) { return !isLockedFile(path); }, outcome.files,
+        cmdLockFolder_Click, desktop);
+
+    if (!outcome.files.complete()) {
+        // Still plain, at least in part: neither hidden nor renamed. A folder
+        // with nothing locked inside is not listed either.
+        if (outcome.files.done == 0 && passedOver == 0 && dropRecords(pending)) {
+            desktop.message(noneLockedText(pending), Icon::critical);
+        } else {
+            desktop.message(notAllLockedText(pending), Icon::critical);
+        }
     } else {
-        outcome.folderDone = true;
-        desktop.message(kFolderEncrypted, Icon::information);
+        fs.setAttributes(pending, kAttrHidden);
+        if (model.FolderName.empty() ||
+            fs.rename(folder, model.ParentPath + EncodeText(model.FolderName)) != IoError::ok) {
+            desktop.message(notRenamedText(pending), Icon::critical);
+        } else {
+            outcome.folderDone = true;
+            desktop.message(kFolderEncrypted, Icon::information);
+        }
     }
     endRun(model, true);
     return outcome;
@@ -96,7 +198,11 @@ FolderOutcome EncryptFolderStep(WindowModel& model, Desktop& desktop) {
 FolderOutcome DecryptFolderStep(WindowModel& model, Desktop& desktop) {
     FileSystem& fs = fileSystem();
     FolderOutcome outcome;
-    outcome.files = cmdUnlockFolder_Click(model, desktop);
+    // A plain file is unlocked already (by an interrupted run, or never locked).
+    runOverFound(model, hasLockedExtension, outcome.files, cmdUnlockFolder_Click, desktop);
+    bool stillLocked = !model.skippedFolders.empty();
+    for (const ListRow& row : model.lstFoundFiles)
+        stillLocked = stillLocked || (FileExists(row.path) && StartsWithLockedMarker(row.path));
 
     const std::string name = model.FolderName;
     const std::string& plainPath = model.PlainFolderPath;
@@ -130,9 +236,12 @@ FolderOutcome DecryptFolderStep(WindowModel& model, Desktop& desktop) {
     }
     if (found) {
         fs.setAttributes(plainPath, kAttrNormal);
-        if (outcome.files.failed > 0 || outcome.files.endedEarly) {
-            // Files still locked inside: the record stays, so that the
+        if (outcome.files.failed > 0 || outcome.files.endedEarly || stillLocked) {
+            // Files still locked inside (a failure, a further layer, a folder
+            // that could not be searched): the record stays, so that the
             // folder can be chosen again to unlock them.
+            for (const SkippedFolder& skipped : model.skippedFolders)
+                desktop.message(skippedText(skipped), Icon::critical);
             desktop.message(notAllUnlockedText(plainPath), Icon::critical);
             endRun(model, true);
             return outcome;

@@ -32,13 +32,17 @@ struct FolderOutcome {
 // command line sets its exit status from it.
 FolderOutcome cmdEncDec_Click(WindowModel& model, Desktop& desktop);
 
-// "Encrypt a Folder": locks every file of lstFoundFiles, records the folder
-// in "folders", hides it and gives it its locked name.
+// "Encrypt a Folder": records the folder in "folders" (unless it is recorded
+// already, being locked), locks every file of lstFoundFiles that is not
+// locked yet, and only when all of them are, hides the folder and gives it
+// its locked name. A folder with a subfolder the search could not enter is
+// not touched; one in which no file could be locked is not listed.
 FolderOutcome EncryptFolderStep(WindowModel& model, Desktop& desktop);
-// "Decrypt a Folder": unlocks every file of lstFoundFiles, gives the folder
-// PlainFolderPath back (from its locked name, or as it stands when it never
-// got one) and removes its records from "folders". A folder that cannot get
-// its name back keeps its locked name and its records.
+// "Decrypt a Folder": unlocks every locked file of lstFoundFiles, gives the
+// folder PlainFolderPath back (from its locked name, or as it stands when it
+// never got one) and removes its records from "folders". A folder that
+// cannot get its name back keeps its locked name and its records, and so
+// does one with any file inside still locked.
 FolderOutcome DecryptFolderStep(WindowModel& model, Desktop& desktop);
 
 }  // namespace vellumar

@@ -7,6 +7,7 @@
 #include "engine/platform.h"
 #include "engine/text_shift.h"
 #include "folders/folder_lists.h"
+#include "folders/folder_state.h"
 #include "locking/file_search.h"
 
 namespace vellumar {
@@ -81,6 +82,10 @@ std::string refusal(const std::string& folder, const std::string& chosen,
     // The locked name shifts every byte up by 65; a byte above 190 would be
     // lost, and the folder could never get its name back.
     if (!HasEncodedForm(GetFileName(folder))) return "Folder Name Cannot Be Locked";
+    if (!FitsOnListLine(folder))
+        return "The folder " + folder +
+               " cannot be locked: its path holds a line break, which the list of encrypted "
+               "folders cannot keep.";
     return {};
 }
 
@@ -139,10 +144,12 @@ void Folder_Encrypt(WindowModel& model, Desktop& desktop) {
         return;
     }
     // A folder that is read-only, hidden, system or archive is passed over
-    // without a word.
+    // without a word; but one that is being locked may have been hidden
+    // already, just before a crash took away its locked name.
     uint32_t attributes = 0;
     if (fileSystem().getAttributes(folder, attributes) != IoError::ok ||
-        attributes != kAttrDirectory)
+        (attributes != kAttrDirectory &&
+         !(attributes == (kAttrDirectory | kAttrHidden) && IsRecordedFolder(folder))))
         return;
 
     // Only now, and only this folder: the run locks the folder it names.

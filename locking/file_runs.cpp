@@ -11,6 +11,7 @@
 #include "engine/small_file.h"
 #include "engine/transfer.h"
 #include "engine/write_batch.h"
+#include "locking/leftover_pairs.h"
 #include "locking/locked_files_list.h"
 
 namespace vellumar {
@@ -142,6 +143,7 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
     RunOutcome outcome;
     outcome.rows = paths.size();
     const OwnFiles own;
+    LeftoverPairs pairs(paths, true);
     WriteBatch batch;
     for (size_t i = 0; i < paths.size(); ++i) {
         visited = true;
@@ -165,6 +167,8 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
             // Devices and pipes are refused as system files: reading one may never end.
             desktop.message(kSystemFileText, Icon::none);
             ++outcome.refused;
+        } else if (pairs.finish(path)) {
+            ++outcome.done;  // locked already by a run that was interrupted
         } else {
             // A folder (which the engine refuses) keeps its attributes.
             if (attributes != kAttrNormal && status.kind == EntryKind::file)
@@ -206,6 +210,7 @@ RunOutcome unlockRun(const std::vector<ListRow>& list, Desktop& desktop, bool re
     const std::vector<std::string> paths = rowPaths(list);
     RunOutcome outcome;
     outcome.rows = paths.size();
+    LeftoverPairs pairs(paths, false);
     WriteBatch batch;
     for (size_t i = 0; i < paths.size(); ++i) {
         visited = true;
@@ -216,6 +221,8 @@ RunOutcome unlockRun(const std::vector<ListRow>& list, Desktop& desktop, bool re
         } else if (!StartsWithLockedMarker(path)) {
             desktop.message(path + " is already unlocked.", Icon::none);
             ++outcome.refused;
+        } else if (pairs.finish(path)) {
+            ++outcome.done;  // unlocked already by a run that was interrupted
         } else if (endsWithVkw(path)) {
             if (BigDecrypt(path, desktop)) {
                 ++outcome.done;

@@ -1,6 +1,7 @@
 #include "locking/file_search.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 
 #include "engine/file_system.h"
@@ -11,6 +12,13 @@
 
 namespace vellumar {
 namespace {
+
+// The longest path the system takes; a folder below it cannot be entered.
+#ifdef PATH_MAX
+constexpr size_t kLongestPath = PATH_MAX;
+#else
+constexpr size_t kLongestPath = 260;
+#endif
 
 // The number a caption starts with, after blanks; 0 when it starts with none.
 uint64_t leadingNumber(const std::string& caption) {
@@ -33,15 +41,19 @@ std::string DriveOf(const std::string& path) {
 #endif
 }
 
-bool FileSearch::readFolder(const std::string& path, Listing& out) {
+bool FileSearch::readFolder(const std::string& path, Listing& out, IoError* error) {
     // Only a real folder is entered: a link (or junction) may lead anywhere,
     // even back up the tree, and the walk must stay inside the folder chosen.
     FileSystem& fs = fileSystem();
     FileStatus status;
-    if (path.empty() || fs.status(path, status) != IoError::ok || status.kind != EntryKind::folder)
-        return false;
+    IoError e = path.empty() ? IoError::notFound : fs.status(path, status);
+    if (e == IoError::ok && status.kind != EntryKind::folder) return false;
     std::vector<FolderEntry> entries;
-    if (fs.listFolder(path, entries) != IoError::ok) return false;
+    if (e == IoError::ok) e = fs.listFolder(path, entries);
+    if (e != IoError::ok) {
+        if (error) *error = e;
+        return false;
+    }
     out.folders.clear();
     for (const FolderEntry& entry : entries)
         if (entry.kind == EntryKind::folder) out.folders.push_back(entry.name);
@@ -92,12 +104,18 @@ void FileSearch::cmdSearch_Click() {
         start = model_.ListFiles.front().path;
     }
     desktop_.setBusy(true);
+    model_.skippedFolders.clear();
     // A start folder that cannot be entered leaves the list where it stood;
     // walking that folder instead would list files nobody chose.
     if (setDirListPath(start)) {
         DirDiver(start, "");
         model_.setFileBoxPath(model_.dirListPath);
         model_.changed();
+    } else {
+        Listing none;
+        IoError error = IoError::ok;
+        readFolder(start, none, &error);
+        skip(start, error);
     }
     desktop_.setBusy(false);
 }
@@ -120,7 +138,10 @@ void FileSearch::walk(const std::string& folder, const Listing& listing, bool at
         model_.lblArchivos = folder;
         const std::string path = AddBackslash(folder) + listing.folders[k - 1];
         Listing inside;
-        if (!readFolder(path, inside)) continue;  // cannot be entered: go on with the next
+        if (IoError error = IoError::ok; !readFolder(path, inside, &error)) {
+            skip(path, error);  // go on with the next, but the run will know
+            continue;
+        }
         wentDown = true;
         walk(path, inside, false);
     }
@@ -138,6 +159,18 @@ void FileSearch::walk(const std::string& folder, const Listing& listing, bool at
         row.path = found.path;
         model_.ListFiles.push_back(std::move(row));
     }
+}
+
+void FileSearch::skip(const std::string& path, IoError error) {
+    // Gone meanwhile, or no folder at all: nothing inside was left out.
+    if (error == IoError::ok || error == IoError::notFound) return;
+    std::string cause = describe(error);
+    if (path.size() >= kLongestPath) {
+        cause = "its path is too long";
+    } else if (error == IoError::accessDenied) {
+        cause = "permission denied";
+    }
+    model_.skippedFolders.push_back({path, cause});
 }
 
 void FileSearch::addFound(const std::string& folder, const std::vector<std::string>& names) {

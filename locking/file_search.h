@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/desktop.h"
+#include "engine/file_system.h"
 #include "locking/window_model.h"
 
 namespace vellumar {
@@ -23,6 +24,8 @@ class FileSearch {
     // subfolders (the last subfolder first). The start folder is the folder
     // in hand under its locked name for "Decrypt a Folder", else the first
     // row of ListFiles. A start folder that cannot be entered walks nothing.
+    // Every folder found that could not be entered (the start folder too) is
+    // named in skippedFolders, with the cause.
     void cmdSearch_Click();
     // Walks WalkPath; ReturnPath is the folder the walk goes back to
     // afterwards, empty for the start folder.
@@ -41,7 +44,11 @@ class FileSearch {
         std::vector<std::string> folders;  // names, in the boxes' order
         std::vector<std::string> files;    // as the file box lists them
     };
-    static bool readFolder(const std::string& path, Listing& out);
+    // False when the path is no folder (a link, a file, nothing) or the
+    // folder cannot be read; `error` then tells why, and stays ok for a
+    // path that is not a folder.
+    static bool readFolder(const std::string& path, Listing& out, IoError* error = nullptr);
+    void skip(const std::string& path, IoError error);
     void walk(const std::string& folder, const Listing& listing, bool atStart);
     void addFound(const std::string& folder, const std::vector<std::string>& names);
 

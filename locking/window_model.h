@@ -33,6 +33,14 @@ struct ListRow {
     bool operator==(const ListRow&) const = default;
 };
 
+// A folder that a search could not enter, and why (a short cause).
+struct SkippedFolder {
+    std::string path;
+    std::string cause;
+
+    bool operator==(const SkippedFolder&) const = default;
+};
+
 // Background colours of the target list, as 0xRRGGBB.
 constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kGreen = 0x00FF00;
@@ -74,6 +82,9 @@ struct WindowModel {
 
     // The hidden search controls: their results and the two progress labels.
     std::vector<ListRow> lstFoundFiles;
+    // Folders the search found but could not enter: their files are not in
+    // lstFoundFiles, so a run over them cannot be complete.
+    std::vector<SkippedFolder> skippedFolders;
     std::string lblArchivos;
     std::string lblCount;
     // The hidden file box's folder. Pointing it at another folder runs

@@ -1,0 +1,19 @@
+#pragma once
+// What the list of encrypted folders and the disk tell about one folder.
+// A folder is recorded before its first file is locked, so that it is never
+// lost to the program; one that is recorded but still stands under its plain
+// name is being locked (a run was interrupted, or could not lock every file),
+// and running "Encrypt a Folder" on it again finishes the job.
+
+#include <string>
+
+namespace vellumar {
+
+// Whether one line of a list file can hold the path: a line break would
+// split its record in two, and neither half would name the folder.
+bool FitsOnListLine(const std::string& path);
+
+// Whether "folders" records the plain path (false when it cannot be read).
+bool IsRecordedFolder(const std::string& plainPath);
+
+}  // namespace vellumar
