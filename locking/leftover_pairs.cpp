@@ -116,8 +116,7 @@ bool LeftoverPairs::finish(const std::string& path) {
     if (locking_) {
         if (!isFile(path, plain)) return false;
         plainPath = path;
-        lockedPath =
-            LockedName(path, plain.size < kLargeFileThreshold ? ".VKL" : ".VKW");
+        lockedPath = LockedName(path, plain.size < kLargeFileThreshold ? ".VKL" : ".VKW");
         if (rows_.count(lockedPath) || !isFile(lockedPath, locked)) return false;
     } else {
         if (!hasExtension(path, "VKL") && !hasExtension(path, "VKW")) return false;

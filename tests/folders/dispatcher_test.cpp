@@ -12,6 +12,7 @@
 #include "engine/text_shift.h"
 #include "folders/folder_lists.h"
 #include "tests/locking/run_fixture.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace vellumar::test {
 namespace {
@@ -288,11 +289,193 @@ TEST_F(FolderSteps, AFolderWithAFileThatCannotBeUnlockedStaysListed) {
     platformFileSystem().removeFile(in(plainPath("A"), "stranger.VKL"));
     chooseToDecrypt("A", plainPath("A"));
     run();
-    // (Files unlocked the first time are named as already unlocked.)
-    ASSERT_FALSE(desktop.messages.empty());
-    EXPECT_EQ(desktop.messages.back(), kFolderDecrypted);
+    // The files unlocked the first time are unlocked: passed over without a word.
+    EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderDecrypted});
     expectPlain("A");
     EXPECT_EQ(records(), Lines{});
+}
+
+// A folder where not every file could be locked is never hidden or renamed,
+// nor said to be locked: it stays listed as being locked while any file
+// inside is, and is not listed at all when none is.
+TEST_F(FolderSteps, AFolderWhoseFilesCouldNotAllBeLockedKeepsItsPlainName) {
+    // A read-only mount: no new file can be made inside the folder.
+    class ReadOnlyBelow final : public ForwardingFileSystem {
+      public:
+        explicit ReadOnlyBelow(std::string folder) : folder_(std::move(folder)) {}
+        IoError createNew(const std::string& p, FileHandle& out) override {
+            if (p.rfind(folder_, 0) == 0) return IoError::accessDenied;
+            return base().createNew(p, out);
+        }
+
+      private:
+        std::string folder_;
+    };
+    makeFolder("R");
+    chooseToEncrypt("R");
+    {
+        ReadOnlyBelow readOnly(plainPath("R"));
+        FileSystemOverride use(readOnly);
+        run();
+    }
+    ASSERT_FALSE(desktop.messages.empty());
+    EXPECT_EQ(desktop.messages.back(),
+              (Shown{"No file in the folder " + plainPath("R") +
+                         " could be locked.\r\nIt keeps its name and is not listed.",
+                     Icon::critical, "Vellumar"}));
+    expectPlain("R");
+    EXPECT_EQ(records(), Lines{});
+
+    // One file locked, the other in the way of its locked name.
+    makeFolder("C");
+    const std::string taken = LockedName(in(plainPath("C"), "one.txt"), ".VKL");
+    temp.write("w/C/" + GetFileName(taken), "in the way");
+    chooseToEncrypt("C");
+    run();
+    const std::string beingLocked =
+        "Not every file in the folder " + plainPath("C") +
+        " could be locked.\r\nIt keeps its plain name and stays listed as being locked: Encrypt a "
+        "Folder locks the rest, Decrypt a Folder unlocks the files locked so far.";
+    ASSERT_FALSE(desktop.messages.empty());
+    EXPECT_EQ(desktop.messages.back(), (Shown{beingLocked, Icon::critical, "Vellumar"}));
+    EXPECT_EQ(folderAttributes(plainPath("C")), kAttrDirectory);
+    EXPECT_FALSE(FileExists(lockedPath("C")));
+    EXPECT_EQ(readFile(in(plainPath("C"), "one.txt")), "C one");
+    EXPECT_EQ(records(), Lines{plainPath("C")});
+
+    // Once the way is clear, locking it again finishes the job.
+    platformFileSystem().setAttributes(taken, kAttrNormal);
+    platformFileSystem().removeFile(taken);
+    chooseToEncrypt("C");
+    run();
+    EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderEncrypted});
+    EXPECT_EQ(records(), Lines{plainPath("C")});
+    chooseToDecrypt("C", lockedPath("C"));
+    run();
+    EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderDecrypted});
+    expectPlain("C");
+    EXPECT_EQ(records(), Lines{});
+}
+
+// What an interrupted run leaves: some files locked, one both plain and
+// locked, the folder listed and still under its plain name. Running it again
+// finishes it, each file with one layer.
+TEST_F(FolderSteps, ARunAgainFinishesAnInterruptedRunInEitherDirection) {
+    makeFolder("A");
+    const std::string one = in(plainPath("A"), "one.txt");
+    const std::string two = in(plainPath("A"), "sub/two.bin");
+    lockedFile("w/A/one.txt", "A one");
+    lockedFile("w/A/sub/two.bin", patternBytes(200000, 2));
+    temp.write("w/A/sub/two.bin", patternBytes(200000, 2));
+    AppendFolderRecord(plainPath("A"));
+
+    chooseToEncrypt("A");
+    run();
+    EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderEncrypted});
+    EXPECT_EQ(records(), Lines{plainPath("A")});
+    EXPECT_EQ(listTree(lockedPath("A")), GetFileName(LockedName(one, ".VKL")) + "\nsub\nsub/" +
+                                             GetFileName(LockedName(two, ".VKW")) + "\n");
+
+    // Unlocked, but the locked files are still there beside the plain ones.
+    const std::string lockedOne = LockedName(in(lockedPath("A"), "one.txt"), ".VKL");
+    const std::string lockedTwo = LockedName(in(lockedPath("A"), "sub/two.bin"), ".VKW");
+    temp.write(in(lockedPath("A"), "one.txt").substr(temp.path().size() + 1), "A one");
+    temp.write(in(lockedPath("A"), "sub/two.bin").substr(temp.path().size() + 1),
+               patternBytes(200000, 2));
+    chooseToDecrypt("A", lockedPath("A"));
+    run();
+    EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderDecrypted});
+    expectPlain("A");
+    EXPECT_EQ(listTree(plainPath("A")), "one.txt\nsub\nsub/two.bin\n");
+    EXPECT_FALSE(FileExists(lockedOne) || FileExists(lockedTwo));
+    EXPECT_EQ(records(), Lines{});
+}
+
+// A file inside that is still locked after the run (here a second layer
+// put on by hand) keeps the folder listed until a later run unlocks it.
+TEST_F(FolderSteps, AFolderStaysListedWhileAnyFileInsideIsStillLocked) {
+    makeFolder("A");
+    chooseToEncrypt("A");
+    run();
+    ScriptedDesktop quiet;
+    ASSERT_TRUE(Encrypt(LockedName(in(lockedPath("A"), "one.txt"), ".VKL"), quiet, false));
+
+    chooseToDecrypt("A", lockedPath("A"));
+    run();
+    EXPECT_EQ(desktop.messages,
+              (std::vector<Shown>{{"Not every file in the folder " + plainPath("A") +
+                                       " could be unlocked.\r\nIt has its name back and stays "
+                                       "listed: Decrypt a Folder unlocks the rest.",
+                                   Icon::critical, "Vellumar"}}));
+    EXPECT_EQ(records(), Lines{plainPath("A")});
+
+    chooseToDecrypt("A", plainPath("A"));
+    run();
+    EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderDecrypted});
+    expectPlain("A");
+    EXPECT_EQ(records(), Lines{});
+}
+
+// A subfolder the search could not enter: its files were never found. The
+// folder is not locked at all (or, listed already, not finished); when
+// unlocking, it stays listed.
+TEST_F(FolderSteps, AFolderWithASubfolderTheSearchCouldNotEnterIsNotDone) {
+    const SkippedFolder skipped{plainPath("A") + kSeparator + "sub", "permission denied"};
+    const Shown skippedShown{
+        "The folder " + skipped.path + " could not be searched: permission denied.", Icon::critical,
+        "Vellumar"};
+    makeFolder("A");
+    for (bool recorded : {false, true}) {
+        SCOPED_TRACE(recorded);
+        if (recorded) AppendFolderRecord(plainPath("A"));
+        chooseToEncrypt("A");
+        model.skippedFolders = {skipped};
+        run();
+        const std::string refused =
+            recorded ? "Not every folder inside the folder " + plainPath("A") +
+                           " could be searched.\r\nIt keeps its plain name and stays listed as "
+                           "being locked: Encrypt a Folder locks the rest once every folder "
+                           "inside can be searched."
+                     : "The folder " + plainPath("A") +
+                           " was not locked, as not every folder inside it could be "
+                           "searched.\r\nNothing was changed.";
+        EXPECT_EQ(desktop.messages,
+                  (std::vector<Shown>{skippedShown, {refused, Icon::critical, "Vellumar"}}));
+        expectPlain("A");
+        EXPECT_EQ(records(), recorded ? Lines{plainPath("A")} : Lines{});
+        EXPECT_TRUE(model.skippedFolders.empty());
+    }
+
+    chooseToEncrypt("A");
+    run();
+    chooseToDecrypt("A", lockedPath("A"));
+    model.skippedFolders = {skipped};
+    run();
+    EXPECT_EQ(desktop.messages,
+              (std::vector<Shown>{skippedShown,
+                                  {"Not every file in the folder " + plainPath("A") +
+                                       " could be unlocked.\r\nIt has its name back and stays "
+                                       "listed: Decrypt a Folder unlocks the rest.",
+                                   Icon::critical, "Vellumar"}}));
+    EXPECT_EQ(records(), Lines{plainPath("A")});
+}
+
+// A record is one line: a folder whose path holds a line break is refused
+// before anything changes.
+TEST_F(FolderSteps, AFolderWhosePathHoldsALineBreakIsNotLocked) {
+    for (const char* name : {"line\nbreak", "carriage\rreturn"}) {
+        SCOPED_TRACE(name);
+        makeFolder(name);
+        chooseToEncrypt(name);
+        run();
+        EXPECT_EQ(desktop.messages,
+                  (std::vector<Shown>{{"The folder " + plainPath(name) +
+                                           " cannot be locked: its path holds a line break, which "
+                                           "the list of encrypted folders cannot keep.",
+                                       Icon::critical, "Vellumar"}}));
+        expectPlain(name);
+        EXPECT_EQ(records(), Lines{});
+    }
 }
 
 }  // namespace

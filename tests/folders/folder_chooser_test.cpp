@@ -10,6 +10,7 @@
 #include "engine/file_system.h"
 #include "engine/names.h"
 #include "engine/platform.h"
+#include "folders/folder_lists.h"
 #include "locking/file_search.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/temp_folder.h"
@@ -124,6 +125,40 @@ TEST_F(Chooser, AnAcceptedFolderIsPendingWithItsFilesFound) {
     EXPECT_EQ(model.ListFiles, model.lstFoundFiles);  // the folder holds a file itself
     EXPECT_TRUE(model.cmdEncDecEnabled);
 }
+
+// A folder being locked (listed, still under its plain name) may have been
+// hidden just before a crash took away its locked name: it is accepted
+// again, so that the run can be finished.
+TEST_F(Chooser, AHiddenFolderIsAcceptedOnlyWhileItIsBeingLocked) {
+    const std::string folder = temp.makeFolder("Vault");
+    temp.write("Vault/a", "x");
+    ASSERT_EQ(fileSystem().setAttributes(folder, kAttrHidden), IoError::ok);
+    choose(folder);
+    EXPECT_FALSE(model.cmdEncDecEnabled);
+    ASSERT_EQ(AppendFolderRecord(folder), IoError::ok);
+    choose(folder);
+    EXPECT_TRUE(desktop.messages.empty());
+    EXPECT_TRUE(model.cmdEncDecEnabled);
+    EXPECT_EQ(model.FolderName, "Vault");
+}
+
+#ifndef _WIN32
+// A record is one line of the list: a line break in the path would split it.
+TEST_F(Chooser, APathWithALineBreakIsRefusedBeforeAnythingChanges) {
+    for (const std::string& folder :
+         {temp.makeFolder("new\nline"), temp.makeFolder("up\r/Vault")}) {
+        SCOPED_TRACE(folder);
+        desktop.messages.clear();
+        choose(folder);
+        EXPECT_EQ(desktop.messages,
+                  (std::vector<Shown>{{"The folder " + folder +
+                                           " cannot be locked: its path holds a line break, which "
+                                           "the list of encrypted folders cannot keep.",
+                                       Icon::critical, "Vellumar"}}));
+        expectNothingPrepared();
+    }
+}
+#endif
 
 TEST_F(Chooser, SubfoldersOfTheRefusedFoldersAreAccepted) {
     for (const std::string& folder : {temp.makeFolder("win/sys/sub"), temp.makeFolder("win/sub"),

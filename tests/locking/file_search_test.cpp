@@ -220,6 +220,7 @@ class MadeUpFolders : public ForwardingFileSystem {
   public:
     std::map<std::string, std::vector<FolderEntry>> folders;
     std::set<std::string> unlistable;
+    IoError refusal = IoError::accessDenied;
 
     IoError status(const std::string& p, FileStatus& out) override {
         if (!folders.count(p)) return base().status(p, out);
@@ -232,7 +233,7 @@ class MadeUpFolders : public ForwardingFileSystem {
         return IoError::ok;
     }
     IoError listFolder(const std::string& p, std::vector<FolderEntry>& out) override {
-        if (unlistable.count(p)) return IoError::accessDenied;
+        if (unlistable.count(p)) return refusal;
         auto it = folders.find(p);
         if (it == folders.end()) return base().listFolder(p, out);
         out = it->second;
@@ -258,6 +259,48 @@ TEST_F(Search, AFolderThatCannotBeEnteredIsSkipped) {
     FileSystemOverride use(disk);
     searchFrom(start);
     EXPECT_EQ(texts(model.lstFoundFiles), paths({"S/A/a1", "S/s1"}));
+    EXPECT_EQ(model.skippedFolders,
+              (std::vector<SkippedFolder>{{temp / "S/B", "permission denied"}}));
+}
+
+// Every folder left out is named with its cause, so that a run over the
+// results knows it cannot be complete; a folder gone meanwhile left nothing out.
+TEST_F(Search, AFolderThatCannotBeEnteredIsNamedWithItsCause) {
+    struct Case {
+        IoError error;
+        std::vector<SkippedFolder> skipped;
+    };
+    const std::string start = makeTree();
+    const std::string b = temp / "S/B";
+    const Case cases[] = {
+        {IoError::accessDenied, {{b, "permission denied"}}},
+        {IoError::other, {{b, "input/output error"}}},
+        {IoError::notFound, {}},
+    };
+    MadeUpFolders disk;
+    disk.unlistable = {b};
+    FileSystemOverride use(disk);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(describe(c.error));
+        disk.refusal = c.error;
+        model.skippedFolders = {{"stale", "from an earlier search"}};
+        searchFrom(start);
+        EXPECT_EQ(model.skippedFolders, c.skipped);
+    }
+}
+
+TEST_F(Search, AFolderDeeperThanTheLongestPathIsNamed) {
+    // Made-up folders down to a path longer than the system takes.
+    const std::string start = makeTree();
+    MadeUpFolders disk;
+    std::string folder = start;
+    const std::string name(200, 'd');
+    disk.folders[start] = {{"s1", EntryKind::file}, {name, EntryKind::folder}};
+    for (folder += kSeparator + name; folder.size() < 5000; folder += kSeparator + name)
+        disk.folders[folder] = {{name, EntryKind::folder}};
+    FileSystemOverride use(disk);
+    searchFrom(start);
+    EXPECT_EQ(model.skippedFolders, (std::vector<SkippedFolder>{{folder, "its path is too long"}}));
 }
 
 TEST_F(Search, AStartFolderThatCannotBeEnteredWalksNothing) {
@@ -271,6 +314,9 @@ TEST_F(Search, AStartFolderThatCannotBeEnteredWalksNothing) {
     for (const std::string& unusable : {start, temp / "missing", temp / "S/s1", std::string()}) {
         searchFrom(unusable);
         EXPECT_TRUE(model.lstFoundFiles.empty());
+        // Only a folder that is there but cannot be read is left out.
+        const std::vector<SkippedFolder> none, denied = {{start, "permission denied"}};
+        EXPECT_EQ(model.skippedFolders, unusable == start ? denied : none);
         EXPECT_EQ(texts(model.ListFiles), (std::vector<std::string>{unusable}));
         EXPECT_EQ(model.dirListPath, temp / "elsewhere");
         EXPECT_TRUE(rebuilds.empty());
