@@ -195,6 +195,11 @@ TEST_F(Cli, AFolderCommandSucceedsOnlyWhenEverythingWasDone) {
     const std::string clash = temp.write("clash/a.txt", "a");
     const std::string taken = LockedName(clash, ".VKL");
     temp.write("clash/" + GetFileName(taken), "in the way");
+    // Nothing in "blocked" can be locked: not listed; nor can a path with a line break.
+    const std::string blocked = temp.write("blocked/b.txt", "b");
+    const std::string blockedTaken = LockedName(blocked, ".VKL");
+    temp.makeFolder("blocked/" + GetFileName(blockedTaken));
+    const std::string lineBreak = temp.makeFolder("line\nbreak");
     const std::string usage = "\nTry 'tessarin-cli --help'.\n";
     struct Case {
         std::vector<std::string> arguments;
@@ -221,8 +226,26 @@ TEST_F(Cli, AFolderCommandSucceedsOnlyWhenEverythingWasDone) {
          1,
          "The file " + taken +
              " already exists. Nothing was changed.\nAll files have not been locked.\nAn error "
-             "occured while doing so.\nMake sure that the file is not in use.\n1 of 2 files were "
-             "locked.\nThe folder has its locked name and is listed.\n"},
+             "occured while doing so.\nMake sure that the file is not in use.\nNot every file in "
+             "the folder " +
+             temp / "clash" +
+             " could be locked.\nIt keeps its plain name and stays listed as being locked: "
+             "Encrypt a Folder locks the rest, Decrypt a Folder unlocks the files locked so "
+             "far.\n1 of 2 files were locked.\n"},
+        {{"--password-stdin", "lock-folder", "blocked"},
+         1,
+         "The file " + blockedTaken +
+             " already exists. Nothing was changed.\nAll files have not been locked.\nAn error "
+             "occured while doing so.\nMake sure that the file is not in use.\nNo file in the "
+             "folder " +
+             temp / "blocked" +
+             " could be locked.\nIt keeps its name and is not listed.\n0 of 1 files were "
+             "locked.\n"},
+        {{"--password-stdin", "lock-folder", lineBreak},
+         1,
+         "The folder " + lineBreak +
+             " cannot be locked: its path holds a line break, which the list of encrypted folders "
+             "cannot keep.\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.err);
@@ -230,8 +253,51 @@ TEST_F(Cli, AFolderCommandSucceedsOnlyWhenEverythingWasDone) {
         EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(result.err, c.err);
     }
+    // Listed as being locked, under its plain name; nothing else is listed.
     EXPECT_EQ(readFile(applicationFile("folders")), temp / "clash" + "\r\n");
+    EXPECT_EQ(readFile(clash), "a");
     EXPECT_EQ(listTree(hidden), "");
+    EXPECT_EQ(readFile(blocked), "b");
+    EXPECT_EQ(listTree(lineBreak), "");
+}
+
+// An interrupted folder run leaves files both plain and locked; running the
+// same command again finishes it and says so.
+TEST_F(Cli, AFolderCommandRunAgainFinishesAnInterruptedRun) {
+    setPassword();
+    const std::string vault = temp / "Vault";
+    const std::string locked = temp / EncodeText("Vault");
+    const std::string big = patternBytes(250000, 2);
+    temp.write("Vault/a.txt", "a");
+    temp.write("Vault/sub/b.bin", big);
+    ASSERT_EQ(run({"--password-stdin", "lock-folder", vault}, "pw\n").status, 0);
+    // Unlocked, but the locked files not yet removed.
+    temp.write(GetFileName(locked) + "/a.txt", "a");
+    temp.write(GetFileName(locked) + "/sub/b.bin", big);
+
+    Result unlock = run({"--password-stdin", "unlock-folder", vault}, "pw\n");
+    EXPECT_EQ(unlock.status, 0);
+    EXPECT_EQ(unlock.err,
+              "Decryption Completed Successfully\nPlease Restart Application To Get\n"
+              "Updated Encrypted Folders List\n");
+    EXPECT_EQ(listTree(vault), "a.txt\nsub\nsub/b.bin\n");
+    EXPECT_TRUE(readFile(vault + "/sub/b.bin") == big);
+    EXPECT_EQ(readFile(applicationFile("folders")), "");
+
+    // Listed before its first file was locked; one file locked, one both plain and locked.
+    temp.write("home/folders", vault + "\r\n");
+    ASSERT_EQ(run({"--password-stdin", "lock", vault + "/a.txt", vault + "/sub/b.bin"}, "pw\n")
+                  .status,
+              0);
+    temp.write("Vault/sub/b.bin", big);
+    Result lock = run({"--password-stdin", "lock-folder", vault}, "pw\n");
+    EXPECT_EQ(lock.status, 0);
+    EXPECT_EQ(lock.err, "Encryption Completed Successfully\n");
+    EXPECT_EQ(readFile(applicationFile("folders")), vault + "\r\n");
+    ASSERT_EQ(run({"--password-stdin", "unlock-folder", vault}, "pw\n").status, 0);
+    EXPECT_EQ(listTree(vault), "a.txt\nsub\nsub/b.bin\n");
+    EXPECT_EQ(readFile(vault + "/a.txt"), "a");
+    EXPECT_TRUE(readFile(vault + "/sub/b.bin") == big);
 }
 
 TEST_F(Cli, TheExitStatusTellsWhetherEveryFileGotThere) {
