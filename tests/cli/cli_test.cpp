@@ -286,9 +286,9 @@ TEST_F(Cli, AFolderCommandRunAgainFinishesAnInterruptedRun) {
 
     // Listed before its first file was locked; one file locked, one both plain and locked.
     temp.write("home/folders", vault + "\r\n");
-    ASSERT_EQ(run({"--password-stdin", "lock", vault + "/a.txt", vault + "/sub/b.bin"}, "pw\n")
-                  .status,
-              0);
+    ASSERT_EQ(
+        run({"--password-stdin", "lock", vault + "/a.txt", vault + "/sub/b.bin"}, "pw\n").status,
+        0);
     temp.write("Vault/sub/b.bin", big);
     Result lock = run({"--password-stdin", "lock-folder", vault}, "pw\n");
     EXPECT_EQ(lock.status, 0);
