@@ -93,10 +93,6 @@ bool hasLockedExtension(const std::string& path) {
     return extension == "VKL" || extension == "VKW";
 }
 
-bool isLockedFile(const std::string& path) {
-    return hasLockedExtension(path) && StartsWithLockedMarker(path);
-}
-
 // Runs over the found files that `wanted` keeps; the others are passed over
 // without a word. Returns how many were passed over.
 template <typename Wanted>
@@ -170,7 +166,7 @@ FolderOutcome EncryptFolderStep(WindowModel& model, Desktop& desktop) {
 
     // A file locked already (by an interrupted run, or by hand) keeps its one layer.
     const size_t passedOver = runOverFound(
-        model, [](const std::string& path) { return !isLockedFile(path); }, outcome.files,
+        model, [](const std::string& path) { return !IsLockedFile(path); }, outcome.files,
         cmdLockFolder_Click, desktop);
 
     if (!outcome.files.complete()) {
@@ -202,7 +198,7 @@ FolderOutcome DecryptFolderStep(WindowModel& model, Desktop& desktop) {
     runOverFound(model, hasLockedExtension, outcome.files, cmdUnlockFolder_Click, desktop);
     bool stillLocked = !model.skippedFolders.empty();
     for (const ListRow& row : model.lstFoundFiles)
-        stillLocked = stillLocked || (FileExists(row.path) && StartsWithLockedMarker(row.path));
+        stillLocked = stillLocked || (FileExists(row.path) && IsLockedFile(row.path));
 
     const std::string name = model.FolderName;
     const std::string& plainPath = model.PlainFolderPath;

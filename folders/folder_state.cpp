@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "engine/locked_header.h"
+#include "engine/names.h"
+#include "engine/transfer.h"
 #include "folders/folder_lists.h"
 
 namespace vellumar {
@@ -15,6 +18,17 @@ bool IsRecordedFolder(const std::string& plainPath) {
     std::vector<std::string> records;
     return ReadFolderRecords(records) == IoError::ok &&
            std::find(records.begin(), records.end(), plainPath) != records.end();
+}
+
+bool IsLockedFile(const std::string& path) {
+    const std::string extension = ToUpper(GetExtension(path));
+    if (extension != "VKL" && extension != "VKW") return false;
+    FileHandle file = kNoFile;
+    if (fileSystem().openRead(path, file) != IoError::ok) return false;
+    FileCloser closer(file);
+    std::string header(kHeaderLength, '\0');
+    return readExactly(file, header.data(), header.size()) == IoError::ok &&
+           HeaderVerifies(header);
 }
 
 }  // namespace vellumar

@@ -16,4 +16,8 @@ bool FitsOnListLine(const std::string& path);
 // Whether "folders" records the plain path (false when it cannot be read).
 bool IsRecordedFolder(const std::string& plainPath);
 
+// Whether the file is one this program locked: a marker extension and a
+// header line that verifies. A plain file that merely starts like one is not.
+bool IsLockedFile(const std::string& path);
+
 }  // namespace vellumar

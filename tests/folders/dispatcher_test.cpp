@@ -391,6 +391,26 @@ TEST_F(FolderSteps, ARunAgainFinishesAnInterruptedRunInEitherDirection) {
     EXPECT_EQ(records(), Lines{});
 }
 
+// Only a file this program locked is passed over: one that merely looks
+// locked (its name and its first bytes) is locked with the rest, and comes
+// back as it was.
+TEST_F(FolderSteps, AFileThatOnlyLooksLockedIsLockedWithTheFolder) {
+    makeFolder("A");
+    const std::string lookAlike = "[Secret]not a header at all\r\n";
+    temp.write("w/A/notes.VKL", lookAlike);
+    chooseToEncrypt("A");
+    run();
+    EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderEncrypted});
+    const std::string locked = in(lockedPath("A"), "notes.VKL");
+    EXPECT_NE(readFile(locked).substr(0, 24), lookAlike.substr(0, 24));
+
+    chooseToDecrypt("A", lockedPath("A"));
+    run();
+    EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderDecrypted});
+    EXPECT_EQ(readFile(in(plainPath("A"), "notes.VKL")), lookAlike);
+    EXPECT_EQ(records(), Lines{});
+}
+
 // A file inside that is still locked after the run (here a second layer
 // put on by hand) keeps the folder listed until a later run unlocks it.
 TEST_F(FolderSteps, AFolderStaysListedWhileAnyFileInsideIsStillLocked) {
