@@ -373,8 +373,9 @@ TEST_F(FolderSteps, ARunAgainFinishesAnInterruptedRunInEitherDirection) {
     run();
     EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderEncrypted});
     EXPECT_EQ(records(), Lines{plainPath("A")});
-    EXPECT_EQ(listTree(lockedPath("A")), GetFileName(LockedName(one, ".VKL")) + "\nsub\nsub/" +
-                                             GetFileName(LockedName(two, ".VKW")) + "\n");
+    // One layer each, and nothing left beside them.
+    EXPECT_EQ(namesIn(lockedPath("A")), (Lines{GetFileName(LockedName(one, ".VKL")), "sub"}));
+    EXPECT_EQ(namesIn(in(lockedPath("A"), "sub")), Lines{GetFileName(LockedName(two, ".VKW"))});
 
     // Unlocked, but the locked files are still there beside the plain ones.
     const std::string lockedOne = LockedName(in(lockedPath("A"), "one.txt"), ".VKL");
@@ -480,6 +481,7 @@ TEST_F(FolderSteps, AFolderWithASubfolderTheSearchCouldNotEnterIsNotDone) {
     EXPECT_EQ(records(), Lines{plainPath("A")});
 }
 
+#ifndef _WIN32
 // A record is one line: a folder whose path holds a line break is refused
 // before anything changes.
 TEST_F(FolderSteps, AFolderWhosePathHoldsALineBreakIsNotLocked) {
@@ -497,6 +499,7 @@ TEST_F(FolderSteps, AFolderWhosePathHoldsALineBreakIsNotLocked) {
         EXPECT_EQ(records(), Lines{});
     }
 }
+#endif
 
 }  // namespace
 }  // namespace vellumar::test
