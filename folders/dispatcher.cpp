@@ -169,7 +169,9 @@ FolderOutcome EncryptFolderStep(WindowModel& model, Desktop& desktop) {
         model, [](const std::string& path) { return !IsLockedFile(path); }, outcome.files,
         cmdLockFolder_Click, desktop);
 
-    if (!outcome.files.complete()) {
+    // A file gone before its turn needs no lock; one that failed or was
+    // refused would stay plain inside a hidden folder.
+    if (outcome.files.failed > 0 || outcome.files.refused > 0) {
         // Still plain, at least in part: neither hidden nor renamed. A folder
         // with nothing locked inside is not listed either.
         if (outcome.files.done == 0 && passedOver == 0 && dropRecords(pending)) {

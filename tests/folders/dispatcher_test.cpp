@@ -357,6 +357,18 @@ TEST_F(FolderSteps, AFolderWhoseFilesCouldNotAllBeLockedKeepsItsPlainName) {
     EXPECT_EQ(records(), Lines{});
 }
 
+// A file removed between the search and its turn needed no lock.
+TEST_F(FolderSteps, AFileGoneBeforeItsTurnDoesNotHoldTheFolderBack) {
+    makeFolder("A");
+    temp.write("w/A/gone.txt", "gone");
+    chooseToEncrypt("A");
+    platformFileSystem().removeFile(in(plainPath("A"), "gone.txt"));
+    run();
+    EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderEncrypted});
+    expectLocked("A", lockedPath("A"));
+    EXPECT_EQ(records(), Lines{plainPath("A")});
+}
+
 // What an interrupted run leaves: some files locked, one both plain and
 // locked, the folder listed and still under its plain name. Running it again
 // finishes it, each file with one layer.
