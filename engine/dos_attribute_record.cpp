@@ -10,6 +10,15 @@ namespace {
 // Set whenever the word is written, for every reader that checks it.
 constexpr uint32_t kAttributeWordValid = 1;
 
+// The fixed part of each version's structure, and where its attribute word
+// lies in it. Version 2 ends in a NUL-terminated name after the fixed part.
+struct Layout {
+    size_t fixedSize = 0;
+    size_t wordAt = 0;
+    bool hasValidFlags = false;
+    bool carriesText = false;
+};
+
 // A stored record taken apart. The body is the version's structure from its
 // 4-byte aligned start to the end of the bytes; every field in it is
 // aligned relative to that start, so it can move as the text changes length.
@@ -17,6 +26,7 @@ struct Record {
     std::string text;
     bool binary = false;
     uint16_t version = 0;
+    Layout layout;
     std::string body;
 };
 
@@ -40,16 +50,9 @@ void appendLe16(std::string& bytes, uint16_t value) {
     bytes += static_cast<char>(value >> 8);
 }
 
-size_t alignUp(size_t offset, size_t alignment) { return (offset + alignment - 1) / alignment * alignment; }
-
-// The fixed part of each version's structure, and where its attribute word
-// lies in it. Version 2 ends in a NUL-terminated name after the fixed part.
-struct Layout {
-    size_t fixedSize;
-    size_t wordAt;
-    bool hasValidFlags;
-    bool carriesText;
-};
+size_t alignUp(size_t offset, size_t alignment) {
+    return (offset + alignment - 1) / alignment * alignment;
+}
 
 bool layoutOf(uint16_t version, Layout& out) {
     switch (version) {
@@ -90,6 +93,7 @@ Record parseRecord(std::string_view stored) {
     if (bodyAt > stored.size() || stored.size() - bodyAt < layout.fixedSize) return record;
     record.binary = true;
     record.version = version;
+    record.layout = layout;
     record.body = std::string(stored.substr(bodyAt));
     return record;
 }
@@ -118,9 +122,7 @@ bool textValue(const std::string& text, uint32_t& out) {
 // marks it valid, but Samba (4.17) shows the word to its clients whatever
 // the flag says, and what a client sees is what counts here.
 uint32_t recordWord(const Record& record) {
-    Layout layout;
-    layoutOf(record.version, layout);
-    return readLe32(record.body, layout.wordAt);
+    return readLe32(record.body, record.layout.wordAt);
 }
 
 std::string hexText(uint32_t value) {
@@ -147,11 +149,11 @@ std::string dosRecordWithAttributes(std::string_view stored, uint32_t bits) {
         word = (word & ~kDosRecordBits) | bits;
         return word == 0 ? std::string() : hexText(word);
     }
-    Layout layout;
-    layoutOf(record.version, layout);
+    const Layout& layout = record.layout;
     word = (recordWord(record) & ~kDosRecordBits) | bits;
     writeLe32(record.body, layout.wordAt, word);
-    if (layout.hasValidFlags) writeLe32(record.body, 0, readLe32(record.body, 0) | kAttributeWordValid);
+    if (layout.hasValidFlags)
+        writeLe32(record.body, 0, readLe32(record.body, 0) | kAttributeWordValid);
     if (layout.carriesText) record.text = hexText(word);
 
     std::string out = record.text;

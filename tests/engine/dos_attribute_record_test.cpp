@@ -23,31 +23,42 @@ const struct RecordCase {
     std::string stored;
     uint32_t bits;
 } kRecords[] = {
-    {"4.17, file made hidden", fromHex("0000050005000000110000000200000023a5b687aa88dd01"), kAttrHidden},
-    {"4.17, folder made hidden", fromHex("00000500050000001100000012000000a636298baa88dd01"), kAttrHidden},
-    {"4.17, file made system", fromHex("00000500050000001100000004000000a6182e8baa88dd01"), kAttrSystem},
-    {"4.17, file made read-only", fromHex("00000500050000001100000001000000a6182e8baa88dd01"), kAttrReadOnly},
-    {"version 4", fromHex("00000400040000005100000012000000a636298baa88dd0123a5b68baa88dd01"), kAttrHidden},
+    {"4.17, file made hidden", fromHex("0000050005000000110000000200000023a5b687aa88dd01"),
+     kAttrHidden},
+    {"4.17, folder made hidden", fromHex("00000500050000001100000012000000a636298baa88dd01"),
+     kAttrHidden},
+    {"4.17, file made system", fromHex("00000500050000001100000004000000a6182e8baa88dd01"),
+     kAttrSystem},
+    {"4.17, file made read-only", fromHex("00000500050000001100000001000000a6182e8baa88dd01"),
+     kAttrReadOnly},
+    {"version 4", fromHex("00000400040000005100000012000000a636298baa88dd0123a5b68baa88dd01"),
+     kAttrHidden},
     {"version 3, text 0x21",
-     fromHex("3078323100000300030000001100000021000000000000000300000000000000001000000000000023a5b68baa88dd01"
+     fromHex("3078323100000300030000001100000021000000000000000300000000000000001000000000000023a5b"
+             "68baa88dd01"
              "a636298baa88dd01"),
      kAttrReadOnly | kAttrArchive},
     {"version 2, empty name",
-     fromHex("30783600020002000000000006000000000000000300000000000000001000000000000023a5b68baa88dd01a636298b"
+     fromHex("30783600020002000000000006000000000000000300000000000000001000000000000023a5b68baa88d"
+             "d01a636298b"
              "aa88dd01000000000000000000"),
      kAttrHidden | kAttrSystem},
     {"version 2, with a name",
-     fromHex("30783600020002000000000006000000000000000300000000000000001000000000000023a5b68baa88dd01a636298b"
+     fromHex("30783600020002000000000006000000000000000300000000000000001000000000000023a5b68baa88d"
+             "d01a636298b"
              "aa88dd0100000000000000006f6c64206e616d6500"),
      kAttrHidden | kAttrSystem},
     {"version 1, text 0x22",
-     fromHex("30783232000001000100000022000000000000000300000000000000001000000000000023a5b68baa88dd01a636298b"
+     fromHex("30783232000001000100000022000000000000000300000000000000001000000000000023a5b68baa88d"
+             "d01a636298b"
              "aa88dd01"),
      kAttrHidden | kAttrArchive},
     // Samba's smbd shows the word whatever the valid flags say.
-    {"version 5, word not marked valid", fromHex("0000050005000000000000000400000023a5b68baa88dd01"), kAttrSystem},
+    {"version 5, word not marked valid",
+     fromHex("0000050005000000000000000400000023a5b68baa88dd01"), kAttrSystem},
     {"version 3, word not marked valid",
-     fromHex("30783200030003001000000002000000000000000300000000000000001000000000000023a5b68baa88dd01a636298b"
+     fromHex("30783200030003001000000002000000000000000300000000000000001000000000000023a5b68baa88d"
+             "d01a636298b"
              "aa88dd01"),
      kAttrHidden},
     // The word wins over the text where they differ.
@@ -83,7 +94,8 @@ TEST(DosAttributeRecord, EveryCutOfEveryRecordIsReadWithoutFault) {
             const std::string cut = c.stored.substr(0, n);
             EXPECT_EQ(dosAttributesFromRecord(cut) & ~kDosRecordBits, 0u);
             const std::string written = dosRecordWithAttributes(cut, kAttrReadOnly | kAttrHidden);
-            EXPECT_EQ(dosAttributesFromRecord(written), kAttrReadOnly | kAttrHidden) << c.what << " cut at " << n;
+            EXPECT_EQ(dosAttributesFromRecord(written), kAttrReadOnly | kAttrHidden)
+                << c.what << " cut at " << n;
         }
 }
 
@@ -94,30 +106,38 @@ TEST(DosAttributeRecord, ABinaryRecordKeepsItsFormAndEveryOtherField) {
         uint32_t bits;
         std::string expected;
     } cases[] = {
-        {"4.17 file: creation time kept", fromHex("0000050005000000110000000200000023a5b687aa88dd01"),
-         kAttrReadOnly | kAttrHidden, fromHex("0000050005000000110000000300000023a5b687aa88dd01")},
-        {"4.17 folder: the directory bit stays", fromHex("00000500050000001100000012000000a636298baa88dd01"), 0,
+        {"4.17 file: creation time kept",
+         fromHex("0000050005000000110000000200000023a5b687aa88dd01"), kAttrReadOnly | kAttrHidden,
+         fromHex("0000050005000000110000000300000023a5b687aa88dd01")},
+        {"4.17 folder: the directory bit stays",
+         fromHex("00000500050000001100000012000000a636298baa88dd01"), 0,
          fromHex("00000500050000001100000010000000a636298baa88dd01")},
         {"version 4: the word is marked valid",
          fromHex("00000400040000005000000010000000a636298baa88dd0123a5b68baa88dd01"), kAttrHidden,
          fromHex("00000400040000005100000012000000a636298baa88dd0123a5b68baa88dd01")},
         {"version 3: the text grows, the structure moves to the next multiple of 4",
-         fromHex("30783100030003001100000001000000000000000300000000000000001000000000000023a5b68baa88dd01"
+         fromHex("30783100030003001100000001000000000000000300000000000000001000000000000023a5b68ba"
+                 "a88dd01"
                  "a636298baa88dd01"),
          kAttrReadOnly | kAttrHidden | kAttrArchive,
-         fromHex("3078323300000300030000001100000023000000000000000300000000000000001000000000000023a5b68baa88"
+         fromHex("307832330000030003000000110000002300000000000000030000000000000000100000000000002"
+                 "3a5b68baa88"
                  "dd01a636298baa88dd01")},
         {"version 2: the name stays",
-         fromHex("30783600020002000000000006000000000000000300000000000000001000000000000023a5b68baa88dd01a636"
+         fromHex("30783600020002000000000006000000000000000300000000000000001000000000000023a5b68ba"
+                 "a88dd01a636"
                  "298baa88dd0100000000000000006f6c64206e616d6500"),
          kAttrReadOnly,
-         fromHex("30783100020002000000000001000000000000000300000000000000001000000000000023a5b68baa88dd01a636"
+         fromHex("30783100020002000000000001000000000000000300000000000000001000000000000023a5b68ba"
+                 "a88dd01a636"
                  "298baa88dd0100000000000000006f6c64206e616d6500")},
         {"version 1: the text shrinks",
-         fromHex("30783232000001000100000022000000000000000300000000000000001000000000000023a5b68baa88dd01a636"
+         fromHex("30783232000001000100000022000000000000000300000000000000001000000000000023a5b68ba"
+                 "a88dd01a636"
                  "298baa88dd01"),
          kAttrReadOnly | kAttrHidden,
-         fromHex("307833000100010003000000000000000300000000000000001000000000000023a5b68baa88dd01a636298baa88"
+         fromHex("307833000100010003000000000000000300000000000000001000000000000023a5b68baa88dd01a"
+                 "636298baa88"
                  "dd01")},
     };
     for (const auto& c : cases) {
@@ -141,7 +161,8 @@ TEST(DosAttributeRecord, AnyOtherFormBecomesTheText) {
         {"0x10", kAttrHidden, "0x12"},
         {"", kAttrDirectory, ""},  // only the bits this program keeps are set
     };
-    for (const auto& c : cases) EXPECT_EQ(dosRecordWithAttributes(c.stored, c.bits), c.expected) << c.stored;
+    for (const auto& c : cases)
+        EXPECT_EQ(dosRecordWithAttributes(c.stored, c.bits), c.expected) << c.stored;
 }
 
 }  // namespace
