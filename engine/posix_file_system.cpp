@@ -70,26 +70,51 @@ IoError fromErrno(int error) {
 
 IoError lastError() { return fromErrno(errno); }
 
-// Hidden, system and archive live in the extended attribute that Samba and
-// Wine use, as the text "0x<hex>".
+// Read-only, hidden, system and archive live in the extended attribute that
+// Samba and Wine use (engine/dos_attribute_record.h); read-only also in the
+// write permission bits.
 constexpr const char* kDosAttribute = "user.DOSATTRIB";
-constexpr uint32_t kDosBits = kAttrHidden | kAttrSystem | kAttrArchive;
 
-uint32_t readDosBits(const std::string& path) {
+// The stored record; false when it cannot be read. A file system without
+// user extended attributes holds none.
+bool readDosRecord(const std::string& path, std::string& out) {
+    out.clear();
     char buffer[256];
     ssize_t size = posixXattrCalls().get(path.c_str(), kDosAttribute, buffer, sizeof buffer);
-    if (size <= 0) return 0;
-    return parseDosAttribute(buffer, static_cast<size_t>(size));
+    if (size >= 0) {
+        out.assign(buffer, static_cast<size_t>(size));
+        return true;
+    }
+    if (errno == ENODATA || errno == ENOTSUP || errno == EOPNOTSUPP) return true;
+    if (errno != ERANGE) return false;
+    // Longer than any record Samba writes today, but a version 2 record
+    // carries a name of any length.
+    size = posixXattrCalls().get(path.c_str(), kDosAttribute, nullptr, 0);
+    if (size < 0) return false;
+    out.resize(static_cast<size_t>(size));
+    size = posixXattrCalls().get(path.c_str(), kDosAttribute, out.data(), out.size());
+    if (size < 0) return false;
+    out.resize(static_cast<size_t>(size));
+    return true;
+}
+
+uint32_t readDosBits(const std::string& path) {
+    std::string stored;
+    if (!readDosRecord(path, stored)) return 0;
+    return dosAttributesFromRecord(stored);
 }
 
 IoError writeDosBits(const std::string& path, uint32_t bits) {
-    if (bits == 0) {
+    std::string stored;
+    // A record that cannot be read is not replaced blindly: it may carry
+    // Samba's other fields.
+    if (!readDosRecord(path, stored)) return lastError();
+    const std::string wanted = dosRecordWithAttributes(stored, bits);
+    if (wanted == stored) return IoError::ok;
+    if (wanted.empty()) {
         if (posixXattrCalls().remove(path.c_str(), kDosAttribute) == 0 || errno == ENODATA) return IoError::ok;
-    } else {
-        char text[16];
-        int length = std::snprintf(text, sizeof text, "0x%x", bits);
-        if (posixXattrCalls().set(path.c_str(), kDosAttribute, text, static_cast<size_t>(length), 0) == 0)
-            return IoError::ok;
+    } else if (posixXattrCalls().set(path.c_str(), kDosAttribute, wanted.data(), wanted.size(), 0) == 0) {
+        return IoError::ok;
     }
     // A file system without user extended attributes cannot hide; that is
     // accepted silently, as read-only still works through the mode bits.
@@ -318,7 +343,7 @@ public:
         if (!readOnly && (mode & S_IWUSR) == 0) {
             if (::chmod(path.c_str(), mode | S_IWUSR) != 0) return lastError();
         }
-        if (IoError e = writeDosBits(path, attributes & kDosBits); e != IoError::ok) return e;
+        if (IoError e = writeDosBits(path, attributes & kDosRecordBits); e != IoError::ok) return e;
         if (readOnly && (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0) {
             if (::chmod(path.c_str(), mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) != 0)
                 return lastError();
@@ -419,14 +444,8 @@ XattrCalls& posixXattrCalls() {
     return calls;
 }
 
-// Reads the bits out of every form the attribute takes: the text with or
-// without a trailing NUL, and Samba's binary blob, which begins with the
-// same NUL-terminated text (empty when it holds no bits we can read).
 uint32_t parseDosAttribute(const char* data, size_t size) {
-    std::string text(data, strnlen(data, size));
-    if (text.size() < 3 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X')) return 0;
-    unsigned long value = std::strtoul(text.c_str() + 2, nullptr, 16);
-    return static_cast<uint32_t>(value) & kDosBits;
+    return dosAttributesFromRecord(std::string_view(data, size));
 }
 
 FileSystem& platformFileSystem() {

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/dos_attribute_record.h"
+
 namespace vellumar {
 
 struct XattrCalls {
@@ -18,7 +20,8 @@ struct XattrCalls {
 
 XattrCalls& posixXattrCalls();
 
-// The hidden, system and archive bits in any stored form of "user.DOSATTRIB".
+// The read-only, hidden, system and archive bits in any stored form of
+// "user.DOSATTRIB" (dosAttributesFromRecord).
 uint32_t parseDosAttribute(const char* data, size_t size);
 
 }  // namespace vellumar

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "engine/file_system.h"
+#include "engine/locked_folder_name.h"
 #include "engine/names.h"
-#include "engine/text_shift.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_state.h"
 
@@ -182,7 +182,7 @@ FolderOutcome EncryptFolderStep(WindowModel& model, Desktop& desktop) {
     } else {
         fs.setAttributes(pending, kAttrHidden);
         if (model.FolderName.empty() ||
-            fs.rename(folder, model.ParentPath + EncodeText(model.FolderName)) != IoError::ok) {
+            fs.rename(folder, model.ParentPath + lockedFolderName(model.FolderName)) != IoError::ok) {
             desktop.message(notRenamedText(pending), Icon::critical);
         } else {
             outcome.folderDone = true;
@@ -211,7 +211,7 @@ FolderOutcome DecryptFolderStep(WindowModel& model, Desktop& desktop) {
         endRun(model, true);
         return outcome;
     }
-    const std::string lockedPath = model.ParentPath + EncodeText(name);
+    const std::string lockedPath = lockedFolderPath(model.ParentPath, name);
     std::vector<std::string> kept;
     bool found = false;
     for (const std::string& line : lines) {

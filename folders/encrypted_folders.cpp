@@ -1,6 +1,6 @@
 #include "folders/encrypted_folders.h"
 
-#include "engine/text_shift.h"
+#include "engine/locked_folder_name.h"
 #include "folders/folder_chooser.h"
 #include "folders/folder_lists.h"
 #include "locking/file_search.h"
@@ -54,7 +54,7 @@ void EncryptedFolders::cmdDecrypt_Click() {
     std::string folder = plain;
     if (!model_.EncFolderOpt) {
         model_.PlainFolderPath = plain;
-        folder = model_.ParentPath + EncodeText(model_.FolderName);
+        folder = lockedFolderPath(model_.ParentPath, model_.FolderName);
         // A folder whose locking could not rename it is recorded and its
         // files are locked, but it still has its plain name: it is unlocked
         // there (the search walks it there too).

@@ -3,9 +3,9 @@
 #include <vector>
 
 #include "engine/file_system.h"
+#include "engine/locked_folder_name.h"
 #include "engine/names.h"
 #include "engine/platform.h"
-#include "engine/text_shift.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_state.h"
 #include "locking/file_search.h"
@@ -80,8 +80,9 @@ std::string refusal(const std::string& folder, const std::string& chosen,
     if (holds(folder, applicationDirectory()) || holds(folder, executablePath()))
         return "Application Folder Cannot Be Locked";
     // The locked name shifts every byte up by 65; a byte above 190 would be
-    // lost, and the folder could never get its name back.
-    if (!HasEncodedForm(GetFileName(folder))) return "Folder Name Cannot Be Locked";
+    // lost, and the folder could never get its name back. On Linux it may
+    // also grow past the longest name a folder can have.
+    if (!canHaveLockedFolderName(GetFileName(folder))) return "Folder Name Cannot Be Locked";
     if (!FitsOnListLine(folder))
         return "The folder " + folder +
                " cannot be locked: its path holds a line break, which the list of encrypted "

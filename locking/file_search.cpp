@@ -5,9 +5,9 @@
 #include <cstdint>
 
 #include "engine/file_system.h"
+#include "engine/locked_folder_name.h"
 #include "engine/names.h"
 #include "engine/platform.h"
-#include "engine/text_shift.h"
 #include "locking/file_box.h"
 
 namespace vellumar {
@@ -97,7 +97,7 @@ void FileSearch::dirList_LostFocus() {
 void FileSearch::cmdSearch_Click() {
     std::string start;
     if (model_.selectedOption == Option::OptDecFolder) {
-        start = model_.ParentPath + EncodeText(model_.FolderName);
+        start = lockedFolderPath(model_.ParentPath, model_.FolderName);
         // A folder whose locking could not rename it still has its plain name.
         if (!FileExists(start)) start = model_.ParentPath + model_.FolderName;
     } else if (!model_.ListFiles.empty()) {

@@ -36,6 +36,7 @@
 #include "app/single_instance.h"
 #include "engine/locked_header.h"
 #include "engine/platform.h"
+#include "engine/locked_folder_name.h"
 #include "engine/text_shift.h"
 #include "locking/file_runs.h"
 #include "tests/engine/lock_fixture.h"
@@ -380,7 +381,7 @@ TEST_F(Gui, EncryptAndDecryptAFolder) {
     Program program;
     program.passGate();
     const std::string folder = temp / "Work/Reports";
-    const std::string locked = temp / ("Work/" + EncodeText("Reports"));
+    const std::string locked = temp / ("Work/" + lockedFolderName("Reports"));
     temp.write("Work/Reports/a.txt", "a");
     const std::string big = test::patternBytes(250000, 5);
     temp.write("Work/Reports/sub/b.bin", big);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/file_system.h"
+#include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
 #include "engine/names.h"
 #include "engine/platform.h"
@@ -154,7 +155,7 @@ TEST_F(Cli, AWrongPasswordIsRefused) {
 TEST_F(Cli, AFolderIsLockedListedAndUnlockedByItsPlainPath) {
     setPassword();
     const std::string vault = temp / "data/Vault";
-    const std::string locked = temp / ("data/" + EncodeText("Vault"));
+    const std::string locked = temp / ("data/" + lockedFolderName("Vault"));
     temp.write("data/Vault/a.txt", "a");
     const std::string big = patternBytes(250000, 2);
     temp.write("data/Vault/sub/b.bin", big);
@@ -185,6 +186,26 @@ TEST_F(Cli, AFolderIsLockedListedAndUnlockedByItsPlainPath) {
     listed = run({"--password-stdin", "folders"}, "pw\n");
     EXPECT_EQ(listed.status, 0);
     EXPECT_EQ(listed.out, "");
+}
+
+// Earlier versions kept a locked folder's shifted bytes raw, a name that is
+// not UTF-8 on Linux; such a folder still unlocks by its plain path.
+TEST_F(Cli, AFolderUnderTheRawLockedNameOfEarlierVersionsUnlocks) {
+    setPassword();
+    const std::string vault = temp / "data/Vault";
+    temp.write("data/Vault/a.txt", "a");
+    ASSERT_EQ(run({"--password-stdin", "lock-folder", "data/Vault"}, "pw\n").status, 0);
+    const std::string raw = temp / ("data/" + EncodeText("Vault"));
+    ASSERT_NE(raw, temp / ("data/" + lockedFolderName("Vault")));
+    ASSERT_EQ(platformFileSystem().rename(temp / ("data/" + lockedFolderName("Vault")), raw),
+              IoError::ok);
+
+    Result unlock = run({"--password-stdin", "unlock-folder", vault}, "pw\n");
+    EXPECT_EQ(unlock.status, 0) << unlock.err;
+    EXPECT_EQ(listTree(vault), "a.txt\n");
+    EXPECT_EQ(readFile(vault + "/a.txt"), "a");
+    EXPECT_FALSE(FileExists(raw));
+    EXPECT_EQ(run({"--password-stdin", "folders"}, "pw\n").out, "");
 }
 
 TEST_F(Cli, AFolderCommandSucceedsOnlyWhenEverythingWasDone) {

@@ -123,7 +123,7 @@ TEST(Platform, ApplicationDirectoryFollowsTessarinHome) {
 
 #ifndef _WIN32
 
-TEST(PosixAttributes, ReadOnlyIsTheWriteBitsAndHiddenLivesInTheDosAttribute) {
+TEST(PosixAttributes, ReadOnlyIsTheWriteBitsAndBothLiveInTheDosAttribute) {
     test::TempFolder temp;
     std::string file = temp.write("a", "x");
     ASSERT_EQ(fileSystem().setAttributes(file, kAttrReadOnly | kAttrHidden), IoError::ok);
@@ -132,7 +132,7 @@ TEST(PosixAttributes, ReadOnlyIsTheWriteBitsAndHiddenLivesInTheDosAttribute) {
     EXPECT_EQ(st.st_mode & 0222, 0u);
     char value[32] = {};
     ssize_t n = getxattr(file.c_str(), "user.DOSATTRIB", value, sizeof value);
-    EXPECT_EQ(std::string(value, n > 0 ? static_cast<size_t>(n) : 0), "0x2");
+    EXPECT_EQ(std::string(value, n > 0 ? static_cast<size_t>(n) : 0), "0x3");
 }
 
 TEST(PosixAttributes, EveryStoredFormOfTheDosAttributeIsRead) {
@@ -142,13 +142,68 @@ TEST(PosixAttributes, EveryStoredFormOfTheDosAttributeIsRead) {
     } cases[] = {
         {"0x2", kAttrHidden},
         {std::string("0x6\0", 4), kAttrHidden | kAttrSystem},
-        {std::string("0x22\0\x03\0\0\0\x11\x22", 11), kAttrHidden | kAttrArchive},  // Samba's blob
-        {std::string("\0\x04\0\0\0", 5), 0},  // a blob with an empty hex text
+        {std::string("0x23\0", 5), kAttrReadOnly | kAttrHidden | kAttrArchive},
+        // Samba's record: an empty text, the bits in the attribute word
+        {std::string("\0\0\x05\0\x05\0\0\0\x11\0\0\0\x02\0\0\0\x23\xa5\xb6\x87\xaa\x88\xdd\x01", 24), kAttrHidden},
         {"0x10", 0},                          // the directory bit comes from the file system
         {"junk", 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(parseDosAttribute(c.stored.data(), c.stored.size()), c.bits);
+}
+
+std::string storedDosRecord(const std::string& path) {
+    char value[1024];
+    ssize_t n = getxattr(path.c_str(), "user.DOSATTRIB", value, sizeof value);
+    return n < 0 ? std::string("<none>") : std::string(value, static_cast<size_t>(n));
+}
+
+void storeDosRecord(const std::string& path, const std::string& record) {
+    ASSERT_EQ(setxattr(path.c_str(), "user.DOSATTRIB", record.data(), record.size(), 0), 0) << path;
+}
+
+// Samba keeps read-only in its record alone, so a file that a share made
+// read-only is read-only here too, and a locked file is read-only there.
+TEST(PosixAttributes, ReadOnlyIsTheRecordsBitOrTheMissingWriteBits) {
+    test::TempFolder temp;
+    std::string file = temp.write("a", "x");
+    storeDosRecord(file, "0x1");
+    EXPECT_EQ(attributesOf(file), kAttrReadOnly);
+    ASSERT_EQ(fileSystem().setAttributes(file, kAttrNormal), IoError::ok);
+    EXPECT_EQ(attributesOf(file), kAttrNormal);
+    EXPECT_EQ(storedDosRecord(file), "<none>");
+    ASSERT_EQ(chmod(file.c_str(), 0444), 0);
+    EXPECT_EQ(attributesOf(file), kAttrReadOnly);
+}
+
+TEST(PosixAttributes, SambasRecordKeepsItsFormAndFieldsWhenTheBitsChange) {
+    test::TempFolder temp;
+    std::string file = temp.write("a", "x");
+    // Samba 4.17's record of a file made hidden, then a version 2 record
+    // whose name makes it longer than a first read takes.
+    const std::string sambaHidden("\0\0\x05\0\x05\0\0\0\x11\0\0\0\x02\0\0\0\x23\xa5\xb6\x87\xaa\x88\xdd\x01", 24);
+    storeDosRecord(file, sambaHidden);
+    ASSERT_EQ(fileSystem().setAttributes(file, kAttrReadOnly | kAttrHidden), IoError::ok);
+    std::string locked = sambaHidden;
+    locked[12] = '\x03';
+    EXPECT_EQ(storedDosRecord(file), locked);
+    EXPECT_EQ(attributesOf(file), kAttrReadOnly | kAttrHidden);
+    ASSERT_EQ(fileSystem().setAttributes(file, kAttrNormal), IoError::ok);
+    std::string unlocked = sambaHidden;
+    unlocked[12] = '\0';
+    EXPECT_EQ(storedDosRecord(file), unlocked);
+    EXPECT_EQ(attributesOf(file), kAttrNormal);
+
+    std::string longRecord("0x6\0\x02\0\x02\0", 8);
+    longRecord += std::string(4, '\0') + std::string("\x06\0\0\0", 4) + std::string(44, '\0');
+    longRecord += std::string(400, 'n') + std::string(1, '\0');
+    storeDosRecord(file, longRecord);
+    EXPECT_EQ(attributesOf(file), kAttrHidden | kAttrSystem);
+    ASSERT_EQ(fileSystem().setAttributes(file, kAttrHidden), IoError::ok);
+    std::string changed = longRecord;
+    changed[2] = '2';
+    changed[12] = '\x02';
+    EXPECT_EQ(storedDosRecord(file), changed);
 }
 
 // A file system without user extended attributes.

@@ -18,5 +18,34 @@ TEST(TextShift, ShiftsBy65AndDropsWhatHasNoShiftedForm) {
     EXPECT_FALSE(HasEncodedForm("caf\xc3\xa9"));
 }
 
+TEST(TextShift, Windows1252ReadsAsWindowsReadsItAndComesBack) {
+    const struct {
+        std::string bytes;
+        std::string utf8;
+    } cases[] = {
+        {"Az", "Az"},
+        {"\x80", "\xe2\x82\xac"},  // euro sign
+        {"\x82\x83", "\xe2\x80\x9a\xc6\x92"},
+        {"\x9f", "\xc5\xb8"},
+        {"\x81\x8d\x8f\x90\x9d", "\xc2\x81\xc2\x8d\xc2\x8f\xc2\x90\xc2\x9d"},  // undefined
+        {"\xa0\xe9\xff", "\xc2\xa0\xc3\xa9\xc3\xbf"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Windows1252ToUtf8(c.bytes), c.utf8) << c.bytes;
+        std::string back;
+        EXPECT_TRUE(Utf8ToWindows1252(c.utf8, back));
+        EXPECT_EQ(back, c.bytes);
+    }
+    std::string all;
+    for (int c = 0; c < 256; ++c) all += static_cast<char>(c);
+    std::string back;
+    ASSERT_TRUE(Utf8ToWindows1252(Windows1252ToUtf8(all), back));
+    EXPECT_EQ(back, all);
+    // Not UTF-8, not shortest form, cut short, or without a Windows-1252 byte.
+    for (const char* text : {"\x82", "\xc0\x81", "\xe2\x82", "\xc3", "\xe2\x80\x80",
+                                   "\xf0\x9f\x98\x80", "\xc2\x80"})
+        EXPECT_FALSE(Utf8ToWindows1252(text, back)) << text;
+}
+
 }  // namespace
 }  // namespace vellumar

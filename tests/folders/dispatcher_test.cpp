@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "engine/names.h"
-#include "engine/text_shift.h"
+#include "engine/locked_folder_name.h"
 #include "folders/folder_lists.h"
 #include "tests/locking/run_fixture.h"
 #include "tests/support/forwarding_file_system.h"
@@ -85,7 +85,9 @@ class FolderSteps : public Runs {
         std::replace(relative.begin(), relative.end(), '/', kSeparator);
         return folder + kSeparator + relative;
     }
-    std::string lockedPath(const std::string& name) const { return parent() + EncodeText(name); }
+    std::string lockedPath(const std::string& name) const {
+        return parent() + lockedFolderName(name);
+    }
     void makeFolder(const std::string& name) {
         temp.write("w/" + name + "/one.txt", name + " one");
         temp.write("w/" + name + "/sub/two.bin", patternBytes(200000, 2));
@@ -242,7 +244,7 @@ TEST_F(FolderSteps, AListThatCannotBeReadLeavesTheFolderLockedAndTheListAsItIs) 
 
 TEST_F(FolderSteps, AFolderThatKeptItsPlainNameIsReportedAndStillRestored) {
     makeFolder("A");
-    temp.write("w/" + EncodeText("A"), "the locked name is taken");
+    temp.write("w/" + lockedFolderName("A"), "the locked name is taken");
     chooseToEncrypt("A");
     run();
     EXPECT_EQ(desktop.messages,

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "engine/locked_header.h"
-#include "engine/text_shift.h"
+#include "engine/locked_folder_name.h"
 #include "folders/dispatcher.h"
 #include "folders/encrypted_folders.h"
 #include "folders/folder_chooser.h"
@@ -59,7 +59,7 @@ class RoundTrip : public Runs {
         std::string name = plain;
         std::string parent;
         SplitFolderPath(name, parent);
-        return parent + EncodeText(name);
+        return parent + lockedFolderName(name);
     }
     Lines records() {
         Lines lines;

@@ -1,0 +1,44 @@
+#include "engine/locked_folder_name.h"
+
+#include "engine/file_system.h"
+#include "engine/text_shift.h"
+
+namespace vellumar {
+
+namespace {
+// The longest name, in bytes, that a folder can have.
+constexpr size_t kLongestName = 255;
+}  // namespace
+
+std::string lockedFolderName(const std::string& plainName) {
+#ifdef _WIN32
+    return EncodeText(plainName);
+#else
+    return Windows1252ToUtf8(EncodeText(plainName));
+#endif
+}
+
+std::string plainFolderName(const std::string& lockedName) {
+#ifndef _WIN32
+    std::string bytes;
+    if (Utf8ToWindows1252(lockedName, bytes)) return DecodeText(bytes);
+#endif
+    return DecodeText(lockedName);
+}
+
+bool canHaveLockedFolderName(const std::string& plainName) {
+    return HasEncodedForm(plainName) && lockedFolderName(plainName).size() <= kLongestName;
+}
+
+std::string lockedFolderPath(const std::string& parent, const std::string& plainName) {
+    const std::string current = parent + lockedFolderName(plainName);
+    const std::string raw = parent + EncodeText(plainName);
+    if (raw == current) return current;
+    FileSystem& fs = fileSystem();
+    FileStatus status;
+    if (fs.status(current, status) == IoError::ok) return current;
+    if (fs.status(raw, status) == IoError::ok) return raw;
+    return current;
+}
+
+}  // namespace vellumar
