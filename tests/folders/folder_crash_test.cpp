@@ -12,7 +12,7 @@
 #include <algorithm>
 
 #include "engine/atomic_file.h"
-#include "engine/text_shift.h"
+#include "engine/locked_folder_name.h"
 #include "folders/dispatcher.h"
 #include "folders/encrypted_folders.h"
 #include "folders/folder_chooser.h"
@@ -42,7 +42,7 @@ struct FolderRun {
     ScriptedDesktop desktop;
     WindowModel model;
     std::string plain = temp / "T";
-    std::string locked = temp / EncodeText("T");
+    std::string locked = temp / lockedFolderName("T");
 
     FolderRun() {
         for (size_t i = 0; i < std::size(kTree); ++i)
