@@ -68,7 +68,9 @@ size_t SmallFormatReader::takeLine(const char* data, size_t size, std::string* b
     const void* cr = std::memchr(data, '\r', available);
     const size_t length = cr ? static_cast<size_t>(static_cast<const char*>(cr) - data) : available;
     if (!hasOnlyStretchedCharacters(data, length)) {
-        fail(std::memchr(data, '\n', length) ? FormatFault::lineEnd : FormatFault::character);
+        // Named by the first stranger, wherever the pieces of the file begin.
+        const char* stranger = std::find_if(data, data + length, [](char c) { return !inAlphabet(c); });
+        fail(*stranger == '\n' ? FormatFault::lineEnd : FormatFault::character);
         return 0;
     }
     if (body) body->append(data, length);
