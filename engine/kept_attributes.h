@@ -3,7 +3,9 @@
 // can be removed or replaced. A file the unlock then leaves (a failure
 // after that point) gets its own attributes back: it stays exactly as it was.
 
+#include <cstdint>
 #include <string>
+#include <utility>
 
 #include "engine/file_system.h"
 
