@@ -56,6 +56,8 @@ class SmallFormatReader {
   private:
     enum class Phase { header, headerCr, headerLf, line, lineLf, ended };
     bool fail(FormatFault fault);
+    // Whole lines of 70 at the start of the data; returns the bytes used.
+    size_t takeFullLines(const char* data, size_t size, std::string* body);
     // The characters of a body line up to its CR; returns the bytes used.
     size_t takeLine(const char* data, size_t size, std::string* body);
 
