@@ -41,4 +41,9 @@ inline std::string damagedFileText(const std::string& path, const std::string& c
            ". It was kept as it is.";
 }
 
+inline const std::string kOutOfMemoryTitle = "Not Enough Memory";
+inline std::string outOfMemoryText(const std::string& path) {
+    return "There is not enough memory to unlock the file " + path + ". It was kept as it is.";
+}
+
 }  // namespace vellumar

@@ -1,6 +1,7 @@
 #include "engine/small_file.h"
 
 #include <algorithm>
+#include <new>
 
 #include "engine/atomic_file.h"
 #include "engine/cipher.h"
@@ -248,12 +249,11 @@ bool Encrypt(const std::string& fullFileName, Desktop& desktop, bool encryptFile
     return true;
 }
 
-bool Decrypt(const std::string& fullFileName, Desktop& desktop) {
-    FileStatus status;
-    if (IoError e = fileSystem().status(fullFileName, status); e != IoError::ok)
-        return failed(e, desktop, false);
-    if (status.size > kSmallFileInMemoryLimit) return decryptStreamed(fullFileName, desktop);
+namespace {
 
+// Reads, checks and unlocks a small locked file in memory. False, with the
+// reason shown, when the file is to be kept.
+bool readUnlocked(const std::string& fullFileName, Desktop& desktop, std::string& plain) {
     std::string content;
     if (IoError e = readWholeFile(fullFileName, content); e != IoError::ok)
         return failed(e, desktop, false);
@@ -273,9 +273,33 @@ bool Decrypt(const std::string& fullFileName, Desktop& desktop) {
 
     Cipher cipher;
     cipher.KeyString(reader.header());
+    return cipher.ShrinkXorPiece(body.data(), body.size(), plain);
+}
+
+// The streamed unlock, and the last word when even its few pieces find no memory.
+bool decryptInPieces(const std::string& fullFileName, Desktop& desktop) {
+    try {
+        return decryptStreamed(fullFileName, desktop);
+    } catch (const std::bad_alloc&) {
+        desktop.message(outOfMemoryText(fullFileName), Icon::critical, kOutOfMemoryTitle);
+        return false;
+    }
+}
+
+}  // namespace
+
+bool Decrypt(const std::string& fullFileName, Desktop& desktop) {
+    FileStatus status;
+    if (IoError e = fileSystem().status(fullFileName, status); e != IoError::ok)
+        return failed(e, desktop, false);
+    if (status.size > kSmallFileInMemoryLimit) return decryptInPieces(fullFileName, desktop);
     std::string plain;
-    cipher.ShrinkXorPiece(body.data(), body.size(), plain);
-    body = std::string();
+    try {
+        if (!readUnlocked(fullFileName, desktop, plain)) return false;
+    } catch (const std::bad_alloc&) {
+        // Nothing is written yet, and in pieces the unlock needs little memory.
+        return decryptInPieces(fullFileName, desktop);
+    }
 
     // An inner layer keeps the locked name; plain content gets its own back,
     // even when it only begins like a locked file.
