@@ -11,7 +11,9 @@ namespace {
 
 constexpr size_t kLineLength = 70;
 
-bool inAlphabet(char c) { return c >= ';' && c <= 'z'; }
+bool inAlphabet(char c) {
+    return c >= ';' && c <= 'z';
+}
 
 }  // namespace
 
@@ -59,7 +61,7 @@ size_t SmallFormatReader::takeLine(const char* data, size_t size, std::string* b
             phase_ = Phase::lineLf;
             return 1;
         }
-        fail(data[0] == '\n'           ? FormatFault::lineEnd
+        fail(data[0] == '\n'       ? FormatFault::lineEnd
              : inAlphabet(data[0]) ? FormatFault::lineLength
                                    : FormatFault::character);
         return 0;
@@ -69,7 +71,8 @@ size_t SmallFormatReader::takeLine(const char* data, size_t size, std::string* b
     const size_t length = cr ? static_cast<size_t>(static_cast<const char*>(cr) - data) : available;
     if (!hasOnlyStretchedCharacters(data, length)) {
         // Named by the first stranger, wherever the pieces of the file begin.
-        const char* stranger = std::find_if(data, data + length, [](char c) { return !inAlphabet(c); });
+        const char* stranger =
+            std::find_if(data, data + length, [](char c) { return !inAlphabet(c); });
         fail(*stranger == '\n' ? FormatFault::lineEnd : FormatFault::character);
         return 0;
     }

@@ -78,8 +78,7 @@ void showDamaged(const std::string& path, FormatFault fault, Desktop& desktop) {
 
 // A header that does not verify gets the password message, whatever else is
 // wrong; a sound header on a file that breaks a rule, the damaged message.
-bool soundAndVerified(const std::string& path, const SmallFormatReader& reader,
-                      Desktop& desktop) {
+bool soundAndVerified(const std::string& path, const SmallFormatReader& reader, Desktop& desktop) {
     if (!HeaderVerifies(reader.header())) {
         desktop.message(kWrongPasswordText, Icon::exclamation, kWrongPasswordTitle);
         return false;

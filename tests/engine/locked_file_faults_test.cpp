@@ -46,7 +46,8 @@ std::string plainOf(const Scenario& s) {
 
 bool run(const Scenario& s, const std::string& path) {
     test::ScriptedDesktop desktop;
-    const bool large = std::string(s.source).ends_with(".VKW") || std::string(s.target).ends_with(".VKW");
+    const bool large =
+        std::string(s.source).ends_with(".VKW") || std::string(s.target).ends_with(".VKW");
     if (s.locking) return large ? BigEncrypt(path, desktop) : Encrypt(path, desktop, true);
     return large ? BigDecrypt(path, desktop) : Decrypt(path, desktop);
 }

@@ -73,8 +73,7 @@ TEST(StreamedUnlock, DamageAnywhereKeepsTheFileAsItIs) {
     };
     const Case cases[] = {
         {"verifier edited", [](std::string& s) { s[20] = s[20] == 'a' ? 'b' : 'a'; }, password},
-        {"character below ';' in the last line",
-         [](std::string& s) { s[s.size() - 3] = '!'; },
+        {"character below ';' in the last line", [](std::string& s) { s[s.size() - 3] = '!'; },
          damaged("it holds a character that no locked file holds")},
         {"\"A\" appended", [](std::string& s) { s += "A"; },
          damaged("something follows a line shorter than 70 characters, which only the last line "
@@ -118,8 +117,7 @@ TEST(StreamedUnlock, ALockedFileLargerThanTheMemoryAtHandUnlocks) {
         size_t plainLength;
         uint64_t headroom;
     } cases[] = {
-        {30 << 20, 48 << 20},
-        {6000000, 12 << 20},  // locked, just below the in-memory limit
+        {30 << 20, 48 << 20}, {6000000, 12 << 20},  // locked, just below the in-memory limit
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.plainLength);
