@@ -118,7 +118,10 @@ __attribute__((target("avx2"))) bool blockIsStretched(const unsigned char* in) {
 }  // namespace
 
 bool isStretchedText(const char* text, uint64_t m) {
-    if (m % 4 == 1) return false;
+    return m % 4 != 1 && hasOnlyStretchedCharacters(text, m);
+}
+
+bool hasOnlyStretchedCharacters(const char* text, uint64_t m) {
     const auto* in = reinterpret_cast<const unsigned char*>(text);
     uint64_t i = 0;
 #ifdef VELLUMAR_X86_KERNELS
@@ -218,6 +221,18 @@ void Cipher::Stretch() {
     const uint64_t n = text_.size();
     text_.resize(stretchedLength(n));
     stretchInPlace(text_.data(), n);
+}
+
+bool Cipher::ShrinkXorPiece(const char* text, uint64_t m, std::string& out) {
+    const size_t at = out.size();
+    const uint64_t n = shrunkLength(m);
+    out.resize(at + n);
+    if (!shrinkInto(text, m, out.data() + at)) {
+        out.resize(at);
+        return false;
+    }
+    generator_.xorBytes(out.data() + at, n);
+    return true;
 }
 
 void Cipher::Shrink() {

@@ -41,6 +41,13 @@ public:
     // ";" where a low-bits character belongs) leaves the working text as it was.
     void Shrink();
 
+    // Shrink, then DoXor, for one piece of a long text at a time, the
+    // keystream running on from the piece before: every piece but the
+    // text's last must be a whole number of groups of four characters.
+    // Appends the bytes to `out`; false, appending nothing, where Shrink
+    // would refuse the piece.
+    bool ShrinkXorPiece(const char* text, uint64_t m, std::string& out);
+
 private:
     RandomGenerator& generator_;
     std::string key_;
@@ -54,6 +61,8 @@ bool shrinkInto(const char* in, uint64_t m, char* out);
 // Whether Stretch could have made the text: characters ";" to "z" only, and
 // a length that is never one more than a multiple of four.
 bool isStretchedText(const char* text, uint64_t m);
+// Whether every character lies between ";" and "z".
+bool hasOnlyStretchedCharacters(const char* text, uint64_t m);
 constexpr uint64_t shrunkLength(uint64_t m) { return m == 0 ? 0 : (m - 1) - (m - 1) / 4; }
 
 // The 8-character printable key of any text.

@@ -35,5 +35,15 @@ inline const std::string kDamagedFileTitle = "Damaged File";
 inline std::string damagedFileText(const std::string& path) {
     return "The locked file " + path + " is damaged and cannot be unlocked. It was kept as it is.";
 }
+// The same, saying what is wrong with the file.
+inline std::string damagedFileText(const std::string& path, const std::string& cause) {
+    return "The locked file " + path + " is damaged and cannot be unlocked: " + cause +
+           ". It was kept as it is.";
+}
+
+inline const std::string kOutOfMemoryTitle = "Not Enough Memory";
+inline std::string outOfMemoryText(const std::string& path) {
+    return "There is not enough memory to unlock the file " + path + ". It was kept as it is.";
+}
 
 }  // namespace vellumar

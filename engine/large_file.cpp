@@ -1,12 +1,13 @@
 #include "engine/large_file.h"
 
 #include <algorithm>
-#include <string_view>
 
 #include "engine/atomic_file.h"
 #include "engine/cipher.h"
 #include "engine/engine_messages.h"
 #include "engine/file_system.h"
+#include "engine/kept_attributes.h"
+#include "engine/locked_format.h"
 #include "engine/locked_header.h"
 #include "engine/names.h"
 #include "engine/rc4.h"
@@ -37,33 +38,17 @@ IoError copyUnchanged(FileHandle source, AtomicFile& output, uint64_t size, Desk
     return IoError::ok;
 }
 
-// The first line of a locked file, read up to its CR: its leading characters
-// (all that the header check needs), its length, and the bytes read past it.
-struct HeaderLine {
-    std::string start;
-    uint64_t length = 0;
-    bool ended = false;
-    std::string after;
-};
-
-IoError readHeaderLine(FileHandle file, HeaderLine& line) {
-    std::string block(kChunkSize, '\0');
-    for (;;) {
-        size_t got = 0;
-        if (IoError e = fileSystem().read(file, block.data(), block.size(), got); e != IoError::ok)
+// Reads up to `size` bytes, fewer only at the end of the file.
+IoError readUpTo(FileHandle file, char* buffer, size_t size, size_t& got) {
+    got = 0;
+    while (got < size) {
+        size_t n = 0;
+        if (IoError e = fileSystem().read(file, buffer + got, size - got, n); e != IoError::ok)
             return e;
-        if (got == 0) return IoError::ok;
-        const size_t cr = std::string_view(block.data(), got).find('\r');
-        const size_t inLine = cr < got ? cr : got;
-        if (line.start.size() < kHeaderLength)
-            line.start.append(block, 0, std::min(inLine, kHeaderLength - line.start.size()));
-        line.length += inLine;
-        if (cr < got) {
-            line.ended = true;
-            line.after.assign(block, cr + 1, got - cr - 1);
-            return IoError::ok;
-        }
+        if (n == 0) break;
+        got += n;
     }
+    return IoError::ok;
 }
 
 }  // namespace
@@ -125,10 +110,6 @@ bool BigEncrypt(const std::string& fullFileName, Desktop& desktop) {
 bool BigDecrypt(const std::string& fullFileName, Desktop& desktop) {
     constexpr const char* kProcedure = "BigDecrypt";
     FileSystem& fs = fileSystem();
-    // Normal attributes first, so the file can be removed later; they are
-    // not put back when the unlock stops.
-    if (IoError e = fs.setAttributes(fullFileName, kAttrNormal); e != IoError::ok)
-        return failed(e, kProcedure);
     FileStatus status;
     if (IoError e = fs.status(fullFileName, status); e != IoError::ok) return failed(e, kProcedure);
     const uint64_t length = status.size;
@@ -138,19 +119,22 @@ bool BigDecrypt(const std::string& fullFileName, Desktop& desktop) {
         return failed(e, kProcedure);
     FileCloser closeSource(source);
 
-    HeaderLine line;
-    if (IoError e = readHeaderLine(source, line); e != IoError::ok) return failed(e, kProcedure);
-    if (!HeaderVerifies(line.start)) {
+    // The header and its CR, checked before anything is written.
+    char start[kHeaderLength + 1];
+    size_t got = 0;
+    if (IoError e = readUpTo(source, start, sizeof start, got); e != IoError::ok)
+        return failed(e, kProcedure);
+    const std::string header(start, std::min(got, kHeaderLength));
+    if (!HeaderVerifies(header.substr(0, header.find('\r')))) {
         desktop.message(kWrongPasswordText, Icon::exclamation, kWrongPasswordTitle);
         return false;
     }
-    // The header, its CR and at least one byte of content, or the file was cut short.
-    const uint64_t headerBytes = line.length + 1;
-    if (!line.ended || length <= headerBytes) {
-        desktop.message(damagedFileText(fullFileName), Icon::critical, kDamagedFileTitle);
+    if (FormatFault fault = checkLargeLockedStart(start, got, length); fault != FormatFault::none) {
+        desktop.message(damagedFileText(fullFileName, describeFault(fault)), Icon::critical,
+                        kDamagedFileTitle);
         return false;
     }
-    const uint64_t contentLength = length - headerBytes;
+    const uint64_t contentLength = length - sizeof start;
 
     const std::string plainPath = RestoredName(fullFileName);
     if (NameTaken(plainPath)) {
@@ -158,25 +142,18 @@ bool BigDecrypt(const std::string& fullFileName, Desktop& desktop) {
         return false;
     }
 
+    ClearedAttributes attributes(fullFileName);
+    if (IoError e = attributes.clear(); e != IoError::ok) return failed(e, kProcedure);
     batchTaking(plainPath, fullFileName);
     AtomicFile restored(plainPath);
     restored.standInFor(fullFileName);
     IoError e = restored.open();
-    // Part of the content came with the header line's block; the rest is read on.
-    std::string head = std::move(line.after);
-    const size_t headLength = contentLength % kChunkSize;
-    std::string unchanged;
-    if (head.size() > headLength) {
-        unchanged = head.substr(headLength, contentLength - headLength);
-        head.resize(headLength);
-    }
-    const size_t already = head.size();
-    head.resize(headLength);
-    if (e == IoError::ok) e = readExactly(source, head.data() + already, headLength - already);
+    // Only the part below one chunk was transformed; the chunks follow as they are.
+    std::string head(contentLength % kChunkSize, '\0');
+    if (e == IoError::ok) e = readExactly(source, head.data(), head.size());
     if (e == IoError::ok) e = restored.write(Rc4Crypt(std::move(head), kHeadKey));
-    if (e == IoError::ok) e = restored.write(unchanged);
     if (e == IoError::ok)
-        e = copyUnchanged(source, restored, contentLength - headLength - unchanged.size(), desktop);
+        e = copyUnchanged(source, restored, contentLength - contentLength % kChunkSize, desktop);
     if (e == IoError::ok) {
         e = fs.close(source);
         source = kNoFile;
@@ -184,6 +161,7 @@ bool BigDecrypt(const std::string& fullFileName, Desktop& desktop) {
     if (e == IoError::ok) e = commitInPlaceOf(restored, fullFileName);
     if (e == IoError::exists) showFileExists(plainPath, desktop);
     if (e != IoError::ok) return failed(e, kProcedure);
+    attributes.keepCleared();
 
     std::string record;
     const std::string name = ScrambleName(Trim(plainPath));

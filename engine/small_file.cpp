@@ -1,12 +1,15 @@
 #include "engine/small_file.h"
 
 #include <algorithm>
+#include <new>
 
 #include "engine/atomic_file.h"
 #include "engine/cipher.h"
 #include "engine/engine_messages.h"
 #include "engine/file_system.h"
+#include "engine/kept_attributes.h"
 #include "engine/list_file.h"
+#include "engine/locked_format.h"
 #include "engine/locked_header.h"
 #include "engine/names.h"
 #include "engine/platform.h"
@@ -61,24 +64,122 @@ IoError writeInSlices(AtomicFile& file, const std::string& text, Desktop& deskto
     return IoError::ok;
 }
 
-// Joins the lines that follow the header line (each ended by CR, or CR LF).
-std::string joinBodyLines(const std::string& content, size_t from, Desktop& desktop) {
-    std::string body;
-    body.reserve(content.size() - from);
-    size_t sinceYield = 0;
-    while (from < content.size()) {
-        size_t end = content.find('\r', from);
-        if (end == std::string::npos) end = content.size();
-        body.append(content, from, end - from);
-        sinceYield += end - from;
-        from = end + 1;
-        if (from < content.size() && content[from] == '\n') ++from;
-        if (sinceYield >= kYieldEvery) {
-            desktop.yield();
-            sinceYield = 0;
-        }
+// Store clean-up after an unlock, `path` being the file just written.
+void forgetRecord(const std::string& path) {
+    std::string record;
+    const std::string name = ScrambleName(Trim(path));
+    ReadRegValue(RegistryRoot, kLockedVklFile, name, "S", "", record);
+    if (!record.empty()) DeleteRegValue(RegistryRoot, kLockedVklFile, name);
+}
+
+void showDamaged(const std::string& path, FormatFault fault, Desktop& desktop) {
+    desktop.message(damagedFileText(path, describeFault(fault)), Icon::critical, kDamagedFileTitle);
+}
+
+// A header that does not verify gets the password message, whatever else is
+// wrong; a sound header on a file that breaks a rule, the damaged message.
+bool soundAndVerified(const std::string& path, const SmallFormatReader& reader, Desktop& desktop) {
+    if (!HeaderVerifies(reader.header())) {
+        desktop.message(kWrongPasswordText, Icon::exclamation, kWrongPasswordTitle);
+        return false;
     }
-    return body;
+    if (reader.fault() != FormatFault::none) {
+        showDamaged(path, reader.fault(), desktop);
+        return false;
+    }
+    return true;
+}
+
+// One pass over a small locked file too large to hold in memory: checks
+// every rule as the bytes come, unlocks the body piece by piece (the
+// keystream runs on) and hands the plain bytes on to `output`, or only
+// looks at them when there is none. Memory stays within a few pieces.
+struct StreamedPass {
+    SmallFormatReader locked;
+    // The plain content read as a locked file: an inner layer only if sound.
+    SmallFormatReader inner;
+    std::string plainStart;
+
+    bool innerLayer() {
+        return plainStart == kSecretMarker && inner.finish() && HeaderVerifies(inner.header());
+    }
+};
+
+constexpr size_t kPieceSize = size_t{1} << 20;
+
+IoError streamSmallFile(const std::string& path, Desktop& desktop, AtomicFile* output,
+                        StreamedPass& pass) {
+    FileSystem& fs = fileSystem();
+    FileHandle file = kNoFile;
+    if (IoError e = fs.openRead(path, file); e != IoError::ok) return e;
+    FileCloser closer(file);
+    std::string piece(kPieceSize, '\0'), body, plain;
+    Cipher cipher;
+    bool keyed = false;
+    auto passOn = [&]() {
+        if (pass.plainStart.size() < kSecretMarker.size())
+            pass.plainStart.append(plain, 0, kSecretMarker.size() - pass.plainStart.size());
+        pass.inner.take(plain.data(), plain.size(), nullptr);
+        IoError e = output ? output->write(plain) : IoError::ok;
+        plain.clear();
+        return e;
+    };
+    for (;;) {
+        size_t got = 0;
+        if (IoError e = fs.read(file, piece.data(), piece.size(), got); e != IoError::ok) return e;
+        if (got == 0) break;
+        // A broken rule or a wrong header ends the pass; the caller says which.
+        if (!pass.locked.take(piece.data(), got, &body)) return IoError::ok;
+        if (!keyed && pass.locked.header().size() == kHeaderLength) {
+            if (!HeaderVerifies(pass.locked.header())) return IoError::ok;
+            cipher.KeyString(pass.locked.header());
+            keyed = true;
+        }
+        // Whole groups of four characters now; the rest comes with the next piece.
+        const size_t whole = body.size() - body.size() % 4;
+        cipher.ShrinkXorPiece(body.data(), whole, plain);
+        body.erase(0, whole);
+        if (IoError e = passOn(); e != IoError::ok) return e;
+        desktop.yield();
+    }
+    if (!pass.locked.finish()) return IoError::ok;
+    cipher.ShrinkXorPiece(body.data(), body.size(), plain);
+    return passOn();
+}
+
+// A small locked file of any size, never held in memory whole: one pass
+// checks it and tells whether an inner layer comes out, a second writes it.
+bool decryptStreamed(const std::string& fullFileName, Desktop& desktop) {
+    StreamedPass look;
+    if (IoError e = streamSmallFile(fullFileName, desktop, nullptr, look); e != IoError::ok)
+        return failed(e, desktop, false);
+    if (!soundAndVerified(fullFileName, look.locked, desktop)) return false;
+    const bool layer = look.innerLayer();
+    const std::string plainPath = layer ? fullFileName : RestoredName(fullFileName);
+    if (!layer && NameTaken(plainPath)) {
+        showFileExists(plainPath, desktop);
+        return false;
+    }
+
+    ClearedAttributes attributes(fullFileName);
+    if (IoError e = attributes.clear(); e != IoError::ok) return failed(e, desktop, false);
+    // A batch opens its hold on the volume before anything is written there.
+    batchTaking(plainPath, fullFileName);
+    AtomicFile restored(plainPath, outputMode(plainPath, fullFileName));
+    restored.standInFor(fullFileName);
+    IoError e = restored.open();
+    StreamedPass write;
+    if (e == IoError::ok) e = streamSmallFile(fullFileName, desktop, &restored, write);
+    // Anything else than the first pass saw means the file changed meanwhile.
+    if (e == IoError::ok && (write.locked.fault() != FormatFault::none ||
+                             !HeaderVerifies(write.locked.header()) || write.innerLayer() != layer))
+        e = IoError::alreadyOpen;
+    if (e == IoError::ok) e = commitInPlaceOf(restored, fullFileName);
+    if (e == IoError::exists) showFileExists(plainPath, desktop);
+    if (e != IoError::ok) return failed(e, desktop, false);
+    attributes.keepCleared();
+    forgetRecord(plainPath);
+    return true;
 }
 
 }  // namespace
@@ -101,6 +202,11 @@ bool Encrypt(const std::string& fullFileName, Desktop& desktop, bool encryptFile
     std::string plain;
     if (IoError e = readWholeFile(fullFileName, plain); e != IoError::ok)
         return failed(e, desktop, true);
+    // A locked file locked again keeps its name and gains a layer. A file
+    // that is only named like one is plain: it gets a locked name of its own,
+    // or its unlock would not tell it from a layer and would rename it.
+    const bool layer = ToUpper(GetExtension(fullFileName)) == "VKL" &&
+                       isSoundSmallLockedFile(plain.data(), plain.size());
 
     const std::string header = MakeLockedHeader();
     Cipher cipher;
@@ -110,8 +216,6 @@ bool Encrypt(const std::string& fullFileName, Desktop& desktop, bool encryptFile
     cipher.Stretch();
     std::string text = lockedText(header, cipher.TakeText());
 
-    // A locked file locked again keeps its name and gains a layer.
-    const bool layer = ToUpper(GetExtension(fullFileName)) == "VKL";
     const std::string lockedPath = layer ? fullFileName : LockedName(fullFileName, ".VKL");
     if (!layer && NameTaken(lockedPath)) {
         showFileExists(lockedPath, desktop);
@@ -144,46 +248,69 @@ bool Encrypt(const std::string& fullFileName, Desktop& desktop, bool encryptFile
     return true;
 }
 
-bool Decrypt(const std::string& fullFileName, Desktop& desktop) {
-    // Normal attributes first, so the file can be removed later; they are
-    // not put back when the unlock stops.
-    if (IoError e = fileSystem().setAttributes(fullFileName, kAttrNormal); e != IoError::ok)
-        return failed(e, desktop, false);
+namespace {
+
+// Reads, checks and unlocks a small locked file in memory. False, with the
+// reason shown, when the file is to be kept.
+bool readUnlocked(const std::string& fullFileName, Desktop& desktop, std::string& plain) {
     std::string content;
     if (IoError e = readWholeFile(fullFileName, content); e != IoError::ok)
         return failed(e, desktop, false);
     if (content.empty()) return false;  // no header line to read
-
-    const std::string header = content.substr(0, content.find('\r'));
-    if (!HeaderVerifies(header)) {
-        desktop.message(kWrongPasswordText, Icon::exclamation, kWrongPasswordTitle);
-        return false;
+    // Every rule is checked before anything is written.
+    SmallFormatReader reader;
+    std::string body;
+    body.reserve(content.size());
+    for (size_t at = 0; at < content.size(); at += kYieldEvery) {
+        if (!reader.take(content.data() + at, std::min(kYieldEvery, content.size() - at), &body))
+            break;
+        desktop.yield();
     }
-    // Every line of a sound file is ended, the header's and the last one's too.
-    const bool linesEnded = header.size() < content.size() && content.back() == '\n';
-    // Starting at the header's line end, which joins as an empty line.
-    std::string body = joinBodyLines(content, header.size(), desktop);
+    reader.finish();
     content = std::string();
-    if (!linesEnded || !isStretchedText(body.data(), body.size())) {
-        desktop.message(damagedFileText(fullFileName), Icon::critical, kDamagedFileTitle);
-        return false;
-    }
+    if (!soundAndVerified(fullFileName, reader, desktop)) return false;
 
     Cipher cipher;
-    cipher.KeyString(header);
-    cipher.Text(std::move(body));
-    cipher.Shrink();
-    cipher.DoXor();
-    std::string plain = cipher.TakeText();
+    cipher.KeyString(reader.header());
+    return cipher.ShrinkXorPiece(body.data(), body.size(), plain);
+}
 
-    // An inner layer keeps the locked name; plain content gets its own back.
-    const bool layer = plain.compare(0, kSecretMarker.size(), kSecretMarker) == 0;
+// The streamed unlock, and the last word when even its few pieces find no memory.
+bool decryptInPieces(const std::string& fullFileName, Desktop& desktop) {
+    try {
+        return decryptStreamed(fullFileName, desktop);
+    } catch (const std::bad_alloc&) {
+        desktop.message(outOfMemoryText(fullFileName), Icon::critical, kOutOfMemoryTitle);
+        return false;
+    }
+}
+
+}  // namespace
+
+bool Decrypt(const std::string& fullFileName, Desktop& desktop) {
+    FileStatus status;
+    if (IoError e = fileSystem().status(fullFileName, status); e != IoError::ok)
+        return failed(e, desktop, false);
+    if (status.size > kSmallFileInMemoryLimit) return decryptInPieces(fullFileName, desktop);
+    std::string plain;
+    try {
+        if (!readUnlocked(fullFileName, desktop, plain)) return false;
+    } catch (const std::bad_alloc&) {
+        // Nothing is written yet, and in pieces the unlock needs little memory.
+        return decryptInPieces(fullFileName, desktop);
+    }
+
+    // An inner layer keeps the locked name; plain content gets its own back,
+    // even when it only begins like a locked file.
+    const bool layer = isSoundSmallLockedFile(plain.data(), plain.size());
     const std::string plainPath = layer ? fullFileName : RestoredName(fullFileName);
     if (!layer && NameTaken(plainPath)) {
         showFileExists(plainPath, desktop);
         return false;
     }
 
+    ClearedAttributes attributes(fullFileName);
+    if (IoError e = attributes.clear(); e != IoError::ok) return failed(e, desktop, false);
     if (WriteBatch* batch = batchTaking(plainPath, fullFileName)) {
         batch->adoptContent(plainPath, fullFileName, std::move(plain), kAttrNormal);
     } else {
@@ -195,11 +322,8 @@ bool Decrypt(const std::string& fullFileName, Desktop& desktop) {
         if (e == IoError::exists) showFileExists(plainPath, desktop);
         if (e != IoError::ok) return failed(e, desktop, false);
     }
-
-    std::string record;
-    const std::string name = ScrambleName(Trim(plainPath));
-    ReadRegValue(RegistryRoot, kLockedVklFile, name, "S", "", record);
-    if (!record.empty()) DeleteRegValue(RegistryRoot, kLockedVklFile, name);
+    attributes.keepCleared();
+    forgetRecord(plainPath);
     return true;
 }
 

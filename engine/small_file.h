@@ -4,12 +4,18 @@
 // into lines of 70, every line ended by CR LF. Locking a ".VKL" file again
 // wraps it in a further layer under the same name.
 
+#include <cstdint>
 #include <string>
 
 #include "engine/desktop.h"
 #include "engine/file_system.h"
 
 namespace vellumar {
+
+// Locked files up to this length are unlocked in memory (about three times
+// their length at the peak); longer ones are read twice in pieces, to check
+// them first, so that memory stays bounded whatever their length.
+constexpr uint64_t kSmallFileInMemoryLimit = uint64_t{8} << 20;
 
 // Locks a file in place under its ".VKL" name. `encryptFilesChosen` tells
 // whether "Encrypt File(s)" is the chosen operation; then the locked path is
@@ -18,8 +24,10 @@ namespace vellumar {
 bool Encrypt(const std::string& fullFileName, Desktop& desktop, bool encryptFilesChosen);
 
 // Removes one layer of a ".VKL" file: the inner layer keeps the name, the
-// plain content gets its plain name back. False on a wrong header, a damaged
-// body or any failure; the locked file is then kept.
+// plain content gets its plain name back. Every rule of the format is
+// checked before anything is written. False on a wrong header, a damaged
+// file or any failure; the locked file is then kept as it was, attributes
+// included.
 bool Decrypt(const std::string& fullFileName, Desktop& desktop);
 
 // Shows the message the program has for an error of Encrypt or Decrypt (the

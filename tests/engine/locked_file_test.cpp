@@ -184,14 +184,52 @@ TEST(SmallFormat, ALockedFileLockedAgainKeepsItsNameAndUnlocksLayerByLayer) {
     EXPECT_TRUE(desktop.messages.empty());
 }
 
-// Unlocking a file that is not a sound locked file keeps it, as it is.
+// Plain content that only begins like a locked file is no layer: it comes
+// back under its own name. Only a sound locked file whose header verifies
+// is one, and a file named like a locked file keeps its name too.
+TEST(SmallFormat, PlainContentThatLooksLockedComesBackUnderItsOwnName) {
+    std::string soundLocked;
+    {
+        test::TempFolder temp;
+        test::ScriptedDesktop desktop;
+        ASSERT_TRUE(Encrypt(temp.write("x.txt", "x"), desktop, false));
+        soundLocked = test::readFile(temp / "k.gkt.VKL");
+    }
+    ASSERT_EQ(soundLocked.substr(0, 8), "[Secret]");
+    std::string wrongVerifier = soundLocked;
+    wrongVerifier[20] = wrongVerifier[20] == 'a' ? 'b' : 'a';
+    struct Case {
+        const char* name;
+        std::string content;
+    } cases[] = {
+        {"notes.txt", "[Secret]"},
+        {"notes.txt", "[Secret] my passwords\r\n"},
+        {"notes.txt", wrongVerifier},
+        {"notes.txt", soundLocked + "A"},
+        {"notes.txt", soundLocked.substr(0, 24)},
+        {"notes.VKL", "[Secret] not locked"},
+        {"notes.VKL", wrongVerifier},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.name << " " << c.content.substr(0, 30));
+        test::TempFolder temp;
+        test::ScriptedDesktop desktop;
+        const std::string path = temp.write(c.name, c.content);
+        ASSERT_TRUE(Encrypt(path, desktop, false));
+        const std::string locked = LockedName(path, ".VKL");
+        EXPECT_EQ(test::namesIn(temp.path()), (Names{GetFileName(locked), "home"}));
+
+        ASSERT_TRUE(Decrypt(locked, desktop));
+        EXPECT_EQ(test::namesIn(temp.path()), (Names{"home", c.name}));
+        EXPECT_EQ(test::readFile(path), c.content);
+        EXPECT_TRUE(desktop.messages.empty());
+    }
+}
+
+// Unlocking a file that is not a sound locked file keeps it as it is, its
+// attributes too, and says what is wrong with it.
 TEST(LockedFile, AWrongHeaderOrADamagedFileIsKept) {
     const Shown password{"Sorry, this is not the correct password!", Icon::exclamation, "Secret"};
-    auto damaged = [](const std::string& path) {
-        return Shown{
-            "The locked file " + path + " is damaged and cannot be unlocked. It was kept as it is.",
-            Icon::critical, "Damaged File"};
-    };
     using Edit = std::function<std::string(std::string)>;
     auto put = [](size_t at, char c) -> Edit {
         return [=](std::string s) { return s.replace(at, 1, 1, c); };
@@ -199,28 +237,67 @@ TEST(LockedFile, AWrongHeaderOrADamagedFileIsKept) {
     auto cut = [](size_t length) -> Edit {
         return [=](std::string s) { return s.substr(0, length); };
     };
+    auto erase = [](size_t at, size_t count) -> Edit {
+        return [=](std::string s) { return s.erase(at, count); };
+    };
+    auto insert = [](size_t at, std::string text) -> Edit {
+        return [=](std::string s) { return s.insert(at, text); };
+    };
+    auto append = [](std::string text) -> Edit { return [=](std::string s) { return s + text; }; };
     auto become = [](std::string text) -> Edit { return [=](std::string) { return text; }; };
+    // Small files: the header line is bytes 0 to 23, its CR LF 24 and 25, the
+    // first body line from 26. 52 bytes make one body line of 70, 53 bytes a
+    // second line of 1, 200 bytes lines of 70, 70, 70 and 57.
+    const char* const kPassword = nullptr;
+    const char* const kNoMessage = "";
     struct Case {
         const char* name;
         size_t length;
         Edit edit;
-        bool damagedMessage;  // otherwise the password message, or none for an empty file
-        bool anyMessage = true;
+        const char* cause;  // or the password message, or none at all
     } cases[] = {
-        {"small, verifier edited", 52, put(20, '~'), false},
-        {"large, verifier edited", 200000, put(20, '~'), false},
-        {"small, not a locked file", 52, become("hello\r\n"), false},
-        {"small, character below ';'", 52, put(40, '!'), true},
-        {"small, character above 'z'", 52, put(40, '{'), true},
+        {"small, verifier edited", 52, put(20, '~'), kPassword},
+        {"large, verifier edited", 200000, put(20, '~'), kPassword},
+        {"small, not a locked file", 52, become("hello\r\n"), kPassword},
+        {"small, header line cut short", 52, erase(23, 1), kPassword},
+        {"small, header line only", 52, cut(24),
+         "its header line of 24 characters is not followed by CR LF"},
+        {"small, header line and its line end only", 52, cut(26),
+         "it has no line after its header line"},
+        {"small, CR LF after the header removed", 200, erase(24, 2),
+         "its header line of 24 characters is not followed by CR LF"},
+        {"small, LF after the header removed", 200, erase(25, 1),
+         "its header line of 24 characters is not followed by CR LF"},
+        {"small, character below ';'", 52, put(40, '!'),
+         "it holds a character that no locked file holds"},
+        {"small, character above 'z'", 52, put(40, '{'),
+         "it holds a character that no locked file holds"},
+        {"small, a body line of 69 before the last", 200, erase(40, 1),
+         "something follows a line shorter than 70 characters, which only the last line may be"},
+        {"small, a body line of 71", 200, insert(40, "a"), "a line is longer than 70 characters"},
+        {"small, a body line ended by LF alone", 200, erase(26 + 70, 1),
+         "a line is not ended by CR LF"},
+        {"small, a body line ended by CR alone", 200, erase(26 + 71, 1),
+         "a line is not ended by CR LF"},
+        {"small, last line end lost", 52, cut(26 + 70), "a line is not ended by CR LF"},
+        {"small, \"A\" after a full last line", 52, append("A"), "a line is not ended by CR LF"},
+        {"small, \"A\" after a short last line", 53, append("A"),
+         "something follows a line shorter than 70 characters, which only the last line may be"},
+        {"small, an empty line at the end", 52, append("\r\n"), "it has an empty line"},
         // 52 bytes stretch to 70 characters; 69 is no length Stretch makes.
-        {"small, character lost", 52, [](std::string s) { return s.erase(40, 1); }, true},
-        {"small, last line end lost", 52, cut(24 + 2 + 70), true},
-        {"small, cut after the header", 52, cut(24), true},
-        {"large, nothing after the header", 200000, cut(25), true},
-        {"large, header without its CR", 200000, cut(24), true},
-        {"small, empty", 52, become(""), false, false},
-        {"large, empty", 200000, become(""), false, false},
+        {"small, character lost from the last line", 52, erase(40, 1),
+         "its text has a length that no lock makes"},
+        {"large, nothing after the header", 200000, cut(25), "nothing follows its header"},
+        {"large, header without its CR", 200000, cut(24),
+         "no carriage return follows its header of 24 characters"},
+        {"large, CR at offset 24 replaced", 200000, put(24, 'x'),
+         "no carriage return follows its header of 24 characters"},
+        {"large, a byte inserted before the CR", 200000, insert(24, "x"),
+         "no carriage return follows its header of 24 characters"},
+        {"small, empty", 52, become(""), kNoMessage},
+        {"large, empty", 200000, become(""), kNoMessage},
     };
+    const uint32_t lockedAttributes = test::fileAttributesAfterSetting(kAttrReadOnly | kAttrHidden);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         test::TempFolder temp;
@@ -229,15 +306,20 @@ TEST(LockedFile, AWrongHeaderOrADamagedFileIsKept) {
         const std::string edited = c.edit(test::readFile(locked));
         platformFileSystem().setAttributes(locked, kAttrNormal);
         temp.write(GetFileName(locked), edited);
+        platformFileSystem().setAttributes(locked, kAttrReadOnly | kAttrHidden);
 
         EXPECT_FALSE(unlock(locked, desktop));
         EXPECT_EQ(test::readFile(locked), edited);
+        EXPECT_EQ(attributesOf(locked), lockedAttributes);
         EXPECT_EQ(test::namesIn(temp.path()), (Names{GetFileName(locked), "home"}));
-        if (!c.anyMessage)
-            EXPECT_TRUE(desktop.messages.empty());
-        else
-            EXPECT_EQ(desktop.messages,
-                      std::vector<Shown>{c.damagedMessage ? damaged(locked) : password});
+        std::vector<Shown> shown{password};
+        if (c.cause == kNoMessage)
+            shown.clear();
+        else if (c.cause)
+            shown = {{"The locked file " + locked + " is damaged and cannot be unlocked: " +
+                          c.cause + ". It was kept as it is.",
+                      Icon::critical, "Damaged File"}};
+        EXPECT_EQ(desktop.messages, shown);
     }
 }
 
