@@ -331,7 +331,8 @@ TEST_F(FolderSteps, AFolderWhoseFilesCouldNotAllBeLockedKeepsItsPlainName) {
     // One file locked, the other in the way of its locked name.
     makeFolder("C");
     const std::string taken = LockedName(in(plainPath("C"), "one.txt"), ".VKL");
-    temp.write("w/C/" + GetFileName(taken), "in the way");
+    // A folder, which no lock run touches, holds the name.
+    temp.makeFolder("w/C/" + GetFileName(taken));
     chooseToEncrypt("C");
     run();
     const std::string beingLocked =
@@ -346,8 +347,7 @@ TEST_F(FolderSteps, AFolderWhoseFilesCouldNotAllBeLockedKeepsItsPlainName) {
     EXPECT_EQ(records(), Lines{plainPath("C")});
 
     // Once the way is clear, locking it again finishes the job.
-    platformFileSystem().setAttributes(taken, kAttrNormal);
-    platformFileSystem().removeFile(taken);
+    platformFileSystem().removeFolder(taken);
     chooseToEncrypt("C");
     run();
     EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderEncrypted});
