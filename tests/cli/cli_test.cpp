@@ -2,13 +2,17 @@
 // status and the messages on standard error.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "engine/file_system.h"
+#include "engine/list_file.h"
 #include "engine/locked_header.h"
 #include "engine/names.h"
 #include "engine/platform.h"
@@ -36,8 +40,8 @@ class Cli : public ::testing::Test {
     // Runs the program in the temporary folder, with its own settings.
     Result run(const std::vector<std::string>& arguments, const std::string& input = {}) {
         temp.write("io/stdin", input);
-        std::string command = "cd " + quoted(temp.path()) +
-                              " && XDG_CONFIG_HOME=" + quoted(temp / "config") + " " +
+        std::string command = "cd " + quoted(temp.path()) + " && " + environment +
+                              " XDG_CONFIG_HOME=" + quoted(temp / "config") + " " +
                               quoted(TESSARIN_CLI);
         for (const std::string& argument : arguments) command += " " + quoted(argument);
         command += " <" + quoted(temp / "io/stdin") + " >" + quoted(temp / "io/out") + " 2>" +
@@ -58,6 +62,8 @@ class Cli : public ::testing::Test {
     }
 
     TempFolder temp;
+    // Put before the program's name: variables, or "umask 0;" and the like.
+    std::string environment;
 };
 
 TEST_F(Cli, NothingIsLockedBeforeAPasswordIsSet) {
@@ -276,6 +282,49 @@ TEST_F(Cli, TheExitStatusTellsWhetherEveryFileGotThere) {
     EXPECT_EQ(help.out.rfind("Usage: tessarin-cli [--password-stdin] COMMAND", 0), 0u);
     EXPECT_NE(help.out.find("Exit status:"), std::string::npos);
     EXPECT_EQ(help.err, "");
+}
+
+// The settings file holds the shifted password: only its owner may read it,
+// even under a umask that lets everybody read new files; so with the
+// application directory the program makes.
+TEST_F(Cli, TheSettingsFileAndANewApplicationDirectoryArePrivate) {
+    auto mode = [](const std::string& path) {
+        struct stat st;
+        return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 0u;
+    };
+    const std::string home = temp / "new/home";
+    environment = "umask 0; TESSARIN_HOME=" + quoted(home);
+    setPassword();
+    EXPECT_EQ(mode(temp / "config/Tessarin.conf"), 0600u);
+    EXPECT_EQ(run({"--password-stdin", "folders"}, "pw\n").status, 0);
+    EXPECT_EQ(mode(home), 0700u);
+
+    // A file an earlier version left readable is closed up when it is written.
+    const std::string conf = temp.write("config/Tessarin.conf", "");
+    ASSERT_EQ(::chmod(conf.c_str(), 0644), 0);
+    setPassword();
+    EXPECT_EQ(mode(conf), 0600u);
+}
+
+// Locks run at once in several processes lose no line of the locked-files
+// list: each adds its line under the lock every process shares.
+TEST_F(Cli, ParallelLocksLoseNoLineOfTheList) {
+    setPassword();
+    constexpr int kRuns = 12;
+    std::string command = "cd " + quoted(temp.path()) + " && for i in $(seq " +
+                          std::to_string(kRuns) + "); do echo pw | XDG_CONFIG_HOME=" +
+                          quoted(temp / "config") + " " + quoted(TESSARIN_CLI) +
+                          " --password-stdin lock f$i.txt >/dev/null 2>&1 & done; wait";
+    std::set<std::string> expected;
+    for (int i = 1; i <= kRuns; ++i) {
+        const std::string file = temp.write("f" + std::to_string(i) + ".txt", "file");
+        expected.insert(LockedName(file, ".VKL"));
+    }
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::vector<std::string> lines;
+    ASSERT_EQ(ReadListFile(applicationFile("files"), lines), IoError::ok);
+    EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()), expected);
+    EXPECT_EQ(lines.size(), expected.size());
 }
 
 }  // namespace
