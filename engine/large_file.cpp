@@ -6,6 +6,7 @@
 #include "engine/atomic_file.h"
 #include "engine/cipher.h"
 #include "engine/engine_messages.h"
+#include "engine/failure_note.h"
 #include "engine/file_system.h"
 #include "engine/locked_header.h"
 #include "engine/names.h"
@@ -22,6 +23,7 @@ const std::string kHeadKey = "quorvelin";
 constexpr uint64_t kCopySlice = 32 * kChunkSize;
 
 bool failed(IoError error, const char* procedure) {
+    noteFailure(error);
     ReportError(kMainWindowName, errorNumber(error), describe(error), procedure);
     return false;
 }

@@ -246,6 +246,12 @@ TEST_F(Cli, TheExitStatusTellsWhetherEveryFileGotThere) {
     const std::string other = temp.write("other.txt", "other");
     const std::string system = temp.write("system.sys", "system");
     platformFileSystem().setAttributes(system, kAttrSystem);
+    const std::string twice = temp.write("twice.txt", "twice");
+    const std::string ours = temp.write(".tessarin-4242-1-1.tmp", "another run's");
+    const std::string longName = temp.write(std::string(250, 'n') + ".txt", "long");
+    const std::string notLocked =
+        "All files have not been locked.\nAn error occured while doing so.\nMake sure that the "
+        "file is not in use.\n";
     struct Case {
         std::vector<std::string> arguments;
         int status;
@@ -267,6 +273,17 @@ TEST_F(Cli, TheExitStatusTellsWhetherEveryFileGotThere) {
          "Sorry you cannot lock a system file as this may crash your system\n"},
         {{"--password-stdin", "unlock", plain}, 1, plain + " is already unlocked.\n"},
         {{"--password-stdin", "lock", "--", "other.txt"}, 0, "File(s) Encrypted Successfully\n"},
+        // The second row's file was locked by the first: nothing left undone.
+        {{"--password-stdin", "lock", "twice.txt", twice},
+         0,
+         twice + " is the same file as an earlier row: it was locked already in this run.\n"
+                 "File(s) Encrypted Successfully\n"},
+        {{"--password-stdin", "lock", ours},
+         1,
+         ours + " is named as a temporary file of this program and can not be locked.\n"},
+        {{"--password-stdin", "lock", longName},
+         1,
+         longName + ": the name is too long for the file system\n" + notLocked},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.err);
@@ -276,6 +293,9 @@ TEST_F(Cli, TheExitStatusTellsWhetherEveryFileGotThere) {
     }
     EXPECT_EQ(readFile(system), "system");
     EXPECT_FALSE(FileExists(other));
+    EXPECT_FALSE(FileExists(twice));
+    EXPECT_EQ(readFile(ours), "another run's");
+    EXPECT_EQ(readFile(longName), "long");
 
     Result help = run({"lock", "--help"});
     EXPECT_EQ(help.status, 0);
