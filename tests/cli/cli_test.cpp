@@ -326,25 +326,33 @@ TEST_F(Cli, TheSettingsFileAndANewApplicationDirectoryArePrivate) {
     EXPECT_EQ(mode(conf), 0600u);
 }
 
-// Locks run at once in several processes lose no line of the locked-files
-// list: each adds its line under the lock every process shares.
-TEST_F(Cli, ParallelLocksLoseNoLineOfTheList) {
+// Locks run at once in several processes lose no line of a list: each adds
+// its line under the lock every process shares. Locked files go to "files",
+// locked folders to "folders".
+TEST_F(Cli, ParallelLocksLoseNoLineOfTheLists) {
     setPassword();
-    constexpr int kRuns = 12;
-    std::string command = "cd " + quoted(temp.path()) + " && for i in $(seq " +
-                          std::to_string(kRuns) + "); do echo pw | XDG_CONFIG_HOME=" +
-                          quoted(temp / "config") + " " + quoted(TESSARIN_CLI) +
-                          " --password-stdin lock f$i.txt >/dev/null 2>&1 & done; wait";
-    std::set<std::string> expected;
+    constexpr int kRuns = 10;
+    std::set<std::string> files, folders;
     for (int i = 1; i <= kRuns; ++i) {
-        const std::string file = temp.write("f" + std::to_string(i) + ".txt", "file");
-        expected.insert(LockedName(file, ".VKL"));
+        const std::string n = std::to_string(i);
+        files.insert(LockedName(temp.write("f" + n + ".txt", "file"), ".VKL"));
+        temp.write("d" + n + "/inside.txt", "inside");
+        folders.insert(temp / "d" + n);
     }
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    std::vector<std::string> lines;
-    ASSERT_EQ(ReadListFile(applicationFile("files"), lines), IoError::ok);
-    EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()), expected);
-    EXPECT_EQ(lines.size(), expected.size());
+    for (const char* command : {"lock f$i.txt", "lock-folder d$i"}) {
+        SCOPED_TRACE(command);
+        const std::string runs = "cd " + quoted(temp.path()) + " && for i in $(seq " +
+                                 std::to_string(kRuns) + "); do echo pw | XDG_CONFIG_HOME=" +
+                                 quoted(temp / "config") + " " + quoted(TESSARIN_CLI) +
+                                 " --password-stdin " + command + " >/dev/null 2>&1 & done; wait";
+        ASSERT_EQ(std::system(runs.c_str()), 0);
+    }
+    for (const auto& [list, expected] : {std::pair{"files", files}, std::pair{"folders", folders}}) {
+        std::vector<std::string> lines;
+        ASSERT_EQ(ReadListFile(applicationFile(list), lines), IoError::ok);
+        EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()), expected) << list;
+        EXPECT_EQ(lines.size(), expected.size()) << list;
+    }
 }
 
 }  // namespace

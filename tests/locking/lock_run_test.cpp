@@ -307,27 +307,33 @@ class FullIn final : public ForwardingFileSystem {
 // Every file that fails is named with its cause in one message before the
 // run's summary: committed with a batch or one by one, small or large.
 TEST_F(Runs, EachFailedFileIsNamedWithItsCause) {
-    const std::string longName = temp.write("w/" + std::string(250, 'n') + ".txt", "long");
     const std::string folder = temp.makeFolder("w/folder");
     const std::string small = temp.write("full/small.txt", "small");
     const std::string large = temp.write("full/large.bin", patternBytes(kLargeFileThreshold));
     Names named = {
-        longName + ": the name is too long for the file system",
         folder + ": it is a folder, not a file",
         small + ": the disk is full",
         large + ": the disk is full",
     };
+    std::vector<std::string> paths = {folder, small, large};
+#ifndef _WIN32
+    // Its locked name is longer than the 255 bytes a Linux file system takes.
+    // (Wine takes such a name: not on the Windows leg.)
+    const std::string longName = temp.write("w/" + std::string(250, 'n') + ".txt", "long");
+    named.push_back(longName + ": the name is too long for the file system");
+    paths.push_back(longName);
+#endif
     std::sort(named.begin(), named.end());
     for (bool batched : {true, false}) {
         SCOPED_TRACE(batched ? "batched" : "one by one");
         desktop.messages.clear();
         FullIn full(temp / "full" + kSeparator, batched);
         FileSystemOverride use(full);
-        model.ListFiles = rows({longName, folder, small, large});
+        model.ListFiles = rows(paths);
 
         const RunOutcome outcome = cmdLock_Click(model, desktop);
 
-        EXPECT_EQ(outcome.failed, 4u);
+        EXPECT_EQ(outcome.failed, paths.size());
         ASSERT_GE(desktop.messages.size(), 2u);
         EXPECT_EQ(desktop.messages.back(), kNotAllLocked);
         const Shown& list = desktop.messages[desktop.messages.size() - 2];
@@ -337,11 +343,13 @@ TEST_F(Runs, EachFailedFileIsNamedWithItsCause) {
         Names shown = SplitListLines(list.text);
         std::sort(shown.begin(), shown.end());
         EXPECT_EQ(shown, named);
-        EXPECT_EQ(readFile(longName), "long");
         EXPECT_EQ(readFile(small), "small");
         EXPECT_TRUE(readFile(large) == patternBytes(kLargeFileThreshold));
         EXPECT_EQ(namesIn(temp / "full"), (Names{"large.bin", "small.txt"}));
     }
+#ifndef _WIN32
+    EXPECT_EQ(readFile(longName), "long");
+#endif
 }
 
 #ifndef _WIN32
