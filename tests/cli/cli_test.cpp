@@ -341,13 +341,14 @@ TEST_F(Cli, ParallelLocksLoseNoLineOfTheLists) {
     }
     for (const char* command : {"lock f$i.txt", "lock-folder d$i"}) {
         SCOPED_TRACE(command);
-        const std::string runs = "cd " + quoted(temp.path()) + " && for i in $(seq " +
-                                 std::to_string(kRuns) + "); do echo pw | XDG_CONFIG_HOME=" +
-                                 quoted(temp / "config") + " " + quoted(TESSARIN_CLI) +
-                                 " --password-stdin " + command + " >/dev/null 2>&1 & done; wait";
+        const std::string runs =
+            "cd " + quoted(temp.path()) + " && for i in $(seq " + std::to_string(kRuns) +
+            "); do echo pw | XDG_CONFIG_HOME=" + quoted(temp / "config") + " " +
+            quoted(TESSARIN_CLI) + " --password-stdin " + command + " >/dev/null 2>&1 & done; wait";
         ASSERT_EQ(std::system(runs.c_str()), 0);
     }
-    for (const auto& [list, expected] : {std::pair{"files", files}, std::pair{"folders", folders}}) {
+    for (const auto& [list, expected] :
+         {std::pair{"files", files}, std::pair{"folders", folders}}) {
         std::vector<std::string> lines;
         ASSERT_EQ(ReadListFile(applicationFile(list), lines), IoError::ok);
         EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()), expected) << list;
