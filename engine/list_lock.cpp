@@ -5,6 +5,7 @@
 #else
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <string>
 
 #include "engine/platform.h"
 
@@ -34,7 +36,8 @@ LockHandle lockFolder(const std::string& folder) {
     uint64_t hash = 14695981039346656037ull;
     for (char c : folder) {
         const unsigned char u = static_cast<unsigned char>(c);
-        hash = (hash ^ (u >= 'a' && u <= 'z' ? u - 32 : u)) * 1099511628211ull;
+        const unsigned char same = u >= 'a' && u <= 'z' ? u - 32 : u == '/' ? '\\' : u;
+        hash = (hash ^ same) * 1099511628211ull;
     }
     char name[64];
     std::snprintf(name, sizeof name, "Local\\Tessarin-lists-%016llx",
@@ -94,22 +97,34 @@ std::map<std::string, Held>& holds() {
     return held;
 }
 
+// The folder as the holds know it. On Linux a second flock of the folder
+// through another descriptor would wait for this very process, so any two
+// spellings of one folder must find the same hold: it is known by identity.
+std::string holdKey(const std::string& path) {
+#ifndef _WIN32
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0)
+        return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+#endif
+    return path;
+}
+
 }  // namespace
 
-ListLock::ListLock(const std::string& folder)
-    : folder_(folder.empty() ? applicationDirectory() : folder) {
-    // "dir" and "dir/" are one folder, and one hold.
-    while (folder_.size() > 1 && folder_.back() == kSeparator) folder_.pop_back();
+ListLock::ListLock(const std::string& folder) {
+    std::string path = folder.empty() ? applicationDirectory() : folder;
+    while (path.size() > 1 && (path.back() == '/' || path.back() == kSeparator)) path.pop_back();
     processMutex().lock();
-    Held& held = holds()[folder_];
-    if (held.depth++ == 0) held.handle = lockFolder(folder_);
+    key_ = holdKey(path);
+    Held& held = holds()[key_];
+    if (held.depth++ == 0) held.handle = lockFolder(path);
 }
 
 ListLock::~ListLock() {
-    Held& held = holds()[folder_];
+    Held& held = holds()[key_];
     if (--held.depth == 0) {
         if (held.handle != kNoLock) unlockFolder(held.handle);
-        holds().erase(folder_);
+        holds().erase(key_);
     }
     processMutex().unlock();
 }

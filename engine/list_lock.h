@@ -27,7 +27,7 @@ class ListLock {
     ListLock& operator=(const ListLock&) = delete;
 
   private:
-    std::string folder_;
+    std::string key_;
 };
 
 }  // namespace vellumar
