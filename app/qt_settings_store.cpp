@@ -1,5 +1,8 @@
 #include "app/qt_settings_store.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 namespace vellumar {
@@ -7,6 +10,29 @@ namespace {
 
 QString latin1(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The file holds the password (shifted, not enciphered): only its owner may
+// read it. QSettings writes a new copy that keeps the permissions of the
+// file it replaces, so a file made private before the first write stays
+// private; one an earlier version left open to others is closed up.
+void keepPrivate(const QString& fileName) {
+#ifndef _WIN32
+    constexpr QFileDevice::Permissions kOwnerOnly =
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (!QFileInfo::exists(fileName)) {
+        QDir().mkpath(QFileInfo(fileName).absolutePath());
+        QFile file(fileName);
+        file.open(QIODevice::WriteOnly | QIODevice::NewOnly, kOwnerOnly);
+        return;
+    }
+    constexpr QFileDevice::Permissions kOthers =
+        QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+        QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    if (QFile::permissions(fileName) & kOthers) QFile::setPermissions(fileName, kOwnerOnly);
+#else
+    (void)fileName;  // the registry keeps its values per user
+#endif
 }
 
 }  // namespace
@@ -25,6 +51,7 @@ std::string QtSettingsStore::GetSetting(const std::string& application, const st
 bool QtSettingsStore::SaveSetting(const std::string& application, const std::string& section,
                                   const std::string& key, const std::string& value) {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, latin1(application));
+    keepPrivate(settings.fileName());
     settings.beginGroup(latin1(section));
     settings.setValue(latin1(key), latin1(value));
     settings.endGroup();

@@ -19,6 +19,8 @@ const char* describe(IoError error) {
             return "file already exists";
         case IoError::noSpace:
             return "disk full";
+        case IoError::nameTooLong:
+            return "name too long";
         case IoError::unsupported:
             return "not supported";
         case IoError::other:

@@ -18,6 +18,7 @@ enum class IoError {
     alreadyOpen,   // Windows sharing violation
     exists,        // the target name is taken
     noSpace,
+    nameTooLong,  // a name, or the whole path, longer than the file system takes
     unsupported,
     other,
 };

@@ -5,6 +5,7 @@
 #include "engine/atomic_file.h"
 #include "engine/cipher.h"
 #include "engine/engine_messages.h"
+#include "engine/failure_note.h"
 #include "engine/file_system.h"
 #include "engine/kept_attributes.h"
 #include "engine/locked_format.h"
@@ -23,6 +24,7 @@ const std::string& kHeadKey = kLargeFileHeadKey;
 constexpr uint64_t kCopySlice = 32 * kChunkSize;
 
 bool failed(IoError error, const char* procedure) {
+    noteFailure(error);
     ReportError(kMainWindowName, errorNumber(error), describe(error), procedure);
     return false;
 }

@@ -1,6 +1,8 @@
 #include "engine/list_file.h"
 
 #include "engine/atomic_file.h"
+#include "engine/list_lock.h"
+#include "engine/names.h"
 
 namespace vellumar {
 
@@ -33,6 +35,7 @@ IoError ReadListFile(const std::string& path, std::vector<std::string>& lines) {
 }
 
 IoError AppendListLines(const std::string& path, const std::vector<std::string>& lines) {
+    const ListLock lock(GetFolderPart(path));
     std::string text;
     IoError e = readWholeFile(path, text);
     if (e != IoError::ok && e != IoError::notFound) return e;
@@ -45,10 +48,26 @@ IoError AppendListLines(const std::string& path, const std::vector<std::string>&
 }
 
 IoError ReplaceListFile(const std::string& path, const std::vector<std::string>& lines) {
+    const ListLock lock(GetFolderPart(path));
     AtomicFile copy(path, AtomicFile::Mode::replaceExisting);
     if (IoError e = copy.open(); e != IoError::ok) return e;
     if (IoError e = copy.write(JoinListLines(lines)); e != IoError::ok) return e;
     return copy.commit();
+}
+
+IoError EditListFile(const std::string& path,
+                     const std::function<bool(std::vector<std::string>&)>& edit) {
+    const ListLock lock(GetFolderPart(path));
+    std::vector<std::string> lines;
+    IoError e = ReadListFile(path, lines);
+    if (e != IoError::ok && e != IoError::notFound) return e;
+    if (!edit(lines)) return IoError::ok;
+    return ReplaceListFile(path, lines);
+}
+
+IoError RemoveListFile(const std::string& path) {
+    const ListLock lock(GetFolderPart(path));
+    return fileSystem().removeFile(path);
 }
 
 }  // namespace vellumar

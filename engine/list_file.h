@@ -2,7 +2,10 @@
 // The program's list files ("files", "folders", "encfile"): plain text, one
 // full path per line, every line ended by CR LF. They are only ever replaced
 // by a complete new copy, so a crash leaves the old list or the new one.
+// Every change holds the list lock (engine/list_lock.h), so that processes
+// changing a list at once lose none of each other's lines.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,5 +28,14 @@ IoError ReplaceListFile(const std::string& path, const std::vector<std::string>&
 // Adds lines at the end of a list file (created when missing), through a
 // complete copy. A list that exists but cannot be read is left alone.
 IoError AppendListLines(const std::string& path, const std::vector<std::string>& lines);
+
+// Reads the list (a missing one has no lines), lets `edit` change its lines
+// and, when `edit` returns true, replaces the list by them: all under the
+// list lock, so no other process changes the list in between. A list that
+// exists but cannot be read is left alone.
+IoError EditListFile(const std::string& path,
+                     const std::function<bool(std::vector<std::string>&)>& edit);
+// Deletes a list file, under the list lock.
+IoError RemoveListFile(const std::string& path);
 
 }  // namespace vellumar

@@ -28,6 +28,10 @@ std::string applicationDirectory();
 // The path of a list file in the application directory.
 std::string applicationFile(const std::string& name);
 
+// Whether the file system that holds `path` (or its folder, when the path
+// names nothing) is mounted read-only: a refused write then has that cause.
+bool onReadOnlyVolume(const std::string& path);
+
 // Whether a process of this number runs on this machine (true when that
 // cannot be told).
 bool processIsRunning(unsigned long long processId);

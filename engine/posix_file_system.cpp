@@ -60,6 +60,8 @@ IoError fromErrno(int error) {
         case ENOSPC:
         case EDQUOT:
             return IoError::noSpace;
+        case ENAMETOOLONG:
+            return IoError::nameTooLong;
         case ENOTSUP:
         case EXDEV:
             return IoError::unsupported;

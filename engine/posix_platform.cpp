@@ -4,6 +4,7 @@
 #include <limits.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -76,6 +77,16 @@ std::string applicationFile(const std::string& name) {
     std::string folder = applicationDirectory();
     if (folder.empty() || folder.back() != '/') folder += '/';
     return folder + name;
+}
+
+bool onReadOnlyVolume(const std::string& path) {
+    struct statvfs volume;
+    if (::statvfs(path.c_str(), &volume) != 0) {
+        const size_t slash = path.rfind('/');
+        const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
+        if (slash == std::string::npos || ::statvfs(folder.c_str(), &volume) != 0) return false;
+    }
+    return (volume.f_flag & ST_RDONLY) != 0;
 }
 
 bool processIsRunning(unsigned long long processId) {

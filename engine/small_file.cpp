@@ -6,6 +6,7 @@
 #include "engine/atomic_file.h"
 #include "engine/cipher.h"
 #include "engine/engine_messages.h"
+#include "engine/failure_note.h"
 #include "engine/file_system.h"
 #include "engine/kept_attributes.h"
 #include "engine/list_file.h"
@@ -26,6 +27,7 @@ constexpr size_t kYieldEvery = 64 * 1024;
 constexpr char kLineEnd[] = "\r\n";
 
 bool failed(IoError error, Desktop& desktop, bool locking) {
+    noteFailure(error);
     showSmallFileError(error, desktop, locking);
     return false;
 }

@@ -20,6 +20,8 @@ int16_t errorNumber(IoError error) {
             return 58;
         case IoError::noSpace:
             return 61;
+        case IoError::nameTooLong:
+            return 52;  // bad file name
         case IoError::unsupported:
         case IoError::other:
             break;

@@ -37,6 +37,8 @@ IoError fromWin32(DWORD error) {
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL:
             return IoError::noSpace;
+        case ERROR_FILENAME_EXCED_RANGE:
+            return IoError::nameTooLong;
         case ERROR_NOT_SAME_DEVICE:
         case ERROR_NOT_SUPPORTED:
             return IoError::unsupported;

@@ -102,6 +102,14 @@ std::string applicationFile(const std::string& name) {
     return folder + name;
 }
 
+bool onReadOnlyVolume(const std::string& path) {
+    char root[MAX_PATH];
+    DWORD flags = 0;
+    return GetVolumePathNameA(path.c_str(), root, MAX_PATH) &&
+           GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+           (flags & FILE_READ_ONLY_VOLUME) != 0;
+}
+
 bool processIsRunning(unsigned long long processId) {
     if (processId == 0 || processId > 0xFFFFFFFFull) return false;
     HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(processId));

@@ -246,7 +246,7 @@ FolderOutcome DecryptFolderStep(WindowModel& model, Desktop& desktop) {
         }
         // The folder has its name back before its record goes, so a crash
         // in between leaves a record of a plain folder, never a lost one.
-        outcome.folderDone = ReplaceFolderLines(kept) == IoError::ok;
+        outcome.folderDone = RemoveFolderRecord(plainPath) == IoError::ok;
     }
     desktop.message(kFolderDecrypted, Icon::information);
     endRun(model, true);

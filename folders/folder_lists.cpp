@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/list_file.h"
+#include "engine/list_lock.h"
 #include "engine/platform.h"
 
 namespace vellumar {
@@ -20,6 +21,7 @@ IoError ReadFolderRecords(std::vector<std::string>& records) {
 
 IoError EnsureFolderList() {
     const std::string path = applicationFile(kFoldersList);
+    const ListLock lock;
     FileStatus status;
     IoError e = fileSystem().status(path, status);
     if (e != IoError::notFound) return e;
@@ -28,12 +30,17 @@ IoError EnsureFolderList() {
 
 IoError AppendFolderRecord(const std::string& plainPath) {
     if (plainPath.empty()) return IoError::other;
-    std::vector<std::string> lines;
-    IoError e = ReadFolderLines(lines);
-    if (e != IoError::ok && e != IoError::notFound) return e;
-    std::erase(lines, std::string());
-    lines.push_back(plainPath);
-    return ReplaceFolderLines(lines);
+    return EditListFile(applicationFile(kFoldersList), [&plainPath](std::vector<std::string>& lines) {
+        std::erase(lines, std::string());
+        lines.push_back(plainPath);
+        return true;
+    });
+}
+
+IoError RemoveFolderRecord(const std::string& plainPath) {
+    return EditListFile(applicationFile(kFoldersList), [&plainPath](std::vector<std::string>& lines) {
+        return std::erase(lines, plainPath) != 0;
+    });
 }
 
 IoError ReplaceFolderLines(const std::vector<std::string>& lines) {
@@ -53,7 +60,7 @@ IoError ReadPendingFolder(std::string& plainPath) {
 }
 
 void DeletePendingFolder() {
-    fileSystem().removeFile(applicationFile(kPendingFolderFile));
+    RemoveListFile(applicationFile(kPendingFolderFile));
 }
 
 }  // namespace vellumar

@@ -5,7 +5,8 @@
 //   "encfile"  the pending folder: the one the chooser accepted for the next
 //              "Encrypt a Folder" run.
 // Both are only ever replaced by a complete copy (written beside, flushed,
-// renamed over), so the list of encrypted folders is never lost or torn.
+// renamed over), so the list of encrypted folders is never lost or torn, and
+// each change holds the list lock, so that parallel runs lose no record.
 
 #include <string>
 #include <vector>
@@ -30,6 +31,10 @@ IoError EnsureFolderList();
 // empty lines already in the list are dropped, so the new record is listed.
 // A list that exists but cannot be read is left alone and the call fails.
 IoError AppendFolderRecord(const std::string& plainPath);
+// Drops every line that is exactly `plainPath`, rereading the list under the
+// list lock so that records other processes add or drop meanwhile stay as
+// they are. Ok when there was none.
+IoError RemoveFolderRecord(const std::string& plainPath);
 // Replaces "folders" by a complete copy holding `lines`.
 IoError ReplaceFolderLines(const std::vector<std::string>& lines);
 

@@ -1,8 +1,12 @@
 #include "locking/file_runs.h"
 
+#include <map>
 #include <set>
+#include <utility>
 #include <vector>
 
+#include "engine/atomic_file.h"
+#include "engine/failure_note.h"
 #include "engine/file_system.h"
 #include "engine/large_file.h"
 #include "engine/locked_header.h"
@@ -25,6 +29,10 @@ const std::string kNotAllLockedText =
     "Make sure that the file is not in use.";
 const std::string kUnlockErrorText = "An Error occured during unlock process";
 const std::string kUnlockErrorTitle = "Error";
+
+// At most this many files are named in the message that lists failures (a
+// window's message box must fit on the screen); the rest are counted.
+constexpr size_t kFailuresNamed = 40;
 
 std::string ownFileRefusal(const std::string& name) {
     return "An error occured during locking process \r\n " + name + " can not be locked.";
@@ -94,6 +102,57 @@ class OwnFiles {
     FileStatus directory_;
 };
 
+// Why a file could not be locked or unlocked, in words.
+std::string causeText(IoError error, const std::string& path) {
+    switch (error) {
+        case IoError::accessDenied:
+            return onReadOnlyVolume(path) ? "the file system is read-only" : "permission denied";
+        case IoError::noSpace:
+            return "the disk is full";
+        case IoError::nameTooLong:
+            return "the name is too long for the file system";
+        case IoError::alreadyOpen:
+            return "the file is in use by another program";
+        case IoError::notFound:
+            return "the file or its folder is no longer there";
+        case IoError::exists:
+            return "the name it must take is taken";
+        case IoError::unsupported:
+            return "the file system does not support it";
+        case IoError::ok:
+        case IoError::other:
+            break;
+    }
+    return "input/output error";
+}
+
+// Every file that failed, with its cause, one "PATH: cause" line each.
+class FailureList {
+  public:
+    void add(const std::string& path, IoError error) { add(path, causeText(error, path)); }
+    void add(const std::string& path, const std::string& cause) {
+        if (++count_ <= kFailuresNamed) text_ += path + ": " + cause + "\r\n";
+    }
+    // Files the batch could not commit; a name taken is named by its own message.
+    void add(const std::vector<BatchFailure>& failures) {
+        for (const BatchFailure& failure : failures) {
+            if (failure.error != IoError::exists) add(failure.source, failure.error);
+        }
+    }
+    void show(Desktop& desktop) const {
+        if (count_ == 0) return;
+        std::string text = text_;
+        if (count_ > kFailuresNamed)
+            text += "... and " + std::to_string(count_ - kFailuresNamed) + " other files.\r\n";
+        text.resize(text.size() - 2);
+        desktop.message(text, Icon::critical);
+    }
+
+  private:
+    std::string text_;
+    size_t count_ = 0;
+};
+
 // Files that a write batch could not commit after the engine had reported
 // them done: they count as failed, a name taken meanwhile is named, and new
 // files that could not be written get the engine's own message, once for
@@ -134,6 +193,40 @@ UnlockSettled settleUnlock(const std::vector<BatchFailure>& failures, RunOutcome
     return settled;
 }
 
+// Rows that name a file an earlier row of the run named already: by the same
+// path, or, while the earlier file still stands (until its batch commits),
+// by its identity under another spelling.
+class EarlierRows {
+  public:
+    // Whether the earlier row's file was locked, or null for a new file.
+    const bool* find(const std::string& path, const FileStatus* status) const {
+        if (auto known = paths_.find(path); known != paths_.end()) return &known->second;
+        if (!status) return nullptr;
+        auto known = standing_.find({status->volume, status->index});
+        return known == standing_.end() ? nullptr : &known->second;
+    }
+    void add(const std::string& path, const FileStatus& status, bool locked) {
+        paths_[path] = locked;
+        standing_[{status.volume, status.index}] = locked;
+    }
+    // A batch committed: the files it locked are gone, and their numbers
+    // may name new files.
+    void committed(const std::vector<BatchFailure>& failures) {
+        standing_.clear();
+        for (const BatchFailure& failure : failures) paths_[failure.source] = false;
+    }
+
+  private:
+    std::map<std::string, bool> paths_;
+    std::map<std::pair<uint64_t, uint64_t>, bool> standing_;
+};
+
+std::string repeatedRowText(const std::string& path, bool locked) {
+    return path + (locked
+                       ? " is the same file as an earlier row: it was locked already in this run."
+                       : " is the same file as an earlier row: it was tried once in this run.");
+}
+
 RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encryptFilesChosen) {
     FileSystem& fs = fileSystem();
     bool visited = false;
@@ -144,17 +237,35 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
     outcome.rows = paths.size();
     const OwnFiles own;
     LeftoverPairs pairs(paths, true);
+    FailureList failures;
+    EarlierRows earlier;
+    // Files whose attributes the run cleared, with those attributes, until
+    // they are locked: a file that is not gets them back.
+    std::map<std::string, uint32_t> cleared;
     WriteBatch batch;
+    auto commitBatch = [&] {
+        const std::vector<BatchFailure> batchFailures = batch.commit();
+        for (const BatchFailure& failure : batchFailures) {
+            if (auto it = cleared.find(failure.source); it != cleared.end())
+                fs.setAttributes(it->first, it->second);
+        }
+        cleared.clear();
+        earlier.committed(batchFailures);
+        failures.add(batchFailures);
+        return settle(batchFailures, outcome, desktop, true);
+    };
     for (size_t i = 0; i < paths.size(); ++i) {
         visited = true;
         const std::string& path = paths[i];
         desktop.progress(i, paths.size(), path);
         FileStatus status;
         uint32_t attributes = 0;
-        // A row named twice was locked the first time: it is gone, as far
-        // as the run goes, even while the batch keeps it until its commit.
-        if (batch.replacing(path) || fs.status(path, status) != IoError::ok ||
-            fs.getAttributes(path, attributes) != IoError::ok) {
+        const bool there = fs.status(path, status) == IoError::ok;
+        if (const bool* locked = earlier.find(path, there ? &status : nullptr)) {
+            desktop.message(repeatedRowText(path, *locked), Icon::information);
+            ++outcome.repeated;
+        } else if (batch.replacing(path) || !there ||
+                   fs.getAttributes(path, attributes) != IoError::ok) {
             ++outcome.missing;
         } else if (const std::string* name = own.find(path, status)) {
             desktop.message(ownFileRefusal(*name), Icon::information);
@@ -162,6 +273,17 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
         } else if (status.kind == EntryKind::link) {
             // Locking it would lock a copy and leave the real file plain.
             desktop.message(path + " is a link and can not be locked.", Icon::information);
+            ++outcome.refused;
+        } else if (status.kind == EntryKind::file && status.links > 1) {
+            // Its content would stay readable under its other names.
+            desktop.message(path + " has more than one name (a hard link) and can not be locked.",
+                            Icon::information);
+            ++outcome.refused;
+        } else if (IsTemporaryName(GetFileName(path))) {
+            desktop.message(path +
+                                " is named as a temporary file of this program and can not be "
+                                "locked.",
+                            Icon::information);
             ++outcome.refused;
         } else if (attributes == kAttrSystem || status.kind == EntryKind::other) {
             // Devices and pipes are refused as system files: reading one may never end.
@@ -171,23 +293,38 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
             ++outcome.done;  // locked already by a run that was interrupted
         } else {
             // A folder (which the engine refuses) keeps its attributes.
-            if (attributes != kAttrNormal && status.kind == EntryKind::file)
-                fs.setAttributes(path, kAttrNormal);
+            const bool clear = attributes != kAttrNormal && status.kind == EntryKind::file;
+            if (clear && fs.setAttributes(path, kAttrNormal) == IoError::ok)
+                cleared[path] = attributes;
+            takeNotedFailure();
             const bool locked = status.size < kLargeFileThreshold
                                     ? Encrypt(path, desktop, encryptFilesChosen)
                                     : BigEncrypt(path, desktop);
+            const IoError cause = takeNotedFailure();
+            earlier.add(path, status, locked);
             if (locked) {
                 ++outcome.done;
             } else {
                 ++outcome.failed;
                 failed = true;
+                if (auto it = cleared.find(path); it != cleared.end()) {
+                    fs.setAttributes(path, it->second);
+                    cleared.erase(it);
+                }
+                if (status.kind == EntryKind::folder) {
+                    failures.add(path, "it is a folder, not a file");
+                } else if (cause != IoError::ok && cause != IoError::exists) {
+                    // Otherwise the engine's own message said why.
+                    failures.add(path, cause);
+                }
             }
         }
-        if (batch.full() && settle(batch.commit(), outcome, desktop, true)) failed = true;
+        if (batch.full() && commitBatch()) failed = true;
         desktop.yield();
     }
-    if (settle(batch.commit(), outcome, desktop, true)) failed = true;
+    if (commitBatch()) failed = true;
     desktop.progress(paths.size(), paths.size(), {});
+    failures.show(desktop);
     if (failed) desktop.message(kNotAllLockedText, Icon::none);
     desktop.setBusy(false);
     if (!visited) desktop.message(kNoFileChecked, Icon::exclamation);
@@ -195,12 +332,19 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
 }
 
 // The end of an unlock run that a small locked file stopped: no refresh of
-// the locked-files list, no further message.
-RunOutcome endedEarly(RunOutcome& outcome, size_t rows, Desktop& desktop) {
+// the locked-files list, no further message but the failures named.
+RunOutcome endedEarly(RunOutcome& outcome, size_t rows, const FailureList& failures,
+                      Desktop& desktop) {
     outcome.endedEarly = true;
     desktop.progress(rows, rows, {});
+    failures.show(desktop);
     desktop.setBusy(false);
     return outcome;
+}
+
+bool isLink(const std::string& path) {
+    FileStatus status;
+    return fileSystem().status(path, status) == IoError::ok && status.kind == EntryKind::link;
 }
 
 RunOutcome unlockRun(const std::vector<ListRow>& list, Desktop& desktop, bool refreshList) {
@@ -211,44 +355,63 @@ RunOutcome unlockRun(const std::vector<ListRow>& list, Desktop& desktop, bool re
     RunOutcome outcome;
     outcome.rows = paths.size();
     LeftoverPairs pairs(paths, false);
+    FailureList failures;
     WriteBatch batch;
+    auto commitBatch = [&] {
+        const std::vector<BatchFailure> batchFailures = batch.commit();
+        failures.add(batchFailures);
+        return settleUnlock(batchFailures, outcome, desktop);
+    };
+    // Unlocks one locked file; a failure is named with its cause.
+    auto unlocked = [&](const std::string& path, bool large) {
+        takeNotedFailure();
+        const bool done = large ? BigDecrypt(path, desktop) : Decrypt(path, desktop);
+        const IoError cause = takeNotedFailure();
+        if (!done && cause != IoError::ok && cause != IoError::exists) failures.add(path, cause);
+        return done;
+    };
     for (size_t i = 0; i < paths.size(); ++i) {
         visited = true;
         const std::string& path = paths[i];
         desktop.progress(i, paths.size(), path);
         if (batch.replacing(path) || !FileExists(path)) {
             ++outcome.missing;
+        } else if (isLink(path)) {
+            // Never followed: what it points to may lie anywhere.
+            desktop.message(path + " is a link and is passed over.", Icon::none);
+            ++outcome.refused;
         } else if (!StartsWithLockedMarker(path)) {
             desktop.message(path + " is already unlocked.", Icon::none);
             ++outcome.refused;
         } else if (pairs.finish(path)) {
             ++outcome.done;  // unlocked already by a run that was interrupted
         } else if (endsWithVkw(path)) {
-            if (BigDecrypt(path, desktop)) {
+            if (unlocked(path, true)) {
                 ++outcome.done;
             } else {
                 ++outcome.failed;
                 failed = true;
             }
-        } else if (Decrypt(path, desktop)) {
+        } else if (unlocked(path, false)) {
             ++outcome.done;
         } else {
             // A small locked file that cannot be unlocked (a wrong header
             // first of all) ends the run: the later rows stay locked.
             ++outcome.failed;
-            settleUnlock(batch.commit(), outcome, desktop);
-            return endedEarly(outcome, paths.size(), desktop);
+            commitBatch();
+            return endedEarly(outcome, paths.size(), failures, desktop);
         }
         if (batch.full()) {
-            const UnlockSettled settled = settleUnlock(batch.commit(), outcome, desktop);
-            if (settled.small) return endedEarly(outcome, paths.size(), desktop);
+            const UnlockSettled settled = commitBatch();
+            if (settled.small) return endedEarly(outcome, paths.size(), failures, desktop);
             failed = failed || settled.large;
         }
         if (failed) desktop.message(kUnlockErrorText, Icon::critical, kUnlockErrorTitle);
         desktop.yield();
     }
-    const UnlockSettled settled = settleUnlock(batch.commit(), outcome, desktop);
-    if (settled.small) return endedEarly(outcome, paths.size(), desktop);
+    const UnlockSettled settled = commitBatch();
+    if (settled.small) return endedEarly(outcome, paths.size(), failures, desktop);
+    failures.show(desktop);
     // Said once here for a large file that failed only now, at the commit.
     if (settled.large) desktop.message(kUnlockErrorText, Icon::critical, kUnlockErrorTitle);
     if (refreshList) File_Refresh();

@@ -21,8 +21,10 @@ struct RunOutcome {
     size_t failed = 0;        // handed to the engine, which did not succeed
     size_t refused = 0;       // the program's own files, links, system files, files not locked
     size_t missing = 0;       // no longer there: passed over without a word
+    size_t repeated = 0;      // the same file as an earlier row: passed over, said so
     bool endedEarly = false;  // a small locked file could not be unlocked: the rest were not tried
-    bool complete() const { return done == rows; }
+    // A file named twice counts once: done when the first row was.
+    bool complete() const { return done + repeated == rows; }
 };
 
 RunOutcome cmdLock_Click(WindowModel& model, Desktop& desktop);

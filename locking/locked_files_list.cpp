@@ -5,6 +5,7 @@
 
 #include "engine/file_system.h"
 #include "engine/list_file.h"
+#include "engine/list_lock.h"
 #include "engine/names.h"
 #include "engine/platform.h"
 
@@ -17,9 +18,13 @@ const char* const kLockedFilesList = "files";
 
 void UnhideLockedFiles() {
     std::string list = applicationFile(kLockedFilesList);
-    if (!FileExists(list)) {
-        ReplaceListFile(list, {});
-        return;
+    {
+        // Another process may create it meanwhile, with a line in it.
+        const ListLock lock;
+        if (!FileExists(list)) {
+            ReplaceListFile(list, {});
+            return;
+        }
     }
     std::vector<std::string> paths;
     if (ReadListFile(list, paths) != IoError::ok) return;
@@ -29,21 +34,25 @@ void UnhideLockedFiles() {
 }
 
 void File_Refresh() {
-    std::string list = applicationFile(kLockedFilesList);
-    std::vector<std::string> paths;
-    if (ReadListFile(list, paths) != IoError::ok) return;
-
-    std::vector<std::string> kept;
-    for (const std::string& path : paths) {
-        // Only a file that is known to be gone loses its line; one that
-        // cannot be looked at now stays listed.
-        FileStatus status;
-        if (path.empty() || fileSystem().status(path, status) == IoError::notFound) continue;
-        kept.push_back(path);
-        fileSystem().setAttributes(path, kAttrHidden);
-    }
-    if (kept == paths) return;
-    ReplaceListFile(list, kept);
+    const std::string list = applicationFile(kLockedFilesList);
+    // Under the list lock from the reading to the writing: a line another
+    // process adds meanwhile is not lost.
+    const ListLock lock;
+    if (!FileExists(list)) return;
+    EditListFile(list, [](std::vector<std::string>& paths) {
+        std::vector<std::string> kept;
+        for (const std::string& path : paths) {
+            // Only a file that is known to be gone loses its line; one that
+            // cannot be looked at now stays listed.
+            FileStatus status;
+            if (path.empty() || fileSystem().status(path, status) == IoError::notFound) continue;
+            kept.push_back(path);
+            fileSystem().setAttributes(path, kAttrHidden);
+        }
+        if (kept == paths) return false;
+        paths = std::move(kept);
+        return true;
+    });
 }
 
 }  // namespace vellumar

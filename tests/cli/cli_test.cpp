@@ -2,13 +2,17 @@
 // status and the messages on standard error.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "engine/file_system.h"
+#include "engine/list_file.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
 #include "engine/names.h"
@@ -37,8 +41,8 @@ class Cli : public ::testing::Test {
     // Runs the program in the temporary folder, with its own settings.
     Result run(const std::vector<std::string>& arguments, const std::string& input = {}) {
         temp.write("io/stdin", input);
-        std::string command = "cd " + quoted(temp.path()) +
-                              " && XDG_CONFIG_HOME=" + quoted(temp / "config") + " " +
+        std::string command = "cd " + quoted(temp.path()) + " && " + environment +
+                              " XDG_CONFIG_HOME=" + quoted(temp / "config") + " " +
                               quoted(TESSARIN_CLI);
         for (const std::string& argument : arguments) command += " " + quoted(argument);
         command += " <" + quoted(temp / "io/stdin") + " >" + quoted(temp / "io/out") + " 2>" +
@@ -59,6 +63,8 @@ class Cli : public ::testing::Test {
     }
 
     TempFolder temp;
+    // Put before the program's name: variables, or "umask 0;" and the like.
+    std::string environment;
 };
 
 TEST_F(Cli, NothingIsLockedBeforeAPasswordIsSet) {
@@ -327,6 +333,12 @@ TEST_F(Cli, TheExitStatusTellsWhetherEveryFileGotThere) {
     const std::string other = temp.write("other.txt", "other");
     const std::string system = temp.write("system.sys", "system");
     platformFileSystem().setAttributes(system, kAttrSystem);
+    const std::string twice = temp.write("twice.txt", "twice");
+    const std::string ours = temp.write(".tessarin-4242-1-1.tmp", "another run's");
+    const std::string longName = temp.write(std::string(250, 'n') + ".txt", "long");
+    const std::string notLocked =
+        "All files have not been locked.\nAn error occured while doing so.\nMake sure that the "
+        "file is not in use.\n";
     struct Case {
         std::vector<std::string> arguments;
         int status;
@@ -348,6 +360,17 @@ TEST_F(Cli, TheExitStatusTellsWhetherEveryFileGotThere) {
          "Sorry you cannot lock a system file as this may crash your system\n"},
         {{"--password-stdin", "unlock", plain}, 1, plain + " is already unlocked.\n"},
         {{"--password-stdin", "lock", "--", "other.txt"}, 0, "File(s) Encrypted Successfully\n"},
+        // The second row's file was locked by the first: nothing left undone.
+        {{"--password-stdin", "lock", "twice.txt", twice},
+         0,
+         twice + " is the same file as an earlier row: it was locked already in this run.\n"
+                 "File(s) Encrypted Successfully\n"},
+        {{"--password-stdin", "lock", ours},
+         1,
+         ours + " is named as a temporary file of this program and can not be locked.\n"},
+        {{"--password-stdin", "lock", longName},
+         1,
+         longName + ": the name is too long for the file system\n" + notLocked},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.err);
@@ -357,12 +380,67 @@ TEST_F(Cli, TheExitStatusTellsWhetherEveryFileGotThere) {
     }
     EXPECT_EQ(readFile(system), "system");
     EXPECT_FALSE(FileExists(other));
+    EXPECT_FALSE(FileExists(twice));
+    EXPECT_EQ(readFile(ours), "another run's");
+    EXPECT_EQ(readFile(longName), "long");
 
     Result help = run({"lock", "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("Usage: tessarin-cli [--password-stdin] COMMAND", 0), 0u);
     EXPECT_NE(help.out.find("Exit status:"), std::string::npos);
     EXPECT_EQ(help.err, "");
+}
+
+// The settings file holds the shifted password: only its owner may read it,
+// even under a umask that lets everybody read new files; so with the
+// application directory the program makes.
+TEST_F(Cli, TheSettingsFileAndANewApplicationDirectoryArePrivate) {
+    auto mode = [](const std::string& path) {
+        struct stat st;
+        return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 0u;
+    };
+    const std::string home = temp / "new/home";
+    environment = "umask 0; TESSARIN_HOME=" + quoted(home);
+    setPassword();
+    EXPECT_EQ(mode(temp / "config/Tessarin.conf"), 0600u);
+    EXPECT_EQ(run({"--password-stdin", "folders"}, "pw\n").status, 0);
+    EXPECT_EQ(mode(home), 0700u);
+
+    // A file an earlier version left readable is closed up when it is written.
+    const std::string conf = temp.write("config/Tessarin.conf", "");
+    ASSERT_EQ(::chmod(conf.c_str(), 0644), 0);
+    setPassword();
+    EXPECT_EQ(mode(conf), 0600u);
+}
+
+// Locks run at once in several processes lose no line of a list: each adds
+// its line under the lock every process shares. Locked files go to "files",
+// locked folders to "folders".
+TEST_F(Cli, ParallelLocksLoseNoLineOfTheLists) {
+    setPassword();
+    constexpr int kRuns = 10;
+    std::set<std::string> files, folders;
+    for (int i = 1; i <= kRuns; ++i) {
+        const std::string n = std::to_string(i);
+        files.insert(LockedName(temp.write("f" + n + ".txt", "file"), ".VKL"));
+        temp.write("d" + n + "/inside.txt", "inside");
+        folders.insert(temp / "d" + n);
+    }
+    for (const char* command : {"lock f$i.txt", "lock-folder d$i"}) {
+        SCOPED_TRACE(command);
+        const std::string runs =
+            "cd " + quoted(temp.path()) + " && for i in $(seq " + std::to_string(kRuns) +
+            "); do echo pw | XDG_CONFIG_HOME=" + quoted(temp / "config") + " " +
+            quoted(TESSARIN_CLI) + " --password-stdin " + command + " >/dev/null 2>&1 & done; wait";
+        ASSERT_EQ(std::system(runs.c_str()), 0);
+    }
+    for (const auto& [list, expected] :
+         {std::pair{"files", files}, std::pair{"folders", folders}}) {
+        std::vector<std::string> lines;
+        ASSERT_EQ(ReadListFile(applicationFile(list), lines), IoError::ok);
+        EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()), expected) << list;
+        EXPECT_EQ(lines.size(), expected.size()) << list;
+    }
 }
 
 }  // namespace

@@ -35,6 +35,18 @@ TEST(FolderLists, RecordsAreAppendedInOrderAndListedUpToTheFirstEmptyLine) {
     EXPECT_EQ(test::readFile(applicationFile("folders")), "/w/A\r\n/w/B\r\n/w/C\r\n/w/D\r\n");
 }
 
+// Unlocking a folder drops its record from the list as it is then, so a
+// record another run added since this one read the list stays.
+TEST(FolderLists, RemovingARecordKeepsEveryOtherLineAsItIsNow) {
+    test::TempFolder temp;
+    temp.write("home/folders", "/w/A\r\n/w/B\r\n/w/A\r\n");
+    EXPECT_EQ(AppendFolderRecord("/w/C"), IoError::ok);  // another run, meanwhile
+    EXPECT_EQ(RemoveFolderRecord("/w/A"), IoError::ok);
+    EXPECT_EQ(test::readFile(applicationFile("folders")), "/w/B\r\n/w/C\r\n");
+    EXPECT_EQ(RemoveFolderRecord("/w/X"), IoError::ok);
+    EXPECT_EQ(test::readFile(applicationFile("folders")), "/w/B\r\n/w/C\r\n");
+}
+
 TEST(FolderLists, AListThatCannotBeReadIsNeverReplaced) {
     test::TempFolder temp;
     temp.write("home/folders", "/w/A\r\n");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 #endif
 
+#include "engine/list_file.h"
 #include "engine/names.h"
 #include "locking/file_runs.h"
 #include "tests/locking/run_fixture.h"
@@ -83,8 +85,13 @@ TEST_F(Runs, AMixedListIsLockedOrRefusedRowByRowInOrder) {
          {ownFile("Tessarin.exe")}},
         {folders, "/somewhere\r\n", {ownFile("folders")}},
         {temp / "w/gone.txt", "", {}, nullptr},
-        // Named twice: the second time it is gone.
-        {temp / "w/short.bin", "", {}, nullptr},
+        // Named twice: the second row says the file was locked already.
+        {temp / "w/short.bin",
+         "",
+         {{temp / "w/short.bin" +
+               " is the same file as an earlier row: it was locked already in this run.",
+           Icon::information, "Vellumar"}},
+         nullptr},
     };
 #ifndef _WIN32
     const std::string link = temp / "w/link.txt";
@@ -112,7 +119,8 @@ TEST_F(Runs, AMixedListIsLockedOrRefusedRowByRowInOrder) {
     EXPECT_EQ(outcome.done, exactlySystem ? 5u : 6u);
     EXPECT_EQ(outcome.failed, 0u);
     EXPECT_EQ(outcome.refused, table.size() - outcome.done - 2);
-    EXPECT_EQ(outcome.missing, 2u);
+    EXPECT_EQ(outcome.missing, 1u);
+    EXPECT_EQ(outcome.repeated, 1u);
     EXPECT_EQ(model.ListFiles.size(), table.size());  // the list is left as it was
 
     std::string filesList;
@@ -237,7 +245,10 @@ TEST_F(Runs, ANewFileThatCannotBeWrittenFailsAloneWithTheEnginesMessage) {
     model.ListFiles = rows({shut, open, shut2});
     model.selectedOption = Option::OptEncFiles;
     const RunOutcome locked = runShut(&cmdLock_Click);
-    EXPECT_EQ(desktop.messages, (std::vector<Shown>{lockAccess, kNotAllLocked}));
+    // Each file is named with the cause, besides the engine's message once.
+    const Shown named{shut + ": permission denied\r\n" + shut2 + ": permission denied",
+                      Icon::critical, "Vellumar"};
+    EXPECT_EQ(desktop.messages, (std::vector<Shown>{lockAccess, named, kNotAllLocked}));
     EXPECT_EQ(locked.done, 1u);
     EXPECT_EQ(locked.failed, 2u);
     EXPECT_EQ(namesIn(temp / "w/shut"), (Names{"shut.txt", "shut2.txt"}));
@@ -250,13 +261,148 @@ TEST_F(Runs, ANewFileThatCannotBeWrittenFailsAloneWithTheEnginesMessage) {
     model.ListFiles = rows({lockedShut, LockedName(open, ".VKL")});
     const RunOutcome unlocked = runShut(&cmdUnlock_Click);
     // As a small file that cannot be unlocked does, it ends the run.
-    EXPECT_EQ(desktop.messages, std::vector<Shown>{unlockAccess});
+    EXPECT_EQ(desktop.messages,
+              (std::vector<Shown>{
+                  unlockAccess, {lockedShut + ": permission denied", Icon::critical, "Vellumar"}}));
     EXPECT_TRUE(unlocked.endedEarly);
     EXPECT_EQ(unlocked.done, 1u);
     EXPECT_EQ(unlocked.failed, 1u);
     EXPECT_EQ(readFile(open), "open");
     EXPECT_EQ(unlockedContent(lockedShut, temp), "again");
     EXPECT_EQ(namesIn(temp / "w/shut").size(), 3u);  // the two plain files and the locked one
+}
+
+// Files that nothing is written to: content written there fails as on a
+// full disk. Optionally without a volume to flush, so that every file is
+// committed on its own.
+class FullIn final : public ForwardingFileSystem {
+  public:
+    FullIn(std::string folder, bool batched) : folder_(std::move(folder)), batched_(batched) {}
+    IoError createNew(const std::string& p, FileHandle& out) override {
+        IoError e = base().createNew(p, out);
+        if (e == IoError::ok && GetFolderPart(p) == folder_) full_.insert(out);
+        return e;
+    }
+    IoError write(FileHandle f, const char* d, size_t n) override {
+        return full_.count(f) ? IoError::noSpace : base().write(f, d, n);
+    }
+    IoError copy(FileHandle from, FileHandle to, uint64_t n) override {
+        return full_.count(to) ? IoError::noSpace : base().copy(from, to, n);
+    }
+    IoError close(FileHandle f) override {
+        full_.erase(f);
+        return base().close(f);
+    }
+    IoError openVolume(const std::string& folder, FileHandle& out) override {
+        out = kNoFile;
+        return batched_ ? base().openVolume(folder, out) : IoError::unsupported;
+    }
+
+  private:
+    const std::string folder_;
+    const bool batched_;
+    std::set<FileHandle> full_;
+};
+
+// Every file that fails is named with its cause in one message before the
+// run's summary: committed with a batch or one by one, small or large.
+TEST_F(Runs, EachFailedFileIsNamedWithItsCause) {
+    const std::string folder = temp.makeFolder("w/folder");
+    const std::string small = temp.write("full/small.txt", "small");
+    const std::string large = temp.write("full/large.bin", patternBytes(kLargeFileThreshold));
+    Names named = {
+        folder + ": it is a folder, not a file",
+        small + ": the disk is full",
+        large + ": the disk is full",
+    };
+    std::vector<std::string> paths = {folder, small, large};
+#ifndef _WIN32
+    // Its locked name is longer than the 255 bytes a Linux file system takes.
+    // (Wine takes such a name: not on the Windows leg.)
+    const std::string longName = temp.write("w/" + std::string(250, 'n') + ".txt", "long");
+    named.push_back(longName + ": the name is too long for the file system");
+    paths.push_back(longName);
+#endif
+    std::sort(named.begin(), named.end());
+    for (bool batched : {true, false}) {
+        SCOPED_TRACE(batched ? "batched" : "one by one");
+        desktop.messages.clear();
+        FullIn full(temp / "full" + kSeparator, batched);
+        FileSystemOverride use(full);
+        model.ListFiles = rows(paths);
+
+        const RunOutcome outcome = cmdLock_Click(model, desktop);
+
+        EXPECT_EQ(outcome.failed, paths.size());
+        ASSERT_GE(desktop.messages.size(), 2u);
+        EXPECT_EQ(desktop.messages.back(), kNotAllLocked);
+        const Shown& list = desktop.messages[desktop.messages.size() - 2];
+        EXPECT_EQ(list.icon, Icon::critical);
+        EXPECT_EQ(list.title, "Vellumar");
+        // Named in the order the failures are met: at once, or at the commit.
+        Names shown = SplitListLines(list.text);
+        std::sort(shown.begin(), shown.end());
+        EXPECT_EQ(shown, named);
+        EXPECT_EQ(readFile(small), "small");
+        EXPECT_TRUE(readFile(large) == patternBytes(kLargeFileThreshold));
+        EXPECT_EQ(namesIn(temp / "full"), (Names{"large.bin", "small.txt"}));
+    }
+#ifndef _WIN32
+    EXPECT_EQ(readFile(longName), "long");
+#endif
+}
+
+#ifndef _WIN32
+// A file with other names (hard links) would stay readable under them once
+// "locked": it is refused before anything of it changes, even its mode.
+TEST_F(Runs, AFileWithOtherNamesIsRefusedAndKeepsItsMode) {
+    const std::string outside = temp.write("outside/shared.txt", "shared");
+    ASSERT_EQ(::chmod(outside.c_str(), 0444), 0);
+    const std::string inside = temp / "w/shared.txt";
+    temp.makeFolder("w");
+    ASSERT_EQ(::link(outside.c_str(), inside.c_str()), 0);
+    model.lstFoundFiles = rows({inside});
+
+    const RunOutcome outcome = cmdLockFolder_Click(model, desktop);
+
+    EXPECT_EQ(desktop.messages,
+              (std::vector<Shown>{{inside + " has more than one name (a hard link) and can not be "
+                                            "locked.",
+                                   Icon::information, "Vellumar"}}));
+    EXPECT_EQ(outcome.refused, 1u);
+    struct stat st;
+    ASSERT_EQ(::stat(outside.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0444u);
+    EXPECT_EQ(readFile(outside), "shared");
+    EXPECT_EQ(namesIn(temp / "w"), (Names{"shared.txt"}));
+}
+#endif
+
+// The run clears a file's attributes before the engine sees it; a file that
+// then is not locked gets them back, whether it fails at once or at the
+// batch's commit.
+TEST_F(Runs, AFileThatIsNotLockedGetsItsAttributesBack) {
+    const uint32_t set = kAttrReadOnly | kAttrHidden;
+    // Its locked name is taken: the engine fails at once.
+    const std::string taken = temp.write("w/taken.txt", "taken");
+    temp.write("w/" + GetFileName(LockedName(taken, ".VKL")), "in the way");
+    // Its folder takes no new file: the batch fails it at its commit.
+    const std::string shut = temp.write("shut/shut.txt", "shut");
+    for (const std::string& file : {taken, shut}) platformFileSystem().setAttributes(file, set);
+    const uint32_t before = attributesOf(taken);
+    ASSERT_EQ(before, attributesOf(shut));
+    NoNewFileIn noNewFile(temp / "shut" + kSeparator);
+    {
+        FileSystemOverride use(noNewFile);
+        model.ListFiles = rows({taken, shut});
+        EXPECT_EQ(cmdLock_Click(model, desktop).failed, 2u);
+    }
+    EXPECT_EQ(attributesOf(taken), before);
+    EXPECT_EQ(attributesOf(shut), before);
+    EXPECT_EQ(readFile(taken), "taken");
+    EXPECT_EQ(readFile(shut), "shut");
+    for (const std::string& file : {taken, shut})
+        platformFileSystem().setAttributes(file, kAttrNormal);
 }
 
 // A volume's flushes report the write errors of a batch only when the batch

@@ -7,6 +7,10 @@
 
 #include <filesystem>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "engine/names.h"
 #include "locking/file_runs.h"
 #include "tests/locking/run_fixture.h"
@@ -63,13 +67,20 @@ TEST_F(UnlockRun, EachRowIsUnlockedOrNamedAndTheRunGoesOn) {
     const std::string still = lockedFile("w/still.txt", "still locked");
     listFiles(still);
     model.ListFiles = rows({plain, small, temp / "w/gone.VKL", shorter, lowerCase});
+    std::vector<Shown> expected = {alreadyUnlocked(plain), alreadyUnlocked(shorter)};
+#ifndef _WIN32
+    // A link to a locked file is not followed: it is said to be a link.
+    const std::string link = temp / "w/link.VKL";
+    ASSERT_EQ(::symlink(still.c_str(), link.c_str()), 0);
+    model.ListFiles.push_back(row(link));
+    expected.push_back({link + " is a link and is passed over.", Icon::none, "Vellumar"});
+#endif
 
     RunOutcome outcome = cmdUnlock_Click(model, desktop);
 
-    EXPECT_EQ(desktop.messages,
-              (std::vector<Shown>{alreadyUnlocked(plain), alreadyUnlocked(shorter)}));
+    EXPECT_EQ(desktop.messages, expected);
     EXPECT_EQ(outcome.done, 2u);
-    EXPECT_EQ(outcome.refused, 2u);
+    EXPECT_EQ(outcome.refused, expected.size());
     EXPECT_EQ(outcome.missing, 1u);
     EXPECT_EQ(readFile(temp / "w/small.txt"), "small");
     EXPECT_TRUE(readFile(temp / "w/large.bin") == patternBytes(200001));
