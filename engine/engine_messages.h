@@ -36,4 +36,10 @@ inline std::string damagedFileText(const std::string& path) {
     return "The locked file " + path + " is damaged and cannot be unlocked. It was kept as it is.";
 }
 
+inline const std::string kChangedDuringRunTitle = "File Changed";
+inline std::string changedDuringRunText(const std::string& path, bool locking) {
+    return "The file " + path + " changed while it was being " +
+           (locking ? "locked" : "unlocked") + ". It was kept as it is.";
+}
+
 }  // namespace vellumar

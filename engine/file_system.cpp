@@ -21,6 +21,8 @@ const char* describe(IoError error) {
             return "disk full";
         case IoError::unsupported:
             return "not supported";
+        case IoError::changed:
+            return "the file changed while it was being read";
         case IoError::other:
             break;
     }

@@ -95,7 +95,7 @@ bool BigEncrypt(const std::string& fullFileName, Desktop& desktop) {
     // A batch opens its hold on the volume before anything is written there.
     batchTaking(lockedPath, fullFileName);
     AtomicFile locked(lockedPath);
-    locked.standInFor(fullFileName);
+    locked.standInFor(fullFileName, status);
     IoError e = locked.open();
     if (e == IoError::ok) e = locked.write(header + '\r');
     // Only the part below one chunk is transformed; the chunks follow as they are.
@@ -115,6 +115,10 @@ bool BigEncrypt(const std::string& fullFileName, Desktop& desktop) {
     locked.setAttributes(kAttrReadOnly | kAttrHidden);
     if (e == IoError::ok) e = commitInPlaceOf(locked, fullFileName);
     if (e == IoError::exists) showFileExists(lockedPath, desktop);
+    if (e == IoError::changed) {
+        showChangedDuringRun(fullFileName, desktop, true);
+        return false;
+    }
     if (e != IoError::ok) return failed(e, kProcedure);
 
     WriteRegValue(RegistryRoot, kLockedVkwFile, ScrambleName(Trim(fullFileName)), "S",
@@ -160,7 +164,7 @@ bool BigDecrypt(const std::string& fullFileName, Desktop& desktop) {
 
     batchTaking(plainPath, fullFileName);
     AtomicFile restored(plainPath);
-    restored.standInFor(fullFileName);
+    restored.standInFor(fullFileName, status);
     IoError e = restored.open();
     // Part of the content came with the header line's block; the rest is read on.
     std::string head = std::move(line.after);
@@ -183,6 +187,10 @@ bool BigDecrypt(const std::string& fullFileName, Desktop& desktop) {
     }
     if (e == IoError::ok) e = commitInPlaceOf(restored, fullFileName);
     if (e == IoError::exists) showFileExists(plainPath, desktop);
+    if (e == IoError::changed) {
+        showChangedDuringRun(fullFileName, desktop, false);
+        return false;
+    }
     if (e != IoError::ok) return failed(e, kProcedure);
 
     std::string record;

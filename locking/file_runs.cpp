@@ -106,6 +106,8 @@ bool settle(const std::vector<BatchFailure>& failures, RunOutcome& outcome, Desk
         ++outcome.failed;
         if (failure.error == IoError::exists) {
             showFileExists(failure.target, desktop);
+        } else if (failure.error == IoError::changed) {
+            showChangedDuringRun(failure.source, desktop, locking);
         } else if (failure.unwritten && shown.insert(failure.error).second) {
             showSmallFileError(failure.error, desktop, locking);
         }
