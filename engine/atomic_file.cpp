@@ -66,12 +66,15 @@ TemporaryOwner temporaryOwner(const std::string& path) {
         if (run < 2 && (at >= middle.size() || middle[at++] != '-')) return TemporaryOwner::none;
     }
     if (at != middle.size()) return TemporaryOwner::none;
-    // A person's file never carries the mark; a temporary that could not be
-    // marked is never taken for ours (harmless clutter beats a lost file).
+    // While the process the name gives runs, the file may be its temporary,
+    // marked or not (where the file system keeps no mark): it is left alone.
+    if (processIsRunning(processId)) return TemporaryOwner::running;
+    // Only the mark makes a leftover ours: a person's file never carries it,
+    // and one that could not be marked stays (clutter beats a lost file).
     std::string mark;
     if (fileSystem().temporaryMark(path, mark) != IoError::ok || mark != fileName)
         return TemporaryOwner::none;
-    return processIsRunning(processId) ? TemporaryOwner::running : TemporaryOwner::ended;
+    return TemporaryOwner::ended;
 }
 
 AtomicFile::AtomicFile(std::string finalPath, Mode mode)

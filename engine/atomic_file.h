@@ -77,12 +77,12 @@ bool IsTemporaryName(const std::string& fileName);
 
 enum class TemporaryOwner {
     none,     // not provably ours: a file like any other
-    running,  // ours, and its writer is still at work
+    running,  // named by a process still running: maybe its temporary, left alone
     ended,    // ours, left by a writer that ended (a crash): the file it was
               // to replace still stands, so it can go
 };
-// Whose temporary the file at `path` is. Only a name this writer makes,
-// carrying the mark that holds that very name, counts as ours.
+// Whose temporary the file at `path` is. Only a name this writer makes
+// counts, and a leftover only when it carries the mark holding that very name.
 TemporaryOwner temporaryOwner(const std::string& path);
 // A new file that took its final name (with these attributes) needs its
 // temporary's mark no more. Best effort: a mark left over makes nothing ours.

@@ -2,17 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
 
 #include "engine/names.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/file_attributes.h"
 #include "tests/support/forwarding_file_system.h"
+#include "tests/engine/lock_fixture.h"
 #include "tests/support/temp_folder.h"
 
 namespace vellumar {
@@ -104,30 +100,9 @@ bool marksTemporaries(const test::TempFolder& temp) {
 }
 
 #ifndef _WIN32
-// The temporary a writer leaves when it ends before its commit (a crash).
-std::string crashLeftover(const std::string& finalPath) {
-    int pipe[2];
-    if (::pipe(pipe) != 0) return {};
-    const pid_t child = fork();
-    if (child == 0) {
-        AtomicFile file(finalPath);
-        if (file.open() == IoError::ok && file.write("half of it") == IoError::ok) {
-            const std::string& path = file.temporaryPath();
-            (void)!::write(pipe[1], path.data(), path.size());
-        }
-        _exit(0);
-    }
-    ::close(pipe[1]);
-    char buffer[4096];
-    const ssize_t got = ::read(pipe[0], buffer, sizeof buffer);
-    ::close(pipe[0]);
-    waitpid(child, nullptr, 0);
-    return got > 0 ? std::string(buffer, static_cast<size_t>(got)) : std::string();
-}
-
 // Only a temporary that carries this writer's mark is ours: one still being
 // written is its writer's, one left by a crash may go. A person's file with a
-// name like theirs, or a leftover that could not be marked, is nobody's
+// name like ours, or a leftover that could not be marked, is nobody's
 // temporary.
 TEST(Temporaries, OnlyAMarkedTemporaryIsOurs) {
     test::TempFolder temp;
@@ -137,24 +112,26 @@ TEST(Temporaries, OnlyAMarkedTemporaryIsOurs) {
     ASSERT_EQ(writing.open(), IoError::ok);
     EXPECT_EQ(temporaryOwner(writing.temporaryPath()), TemporaryOwner::running);
 
-    const std::string leftover = crashLeftover(temp / "b.txt");
+    const std::string leftover = test::crashLeftover(temp / "b.txt");
     ASSERT_FALSE(leftover.empty());
     EXPECT_EQ(temporaryOwner(leftover), TemporaryOwner::ended);
 
-    // A person's file named as ours, and our leftover under another of our names.
-    const std::string persons = temp.write(GetFileName(leftover) + ".tmp", "mine");
-    std::filesystem::rename(persons, temp / ".tessarin-1-1-1.tmp");
-    EXPECT_EQ(temporaryOwner(temp / ".tessarin-1-1-1.tmp"), TemporaryOwner::none);
-    const std::string copied = temp / ".tessarin-2-2-2.tmp";
-    std::filesystem::copy_file(leftover, copied);
-    EXPECT_EQ(temporaryOwner(copied), TemporaryOwner::none);
+    // Named by the writer that ended: a person's file with such a name, and
+    // a leftover renamed (its mark names another file), are nobody's.
+    const std::string name = GetFileName(leftover);
+    const std::string ended = name.substr(0, name.find('-', std::string(kTemporaryPrefix).size()));
+    const std::string persons = temp.write(ended + "-1-1.tmp", "mine");
+    EXPECT_EQ(temporaryOwner(persons), TemporaryOwner::none);
+    const std::string renamed = temp / (ended + "-2-2.tmp");
+    ASSERT_EQ(fileSystem().rename(leftover, renamed), IoError::ok);
+    EXPECT_EQ(temporaryOwner(renamed), TemporaryOwner::none);
 
     test::TempFolder plain;
     std::string unmarked;
     {
         Unmarked fs;
         FileSystemOverride use(fs);
-        unmarked = crashLeftover(plain / "c.txt");
+        unmarked = test::crashLeftover(plain / "c.txt");
     }
     ASSERT_FALSE(unmarked.empty());
     EXPECT_EQ(temporaryOwner(unmarked), TemporaryOwner::none);
