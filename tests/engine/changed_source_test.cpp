@@ -119,8 +119,8 @@ TEST(ChangedSource, ASourceChangedAfterItWasReadIsKeptAndItsNewFileTakenBack) {
                 {
                     FileSystemOverride use(editing);
                     WriteBatch batch;
-                    if (batched && !batch.accepts(temp / "work"))
-                        GTEST_SKIP() << "files on this volume are committed one by one";
+                    // Where files are committed one by one, there is no batch to try.
+                    if (batched && !batch.accepts(temp / "work")) continue;
                     done = run(s, s.locking, source, desktop);
                     failures = batch.commit();
                 }
