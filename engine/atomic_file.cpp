@@ -24,7 +24,20 @@ std::string temporaryName() {
            std::to_string(counter++) + kTemporarySuffix;
 }
 
+// A file system that keeps no mark, or refuses one on this file: the
+// temporary goes unmarked.
+IoError ignoringMarkless(IoError error) {
+    return error == IoError::unsupported || error == IoError::accessDenied ? IoError::ok : error;
+}
+
 }  // namespace
+
+void dropTemporaryMark(const std::string& path, uint32_t attributes) {
+    // A read-only file keeps it: without write permission its owner cannot
+    // change its extended attributes. There it names a temporary that is no
+    // more, which makes nothing ours.
+    if ((attributes & kAttrReadOnly) == 0) fileSystem().unmarkTemporary(path);
+}
 
 bool IsTemporaryName(const std::string& fileName) {
     const std::string prefix = kTemporaryPrefix, suffix = kTemporarySuffix;
@@ -33,8 +46,9 @@ bool IsTemporaryName(const std::string& fileName) {
            fileName.compare(fileName.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-bool IsAbandonedTemporaryName(const std::string& fileName) {
-    if (!IsTemporaryName(fileName)) return false;
+TemporaryOwner temporaryOwner(const std::string& path) {
+    const std::string fileName = GetFileName(path);
+    if (!IsTemporaryName(fileName)) return TemporaryOwner::none;
     // Only the names this writer makes: <prefix><process>-<ticks>-<counter><suffix>,
     // three runs of digits.
     const std::string prefix = kTemporaryPrefix, suffix = kTemporarySuffix;
@@ -45,13 +59,22 @@ bool IsAbandonedTemporaryName(const std::string& fileName) {
     for (int run = 0; run < 3; ++run) {
         const size_t start = at;
         for (; at < middle.size() && middle[at] >= '0' && middle[at] <= '9'; ++at) {
-            if (at - start >= 19) return false;  // longer than any number we write
+            if (at - start >= 19) return TemporaryOwner::none;  // longer than any we write
             if (run == 0) processId = processId * 10 + static_cast<unsigned>(middle[at] - '0');
         }
-        if (at == start) return false;
-        if (run < 2 && (at >= middle.size() || middle[at++] != '-')) return false;
+        if (at == start) return TemporaryOwner::none;
+        if (run < 2 && (at >= middle.size() || middle[at++] != '-')) return TemporaryOwner::none;
     }
-    return at == middle.size() && !processIsRunning(processId);
+    if (at != middle.size()) return TemporaryOwner::none;
+    // While the process the name gives runs, the file may be its temporary,
+    // marked or not (where the file system keeps no mark): it is left alone.
+    if (processIsRunning(processId)) return TemporaryOwner::running;
+    // Only the mark makes a leftover ours: a person's file never carries it,
+    // and one that could not be marked stays (clutter beats a lost file).
+    std::string mark;
+    if (fileSystem().temporaryMark(path, mark) != IoError::ok || mark != fileName)
+        return TemporaryOwner::none;
+    return TemporaryOwner::ended;
 }
 
 AtomicFile::AtomicFile(std::string finalPath, Mode mode)
@@ -64,6 +87,10 @@ IoError AtomicFile::open() {
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporaryPath_ = GetFolderPart(finalPath_) + temporaryName();
         IoError e = fs.createNew(temporaryPath_, file_);
+        // Marked before it may lose its write permission. Where the file
+        // system keeps no mark, a leftover is never removed: clutter, not loss.
+        if (e == IoError::ok)
+            e = ignoringMarkless(fs.markTemporary(file_, GetFileName(temporaryPath_)));
         if (e == IoError::ok && !source_.empty()) e = fs.copyPermissions(source_, file_);
         if (e == IoError::ok) return e;
         if (file_ != kNoFile) discard();  // created, but it could not take the permissions
@@ -95,8 +122,22 @@ IoError AtomicFile::commit() {
     FileHandle file = file_;
     file_ = kNoFile;
     if (IoError e = fs.close(file); e != IoError::ok) return e;
+    // A new file that a person keeps needs the mark no more; a locked file,
+    // read-only, cannot lose it (its mark then names a temporary that is no
+    // more, which makes nothing ours).
+    if ((attributes_ & kAttrReadOnly) == 0) {
+        if (IoError e = ignoringMarkless(fs.unmarkTemporary(temporaryPath_)); e != IoError::ok)
+            return e;
+    }
     if (attributes_ != kAttrNormal) {
         if (IoError e = fs.setAttributes(temporaryPath_, attributes_); e != IoError::ok) return e;
+    }
+    // Taking the place of its own source: only while that is still the file
+    // that was read, unchanged.
+    if (mode_ == Mode::replaceExisting && source_ == finalPath_) {
+        FileStatus now;
+        if (IoError e = fs.status(source_, now); e != IoError::ok) return e;
+        if (!sameUnchanged(sourceAsRead_, now)) return IoError::changed;
     }
     IoError named = mode_ == Mode::replaceExisting ? fs.replace(temporaryPath_, finalPath_)
                                                    : fs.rename(temporaryPath_, finalPath_);

@@ -21,8 +21,15 @@ public:
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // The new file will stand in for `source`: it takes its permissions.
-    void standInFor(std::string source) { source_ = std::move(source); }
+    // The new file will stand in for `source`, as it was when it was opened
+    // for reading: the new file takes its permissions, and the source is
+    // removed only while it is still that file, unchanged.
+    void standInFor(std::string source, const FileStatus& asRead) {
+        source_ = std::move(source);
+        sourceAsRead_ = asRead;
+    }
+    const std::string& source() const { return source_; }
+    const FileStatus& sourceAsRead() const { return sourceAsRead_; }
     // Creates the temporary (exclusively) beside the final name.
     IoError open();
     IoError write(const char* data, size_t size);
@@ -47,11 +54,13 @@ public:
     const std::string& finalPath() const { return finalPath_; }
     uint64_t bytesWritten() const { return bytesWritten_; }
     const std::string& temporaryPath() const { return temporaryPath_; }
+    uint32_t attributes() const { return attributes_; }
 
 private:
     std::string finalPath_;
     std::string temporaryPath_;
     std::string source_;
+    FileStatus sourceAsRead_;
     Mode mode_;
     FileHandle file_ = kNoFile;
     uint32_t attributes_ = kAttrNormal;
@@ -59,13 +68,24 @@ private:
     uint64_t bytesWritten_ = 0;
 };
 
-// Temporaries carry this prefix, so a folder's leftovers from a crash can be
-// recognised and removed.
+// Temporaries carry this prefix and suffix, and the file system's mark
+// holding their own name where it keeps one (FileSystem::markTemporary).
 constexpr const char* kTemporaryPrefix = ".tessarin-";
 constexpr const char* kTemporarySuffix = ".tmp";
+// Named like a temporary: it may still be a person's file.
 bool IsTemporaryName(const std::string& fileName);
-// A temporary whose writer has ended without giving it its final name (a
-// crash): the file it was to replace still stands, so it can go.
-bool IsAbandonedTemporaryName(const std::string& fileName);
+
+enum class TemporaryOwner {
+    none,     // not provably ours: a file like any other
+    running,  // named by a process still running: maybe its temporary, left alone
+    ended,    // ours, left by a writer that ended (a crash): the file it was
+              // to replace still stands, so it can go
+};
+// Whose temporary the file at `path` is. Only a name this writer makes
+// counts, and a leftover only when it carries the mark holding that very name.
+TemporaryOwner temporaryOwner(const std::string& path);
+// A new file that took its final name (with these attributes) needs its
+// temporary's mark no more. Best effort: a mark left over makes nothing ours.
+void dropTemporaryMark(const std::string& path, uint32_t attributes);
 
 }  // namespace vellumar

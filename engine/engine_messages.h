@@ -46,4 +46,10 @@ inline std::string outOfMemoryText(const std::string& path) {
     return "There is not enough memory to unlock the file " + path + ". It was kept as it is.";
 }
 
+inline const std::string kChangedDuringRunTitle = "File Changed";
+inline std::string changedDuringRunText(const std::string& path, bool locking) {
+    return "The file " + path + " changed while it was being " +
+           (locking ? "locked" : "unlocked") + ". It was kept as it is.";
+}
+
 }  // namespace vellumar

@@ -23,6 +23,8 @@ const char* describe(IoError error) {
             return "name too long";
         case IoError::unsupported:
             return "not supported";
+        case IoError::changed:
+            return "the file changed while it was being read";
         case IoError::other:
             break;
     }

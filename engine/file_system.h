@@ -21,6 +21,7 @@ enum class IoError {
     nameTooLong,  // a name, or the whole path, longer than the file system takes
     unsupported,
     other,
+    changed,  // a source changed after it was read: it is kept, its new file is not
 };
 
 const char* describe(IoError error);
@@ -119,6 +120,16 @@ public:
     virtual IoError setAttributes(const std::string& path, uint32_t attributes) = 0;
     // Every entry but "." and "..", hidden ones included, in no particular order.
     virtual IoError listFolder(const std::string& folder, std::vector<FolderEntry>& out) = 0;
+
+    // A temporary carries a mark that no person's file does, so that one
+    // left behind by a crash can be told from a file that only has a name
+    // like it. The defaults are the platform's (engine/temporary_marks.cpp):
+    // an extended attribute on Linux; unsupported on Windows and wherever
+    // the file system keeps none.
+    virtual IoError markTemporary(FileHandle file, const std::string& mark);
+    // The mark a file carries; empty when it carries none.
+    virtual IoError temporaryMark(const std::string& path, std::string& out);
+    virtual IoError unmarkTemporary(const std::string& path);
 };
 
 // The platform's own file system.

@@ -82,7 +82,7 @@ bool BigEncrypt(const std::string& fullFileName, Desktop& desktop) {
     // A batch opens its hold on the volume before anything is written there.
     batchTaking(lockedPath, fullFileName);
     AtomicFile locked(lockedPath);
-    locked.standInFor(fullFileName);
+    locked.standInFor(fullFileName, status);
     IoError e = locked.open();
     if (e == IoError::ok) e = locked.write(header + '\r');
     // Only the part below one chunk is transformed; the chunks follow as they are.
@@ -102,6 +102,10 @@ bool BigEncrypt(const std::string& fullFileName, Desktop& desktop) {
     locked.setAttributes(kAttrReadOnly | kAttrHidden);
     if (e == IoError::ok) e = commitInPlaceOf(locked, fullFileName);
     if (e == IoError::exists) showFileExists(lockedPath, desktop);
+    if (e == IoError::changed) {
+        showChangedDuringRun(fullFileName, desktop, true);
+        return false;
+    }
     if (e != IoError::ok) return failed(e, kProcedure);
 
     WriteRegValue(RegistryRoot, kLockedVkwFile, ScrambleName(Trim(fullFileName)), "S",
@@ -148,7 +152,7 @@ bool BigDecrypt(const std::string& fullFileName, Desktop& desktop) {
     if (IoError e = attributes.clear(); e != IoError::ok) return failed(e, kProcedure);
     batchTaking(plainPath, fullFileName);
     AtomicFile restored(plainPath);
-    restored.standInFor(fullFileName);
+    restored.standInFor(fullFileName, status);
     IoError e = restored.open();
     // Only the part below one chunk was transformed; the chunks follow as they are.
     std::string head(contentLength % kChunkSize, '\0');
@@ -162,6 +166,10 @@ bool BigDecrypt(const std::string& fullFileName, Desktop& desktop) {
     }
     if (e == IoError::ok) e = commitInPlaceOf(restored, fullFileName);
     if (e == IoError::exists) showFileExists(plainPath, desktop);
+    if (e == IoError::changed) {
+        showChangedDuringRun(fullFileName, desktop, false);
+        return false;
+    }
     if (e != IoError::ok) return failed(e, kProcedure);
     attributes.keepCleared();
 

@@ -202,7 +202,8 @@ void showSmallFileError(IoError error, Desktop& desktop, bool locking) {
 bool Encrypt(const std::string& fullFileName, Desktop& desktop, bool encryptFilesChosen) {
     if (!FileExists(fullFileName)) return false;
     std::string plain;
-    if (IoError e = readWholeFile(fullFileName, plain); e != IoError::ok)
+    FileStatus asRead;
+    if (IoError e = readWholeSource(fullFileName, plain, asRead); e != IoError::ok)
         return failed(e, desktop, true);
     // A locked file locked again keeps its name and gains a layer. A file
     // that is only named like one is plain: it gets a locked name of its own,
@@ -229,10 +230,10 @@ bool Encrypt(const std::string& fullFileName, Desktop& desktop, bool encryptFile
     if (WriteBatch* batch = batchTaking(lockedPath, fullFileName)) {
         // Listed before the plain file goes, as below.
         if (encryptFilesChosen) batch->appendLine(applicationFile("files"), lockedPath);
-        batch->adoptContent(lockedPath, fullFileName, std::move(text), kLockedAttributes);
+        batch->adoptContent(lockedPath, fullFileName, asRead, std::move(text), kLockedAttributes);
     } else {
         AtomicFile locked(lockedPath, outputMode(lockedPath, fullFileName));
-        locked.standInFor(fullFileName);
+        locked.standInFor(fullFileName, asRead);
         e = locked.open();
         if (e == IoError::ok) e = writeInSlices(locked, text, desktop);
         locked.setAttributes(kLockedAttributes);
@@ -242,6 +243,10 @@ bool Encrypt(const std::string& fullFileName, Desktop& desktop, bool encryptFile
             e = appendListLine(applicationFile("files"), lockedPath);
         if (e == IoError::ok) e = commitInPlaceOf(locked, fullFileName);
         if (e == IoError::exists) showFileExists(lockedPath, desktop);
+        if (e == IoError::changed) {
+            showChangedDuringRun(fullFileName, desktop, true);
+            return false;
+        }
         if (e != IoError::ok) return failed(e, desktop, true);
     }
 
@@ -256,7 +261,8 @@ namespace {
 // reason shown, when the file is to be kept.
 bool readUnlocked(const std::string& fullFileName, Desktop& desktop, std::string& plain) {
     std::string content;
-    if (IoError e = readWholeFile(fullFileName, content); e != IoError::ok)
+    FileStatus asRead;
+    if (IoError e = readWholeSource(fullFileName, content, asRead); e != IoError::ok)
         return failed(e, desktop, false);
     if (content.empty()) return false;  // no header line to read
     // Every rule is checked before anything is written.
@@ -314,14 +320,18 @@ bool Decrypt(const std::string& fullFileName, Desktop& desktop) {
     ClearedAttributes attributes(fullFileName);
     if (IoError e = attributes.clear(); e != IoError::ok) return failed(e, desktop, false);
     if (WriteBatch* batch = batchTaking(plainPath, fullFileName)) {
-        batch->adoptContent(plainPath, fullFileName, std::move(plain), kAttrNormal);
+        batch->adoptContent(plainPath, fullFileName, asRead, std::move(plain), kAttrNormal);
     } else {
         AtomicFile restored(plainPath, outputMode(plainPath, fullFileName));
-        restored.standInFor(fullFileName);
+        restored.standInFor(fullFileName, asRead);
         IoError e = restored.open();
         if (e == IoError::ok) e = writeInSlices(restored, plain, desktop);
         if (e == IoError::ok) e = commitInPlaceOf(restored, fullFileName);
         if (e == IoError::exists) showFileExists(plainPath, desktop);
+        if (e == IoError::changed) {
+            showChangedDuringRun(fullFileName, desktop, false);
+            return false;
+        }
         if (e != IoError::ok) return failed(e, desktop, false);
     }
     attributes.keepCleared();

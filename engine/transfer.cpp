@@ -23,6 +23,7 @@ int16_t errorNumber(IoError error) {
         case IoError::nameTooLong:
             return 52;  // bad file name
         case IoError::unsupported:
+        case IoError::changed:
         case IoError::other:
             break;
     }
@@ -45,6 +46,21 @@ bool NameTaken(const std::string& path) {
     return FileExists(path) || (batch && batch->writing(path));
 }
 
+IoError readWholeSource(const std::string& path, std::string& out, FileStatus& asRead) {
+    // Taken before the file is opened: any change from here on, or another
+    // file put in its place, shows at the removal.
+    if (IoError e = fileSystem().status(path, asRead); e != IoError::ok) return e;
+    return readWholeFile(path, out);
+}
+
+IoError removeUnchangedSource(const std::string& source, const FileStatus& asRead) {
+    FileSystem& fs = fileSystem();
+    FileStatus now;
+    if (IoError e = fs.status(source, now); e != IoError::ok) return e;
+    if (!sameUnchanged(asRead, now)) return IoError::changed;
+    return fs.removeFile(source);
+}
+
 IoError commitInPlaceOf(AtomicFile& output, const std::string& source) {
     FileSystem& fs = fileSystem();
     const std::string& target = output.finalPath();
@@ -61,7 +77,7 @@ IoError commitInPlaceOf(AtomicFile& output, const std::string& source) {
         return e;
     }
     if (inPlace) return IoError::ok;
-    if (IoError e = fs.removeFile(source); e != IoError::ok) {
+    if (IoError e = removeUnchangedSource(source, output.sourceAsRead()); e != IoError::ok) {
         // Take the output back only while the source is surely still there.
         if (FileExists(source)) fs.removeFile(target);
         return e;
@@ -74,6 +90,10 @@ IoError commitInPlaceOf(AtomicFile& output, const std::string& source) {
 
 void showFileExists(const std::string& path, Desktop& desktop) {
     desktop.message(fileExistsText(path), Icon::critical, kFileExistsTitle);
+}
+
+void showChangedDuringRun(const std::string& path, Desktop& desktop, bool locking) {
+    desktop.message(changedDuringRunText(path, locking), Icon::exclamation, kChangedDuringRunTitle);
 }
 
 IoError readExactly(FileHandle file, char* buffer, size_t size) {

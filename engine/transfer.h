@@ -30,9 +30,23 @@ WriteBatch* batchTaking(const std::string& target, const std::string& source);
 // waiting in the write batch is to take it.
 bool NameTaken(const std::string& path);
 
-// Commits `output`, then removes `source` unless the output took its place.
-// On failure nothing is left of the output and the source stands.
+// Reads a whole source file, with its status as it was when it was opened:
+// the source goes later only while it is still that file, unchanged.
+IoError readWholeSource(const std::string& path, std::string& out, FileStatus& asRead);
+
+// Removes a source that a new file replaces, unless it changed since it was
+// read (`asRead`): someone wrote to it, or another file took its name. Then
+// it stands and the result is IoError::changed.
+IoError removeUnchangedSource(const std::string& source, const FileStatus& asRead);
+
+// Commits `output`, then removes `source` (the output's standInFor()) unless
+// the output took its place. On failure nothing is left of the output and
+// the source stands; IoError::changed when the source changed after it was read.
 IoError commitInPlaceOf(AtomicFile& output, const std::string& source);
+
+// The message for a source kept because it changed while it was being
+// locked or unlocked.
+void showChangedDuringRun(const std::string& path, Desktop& desktop, bool locking);
 
 // The critical "File Already Exists" message naming the path.
 void showFileExists(const std::string& path, Desktop& desktop);

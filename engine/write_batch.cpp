@@ -5,6 +5,7 @@
 #include "engine/background_writer.h"
 #include "engine/list_file.h"
 #include "engine/names.h"
+#include "engine/transfer.h"
 
 namespace vellumar {
 namespace {
@@ -32,6 +33,7 @@ void await(std::future<void>& work) {
 struct WriteBatch::PendingWrite {
     std::string target;
     std::string source;
+    FileStatus sourceAsRead;
     std::string content;
     uint32_t attributes = kAttrNormal;
     std::string temporary;
@@ -39,7 +41,7 @@ struct WriteBatch::PendingWrite {
 
     void run() {
         AtomicFile file(target);
-        file.standInFor(source);
+        file.standInFor(source, sourceAsRead);
         IoError e = file.open();
         if (e == IoError::ok) e = file.write(content);
         file.setAttributes(attributes);
@@ -85,10 +87,13 @@ bool WriteBatch::accepts(const std::string& folder) {
     return batched;
 }
 
-WriteBatch::Entry WriteBatch::newEntry(const std::string& target, const std::string& source) {
+WriteBatch::Entry WriteBatch::newEntry(const std::string& target, const std::string& source,
+                                       const FileStatus& sourceAsRead, uint32_t attributes) {
     Entry entry;
     entry.target = target;
     entry.source = source;
+    entry.sourceAsRead = sourceAsRead;
+    entry.attributes = attributes;
     entry.folder = GetFolderPart(target);
     return entry;
 }
@@ -101,7 +106,7 @@ void WriteBatch::admit(Entry entry, uint64_t bytes) {
 }
 
 IoError WriteBatch::adopt(AtomicFile& output, const std::string& source) {
-    Entry entry = newEntry(output.finalPath(), source);
+    Entry entry = newEntry(output.finalPath(), source, output.sourceAsRead(), output.attributes());
     if (!accepts(entry.folder)) return IoError::unsupported;
     entry.volume = folders_[entry.folder].second;
     if (IoError e = output.handOver(entry.temporary); e != IoError::ok) return e;
@@ -110,14 +115,16 @@ IoError WriteBatch::adopt(AtomicFile& output, const std::string& source) {
 }
 
 void WriteBatch::adoptContent(const std::string& target, const std::string& source,
-                              std::string content, uint32_t attributes) {
-    Entry entry = newEntry(target, source);
+                              const FileStatus& sourceAsRead, std::string content,
+                              uint32_t attributes) {
+    Entry entry = newEntry(target, source, sourceAsRead, attributes);
     accepts(entry.folder);
     entry.volume = folders_[entry.folder].second;
     const uint64_t bytes = content.size();
     entry.write = std::make_shared<PendingWrite>();
     entry.write->target = target;
     entry.write->source = source;
+    entry.write->sourceAsRead = sourceAsRead;
     entry.write->content = std::move(content);
     entry.write->attributes = attributes;
     if (!writer_) writer_ = std::make_unique<BackgroundWriter>(helped(), kMaxWaitingBytes);
@@ -190,10 +197,12 @@ void WriteBatch::name(Entry& entry, Failures& failures) {
         return;
     }
     entry.named = true;
+    dropTemporaryMark(entry.target, entry.attributes);
 }
 
 void WriteBatch::removeSource(Entry& entry, Failures& failures) {
-    IoError e = fileSystem().removeFile(entry.source);
+    // Looked at right before it goes: the batch may have waited long.
+    IoError e = removeUnchangedSource(entry.source, entry.sourceAsRead);
     if (e == IoError::ok) return;
     // Take the new file back only while the source is surely still there.
     if (FileExists(entry.source)) {

@@ -9,6 +9,8 @@
 //   5. only then are the sources removed, and a last flush follows.
 // A crash at any instant still leaves the source, or the complete new file,
 // or both; a temporary left behind carries the recognisable temporary name.
+// A source that changed after it was read (a log written to meanwhile) is
+// kept, and its new file taken back: it fails with IoError::changed.
 // Volumes that cannot be flushed whole (and every volume on Windows) are
 // never batched: their files are committed one by one as usual.
 //
@@ -63,13 +65,15 @@ class WriteBatch {
     // Whether files in this folder can be batched.
     bool accepts(const std::string& folder);
     // Takes over a completely written output that replaces `source` (a
-    // different file). Ok means it will be committed with the batch.
+    // different file, as the output's standInFor() gave it). Ok means it
+    // will be committed with the batch.
     IoError adopt(AtomicFile& output, const std::string& source);
     // Takes the whole content of a new file `target` that replaces `source`
-    // (a different file, in a folder the batch accepts) and writes it with
-    // the given attributes before the commit.
-    void adoptContent(const std::string& target, const std::string& source, std::string content,
-                      uint32_t attributes);
+    // (a different file, in a folder the batch accepts, with its status as
+    // it was opened for reading) and writes it with the given attributes
+    // before the commit.
+    void adoptContent(const std::string& target, const std::string& source,
+                      const FileStatus& sourceAsRead, std::string content, uint32_t attributes);
     // A line to add to a list file with the batch, before any source goes.
     void appendLine(const std::string& listPath, const std::string& line);
     // True when the path is the source of a file waiting in the batch: done
@@ -98,6 +102,8 @@ class WriteBatch {
         std::string target;
         std::string source;
         std::string folder;
+        FileStatus sourceAsRead;
+        uint32_t attributes = kAttrNormal;  // the new file's
         uint64_t volume = 0;
         bool named = false;  // the new file holds its final name
         bool live = true;    // still on its way to commit
@@ -112,7 +118,8 @@ class WriteBatch {
     void forEachLive(std::vector<Entry>& entries, void (*step)(Entry&, Failures&),
                      Failures& failures);
     bool helped() const;
-    static Entry newEntry(const std::string& target, const std::string& source);
+    static Entry newEntry(const std::string& target, const std::string& source,
+                          const FileStatus& sourceAsRead, uint32_t attributes);
     // Takes the entry into the batch, with the bytes its new file holds.
     void admit(Entry entry, uint64_t bytes);
     // Waits until every handed-over content is written (or writes them).

@@ -34,12 +34,14 @@ std::vector<std::string> FileBoxNames(const std::string& folder,
         if (entry.kind != EntryKind::file) continue;
         // The program's own temporaries are nobody's files. One left by a
         // run that ended half-way goes: the file it was to replace stands.
+        // A person's file with a name like theirs is listed like any other.
         if (IsTemporaryName(entry.name)) {
-            if (IsAbandonedTemporaryName(entry.name)) {
+            const TemporaryOwner owner = temporaryOwner(prefix + entry.name);
+            if (owner == TemporaryOwner::ended) {
                 fs.setAttributes(prefix + entry.name, kAttrNormal);
                 fs.removeFile(prefix + entry.name);
             }
-            continue;
+            if (owner != TemporaryOwner::none) continue;
         }
         uint32_t attributes = 0;
         if (fs.getAttributes(prefix + entry.name, attributes) == IoError::ok &&

@@ -166,6 +166,8 @@ bool settle(const std::vector<BatchFailure>& failures, RunOutcome& outcome, Desk
         ++outcome.failed;
         if (failure.error == IoError::exists) {
             showFileExists(failure.target, desktop);
+        } else if (failure.error == IoError::changed) {
+            showChangedDuringRun(failure.source, desktop, locking);
         } else if (failure.unwritten && shown.insert(failure.error).second) {
             showSmallFileError(failure.error, desktop, locking);
         }
@@ -279,10 +281,10 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
             desktop.message(path + " has more than one name (a hard link) and can not be locked.",
                             Icon::information);
             ++outcome.refused;
-        } else if (IsTemporaryName(GetFileName(path))) {
-            desktop.message(path +
-                                " is named as a temporary file of this program and can not be "
-                                "locked.",
+        } else if (temporaryOwner(path) != TemporaryOwner::none) {
+            // Another run is writing it, or it is a crash's leftover: either
+            // way it is no person's file.
+            desktop.message(path + " is a temporary file of this program and can not be locked.",
                             Icon::information);
             ++outcome.refused;
         } else if (attributes == kAttrSystem || status.kind == EntryKind::other) {

@@ -334,7 +334,9 @@ TEST_F(Cli, TheExitStatusTellsWhetherEveryFileGotThere) {
     const std::string system = temp.write("system.sys", "system");
     platformFileSystem().setAttributes(system, kAttrSystem);
     const std::string twice = temp.write("twice.txt", "twice");
-    const std::string ours = temp.write(".tessarin-4242-1-1.tmp", "another run's");
+    // Named by this process, which is running: another run's temporary.
+    const std::string ours =
+        temp.write(".tessarin-" + std::to_string(getpid()) + "-1-1.tmp", "another run's");
     const std::string longName = temp.write(std::string(250, 'n') + ".txt", "long");
     const std::string notLocked =
         "All files have not been locked.\nAn error occured while doing so.\nMake sure that the "
@@ -367,7 +369,7 @@ TEST_F(Cli, TheExitStatusTellsWhetherEveryFileGotThere) {
                  "File(s) Encrypted Successfully\n"},
         {{"--password-stdin", "lock", ours},
          1,
-         ours + " is named as a temporary file of this program and can not be locked.\n"},
+         ours + " is a temporary file of this program and can not be locked.\n"},
         {{"--password-stdin", "lock", longName},
          1,
          longName + ": the name is too long for the file system\n" + notLocked},

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+
+
 #include "engine/names.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/file_attributes.h"
+#include "tests/support/forwarding_file_system.h"
+#include "tests/engine/lock_fixture.h"
 #include "tests/support/temp_folder.h"
 
 namespace vellumar {
@@ -79,6 +83,73 @@ TEST(AtomicFile, AFailureAtAnyCallKeepsTheOldFileAndRemovesTheTemporary) {
             << "call " << n << " " << faulty.log()[n - 1];
         EXPECT_EQ(test::listTree(temp.path()), "home\nlist\n") << "call " << n;
         temp.write("list", "old");
+    }
+}
+
+// A file system that keeps no marks on temporaries.
+class Unmarked final : public test::ForwardingFileSystem {
+  public:
+    IoError markTemporary(FileHandle, const std::string&) override { return IoError::unsupported; }
+};
+
+bool marksTemporaries(const test::TempFolder& temp) {
+    AtomicFile probe(temp / "probe");
+    std::string mark;
+    return probe.open() == IoError::ok &&
+           fileSystem().temporaryMark(probe.temporaryPath(), mark) == IoError::ok && !mark.empty();
+}
+
+#ifndef _WIN32
+// Only a temporary that carries this writer's mark is ours: one still being
+// written is its writer's, one left by a crash may go. A person's file with a
+// name like ours, or a leftover that could not be marked, is nobody's
+// temporary.
+TEST(Temporaries, OnlyAMarkedTemporaryIsOurs) {
+    test::TempFolder temp;
+    if (!marksTemporaries(temp)) GTEST_SKIP() << "this file system keeps no marks";
+
+    AtomicFile writing(temp / "a.txt");
+    ASSERT_EQ(writing.open(), IoError::ok);
+    EXPECT_EQ(temporaryOwner(writing.temporaryPath()), TemporaryOwner::running);
+
+    const std::string leftover = test::crashLeftover(temp / "b.txt");
+    ASSERT_FALSE(leftover.empty());
+    EXPECT_EQ(temporaryOwner(leftover), TemporaryOwner::ended);
+
+    // Named by the writer that ended: a person's file with such a name, and
+    // a leftover renamed (its mark names another file), are nobody's.
+    const std::string name = GetFileName(leftover);
+    const std::string ended = name.substr(0, name.find('-', std::string(kTemporaryPrefix).size()));
+    const std::string persons = temp.write(ended + "-1-1.tmp", "mine");
+    EXPECT_EQ(temporaryOwner(persons), TemporaryOwner::none);
+    const std::string renamed = temp / (ended + "-2-2.tmp");
+    ASSERT_EQ(fileSystem().rename(leftover, renamed), IoError::ok);
+    EXPECT_EQ(temporaryOwner(renamed), TemporaryOwner::none);
+
+    test::TempFolder plain;
+    std::string unmarked;
+    {
+        Unmarked fs;
+        FileSystemOverride use(fs);
+        unmarked = test::crashLeftover(plain / "c.txt");
+    }
+    ASSERT_FALSE(unmarked.empty());
+    EXPECT_EQ(temporaryOwner(unmarked), TemporaryOwner::none);
+}
+#endif
+
+TEST(Temporaries, AWritableFileLosesTheMarkWithItsFinalName) {
+    test::TempFolder temp;
+    if (!marksTemporaries(temp)) GTEST_SKIP() << "this file system keeps no marks";
+    for (const uint32_t attributes : {kAttrNormal, kAttrHidden}) {
+        const std::string target = temp / ("out" + std::to_string(attributes));
+        AtomicFile file(target);
+        ASSERT_EQ(file.open(), IoError::ok);
+        file.setAttributes(attributes);
+        ASSERT_EQ(file.commit(), IoError::ok);
+        std::string mark = "?";
+        EXPECT_EQ(fileSystem().temporaryMark(target, mark), IoError::ok);
+        EXPECT_EQ(mark, "");
     }
 }
 

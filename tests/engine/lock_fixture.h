@@ -6,6 +6,11 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include "engine/atomic_file.h"
 #include "engine/file_system.h"
 #include "engine/large_file.h"
@@ -62,5 +67,29 @@ inline std::string unlockedContent(const std::string& path, const TempFolder& te
     }
     return readFile(copy);
 }
+
+#ifndef _WIN32
+// The temporary that a writer of `finalPath` leaves when it ends before its
+// commit (a crash); empty when none could be made.
+inline std::string crashLeftover(const std::string& finalPath) {
+    int pipe[2];
+    if (::pipe(pipe) != 0) return {};
+    const pid_t child = fork();
+    if (child == 0) {
+        AtomicFile file(finalPath);
+        if (file.open() == IoError::ok && file.write("half of it") == IoError::ok) {
+            const std::string& path = file.temporaryPath();
+            (void)!::write(pipe[1], path.data(), path.size());
+        }
+        _exit(0);
+    }
+    ::close(pipe[1]);
+    char buffer[4096];
+    const ssize_t got = child > 0 ? ::read(pipe[0], buffer, sizeof buffer) : -1;
+    ::close(pipe[0]);
+    if (child > 0) waitpid(child, nullptr, 0);
+    return got > 0 ? std::string(buffer, static_cast<size_t>(got)) : std::string();
+}
+#endif
 
 }  // namespace vellumar::test

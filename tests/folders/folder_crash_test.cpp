@@ -123,7 +123,7 @@ struct FolderRun {
             EXPECT_TRUE(readFile(plain + "/" + kTree[i].relative) == content(i))
                 << kTree[i].relative;
         for (const std::string& name : namesIn(temp.home()))
-            EXPECT_TRUE(name == "folders" || IsAbandonedTemporaryName(name)) << name;
+            EXPECT_TRUE(name == "folders" || IsTemporaryName(name)) << name;
     }
 };
 

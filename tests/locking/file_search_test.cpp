@@ -18,10 +18,14 @@
 #include <unistd.h>
 #endif
 
+#include "engine/atomic_file.h"
 #include "engine/file_system.h"
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "engine/text_shift.h"
+#include "locking/file_box.h"
+#include "locking/file_runs.h"
+#include "tests/engine/lock_fixture.h"
 #include "tests/support/forwarding_file_system.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/temp_folder.h"
@@ -113,28 +117,48 @@ unsigned long long endedProcess() {
 #endif
 }
 
-// The program's own temporaries are never found. One whose writer has ended
-// (a run stopped half-way by a crash) is removed; one still being written
-// by a running program is left to it.
-TEST_F(Search, TemporariesAreNotFoundAndAbandonedOnesAreRemoved) {
+// The program's own temporaries are never found: one still being written by
+// a running program is left to it, and one left by a run that ended
+// half-way (a crash) is removed. A person's file named like one of them is
+// found, and a folder lock locks it like any other.
+TEST_F(Search, OurTemporariesAreNotFoundButAPersonsFileNamedLikeOneIsLocked) {
     const std::string start = makeTree();
-    const std::string ours = ".tessarin-" + std::to_string(getpid()) + "-1-0.tmp";
-    const std::string abandoned = ".tessarin-" + std::to_string(endedProcess()) + "-1-0.tmp";
-    temp.write("S/A/" + ours, "being written");
-    temp.write("S/B/" + abandoned, "left by a crash");
-    fileSystem().setAttributes(temp / "S/B/" + abandoned, kAttrReadOnly | kAttrHidden);
-    // Not names this program makes, though they look like ours: kept.
-    const std::vector<std::string> lookAlikes = {".tessarin-notes.tmp", ".tessarin--notes.tmp",
-                                                 ".tessarin-" + std::to_string(endedProcess()) +
-                                                     "-x-1.tmp"};
-    for (const std::string& name : lookAlikes) temp.write("S/" + name, "a user's file");
+    AtomicFile writing(temp / "S/A/a2");
+    ASSERT_EQ(writing.open(), IoError::ok);
+#ifndef _WIN32
+    const std::string leftover = crashLeftover(temp / "S/B/b2");
+    ASSERT_FALSE(leftover.empty());
+    std::string mark;
+    fileSystem().temporaryMark(leftover, mark);
+    if (mark.empty()) GTEST_SKIP() << "this file system keeps no marks on temporaries";
+    fileSystem().setAttributes(leftover, kAttrReadOnly | kAttrHidden);
+#endif
+    const std::string ended = std::to_string(endedProcess());
+    const std::vector<std::string> persons = {".tessarin-notes.tmp", ".tessarin--notes.tmp",
+                                              ".tessarin-" + ended + "-x-1.tmp",
+                                              ".tessarin-" + ended + "-1-0.tmp"};
+    for (const std::string& name : persons) temp.write("S/" + name, "a user's file");
 
     searchFrom(start);
 
-    EXPECT_EQ(texts(model.lstFoundFiles), paths({"S/B/B2/x", "S/B/b1", "S/A/a1", "S/s1"}));
-    EXPECT_TRUE(FileExists(temp / "S/A/" + ours));
-    EXPECT_FALSE(FileExists(temp / "S/B/" + abandoned));
-    for (const std::string& name : lookAlikes) EXPECT_TRUE(FileExists(temp / "S/" + name)) << name;
+    std::vector<std::string> inS = persons;
+    inS.push_back("s1");
+    std::sort(inS.begin(), inS.end(), NameOrder);
+    std::vector<std::string> expected = {"S/B/B2/x", "S/B/b1", "S/A/a1"};
+    for (const std::string& name : inS) expected.push_back("S/" + name);
+    EXPECT_EQ(texts(model.lstFoundFiles), paths(expected));
+    EXPECT_TRUE(FileExists(writing.temporaryPath()));
+#ifndef _WIN32
+    EXPECT_FALSE(FileExists(leftover));
+#endif
+
+    cmdLockFolder_Click(model, desktop);
+    for (const std::string& name : persons) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(FileExists(temp / "S/" + name));
+        EXPECT_EQ(unlockedContent(LockedName(temp / "S/" + name, ".VKL"), temp), "a user's file");
+    }
+    EXPECT_TRUE(FileExists(writing.temporaryPath()));
 }
 
 TEST_F(Search, TheTargetListEndsAsTheLastOfItsTwoWritersLeftIt) {

@@ -13,6 +13,7 @@
 #include <unistd.h>
 #endif
 
+#include "engine/engine_messages.h"
 #include "engine/list_file.h"
 #include "engine/names.h"
 #include "locking/file_runs.h"
@@ -403,6 +404,72 @@ TEST_F(Runs, AFileThatIsNotLockedGetsItsAttributesBack) {
     EXPECT_EQ(readFile(shut), "shut");
     for (const std::string& file : {taken, shut})
         platformFileSystem().setAttributes(file, kAttrNormal);
+
+// Appends to one source while the batch names its new file: after the
+// source was read, before the commit removes the sources.
+class AppendAtNaming final : public ForwardingFileSystem {
+  public:
+    AppendAtNaming(std::string source, std::string target)
+        : source_(std::move(source)), target_(std::move(target)) {}
+    IoError rename(const std::string& from, const std::string& to) override {
+        if (to == target_) {
+            FileHandle file = kNoFile;
+            if (base().openAppend(source_, file) == IoError::ok) {
+                base().write(file, "more\n", 5);
+                base().close(file);
+            }
+        }
+        return base().rename(from, to);
+    }
+
+  private:
+    const std::string source_;
+    const std::string target_;
+};
+
+// A file written to while the run had it is kept as it now is, named in a
+// message of its own; the run goes on with the others and does not count it
+// as done.
+TEST_F(Runs, AFileChangedDuringTheRunIsKeptAndNamed) {
+    const std::string log = temp.write("w/log.txt", "first\n");
+    const std::string other = temp.write("w/other.txt", "other");
+    FileHandle volume = kNoFile;
+    if (platformFileSystem().openVolume(temp / "w", volume) != IoError::ok)
+        GTEST_SKIP() << "files on this volume are committed one by one";
+    platformFileSystem().close(volume);
+
+    model.ListFiles = rows({log, other});
+    RunOutcome locked;
+    {
+        AppendAtNaming appending(log, LockedName(log, ".VKL"));
+        FileSystemOverride use(appending);
+        locked = cmdLock_Click(model, desktop);
+    }
+    EXPECT_EQ(desktop.messages,
+              (std::vector<Shown>{{changedDuringRunText(log, true), Icon::exclamation,
+                                   kChangedDuringRunTitle},
+                                  kNotAllLocked}));
+    EXPECT_EQ(locked.done, 1u);
+    EXPECT_EQ(locked.failed, 1u);
+    EXPECT_EQ(namesIn(temp / "w"), (Names{LockedName("other.txt", ".VKL"), "log.txt"}));
+    EXPECT_EQ(readFile(log), "first\nmore\n");
+
+    desktop.messages.clear();
+    const std::string lockedOther = LockedName(other, ".VKL");
+    model.ListFiles = rows({lockedOther});
+    RunOutcome unlocked;
+    {
+        AppendAtNaming appending(lockedOther, other);
+        FileSystemOverride use(appending);
+        unlocked = cmdUnlock_Click(model, desktop);
+    }
+    EXPECT_EQ(desktop.messages,
+              (std::vector<Shown>{{changedDuringRunText(lockedOther, false), Icon::exclamation,
+                                   kChangedDuringRunTitle}}));
+    EXPECT_EQ(unlocked.done, 0u);
+    EXPECT_EQ(namesIn(temp / "w"), (Names{LockedName("other.txt", ".VKL"), "log.txt"}));
+    const std::string kept = readFile(lockedOther);
+    EXPECT_EQ(kept.substr(kept.size() - 5), "more\n");
 }
 
 // A volume's flushes report the write errors of a batch only when the batch

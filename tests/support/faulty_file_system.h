@@ -100,6 +100,17 @@ public:
         return hit("listFolder") ? error_ : base().listFolder(p, out);
     }
 
+    IoError markTemporary(FileHandle f, const std::string& mark) override {
+        return hit("markTemporary") ? error_ : base().markTemporary(f, mark);
+    }
+    IoError temporaryMark(const std::string& p, std::string& out) override {
+        out.clear();
+        return hit("temporaryMark") ? error_ : base().temporaryMark(p, out);
+    }
+    IoError unmarkTemporary(const std::string& p) override {
+        return hit("unmarkTemporary") ? error_ : base().unmarkTemporary(p);
+    }
+
 private:
     static FileSystem& base() { return platformFileSystem(); }
     bool hit(const char* name, FileHandle& out) {
