@@ -150,6 +150,12 @@ bool BigDecrypt(const std::string& fullFileName, Desktop& desktop) {
 
     ClearedAttributes attributes(fullFileName);
     if (IoError e = attributes.clear(); e != IoError::ok) return failed(e, kProcedure);
+    if (IoError e = restatAfterOwnChange(fullFileName, status); e == IoError::changed) {
+        showChangedDuringRun(fullFileName, desktop, false);
+        return false;
+    } else if (e != IoError::ok) {
+        return failed(e, kProcedure);
+    }
     batchTaking(plainPath, fullFileName);
     AtomicFile restored(plainPath);
     restored.standInFor(fullFileName, status);

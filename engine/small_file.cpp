@@ -32,6 +32,13 @@ bool failed(IoError error, Desktop& desktop, bool locking) {
     return false;
 }
 
+// An unlock that stops: a source changed meanwhile is named as such.
+bool failedOrChanged(IoError error, const std::string& path, Desktop& desktop) {
+    if (error != IoError::changed) return failed(error, desktop, false);
+    showChangedDuringRun(path, desktop, false);
+    return false;
+}
+
 // Adds one line to a list file. The list is rewritten whole and swapped in,
 // so a crash leaves the old list or the new one, never a torn line. In a
 // batch the line goes in with the batch, before its sources are removed.
@@ -152,6 +159,9 @@ IoError streamSmallFile(const std::string& path, Desktop& desktop, AtomicFile* o
 // A small locked file of any size, never held in memory whole: one pass
 // checks it and tells whether an inner layer comes out, a second writes it.
 bool decryptStreamed(const std::string& fullFileName, Desktop& desktop) {
+    FileStatus asRead;
+    if (IoError e = fileSystem().status(fullFileName, asRead); e != IoError::ok)
+        return failed(e, desktop, false);
     StreamedPass look;
     if (IoError e = streamSmallFile(fullFileName, desktop, nullptr, look); e != IoError::ok)
         return failed(e, desktop, false);
@@ -165,10 +175,12 @@ bool decryptStreamed(const std::string& fullFileName, Desktop& desktop) {
 
     ClearedAttributes attributes(fullFileName);
     if (IoError e = attributes.clear(); e != IoError::ok) return failed(e, desktop, false);
+    if (IoError e = restatAfterOwnChange(fullFileName, asRead); e != IoError::ok)
+        return failedOrChanged(e, fullFileName, desktop);
     // A batch opens its hold on the volume before anything is written there.
     batchTaking(plainPath, fullFileName);
     AtomicFile restored(plainPath, outputMode(plainPath, fullFileName));
-    restored.standInFor(fullFileName);
+    restored.standInFor(fullFileName, asRead);
     IoError e = restored.open();
     StreamedPass write;
     if (e == IoError::ok) e = streamSmallFile(fullFileName, desktop, &restored, write);
@@ -178,7 +190,7 @@ bool decryptStreamed(const std::string& fullFileName, Desktop& desktop) {
         e = IoError::alreadyOpen;
     if (e == IoError::ok) e = commitInPlaceOf(restored, fullFileName);
     if (e == IoError::exists) showFileExists(plainPath, desktop);
-    if (e != IoError::ok) return failed(e, desktop, false);
+    if (e != IoError::ok) return failedOrChanged(e, fullFileName, desktop);
     attributes.keepCleared();
     forgetRecord(plainPath);
     return true;
@@ -259,9 +271,9 @@ namespace {
 
 // Reads, checks and unlocks a small locked file in memory. False, with the
 // reason shown, when the file is to be kept.
-bool readUnlocked(const std::string& fullFileName, Desktop& desktop, std::string& plain) {
+bool readUnlocked(const std::string& fullFileName, Desktop& desktop, std::string& plain,
+                  FileStatus& asRead) {
     std::string content;
-    FileStatus asRead;
     if (IoError e = readWholeSource(fullFileName, content, asRead); e != IoError::ok)
         return failed(e, desktop, false);
     if (content.empty()) return false;  // no header line to read
@@ -301,8 +313,9 @@ bool Decrypt(const std::string& fullFileName, Desktop& desktop) {
         return failed(e, desktop, false);
     if (status.size > kSmallFileInMemoryLimit) return decryptInPieces(fullFileName, desktop);
     std::string plain;
+    FileStatus asRead;
     try {
-        if (!readUnlocked(fullFileName, desktop, plain)) return false;
+        if (!readUnlocked(fullFileName, desktop, plain, asRead)) return false;
     } catch (const std::bad_alloc&) {
         // Nothing is written yet, and in pieces the unlock needs little memory.
         return decryptInPieces(fullFileName, desktop);
@@ -319,6 +332,8 @@ bool Decrypt(const std::string& fullFileName, Desktop& desktop) {
 
     ClearedAttributes attributes(fullFileName);
     if (IoError e = attributes.clear(); e != IoError::ok) return failed(e, desktop, false);
+    if (IoError e = restatAfterOwnChange(fullFileName, asRead); e != IoError::ok)
+        return failedOrChanged(e, fullFileName, desktop);
     if (WriteBatch* batch = batchTaking(plainPath, fullFileName)) {
         batch->adoptContent(plainPath, fullFileName, asRead, std::move(plain), kAttrNormal);
     } else {

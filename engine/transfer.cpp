@@ -53,6 +53,16 @@ IoError readWholeSource(const std::string& path, std::string& out, FileStatus& a
     return readWholeFile(path, out);
 }
 
+IoError restatAfterOwnChange(const std::string& path, FileStatus& asRead) {
+    FileStatus now;
+    if (IoError e = fileSystem().status(path, now); e != IoError::ok) return e;
+    FileStatus expected = asRead;
+    expected.changed = now.changed;
+    if (!sameUnchanged(expected, now)) return IoError::changed;
+    asRead = now;
+    return IoError::ok;
+}
+
 IoError removeUnchangedSource(const std::string& source, const FileStatus& asRead) {
     FileSystem& fs = fileSystem();
     FileStatus now;

@@ -34,6 +34,11 @@ bool NameTaken(const std::string& path);
 // the source goes later only while it is still that file, unchanged.
 IoError readWholeSource(const std::string& path, std::string& out, FileStatus& asRead);
 
+// After the program changed the source's attributes itself (which moves its
+// change time): the status to check at the removal from now on, or
+// `changed` when the content changed since `asRead` was taken.
+IoError restatAfterOwnChange(const std::string& path, FileStatus& asRead);
+
 // Removes a source that a new file replaces, unless it changed since it was
 // read (`asRead`): someone wrote to it, or another file took its name. Then
 // it stands and the result is IoError::changed.

@@ -119,6 +119,8 @@ std::string causeText(IoError error, const std::string& path) {
             return "the name it must take is taken";
         case IoError::unsupported:
             return "the file system does not support it";
+        case IoError::changed:
+            return "it changed while the run read it, and was kept as it is";
         case IoError::ok:
         case IoError::other:
             break;
@@ -133,10 +135,12 @@ class FailureList {
     void add(const std::string& path, const std::string& cause) {
         if (++count_ <= kFailuresNamed) text_ += path + ": " + cause + "\r\n";
     }
-    // Files the batch could not commit; a name taken is named by its own message.
+    // Files the batch could not commit; a name taken, or a file changed
+    // meanwhile, is named by its own message.
     void add(const std::vector<BatchFailure>& failures) {
         for (const BatchFailure& failure : failures) {
-            if (failure.error != IoError::exists) add(failure.source, failure.error);
+            if (failure.error != IoError::exists && failure.error != IoError::changed)
+                add(failure.source, failure.error);
         }
     }
     void show(Desktop& desktop) const {

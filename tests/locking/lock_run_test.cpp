@@ -404,6 +404,7 @@ TEST_F(Runs, AFileThatIsNotLockedGetsItsAttributesBack) {
     EXPECT_EQ(readFile(shut), "shut");
     for (const std::string& file : {taken, shut})
         platformFileSystem().setAttributes(file, kAttrNormal);
+}
 
 // Appends to one source while the batch names its new file: after the
 // source was read, before the commit removes the sources.
