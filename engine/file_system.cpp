@@ -21,6 +21,8 @@ const char* describe(IoError error) {
             return "disk full";
         case IoError::unsupported:
             return "not supported";
+        case IoError::outsideFolder:
+            return "a link on its path leads out of the folder";
         case IoError::other:
             break;
     }

@@ -20,6 +20,7 @@ enum class IoError {
     noSpace,
     unsupported,
     other,
+    outsideFolder,  // a link on the way would lead out of the folder being worked on
 };
 
 const char* describe(IoError error);

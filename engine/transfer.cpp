@@ -21,6 +21,7 @@ int16_t errorNumber(IoError error) {
         case IoError::noSpace:
             return 61;
         case IoError::unsupported:
+        case IoError::outsideFolder:
         case IoError::other:
             break;
     }
