@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/file_system.h"
+#include "engine/folder_confinement.h"
 #include "engine/names.h"
 #include "engine/text_shift.h"
 #include "folders/folder_lists.h"
@@ -45,6 +46,14 @@ bool isFolder(const std::string& path) {
     return fileSystem().status(path, status) == IoError::ok && status.kind == EntryKind::folder;
 }
 
+// The folder a folder run works in, as the search walked it. Its files are
+// reached through it alone, never through a link swapped in below it later.
+std::string runFolder(const WindowModel& model, bool locking) {
+    if (model.FolderName.empty()) return {};
+    const std::string locked = model.ParentPath + EncodeText(model.FolderName);
+    return !locking && isFolder(locked) ? locked : model.ParentPath + model.FolderName;
+}
+
 // After every run a new one starts from the choice of operation.
 void endRun(WindowModel& model, bool folderRun) {
     model.ListFiles.clear();
@@ -68,7 +77,10 @@ class RunInProgress {
 FolderOutcome EncryptFolderStep(WindowModel& model, Desktop& desktop) {
     FileSystem& fs = fileSystem();
     FolderOutcome outcome;
-    outcome.files = cmdLockFolder_Click(model, desktop);
+    {
+        const FolderConfinement confined(runFolder(model, true));
+        outcome.files = cmdLockFolder_Click(model, desktop);
+    }
 
     // The record must name the folder that gets the locked name: the one the
     // chooser accepted, which "encfile" holds and the folder state names.
@@ -96,7 +108,10 @@ FolderOutcome EncryptFolderStep(WindowModel& model, Desktop& desktop) {
 FolderOutcome DecryptFolderStep(WindowModel& model, Desktop& desktop) {
     FileSystem& fs = fileSystem();
     FolderOutcome outcome;
-    outcome.files = cmdUnlockFolder_Click(model, desktop);
+    {
+        const FolderConfinement confined(runFolder(model, false));
+        outcome.files = cmdUnlockFolder_Click(model, desktop);
+    }
 
     const std::string name = model.FolderName;
     const std::string& plainPath = model.PlainFolderPath;

@@ -113,6 +113,22 @@ bool settle(const std::vector<BatchFailure>& failures, RunOutcome& outcome, Desk
     return !failures.empty();
 }
 
+// A row whose folder was swapped for a link after the walk is not missing:
+// it is out of reach, and the run did not get there.
+bool outOfReach(const std::string& path, RunOutcome& outcome, Desktop& desktop) {
+    FileStatus status;
+    if (fileSystem().status(path, status) != IoError::outsideFolder) return false;
+    desktop.message(path + ": " + describe(IoError::outsideFolder), Icon::critical);
+    ++outcome.failed;
+    return true;
+}
+
+// A pipe or a device named like a locked file: opening one to read it could wait forever.
+bool isSpecialFile(const std::string& path) {
+    FileStatus status;
+    return fileSystem().status(path, status) == IoError::ok && status.kind == EntryKind::other;
+}
+
 bool endsWithVkw(const std::string& path) {
     return path.size() >= 3 && ToUpper(path.substr(path.size() - 3)) == "VKW";
 }
@@ -153,7 +169,10 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
         // as the run goes, even while the batch keeps it until its commit.
         if (batch.replacing(path) || fs.status(path, status) != IoError::ok ||
             fs.getAttributes(path, attributes) != IoError::ok) {
-            ++outcome.missing;
+            if (outOfReach(path, outcome, desktop))
+                failed = true;
+            else
+                ++outcome.missing;
         } else if (const std::string* name = own.find(path, status)) {
             desktop.message(ownFileRefusal(*name), Icon::information);
             ++outcome.refused;
@@ -212,7 +231,10 @@ RunOutcome unlockRun(const std::vector<ListRow>& list, Desktop& desktop, bool re
         const std::string& path = paths[i];
         desktop.progress(i, paths.size(), path);
         if (batch.replacing(path) || !FileExists(path)) {
-            ++outcome.missing;
+            if (!outOfReach(path, outcome, desktop)) ++outcome.missing;
+        } else if (isSpecialFile(path)) {
+            desktop.message(path + " is not a regular file and can not be unlocked.", Icon::none);
+            ++outcome.refused;
         } else if (!StartsWithLockedMarker(path)) {
             desktop.message(path + " is already unlocked.", Icon::none);
             ++outcome.refused;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "engine/file_system.h"
+#include "engine/folder_confinement.h"
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "engine/text_shift.h"
@@ -92,6 +93,9 @@ void FileSearch::cmdSearch_Click() {
         start = model_.ListFiles.front().path;
     }
     desktop_.setBusy(true);
+    // The walk enters the start folder's subfolders only through the folder
+    // itself: one swapped for a link meanwhile is not entered.
+    const FolderConfinement confined(start);
     // A start folder that cannot be entered leaves the list where it stood;
     // walking that folder instead would list files nobody chose.
     if (setDirListPath(start)) {
