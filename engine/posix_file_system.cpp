@@ -99,7 +99,7 @@ public:
             refused = lastError();
         else if (!S_ISREG(st.st_mode))
             refused = S_ISDIR(st.st_mode) ? IoError::accessDenied : IoError::unsupported;
-        else if (::fcntl(fd, F_SETFL, 0) != 0)  // reads of the file wait for the disk again
+        else if (::fcntl(fd, F_SETFL, 0) != 0)  // blocking reads again, as for any file
             refused = lastError();
         if (refused != IoError::ok) {
             ::close(fd);

@@ -76,14 +76,17 @@ class ConfinedFolder {
     }
 
     IoError locate(const std::string& path, PathAt& out) {
-        const size_t last = path.rfind('/');
+        // A folder's path may end with a separator ("folder/"): the name is
+        // the folder's, and it is not followed either.
+        const size_t end = path.find_last_not_of('/') + 1;
+        if (end < prefix_.size()) return IoError::ok;  // the root itself: as given
+        const size_t last = path.rfind('/', end - 1);
         const size_t start = last + 1;
-        if (start == path.size()) return IoError::notFound;  // "folder/": no name
-        if (isClimb(path, start, path.size())) return IoError::outsideFolder;
+        if (isClimb(path, start, end)) return IoError::outsideFolder;
         if (IoError e = folder(path, last < prefix_.size() ? prefix_.size() - 1 : last, out.hold_);
             e != IoError::ok)
             return e;
-        out.last_.assign(path, start, std::string::npos);
+        out.last_.assign(path, start, end - start);
         out.name_ = out.last_.c_str();
         return IoError::ok;
     }
@@ -203,9 +206,8 @@ IoError openFolder(const std::string& path, int flags, int& fd) {
     const std::shared_ptr<ConfinedFolder> confined = activeConfinement();
     if (confined && confined->holds(path)) {
         Hold folder;
-        if (IoError e = confined->folder(path, path.back() == '/' ? path.size() - 1 : path.size(), folder);
-            e != IoError::ok)
-            return e;
+        const size_t end = path.find_last_not_of('/') + 1;  // without trailing separators
+        if (IoError e = confined->folder(path, end, folder); e != IoError::ok) return e;
         fd = ::openat(folder->fd(), ".", flags | O_DIRECTORY | O_CLOEXEC);
     } else {
         fd = ::open(path.empty() ? "." : path.c_str(), flags | O_DIRECTORY | O_CLOEXEC);

@@ -317,6 +317,15 @@ TEST_F(Confinement, LinksAboveTheRootAreFollowed) {
     ASSERT_EQ(fs.setAttributes(temp / "via/a/g.txt", kAttrReadOnly), IoError::ok);
     EXPECT_EQ(attributesOf(temp / "root/a/g.txt"), kAttrReadOnly);
     EXPECT_EQ(fs.flushFolder(temp / "via"), IoError::ok);
+    // A folder named with a trailing separator, as a run names a file's folder.
+    FileStatus status;
+    ASSERT_EQ(fs.status(temp / "via/a/", status), IoError::ok);
+    EXPECT_EQ(status.kind, EntryKind::folder);
+    FileHandle volume = kNoFile, unconfined = kNoFile;
+    const IoError expected = platformFileSystem().openVolume(temp.path(), unconfined);
+    EXPECT_EQ(fs.openVolume(temp / "via/a/", volume), expected);
+    for (FileHandle handle : {volume, unconfined})
+        if (handle != kNoFile) fs.close(handle);
 }
 
 // A folder handle stays on the folder it was opened on: renamed and replaced
