@@ -319,11 +319,13 @@ public:
         // The owner cannot change the extended attribute of a file without
         // write permission: make it writable first, remove the bits last.
         if (!readOnly && (mode & S_IWUSR) == 0) {
-            if (::chmod(path.c_str(), mode | S_IWUSR) != 0) return lastError();
+            if (::fchmodat(AT_FDCWD, path.c_str(), mode | S_IWUSR, AT_SYMLINK_NOFOLLOW) != 0)
+                return lastError();
         }
         if (IoError e = writeDosBits(path, attributes & kDosBits); e != IoError::ok) return e;
         if (readOnly && (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0) {
-            if (::chmod(path.c_str(), mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) != 0)
+            if (::fchmodat(AT_FDCWD, path.c_str(), mode & ~(S_IWUSR | S_IWGRP | S_IWOTH),
+                           AT_SYMLINK_NOFOLLOW) != 0)
                 return lastError();
         }
         return IoError::ok;

@@ -304,6 +304,32 @@ TEST_F(Confinement, ALinkBelowTheRootLeadsNowhereForEveryCall) {
     EXPECT_EQ(status.kind, EntryKind::link);
 }
 
+// The last name swapped for a link while its attributes are set (here at the
+// moment the extended attribute is written, between the check of the name
+// and the change of its mode): the mode of the file the link names stays.
+std::string swappedName, swapTarget;
+int swapWhileSetting(const char* /*path*/, const char*, const void*, size_t, int) {
+    std::filesystem::rename(swappedName, swappedName + ".aside");
+    std::filesystem::create_symlink(swapTarget, swappedName);
+    return 0;
+}
+
+TEST_F(Confinement, ALinkSwappedInWhileAttributesAreSetIsNotFollowed) {
+    const std::string outside = temp / "outside/b/f.txt";
+    swappedName = temp / "root/a/b/f.txt";
+    swapTarget = outside;
+    const XattrCalls saved = posixXattrCalls();
+    posixXattrCalls().set = &swapWhileSetting;
+    IoError result;
+    {
+        const FolderConfinement confined(temp / "root");
+        result = fileSystem().setAttributes(swappedName, kAttrReadOnly | kAttrHidden);
+    }
+    posixXattrCalls() = saved;
+    EXPECT_NE(result, IoError::ok);
+    expectOutsideUntouched();
+}
+
 TEST_F(Confinement, LinksAboveTheRootAreFollowed) {
     std::filesystem::create_directory_symlink(temp / "root", temp / "via");
     const FolderConfinement confined(temp / "via");
