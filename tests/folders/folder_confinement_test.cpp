@@ -19,6 +19,7 @@
 #include "folders/folder_lists.h"
 #include "locking/file_runs.h"
 #include "tests/locking/run_fixture.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace vellumar::test {
 namespace {
@@ -97,6 +98,35 @@ TEST_F(SwappedFolder, LockingNeverReachesTheFolderALinkNames) {
     EXPECT_FALSE(outcome.files.complete());
     EXPECT_TRUE(shown(temp / "T/sub/in.txt"));
     EXPECT_TRUE(shown(temp / "T/sub/deep/d.txt"));
+}
+
+// Swapped between the walk's look at the subfolder and its listing.
+TEST_F(SwappedFolder, TheWalkNeverListsTheFolderALinkNames) {
+    temp.write("O/only-outside.txt", "outside");
+    struct SwapAtListing : ForwardingFileSystem {
+        std::string sub, aside, outside;
+        bool swapped = false;
+        IoError listFolder(const std::string& p, std::vector<FolderEntry>& out) override {
+            if (p == sub && !swapped) {
+                swapped = true;
+                std::filesystem::rename(sub, aside);
+                std::filesystem::create_directory_symlink(outside, sub);
+            }
+            return ForwardingFileSystem::listFolder(p, out);
+        }
+    } fs;
+    fs.sub = temp / "T/sub";
+    fs.aside = temp / "aside";
+    fs.outside = temp / "O";
+    const FileSystemOverride swapped(fs);
+    model.EncFolder = model.EncFolderOpt = true;
+    model.selectedOption = Option::OptEncFolder;
+    swapping.folderAnswers.push_back(temp / "T");
+    Folder_Encrypt(model, swapping);
+    ASSERT_TRUE(fs.swapped);
+    std::vector<std::string> found;
+    for (const ListRow& row : model.lstFoundFiles) found.push_back(row.path);
+    EXPECT_EQ(found, std::vector<std::string>{temp / "T/top.txt"});
 }
 
 TEST_F(SwappedFolder, UnlockingNeverReachesTheFolderALinkNames) {
