@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <iterator>
+#include <functional>
 #include <mutex>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 
@@ -86,8 +88,12 @@ class ConfinedFolder {
         if (IoError e = folder(path, last < prefix_.size() ? prefix_.size() - 1 : last, out.hold_);
             e != IoError::ok)
             return e;
-        out.last_.assign(path, start, end - start);
-        out.name_ = out.last_.c_str();
+        if (end == path.size()) {
+            out.name_ = path.c_str() + start;  // the caller's path outlives the call
+        } else {
+            out.last_.assign(path, start, end - start);
+            out.name_ = out.last_.c_str();
+        }
         return IoError::ok;
     }
 
@@ -97,9 +103,14 @@ class ConfinedFolder {
         if (!rootHandle_) return rootError_;
         // A handle is kept only while the handles of all the folders above it
         // are (forget() relies on that), so the cache starts over as a whole.
-        if (cache_.size() > kMaxHandles) cache_.clear();
-        // The nearest folder on the way that is open already: the run works
-        // through one folder after another, so that is usually the folder itself.
+        if (cache_.size() > kMaxHandles) forgetAll();
+        // A run works through one folder after another: most calls are for
+        // the folder of the call before.
+        if (end == lastPath_.size() && path.compare(0, end, lastPath_) == 0) {
+            out = lastHandle_;
+            return IoError::ok;
+        }
+        // Else the nearest folder on the way that is open already.
         size_t from = end;
         Hold at;
         for (;;) {
@@ -108,7 +119,7 @@ class ConfinedFolder {
                 from = prefix_.size();
                 break;
             }
-            if (auto found = cache_.find(path.substr(0, from)); found != cache_.end()) {
+            if (auto found = cache_.find(std::string_view(path).substr(0, from)); found != cache_.end()) {
                 at = found->second;
                 ++from;
                 break;
@@ -130,6 +141,8 @@ class ConfinedFolder {
             }
             from = next + 1;
         }
+        lastPath_.assign(path, 0, end);
+        lastHandle_ = at;
         out = std::move(at);
         return IoError::ok;
     }
@@ -138,6 +151,8 @@ class ConfinedFolder {
         std::lock_guard<std::mutex> lock(mutex_);
         // Every handle below a folder came through the folder's own handle.
         if (cache_.erase(path) == 0) return;
+        lastPath_.clear();
+        lastHandle_.reset();
         const std::string inside = path + '/';
         for (auto it = cache_.begin(); it != cache_.end();) {
             it = it->first.compare(0, inside.size(), inside) == 0 ? cache_.erase(it) : std::next(it);
@@ -146,6 +161,18 @@ class ConfinedFolder {
 
   private:
     static constexpr size_t kMaxHandles = 256;
+
+    // Looks names up without copying them out of the path.
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view name) const { return std::hash<std::string_view>()(name); }
+    };
+
+    void forgetAll() {
+        cache_.clear();
+        lastPath_.clear();
+        lastHandle_.reset();
+    }
 
     static bool isClimb(const std::string& path, size_t from, size_t to) {
         const size_t size = to - from;
@@ -167,7 +194,10 @@ class ConfinedFolder {
     Hold rootHandle_;
     IoError rootError_ = IoError::ok;
     std::mutex mutex_;
-    std::unordered_map<std::string, Hold> cache_;  // by the folder's path as the run spells it
+    // By the folder's path as the run spells it.
+    std::unordered_map<std::string, Hold, NameHash, std::equal_to<>> cache_;
+    std::string lastPath_;  // the folder of the last call, and its handle
+    Hold lastHandle_;
 };
 
 namespace {

@@ -123,12 +123,6 @@ bool outOfReach(const std::string& path, RunOutcome& outcome, Desktop& desktop) 
     return true;
 }
 
-// A pipe or a device named like a locked file: opening one to read it could wait forever.
-bool isSpecialFile(const std::string& path) {
-    FileStatus status;
-    return fileSystem().status(path, status) == IoError::ok && status.kind == EntryKind::other;
-}
-
 bool endsWithVkw(const std::string& path) {
     return path.size() >= 3 && ToUpper(path.substr(path.size() - 3)) == "VKW";
 }
@@ -230,9 +224,11 @@ RunOutcome unlockRun(const std::vector<ListRow>& list, Desktop& desktop, bool re
         visited = true;
         const std::string& path = paths[i];
         desktop.progress(i, paths.size(), path);
-        if (batch.replacing(path) || !FileExists(path)) {
+        FileStatus status;
+        if (batch.replacing(path) || fileSystem().status(path, status) != IoError::ok) {
             if (!outOfReach(path, outcome, desktop)) ++outcome.missing;
-        } else if (isSpecialFile(path)) {
+        } else if (status.kind == EntryKind::other) {
+            // A pipe or a device named like a locked file: reading one may never end.
             desktop.message(path + " is not a regular file and can not be unlocked.", Icon::none);
             ++outcome.refused;
         } else if (!StartsWithLockedMarker(path)) {
