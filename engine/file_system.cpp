@@ -25,6 +25,8 @@ const char* describe(IoError error) {
             return "not supported";
         case IoError::changed:
             return "the file changed while it was being read";
+        case IoError::outsideFolder:
+            return "a link on its path leads out of the folder";
         case IoError::other:
             break;
     }

@@ -22,6 +22,7 @@ enum class IoError {
     unsupported,
     other,
     changed,  // a source changed after it was read: it is kept, its new file is not
+    outsideFolder,  // a link on the way would lead out of the folder being worked on
 };
 
 const char* describe(IoError error);

@@ -14,9 +14,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 
 #include "engine/file_system.h"
+#include "engine/posix_folder_handles.h"
 #include "engine/posix_xattr.h"
 
 #ifdef __linux__
@@ -42,35 +44,7 @@ bool syncfsReportsErrors() {
 }
 #endif
 
-IoError fromErrno(int error) {
-    switch (error) {
-        case 0:
-            return IoError::ok;
-        case ENOENT:
-        case ENOTDIR:
-            return IoError::notFound;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-        case ETXTBSY:
-            return IoError::accessDenied;
-        case EEXIST:
-        case ENOTEMPTY:
-            return IoError::exists;
-        case ENOSPC:
-        case EDQUOT:
-            return IoError::noSpace;
-        case ENAMETOOLONG:
-            return IoError::nameTooLong;
-        case ENOTSUP:
-        case EXDEV:
-            return IoError::unsupported;
-        default:
-            return IoError::other;
-    }
-}
-
-IoError lastError() { return fromErrno(errno); }
+IoError lastError() { return ioErrorOf(errno); }
 
 // Read-only, hidden, system and archive live in the extended attribute that
 // Samba and Wine use (engine/dos_attribute_record.h); read-only also in the
@@ -124,10 +98,40 @@ IoError writeDosBits(const std::string& path, uint32_t bits) {
     return lastError();
 }
 
-class PosixFileSystem final : public FileSystem {
+EntryKind kindOf(mode_t mode) {
+    if (S_ISREG(mode)) return EntryKind::file;
+    if (S_ISDIR(mode)) return EntryKind::folder;
+    if (S_ISLNK(mode)) return EntryKind::link;
+    return EntryKind::other;
+}
+
+// Every call that names a path works relative to the folder locatePath()
+// gives: the working folder, or, inside a confined folder, a handle reached
+// without following links, so that no call is sent out of that folder.
+class PosixFileSystem : public FileSystem {
 public:
     IoError openRead(const std::string& path, FileHandle& out) override {
-        return openWith(path, O_RDONLY, out);
+        // Only a regular file is read: a pipe or a device named like a
+        // locked file could keep the open, or the reads, waiting forever.
+        out = kNoFile;
+        PathAt at;
+        if (IoError e = locatePath(path, at); e != IoError::ok) return e;
+        int fd = ::openat(at.folder(), at.name(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) return lastError();
+        struct stat st;
+        IoError refused = IoError::ok;
+        if (::fstat(fd, &st) != 0)
+            refused = lastError();
+        else if (!S_ISREG(st.st_mode))
+            refused = S_ISDIR(st.st_mode) ? IoError::accessDenied : IoError::unsupported;
+        else if (::fcntl(fd, F_SETFL, 0) != 0)  // blocking reads again, as for any file
+            refused = lastError();
+        if (refused != IoError::ok) {
+            ::close(fd);
+            return refused;
+        }
+        out = fd;
+        return IoError::ok;
     }
     IoError createNew(const std::string& path, FileHandle& out) override {
         // Private until it is given the permissions of the file it stands in
@@ -135,8 +139,10 @@ public:
         return openWith(path, O_WRONLY | O_CREAT | O_EXCL, out, 0600);
     }
     IoError copyPermissions(const std::string& from, FileHandle to) override {
+        PathAt at;
+        if (IoError e = locatePath(from, at); e != IoError::ok) return e;
         struct stat st;
-        if (::lstat(from.c_str(), &st) != 0) return lastError();
+        if (::fstatat(at.folder(), at.name(), &st, AT_SYMLINK_NOFOLLOW) != 0) return lastError();
         // The permission bits only: set-user and set-group bits stay off.
         return ::fchmod(static_cast<int>(to), st.st_mode & 0777) == 0 ? IoError::ok : lastError();
     }
@@ -210,8 +216,8 @@ public:
     }
 
     IoError flushFolder(const std::string& folder) override {
-        int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return lastError();
+        int fd = -1;
+        if (IoError e = openFolder(folder, O_RDONLY, fd); e != IoError::ok) return e;
         IoError result = ::fsync(fd) == 0 ? IoError::ok : lastError();
         ::close(fd);
         return result;
@@ -223,19 +229,20 @@ public:
         // and commits the journal; it reports write-back errors (to every
         // handle opened before them) only from Linux 5.8 on.
         struct statfs volume;
-        const char* path = folder.empty() ? "." : folder.c_str();
-        if (!syncfsReportsErrors() || ::statfs(path, &volume) != 0) return IoError::unsupported;
-        switch (volume.f_type) {
-            case EXT4_SUPER_MAGIC:
-            case XFS_SUPER_MAGIC:
-            case BTRFS_SUPER_MAGIC:
-            case TMPFS_MAGIC:
-                if (int fd = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
+        int fd = -1;
+        if (!syncfsReportsErrors() || openFolder(folder, O_RDONLY, fd) != IoError::ok)
+            return IoError::unsupported;
+        if (::fstatfs(fd, &volume) == 0) {
+            switch (volume.f_type) {
+                case EXT4_SUPER_MAGIC:
+                case XFS_SUPER_MAGIC:
+                case BTRFS_SUPER_MAGIC:
+                case TMPFS_MAGIC:
                     out = fd;
                     return IoError::ok;
-                }
-                return lastError();
+            }
         }
+        ::close(fd);
 #else
         (void)folder;
         (void)out;
@@ -253,40 +260,33 @@ public:
     }
 
     IoError rename(const std::string& from, const std::string& to) override {
-#if defined(__linux__) && defined(SYS_renameat2)
-        if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), 1u /*RENAME_NOREPLACE*/) == 0)
-            return IoError::ok;
-        if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return lastError();
-#endif
-        // Without renameat2: a hard link cannot replace anything. Folders
-        // cannot be linked, so for them check first and rename.
-        struct stat st;
-        if (::lstat(from.c_str(), &st) != 0) return lastError();
-        if (S_ISDIR(st.st_mode)) {
-            struct stat target;
-            if (::lstat(to.c_str(), &target) == 0) return IoError::exists;
-            return ::rename(from.c_str(), to.c_str()) == 0 ? IoError::ok : lastError();
-        }
-        if (::link(from.c_str(), to.c_str()) != 0) return lastError();
-        if (::unlink(from.c_str()) != 0) {
-            IoError e = lastError();
-            ::unlink(to.c_str());
-            return e;
-        }
-        return IoError::ok;
+        PathAt source, target;
+        if (IoError e = locatePath(from, source); e != IoError::ok) return e;
+        if (IoError e = locatePath(to, target); e != IoError::ok) return e;
+        IoError result = renameAt(source, target);
+        if (result == IoError::ok) forgetFolder(from);
+        return result;
     }
 
     IoError replace(const std::string& from, const std::string& to) override {
-        return ::rename(from.c_str(), to.c_str()) == 0 ? IoError::ok : lastError();
+        PathAt source, target;
+        if (IoError e = locatePath(from, source); e != IoError::ok) return e;
+        if (IoError e = locatePath(to, target); e != IoError::ok) return e;
+        if (::renameat(source.folder(), source.name(), target.folder(), target.name()) != 0)
+            return lastError();
+        forgetFolder(from);
+        return IoError::ok;
     }
 
     IoError removeFile(const std::string& path) override {
+        PathAt at;
+        if (IoError e = locatePath(path, at); e != IoError::ok) return e;
         // Freeing the blocks of a big file takes a while (about a fifth of a
         // second per GiB on ext4), and the window cannot repaint meanwhile.
         // Held open across the unlink, the file is freed at its last close,
         // which a short-lived thread does while the caller goes on.
-        int held = holdIfBig(path);
-        if (::unlink(path.c_str()) != 0) {
+        int held = holdIfBig(at);
+        if (::unlinkat(at.folder(), at.name(), 0) != 0) {
             IoError e = lastError();
             if (held >= 0) ::close(held);
             return e;
@@ -296,25 +296,26 @@ public:
     }
 
     IoError removeFolder(const std::string& path) override {
-        return ::rmdir(path.c_str()) == 0 ? IoError::ok : lastError();
+        PathAt at;
+        if (IoError e = locatePath(path, at); e != IoError::ok) return e;
+        if (::unlinkat(at.folder(), at.name(), AT_REMOVEDIR) != 0) return lastError();
+        forgetFolder(path);
+        return IoError::ok;
     }
 
     IoError createFolder(const std::string& path) override {
-        return ::mkdir(path.c_str(), 0777) == 0 ? IoError::ok : lastError();
+        PathAt at;
+        if (IoError e = locatePath(path, at); e != IoError::ok) return e;
+        return ::mkdirat(at.folder(), at.name(), 0777) == 0 ? IoError::ok : lastError();
     }
 
     IoError status(const std::string& path, FileStatus& out) override {
         out = FileStatus{};
+        PathAt at;
+        if (IoError e = locatePath(path, at); e != IoError::ok) return e;
         struct stat st;
-        if (::lstat(path.c_str(), &st) != 0) return lastError();
-        if (S_ISREG(st.st_mode))
-            out.kind = EntryKind::file;
-        else if (S_ISDIR(st.st_mode))
-            out.kind = EntryKind::folder;
-        else if (S_ISLNK(st.st_mode))
-            out.kind = EntryKind::link;
-        else
-            out.kind = EntryKind::other;
+        if (::fstatat(at.folder(), at.name(), &st, AT_SYMLINK_NOFOLLOW) != 0) return lastError();
+        out.kind = kindOf(st.st_mode);
         out.size = static_cast<uint64_t>(st.st_size);
         out.volume = static_cast<uint64_t>(st.st_dev);
         out.index = static_cast<uint64_t>(st.st_ino);
@@ -343,11 +344,13 @@ public:
         // The owner cannot change the extended attribute of a file without
         // write permission: make it writable first, remove the bits last.
         if (!readOnly && (mode & S_IWUSR) == 0) {
-            if (::chmod(path.c_str(), mode | S_IWUSR) != 0) return lastError();
+            if (::fchmodat(AT_FDCWD, path.c_str(), mode | S_IWUSR, AT_SYMLINK_NOFOLLOW) != 0)
+                return lastError();
         }
         if (IoError e = writeDosBits(path, attributes & kDosRecordBits); e != IoError::ok) return e;
         if (readOnly && (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0) {
-            if (::chmod(path.c_str(), mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) != 0)
+            if (::fchmodat(AT_FDCWD, path.c_str(), mode & ~(S_IWUSR | S_IWGRP | S_IWOTH),
+                           AT_SYMLINK_NOFOLLOW) != 0)
                 return lastError();
         }
         return IoError::ok;
@@ -355,8 +358,15 @@ public:
 
     IoError listFolder(const std::string& folder, std::vector<FolderEntry>& out) override {
         out.clear();
-        DIR* dir = ::opendir(folder.c_str());
-        if (!dir) return lastError();
+        if (folder.empty()) return IoError::notFound;
+        int fd = -1;
+        if (IoError e = openFolder(folder, O_RDONLY, fd); e != IoError::ok) return e;
+        DIR* dir = ::fdopendir(fd);
+        if (!dir) {
+            IoError e = lastError();
+            ::close(fd);
+            return e;
+        }
         // readdir says "no more" and "failed" alike, errno tells them apart:
         // it is cleared before every call, as the lookups below may set it.
         for (errno = 0; dirent* entry = ::readdir(dir); errno = 0) {
@@ -375,11 +385,10 @@ public:
                     item.kind = EntryKind::link;
                     break;
                 case DT_UNKNOWN: {
-                    FileStatus st;
-                    std::string full = folder;
-                    if (full.empty() || full.back() != '/') full += '/';
-                    if (status(full + name, st) != IoError::ok) continue;  // gone meanwhile
-                    item.kind = st.kind;
+                    struct stat st;
+                    if (::fstatat(::dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                        continue;  // gone meanwhile
+                    item.kind = kindOf(st.st_mode);
                     break;
                 }
                 default:
@@ -398,9 +407,9 @@ private:
     // A reference to a regular file of kBackgroundFreeSize or more on a
     // local disk file system, else -1. (A network file system would show the
     // held file under a stand-in name until it is closed.)
-    static int holdIfBig(const std::string& path) {
+    static int holdIfBig(const PathAt& at) {
 #ifdef __linux__
-        int fd = ::open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        int fd = ::openat(at.folder(), at.name(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0) return -1;
         struct stat st;
         struct statfs volume;
@@ -411,7 +420,7 @@ private:
             return fd;
         ::close(fd);
 #else
-        (void)path;
+        (void)at;
 #endif
         return -1;
     }
@@ -427,7 +436,9 @@ private:
     static IoError openWith(const std::string& path, int flags, FileHandle& out,
                             mode_t mode = 0666) {
         out = kNoFile;
-        int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW, mode);
+        PathAt at;
+        if (IoError e = locatePath(path, at); e != IoError::ok) return e;
+        int fd = ::openat(at.folder(), at.name(), flags | O_CLOEXEC | O_NOFOLLOW, mode);
         if (fd < 0) return lastError();
         struct stat st;
         if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
@@ -436,6 +447,62 @@ private:
         }
         out = fd;
         return IoError::ok;
+    }
+
+    // Renames without replacing: renameat2 where the kernel and the file
+    // system have it, else a hard link, which cannot replace anything.
+    // Folders cannot be linked, so for them check first and rename.
+    static IoError renameAt(const PathAt& from, const PathAt& to) {
+#if defined(__linux__) && defined(SYS_renameat2)
+        if (syscall(SYS_renameat2, from.folder(), from.name(), to.folder(), to.name(),
+                    1u /*RENAME_NOREPLACE*/) == 0)
+            return IoError::ok;
+        if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return lastError();
+#endif
+        struct stat st;
+        if (::fstatat(from.folder(), from.name(), &st, AT_SYMLINK_NOFOLLOW) != 0) return lastError();
+        if (S_ISDIR(st.st_mode)) {
+            struct stat target;
+            if (::fstatat(to.folder(), to.name(), &target, AT_SYMLINK_NOFOLLOW) == 0)
+                return IoError::exists;
+            return ::renameat(from.folder(), from.name(), to.folder(), to.name()) == 0
+                       ? IoError::ok
+                       : lastError();
+        }
+        if (::linkat(from.folder(), from.name(), to.folder(), to.name(), 0) != 0) return lastError();
+        if (::unlinkat(from.folder(), from.name(), 0) != 0) {
+            IoError e = lastError();
+            ::unlinkat(to.folder(), to.name(), 0);
+            return e;
+        }
+        return IoError::ok;
+    }
+};
+
+// The attribute calls reach a file by its path. Inside a confined folder they
+// are given the path through the handle of the file's folder
+// (/proc/self/fd/N/name): no link on the way is followed, and the calls that
+// read and write the attributes do not follow the last name.
+class ConfinedPosixFileSystem final : public PosixFileSystem {
+public:
+    IoError getAttributes(const std::string& path, uint32_t& out) override {
+        out = 0;
+        PathAt at;
+        if (IoError e = locatePath(path, at); e != IoError::ok) return e;
+        return PosixFileSystem::getAttributes(reachable(path, at), out);
+    }
+    IoError setAttributes(const std::string& path, uint32_t attributes) override {
+        PathAt at;
+        if (IoError e = locatePath(path, at); e != IoError::ok) return e;
+        return PosixFileSystem::setAttributes(reachable(path, at), attributes);
+    }
+
+private:
+    static std::string reachable(const std::string& path, const PathAt& at) {
+#ifdef __linux__
+        if (at.confined()) return "/proc/self/fd/" + std::to_string(at.folder()) + '/' + at.name();
+#endif
+        return path;
     }
 };
 
@@ -451,7 +518,7 @@ uint32_t parseDosAttribute(const char* data, size_t size) {
 }
 
 FileSystem& platformFileSystem() {
-    static PosixFileSystem instance;
+    static ConfinedPosixFileSystem instance;
     return instance;
 }
 

@@ -24,6 +24,7 @@ int16_t errorNumber(IoError error) {
             return 52;  // bad file name
         case IoError::unsupported:
         case IoError::changed:
+        case IoError::outsideFolder:
         case IoError::other:
             break;
     }

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "engine/file_system.h"
+#include "engine/windows_folder_confinement.h"
 
 namespace vellumar {
 namespace {
@@ -165,20 +166,24 @@ public:
     }
 
     IoError removeFile(const std::string& path) override {
+        if (IoError e = checkConfinedPath(path, false); e != IoError::ok) return e;
         return removeWritable(path, &deleteFile);
     }
 
     IoError removeFolder(const std::string& path) override {
+        if (IoError e = checkConfinedPath(path, false); e != IoError::ok) return e;
         return removeWritable(path, &removeDirectory);
     }
 
     IoError createFolder(const std::string& path) override {
+        if (IoError e = checkConfinedPath(path, false); e != IoError::ok) return e;
         return CreateDirectoryA(path.c_str(), nullptr) ? IoError::ok : lastError();
     }
 
     IoError status(const std::string& path, FileStatus& out) override {
         out = FileStatus{};
         if (hasWildcard(path)) return IoError::notFound;
+        if (IoError e = checkConfinedPath(path, false); e != IoError::ok) return e;
         DWORD attributes = 0;
         WIN32_FILE_ATTRIBUTE_DATA data;
         if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
@@ -222,6 +227,7 @@ public:
 
     IoError getAttributes(const std::string& path, uint32_t& out) override {
         out = 0;
+        if (IoError e = checkConfinedPath(path, false); e != IoError::ok) return e;
         DWORD attributes = GetFileAttributesA(path.c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) return lastError();
         out = attributes & kReportedBits;
@@ -229,6 +235,7 @@ public:
     }
 
     IoError setAttributes(const std::string& path, uint32_t attributes) override {
+        if (IoError e = checkConfinedPath(path, false); e != IoError::ok) return e;
         DWORD current = GetFileAttributesA(path.c_str());
         if (current == INVALID_FILE_ATTRIBUTES) return lastError();
         if (current & FILE_ATTRIBUTE_REPARSE_POINT)
@@ -242,6 +249,7 @@ public:
     IoError listFolder(const std::string& folder, std::vector<FolderEntry>& out) override {
         out.clear();
         if (folder.empty()) return IoError::notFound;
+        if (IoError e = checkConfinedPath(folder, true); e != IoError::ok) return e;
         std::string pattern = folder;
         if (pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
         pattern += '*';
@@ -270,6 +278,7 @@ private:
     static IoError openWith(const std::string& path, DWORD access, DWORD disposition,
                             FileHandle& out) {
         out = kNoFile;
+        if (IoError e = checkConfinedPath(path, false); e != IoError::ok) return e;
         // A link is opened as itself and then refused, never followed.
         HANDLE handle = CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -285,6 +294,8 @@ private:
     }
 
     static IoError move(const std::string& from, const std::string& to, DWORD flags) {
+        if (IoError e = checkConfinedPath(from, false); e != IoError::ok) return e;
+        if (IoError e = checkConfinedPath(to, false); e != IoError::ok) return e;
         return MoveFileExA(from.c_str(), to.c_str(), flags) ? IoError::ok : lastError();
     }
 };

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/file_system.h"
+#include "engine/folder_confinement.h"
 #include "engine/locked_folder_name.h"
 #include "engine/names.h"
 #include "folders/folder_lists.h"
@@ -76,6 +77,14 @@ std::string listUnreadableText(const std::string& folder) {
 bool isFolder(const std::string& path) {
     FileStatus status;
     return fileSystem().status(path, status) == IoError::ok && status.kind == EntryKind::folder;
+}
+
+// The folder a folder run works in, as the search walked it. Its files are
+// reached through it alone, never through a link swapped in below it later.
+std::string runFolder(const WindowModel& model, bool locking) {
+    if (model.FolderName.empty()) return {};
+    const std::string locked = lockedFolderPath(model.ParentPath, model.FolderName);
+    return !locking && isFolder(locked) ? locked : model.ParentPath + model.FolderName;
 }
 
 // After every run a new one starts from the choice of operation.
@@ -165,9 +174,13 @@ FolderOutcome EncryptFolderStep(WindowModel& model, Desktop& desktop) {
     }
 
     // A file locked already (by an interrupted run, or by hand) keeps its one layer.
-    const size_t passedOver = runOverFound(
-        model, [](const std::string& path) { return !IsLockedFile(path); }, outcome.files,
-        cmdLockFolder_Click, desktop);
+    size_t passedOver = 0;
+    {
+        const FolderConfinement confined(runFolder(model, true));
+        passedOver = runOverFound(
+            model, [](const std::string& path) { return !IsLockedFile(path); }, outcome.files,
+            cmdLockFolder_Click, desktop);
+    }
 
     // A file gone before its turn needs no lock; one that failed or was
     // refused would stay plain inside a hidden folder.
@@ -182,7 +195,8 @@ FolderOutcome EncryptFolderStep(WindowModel& model, Desktop& desktop) {
     } else {
         fs.setAttributes(pending, kAttrHidden);
         if (model.FolderName.empty() ||
-            fs.rename(folder, model.ParentPath + lockedFolderName(model.FolderName)) != IoError::ok) {
+            fs.rename(folder, model.ParentPath + lockedFolderName(model.FolderName)) !=
+                IoError::ok) {
             desktop.message(notRenamedText(pending), Icon::critical);
         } else {
             outcome.folderDone = true;
@@ -197,10 +211,13 @@ FolderOutcome DecryptFolderStep(WindowModel& model, Desktop& desktop) {
     FileSystem& fs = fileSystem();
     FolderOutcome outcome;
     // A plain file is unlocked already (by an interrupted run, or never locked).
-    runOverFound(model, hasLockedExtension, outcome.files, cmdUnlockFolder_Click, desktop);
     bool stillLocked = !model.skippedFolders.empty();
-    for (const ListRow& row : model.lstFoundFiles)
-        stillLocked = stillLocked || (FileExists(row.path) && IsLockedFile(row.path));
+    {
+        const FolderConfinement confined(runFolder(model, false));
+        runOverFound(model, hasLockedExtension, outcome.files, cmdUnlockFolder_Click, desktop);
+        for (const ListRow& row : model.lstFoundFiles)
+            stillLocked = stillLocked || (FileExists(row.path) && IsLockedFile(row.path));
+    }
 
     const std::string name = model.FolderName;
     const std::string& plainPath = model.PlainFolderPath;

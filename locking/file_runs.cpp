@@ -179,6 +179,16 @@ bool settle(const std::vector<BatchFailure>& failures, RunOutcome& outcome, Desk
     return !failures.empty();
 }
 
+// A row whose folder was swapped for a link after the walk is not missing:
+// it is out of reach, and the run did not get there.
+bool outOfReach(const std::string& path, RunOutcome& outcome, Desktop& desktop) {
+    FileStatus status;
+    if (fileSystem().status(path, status) != IoError::outsideFolder) return false;
+    desktop.message(path + ": " + describe(IoError::outsideFolder), Icon::critical);
+    ++outcome.failed;
+    return true;
+}
+
 bool endsWithVkw(const std::string& path) {
     return path.size() >= 3 && ToUpper(path.substr(path.size() - 3)) == "VKW";
 }
@@ -272,7 +282,10 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
             ++outcome.repeated;
         } else if (batch.replacing(path) || !there ||
                    fs.getAttributes(path, attributes) != IoError::ok) {
-            ++outcome.missing;
+            if (!batch.replacing(path) && outOfReach(path, outcome, desktop))
+                failed = true;
+            else
+                ++outcome.missing;
         } else if (const std::string* name = own.find(path, status)) {
             desktop.message(ownFileRefusal(*name), Icon::information);
             ++outcome.refused;
@@ -348,11 +361,6 @@ RunOutcome endedEarly(RunOutcome& outcome, size_t rows, const FailureList& failu
     return outcome;
 }
 
-bool isLink(const std::string& path) {
-    FileStatus status;
-    return fileSystem().status(path, status) == IoError::ok && status.kind == EntryKind::link;
-}
-
 RunOutcome unlockRun(const std::vector<ListRow>& list, Desktop& desktop, bool refreshList) {
     bool failed = false;
     desktop.setBusy(true);
@@ -380,11 +388,16 @@ RunOutcome unlockRun(const std::vector<ListRow>& list, Desktop& desktop, bool re
         visited = true;
         const std::string& path = paths[i];
         desktop.progress(i, paths.size(), path);
-        if (batch.replacing(path) || !FileExists(path)) {
-            ++outcome.missing;
-        } else if (isLink(path)) {
+        FileStatus status;
+        if (batch.replacing(path) || fileSystem().status(path, status) != IoError::ok) {
+            if (batch.replacing(path) || !outOfReach(path, outcome, desktop)) ++outcome.missing;
+        } else if (status.kind == EntryKind::link) {
             // Never followed: what it points to may lie anywhere.
             desktop.message(path + " is a link and is passed over.", Icon::none);
+            ++outcome.refused;
+        } else if (status.kind == EntryKind::other) {
+            // A pipe or a device named like a locked file: reading one may never end.
+            desktop.message(path + " is not a regular file and can not be unlocked.", Icon::none);
             ++outcome.refused;
         } else if (!StartsWithLockedMarker(path)) {
             desktop.message(path + " is already unlocked.", Icon::none);

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "engine/file_system.h"
+#include "engine/folder_confinement.h"
 #include "engine/locked_folder_name.h"
 #include "engine/names.h"
 #include "engine/platform.h"
@@ -105,6 +106,9 @@ void FileSearch::cmdSearch_Click() {
     }
     desktop_.setBusy(true);
     model_.skippedFolders.clear();
+    // The walk enters the start folder's subfolders only through the folder
+    // itself: one swapped for a link meanwhile is not entered.
+    const FolderConfinement confined(start);
     // A start folder that cannot be entered leaves the list where it stood;
     // walking that folder instead would list files nobody chose.
     if (setDirListPath(start)) {

@@ -4,14 +4,17 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 
+#include "engine/folder_confinement.h"
 #include "engine/platform.h"
 #include "tests/support/file_attributes.h"
 #include "tests/support/temp_folder.h"
 
 #ifndef _WIN32
 #include <errno.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -260,6 +263,174 @@ TEST(PosixFileSystem, RemoveFileTakesTheNameAtOnceWhateverTheSize) {
         EXPECT_EQ(fileSystem().status(file, status), IoError::notFound) << size;
     }
     EXPECT_EQ(fileSystem().removeFile(temp / "file"), IoError::notFound);
+}
+
+// Opening a pipe to read waits for a writer, forever if none comes: only
+// regular files are opened. (The alarm ends a test that hangs all the same.)
+TEST(PosixFileSystem, OpenReadRefusesAnythingButARegularFile) {
+    test::TempFolder temp;
+    const std::string fifo = temp / "pipe.VKL";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string regular = temp.write("plain.txt", "content");
+    const std::string link = temp / "link";
+    ASSERT_EQ(symlink(regular.c_str(), link.c_str()), 0);
+    alarm(30);
+    const struct {
+        std::string path;
+        IoError expected;
+    } cases[] = {
+        {fifo, IoError::unsupported},
+        {temp.makeFolder("folder"), IoError::accessDenied},
+        {link, IoError::other},  // ELOOP: never followed
+        {regular, IoError::ok},
+    };
+    for (const auto& c : cases) {
+        FileHandle file = kNoFile;
+        EXPECT_EQ(fileSystem().openRead(c.path, file), c.expected) << c.path;
+        if (file == kNoFile) continue;
+        EXPECT_EQ(fcntl(static_cast<int>(file), F_GETFL) & O_NONBLOCK, 0) << c.path;
+        fileSystem().close(file);
+    }
+    std::string content;
+    EXPECT_EQ(readWholeFile(fifo, content), IoError::unsupported);
+    EXPECT_EQ(readWholeFile(regular, content), IoError::ok);
+    EXPECT_EQ(content, "content");
+    alarm(0);
+}
+
+// A confined folder "root" whose subfolder "a" was swapped for a link to an
+// outside folder laid out like it.
+class Confinement : public ::testing::Test {
+  protected:
+    Confinement() {
+        temp.write("root/top.txt", "top");
+        temp.write("root/a/b/f.txt", "inside");
+        temp.write("outside/b/f.txt", "outside");
+        outsideTree = test::listTree(temp / "outside");
+    }
+    void swapForLink(const std::string& folder) {
+        std::filesystem::rename(temp / folder, temp / "aside");
+        std::filesystem::create_directory_symlink(temp / "outside", temp / folder);
+    }
+    void expectOutsideUntouched() {
+        EXPECT_EQ(test::listTree(temp / "outside"), outsideTree);
+        EXPECT_EQ(test::readFile(temp / "outside/b/f.txt"), "outside");
+        struct stat st;
+        ASSERT_EQ(stat((temp / "outside/b/f.txt").c_str(), &st), 0);
+        EXPECT_NE(st.st_mode & S_IWUSR, 0u);
+    }
+
+    test::TempFolder temp;
+    std::string outsideTree;
+};
+
+TEST_F(Confinement, ALinkBelowTheRootLeadsNowhereForEveryCall) {
+    swapForLink("root/a");
+    const FolderConfinement confined(temp / "root");
+    FileSystem& fs = fileSystem();
+    const std::string file = temp / "root/a/b/f.txt", folder = temp / "root/a/b";
+    FileHandle unconfined = kNoFile;
+    ASSERT_EQ(fs.createNew(temp / "unconfined", unconfined), IoError::ok);
+    const std::map<std::string, std::function<IoError()>> calls = {
+        {"status", [&] { FileStatus s; return fs.status(file, s); }},
+        {"openRead", [&] { FileHandle h; return fs.openRead(file, h); }},
+        {"createNew", [&] { FileHandle h; return fs.createNew(folder + "/new", h); }},
+        {"openAppend", [&] { FileHandle h; return fs.openAppend(file, h); }},
+        {"copyPermissions", [&] { return fs.copyPermissions(file, unconfined); }},
+        {"removeFile", [&] { return fs.removeFile(file); }},
+        {"removeFolder", [&] { return fs.removeFolder(folder); }},
+        {"createFolder", [&] { return fs.createFolder(folder + "/c"); }},
+        {"rename from", [&] { return fs.rename(file, temp / "root/g.txt"); }},
+        {"rename to", [&] { return fs.rename(temp / "root/top.txt", folder + "/top.txt"); }},
+        {"replace", [&] { return fs.replace(temp / "root/top.txt", file); }},
+        {"getAttributes", [&] { uint32_t a; return fs.getAttributes(file, a); }},
+        {"setAttributes", [&] { return fs.setAttributes(file, kAttrReadOnly | kAttrHidden); }},
+        {"listFolder", [&] { std::vector<FolderEntry> e; return fs.listFolder(folder, e); }},
+        {"flushFolder", [&] { return fs.flushFolder(folder); }},
+        {"climbing", [&] { FileStatus s; return fs.status(temp / "root/../outside/b/f.txt", s); }},
+    };
+    for (const auto& [name, call] : calls) EXPECT_EQ(call(), IoError::outsideFolder) << name;
+    fs.close(unconfined);
+    expectOutsideUntouched();
+    EXPECT_EQ(test::readFile(temp / "root/top.txt"), "top");
+    // The link itself is seen as what it is, never followed.
+    FileStatus status;
+    ASSERT_EQ(fs.status(temp / "root/a", status), IoError::ok);
+    EXPECT_EQ(status.kind, EntryKind::link);
+}
+
+// The last name swapped for a link while its attributes are set (here at the
+// moment the extended attribute is written, between the check of the name
+// and the change of its mode): the mode of the file the link names stays.
+std::string swappedName, swapTarget;
+int swapWhileSetting(const char* /*path*/, const char*, const void*, size_t, int) {
+    std::filesystem::rename(swappedName, swappedName + ".aside");
+    std::filesystem::create_symlink(swapTarget, swappedName);
+    return 0;
+}
+
+TEST_F(Confinement, ALinkSwappedInWhileAttributesAreSetIsNotFollowed) {
+    const std::string outside = temp / "outside/b/f.txt";
+    swappedName = temp / "root/a/b/f.txt";
+    swapTarget = outside;
+    const XattrCalls saved = posixXattrCalls();
+    posixXattrCalls().set = &swapWhileSetting;
+    IoError result;
+    {
+        const FolderConfinement confined(temp / "root");
+        result = fileSystem().setAttributes(swappedName, kAttrReadOnly | kAttrHidden);
+    }
+    posixXattrCalls() = saved;
+    EXPECT_NE(result, IoError::ok);
+    expectOutsideUntouched();
+}
+
+TEST_F(Confinement, LinksAboveTheRootAreFollowed) {
+    std::filesystem::create_directory_symlink(temp / "root", temp / "via");
+    const FolderConfinement confined(temp / "via");
+    FileSystem& fs = fileSystem();
+    EXPECT_EQ(test::readFile(temp / "via/a/b/f.txt"), "inside");
+    std::vector<FolderEntry> entries;
+    ASSERT_EQ(fs.listFolder(temp / "via/a/b", entries), IoError::ok);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "f.txt");
+    ASSERT_EQ(fs.rename(temp / "via/a/b/f.txt", temp / "via/a/g.txt"), IoError::ok);
+    ASSERT_EQ(fs.setAttributes(temp / "via/a/g.txt", kAttrReadOnly), IoError::ok);
+    EXPECT_EQ(attributesOf(temp / "root/a/g.txt"), kAttrReadOnly);
+    EXPECT_EQ(fs.flushFolder(temp / "via"), IoError::ok);
+    // A folder named with a trailing separator, as a run names a file's folder.
+    FileStatus status;
+    ASSERT_EQ(fs.status(temp / "via/a/", status), IoError::ok);
+    EXPECT_EQ(status.kind, EntryKind::folder);
+    FileHandle volume = kNoFile, unconfined = kNoFile;
+    const IoError expected = platformFileSystem().openVolume(temp.path(), unconfined);
+    EXPECT_EQ(fs.openVolume(temp / "via/a/", volume), expected);
+    for (FileHandle handle : {volume, unconfined})
+        if (handle != kNoFile) fs.close(handle);
+}
+
+// A folder handle stays on the folder it was opened on: renamed and replaced
+// by a link behind the run's back, the run still lands in the real folder.
+// Renamed by the run itself, the name is looked up again.
+TEST_F(Confinement, AHandleStaysOnItsFolder) {
+    const FolderConfinement confined(temp / "root");
+    FileSystem& fs = fileSystem();
+    FileStatus status;
+    ASSERT_EQ(fs.status(temp / "root/a/b/f.txt", status), IoError::ok);
+    swapForLink("root/a");
+    FileHandle file = kNoFile;
+    ASSERT_EQ(fs.createNew(temp / "root/a/b/new.txt", file), IoError::ok);
+    fs.close(file);
+    EXPECT_EQ(test::readFile(temp / "aside/b/new.txt"), "");
+    expectOutsideUntouched();
+
+    ASSERT_EQ(fs.rename(temp / "root/a", temp / "root/gone"), IoError::ok);
+    ASSERT_EQ(fs.createFolder(temp / "root/a"), IoError::ok);
+    ASSERT_EQ(fs.createFolder(temp / "root/a/b"), IoError::ok);
+    ASSERT_EQ(fs.createNew(temp / "root/a/b/fresh.txt", file), IoError::ok);
+    fs.close(file);
+    EXPECT_EQ(test::readFile(temp / "root/a/b/fresh.txt"), "");
+    EXPECT_EQ(test::readFile(temp / "aside/b/fresh.txt"), "<missing>");
 }
 
 #endif
