@@ -86,11 +86,10 @@ IoError AtomicFile::open() {
     FileSystem& fs = fileSystem();
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporaryPath_ = GetFolderPart(finalPath_) + temporaryName();
-        IoError e = fs.createNew(temporaryPath_, file_);
-        // Marked before it may lose its write permission. Where the file
-        // system keeps no mark, a leftover is never removed: clutter, not loss.
-        if (e == IoError::ok)
-            e = ignoringMarkless(fs.markTemporary(file_, GetFileName(temporaryPath_)));
+        // Marked from the start, before it may lose its write permission.
+        // Where the file system keeps no mark, a leftover is never removed:
+        // clutter, not loss.
+        IoError e = fs.createTemporary(temporaryPath_, GetFileName(temporaryPath_), file_);
         if (e == IoError::ok && !source_.empty()) e = fs.copyPermissions(source_, file_);
         if (e == IoError::ok) return e;
         if (file_ != kNoFile) discard();  // created, but it could not take the permissions

@@ -128,6 +128,15 @@ public:
     // an extended attribute on Linux; unsupported on Windows and wherever
     // the file system keeps none.
     virtual IoError markTemporary(FileHandle file, const std::string& mark);
+    // Creates a new temporary for writing, carrying `mark` from the instant
+    // it has a name where the platform can do that (Linux: written unnamed,
+    // marked, then linked under its name), so that a crash never leaves one
+    // of ours unmarked. Fails with `exists` when the name is taken. A file
+    // system that keeps no mark, or refuses it on this file, gives an
+    // unmarked temporary, which is never taken for a leftover of ours. On
+    // any other failure after the file was made, `out` stays open on it.
+    virtual IoError createTemporary(const std::string& path, const std::string& mark,
+                                    FileHandle& out);
     // The mark a file carries; empty when it carries none.
     virtual IoError temporaryMark(const std::string& path, std::string& out);
     virtual IoError unmarkTemporary(const std::string& path);

@@ -30,6 +30,13 @@
 namespace vellumar {
 namespace {
 
+// The folder part of a path for open(): "." for a bare name.
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 #ifdef __linux__
 // From Linux 5.8 on, syncfs reports a write-back error to each handle on the
 // volume that was opened before the error and has not reported it yet.
@@ -138,6 +145,42 @@ public:
         // for: nobody else can open it while its content is written.
         return openWith(path, O_WRONLY | O_CREAT | O_EXCL, out, 0600);
     }
+#if defined(__linux__) && defined(O_TMPFILE)
+    IoError createTemporary(const std::string& path, const std::string& mark,
+                            FileHandle& out) override {
+        // Written unnamed, marked, and only then linked under its name: a
+        // crash never leaves an unmarked temporary that a later run could
+        // not tell from a person's file.
+        out = kNoFile;
+        PathAt at;
+        if (IoError e = locatePath(path, at); e != IoError::ok) return e;
+        const std::string folder = at.confined() ? "." : folderOf(path);
+        int fd = ::openat(at.folder(), folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            // A file system without unnamed files: named first, marked next.
+            if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)
+                return FileSystem::createTemporary(path, mark, out);
+            return lastError();
+        }
+        const IoError marked = markTemporary(fd, mark);
+        if (marked != IoError::ok && marked != IoError::unsupported &&
+            marked != IoError::accessDenied) {
+            ::close(fd);
+            return marked;
+        }
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        if (::linkat(AT_FDCWD, self.c_str(), at.folder(), at.name(), AT_SYMLINK_FOLLOW) != 0) {
+            const int error = errno;
+            ::close(fd);
+            // Without /proc the unnamed file cannot be given a name.
+            if (error == ENOENT && ::access("/proc/self/fd", F_OK) != 0)
+                return FileSystem::createTemporary(path, mark, out);
+            return ioErrorOf(error);
+        }
+        out = fd;
+        return IoError::ok;
+    }
+#endif
     IoError copyPermissions(const std::string& from, FileHandle to) override {
         PathAt at;
         if (IoError e = locatePath(from, at); e != IoError::ok) return e;

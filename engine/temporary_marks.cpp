@@ -76,4 +76,12 @@ IoError FileSystem::unmarkTemporary(const std::string& /*path*/) { return IoErro
 
 #endif
 
+IoError FileSystem::createTemporary(const std::string& path, const std::string& mark,
+                                    FileHandle& out) {
+    if (IoError e = createNew(path, out); e != IoError::ok) return e;
+    const IoError marked = markTemporary(out, mark);
+    return marked == IoError::unsupported || marked == IoError::accessDenied ? IoError::ok
+                                                                             : marked;
+}
+
 }  // namespace vellumar

@@ -121,6 +121,8 @@ std::string causeText(IoError error, const std::string& path) {
             return "the file system does not support it";
         case IoError::changed:
             return "it changed while the run read it, and was kept as it is";
+        case IoError::outsideFolder:
+            return describe(error);
         case IoError::ok:
         case IoError::other:
             break;

@@ -166,10 +166,13 @@ void FileSearch::walk(const std::string& folder, const Listing& listing, bool at
 }
 
 void FileSearch::skip(const std::string& path, IoError error) {
+    if (error == IoError::ok) return;
+    // Too long for the system, however the file system put it.
+    const bool tooLong = path.size() >= kLongestPath || error == IoError::nameTooLong;
     // Gone meanwhile, or no folder at all: nothing inside was left out.
-    if (error == IoError::ok || error == IoError::notFound) return;
+    if (error == IoError::notFound && !tooLong) return;
     std::string cause = describe(error);
-    if (path.size() >= kLongestPath) {
+    if (tooLong) {
         cause = "its path is too long";
     } else if (error == IoError::accessDenied) {
         cause = "permission denied";

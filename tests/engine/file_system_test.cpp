@@ -335,6 +335,8 @@ TEST_F(Confinement, ALinkBelowTheRootLeadsNowhereForEveryCall) {
         {"status", [&] { FileStatus s; return fs.status(file, s); }},
         {"openRead", [&] { FileHandle h; return fs.openRead(file, h); }},
         {"createNew", [&] { FileHandle h; return fs.createNew(folder + "/new", h); }},
+        {"createTemporary",
+         [&] { FileHandle h; return fs.createTemporary(folder + "/.t.tmp", ".t.tmp", h); }},
         {"openAppend", [&] { FileHandle h; return fs.openAppend(file, h); }},
         {"copyPermissions", [&] { return fs.copyPermissions(file, unconfined); }},
         {"removeFile", [&] { return fs.removeFile(file); }},

@@ -11,8 +11,8 @@
 #include <functional>
 #include <utility>
 
+#include "engine/locked_folder_name.h"
 #include "engine/names.h"
-#include "engine/text_shift.h"
 #include "folders/dispatcher.h"
 #include "folders/encrypted_folders.h"
 #include "folders/folder_chooser.h"
@@ -132,7 +132,7 @@ TEST_F(SwappedFolder, TheWalkNeverListsTheFolderALinkNames) {
 TEST_F(SwappedFolder, UnlockingNeverReachesTheFolderALinkNames) {
     const std::string plain = temp / "T";
     ASSERT_TRUE(encrypt(plain).files.complete());
-    const std::string locked = temp / EncodeText("T");
+    const std::string locked = temp / lockedFolderName("T");
     // A file locked elsewhere, named as the run's row is.
     lockedFile("O/in.txt", "outside");
     const std::string outside = listTree(temp / "O");

@@ -488,7 +488,7 @@ TEST_F(Runs, ABatchHoldsTheVolumeBeforeItWritesThere) {
         const std::vector<std::string>& calls = counting.log();
         const auto held = std::find(calls.begin(), calls.end(), "openVolume");
         EXPECT_NE(held, calls.end());
-        EXPECT_EQ(std::find(calls.begin(), held, "createNew"), held);
+        EXPECT_EQ(std::find(calls.begin(), held, "createTemporary"), held);
     }
     EXPECT_EQ(readFile(large), patternBytes(kLargeFileThreshold + 1));
 }

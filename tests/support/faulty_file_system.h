@@ -35,6 +35,10 @@ public:
     IoError createNew(const std::string& p, FileHandle& out) override {
         return hit("createNew", out) ? error_ : base().createNew(p, out);
     }
+    IoError createTemporary(const std::string& p, const std::string& mark,
+                            FileHandle& out) override {
+        return hit("createTemporary", out) ? error_ : base().createTemporary(p, mark, out);
+    }
     IoError openAppend(const std::string& p, FileHandle& out) override {
         return hit("openAppend", out) ? error_ : base().openAppend(p, out);
     }
