@@ -50,7 +50,8 @@ TEST(SmallFormatReader, PiecesOfAnySizeReadAsTheWholeFile) {
             twice[at] = '!';
             twice[std::min(at + 30, sound.size() - 2)] = '\n';
             texts.push_back(twice);
-            texts.push_back(std::string(sound).insert(at, "\n"));
+            // Built from its two halves: GCC 12 sees a false overlap in insert().
+            texts.push_back(sound.substr(0, at) + '\n' + sound.substr(at));
         }
     }
     for (const std::string& text : texts) {
