@@ -16,11 +16,13 @@ QString latin1(const std::string& text) {
 // read it. QSettings writes a new copy that keeps the permissions of the
 // file it replaces, so a file made private before the first write stays
 // private; one an earlier version left open to others is closed up.
-void keepPrivate(const QString& fileName) {
+// Reading closes up an old file too, without making one.
+void keepPrivate(const QString& fileName, bool create) {
 #ifndef _WIN32
     constexpr QFileDevice::Permissions kOwnerOnly =
         QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     if (!QFileInfo::exists(fileName)) {
+        if (!create) return;
         QDir().mkpath(QFileInfo(fileName).absolutePath());
         QFile file(fileName);
         file.open(QIODevice::WriteOnly | QIODevice::NewOnly, kOwnerOnly);
@@ -32,6 +34,7 @@ void keepPrivate(const QString& fileName) {
     if (QFile::permissions(fileName) & kOthers) QFile::setPermissions(fileName, kOwnerOnly);
 #else
     (void)fileName;  // the registry keeps its values per user
+    (void)create;
 #endif
 }
 
@@ -44,6 +47,7 @@ void keepPrivate(const QString& fileName) {
 std::string QtSettingsStore::GetSetting(const std::string& application, const std::string& section,
                                         const std::string& key) {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, latin1(application));
+    keepPrivate(settings.fileName(), false);
     settings.beginGroup(latin1(section));
     return settings.value(latin1(key)).toString().toLatin1().toStdString();
 }
@@ -51,7 +55,7 @@ std::string QtSettingsStore::GetSetting(const std::string& application, const st
 bool QtSettingsStore::SaveSetting(const std::string& application, const std::string& section,
                                   const std::string& key, const std::string& value) {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, latin1(application));
-    keepPrivate(settings.fileName());
+    keepPrivate(settings.fileName(), true);
     settings.beginGroup(latin1(section));
     settings.setValue(latin1(key), latin1(value));
     settings.endGroup();

@@ -41,6 +41,15 @@ inline std::string damagedFileText(const std::string& path, const std::string& c
            ". It was kept as it is.";
 }
 
+// A copy of a locked file under a name of its own: locked again, its unlock
+// would take the copy for an inner layer and keep the locked name.
+inline std::string lockedContentText(const std::string& path) {
+    return "The file " + path +
+           " holds a locked file of this program under a name of its own. Locked again, it "
+           "would not come back under its own name: unlock it first, or give it a name that "
+           "ends in \".VKL\" to lock it as a further layer.";
+}
+
 inline const std::string kOutOfMemoryTitle = "Not Enough Memory";
 inline std::string outOfMemoryText(const std::string& path) {
     return "There is not enough memory to unlock the file " + path + ". It was kept as it is.";

@@ -220,8 +220,12 @@ bool Encrypt(const std::string& fullFileName, Desktop& desktop, bool encryptFile
     // A locked file locked again keeps its name and gains a layer. A file
     // that is only named like one is plain: it gets a locked name of its own,
     // or its unlock would not tell it from a layer and would rename it.
-    const bool layer = ToUpper(GetExtension(fullFileName)) == "VKL" &&
-                       isSoundSmallLockedFile(plain.data(), plain.size());
+    const bool lockedContent = isSoundSmallLockedFile(plain.data(), plain.size());
+    const bool layer = lockedContent && ToUpper(GetExtension(fullFileName)) == "VKL";
+    if (lockedContent && !layer) {
+        desktop.message(lockedContentText(fullFileName), Icon::critical);
+        return false;
+    }
 
     const std::string header = MakeLockedHeader();
     Cipher cipher;

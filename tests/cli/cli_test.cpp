@@ -408,9 +408,14 @@ TEST_F(Cli, TheSettingsFileAndANewApplicationDirectoryArePrivate) {
     EXPECT_EQ(run({"--password-stdin", "folders"}, "pw\n").status, 0);
     EXPECT_EQ(mode(home), 0700u);
 
-    // A file an earlier version left readable is closed up when it is written.
-    const std::string conf = temp.write("config/Tessarin.conf", "");
+    // A file an earlier version left readable is closed up as soon as it is
+    // read, and when it is written.
+    const std::string conf = temp / "config/Tessarin.conf";
     ASSERT_EQ(::chmod(conf.c_str(), 0644), 0);
+    EXPECT_EQ(run({"--password-stdin", "folders"}, "pw\n").status, 0);
+    EXPECT_EQ(mode(conf), 0600u);
+    ASSERT_EQ(::chmod(conf.c_str(), 0644), 0);
+    temp.write("config/Tessarin.conf", "");
     setPassword();
     EXPECT_EQ(mode(conf), 0600u);
 }

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "engine/cipher.h"
+#include "engine/engine_messages.h"
 #include "engine/large_file.h"
 #include "engine/locked_header.h"
 #include "engine/rc4.h"
@@ -224,6 +225,17 @@ TEST(SmallFormat, PlainContentThatLooksLockedComesBackUnderItsOwnName) {
         EXPECT_EQ(test::readFile(path), c.content);
         EXPECT_TRUE(desktop.messages.empty());
     }
+
+    // A copy of a sound locked file under a name of its own would come back
+    // under the locked name: it is refused before anything changes.
+    test::TempFolder temp;
+    test::ScriptedDesktop desktop;
+    const std::string copy = temp.write("backup.txt", soundLocked);
+    EXPECT_FALSE(Encrypt(copy, desktop, false));
+    EXPECT_EQ(desktop.messages, (std::vector<Shown>{{lockedContentText(copy), Icon::critical,
+                                                     "Vellumar"}}));
+    EXPECT_EQ(test::namesIn(temp.path()), (Names{"backup.txt", "home"}));
+    EXPECT_EQ(test::readFile(copy), soundLocked);
 }
 
 // Unlocking a file that is not a sound locked file keeps it as it is, its
