@@ -539,6 +539,17 @@ public:
         if (IoError e = locatePath(path, at); e != IoError::ok) return e;
         return PosixFileSystem::setAttributes(reachable(path, at), attributes);
     }
+    IoError temporaryMark(const std::string& path, std::string& out) override {
+        out.clear();
+        PathAt at;
+        if (IoError e = locatePath(path, at); e != IoError::ok) return e;
+        return FileSystem::temporaryMark(reachable(path, at), out);
+    }
+    IoError unmarkTemporary(const std::string& path) override {
+        PathAt at;
+        if (IoError e = locatePath(path, at); e != IoError::ok) return e;
+        return FileSystem::unmarkTemporary(reachable(path, at));
+    }
 
 private:
     static std::string reachable(const std::string& path, const PathAt& at) {

@@ -335,6 +335,8 @@ TEST_F(Confinement, ALinkBelowTheRootLeadsNowhereForEveryCall) {
         {"status", [&] { FileStatus s; return fs.status(file, s); }},
         {"openRead", [&] { FileHandle h; return fs.openRead(file, h); }},
         {"createNew", [&] { FileHandle h; return fs.createNew(folder + "/new", h); }},
+        {"temporaryMark", [&] { std::string m; return fs.temporaryMark(file, m); }},
+        {"unmarkTemporary", [&] { return fs.unmarkTemporary(file); }},
         {"createTemporary",
          [&] { FileHandle h; return fs.createTemporary(folder + "/.t.tmp", ".t.tmp", h); }},
         {"openAppend", [&] { FileHandle h; return fs.openAppend(file, h); }},
