@@ -39,6 +39,26 @@ bool failedOrChanged(IoError error, const std::string& path, Desktop& desktop) {
     return false;
 }
 
+// Where an unlock writes: the locked name itself for an inner layer, else the
+// plain name, which must be free. Empty, with the message shown, when taken.
+std::string unlockTarget(const std::string& lockedPath, bool layer, Desktop& desktop) {
+    if (layer) return lockedPath;
+    std::string plainPath = RestoredName(lockedPath);
+    if (!NameTaken(plainPath)) return plainPath;
+    showFileExists(plainPath, desktop);
+    return {};
+}
+
+// Clears the source's attributes, so that it can be removed, and takes its
+// status anew (the change moved its change time). False, said, on failure.
+bool clearForUnlock(ClearedAttributes& attributes, const std::string& path, FileStatus& asRead,
+                    Desktop& desktop) {
+    if (IoError e = attributes.clear(); e != IoError::ok) return failed(e, desktop, false);
+    if (IoError e = restatAfterOwnChange(path, asRead); e != IoError::ok)
+        return failedOrChanged(e, path, desktop);
+    return true;
+}
+
 // Adds one line to a list file. The list is rewritten whole and swapped in,
 // so a crash leaves the old list or the new one, never a torn line. In a
 // batch the line goes in with the batch, before its sources are removed.
@@ -167,16 +187,11 @@ bool decryptStreamed(const std::string& fullFileName, Desktop& desktop) {
         return failed(e, desktop, false);
     if (!soundAndVerified(fullFileName, look.locked, desktop)) return false;
     const bool layer = look.innerLayer();
-    const std::string plainPath = layer ? fullFileName : RestoredName(fullFileName);
-    if (!layer && NameTaken(plainPath)) {
-        showFileExists(plainPath, desktop);
-        return false;
-    }
+    const std::string plainPath = unlockTarget(fullFileName, layer, desktop);
+    if (plainPath.empty()) return false;
 
     ClearedAttributes attributes(fullFileName);
-    if (IoError e = attributes.clear(); e != IoError::ok) return failed(e, desktop, false);
-    if (IoError e = restatAfterOwnChange(fullFileName, asRead); e != IoError::ok)
-        return failedOrChanged(e, fullFileName, desktop);
+    if (!clearForUnlock(attributes, fullFileName, asRead, desktop)) return false;
     // A batch opens its hold on the volume before anything is written there.
     batchTaking(plainPath, fullFileName);
     AtomicFile restored(plainPath, outputMode(plainPath, fullFileName));
@@ -328,16 +343,11 @@ bool Decrypt(const std::string& fullFileName, Desktop& desktop) {
     // An inner layer keeps the locked name; plain content gets its own back,
     // even when it only begins like a locked file.
     const bool layer = isSoundSmallLockedFile(plain.data(), plain.size());
-    const std::string plainPath = layer ? fullFileName : RestoredName(fullFileName);
-    if (!layer && NameTaken(plainPath)) {
-        showFileExists(plainPath, desktop);
-        return false;
-    }
+    const std::string plainPath = unlockTarget(fullFileName, layer, desktop);
+    if (plainPath.empty()) return false;
 
     ClearedAttributes attributes(fullFileName);
-    if (IoError e = attributes.clear(); e != IoError::ok) return failed(e, desktop, false);
-    if (IoError e = restatAfterOwnChange(fullFileName, asRead); e != IoError::ok)
-        return failedOrChanged(e, fullFileName, desktop);
+    if (!clearForUnlock(attributes, fullFileName, asRead, desktop)) return false;
     if (WriteBatch* batch = batchTaking(plainPath, fullFileName)) {
         batch->adoptContent(plainPath, fullFileName, asRead, std::move(plain), kAttrNormal);
     } else {

@@ -3,6 +3,10 @@
 // that there a leftover temporary is never taken for ours and removed.
 #include "engine/file_system.h"
 
+#ifndef _WIN32
+#include "engine/posix_folder_handles.h"
+#endif
+
 #ifdef __linux__
 #include <errno.h>
 #include <sys/xattr.h>
@@ -18,22 +22,7 @@ constexpr const char* kMarkAttribute = "user.tessarin.temporary";
 // The file system keeps no mark of this kind (or none on this file).
 bool noMark(int error) { return error == ENODATA || error == ENOTSUP || error == EOPNOTSUPP; }
 
-IoError fromErrno(int error) {
-    switch (error) {
-        case ENOENT:
-        case ENOTDIR:
-            return IoError::notFound;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-            return IoError::accessDenied;
-        case ENOSPC:
-        case EDQUOT:
-            return IoError::noSpace;
-        default:
-            return noMark(error) ? IoError::unsupported : IoError::other;
-    }
-}
+IoError fromErrno(int error) { return noMark(error) ? IoError::unsupported : ioErrorOf(error); }
 
 }  // namespace
 
