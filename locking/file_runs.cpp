@@ -213,19 +213,26 @@ UnlockSettled settleUnlock(const std::vector<BatchFailure>& failures, RunOutcome
 
 // Rows that name a file an earlier row of the run named already: by the same
 // path, or, while the earlier file still stands (until its batch commits),
-// by its identity under another spelling.
+// by its identity under another spelling, unchanged since. A file committed
+// on its own is gone at once, and its number may name a new file right
+// after; a file system that keeps no numbers gives (0, 0) to every file.
 class EarlierRows {
   public:
     // Whether the earlier row's file was locked, or null for a new file.
     const bool* find(const std::string& path, const FileStatus* status) const {
         if (auto known = paths_.find(path); known != paths_.end()) return &known->second;
-        if (!status) return nullptr;
+        if (!status || !identified(*status)) return nullptr;
         auto known = standing_.find({status->volume, status->index});
-        return known == standing_.end() ? nullptr : &known->second;
+        if (known == standing_.end() || !sameUnchanged(known->second.status, *status))
+            return nullptr;
+        return &known->second.locked;
     }
-    void add(const std::string& path, const FileStatus& status, bool locked) {
+    // `standing` is the file's status after the row, when it still stands
+    // under its path; null when it is gone.
+    void add(const std::string& path, const FileStatus* standing, bool locked) {
         paths_[path] = locked;
-        standing_[{status.volume, status.index}] = locked;
+        if (standing && identified(*standing))
+            standing_[{standing->volume, standing->index}] = {*standing, locked};
     }
     // A batch committed: the files it locked are gone, and their numbers
     // may name new files.
@@ -235,9 +242,35 @@ class EarlierRows {
     }
 
   private:
+    struct Standing {
+        FileStatus status;
+        bool locked = false;
+    };
+    static bool identified(const FileStatus& status) {
+        return status.volume != 0 || status.index != 0;
+    }
+
     std::map<std::string, bool> paths_;
-    std::map<std::pair<uint64_t, uint64_t>, bool> standing_;
+    std::map<std::pair<uint64_t, uint64_t>, Standing> standing_;
 };
+
+std::string unreadableAttributesText(IoError error, const std::string& path) {
+    const std::string text = "its attributes can not be read";
+    // Not found here only means they could not be looked up.
+    if (error == IoError::notFound || error == IoError::other) return text;
+    return text + ": " + causeText(error, path);
+}
+
+// The locked-files list holds one path a line.
+bool hasLineBreak(const std::string& path) {
+    return path.find_first_of("\r\n") != std::string::npos;
+}
+
+std::string lineBreakRefusal(const std::string& path) {
+    return path +
+           " has a line break in its name, which the list of locked files can not hold: it can "
+           "not be locked.";
+}
 
 std::string repeatedRowText(const std::string& path, bool locked) {
     return path + (locked
@@ -282,12 +315,14 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
         if (const bool* locked = earlier.find(path, there ? &status : nullptr)) {
             desktop.message(repeatedRowText(path, *locked), Icon::information);
             ++outcome.repeated;
-        } else if (batch.replacing(path) || !there ||
-                   fs.getAttributes(path, attributes) != IoError::ok) {
+        } else if (batch.replacing(path) || !there) {
             if (!batch.replacing(path) && outOfReach(path, outcome, desktop))
                 failed = true;
             else
                 ++outcome.missing;
+        } else if (encryptFilesChosen && hasLineBreak(path)) {
+            desktop.message(lineBreakRefusal(path), Icon::information);
+            ++outcome.refused;
         } else if (const std::string* name = own.find(path, status)) {
             desktop.message(ownFileRefusal(*name), Icon::information);
             ++outcome.refused;
@@ -306,6 +341,14 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
             desktop.message(path + " is a temporary file of this program and can not be locked.",
                             Icon::information);
             ++outcome.refused;
+        } else if (const IoError e = status.kind == EntryKind::other
+                                         ? IoError::ok
+                                         : fs.getAttributes(path, attributes);
+                   e != IoError::ok) {
+            // It is there: left plain, it must not pass for missing.
+            failures.add(path, unreadableAttributesText(e, path));
+            ++outcome.failed;
+            failed = true;
         } else if (attributes == kAttrSystem || status.kind == EntryKind::other) {
             // Devices and pipes are refused as system files: reading one may never end.
             desktop.message(kSystemFileText, Icon::none);
@@ -322,7 +365,6 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
                                     ? Encrypt(path, desktop, encryptFilesChosen)
                                     : BigEncrypt(path, desktop);
             const IoError cause = takeNotedFailure();
-            earlier.add(path, status, locked);
             if (locked) {
                 ++outcome.done;
             } else {
@@ -339,6 +381,11 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
                     failures.add(path, cause);
                 }
             }
+            // A file locked outside the batch is gone already.
+            FileStatus now;
+            const bool stands =
+                (!locked || batch.replacing(path)) && fs.status(path, now) == IoError::ok;
+            earlier.add(path, stands ? &now : nullptr, locked);
         }
         if (batch.full() && commitBatch()) failed = true;
         desktop.yield();
@@ -372,18 +419,30 @@ RunOutcome unlockRun(const std::vector<ListRow>& list, Desktop& desktop, bool re
     outcome.rows = paths.size();
     LeftoverPairs pairs(paths, false);
     FailureList failures;
+    // The attributes of the locked files that wait in the batch, which the
+    // engine cleared: a file the commit fails gets them back.
+    std::map<std::string, uint32_t> cleared;
     WriteBatch batch;
     auto commitBatch = [&] {
         const std::vector<BatchFailure> batchFailures = batch.commit();
+        for (const BatchFailure& failure : batchFailures) {
+            if (auto it = cleared.find(failure.source); it != cleared.end())
+                fileSystem().setAttributes(it->first, it->second);
+        }
+        cleared.clear();
         failures.add(batchFailures);
         return settleUnlock(batchFailures, outcome, desktop);
     };
     // Unlocks one locked file; a failure is named with its cause.
     auto unlocked = [&](const std::string& path, bool large) {
+        uint32_t attributes = kAttrNormal;
+        const bool known = fileSystem().getAttributes(path, attributes) == IoError::ok;
         takeNotedFailure();
         const bool done = large ? BigDecrypt(path, desktop) : Decrypt(path, desktop);
         const IoError cause = takeNotedFailure();
         if (!done && cause != IoError::ok && cause != IoError::exists) failures.add(path, cause);
+        if (done && known && attributes != kAttrNormal && batch.replacing(path))
+            cleared[path] = attributes;
         return done;
     };
     for (size_t i = 0; i < paths.size(); ++i) {

@@ -47,7 +47,10 @@ void File_Refresh() {
             FileStatus status;
             if (path.empty() || fileSystem().status(path, status) == IoError::notFound) continue;
             kept.push_back(path);
-            fileSystem().setAttributes(path, kAttrHidden);
+            // Hidden again, and read-only still if it is.
+            uint32_t attributes = kAttrNormal;
+            if (fileSystem().getAttributes(path, attributes) == IoError::ok)
+                fileSystem().setAttributes(path, attributes | kAttrHidden);
         }
         if (kept == paths) return false;
         paths = std::move(kept);

@@ -10,7 +10,8 @@ namespace vellumar {
 // missing.
 void UnhideLockedFiles();
 
-// Keeps only the lines whose file still exists and hides those files again.
+// Keeps only the lines whose file still exists and hides those files again,
+// keeping their other attributes (a locked file stays read-only).
 // The list is replaced only by a complete new copy; a missing or unreadable
 // list is left as it is.
 void File_Refresh();

@@ -102,6 +102,15 @@ TEST_F(Runs, AMixedListIsLockedOrRefusedRowByRowInOrder) {
                  {link,
                   "linked",
                   {{link + " is a link and can not be locked.", Icon::information, "Vellumar"}}});
+    // A line break would split its line in the locked-files list.
+    for (const char* name : {"w/line\nbreak.txt", "w/return\rhere.txt"}) {
+        const std::string path = temp.write(name, "broken line");
+        table.push_back({path,
+                         "broken line",
+                         {{path + " has a line break in its name, which the list of locked files "
+                                  "can not hold: it can not be locked.",
+                           Icon::information, "Vellumar"}}});
+    }
 #endif
     std::vector<Shown> expected;
     for (const Row& r : table) {
@@ -208,6 +217,97 @@ TEST_F(Runs, TheLockedFilesListStaysRefusedAfterTheRunAddedToIt) {
     }
     EXPECT_EQ(desktop.messages, std::vector<Shown>{ownFile("files")});
     EXPECT_EQ(readFile(list), "/earlier/locked.VKL\r\n" + LockedName(plain, ".VKL") + "\r\n");
+}
+
+// Gives every file in one folder the same identity: none (0, 0), as a file
+// system that keeps no file numbers, or one number that the volume hands out
+// again as soon as its file is gone. Optionally with no volume to flush, so
+// that every file is committed on its own.
+class OneIdentityIn final : public ForwardingFileSystem {
+  public:
+    OneIdentityIn(std::string folder, uint64_t number, bool batched)
+        : folder_(std::move(folder)), number_(number), batched_(batched) {}
+    IoError status(const std::string& p, FileStatus& out) override {
+        const IoError e = base().status(p, out);
+        if (e == IoError::ok && out.kind == EntryKind::file && GetFolderPart(p) == folder_)
+            out.volume = out.index = number_;
+        return e;
+    }
+    IoError openVolume(const std::string& folder, FileHandle& out) override {
+        out = kNoFile;
+        return batched_ ? base().openVolume(folder, out) : IoError::unsupported;
+    }
+
+  private:
+    const std::string folder_;
+    const uint64_t number_;
+    const bool batched_;
+};
+
+// Another file that shows an earlier row's identity is not that row's file:
+// it is locked like any other.
+TEST_F(Runs, AFileWithAnEarlierRowsIdentityIsLockedToo) {
+    struct Case {
+        uint64_t number;
+        bool batched;
+    };
+    for (const Case c : {Case{0, true}, Case{0, false}, Case{7, false}}) {
+        SCOPED_TRACE(testing::Message() << c.number << (c.batched ? " batched" : " one by one"));
+        desktop.messages.clear();
+        const std::string folder = "w" + std::to_string(c.number) + (c.batched ? "b" : "o");
+        const std::string a = temp.write(folder + "/a.txt", "same");
+        const std::string b = temp.write(folder + "/b.txt", "same");
+        OneIdentityIn oneIdentity(temp / folder + kSeparator, c.number, c.batched);
+        model.lstFoundFiles = rows({a, b});
+        RunOutcome outcome;
+        {
+            FileSystemOverride use(oneIdentity);
+            outcome = cmdLockFolder_Click(model, desktop);
+        }
+        EXPECT_EQ(desktop.messages, std::vector<Shown>{});
+        EXPECT_EQ(outcome.done, 2u);
+        EXPECT_EQ(outcome.repeated, 0u);
+        Names locked = {LockedName("a.txt", ".VKL"), LockedName("b.txt", ".VKL")};
+        std::sort(locked.begin(), locked.end());
+        EXPECT_EQ(namesIn(temp / folder), locked);
+        EXPECT_EQ(unlockedContent(LockedName(b, ".VKL"), temp), "same");
+    }
+}
+
+// Reads no attributes of one file, as a confined process may not.
+class NoAttributesOf final : public ForwardingFileSystem {
+  public:
+    explicit NoAttributesOf(std::string path) : path_(std::move(path)) {}
+    IoError getAttributes(const std::string& p, uint32_t& out) override {
+        return p == path_ ? IoError::notFound : base().getAttributes(p, out);
+    }
+
+  private:
+    const std::string path_;
+};
+
+// A file that is there but whose attributes cannot be read is not missing:
+// it fails, named with its cause, and stays as it is.
+TEST_F(Runs, AFileWhoseAttributesCannotBeReadFails) {
+    const std::string unreadable = temp.write("w/unreadable.txt", "unreadable");
+    const std::string other = temp.write("w/other.txt", "other");
+    NoAttributesOf noAttributes(unreadable);
+    model.lstFoundFiles = rows({unreadable, other});
+    RunOutcome outcome;
+    {
+        FileSystemOverride use(noAttributes);
+        outcome = cmdLockFolder_Click(model, desktop);
+    }
+    EXPECT_EQ(desktop.messages,
+              (std::vector<Shown>{
+                  {unreadable + ": its attributes can not be read", Icon::critical, "Vellumar"},
+                  kNotAllLocked}));
+    EXPECT_EQ(outcome.failed, 1u);
+    EXPECT_EQ(outcome.missing, 0u);
+    EXPECT_EQ(outcome.done, 1u);
+    EXPECT_FALSE(outcome.complete());
+    EXPECT_EQ(readFile(unreadable), "unreadable");
+    EXPECT_EQ(unlockedContent(LockedName(other, ".VKL"), temp), "other");
 }
 
 // Creates nothing in one folder, as a folder the user may not write to.

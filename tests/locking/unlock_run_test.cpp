@@ -1,11 +1,13 @@
 // The unlock run: the marker test, routing by the last three letters, the
 // early end at a small locked file that cannot be unlocked, the error after
-// every row once a large one failed, and the locked-files list pruned after
-// cmdUnlock_Click only.
+// every row once a large one failed, the attributes a file failed at the
+// commit gets back, and the locked-files list pruned after cmdUnlock_Click
+// only.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -14,6 +16,7 @@
 #include "engine/names.h"
 #include "locking/file_runs.h"
 #include "tests/locking/run_fixture.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace vellumar::test {
 namespace {
@@ -39,7 +42,9 @@ class UnlockRun : public Runs {
 };
 
 TEST_F(UnlockRun, AnEmptyListUnlocksNothingAndOnlyTheTargetListRunPrunesTheList) {
-    const std::string kept = temp.write("kept.txt", "x");
+    const std::string readOnly = temp.write("read-only.txt", "r");
+    platformFileSystem().setAttributes(readOnly, kAttrReadOnly);
+    const std::string kept = temp.write("kept.txt", "x") + "\r\n" + readOnly;
     for (auto run : {&cmdUnlockFolder_Click, &cmdUnlock_Click}) {
         listFiles(kept);
         desktop.messages.clear();
@@ -52,7 +57,10 @@ TEST_F(UnlockRun, AnEmptyListUnlocksNothingAndOnlyTheTargetListRunPrunesTheList)
                                        ? kept + "\r\n"
                                        : kept + "\r\n" + (temp / "gone.txt") + "\r\n");
     }
-    EXPECT_EQ(attributesOf(kept), fileAttributesAfterSetting(kAttrHidden));
+    EXPECT_EQ(attributesOf(temp / "kept.txt"), fileAttributesAfterSetting(kAttrHidden));
+    // Hidden again, and still read-only.
+    EXPECT_EQ(attributesOf(readOnly), fileAttributesAfterSetting(kAttrReadOnly | kAttrHidden));
+    platformFileSystem().setAttributes(readOnly, kAttrNormal);
 }
 
 TEST_F(UnlockRun, EachRowIsUnlockedOrNamedAndTheRunGoesOn) {
@@ -147,6 +155,73 @@ TEST_F(UnlockRun, OnceALargeFileFailedTheErrorFollowsEveryRow) {
     EXPECT_EQ(outcome.done, 1u);
     EXPECT_EQ(outcome.failed, 1u);
     EXPECT_TRUE(readFile(temp / "w/y2.bin") == patternBytes(200000));
+}
+
+// Fails the batch's commit in one way: a source written to as its new file
+// takes its name, that name taken meanwhile, or a volume that cannot be
+// flushed.
+class FaultAtCommit final : public ForwardingFileSystem {
+  public:
+    enum class Fault { changed, nameTaken, flushFailed };
+    FaultAtCommit(Fault fault, std::map<std::string, std::string> sources)
+        : fault_(fault), sources_(std::move(sources)) {}
+    IoError rename(const std::string& from, const std::string& to) override {
+        const auto source = sources_.find(to);
+        if (source != sources_.end() && fault_ != Fault::flushFailed) {
+            FileHandle file = kNoFile;
+            const IoError opened = fault_ == Fault::changed
+                                       ? base().openAppend(source->second, file)
+                                       : base().createNew(to, file);
+            if (opened == IoError::ok) {
+                base().write(file, "more\n", 5);
+                base().close(file);
+            }
+        }
+        return base().rename(from, to);
+    }
+    IoError flushVolume(FileHandle volume) override {
+        return fault_ == Fault::flushFailed ? IoError::other : base().flushVolume(volume);
+    }
+
+  private:
+    const Fault fault_;
+    const std::map<std::string, std::string> sources_;
+};
+
+// A locked file that the batch fails to unlock at its commit keeps its
+// attributes, as one that fails at once does: small or large.
+TEST_F(UnlockRun, ALockedFileThatFailsAtTheCommitKeepsItsAttributes) {
+    using Fault = FaultAtCommit::Fault;
+    FileHandle volume = kNoFile;
+    if (platformFileSystem().openVolume(temp.path(), volume) != IoError::ok)
+        GTEST_SKIP() << "files on this volume are committed one by one";
+    platformFileSystem().close(volume);
+    int round = 0;
+    for (Fault fault : {Fault::changed, Fault::nameTaken, Fault::flushFailed}) {
+        SCOPED_TRACE(static_cast<int>(fault));
+        const std::string folder = "round" + std::to_string(++round) + "/";
+        const std::string large =
+            lockedFile(folder + "large.bin", patternBytes(kLargeFileThreshold));
+        const std::string small = lockedFile(folder + "small.txt", "small");
+        const uint32_t before = attributesOf(small);
+        ASSERT_EQ(before, fileAttributesAfterSetting(kAttrReadOnly | kAttrHidden));
+        ASSERT_EQ(attributesOf(large), before);
+        FaultAtCommit faulty(
+            fault, {{temp / folder + "large.bin", large}, {temp / folder + "small.txt", small}});
+        model.lstFoundFiles = rows({large, small});
+        RunOutcome outcome;
+        {
+            FileSystemOverride use(faulty);
+            outcome = cmdUnlockFolder_Click(model, desktop);
+        }
+        EXPECT_EQ(outcome.done, 0u);
+        EXPECT_EQ(outcome.failed, 2u);
+        for (const std::string& file : {large, small}) {
+            SCOPED_TRACE(file);
+            EXPECT_TRUE(StartsWithLockedMarker(file));
+            EXPECT_EQ(attributesOf(file), before);
+        }
+    }
 }
 
 }  // namespace
