@@ -1,10 +1,13 @@
 #include "locking/leftover_pairs.h"
 
 #include <algorithm>
+#include <new>
 
 #include "engine/cipher.h"
 #include "engine/file_system.h"
+#include "engine/kept_attributes.h"
 #include "engine/large_file.h"
+#include "engine/locked_format.h"
 #include "engine/locked_header.h"
 #include "engine/names.h"
 #include "engine/rc4.h"
@@ -14,8 +17,9 @@ namespace vellumar {
 namespace {
 
 constexpr uint64_t kLineLength = 70;
-// Compared in slices of this many bytes, so a large file never sits in memory.
-constexpr size_t kCompareSlice = 1 << 20;
+// Read and compared in pieces of this many bytes, so that neither file ever
+// sits in memory whole, however long it is.
+constexpr size_t kComparePiece = size_t{1} << 20;
 
 bool hasExtension(const std::string& path, const char* extension) {
     return ToUpper(GetExtension(path)) == extension;
@@ -34,38 +38,84 @@ uint64_t smallLockedLength(uint64_t plainLength) {
     return kHeaderLength + 2 + body + 2 * lines;
 }
 
+IoError readSlice(FileHandle file, std::string& slice, size_t size) {
+    slice.resize(size);
+    return readExactly(file, slice.data(), size);
+}
+
+// Whether nothing is left to read.
+bool atEnd(FileHandle file) {
+    char extra = 0;
+    size_t got = 0;
+    return fileSystem().read(file, &extra, 1, got) == IoError::ok && got == 0;
+}
+
+// The plain file read along with what the locked file unlocks to: the next
+// bytes of each must be the same. It also tells whether the plain content is
+// itself a sound locked file, which the unlock would take for an inner layer
+// and leave under the locked name.
+class PlainSide {
+  public:
+    explicit PlainSide(FileHandle file) : file_(file) {}
+
+    bool matches(const std::string& unlocked) {
+        if (readSlice(file_, slice_, unlocked.size()) != IoError::ok || slice_ != unlocked)
+            return false;
+        if (start_.size() < kSecretMarker.size())
+            start_.append(unlocked, 0, kSecretMarker.size() - start_.size());
+        asLocked_.take(unlocked.data(), unlocked.size(), nullptr);
+        return true;
+    }
+    bool isInnerLayer() {
+        return start_ == kSecretMarker && asLocked_.finish() && HeaderVerifies(asLocked_.header());
+    }
+
+  private:
+    FileHandle file_;
+    std::string slice_, start_;
+    SmallFormatReader asLocked_;
+};
+
+// Unlocks the small locked file piece by piece, with every check of the
+// unlock itself (each rule of the format, the header, the shrink), and
+// compares each piece with the plain file as it goes.
 bool smallHoldsPlain(const std::string& lockedPath, const std::string& plainPath) {
+    FileSystem& fs = fileSystem();
     FileStatus lockedStatus, plainStatus;
     if (!isFile(lockedPath, lockedStatus) || !isFile(plainPath, plainStatus) ||
         lockedStatus.size != smallLockedLength(plainStatus.size))
         return false;
-    std::string locked, plain;
-    if (readWholeFile(lockedPath, locked) != IoError::ok ||
-        readWholeFile(plainPath, plain) != IoError::ok ||
-        locked.size() != smallLockedLength(plain.size()))
-        return false;
-    const std::string header = locked.substr(0, kHeaderLength);
-    if (!HeaderVerifies(header) || locked.compare(kHeaderLength, 2, "\r\n") != 0) return false;
-    std::string body;
-    body.reserve(locked.size());
-    for (size_t at = kHeaderLength + 2; at < locked.size();) {
-        const size_t end = locked.find("\r\n", at);
-        if (end == std::string::npos) return false;
-        body.append(locked, at, end - at);
-        at = end + 2;
-    }
-    if (!isStretchedText(body.data(), body.size())) return false;
-    Cipher cipher;
-    cipher.KeyString(header);
-    cipher.Text(std::move(body));
-    cipher.Shrink();
-    cipher.DoXor();
-    return cipher.Text() == plain;
-}
+    FileHandle locked = kNoFile, plain = kNoFile;
+    if (fs.openRead(lockedPath, locked) != IoError::ok) return false;
+    FileCloser closeLocked(locked);
+    if (fs.openRead(plainPath, plain) != IoError::ok) return false;
+    FileCloser closePlain(plain);
 
-IoError readSlice(FileHandle file, std::string& slice, size_t size) {
-    slice.resize(size);
-    return readExactly(file, slice.data(), size);
+    SmallFormatReader reader;
+    PlainSide plainSide(plain);
+    Cipher cipher;
+    bool keyed = false;
+    std::string piece(kComparePiece, '\0'), body, unlocked;
+    for (;;) {
+        size_t got = 0;
+        if (fs.read(locked, piece.data(), piece.size(), got) != IoError::ok) return false;
+        if (got == 0) break;
+        if (!reader.take(piece.data(), got, &body)) return false;
+        if (!keyed && reader.header().size() == kHeaderLength) {
+            if (!HeaderVerifies(reader.header())) return false;
+            cipher.KeyString(reader.header());
+            keyed = true;
+        }
+        // Whole groups of four characters now; the rest comes with the next piece.
+        const size_t whole = body.size() - body.size() % 4;
+        unlocked.clear();
+        if (!cipher.ShrinkXorPiece(body.data(), whole, unlocked) || !plainSide.matches(unlocked))
+            return false;
+        body.erase(0, whole);
+    }
+    unlocked.clear();
+    return reader.finish() && keyed && cipher.ShrinkXorPiece(body.data(), body.size(), unlocked) &&
+           plainSide.matches(unlocked) && atEnd(plain) && !plainSide.isInnerLayer();
 }
 
 bool largeHoldsPlain(const std::string& lockedPath, const std::string& plainPath) {
@@ -80,9 +130,10 @@ bool largeHoldsPlain(const std::string& lockedPath, const std::string& plainPath
     if (fs.openRead(plainPath, plain) != IoError::ok) return false;
     FileCloser closePlain(plain);
 
-    std::string header, a, b;
-    if (readSlice(locked, header, kHeaderLength + 1) != IoError::ok || header.back() != '\r' ||
-        !HeaderVerifies(header.substr(0, kHeaderLength)))
+    std::string start, a, b;
+    if (readSlice(locked, start, kHeaderLength + 1) != IoError::ok ||
+        !HeaderVerifies(start.substr(0, kHeaderLength)) ||
+        checkLargeLockedStart(start.data(), start.size(), lockedStatus.size) != FormatFault::none)
         return false;
     // The leading remainder went through RC4; the full chunks are as they were.
     const size_t head = plainStatus.size % kChunkSize;
@@ -90,20 +141,41 @@ bool largeHoldsPlain(const std::string& lockedPath, const std::string& plainPath
         Rc4Crypt(std::move(a), kLargeFileHeadKey) != b)
         return false;
     for (uint64_t left = plainStatus.size - head; left > 0;) {
-        const size_t slice = static_cast<size_t>(std::min<uint64_t>(left, kCompareSlice));
+        const size_t slice = static_cast<size_t>(std::min<uint64_t>(left, kComparePiece));
         if (readSlice(locked, a, slice) != IoError::ok ||
             readSlice(plain, b, slice) != IoError::ok || a != b)
             return false;
         left -= slice;
     }
+    return atEnd(locked) && atEnd(plain);
+}
+
+// Takes the leftover away. A locked file is read-only, which only Windows
+// holds against its removal; the attributes come back when it stays.
+bool removeLeftover(const std::string& path, bool locked) {
+    FileSystem& fs = fileSystem();
+#ifdef _WIN32
+    ClearedAttributes attributes(path);
+    if (locked && attributes.clear() != IoError::ok) return false;
+    if (fs.removeFile(path) != IoError::ok) return false;
+    attributes.keepCleared();
+#else
+    (void)locked;
+    if (fs.removeFile(path) != IoError::ok) return false;
+#endif
+    if (const std::string folder = GetFolderPart(path); !folder.empty()) fs.flushFolder(folder);
     return true;
 }
 
 }  // namespace
 
 bool LockedHoldsPlainContent(const std::string& lockedPath, const std::string& plainPath) {
-    if (hasExtension(lockedPath, "VKW")) return largeHoldsPlain(lockedPath, plainPath);
-    return hasExtension(lockedPath, "VKL") && smallHoldsPlain(lockedPath, plainPath);
+    try {
+        if (hasExtension(lockedPath, "VKW")) return largeHoldsPlain(lockedPath, plainPath);
+        return hasExtension(lockedPath, "VKL") && smallHoldsPlain(lockedPath, plainPath);
+    } catch (const std::bad_alloc&) {
+        return false;  // not even a few pieces fit: both files stay
+    }
 }
 
 LeftoverPairs::LeftoverPairs(const std::vector<std::string>& rows, bool locking)
@@ -132,11 +204,7 @@ bool LeftoverPairs::finish(const std::string& path) {
     const FileStatus& before = locking_ ? plain : locked;
     FileStatus now;
     if (fs.status(leftover, now) != IoError::ok || !sameUnchanged(before, now)) return false;
-    // A locked file is read-only (and listed as hidden): normal first, as an unlock does.
-    if (!locking_) fs.setAttributes(leftover, kAttrNormal);
-    if (fs.removeFile(leftover) != IoError::ok) return false;
-    if (const std::string folder = GetFolderPart(leftover); !folder.empty()) fs.flushFolder(folder);
-    return true;
+    return removeLeftover(leftover, !locking_);
 }
 
 }  // namespace vellumar

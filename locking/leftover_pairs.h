@@ -19,9 +19,10 @@ class LeftoverPairs {
     // When `path` and its counterpart are one file, removes the leftover
     // side (the plain file of a lock run, the locked file of an unlock run)
     // and returns true: the row is done. False when there is no such pair,
-    // the contents differ, or the leftover could not be removed; the run
-    // then goes on with the row as usual. A lock run never pairs a plain
-    // file with a locked file that is one of its own rows.
+    // the contents differ, or the leftover could not be removed (it is then
+    // left as it was, attributes included); the run then goes on with the
+    // row as usual. A lock run never pairs a plain file with a locked file
+    // that is one of its own rows.
     bool finish(const std::string& path);
 
   private:
@@ -29,10 +30,12 @@ class LeftoverPairs {
     std::set<std::string> rows_;
 };
 
-// Whether the locked file unlocks to exactly the content of the plain file,
-// read without writing anything: a small locked file is unlocked in memory,
-// a large one compared as it is read. False when either cannot be read or
-// the locked file's header does not verify.
+// Whether the unlock of the locked file would give back exactly the plain
+// file: both are read in pieces side by side, writing nothing, and the
+// locked file must pass every check the unlock makes. False when either
+// cannot be read, the locked file breaks a rule of its format or its header
+// does not verify, the contents differ, or the unlock would take the content
+// for an inner layer and keep the locked name.
 bool LockedHoldsPlainContent(const std::string& lockedPath, const std::string& plainPath);
 
 }  // namespace vellumar
