@@ -120,7 +120,8 @@ TEST(LockedFilesList, RefreshKeepsTheFilesThatExistAndHidesThem) {
     EXPECT_EQ(readFile(list), present + "\r\n");
     uint32_t attributes = 0;
     ASSERT_EQ(fileSystem().getAttributes(present, attributes), IoError::ok);
-    EXPECT_EQ(attributes, fileAttributesAfterSetting(kAttrHidden));
+    // Hidden, and still read-only: a locked file never becomes writable here.
+    EXPECT_EQ(attributes, fileAttributesAfterSetting(kAttrReadOnly | kAttrHidden));
     EXPECT_EQ(listTree(temp.home()), "files\n");  // no scratch file left behind
 }
 

@@ -175,8 +175,14 @@ TEST_F(LeftoverPairsTest, ALockRunKeepsThePlainFileBesideALockedFileItCannotVouc
 
     // A plain file that is itself a sound locked file: the unlock takes it
     // for an inner layer and keeps the locked name.
+    // (A lock refuses such a file; the pair is made by hand: the sound locked
+    // file locked once more as a layer, then given the plain file's locked name.)
     const std::string inner = readFile(lockedFile("w/inner.dat", kSmall));
-    makePair({"layer", inner, inner}, plain, locked);
+    const std::string layered = temp.write("w/layer.VKL", inner);
+    ASSERT_TRUE(Encrypt(layered, desktop, false));
+    plain = temp.write("w/layer.dat", inner);
+    locked = LockedName(plain, ".VKL");
+    ASSERT_EQ(platformFileSystem().rename(layered, locked), IoError::ok);
     EXPECT_FALSE(LockedHoldsPlainContent(locked, plain));
 
     std::string plain2, locked2;
