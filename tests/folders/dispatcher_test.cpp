@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -485,6 +487,47 @@ TEST_F(FolderSteps, DroppingTheRecordOfAFolderNothingCouldBeLockedInKeepsOtherRu
                      Icon::critical, "Vellumar"}));
     expectPlain("R");
     EXPECT_EQ(records(), (Lines{"/elsewhere/earlier", "/elsewhere/meanwhile"}));
+}
+
+// Runs at once, each its own process: folders that get locked and folders
+// in which nothing can be locked (the one file's locked name is taken). Every
+// locked folder stays listed; none of the others is.
+TEST_F(FolderSteps, ParallelRunsKeepTheRecordOfEveryLockedFolder) {
+    const int kEach = 4;
+    std::set<std::string> locked;
+    for (int i = 0; i < kEach; ++i) {
+        const std::string good = "good" + std::to_string(i), bad = "bad" + std::to_string(i);
+        temp.write("w/" + good + "/one.txt", good);
+        const std::string blocked = temp.write("w/" + bad + "/one.txt", bad);
+        temp.makeFolder("w/" + bad + "/" + GetFileName(LockedName(blocked, ".VKL")));
+        locked.insert(plainPath(good));
+    }
+    EnsureFolderList();
+    std::vector<pid_t> children;
+    for (int i = 0; i < 2 * kEach; ++i) {
+        const std::string name = (i % 2 ? "bad" : "good") + std::to_string(i / 2);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            chooseToEncrypt(name);
+            run();
+            _exit(0);
+        }
+        children.push_back(child);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const Lines listed = records();
+    EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), locked);
+    EXPECT_EQ(listed.size(), locked.size());
+    for (int i = 0; i < kEach; ++i) {
+        EXPECT_TRUE(FileExists(lockedPath("good" + std::to_string(i))));
+        EXPECT_EQ(readFile(in(plainPath("bad" + std::to_string(i)), "one.txt")),
+                  "bad" + std::to_string(i));
+    }
 }
 #endif
 
