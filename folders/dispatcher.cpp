@@ -61,7 +61,7 @@ std::string noneLockedText(const std::string& folder) {
 std::string plainNameTakenText(const std::string& folder) {
     return "The folder " + folder +
            " cannot be unlocked: another folder or file has its name already, and its locked "
-           "folder could not take that name back.\r\nRename or move away the one now named " +
+           "folder cannot take that name back.\r\nRename or move away the one now named " +
            folder + ", then Decrypt a Folder again. Nothing was changed.";
 }
 

@@ -381,8 +381,9 @@ TEST_F(FolderSteps, ANewFolderUnderTheNameOfALockedOneIsRefusedEitherWay) {
 
     chooseToEncrypt("A");
     run();
-    EXPECT_EQ(desktop.messages,
-              (std::vector<Shown>{{LockedNameTakenText(parent(), "A"), Icon::critical, "Vellumar"}}));
+    EXPECT_EQ(
+        desktop.messages,
+        (std::vector<Shown>{{LockedNameTakenText(parent(), "A"), Icon::critical, "Vellumar"}}));
     EXPECT_NE(LockedNameTakenText(parent(), "A"), "");
     EXPECT_EQ(model.topPage(), Page::fraSelect);
 
@@ -392,7 +393,7 @@ TEST_F(FolderSteps, ANewFolderUnderTheNameOfALockedOneIsRefusedEitherWay) {
               (std::vector<Shown>{
                   {"The folder " + plainPath("A") +
                        " cannot be unlocked: another folder or file has its name already, and its "
-                       "locked folder could not take that name back.\r\nRename or move away the "
+                       "locked folder cannot take that name back.\r\nRename or move away the "
                        "one now named " +
                        plainPath("A") + ", then Decrypt a Folder again. Nothing was changed.",
                    Icon::critical, "Vellumar"}}));
