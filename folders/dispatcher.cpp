@@ -7,6 +7,7 @@
 #include "engine/folder_confinement.h"
 #include "engine/locked_folder_name.h"
 #include "engine/names.h"
+#include "folders/folder_chooser.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_state.h"
 
@@ -57,6 +58,13 @@ std::string noneLockedText(const std::string& folder) {
            " could be locked.\r\nIt keeps its name and is not listed.";
 }
 
+std::string plainNameTakenText(const std::string& folder) {
+    return "The folder " + folder +
+           " cannot be unlocked: another folder or file has its name already, and its locked "
+           "folder cannot take that name back.\r\nRename or move away the one now named " +
+           folder + ", then Decrypt a Folder again. Nothing was changed.";
+}
+
 std::string notRestoredText(const std::string& folder) {
     return "The folder " + folder +
            " could not be given its name back.\r\nIt keeps its locked name and stays listed: "
@@ -72,6 +80,11 @@ std::string notAllUnlockedText(const std::string& folder) {
 std::string listUnreadableText(const std::string& folder) {
     return "The list of encrypted folders could not be read.\r\nThe folder " + folder +
            " keeps its locked name.";
+}
+
+bool exists(const std::string& path) {
+    FileStatus status;
+    return fileSystem().status(path, status) == IoError::ok;
 }
 
 bool isFolder(const std::string& path) {
@@ -117,14 +130,6 @@ size_t runOverFound(WindowModel& model, Wanted wanted, RunOutcome& outcome,
     return passedOver;
 }
 
-// Removes every record of the folder; false when the list could not be rewritten.
-bool dropRecords(const std::string& folder) {
-    std::vector<std::string> lines;
-    if (ReadFolderLines(lines) != IoError::ok) return false;
-    std::erase(lines, folder);
-    return ReplaceFolderLines(lines) == IoError::ok;
-}
-
 class RunInProgress {
   public:
     explicit RunInProgress(WindowModel& model) : model_(model) { model_.runInProgress = true; }
@@ -151,6 +156,15 @@ FolderOutcome EncryptFolderStep(WindowModel& model, Desktop& desktop) {
 
     if (!FitsOnListLine(pending)) {
         desktop.message(lineBreakText(pending), Icon::critical);
+        endRun(model, true);
+        return outcome;
+    }
+    // A folder locked earlier under the same name: its record is not this
+    // folder's, and this one could never get its locked name.
+    std::string pendingName = pending, pendingParent;
+    SplitFolderPath(pendingName, pendingParent);
+    if (!pending.empty() && isFolder(lockedFolderPath(pendingParent, pendingName))) {
+        desktop.message(LockedNameTakenText(pendingParent, pendingName), Icon::critical);
         endRun(model, true);
         return outcome;
     }
@@ -186,8 +200,11 @@ FolderOutcome EncryptFolderStep(WindowModel& model, Desktop& desktop) {
     // refused would stay plain inside a hidden folder.
     if (outcome.files.failed > 0 || outcome.files.refused > 0) {
         // Still plain, at least in part: neither hidden nor renamed. A folder
-        // with nothing locked inside is not listed either.
-        if (outcome.files.done == 0 && passedOver == 0 && dropRecords(pending)) {
+        // with nothing locked inside is not listed either; only the record
+        // this run added goes, under the list lock, so that records other
+        // runs add meanwhile stay.
+        if (outcome.files.done == 0 && passedOver == 0 && !recorded &&
+            RemoveAddedFolderRecord(pending) == IoError::ok) {
             desktop.message(noneLockedText(pending), Icon::critical);
         } else {
             desktop.message(notAllLockedText(pending), Icon::critical);
@@ -210,6 +227,16 @@ FolderOutcome EncryptFolderStep(WindowModel& model, Desktop& desktop) {
 FolderOutcome DecryptFolderStep(WindowModel& model, Desktop& desktop) {
     FileSystem& fs = fileSystem();
     FolderOutcome outcome;
+    const std::string name = model.FolderName;
+    const std::string& plainPath = model.PlainFolderPath;
+    const std::string lockedPath = lockedFolderPath(model.ParentPath, name);
+    // The locked folder could not take its name back: its files would be
+    // unlocked inside a hidden folder with a name nobody can read.
+    if (!name.empty() && !plainPath.empty() && isFolder(lockedPath) && exists(plainPath)) {
+        desktop.message(plainNameTakenText(plainPath), Icon::critical);
+        endRun(model, true);
+        return outcome;
+    }
     // A plain file is unlocked already (by an interrupted run, or never locked).
     bool stillLocked = !model.skippedFolders.empty();
     {
@@ -219,8 +246,6 @@ FolderOutcome DecryptFolderStep(WindowModel& model, Desktop& desktop) {
             stillLocked = stillLocked || (FileExists(row.path) && IsLockedFile(row.path));
     }
 
-    const std::string name = model.FolderName;
-    const std::string& plainPath = model.PlainFolderPath;
     std::vector<std::string> lines;
     if (ReadFolderLines(lines) != IoError::ok) {
         // Nothing to keep and nothing to match: the list stays as it is.
@@ -228,7 +253,6 @@ FolderOutcome DecryptFolderStep(WindowModel& model, Desktop& desktop) {
         endRun(model, true);
         return outcome;
     }
-    const std::string lockedPath = lockedFolderPath(model.ParentPath, name);
     std::vector<std::string> kept;
     bool found = false;
     for (const std::string& line : lines) {

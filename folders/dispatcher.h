@@ -36,13 +36,16 @@ FolderOutcome cmdEncDec_Click(WindowModel& model, Desktop& desktop);
 // already, being locked), locks every file of lstFoundFiles that is not
 // locked yet, and only when all of them are, hides the folder and gives it
 // its locked name. A folder with a subfolder the search could not enter is
-// not touched; one in which no file could be locked is not listed.
+// not touched; one in which no file could be locked is not listed. A folder
+// with a locked folder of the same name beside it is refused before anything
+// changes: the record is that folder's, and the locked name is taken.
 FolderOutcome EncryptFolderStep(WindowModel& model, Desktop& desktop);
 // "Decrypt a Folder": unlocks every locked file of lstFoundFiles, gives the
 // folder PlainFolderPath back (from its locked name, or as it stands when it
 // never got one) and removes its records from "folders". A folder that
 // cannot get its name back keeps its locked name and its records, and so
-// does one with any file inside still locked.
+// does one with any file inside still locked. When its plain name is taken
+// while its locked folder stands, nothing is unlocked and nothing changes.
 FolderOutcome DecryptFolderStep(WindowModel& model, Desktop& desktop);
 
 }  // namespace vellumar

@@ -87,7 +87,11 @@ std::string refusal(const std::string& folder, const std::string& chosen,
         return "The folder " + folder +
                " cannot be locked: its path holds a line break, which the list of encrypted "
                "folders cannot keep.";
-    return {};
+    // Checked before anything changes: the run would lock the files and then
+    // fail to rename the folder, and the two would share one record.
+    std::string name = folder, parentPath;
+    SplitFolderPath(name, parentPath);
+    return LockedNameTakenText(parentPath, name);
 }
 
 }  // namespace
@@ -114,6 +118,21 @@ std::string NormalPath(const std::string& path) {
         result += parts[n];
     }
     return result;
+}
+
+std::string LockedNameTakenText(const std::string& parentPath, const std::string& name) {
+    const std::string locked = lockedFolderPath(parentPath, name);
+    FileStatus status;
+    if (fileSystem().status(locked, status) != IoError::ok) return {};
+    const std::string folder = parentPath + name;
+    if (status.kind == EntryKind::folder)
+        return "The folder " + folder +
+               " cannot be locked: a locked folder of the same name stands beside it, and the two "
+               "cannot share one locked name.\r\nGive this folder another name, or move it away; "
+               "Decrypt a Folder restores the locked one once its name is free. Nothing was "
+               "changed.";
+    return "The folder " + folder + " cannot be locked: its locked name is taken by " + locked +
+           ".\r\nMove that away, or give this folder another name. Nothing was changed.";
 }
 
 std::string FolderBoxPath(const std::string& path) {

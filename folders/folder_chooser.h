@@ -15,6 +15,13 @@ namespace vellumar {
 // the run button. A refused folder changes nothing but shows why.
 void Folder_Encrypt(WindowModel& model, Desktop& desktop);
 
+// Why the folder `name` inside `parentPath` (which ends in a separator)
+// cannot be locked when something beside it has its locked name already
+// (most likely a folder locked earlier under the same name, which would
+// then share its record and its name with this one); empty when the locked
+// name is free.
+std::string LockedNameTakenText(const std::string& parentPath, const std::string& name);
+
 // The folder-browse dialog: the chosen folder, or empty when the user
 // cancelled or chose something that is no folder on disk.
 std::string BrowseForFolder(Desktop& desktop);

@@ -1,6 +1,7 @@
 #include "folders/folder_lists.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "engine/list_file.h"
 #include "engine/list_lock.h"
@@ -40,6 +41,15 @@ IoError AppendFolderRecord(const std::string& plainPath) {
 IoError RemoveFolderRecord(const std::string& plainPath) {
     return EditListFile(applicationFile(kFoldersList), [&plainPath](std::vector<std::string>& lines) {
         return std::erase(lines, plainPath) != 0;
+    });
+}
+
+IoError RemoveAddedFolderRecord(const std::string& plainPath) {
+    return EditListFile(applicationFile(kFoldersList), [&plainPath](std::vector<std::string>& lines) {
+        const auto last = std::find(lines.rbegin(), lines.rend(), plainPath);
+        if (last == lines.rend()) return false;
+        lines.erase(std::next(last).base());
+        return true;
     });
 }
 

@@ -35,6 +35,10 @@ IoError AppendFolderRecord(const std::string& plainPath);
 // list lock so that records other processes add or drop meanwhile stay as
 // they are. Ok when there was none.
 IoError RemoveFolderRecord(const std::string& plainPath);
+// Drops the last line that is exactly `plainPath`: the record a run has just
+// added, and no earlier one of the same folder. Under the list lock, like
+// RemoveFolderRecord. Ok when there was none.
+IoError RemoveAddedFolderRecord(const std::string& plainPath);
 // Replaces "folders" by a complete copy holding `lines`.
 IoError ReplaceFolderLines(const std::vector<std::string>& lines);
 

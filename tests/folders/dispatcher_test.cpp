@@ -7,9 +7,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "engine/names.h"
 #include "engine/locked_folder_name.h"
+#include "folders/folder_chooser.h"
 #include "folders/folder_lists.h"
 #include "tests/locking/run_fixture.h"
 #include "tests/support/forwarding_file_system.h"
@@ -358,6 +367,170 @@ TEST_F(FolderSteps, AFolderWhoseFilesCouldNotAllBeLockedKeepsItsPlainName) {
     expectPlain("C");
     EXPECT_EQ(records(), Lines{});
 }
+
+// A new folder made under the plain name of a locked one: the record is the
+// locked folder's, and the name it would be given is taken. Neither folder
+// is touched in either direction until the plain name is free again.
+TEST_F(FolderSteps, ANewFolderUnderTheNameOfALockedOneIsRefusedEitherWay) {
+    makeFolder("A");
+    chooseToEncrypt("A");
+    run();
+    ASSERT_EQ(desktop.messages, std::vector<Shown>{kFolderEncrypted});
+    makeFolder("A");
+    const std::string newFiles = listTree(plainPath("A"));
+
+    chooseToEncrypt("A");
+    run();
+    EXPECT_EQ(
+        desktop.messages,
+        (std::vector<Shown>{{LockedNameTakenText(parent(), "A"), Icon::critical, "Vellumar"}}));
+    EXPECT_NE(LockedNameTakenText(parent(), "A"), "");
+    EXPECT_EQ(model.topPage(), Page::fraSelect);
+
+    chooseToDecrypt("A", lockedPath("A"));
+    run();
+    EXPECT_EQ(desktop.messages,
+              (std::vector<Shown>{
+                  {"The folder " + plainPath("A") +
+                       " cannot be unlocked: another folder or file has its name already, and its "
+                       "locked folder cannot take that name back.\r\nRename or move away the "
+                       "one now named " +
+                       plainPath("A") + ", then Decrypt a Folder again. Nothing was changed.",
+                   Icon::critical, "Vellumar"}}));
+
+    // Both as they were: the new one plain, the old one locked and listed.
+    EXPECT_EQ(listTree(plainPath("A")), newFiles);
+    EXPECT_EQ(folderAttributes(plainPath("A")), kAttrDirectory);
+    EXPECT_EQ(readFile(in(plainPath("A"), "one.txt")), "A one");
+    EXPECT_EQ(records(), Lines{plainPath("A")});
+    expectLocked("A", lockedPath("A"));
+    EXPECT_EQ(folderAttributes(lockedPath("A")), kAttrDirectory | kAttrHidden);
+
+    // Once the new folder is out of the way, the old one comes back.
+    ASSERT_EQ(platformFileSystem().rename(plainPath("A"), plainPath("new A")), IoError::ok);
+    chooseToDecrypt("A", lockedPath("A"));
+    run();
+    EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderDecrypted});
+    expectPlain("A");
+    EXPECT_EQ(records(), Lines{});
+}
+
+#ifndef _WIN32
+// Another run, adding its own record to "folders" just when this one drops
+// the record of a folder in which nothing could be locked. Like every run,
+// it takes the list lock for its change, and waits while it is held.
+class AnotherRunAddsARecord final : public ForwardingFileSystem {
+  public:
+    AnotherRunAddsARecord(std::string folder, std::string record)
+        : folder_(std::move(folder)), record_(std::move(record)) {}
+    // Nothing can be locked in the folder; once its files were tried, the
+    // other run comes along at the next read of the list.
+    IoError createNew(const std::string& p, FileHandle& out) override {
+        if (p.rfind(folder_, 0) != 0) return base().createNew(p, out);
+        armed_ = true;
+        return IoError::accessDenied;
+    }
+    // Just after the list is opened for reading: a change now is one the
+    // reader does not see.
+    IoError openRead(const std::string& p, FileHandle& out) override {
+        const IoError opened = base().openRead(p, out);
+        if (armed_ && p == applicationFile(kFoldersList)) {
+            armed_ = false;
+            waiting_ = true;
+            finish();
+        }
+        return opened;
+    }
+    // The other run adds its record as soon as the list lock is free.
+    void finish() {
+        if (!waiting_ || !listLockIsFree()) return;
+        waiting_ = false;
+        added_ = AppendFolderRecord(record_) == IoError::ok;
+    }
+    bool waited() const { return waitedOnce_; }
+    bool added() const { return added_; }
+
+  private:
+    // The lock is flock on the lists' folder: a second open of the folder
+    // cannot take it while any holder has it, this very process included.
+    bool listLockIsFree() {
+        const int handle = ::open(applicationDirectory().c_str(), O_RDONLY | O_DIRECTORY);
+        if (handle < 0) return false;
+        const bool free = ::flock(handle, LOCK_EX | LOCK_NB) == 0;
+        if (free) ::flock(handle, LOCK_UN);
+        ::close(handle);
+        waitedOnce_ = waitedOnce_ || !free;
+        return free;
+    }
+
+    std::string folder_, record_;
+    bool armed_ = false, waiting_ = false, waitedOnce_ = false, added_ = false;
+};
+
+// The record of a folder in which nothing could be locked goes under the
+// list lock: a record another run adds meanwhile stays.
+TEST_F(FolderSteps, DroppingTheRecordOfAFolderNothingCouldBeLockedInKeepsOtherRunsRecords) {
+    makeFolder("R");
+    AppendFolderRecord("/elsewhere/earlier");
+    chooseToEncrypt("R");
+    AnotherRunAddsARecord other(plainPath("R"), "/elsewhere/meanwhile");
+    {
+        FileSystemOverride use(other);
+        run();
+    }
+    other.finish();
+    EXPECT_TRUE(other.waited());
+    EXPECT_TRUE(other.added());
+    ASSERT_FALSE(desktop.messages.empty());
+    EXPECT_EQ(desktop.messages.back(),
+              (Shown{"No file in the folder " + plainPath("R") +
+                         " could be locked.\r\nIt keeps its name and is not listed.",
+                     Icon::critical, "Vellumar"}));
+    expectPlain("R");
+    EXPECT_EQ(records(), (Lines{"/elsewhere/earlier", "/elsewhere/meanwhile"}));
+}
+
+// Runs at once, each its own process: folders that get locked and folders
+// in which nothing can be locked (the one file's locked name is taken). Every
+// locked folder stays listed; none of the others is.
+TEST_F(FolderSteps, ParallelRunsKeepTheRecordOfEveryLockedFolder) {
+    const int kEach = 4;
+    std::set<std::string> locked;
+    for (int i = 0; i < kEach; ++i) {
+        const std::string good = "good" + std::to_string(i), bad = "bad" + std::to_string(i);
+        temp.write("w/" + good + "/one.txt", good);
+        const std::string blocked = temp.write("w/" + bad + "/one.txt", bad);
+        temp.makeFolder("w/" + bad + "/" + GetFileName(LockedName(blocked, ".VKL")));
+        locked.insert(plainPath(good));
+    }
+    EnsureFolderList();
+    std::vector<pid_t> children;
+    for (int i = 0; i < 2 * kEach; ++i) {
+        const std::string name = (i % 2 ? "bad" : "good") + std::to_string(i / 2);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            chooseToEncrypt(name);
+            run();
+            _exit(0);
+        }
+        children.push_back(child);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const Lines listed = records();
+    EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), locked);
+    EXPECT_EQ(listed.size(), locked.size());
+    for (int i = 0; i < kEach; ++i) {
+        EXPECT_TRUE(FileExists(lockedPath("good" + std::to_string(i))));
+        EXPECT_EQ(readFile(in(plainPath("bad" + std::to_string(i)), "one.txt")),
+                  "bad" + std::to_string(i));
+    }
+}
+#endif
 
 // A file removed between the search and its turn needed no lock.
 TEST_F(FolderSteps, AFileGoneBeforeItsTurnDoesNotHoldTheFolderBack) {

@@ -8,8 +8,10 @@
 #include <filesystem>
 
 #include "engine/file_system.h"
+#include "engine/locked_folder_name.h"
 #include "engine/names.h"
 #include "engine/platform.h"
+#include "engine/text_shift.h"
 #include "folders/folder_lists.h"
 #include "locking/file_search.h"
 #include "tests/support/scripted_desktop.h"
@@ -159,6 +161,40 @@ TEST_F(Chooser, APathWithALineBreakIsRefusedBeforeAnythingChanges) {
     }
 }
 #endif
+
+// Something beside the folder has its locked name already (most likely a
+// folder locked earlier under the same name, whose record would be taken
+// for this one's): refused before anything changes, saying why and what to do.
+TEST_F(Chooser, AFolderWhoseLockedNameIsTakenIsRefusedBeforeAnythingChanges) {
+    const std::string lockedFolder =
+        " cannot be locked: a locked folder of the same name stands beside it, and the two cannot "
+        "share one locked name.\r\nGive this folder another name, or move it away; Decrypt a "
+        "Folder restores the locked one once its name is free. Nothing was changed.";
+    temp.makeFolder(lockedFolderName("Vault"));
+    // The raw locked name earlier versions gave.
+    temp.makeFolder(EncodeText("Old"));
+    const std::string takenByFile = temp.write(lockedFolderName("Notes"), "x");
+    struct Case {
+        std::string folder, message;
+    } cases[] = {
+        {temp.makeFolder("Vault"), "The folder " + temp / "Vault" + lockedFolder},
+        {temp.makeFolder("Old"), "The folder " + temp / "Old" + lockedFolder},
+        {temp.makeFolder("Notes"), "The folder " + temp / "Notes" +
+                                       " cannot be locked: its locked name is taken by " +
+                                       takenByFile +
+                                       ".\r\nMove that away, or give this folder another name. "
+                                       "Nothing was changed."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        temp.write(GetFileName(c.folder) + "/a", "x");
+        desktop.messages.clear();
+        choose(c.folder);
+        EXPECT_EQ(desktop.messages, (std::vector<Shown>{{c.message, Icon::critical, "Vellumar"}}));
+        expectNothingPrepared();
+    }
+    EXPECT_EQ(readFile(applicationFile("folders")), "<missing>");
+}
 
 TEST_F(Chooser, SubfoldersOfTheRefusedFoldersAreAccepted) {
     for (const std::string& folder : {temp.makeFolder("win/sys/sub"), temp.makeFolder("win/sub"),

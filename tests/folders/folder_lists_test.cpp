@@ -47,6 +47,17 @@ TEST(FolderLists, RemovingARecordKeepsEveryOtherLineAsItIsNow) {
     EXPECT_EQ(test::readFile(applicationFile("folders")), "/w/B\r\n/w/C\r\n");
 }
 
+// A run that could lock nothing in a folder drops the record it added (the
+// last one), not one an earlier run left for the same folder.
+TEST(FolderLists, RemovingTheAddedRecordDropsOnlyTheLastOne) {
+    test::TempFolder temp;
+    temp.write("home/folders", "/w/A\r\n/w/B\r\n/w/A\r\n/w/C\r\n");
+    EXPECT_EQ(RemoveAddedFolderRecord("/w/A"), IoError::ok);
+    EXPECT_EQ(test::readFile(applicationFile("folders")), "/w/A\r\n/w/B\r\n/w/C\r\n");
+    EXPECT_EQ(RemoveAddedFolderRecord("/w/X"), IoError::ok);
+    EXPECT_EQ(test::readFile(applicationFile("folders")), "/w/A\r\n/w/B\r\n/w/C\r\n");
+}
+
 TEST(FolderLists, AListThatCannotBeReadIsNeverReplaced) {
     test::TempFolder temp;
     temp.write("home/folders", "/w/A\r\n");
