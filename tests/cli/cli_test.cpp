@@ -293,7 +293,7 @@ TEST_F(Cli, AFolderCommandSucceedsOnlyWhenEverythingWasDone) {
 TEST_F(Cli, AFolderCommandRunAgainFinishesAnInterruptedRun) {
     setPassword();
     const std::string vault = temp / "Vault";
-    const std::string locked = temp / EncodeText("Vault");
+    const std::string locked = temp / lockedFolderName("Vault");
     const std::string big = patternBytes(250000, 2);
     temp.write("Vault/a.txt", "a");
     temp.write("Vault/sub/b.bin", big);
