@@ -15,6 +15,7 @@
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "engine/registry_store.h"
+#include "engine/small_unlock_stream.h"
 #include "engine/transfer.h"
 #include "engine/write_batch.h"
 
@@ -124,7 +125,7 @@ bool soundAndVerified(const std::string& path, const SmallFormatReader& reader, 
 // keystream runs on) and hands the plain bytes on to `output`, or only
 // looks at them when there is none. Memory stays within a few pieces.
 struct StreamedPass {
-    SmallFormatReader locked;
+    SmallUnlockStream locked;
     // The plain content read as a locked file: an inner layer only if sound.
     SmallFormatReader inner;
     std::string plainStart;
@@ -142,9 +143,7 @@ IoError streamSmallFile(const std::string& path, Desktop& desktop, AtomicFile* o
     FileHandle file = kNoFile;
     if (IoError e = fs.openRead(path, file); e != IoError::ok) return e;
     FileCloser closer(file);
-    std::string piece(kPieceSize, '\0'), body, plain;
-    Cipher cipher;
-    bool keyed = false;
+    std::string piece(kPieceSize, '\0'), plain;
     auto passOn = [&]() {
         if (pass.plainStart.size() < kSecretMarker.size())
             pass.plainStart.append(plain, 0, kSecretMarker.size() - pass.plainStart.size());
@@ -158,21 +157,11 @@ IoError streamSmallFile(const std::string& path, Desktop& desktop, AtomicFile* o
         if (IoError e = fs.read(file, piece.data(), piece.size(), got); e != IoError::ok) return e;
         if (got == 0) break;
         // A broken rule or a wrong header ends the pass; the caller says which.
-        if (!pass.locked.take(piece.data(), got, &body)) return IoError::ok;
-        if (!keyed && pass.locked.header().size() == kHeaderLength) {
-            if (!HeaderVerifies(pass.locked.header())) return IoError::ok;
-            cipher.KeyString(pass.locked.header());
-            keyed = true;
-        }
-        // Whole groups of four characters now; the rest comes with the next piece.
-        const size_t whole = body.size() - body.size() % 4;
-        cipher.ShrinkXorPiece(body.data(), whole, plain);
-        body.erase(0, whole);
+        if (!pass.locked.take(piece.data(), got, plain)) return IoError::ok;
         if (IoError e = passOn(); e != IoError::ok) return e;
         desktop.yield();
     }
-    if (!pass.locked.finish()) return IoError::ok;
-    cipher.ShrinkXorPiece(body.data(), body.size(), plain);
+    if (!pass.locked.finish(plain)) return IoError::ok;
     return passOn();
 }
 
@@ -185,7 +174,7 @@ bool decryptStreamed(const std::string& fullFileName, Desktop& desktop) {
     StreamedPass look;
     if (IoError e = streamSmallFile(fullFileName, desktop, nullptr, look); e != IoError::ok)
         return failed(e, desktop, false);
-    if (!soundAndVerified(fullFileName, look.locked, desktop)) return false;
+    if (!soundAndVerified(fullFileName, look.locked.reader(), desktop)) return false;
     const bool layer = look.innerLayer();
     const std::string plainPath = unlockTarget(fullFileName, layer, desktop);
     if (plainPath.empty()) return false;
@@ -200,8 +189,8 @@ bool decryptStreamed(const std::string& fullFileName, Desktop& desktop) {
     StreamedPass write;
     if (e == IoError::ok) e = streamSmallFile(fullFileName, desktop, &restored, write);
     // Anything else than the first pass saw means the file changed meanwhile.
-    if (e == IoError::ok && (write.locked.fault() != FormatFault::none ||
-                             !HeaderVerifies(write.locked.header()) || write.innerLayer() != layer))
+    if (e == IoError::ok && (write.locked.reader().fault() != FormatFault::none ||
+                             !HeaderVerifies(write.locked.reader().header()) || write.innerLayer() != layer))
         e = IoError::alreadyOpen;
     if (e == IoError::ok) e = commitInPlaceOf(restored, fullFileName);
     if (e == IoError::exists) showFileExists(plainPath, desktop);

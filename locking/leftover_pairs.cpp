@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <new>
 
-#include "engine/cipher.h"
 #include "engine/file_system.h"
 #include "engine/kept_attributes.h"
 #include "engine/large_file.h"
@@ -11,6 +10,7 @@
 #include "engine/locked_header.h"
 #include "engine/names.h"
 #include "engine/rc4.h"
+#include "engine/small_unlock_stream.h"
 #include "engine/transfer.h"
 
 namespace vellumar {
@@ -91,31 +91,19 @@ bool smallHoldsPlain(const std::string& lockedPath, const std::string& plainPath
     if (fs.openRead(plainPath, plain) != IoError::ok) return false;
     FileCloser closePlain(plain);
 
-    SmallFormatReader reader;
+    SmallUnlockStream stream;
     PlainSide plainSide(plain);
-    Cipher cipher;
-    bool keyed = false;
-    std::string piece(kComparePiece, '\0'), body, unlocked;
+    std::string piece(kComparePiece, '\0'), unlocked;
     for (;;) {
         size_t got = 0;
         if (fs.read(locked, piece.data(), piece.size(), got) != IoError::ok) return false;
         if (got == 0) break;
-        if (!reader.take(piece.data(), got, &body)) return false;
-        if (!keyed && reader.header().size() == kHeaderLength) {
-            if (!HeaderVerifies(reader.header())) return false;
-            cipher.KeyString(reader.header());
-            keyed = true;
-        }
-        // Whole groups of four characters now; the rest comes with the next piece.
-        const size_t whole = body.size() - body.size() % 4;
         unlocked.clear();
-        if (!cipher.ShrinkXorPiece(body.data(), whole, unlocked) || !plainSide.matches(unlocked))
-            return false;
-        body.erase(0, whole);
+        if (!stream.take(piece.data(), got, unlocked) || !plainSide.matches(unlocked)) return false;
     }
     unlocked.clear();
-    return reader.finish() && keyed && cipher.ShrinkXorPiece(body.data(), body.size(), unlocked) &&
-           plainSide.matches(unlocked) && atEnd(plain) && !plainSide.isInnerLayer();
+    return stream.finish(unlocked) && plainSide.matches(unlocked) && atEnd(plain) &&
+           !plainSide.isInnerLayer();
 }
 
 bool largeHoldsPlain(const std::string& lockedPath, const std::string& plainPath) {
