@@ -1,0 +1,85 @@
+#pragma once
+// Locking and unlocking a list of files: the operations beneath the window's
+// run button and the command line's lock and unlock. They take paths,
+// options, the write batch and the desktop port (progress, yield and a
+// cancel request) and return what happened to every file as values. They
+// show no message: each front end words the result in its own way.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "engine/desktop.h"
+#include "engine/file_result.h"
+
+namespace vellumar {
+
+class WriteBatch;
+
+enum class ItemStatus {
+    done,      // locked, or unlocked (also: finished from an interrupted run's leftovers)
+    refused,   // a rule kept it as it is (see Refusal); nothing was changed
+    failed,    // tried, and it did not get there; it stands as it was
+    missing,   // not there any more: passed over
+    repeated,  // the same file as an earlier path of the run: passed over
+    notTried,  // the run ended (cancelled, or stopped early) before its turn
+};
+
+// The rule that refused a file.
+enum class Refusal {
+    none,
+    ownFile,     // one of the program's own files (executable, list files)
+    systemFile,  // system attribute, or a device or pipe
+    link,        // a symbolic link: never followed
+    hardLink,    // more than one name: its content would stay readable
+    temporary,   // a temporary file of this program
+    lineBreak,   // a line break in its path, which the list of locked files cannot hold
+    notRegular,  // unlock: not a regular file
+    notLocked,   // unlock: does not begin with the locked marker
+};
+
+struct ItemResult {
+    std::string path;
+    ItemStatus status = ItemStatus::notTried;
+    Refusal refusal = Refusal::none;
+    // failed: what went wrong (the problem, the OS error and the path it concerns).
+    FileResult file;
+    // The index of the path after which this result was known: its own, or,
+    // for a file that failed when its batch was committed, the later path
+    // after which that commit ran. Front ends that speak during a run in
+    // order (the window) keep that order with it.
+    size_t decidedAfter = 0;
+};
+
+struct RunReport {
+    std::vector<ItemResult> items;  // one per path, in the order given
+    // Unlock only: a small locked file that could not be unlocked ended the
+    // run, as the window always did; the later paths were not tried.
+    bool endedEarly = false;
+    // A cancel request stopped the run between two files. What was done is
+    // done and durable; the rest is as it was (notTried).
+    bool cancelled = false;
+
+    size_t count(ItemStatus status) const;
+    // Every path done (a repeated path counts as its earlier one).
+    bool complete() const;
+};
+
+struct LockOptions {
+    // "Encrypt File(s)": each locked file is added to the list "files"
+    // before its plain file goes.
+    bool recordInFilesList = false;
+};
+
+struct UnlockOptions {
+    // After the run, lines of "files" whose file is no longer locked are dropped.
+    bool pruneFilesList = false;
+};
+
+// `batch` may be null: every file is then committed on its own.
+RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& options,
+                    WriteBatch* batch, Desktop& desktop);
+RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions& options,
+                      WriteBatch* batch, Desktop& desktop);
+
+}  // namespace vellumar
