@@ -8,7 +8,7 @@
 #ifdef _WIN32
 #include "cli/registry_settings_store.h"
 #else
-#include "app/qt_settings_store.h"
+#include "cli/ini_settings_store.h"
 #endif
 
 int main(int argc, char* argv[]) {
@@ -16,7 +16,7 @@ int main(int argc, char* argv[]) {
 #ifdef _WIN32
     vellumar::RegistrySettingsStore settings;
 #else
-    vellumar::QtSettingsStore settings;
+    vellumar::IniSettingsStore settings;
 #endif
     vellumar::Console console = vellumar::SystemConsole();
     return vellumar::RunCli(arguments, settings, console);

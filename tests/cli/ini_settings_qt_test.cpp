@@ -1,0 +1,123 @@
+// The command line's settings file against the window's QSettings: what one
+// writes the other reads, byte for byte, and a file the window keeps other
+// settings in keeps them.
+
+#include <gtest/gtest.h>
+
+#include <QSettings>
+#include <QString>
+#include <string>
+#include <vector>
+
+#include "app/qt_settings_store.h"
+#include "cli/ini_settings_store.h"
+#include "tests/cli/ini_forms.h"
+#include "tests/support/temp_folder.h"
+
+namespace vellumar::test {
+namespace {
+
+const std::string kKey = "\x91\xA2\xB4\xB4\xB8\xB0\xB3\xA5";  // EncodeText("Password")
+
+std::string bytesFrom(int first, int last = 255) {
+    std::string text;
+    for (int c = first; c <= last; ++c) text += static_cast<char>(c);
+    return text;
+}
+
+// Texts the store may have to keep: the shifted password's bytes, every
+// byte, nothing, and what the file's syntax gives a meaning to.
+const std::vector<std::string> kValues = {
+    bytesFrom(97),
+    bytesFrom(0),
+    "",
+    "@at",
+    " spaced ",
+    "a;b,c=d #\"q\" \\ [x]",
+    "\x01" "2aF\x7f\x1f" "g",
+    std::string("\0" "7", 2),
+};
+
+// QSettings finds the file where the command line does: in the test's folder.
+class SettingsFile : public ::testing::Test {
+  protected:
+    SettingsFile() {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QString::fromStdString(temp / "config"));
+    }
+    std::string conf() const { return temp / "config/Tessarin.conf"; }
+
+    TempFolder temp;
+    QtSettingsStore qt;
+    IniSettingsStore ini{temp / "config"};
+};
+
+TEST_F(SettingsFile, WhatOneWritesTheOtherReads) {
+    for (size_t i = 0; i < kValues.size(); ++i) {
+        const std::string& value = kValues[i];
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(qt.SaveSetting("Tessarin", "Settings", kKey, value));
+        EXPECT_EQ(ini.GetSetting("Tessarin", "Settings", kKey), value);
+        const std::string qtFile = readFile(conf());
+
+        ASSERT_TRUE(ini.SaveSetting("Tessarin", "Settings", kKey, value + "+"));
+        EXPECT_EQ(qt.GetSetting("Tessarin", "Settings", kKey), value + "+");
+        ASSERT_TRUE(ini.SaveSetting("Tessarin", "Settings", kKey, value));
+        EXPECT_EQ(qt.GetSetting("Tessarin", "Settings", kKey), value);
+        // The very bytes QSettings writes.
+        EXPECT_EQ(readFile(conf()), qtFile);
+    }
+}
+
+TEST_F(SettingsFile, KeysAndSectionsOfEveryByteMeetInTheSameEntry) {
+    // '/' separates groups, so it stands in no key.
+    const std::vector<std::string> keys = {bytesFrom(128), bytesFrom(1, '/' - 1),
+                                           bytesFrom('/' + 1, 127), "General"};
+    for (const std::string& key : keys) {
+        for (const std::string& section : {std::string("Settings"), std::string("A b%c"), key}) {
+            ASSERT_TRUE(qt.SaveSetting("Tessarin", section, key, "by Qt"));
+            EXPECT_EQ(ini.GetSetting("Tessarin", section, key), "by Qt");
+            ASSERT_TRUE(ini.SaveSetting("Tessarin", section, key, "by the command line"));
+            EXPECT_EQ(qt.GetSetting("Tessarin", section, key), "by the command line");
+        }
+    }
+}
+
+TEST_F(SettingsFile, OtherSettingsInTheFileStayAsTheWindowLeftThem) {
+    {
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Tessarin");
+        settings.setValue("rootKey", "root");
+        settings.setValue("Window/geometry", QByteArray("\x01\x02\xFF geometry", 12));
+        settings.setValue("Window/size", 42);
+        settings.setValue("Window/recent", QStringList{"a", "b,c"});
+        settings.setValue("Settings/Other", "other");
+        settings.setValue("Settings/" + QString::fromLatin1(kKey.c_str()), "old");
+        settings.sync();
+        ASSERT_EQ(settings.status(), QSettings::NoError);
+    }
+    ASSERT_TRUE(ini.SaveSetting("Tessarin", "Settings", kKey, bytesFrom(97)));
+    ASSERT_TRUE(ini.SaveSetting("Tessarin", "Settings", "New", ""));
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Tessarin");
+    EXPECT_EQ(settings.value("rootKey").toString(), "root");
+    EXPECT_EQ(settings.value("Window/geometry").toByteArray(), QByteArray("\x01\x02\xFF geometry", 12));
+    EXPECT_EQ(settings.value("Window/size").toInt(), 42);
+    EXPECT_EQ(settings.value("Window/recent").toStringList(), (QStringList{"a", "b,c"}));
+    EXPECT_EQ(settings.value("Settings/Other").toString(), "other");
+    EXPECT_EQ(qt.GetSetting("Tessarin", "Settings", kKey), bytesFrom(97));
+    EXPECT_TRUE(settings.contains("Settings/New"));
+    EXPECT_EQ(settings.value("Settings/New").toString(), "");
+    EXPECT_EQ(settings.allKeys().size(), 7);
+}
+
+// The forms the command line's own test reads are what QSettings reads.
+TEST_F(SettingsFile, ReadsEveryFormAsQSettingsDoes) {
+    for (const IniFormCase& c : kIniForms) {
+        SCOPED_TRACE(c.file);
+        temp.write("config/Tessarin.conf", c.file);
+        EXPECT_EQ(qt.GetSetting("Tessarin", "S", "k"), c.value);
+        EXPECT_EQ(ini.GetSetting("Tessarin", "S", "k"), c.value);
+    }
+}
+
+}  // namespace
+}  // namespace vellumar::test

@@ -1,0 +1,105 @@
+// The command line's settings file on its own: every byte comes back, the
+// forms another writer may leave are read as the window reads them, and a
+// rewrite leaves every other line of the file as it was.
+
+#include "cli/ini_settings_store.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "tests/cli/ini_forms.h"
+#include "tests/support/temp_folder.h"
+
+namespace vellumar::test {
+namespace {
+
+const std::string kKey = "\x91\xA2\xB4\xB4\xB8\xB0\xB3\xA5";  // EncodeText("Password")
+
+std::string allBytesFrom(int first) {
+    std::string text;
+    for (int c = first; c <= 255; ++c) text += static_cast<char>(c);
+    return text;
+}
+
+unsigned modeOf(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 0u;
+}
+
+class IniSettings : public ::testing::Test {
+  protected:
+    std::string conf() const { return temp / "config/Tessarin.conf"; }
+    TempFolder temp;
+    IniSettingsStore store{temp / "config"};
+};
+
+TEST_F(IniSettings, EveryValueComesBackAndAFreshFileIsPrivate) {
+    EXPECT_EQ(store.GetSetting("Tessarin", "Settings", kKey), "");
+    EXPECT_EQ(store.settingsFilePath("Tessarin"), conf());
+    for (const std::string& value :
+         {allBytesFrom(97), allBytesFrom(0), std::string(), std::string("@at"),
+          std::string(" spaced "), std::string("a;b,c=d \"q\" \\"), std::string("\x01" "2aF\x7f")}) {
+        ASSERT_TRUE(store.SaveSetting("Tessarin", "Settings", kKey, value));
+        EXPECT_EQ(store.GetSetting("Tessarin", "Settings", kKey), value);
+        EXPECT_EQ(IniSettingsStore(temp / "config").GetSetting("Tessarin", "Settings", kKey), value);
+    }
+    EXPECT_EQ(modeOf(conf()), 0600u);
+    EXPECT_EQ(store.GetSetting("Tessarin", "Other", kKey), "");
+    EXPECT_EQ(store.GetSetting("Other", "Settings", kKey), "");
+}
+
+// Lines of other sections and keys, comments and odd spacing stay byte for
+// byte; the value takes the place of the old one, and a new key goes at the
+// end of its section.
+TEST_F(IniSettings, ARewriteChangesTheOneEntryAlone) {
+    const std::string before =
+        "; kept\r\n[General]\nroot = 1 \n\n[Settings]\nOther=\"a;b\"\nk=old\nk=older\n"
+        "Tail=x\\\n  continued\n\n[Z]\nk=z";
+    temp.write("config/Tessarin.conf", before);
+    ASSERT_TRUE(store.SaveSetting("Tessarin", "Settings", "k", "new"));
+    EXPECT_EQ(readFile(conf()),
+              "; kept\r\n[General]\nroot = 1 \n\n[Settings]\nOther=\"a;b\"\nk=new\n"
+              "Tail=x\\\n  continued\n\n[Z]\nk=z");
+    ASSERT_TRUE(store.SaveSetting("Tessarin", "Settings", "n", "1"));
+    ASSERT_TRUE(store.SaveSetting("Tessarin", "Z", "m", "2"));
+    ASSERT_TRUE(store.SaveSetting("Tessarin", "New Section", "p", "3"));
+    EXPECT_EQ(readFile(conf()),
+              "; kept\r\n[General]\nroot = 1 \n\n[Settings]\nOther=\"a;b\"\nk=new\n"
+              "Tail=x\\\n  continued\nn=1\n\n[Z]\nk=z\nm=2\n\n[New%20Section]\np=3\n");
+    EXPECT_EQ(store.GetSetting("Tessarin", "", "root"), "1");
+    EXPECT_EQ(store.GetSetting("Tessarin", "Settings", "Tail"), "x  continued");
+    EXPECT_EQ(store.GetSetting("Tessarin", "Settings", "Other"), "a;b");
+}
+
+// What the window's QSettings makes of what a person or another writer may
+// leave in the file.
+TEST_F(IniSettings, ReadsTheFormsOtherWritersLeave) {
+    for (const IniFormCase& c : kIniForms) {
+        SCOPED_TRACE(c.file);
+        temp.write("config/Tessarin.conf", c.file);
+        EXPECT_EQ(store.GetSetting("Tessarin", "S", "k"), c.value);
+    }
+    temp.write("config/Tessarin.conf", "\xEF\xBB\xBF[General]\nk=root\n[%General]\nk=group\n");
+    EXPECT_EQ(store.GetSetting("Tessarin", "", "k"), "root");
+    EXPECT_EQ(store.GetSetting("Tessarin", "General", "k"), "group");
+}
+
+// The file holds the shifted password: one left open to others is closed up
+// when it is read, and one that cannot be read is never replaced, as its
+// other settings would be lost.
+TEST_F(IniSettings, KeepsTheFilePrivateAndAnUnreadableOneWhole) {
+    temp.write("config/Tessarin.conf", "[Settings]\nk=v\n");
+    ASSERT_EQ(::chmod(conf().c_str(), 0644), 0);
+    EXPECT_EQ(store.GetSetting("Tessarin", "Settings", "k"), "v");
+    EXPECT_EQ(modeOf(conf()), 0600u);
+
+    temp.makeFolder("config/Blocked.conf");
+    EXPECT_FALSE(store.SaveSetting("Blocked", "Settings", "k", "v"));
+    EXPECT_EQ(store.GetSetting("Blocked", "Settings", "k"), "");
+    EXPECT_EQ(listTree(temp / "config"), "Blocked.conf\nTessarin.conf\n");
+}
+
+}  // namespace
+}  // namespace vellumar::test
