@@ -110,12 +110,18 @@ TEST_F(SettingsFile, OtherSettingsInTheFileStayAsTheWindowLeftThem) {
 }
 
 // The forms the command line's own test reads are what QSettings reads.
+// A folder for each: QSettings takes a file of the same size and time for
+// the one it has read.
 TEST_F(SettingsFile, ReadsEveryFormAsQSettingsDoes) {
+    int folder = 0;
     for (const IniFormCase& c : kIniForms) {
         SCOPED_TRACE(c.file);
-        temp.write("config/Tessarin.conf", c.file);
+        const std::string config = temp / ("forms" + std::to_string(folder++));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QString::fromStdString(config));
+        temp.write(config.substr(temp.path().size() + 1) + "/Tessarin.conf", c.file);
         EXPECT_EQ(qt.GetSetting("Tessarin", "S", "k"), c.value);
-        EXPECT_EQ(ini.GetSetting("Tessarin", "S", "k"), c.value);
+        EXPECT_EQ(IniSettingsStore(config).GetSetting("Tessarin", "S", "k"), c.value);
     }
 }
 
