@@ -178,6 +178,17 @@ void closeUp(const std::string& path) {
 
 // Makes the folder and those above it, like QDir::mkpath; one that is there
 // (a link to one included) is fine.
+// A settings file that is a link (into a folder of dotfiles, say) is read
+// and rewritten where it leads, and stays a link, as with QSettings.
+std::string linkTarget(const std::string& path) {
+    std::string target = path;
+    if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+    }
+    return target;
+}
+
 bool makeFolders(const std::string& folder) {
     if (folder.empty() || folder == "/") return true;
     struct stat st;
@@ -374,7 +385,7 @@ std::string IniSettingsStore::settingsFilePath(const std::string& application) c
 
 std::string IniSettingsStore::GetSetting(const std::string& application,
                                          const std::string& section, const std::string& key) {
-    const std::string path = settingsFilePath(application);
+    const std::string path = linkTarget(settingsFilePath(application));
     closeUp(path);
     std::string content;
     if (readWholeFile(path, content) != IoError::ok) return {};
@@ -388,7 +399,7 @@ std::string IniSettingsStore::GetSetting(const std::string& application,
 
 bool IniSettingsStore::SaveSetting(const std::string& application, const std::string& section,
                                    const std::string& key, const std::string& value) {
-    const std::string path = settingsFilePath(application);
+    const std::string path = linkTarget(settingsFilePath(application));
     closeUp(path);
     std::string content;
     // A file that is there but cannot be read is never replaced: its other

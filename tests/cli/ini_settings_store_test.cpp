@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -99,6 +100,22 @@ TEST_F(IniSettings, KeepsTheFilePrivateAndAnUnreadableOneWhole) {
     EXPECT_FALSE(store.SaveSetting("Blocked", "Settings", "k", "v"));
     EXPECT_EQ(store.GetSetting("Blocked", "Settings", "k"), "");
     EXPECT_EQ(listTree(temp / "config"), "Blocked.conf\nTessarin.conf\n");
+}
+
+// A settings file that is a link (into a folder of dotfiles) stays one: the
+// file it leads to is rewritten, as the window's QSettings rewrites it.
+TEST_F(IniSettings, ALinkedFileIsRewrittenWhereItLeads) {
+    const std::string real = temp.write("dotfiles/tessarin.conf", "[Other]\nk=kept\n");
+    temp.makeFolder("config");
+    ASSERT_EQ(::symlink("../dotfiles/tessarin.conf", conf().c_str()), 0);
+    ASSERT_TRUE(store.SaveSetting("Tessarin", "Settings", kKey, "new"));
+    struct stat st;
+    ASSERT_EQ(::lstat(conf().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(readFile(real), "[Other]\nk=kept\n\n[Settings]\n%91%A2%B4%B4%B8%B0%B3%A5=new\n");
+    EXPECT_EQ(listTree(temp / "dotfiles"), "tessarin.conf\n");
+    EXPECT_EQ(store.GetSetting("Tessarin", "Settings", kKey), "new");
+    EXPECT_EQ(store.GetSetting("Tessarin", "Other", "k"), "kept");
 }
 
 }  // namespace
