@@ -98,6 +98,9 @@ struct IniLine {
     std::string section;  // the section it belongs to; "" is [General]
     std::string key;
     std::string value;    // the value's text after '=', as it stands
+    // Ends in an escaping backslash at the end of the file: a line put
+    // after it would be taken as part of it.
+    bool escapesNext = false;
 };
 
 bool endsInEscape(std::string_view line) {
@@ -119,7 +122,7 @@ std::vector<IniLine> parseIni(const std::string& content) {
     size_t at = 0;
     // A byte order mark opens the file in some editors; Qt reads past it.
     if (startsWith(content, "\xEF\xBB\xBF")) {
-        lines.push_back({"\xEF\xBB\xBF", false, false, section, {}, {}});
+        lines.push_back({"\xEF\xBB\xBF", false, false, section, {}, {}, false});
         at = 3;
     }
     while (at < content.size()) {
@@ -135,10 +138,14 @@ std::vector<IniLine> parseIni(const std::string& content) {
             line.raw.append(content, at, next - at);
             body += piece;
             at = next;
+            // Every line but a comment goes on after an escaping backslash
+            // (a section header and a line starting with '#' too).
             const std::string_view start = trimmed(body);
-            const bool entryText = !start.empty() && start[0] != '[' && start[0] != ';' &&
-                                   start[0] != '#';
-            if (!(entryText && endsInEscape(piece) && at < content.size())) break;
+            if (start.empty() || start[0] == ';' || !endsInEscape(piece)) break;
+            if (at >= content.size()) {
+                line.escapesNext = true;
+                break;
+            }
             body += '\n';  // the escaped line end, dropped when the value is read
         }
         const std::string_view text = trimmed(body);
@@ -147,7 +154,7 @@ std::vector<IniLine> parseIni(const std::string& content) {
             const size_t close = text.find(']');
             section = sectionFromHeader(
                 trimmed(text.substr(1, close == std::string_view::npos ? text.size() - 1 : close - 1)));
-        } else if (!text.empty() && text[0] != ';' && text[0] != '#') {
+        } else if (!text.empty() && text[0] != ';') {
             const size_t equals = text.find('=');
             if (equals != std::string_view::npos) {
                 line.isEntry = true;
@@ -432,6 +439,8 @@ bool IniSettingsStore::SaveSetting(const std::string& application, const std::st
             continue;
         }
         appendLine(lines[i].raw);
+        // An empty line for its escape to take, so that nothing is joined to it.
+        if (lines[i].escapesNext) appendLine("\n");
         if (i == placeAfter && last == lines.size()) {
             appendLine(entry);
             written = true;

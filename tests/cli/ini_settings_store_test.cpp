@@ -72,6 +72,15 @@ TEST_F(IniSettings, ARewriteChangesTheOneEntryAlone) {
     EXPECT_EQ(store.GetSetting("Tessarin", "", "root"), "1");
     EXPECT_EQ(store.GetSetting("Tessarin", "Settings", "Tail"), "x  continued");
     EXPECT_EQ(store.GetSetting("Tessarin", "Settings", "Other"), "a;b");
+
+    // A last line that ends in an escape takes no line put after it.
+    for (const char* last : {"k=a\\", "k=a\\\n"}) {
+        SCOPED_TRACE(last);
+        temp.write("config/Tessarin.conf", std::string("[S]\n") + last);
+        ASSERT_TRUE(store.SaveSetting("Tessarin", "S", "j", "b"));
+        EXPECT_EQ(store.GetSetting("Tessarin", "S", "k"), "a");
+        EXPECT_EQ(store.GetSetting("Tessarin", "S", "j"), "b");
+    }
 }
 
 // What the window's QSettings makes of what a person or another writer may
