@@ -69,8 +69,8 @@ std::string latin1FromUtf8(std::string_view bytes) {
     return latin1(codes);
 }
 
-bool startsWith(const std::string& text, std::string_view prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
 }
 
 // QSettings marks texts that are not plain strings with '@'; a plain text
@@ -116,15 +116,14 @@ std::string sectionFromHeader(std::string_view name) {
     return section;
 }
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// The lines after the byte order mark some editors put first, which Qt
+// reads past.
 std::vector<IniLine> parseIni(const std::string& content) {
     std::vector<IniLine> lines;
     std::string section;
-    size_t at = 0;
-    // A byte order mark opens the file in some editors; Qt reads past it.
-    if (startsWith(content, "\xEF\xBB\xBF")) {
-        lines.push_back({"\xEF\xBB\xBF", false, false, section, {}, {}, false});
-        at = 3;
-    }
+    size_t at = startsWith(content, kByteOrderMark) ? kByteOrderMark.size() : 0;
     while (at < content.size()) {
         IniLine line;
         std::string body;  // the line without its ends, escaped line ends joined
@@ -183,8 +182,6 @@ void closeUp(const std::string& path) {
         ::chmod(path.c_str(), st.st_mode & 0700 & ~S_IXUSR);
 }
 
-// Makes the folder and those above it, like QDir::mkpath; one that is there
-// (a link to one included) is fine.
 // A settings file that is a link (into a folder of dotfiles, say) is read
 // and rewritten where it leads, and stays a link, as with QSettings.
 std::string linkTarget(const std::string& path) {
@@ -196,6 +193,8 @@ std::string linkTarget(const std::string& path) {
     return target;
 }
 
+// Makes the folder and those above it, like QDir::mkpath; one that is there
+// (a link to one included) is fine.
 bool makeFolders(const std::string& folder) {
     if (folder.empty() || folder == "/") return true;
     struct stat st;
@@ -425,9 +424,18 @@ bool IniSettingsStore::SaveSetting(const std::string& application, const std::st
         if (lines[i].isEntry || (lines[i].isHeader && placeAfter == lines.size())) placeAfter = i;
     }
     std::string text;
-    auto appendLine = [&text](const std::string& raw) {
+    auto endLine = [&text] {
         if (!text.empty() && text.back() != '\n' && text.back() != '\r') text += '\n';
+    };
+    auto appendLine = [&text, &endLine](const std::string& raw) {
+        endLine();
         text += raw;
+    };
+    // Ended the way the line before it is: after a lone CR, a LF would only
+    // make that line's end CR LF.
+    auto appendEmptyLine = [&text, &endLine] {
+        endLine();
+        if (!text.empty()) text += text.back();
     };
     bool written = false;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -440,16 +448,17 @@ bool IniSettingsStore::SaveSetting(const std::string& application, const std::st
         }
         appendLine(lines[i].raw);
         // An empty line for its escape to take, so that nothing is joined to it.
-        if (lines[i].escapesNext) appendLine("\n");
+        if (lines[i].escapesNext) appendEmptyLine();
         if (i == placeAfter && last == lines.size()) {
             appendLine(entry);
             written = true;
         }
     }
     if (!written) {
-        if (!text.empty()) appendLine("\n");
+        appendEmptyLine();
         appendLine(sectionHeader(section) + entry);
     }
+    if (startsWith(content, kByteOrderMark)) text.insert(0, kByteOrderMark);
 
     if (!makeFolders(configFolder_)) return false;
     // Written beside it and then put in its place: a crash leaves the old

@@ -74,13 +74,17 @@ TEST_F(IniSettings, ARewriteChangesTheOneEntryAlone) {
     EXPECT_EQ(store.GetSetting("Tessarin", "Settings", "Other"), "a;b");
 
     // A last line that ends in an escape takes no line put after it.
-    for (const char* last : {"k=a\\", "k=a\\\n"}) {
+    for (const char* last : {"k=a\\", "k=a\\\n", "k=a\\\r"}) {
         SCOPED_TRACE(last);
         temp.write("config/Tessarin.conf", std::string("[S]\n") + last);
         ASSERT_TRUE(store.SaveSetting("Tessarin", "S", "j", "b"));
         EXPECT_EQ(store.GetSetting("Tessarin", "S", "k"), "a");
         EXPECT_EQ(store.GetSetting("Tessarin", "S", "j"), "b");
     }
+    // A byte order mark stays first.
+    temp.write("config/Tessarin.conf", "\xEF\xBB\xBF[S]\nk=1\n");
+    ASSERT_TRUE(store.SaveSetting("Tessarin", "S", "j", "b"));
+    EXPECT_EQ(readFile(conf()), "\xEF\xBB\xBF[S]\nk=1\nj=b\n");
 }
 
 // What the window's QSettings makes of what a person or another writer may
