@@ -24,7 +24,9 @@ int hexValue(unsigned char c) {
     return -1;
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
@@ -79,8 +81,7 @@ std::string fromVariantText(const std::string& text) {
     if (text.empty() || text[0] != '@') return text;
     if (startsWith(text, "@@")) return text.substr(1);
     if (text.back() == ')') {
-        if (startsWith(text, "@String("))
-            return text.substr(8, text.size() - 9);
+        if (startsWith(text, "@String(")) return text.substr(8, text.size() - 9);
         if (startsWith(text, "@ByteArray("))  // read back as UTF-8
             return latin1FromUtf8(std::string_view(text).substr(11, text.size() - 12));
         if (text.find('(') != std::string::npos) return {};  // another type: no text
@@ -92,12 +93,12 @@ std::string fromVariantText(const std::string& text) {
 // backslash goes on), kept byte for byte so that a rewrite leaves every
 // other entry exactly as it was.
 struct IniLine {
-    std::string raw;      // with its line end
+    std::string raw;  // with its line end
     bool isHeader = false;
     bool isEntry = false;
     std::string section;  // the section it belongs to; "" is [General]
     std::string key;
-    std::string value;    // the value's text after '=', as it stands
+    std::string value;  // the value's text after '=', as it stands
     // Ends in an escaping backslash at the end of the file: a line put
     // after it would be taken as part of it.
     bool escapesNext = false;
@@ -151,8 +152,8 @@ std::vector<IniLine> parseIni(const std::string& content) {
         if (!text.empty() && text[0] == '[') {
             line.isHeader = true;
             const size_t close = text.find(']');
-            section = sectionFromHeader(
-                trimmed(text.substr(1, close == std::string_view::npos ? text.size() - 1 : close - 1)));
+            section = sectionFromHeader(trimmed(
+                text.substr(1, close == std::string_view::npos ? text.size() - 1 : close - 1)));
         } else if (!text.empty() && text[0] != ';') {
             const size_t equals = text.find('=');
             if (equals != std::string_view::npos) {
@@ -235,13 +236,15 @@ std::string unescapedIniKey(const std::string& text) {
             ++at;
         } else if (c == '%' && at + 2 < text.size() && hexValue(text[at + 1]) >= 0 &&
                    hexValue(text[at + 2]) >= 0) {
-            codes.push_back(static_cast<uint32_t>(hexValue(text[at + 1]) * 16 + hexValue(text[at + 2])));
+            codes.push_back(
+                static_cast<uint32_t>(hexValue(text[at + 1]) * 16 + hexValue(text[at + 2])));
             at += 3;
         } else if (c == '%' && at + 5 < text.size() && text[at + 1] == 'U' &&
                    hexValue(text[at + 2]) >= 0 && hexValue(text[at + 3]) >= 0 &&
                    hexValue(text[at + 4]) >= 0 && hexValue(text[at + 5]) >= 0) {
             uint32_t code = 0;
-            for (int i = 2; i <= 5; ++i) code = code * 16 + static_cast<uint32_t>(hexValue(text[at + i]));
+            for (int i = 2; i <= 5; ++i)
+                code = code * 16 + static_cast<uint32_t>(hexValue(text[at + i]));
             codes.push_back(code);
             at += 6;
         } else {
@@ -262,8 +265,8 @@ std::string escapedIniValue(const std::string& value) {
     // A text holding NUL goes in @String(...); one starting with '@' gets a
     // second '@'.
     const std::string source = value.find('\0') != std::string::npos ? "@String(" + value + ")"
-                               : !value.empty() && value[0] == '@' ? "@" + value
-                                                                   : value;
+                               : !value.empty() && value[0] == '@'   ? "@" + value
+                                                                     : value;
     for (unsigned char c : source) {
         if (c == ';' || c == ',' || c == '=') quotes = true;
         if (escapeHexDigit && hexValue(c) >= 0) {
@@ -274,16 +277,37 @@ std::string escapedIniValue(const std::string& value) {
         }
         escapeHexDigit = false;
         switch (c) {
-            case '\0': text += "\\0"; escapeHexDigit = true; break;
-            case '\a': text += "\\a"; break;
-            case '\b': text += "\\b"; break;
-            case '\f': text += "\\f"; break;
-            case '\n': text += "\\n"; break;
-            case '\r': text += "\\r"; break;
-            case '\t': text += "\\t"; break;
-            case '\v': text += "\\v"; break;
-            case '"': text += "\\\""; break;
-            case '\\': text += "\\\\"; break;
+            case '\0':
+                text += "\\0";
+                escapeHexDigit = true;
+                break;
+            case '\a':
+                text += "\\a";
+                break;
+            case '\b':
+                text += "\\b";
+                break;
+            case '\f':
+                text += "\\f";
+                break;
+            case '\n':
+                text += "\\n";
+                break;
+            case '\r':
+                text += "\\r";
+                break;
+            case '\t':
+                text += "\\t";
+                break;
+            case '\v':
+                text += "\\v";
+                break;
+            case '"':
+                text += "\\\"";
+                break;
+            case '\\':
+                text += "\\\\";
+                break;
             default:
                 if (c < 0x20) {
                     text += "\\x";
@@ -325,29 +349,53 @@ std::string unescapedIniValue(const std::string& text) {
             if (++at >= text.size()) break;
             const char e = text[at++];
             switch (e) {
-                case 'a': codes.push_back('\a'); break;
-                case 'b': codes.push_back('\b'); break;
-                case 'f': codes.push_back('\f'); break;
-                case 'n': codes.push_back('\n'); break;
-                case 'r': codes.push_back('\r'); break;
-                case 't': codes.push_back('\t'); break;
-                case 'v': codes.push_back('\v'); break;
-                case '"': case '\'': case '?': case '\\': codes.push_back(static_cast<unsigned char>(e)); break;
+                case 'a':
+                    codes.push_back('\a');
+                    break;
+                case 'b':
+                    codes.push_back('\b');
+                    break;
+                case 'f':
+                    codes.push_back('\f');
+                    break;
+                case 'n':
+                    codes.push_back('\n');
+                    break;
+                case 'r':
+                    codes.push_back('\r');
+                    break;
+                case 't':
+                    codes.push_back('\t');
+                    break;
+                case 'v':
+                    codes.push_back('\v');
+                    break;
+                case '"':
+                case '\'':
+                case '?':
+                case '\\':
+                    codes.push_back(static_cast<unsigned char>(e));
+                    break;
                 case 'x': {
                     uint32_t code = 0;
                     for (; at < text.size() && hexValue(text[at]) >= 0; ++at)
-                        code = code > 0x10FFFF ? code : code * 16 + static_cast<uint32_t>(hexValue(text[at]));
+                        code = code > 0x10FFFF
+                                   ? code
+                                   : code * 16 + static_cast<uint32_t>(hexValue(text[at]));
                     codes.push_back(code);
                     break;
                 }
-                case '\n': case '\r':  // an escaped line end joins the next line
+                case '\n':
+                case '\r':  // an escaped line end joins the next line
                     if (e == '\r' && at < text.size() && text[at] == '\n') ++at;
                     break;
                 default:
                     if (e >= '0' && e <= '7') {
                         uint32_t code = static_cast<uint32_t>(e - '0');
                         for (; at < text.size() && text[at] >= '0' && text[at] <= '7'; ++at)
-                            code = code > 0x10FFFF ? code : code * 8 + static_cast<uint32_t>(text[at] - '0');
+                            code = code > 0x10FFFF
+                                       ? code
+                                       : code * 8 + static_cast<uint32_t>(text[at] - '0');
                         codes.push_back(code);
                     }
                     break;  // an unknown escape stands for nothing
@@ -389,8 +437,8 @@ std::string IniSettingsStore::settingsFilePath(const std::string& application) c
     return folder + application + ".conf";
 }
 
-std::string IniSettingsStore::GetSetting(const std::string& application,
-                                         const std::string& section, const std::string& key) {
+std::string IniSettingsStore::GetSetting(const std::string& application, const std::string& section,
+                                         const std::string& key) {
     const std::string path = linkTarget(settingsFilePath(application));
     closeUp(path);
     std::string content;

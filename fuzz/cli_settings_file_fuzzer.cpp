@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     };
     const Entry others[] = {{"S", "k"}, {"", "k"}, {"S", "j\xE9"}, {"T", "k"}};
     std::string before[4];
-    for (int i = 0; i < 4; ++i) before[i] = store.GetSetting("Tessarin", others[i].section, others[i].key);
+    for (int i = 0; i < 4; ++i)
+        before[i] = store.GetSetting("Tessarin", others[i].section, others[i].key);
 
     std::string value(1, '\0');
     for (int c = 1; c <= 255; ++c) value += static_cast<char>(c);

@@ -34,8 +34,12 @@ const std::vector<std::string> kValues = {
     "@at",
     " spaced ",
     "a;b,c=d #\"q\" \\ [x]",
-    "\x01" "2aF\x7f\x1f" "g",
-    std::string("\0" "7", 2),
+    "\x01"
+    "2aF\x7f\x1f"
+    "g",
+    std::string("\0"
+                "7",
+                2),
 };
 
 // QSettings finds the file where the command line does: in the test's folder.
@@ -99,7 +103,8 @@ TEST_F(SettingsFile, OtherSettingsInTheFileStayAsTheWindowLeftThem) {
     ASSERT_TRUE(ini.SaveSetting("Tessarin", "Settings", "New", ""));
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Tessarin");
     EXPECT_EQ(settings.value("rootKey").toString(), "root");
-    EXPECT_EQ(settings.value("Window/geometry").toByteArray(), QByteArray("\x01\x02\xFF geometry", 12));
+    EXPECT_EQ(settings.value("Window/geometry").toByteArray(),
+              QByteArray("\x01\x02\xFF geometry", 12));
     EXPECT_EQ(settings.value("Window/size").toInt(), 42);
     EXPECT_EQ(settings.value("Window/recent").toStringList(), (QStringList{"a", "b,c"}));
     EXPECT_EQ(settings.value("Settings/Other").toString(), "other");

@@ -41,10 +41,13 @@ TEST_F(IniSettings, EveryValueComesBackAndAFreshFileIsPrivate) {
     EXPECT_EQ(store.settingsFilePath("Tessarin"), conf());
     for (const std::string& value :
          {allBytesFrom(97), allBytesFrom(0), std::string(), std::string("@at"),
-          std::string(" spaced "), std::string("a;b,c=d \"q\" \\"), std::string("\x01" "2aF\x7f")}) {
+          std::string(" spaced "), std::string("a;b,c=d \"q\" \\"),
+          std::string("\x01"
+                      "2aF\x7f")}) {
         ASSERT_TRUE(store.SaveSetting("Tessarin", "Settings", kKey, value));
         EXPECT_EQ(store.GetSetting("Tessarin", "Settings", kKey), value);
-        EXPECT_EQ(IniSettingsStore(temp / "config").GetSetting("Tessarin", "Settings", kKey), value);
+        EXPECT_EQ(IniSettingsStore(temp / "config").GetSetting("Tessarin", "Settings", kKey),
+                  value);
     }
     EXPECT_EQ(modeOf(conf()), 0600u);
     EXPECT_EQ(store.GetSetting("Tessarin", "Other", kKey), "");
