@@ -27,11 +27,4 @@ class IniSettingsStore final : public SettingsStore {
     std::string configFolder_;
 };
 
-// The INI forms, apart for the fuzzer and the tests: a key or section name
-// as it stands in the file, and a value's text after "key=".
-std::string escapedIniKey(const std::string& key);
-std::string unescapedIniKey(const std::string& text);
-std::string escapedIniValue(const std::string& value);
-std::string unescapedIniValue(const std::string& text);
-
 }  // namespace vellumar
