@@ -25,7 +25,6 @@ goodTree() {
         '#include "locking/window_model.h"'
     put cli/cli.cpp '#include "app/settings_store.h"' '#include "app/password.h"' \
         '#include "folders/dispatcher.h"' '#include "cli/console.h"'
-    put cli/folder_commands.cpp '#include "app/frm_main.h"'
 }
 
 failures=0
