@@ -2,7 +2,7 @@
 // the file operations, and the folder steps with their list files, on real
 // folders (the search results filled directly).
 
-#include "folders/dispatcher.h"
+#include "app/run_button.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@
 
 #include "engine/names.h"
 #include "engine/locked_folder_name.h"
-#include "folders/folder_chooser.h"
+#include "app/folder_chooser.h"
 #include "folders/folder_lists.h"
 #include "tests/locking/run_fixture.h"
 #include "tests/support/forwarding_file_system.h"
