@@ -90,6 +90,10 @@ const std::string kInsideLockedFolderText =
     "This Folder Is Inside Another Locked Folder\rPlease Unlock The Outside Folder First\rAnd "
     "Then Unlock This Folder";
 
+const std::string kAlreadyUnlockedText =
+    "This Folder Is Already Unlocked\rPlease Restart The Application\rAnd Get Updated View Of "
+    "Folders";
+
 // What the search left in the hidden controls, for the folder run.
 FoundFiles foundInWindow(const WindowModel& model) {
     FoundFiles found;
@@ -169,8 +173,13 @@ void showUnlockFolder(const FolderRunResult& result, const WindowModel& model,
     switch (result.problem) {
         case FolderProblem::none:
         case FolderProblem::notUnlisted:  // it has its name back and every file
-        case FolderProblem::notListed:    // nothing of it left to unlock
             desktop.message(kFolderDecrypted, Icon::information);
+            return;
+        case FolderProblem::notListed:
+            // Unlocked by another run since the list was read; with no folder
+            // in hand there was nothing to do.
+            desktop.message(folder.empty() ? kFolderDecrypted : kAlreadyUnlockedText,
+                            folder.empty() ? Icon::information : Icon::critical);
             return;
         case FolderProblem::listUnreadable:
             // Nothing to keep and nothing to match: the list stays as it is.
