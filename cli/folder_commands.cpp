@@ -218,6 +218,10 @@ int reportLock(const FolderRunResult& result, Desktop& desktop) {
     return kExitFailed;
 }
 
+std::string notListedCause() {
+    return "not one of the encrypted folders (" + kProgram + " folders lists them)";
+}
+
 int reportUnlock(const FolderRunResult& result, Desktop& desktop) {
     Report report(desktop);
     const std::string& folder = result.folder;
@@ -226,13 +230,18 @@ int reportUnlock(const FolderRunResult& result, Desktop& desktop) {
             desktop.message(kFolderUnlocked, Icon::information);
             return kExitDone;
         case FolderProblem::listUnreadable:
+            // No list at all: no folder is listed.
+            if (result.error == IoError::notFound) {
+                report.line(folder, notListedCause());
+                report.summary(kNothingChanged);
+                break;
+            }
             report.line(result.problemPath, "the list of encrypted folders could not be read: " +
                                                 std::string(describe(result.error)));
             report.summary(kNothingChanged);
             break;
         case FolderProblem::notListed:
-            report.line(folder, "not one of the encrypted folders (" + kProgram +
-                                    " folders lists them)");
+            report.line(folder, notListedCause());
             report.summary(kNothingChanged);
             break;
         case FolderProblem::plainNameTaken:

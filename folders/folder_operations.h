@@ -29,7 +29,8 @@ enum class FolderProblem {
     cancelled,         // a cancel request stopped the file run: the folder keeps the name
                        // it had, hidden or not as it was, and stays listed while any
                        // file inside is locked
-    listUnreadable,    // unlock: "folders" could not be read (`error`); nothing changed
+    listUnreadable,    // unlock: "folders" could not be read (`error`: notFound when
+                       // there is none); nothing changed
     notListed,         // unlock: not one of the locked folders; nothing changed
     plainNameTaken,    // unlock: something has its plain name while its locked folder
                        // stands; nothing changed

@@ -60,6 +60,12 @@ class FolderCommands : public ::testing::Test {
 
 TEST_F(FolderCommands, AFolderIsLockedListedAndUnlocked) {
     const std::string folder = makeTree();
+    // No list yet: nothing is listed.
+    Result unlisted = run({"unlock-folder", folder});
+    EXPECT_EQ(unlisted.status, 1);
+    EXPECT_EQ(unlisted.err, folder +
+                                ": not one of the encrypted folders (tessarin-cli folders lists "
+                                "them)\nNothing was changed.\n");
     Result lock = run({"lock-folder", folder});
     EXPECT_EQ(lock.status, 0);
     EXPECT_EQ(lock.err, "Encryption Completed Successfully\n");
