@@ -56,7 +56,8 @@ void EncryptedFolders::cmdDecrypt_Click() {
         // A folder whose locking could not rename it is recorded and its
         // files are locked, but it still has its plain name: it is unlocked
         // there (the search walks it there too).
-        if (model_.DecFolder && normalFolderPath(folder).empty() && !normalFolderPath(plain).empty())
+        if (model_.DecFolder && normalFolderPath(folder).empty() &&
+            !normalFolderPath(plain).empty())
             folder = plain;
     }
     if (normalFolderPath(folder).empty()) {

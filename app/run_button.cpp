@@ -141,9 +141,9 @@ void showLockFolder(const FolderRunResult& result, const WindowModel& model, Des
         case FolderProblem::notSearched:
             // Its files would be left plain inside a hidden folder.
             showSkipped(model, desktop);
-            desktop.message(result.listedBefore ? notSearchedListedText(folder)
-                                                : notSearchedText(folder),
-                            Icon::critical);
+            desktop.message(
+                result.listedBefore ? notSearchedListedText(folder) : notSearchedText(folder),
+                Icon::critical);
             return;
         case FolderProblem::notRecorded:
             desktop.message(notRecordedText(folder), Icon::critical);
@@ -167,8 +167,7 @@ void showLockFolder(const FolderRunResult& result, const WindowModel& model, Des
     }
 }
 
-void showUnlockFolder(const FolderRunResult& result, const WindowModel& model,
-                      Desktop& desktop) {
+void showUnlockFolder(const FolderRunResult& result, const WindowModel& model, Desktop& desktop) {
     const std::string& folder = result.folder;
     switch (result.problem) {
         case FolderProblem::none:

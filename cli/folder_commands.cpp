@@ -194,11 +194,10 @@ int reportLock(const FolderRunResult& result, Desktop& desktop) {
             const bool listed = result.problem != FolderProblem::noFileLocked &&
                                 (result.listedBefore || result.files.count(ItemStatus::done) > 0 ||
                                  result.problem == FolderProblem::filesNotLocked);
-            const std::string what =
-                result.problem == FolderProblem::cancelled ? "cancelled"
-                : result.problem == FolderProblem::noFileLocked
-                    ? "no file in it could be locked"
-                    : "not every file in it could be locked";
+            const std::string what = result.problem == FolderProblem::cancelled ? "cancelled"
+                                     : result.problem == FolderProblem::noFileLocked
+                                         ? "no file in it could be locked"
+                                         : "not every file in it could be locked";
             report.line(folder, what + (listed ? "; it keeps its plain name and stays listed as "
                                                  "being locked: lock-folder locks the rest"
                                                : "; it keeps its name and is not listed"));
@@ -245,13 +244,15 @@ int reportUnlock(const FolderRunResult& result, Desktop& desktop) {
             report.summary(kNothingChanged);
             break;
         case FolderProblem::plainNameTaken:
-            report.line(folder, "something else has its name, and its locked folder cannot take "
-                                "it back: rename or move that away first");
+            report.line(folder,
+                        "something else has its name, and its locked folder cannot take "
+                        "it back: rename or move that away first");
             report.summary(kNothingChanged);
             break;
         case FolderProblem::folderMissing:
-            report.line(folder, "it is not there under its locked name nor its own (it may lie "
-                                "inside another locked folder: unlock that one first)");
+            report.line(folder,
+                        "it is not there under its locked name nor its own (it may lie "
+                        "inside another locked folder: unlock that one first)");
             report.summary(kNothingChanged);
             break;
         case FolderProblem::notRestored:
@@ -264,14 +265,16 @@ int reportUnlock(const FolderRunResult& result, Desktop& desktop) {
         case FolderProblem::filesNotUnlocked:
             report.unsearched(result.unsearched);
             report.files(result.files);
-            report.line(folder, "not every file in it could be unlocked; it has its name back "
-                                "and stays listed: unlock-folder unlocks the rest");
+            report.line(folder,
+                        "not every file in it could be unlocked; it has its name back "
+                        "and stays listed: unlock-folder unlocks the rest");
             report.count(result, "unlocked");
             break;
         case FolderProblem::cancelled:
             report.files(result.files);
-            report.line(folder, "cancelled; it keeps its locked name and stays listed: "
-                                "unlock-folder unlocks the rest");
+            report.line(folder,
+                        "cancelled; it keeps its locked name and stays listed: "
+                        "unlock-folder unlocks the rest");
             report.count(result, "unlocked");
             break;
         case FolderProblem::notUnlisted:

@@ -30,7 +30,8 @@ FolderCheck checkLockedName(const std::string& folder) {
     SplitFolderPath(name, parentPath);
     const std::string locked = lockedFolderPath(parentPath, name);
     FileStatus status;
-    if (fileSystem().status(locked, status) != IoError::ok) return refused(FolderRule::none, folder);
+    if (fileSystem().status(locked, status) != IoError::ok)
+        return refused(FolderRule::none, folder);
     FolderCheck check = refused(status.kind == EntryKind::folder ? FolderRule::lockedFolderBeside
                                                                  : FolderRule::lockedNameTaken,
                                 folder);

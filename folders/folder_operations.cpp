@@ -4,8 +4,8 @@
 
 #include "engine/folder_confinement.h"
 #include "engine/locked_folder_name.h"
-#include "engine/platform.h"
 #include "engine/names.h"
+#include "engine/platform.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"
 #include "folders/folder_state.h"
@@ -107,8 +107,8 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
                                 !result.listedBefore &&
                                 RemoveAddedFolderRecord(path) == IoError::ok;
         if (files.cancelled) return fail(result, FolderProblem::cancelled, path);
-        return fail(result, noneLocked ? FolderProblem::noFileLocked : FolderProblem::filesNotLocked,
-                    path);
+        return fail(result,
+                    noneLocked ? FolderProblem::noFileLocked : FolderProblem::filesNotLocked, path);
     }
     // A file gone before its turn needed no lock.
     FileSystem& fs = fileSystem();

@@ -28,9 +28,9 @@ RunReport reportOf(const std::vector<std::string>& paths, const RunOutcome& outc
 }  // namespace
 
 size_t RunReport::count(ItemStatus status) const {
-    return static_cast<size_t>(std::count_if(items.begin(), items.end(), [status](const ItemResult& item) {
-        return item.status == status;
-    }));
+    return static_cast<size_t>(
+        std::count_if(items.begin(), items.end(),
+                      [status](const ItemResult& item) { return item.status == status; }));
 }
 
 bool RunReport::complete() const {
@@ -40,8 +40,8 @@ bool RunReport::complete() const {
            });
 }
 
-RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& options,
-                    WriteBatch*, Desktop& desktop) {
+RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& options, WriteBatch*,
+                    Desktop& desktop) {
     RunTrace trace;
     const RunOutcome outcome = lockRun(paths, desktop, options.recordInFilesList, &trace);
     return reportOf(paths, outcome, trace);

@@ -29,7 +29,8 @@ struct Result {
 };
 
 bool endsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 class FolderCommands : public ::testing::Test {
@@ -98,7 +99,8 @@ TEST_F(FolderCommands, ARefusedOrUnknownFolderIsNamedWithTheCause) {
         std::vector<std::string> arguments;
         std::string err;
     } cases[] = {
-        {{"lock-folder", temp / "missing"}, temp / "missing" + ": there is no folder there" + unchanged},
+        {{"lock-folder", temp / "missing"},
+         temp / "missing" + ": there is no folder there" + unchanged},
         {{"lock-folder", temp.home()},
          temp.home() + ": it holds the program or its list files, which cannot be locked" +
              unchanged},
@@ -106,8 +108,9 @@ TEST_F(FolderCommands, ARefusedOrUnknownFolderIsNamedWithTheCause) {
          vault + ": a locked folder of the same name stands beside it (" + locked("Vault") + ")" +
              unchanged},
         {{"lock-folder", hidden},
-         hidden + ": passed over, as a folder that is read-only, hidden, system or archive is "
-                  "not locked" +
+         hidden +
+             ": passed over, as a folder that is read-only, hidden, system or archive is "
+             "not locked" +
              unchanged},
         {{"unlock-folder", vault},
          vault + ": not one of the encrypted folders (tessarin-cli folders lists them)" +

@@ -179,7 +179,7 @@ TEST_F(FolderOperations, ALockThatStopsShortSaysWhyAndWhere) {
         std::function<void(const std::string& plain)> prepare;
         bool checkEveryRule;
         FolderProblem problem;
-        std::string problemPath;  // "<folder>", "<locked>" or "<list>" stand for those
+        std::string problemPath;  // "<folder>" or "<locked>": the folder's plain or locked path
         IoError error;
         std::vector<ItemStatus> files;  // in the order found
         bool listed, hidden;
@@ -190,27 +190,63 @@ TEST_F(FolderOperations, ALockThatStopsShortSaysWhyAndWhere) {
     };
     using S = ItemStatus;
     const Case cases[] = {
-        {"a locked folder of the same name", [this](const std::string& plain) {
-             temp.makeFolder(GetFileName(lockedFolderPath(temp.path() + kSeparator,
-                                                          GetFileName(plain))));
-         }, false, FolderProblem::refused, "<folder>", IoError::ok, {}, false, false},
-        {"a folder inside that cannot be searched", [&disk](const std::string& plain) {
-             disk.folders = {plain + kSeparator + "sub"};
-         }, true, FolderProblem::notSearched, "<folder>", IoError::ok, {}, false, false},
-        {"no file can be locked", [&block](const std::string& plain) {
+        {"a locked folder of the same name",
+         [this](const std::string& plain) {
+             temp.makeFolder(
+                 GetFileName(lockedFolderPath(temp.path() + kSeparator, GetFileName(plain))));
+         },
+         false,
+         FolderProblem::refused,
+         "<folder>",
+         IoError::ok,
+         {},
+         false,
+         false},
+        {"a folder inside that cannot be searched",
+         [&disk](const std::string& plain) { disk.folders = {plain + kSeparator + "sub"}; },
+         true,
+         FolderProblem::notSearched,
+         "<folder>",
+         IoError::ok,
+         {},
+         false,
+         false},
+        {"no file can be locked",
+         [&block](const std::string& plain) {
              for (const char* file : {"a.txt", "b.txt", "sub/c.txt"}) block(in(plain, file));
-         }, true, FolderProblem::noFileLocked, "<folder>", IoError::ok, {S::failed, S::failed, S::failed}, false, false},
-        {"one file cannot be locked", [&block](const std::string& plain) {
-             block(in(plain, "a.txt"));
-         }, true, FolderProblem::filesNotLocked, "<folder>", IoError::ok, {S::done, S::failed, S::done}, true, false},
-        {"a file has the locked name", [this](const std::string& plain) {
+         },
+         true,
+         FolderProblem::noFileLocked,
+         "<folder>",
+         IoError::ok,
+         {S::failed, S::failed, S::failed},
+         false,
+         false},
+        {"one file cannot be locked",
+         [&block](const std::string& plain) { block(in(plain, "a.txt")); },
+         true,
+         FolderProblem::filesNotLocked,
+         "<folder>",
+         IoError::ok,
+         {S::done, S::failed, S::done},
+         true,
+         false},
+        {"a file has the locked name",
+         [this](const std::string& plain) {
              temp.write(lockedFolderName(GetFileName(plain)), "x");
-         }, false, FolderProblem::notRenamed, "<locked>", IoError::exists, {S::done, S::done, S::done}, true, true},
+         },
+         false,
+         FolderProblem::notRenamed,
+         "<locked>",
+         IoError::exists,
+         {S::done, S::done, S::done},
+         true,
+         true},
     };
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string name = "F" + std::to_string(n++);
+        const std::string name = std::string("F").append(std::to_string(n++));
         for (const char* file : {"/a.txt", "/b.txt", "/sub/c.txt"}) temp.write(name + file, "x");
         const std::string plain = temp / name;
         c.prepare(plain);
