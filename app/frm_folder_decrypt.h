@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "folders/encrypted_folders.h"
+#include "app/encrypted_folders.h"
 
 class QTreeWidget;
 class QTreeWidgetItem;

@@ -3,14 +3,14 @@
 #include <cstdlib>
 
 #include "app/byte_size.h"
+#include "app/folder_chooser.h"
 #include "app/password.h"
+#include "app/run_button.h"
 #include "app/selection.h"
 #include "app/web_pages.h"
 #include "engine/file_system.h"
 #include "engine/names.h"
 #include "engine/platform.h"
-#include "folders/dispatcher.h"
-#include "folders/folder_chooser.h"
 #include "locking/file_box.h"
 #include "locking/file_runs.h"
 #include "locking/locked_files_list.h"

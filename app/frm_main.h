@@ -25,7 +25,7 @@ class FrmMain {
         std::function<void()> unloadAllWindows;
         // Ends the program at once, without unloading the windows first.
         std::function<void()> endProgram;
-        // The run button's dispatcher (folders/dispatcher.h unless replaced).
+        // The run button's dispatcher (app/run_button.h unless replaced).
         std::function<void()> cmdEncDec_Click;
         // The folder chooser behind Add for "Encrypt a Folder".
         std::function<void()> Folder_Encrypt;

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "engine/desktop.h"
-#include "locking/file_search.h"
+#include "app/file_search.h"
 #include "locking/window_model.h"
 
 namespace {

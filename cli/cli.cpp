@@ -10,7 +10,7 @@
 #include "cli/cli_session.h"
 #include "cli/folder_commands.h"
 #include "engine/names.h"
-#include "folders/dispatcher.h"
+#include "app/run_button.h"
 #include "locking/file_runs.h"
 
 namespace vellumar {

@@ -1,141 +1,327 @@
 #include "cli/folder_commands.h"
 
-#include <algorithm>
+#include <csignal>
 #include <ostream>
-#include <utility>
 
-#include "app/frm_main.h"
 #include "cli/absolute_path.h"
 #include "cli/cli.h"
-#include "folders/dispatcher.h"
-#include "folders/encrypted_folders.h"
-#include "folders/folder_chooser.h"
+#include "engine/platform.h"
+#include "folders/folder_operations.h"
+#include "folders/folder_paths.h"
 
 namespace vellumar {
 namespace {
 
-const std::string kListUnreadable = "The list of encrypted folders could not be read.";
+const std::string kFolderLocked = "Encryption Completed Successfully";
+const std::string kFolderUnlocked =
+    "Decryption Completed Successfully\nPlease Restart Application To Get\n"
+    "Updated Encrypted Folders List";
+const std::string kNothingChanged = "Nothing was changed.";
 
-// The window's dialogs answered from the command line: the folder-browse
-// dialog picks DIR, the encrypted-folders window ticks DIR's row. A folder
-// step's completion message waits until the whole run is known to have got
-// there; everything else goes to the terminal at once.
-class FolderDesktop : public Desktop {
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void onInterrupt(int) {
+    interrupted = 1;
+}
+
+// The terminal, with an interrupt (Ctrl-C) taken as a cancel request while
+// a folder command runs: the run stops between two files and the folder is
+// left in a state the next run finishes from.
+class InterruptibleDesktop final : public Desktop {
   public:
-    FolderDesktop(Desktop& terminal, WindowModel& model, std::string folder)
-        : terminal_(terminal), model_(model), folder_(std::move(folder)) {}
+    explicit InterruptibleDesktop(Desktop& terminal) : terminal_(terminal) {
+        interrupted = 0;
+        previous_ = std::signal(SIGINT, onInterrupt);
+    }
+    ~InterruptibleDesktop() override { std::signal(SIGINT, previous_); }
+    InterruptibleDesktop(const InterruptibleDesktop&) = delete;
+    InterruptibleDesktop& operator=(const InterruptibleDesktop&) = delete;
 
     using Desktop::message;
     void message(const std::string& text, Icon icon, const std::string& title) override {
-        if (text == kFolderEncrypted || text == kFolderDecrypted) {
-            held_ = {text, icon, title};
-            return;
-        }
-        ++shown;
         terminal_.message(text, icon, title);
-    }
-    std::string pickFolder() override { return folder_; }
-    void showEncryptedFolders() override {
-        EncryptedFolders window(model_, *this);
-        if (!window.Form_Load()) {
-            message(kListUnreadable, Icon::critical);
-            return;
-        }
-        auto row = std::find_if(window.lstDecrypt.begin(), window.lstDecrypt.end(),
-                                [this](const ListRow& r) { return r.path == folder_; });
-        if (row == window.lstDecrypt.end()) {
-            message(folder_ + " is not one of the encrypted folders (" + kProgram +
-                        " folders lists them).",
-                    Icon::critical);
-            return;
-        }
-        // A folder listed twice is still one folder: its first row.
-        row->checked = true;
-        window.cmdDecrypt_Click();
     }
     void setBusy(bool busy) override { terminal_.setBusy(busy); }
     void progress(uint64_t done, uint64_t total, const std::string& current) override {
         terminal_.progress(done, total, current);
     }
     void yield() override { terminal_.yield(); }
-
-    void showHeld() {
-        if (!held_.text.empty()) terminal_.message(held_.text, held_.icon, held_.title);
-    }
-
-    size_t shown = 0;  // messages that reached the terminal
+    bool cancelRequested() override { return interrupted != 0; }
 
   private:
-    struct Held {
-        std::string text;
-        Icon icon = Icon::none;
-        std::string title;
-    };
     Desktop& terminal_;
-    WindowModel& model_;
-    std::string folder_;
-    Held held_;
+    void (*previous_)(int) = SIG_DFL;
 };
 
-// Walks the wizard as a person would: the folder option, Next, Add (the
-// folder chooser, or the encrypted-folders window), then the run button.
-int runFolder(CliSession& cli, const std::string& dir, bool lock) {
-    int status = kExitFailed;
-    if (!cli.passGate(status)) return status;
-    const std::string folder = NormalPath(AbsolutePath(dir));
-    WindowModel model;
-    FolderDesktop desktop(cli.desktop, model, folder);
-    FrmMain form(model, desktop, cli.settings);
-    FolderOutcome outcome;
-    form.hooks.cmdEncDec_Click = [&] { outcome = cmdEncDec_Click(model, desktop); };
-    form.Form_Load(false);
-    lock ? form.OptEncFolder_Click() : form.OptDecFolder_Click();
-    form.cmdNext_Click();
-    form.cmdAdd_Click();
-    if (!model.cmdEncDecEnabled) {
-        // Refused, and told why; only the chooser passes a folder over silently.
-        if (desktop.shown == 0)
-            cli.console.err << folder
-                            << " was passed over: a folder that is read-only, hidden, system "
-                               "or archive is not locked.\n";
-        return kExitFailed;
+std::string ruleCause(const FolderCheck& check) {
+    switch (check.rule) {
+        case FolderRule::none:
+            break;
+        case FolderRule::notAFolder:
+            return "there is no folder there";
+        case FolderRule::applicationFolder:
+            return "it holds the program or its list files, which cannot be locked";
+        case FolderRule::driveRoot:
+            return "a drive's root cannot be locked";
+        case FolderRule::systemFolder:
+            return "the system folder cannot be locked";
+        case FolderRule::windowsFolder:
+            return "the Windows folder cannot be locked";
+        case FolderRule::nameNotEncodable:
+            return "its name cannot be given a locked name it could be read back from";
+        case FolderRule::lineBreak:
+            return "its path holds a line break, which the list of encrypted folders cannot keep";
+        case FolderRule::lockedFolderBeside:
+            return "a locked folder of the same name stands beside it (" + check.other + ")";
+        case FolderRule::lockedNameTaken:
+            return "its locked name is taken by " + check.other;
+        case FolderRule::attributes:
+            return "passed over, as a folder that is read-only, hidden, system or archive is not "
+                   "locked";
     }
-    form.cmdEncDec_Click();
+    return "it may be locked";
+}
 
-    // Success is reported only when every file and the folder itself got there.
-    if (outcome.files.complete() && outcome.folderDone) {
-        desktop.showHeld();
-        return kExitDone;
+std::string refusalCause(Refusal refusal) {
+    switch (refusal) {
+        case Refusal::none:
+            break;
+        case Refusal::ownFile:
+            return "one of the program's own files, which cannot be locked";
+        case Refusal::systemFile:
+            return "a system file, device or pipe, which cannot be locked";
+        case Refusal::link:
+            return "a link, which is never followed";
+        case Refusal::hardLink:
+            return "it has more than one name (a hard link)";
+        case Refusal::temporary:
+            return "a temporary file of this program";
+        case Refusal::lineBreak:
+            return "its path holds a line break";
+        case Refusal::notRegular:
+            return "not a regular file";
+        case Refusal::notLocked:
+            return "it is not locked";
     }
-    if (!outcome.files.complete())
-        cli.console.err << outcome.files.done << " of " << outcome.files.rows << " files were "
-                        << (lock ? "locked" : "unlocked") << ".\n";
-    if (outcome.folderDone)
-        cli.console.err << (lock ? "The folder has its locked name and is listed.\n"
-                                 : "The folder has its name back and is no longer listed.\n");
+    return "refused";
+}
+
+std::string problemCause(const FileResult& file) {
+    switch (file.problem) {
+        case FileProblem::none:
+            break;
+        case FileProblem::missing:
+            return "it is no longer there";
+        case FileProblem::ioError:
+            return describe(file.error) + (file.path.empty() ? "" : " (" + file.path + ")");
+        case FileProblem::nameTaken:
+            return "the name it must take is taken: " + file.path;
+        case FileProblem::changed:
+            return "it changed while it was read, and was kept as it is";
+        case FileProblem::wrongHeader:
+            return "it was not locked with this password, or is not locked";
+        case FileProblem::damaged:
+            return "it is damaged: " + file.detail;
+        case FileProblem::alreadyLarge:
+            return "a large locked file cannot be locked again";
+        case FileProblem::lockedContent:
+            return "it holds a locked file under a name of its own";
+        case FileProblem::outOfMemory:
+            return "there is not enough memory to unlock it";
+        case FileProblem::notAFile:
+            return "it is not a file";
+    }
+    return {};
+}
+
+class Report {
+  public:
+    explicit Report(Desktop& desktop) : desktop_(desktop) {}
+    void line(const std::string& path, const std::string& cause) {
+        desktop_.message(path + ": " + cause, Icon::critical);
+    }
+    void summary(const std::string& text) { desktop_.message(text, Icon::critical); }
+    // The files that failed or were refused with a cause the run gave.
+    void files(const RunReport& files) {
+        for (const ItemResult& item : files.items) {
+            if (item.status == ItemStatus::refused && item.refusal != Refusal::none)
+                line(item.path, refusalCause(item.refusal));
+            if (item.status == ItemStatus::failed && !item.file.done())
+                line(item.path, problemCause(item.file));
+        }
+    }
+    void unsearched(const std::vector<UnsearchedFolder>& folders) {
+        for (const UnsearchedFolder& folder : folders)
+            line(folder.path, "could not be searched: " + unsearchedCause(folder.error));
+    }
+    void count(const FolderRunResult& result, const char* verb) {
+        if (!result.filesRun || result.files.complete()) return;
+        summary(std::to_string(result.files.count(ItemStatus::done)) + " of " +
+                std::to_string(result.files.items.size()) + " files were " + verb + ".");
+    }
+
+  private:
+    Desktop& desktop_;
+};
+
+int reportLock(const FolderRunResult& result, Desktop& desktop) {
+    Report report(desktop);
+    const std::string& folder = result.folder;
+    switch (result.problem) {
+        case FolderProblem::none:
+            desktop.message(kFolderLocked, Icon::information);
+            return kExitDone;
+        case FolderProblem::refused:
+            report.line(folder, ruleCause(result.refusal));
+            report.summary(kNothingChanged);
+            break;
+        case FolderProblem::notSearched:
+            report.unsearched(result.unsearched);
+            report.line(folder, "not every folder inside it could be searched");
+            report.summary(result.listedBefore
+                               ? "Nothing was locked; the folder stays listed as being locked."
+                               : kNothingChanged);
+            break;
+        case FolderProblem::notRecorded:
+            report.line(folder, "it could not be added to the list of encrypted folders (" +
+                                    result.problemPath + ": " + describe(result.error) + ")");
+            report.summary(kNothingChanged);
+            break;
+        case FolderProblem::filesNotLocked:
+        case FolderProblem::noFileLocked:
+        case FolderProblem::cancelled: {
+            report.files(result.files);
+            const bool listed = result.problem != FolderProblem::noFileLocked &&
+                                (result.listedBefore || result.files.count(ItemStatus::done) > 0 ||
+                                 result.problem == FolderProblem::filesNotLocked);
+            const std::string what = result.problem == FolderProblem::cancelled ? "cancelled"
+                                     : result.problem == FolderProblem::noFileLocked
+                                         ? "no file in it could be locked"
+                                         : "not every file in it could be locked";
+            report.line(folder, what + (listed ? "; it keeps its plain name and stays listed as "
+                                                 "being locked: lock-folder locks the rest"
+                                               : "; it keeps its name and is not listed"));
+            report.count(result, "locked");
+            break;
+        }
+        case FolderProblem::notRenamed:
+            report.line(folder, "it could not be given its locked name (" + result.problemPath +
+                                    ": " + describe(result.error) +
+                                    "); its files are locked and it is listed: unlock-folder "
+                                    "restores it");
+            break;
+        default:
+            report.line(folder, "not locked");
+            break;
+    }
+    return kExitFailed;
+}
+
+std::string notListedCause() {
+    return "not one of the encrypted folders (" + kProgram + " folders lists them)";
+}
+
+int reportUnlock(const FolderRunResult& result, Desktop& desktop) {
+    Report report(desktop);
+    const std::string& folder = result.folder;
+    switch (result.problem) {
+        case FolderProblem::none:
+            desktop.message(kFolderUnlocked, Icon::information);
+            return kExitDone;
+        case FolderProblem::listUnreadable:
+            // No list at all: no folder is listed.
+            if (result.error == IoError::notFound) {
+                report.line(folder, notListedCause());
+                report.summary(kNothingChanged);
+                break;
+            }
+            report.line(result.problemPath, "the list of encrypted folders could not be read: " +
+                                                std::string(describe(result.error)));
+            report.summary(kNothingChanged);
+            break;
+        case FolderProblem::notListed:
+            report.line(folder, notListedCause());
+            report.summary(kNothingChanged);
+            break;
+        case FolderProblem::plainNameTaken:
+            report.line(folder,
+                        "something else has its name, and its locked folder cannot take "
+                        "it back: rename or move that away first");
+            report.summary(kNothingChanged);
+            break;
+        case FolderProblem::folderMissing:
+            report.line(folder,
+                        "it is not there under its locked name nor its own (it may lie "
+                        "inside another locked folder: unlock that one first)");
+            report.summary(kNothingChanged);
+            break;
+        case FolderProblem::notRestored:
+            report.files(result.files);
+            report.line(folder, "it could not be given its name back (" +
+                                    std::string(describe(result.error)) +
+                                    "); it keeps its locked name and stays listed");
+            report.count(result, "unlocked");
+            break;
+        case FolderProblem::filesNotUnlocked:
+            report.unsearched(result.unsearched);
+            report.files(result.files);
+            report.line(folder,
+                        "not every file in it could be unlocked; it has its name back "
+                        "and stays listed: unlock-folder unlocks the rest");
+            report.count(result, "unlocked");
+            break;
+        case FolderProblem::cancelled:
+            report.files(result.files);
+            report.line(folder,
+                        "cancelled; it keeps its locked name and stays listed: "
+                        "unlock-folder unlocks the rest");
+            report.count(result, "unlocked");
+            break;
+        case FolderProblem::notUnlisted:
+            report.line(result.problemPath, "the folder's record could not be dropped: " +
+                                                std::string(describe(result.error)));
+            report.summary("Every file is unlocked and the folder " + folder +
+                           " has its name back.");
+            break;
+        default:
+            report.line(folder, "not unlocked");
+            break;
+    }
     return kExitFailed;
 }
 
 }  // namespace
 
 int lockFolderCommand(CliSession& cli, const std::vector<std::string>& arguments) {
-    return runFolder(cli, arguments.at(0), true);
+    int status = kExitFailed;
+    if (!cli.passGate(status)) return status;
+    InterruptibleDesktop desktop(cli.desktop);
+    LockFolderOptions options;
+    options.system = platformSystemFolders();
+    const std::string given = AbsolutePath(arguments.at(0));
+    const std::string folder = NormalPath(given);
+    return reportLock(lockFolder(folder.empty() ? given : folder, options, desktop), desktop);
 }
 
 int unlockFolderCommand(CliSession& cli, const std::vector<std::string>& arguments) {
-    return runFolder(cli, arguments.at(0), false);
+    int status = kExitFailed;
+    if (!cli.passGate(status)) return status;
+    InterruptibleDesktop desktop(cli.desktop);
+    const std::string folder = NormalPath(AbsolutePath(arguments.at(0)));
+    return reportUnlock(unlockFolder(folder, FolderRunOptions{}, desktop), desktop);
 }
 
 int foldersCommand(CliSession& cli, const std::vector<std::string>&) {
     int status = kExitFailed;
     if (!cli.passGate(status)) return status;
-    WindowModel model;
-    EncryptedFolders window(model, cli.desktop);
-    if (!window.Form_Load()) {
-        cli.desktop.message(kListUnreadable, Icon::critical);
+    std::vector<std::string> folders;
+    if (IoError e = listLockedFolders(folders); e != IoError::ok) {
+        Report(cli.desktop)
+            .line(applicationFile("folders"),
+                  "the list of encrypted folders could not be read: " + std::string(describe(e)));
         return kExitFailed;
     }
-    for (const ListRow& row : window.lstDecrypt) cli.console.out << row.text << '\n';
+    for (const std::string& folder : folders) cli.console.out << folder << '\n';
     return kExitDone;
 }
 

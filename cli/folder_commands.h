@@ -1,7 +1,7 @@
 #pragma once
-// The folder commands of tessarin-cli: "Encrypt a Folder" and "Decrypt a
-// Folder" walked through the window's own handlers, and the list of the
-// encrypted folders as the encrypted-folders window shows it.
+// The folder commands of tessarin-cli over the folder operations: lock a
+// folder, unlock a listed folder, list the locked folders. A failure is
+// named with its path and cause, then a summary line.
 
 #include <string>
 #include <vector>

@@ -36,6 +36,7 @@ public:
     virtual void progress(uint64_t /*done*/, uint64_t /*total*/, const std::string& /*current*/) {}
     // Lets the window repaint. Front ends throttle it; callers may call it often.
     virtual void yield() {}
+    virtual bool cancelRequested() { return false; }
 };
 
 }  // namespace vellumar

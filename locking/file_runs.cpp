@@ -272,19 +272,60 @@ std::string lineBreakRefusal(const std::string& path) {
            "not be locked.";
 }
 
+// Each path's status for a RunTrace: the counter its turn moved.
+class StatusTrace {
+  public:
+    StatusTrace(RunTrace* trace, const std::vector<std::string>& paths) : trace_(trace) {
+        if (!trace_) return;
+        trace_->statuses.assign(paths.size(), ItemStatus::notTried);
+        for (size_t i = 0; i < paths.size(); ++i) first_.emplace(paths[i], i);
+    }
+    bool cancelled(Desktop& desktop) {
+        if (!desktop.cancelRequested()) return false;
+        if (trace_) trace_->cancelled = true;
+        return true;
+    }
+    void before(const RunOutcome& outcome) { before_ = outcome; }
+    void after(size_t i, const RunOutcome& outcome) {
+        if (!trace_) return;
+        ItemStatus& status = trace_->statuses[i];
+        if (outcome.done > before_.done) status = ItemStatus::done;
+        else if (outcome.failed > before_.failed) status = ItemStatus::failed;
+        else if (outcome.refused > before_.refused) status = ItemStatus::refused;
+        else if (outcome.missing > before_.missing) status = ItemStatus::missing;
+        else if (outcome.repeated > before_.repeated) status = ItemStatus::repeated;
+    }
+    // Files done by their turn that their batch could not commit.
+    void failedAtCommit(const std::vector<BatchFailure>& failures) {
+        if (!trace_) return;
+        for (const BatchFailure& failure : failures) {
+            if (auto it = first_.find(failure.source); it != first_.end())
+                trace_->statuses[it->second] = ItemStatus::failed;
+        }
+    }
+
+  private:
+    RunTrace* trace_;
+    RunOutcome before_;
+    std::map<std::string, size_t> first_;
+};
+
 std::string repeatedRowText(const std::string& path, bool locked) {
     return path + (locked
                        ? " is the same file as an earlier row: it was locked already in this run."
                        : " is the same file as an earlier row: it was tried once in this run.");
 }
 
-RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encryptFilesChosen) {
+}  // namespace
+
+RunOutcome lockRun(const std::vector<std::string>& paths, Desktop& desktop,
+                   bool encryptFilesChosen, RunTrace* trace) {
     FileSystem& fs = fileSystem();
     bool visited = false;
     bool failed = false;
     desktop.setBusy(true);
-    const std::vector<std::string> paths = rowPaths(list);
     RunOutcome outcome;
+    StatusTrace statuses(trace, paths);
     outcome.rows = paths.size();
     const OwnFiles own;
     LeftoverPairs pairs(paths, true);
@@ -303,9 +344,12 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
         cleared.clear();
         earlier.committed(batchFailures);
         failures.add(batchFailures);
+        statuses.failedAtCommit(batchFailures);
         return settle(batchFailures, outcome, desktop, true);
     };
     for (size_t i = 0; i < paths.size(); ++i) {
+        if (statuses.cancelled(desktop)) break;
+        statuses.before(outcome);
         visited = true;
         const std::string& path = paths[i];
         desktop.progress(i, paths.size(), path);
@@ -387,6 +431,7 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
                 (!locked || batch.replacing(path)) && fs.status(path, now) == IoError::ok;
             earlier.add(path, stands ? &now : nullptr, locked);
         }
+        statuses.after(i, outcome);
         if (batch.full() && commitBatch()) failed = true;
         desktop.yield();
     }
@@ -399,6 +444,8 @@ RunOutcome lockRun(const std::vector<ListRow>& list, Desktop& desktop, bool encr
     return outcome;
 }
 
+namespace {
+
 // The end of an unlock run that a small locked file stopped: no refresh of
 // the locked-files list, no further message but the failures named.
 RunOutcome endedEarly(RunOutcome& outcome, size_t rows, const FailureList& failures,
@@ -410,12 +457,15 @@ RunOutcome endedEarly(RunOutcome& outcome, size_t rows, const FailureList& failu
     return outcome;
 }
 
-RunOutcome unlockRun(const std::vector<ListRow>& list, Desktop& desktop, bool refreshList) {
+}  // namespace
+
+RunOutcome unlockRun(const std::vector<std::string>& paths, Desktop& desktop, bool refreshList,
+                     RunTrace* trace) {
     bool failed = false;
     desktop.setBusy(true);
     bool visited = false;
-    const std::vector<std::string> paths = rowPaths(list);
     RunOutcome outcome;
+    StatusTrace statuses(trace, paths);
     outcome.rows = paths.size();
     LeftoverPairs pairs(paths, false);
     FailureList failures;
@@ -431,6 +481,7 @@ RunOutcome unlockRun(const std::vector<ListRow>& list, Desktop& desktop, bool re
         }
         cleared.clear();
         failures.add(batchFailures);
+        statuses.failedAtCommit(batchFailures);
         return settleUnlock(batchFailures, outcome, desktop);
     };
     // Unlocks one locked file; a failure is named with its cause.
@@ -446,6 +497,8 @@ RunOutcome unlockRun(const std::vector<ListRow>& list, Desktop& desktop, bool re
         return done;
     };
     for (size_t i = 0; i < paths.size(); ++i) {
+        if (statuses.cancelled(desktop)) break;
+        statuses.before(outcome);
         visited = true;
         const std::string& path = paths[i];
         desktop.progress(i, paths.size(), path);
@@ -478,9 +531,11 @@ RunOutcome unlockRun(const std::vector<ListRow>& list, Desktop& desktop, bool re
             // A small locked file that cannot be unlocked (a wrong header
             // first of all) ends the run: the later rows stay locked.
             ++outcome.failed;
+            statuses.after(i, outcome);
             commitBatch();
             return endedEarly(outcome, paths.size(), failures, desktop);
         }
+        statuses.after(i, outcome);
         if (batch.full()) {
             const UnlockSettled settled = commitBatch();
             if (settled.small) return endedEarly(outcome, paths.size(), failures, desktop);
@@ -500,6 +555,8 @@ RunOutcome unlockRun(const std::vector<ListRow>& list, Desktop& desktop, bool re
     if (!visited) desktop.message(kNoFileChecked, Icon::exclamation);
     return outcome;
 }
+
+namespace {
 
 bool encryptFilesChosen(const WindowModel& model) {
     return model.selectedOption == Option::OptEncFiles;
@@ -525,19 +582,19 @@ bool StartsWithLockedMarker(const std::string& path) {
 }
 
 RunOutcome cmdLock_Click(WindowModel& model, Desktop& desktop) {
-    return lockRun(model.ListFiles, desktop, encryptFilesChosen(model));
+    return lockRun(rowPaths(model.ListFiles), desktop, encryptFilesChosen(model));
 }
 
 RunOutcome cmdLockFolder_Click(WindowModel& model, Desktop& desktop) {
-    return lockRun(model.lstFoundFiles, desktop, encryptFilesChosen(model));
+    return lockRun(rowPaths(model.lstFoundFiles), desktop, encryptFilesChosen(model));
 }
 
 RunOutcome cmdUnlock_Click(WindowModel& model, Desktop& desktop) {
-    return unlockRun(model.ListFiles, desktop, true);
+    return unlockRun(rowPaths(model.ListFiles), desktop, true);
 }
 
 RunOutcome cmdUnlockFolder_Click(WindowModel& model, Desktop& desktop) {
-    return unlockRun(model.lstFoundFiles, desktop, false);
+    return unlockRun(rowPaths(model.lstFoundFiles), desktop, false);
 }
 
 }  // namespace vellumar

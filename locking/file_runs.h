@@ -7,8 +7,10 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "engine/desktop.h"
+#include "locking/file_operations.h"
 #include "locking/window_model.h"
 
 namespace vellumar {
@@ -26,6 +28,19 @@ struct RunOutcome {
     // A file named twice counts once: done when the first row was.
     bool complete() const { return done + repeated == rows; }
 };
+
+// What became of each path of a run, and whether a cancel request ended it,
+// for the file operations built on these runs.
+struct RunTrace {
+    std::vector<ItemStatus> statuses;  // one per path, notTried until its turn
+    bool cancelled = false;
+};
+
+// The runs over paths. A cancel request stops them between two files.
+RunOutcome lockRun(const std::vector<std::string>& paths, Desktop& desktop,
+                   bool encryptFilesChosen, RunTrace* trace = nullptr);
+RunOutcome unlockRun(const std::vector<std::string>& paths, Desktop& desktop, bool refreshList,
+                     RunTrace* trace = nullptr);
 
 RunOutcome cmdLock_Click(WindowModel& model, Desktop& desktop);
 RunOutcome cmdLockFolder_Click(WindowModel& model, Desktop& desktop);

@@ -228,6 +228,11 @@ TEST_F(Cli, AFolderCommandSucceedsOnlyWhenEverythingWasDone) {
     temp.makeFolder("blocked/" + GetFileName(blockedTaken));
     const std::string lineBreak = temp.makeFolder("line\nbreak");
     const std::string usage = "\nTry 'tessarin-cli --help'.\n";
+    const std::string unchanged = "\nNothing was changed.\n";
+    const std::string notAllLocked = "The file " + taken +
+                                     " already exists. Nothing was changed.\nAll files have not "
+                                     "been locked.\nAn error occured while doing so.\nMake sure "
+                                     "that the file is not in use.\n";
     struct Case {
         std::vector<std::string> arguments;
         int status;
@@ -240,39 +245,37 @@ TEST_F(Cli, AFolderCommandSucceedsOnlyWhenEverythingWasDone) {
         {{"--password-stdin", "unlock-folder", "elsewhere"},
          1,
          temp / "elsewhere" +
-             " is not one of the encrypted folders (tessarin-cli folders lists them).\n"},
-        {{"--password-stdin", "lock-folder", "missing"}, 1, "Please Select A Folder To Encrypt\n"},
+             ": not one of the encrypted folders (tessarin-cli folders lists them)" + unchanged},
+        {{"--password-stdin", "lock-folder", "missing"},
+         1,
+         temp / "missing" + ": there is no folder there" + unchanged},
         {{"--password-stdin", "lock-folder", temp.home()},
          1,
-         "Application Folder Cannot Be Locked\n"},
+         temp.home() + ": it holds the program or its list files, which cannot be locked" +
+             unchanged},
         {{"--password-stdin", "lock-folder", hidden},
          1,
-         hidden + " was passed over: a folder that is read-only, hidden, system or archive is not "
-                  "locked.\n"},
+         hidden + ": passed over, as a folder that is read-only, hidden, system or archive is not "
+                  "locked" +
+             unchanged},
         {{"--password-stdin", "lock-folder", "clash"},
          1,
-         "The file " + taken +
-             " already exists. Nothing was changed.\nAll files have not been locked.\nAn error "
-             "occured while doing so.\nMake sure that the file is not in use.\nNot every file in "
-             "the folder " +
-             temp / "clash" +
-             " could be locked.\nIt keeps its plain name and stays listed as being locked: "
-             "Encrypt a Folder locks the rest, Decrypt a Folder unlocks the files locked so "
-             "far.\n1 of 2 files were locked.\n"},
+         notAllLocked + temp / "clash" +
+             ": not every file in it could be locked; it keeps its plain name and stays listed as "
+             "being locked: lock-folder locks the rest\n1 of 2 files were locked.\n"},
         {{"--password-stdin", "lock-folder", "blocked"},
          1,
          "The file " + blockedTaken +
              " already exists. Nothing was changed.\nAll files have not been locked.\nAn error "
-             "occured while doing so.\nMake sure that the file is not in use.\nNo file in the "
-             "folder " +
+             "occured while doing so.\nMake sure that the file is not in use.\n" +
              temp / "blocked" +
-             " could be locked.\nIt keeps its name and is not listed.\n0 of 1 files were "
-             "locked.\n"},
+             ": no file in it could be locked; it keeps its name and is not listed\n0 of 1 files "
+             "were locked.\n"},
         {{"--password-stdin", "lock-folder", lineBreak},
          1,
-         "The folder " + lineBreak +
-             " cannot be locked: its path holds a line break, which the list of encrypted folders "
-             "cannot keep.\n"},
+         lineBreak +
+             ": its path holds a line break, which the list of encrypted folders cannot keep" +
+             unchanged},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.err);

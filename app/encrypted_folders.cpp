@@ -1,9 +1,8 @@
-#include "folders/encrypted_folders.h"
+#include "app/encrypted_folders.h"
 
+#include "app/file_search.h"
 #include "engine/locked_folder_name.h"
-#include "folders/folder_chooser.h"
-#include "folders/folder_lists.h"
-#include "locking/file_search.h"
+#include "folders/folder_operations.h"
 
 namespace vellumar {
 
@@ -11,8 +10,7 @@ bool EncryptedFolders::Form_Load() {
     lstDecrypt.clear();
     // Created empty when missing; a list that cannot be read shows nothing.
     std::vector<std::string> records;
-    if (EnsureFolderList() != IoError::ok || ReadFolderRecords(records) != IoError::ok)
-        return false;
+    if (listLockedFolders(records) != IoError::ok) return false;
     for (const std::string& record : records) {
         ListRow row;
         row.text = row.path = record;
@@ -58,10 +56,11 @@ void EncryptedFolders::cmdDecrypt_Click() {
         // A folder whose locking could not rename it is recorded and its
         // files are locked, but it still has its plain name: it is unlocked
         // there (the search walks it there too).
-        if (model_.DecFolder && FolderBoxPath(folder).empty() && !FolderBoxPath(plain).empty())
+        if (model_.DecFolder && normalFolderPath(folder).empty() &&
+            !normalFolderPath(plain).empty())
             folder = plain;
     }
-    if (FolderBoxPath(folder).empty()) {
+    if (normalFolderPath(folder).empty()) {
         // Not there under its locked name: it lies inside another locked
         // folder, or it was unlocked since the list was read.
         if (model_.DecFolder)

@@ -13,9 +13,9 @@
 
 #include "engine/atomic_file.h"
 #include "engine/locked_folder_name.h"
-#include "folders/dispatcher.h"
-#include "folders/encrypted_folders.h"
-#include "folders/folder_chooser.h"
+#include "app/run_button.h"
+#include "app/encrypted_folders.h"
+#include "app/folder_chooser.h"
 #include "folders/folder_lists.h"
 #include "tests/locking/run_fixture.h"
 #include "tests/support/faulty_file_system.h"

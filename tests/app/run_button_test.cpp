@@ -2,7 +2,7 @@
 // the file operations, and the folder steps with their list files, on real
 // folders (the search results filled directly).
 
-#include "folders/dispatcher.h"
+#include "app/run_button.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@
 
 #include "engine/names.h"
 #include "engine/locked_folder_name.h"
-#include "folders/folder_chooser.h"
+#include "app/folder_chooser.h"
 #include "folders/folder_lists.h"
 #include "tests/locking/run_fixture.h"
 #include "tests/support/forwarding_file_system.h"
@@ -248,6 +248,43 @@ TEST_F(FolderSteps, AListThatCannotBeReadLeavesTheFolderLockedAndTheListAsItIs) 
         EXPECT_EQ(listTree(temp.home()), before);
         EXPECT_EQ(model.topPage(), Page::fraSelect);
         platformFileSystem().removeFolder(applicationFile("folders"));
+    }
+}
+
+// Nothing is unlocked for a folder whose record cannot be read or is gone
+// (another run unlocked it since the window listed it): its files would be
+// left plain inside a hidden folder that nothing lists.
+TEST_F(FolderSteps, AFolderWhoseRecordCannotBeFoundHasNothingUnlocked) {
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& plain)> loseRecord;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"list unreadable",
+         [](const std::string&) { platformFileSystem().removeFile(applicationFile("folders")); },
+         "The list of encrypted folders could not be read.\r\nThe folder <plain> keeps its "
+         "locked name."},
+        {"record gone", [](const std::string& plain) { RemoveFolderRecord(plain); },
+         "This Folder Is Already Unlocked\rPlease Restart The Application\rAnd Get Updated View "
+         "Of Folders"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string name = std::string("H") + c.name[0];
+        makeFolder(name);
+        chooseToEncrypt(name);
+        run();
+        EnsureFolderList();
+        c.loseRecord(plainPath(name));
+        chooseToDecrypt(name, lockedPath(name));
+        run();
+        std::string text = c.text;
+        if (size_t at = text.find("<plain>"); at != std::string::npos)
+            text.replace(at, 7, plainPath(name));
+        EXPECT_EQ(desktop.messages, (std::vector<Shown>{{text, Icon::critical, "Vellumar"}}));
+        expectLocked(name, lockedPath(name));
+        EXPECT_FALSE(FileExists(plainPath(name)));
     }
 }
 

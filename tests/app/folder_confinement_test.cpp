@@ -13,9 +13,9 @@
 
 #include "engine/locked_folder_name.h"
 #include "engine/names.h"
-#include "folders/dispatcher.h"
-#include "folders/encrypted_folders.h"
-#include "folders/folder_chooser.h"
+#include "app/run_button.h"
+#include "app/encrypted_folders.h"
+#include "app/folder_chooser.h"
 #include "folders/folder_lists.h"
 #include "locking/file_runs.h"
 #include "tests/locking/run_fixture.h"
@@ -42,7 +42,7 @@ class SwappedFolder : public Runs {
         temp.write("T/sub/in.txt", "inner");
         temp.write("T/sub/deep/d.txt", "deep");
     }
-    FolderOutcome encrypt(const std::string& folder) {
+    FolderRunResult encrypt(const std::string& folder) {
         model = WindowModel();
         model.EncFolder = model.EncFolderOpt = true;
         model.selectedOption = Option::OptEncFolder;
@@ -52,7 +52,7 @@ class SwappedFolder : public Runs {
         EXPECT_TRUE(model.cmdEncDecEnabled);
         return cmdEncDec_Click(model, swapping);
     }
-    FolderOutcome decrypt(const std::string& folder) {
+    FolderRunResult decrypt(const std::string& folder) {
         model = WindowModel();
         model.DecFolder = true;
         model.selectedOption = Option::OptDecFolder;
@@ -86,15 +86,15 @@ TEST_F(SwappedFolder, LockingNeverReachesTheFolderALinkNames) {
     const std::string outside = listTree(temp / "O");
     swapAtFirstRow(temp / "T/sub");
 
-    const FolderOutcome outcome = encrypt(temp / "T");
+    const FolderRunResult outcome = encrypt(temp / "T");
     EXPECT_EQ(listTree(temp / "O"), outside);
     EXPECT_EQ(readFile(temp / "O/in.txt"), "outside");
     EXPECT_EQ(readFile(temp / "O/deep/d.txt"), "outside deep");
     EXPECT_EQ(attributesOf(temp / "O/in.txt") & kAttrReadOnly, 0u);
     EXPECT_EQ(readFile(temp / "aside/in.txt"), "inner");
-    EXPECT_EQ(outcome.files.rows, 3u);
-    EXPECT_EQ(outcome.files.done, 1u);
-    EXPECT_EQ(outcome.files.failed, 2u);
+    EXPECT_EQ(outcome.files.items.size(), 3u);
+    EXPECT_EQ(outcome.files.count(ItemStatus::done), 1u);
+    EXPECT_EQ(outcome.files.count(ItemStatus::failed), 2u);
     EXPECT_FALSE(outcome.files.complete());
     EXPECT_TRUE(shown(temp / "T/sub/in.txt"));
     EXPECT_TRUE(shown(temp / "T/sub/deep/d.txt"));
@@ -138,10 +138,10 @@ TEST_F(SwappedFolder, UnlockingNeverReachesTheFolderALinkNames) {
     const std::string outside = listTree(temp / "O");
     swapAtFirstRow(locked + "/sub");
 
-    const FolderOutcome outcome = decrypt(plain);
+    const FolderRunResult outcome = decrypt(plain);
     EXPECT_EQ(listTree(temp / "O"), outside);
     EXPECT_EQ(readFile(temp / "O/in.txt"), "<missing>");
-    EXPECT_EQ(outcome.files.failed, 2u);
+    EXPECT_EQ(outcome.files.count(ItemStatus::failed), 2u);
     EXPECT_FALSE(outcome.files.complete());
     EXPECT_FALSE(outcome.folderDone);
     EXPECT_TRUE(shown(LockedName(locked + "/sub/in.txt", ".VKL")));

@@ -2,7 +2,7 @@
 // the two writers leave, the start folder, and a walk that never leaves the
 // chosen folder.
 
-#include "locking/file_search.h"
+#include "app/file_search.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The encrypted-folders window frmFolderDecrypt without Qt: it lists the
-// folders recorded in "folders", lets the user tick one, and prepares the
-// main window to unlock it.
+// locked folders, lets the user tick one, and prepares the main window to
+// unlock it.
 
 #include <vector>
 

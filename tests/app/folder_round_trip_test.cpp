@@ -8,10 +8,11 @@
 
 #include "engine/locked_header.h"
 #include "engine/locked_folder_name.h"
-#include "folders/dispatcher.h"
-#include "folders/encrypted_folders.h"
-#include "folders/folder_chooser.h"
+#include "app/run_button.h"
+#include "app/encrypted_folders.h"
+#include "app/folder_chooser.h"
 #include "folders/folder_lists.h"
+#include "locking/file_runs.h"
 #include "tests/locking/run_fixture.h"
 
 namespace vellumar::test {

@@ -1,7 +1,7 @@
 // The encrypted-folders window: its listing of "folders", and what OK
 // prepares or refuses.
 
-#include "folders/encrypted_folders.h"
+#include "app/encrypted_folders.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The folder chooser: the folders it refuses and why, the folders it passes
 // over, and the pending folder it prepares.
 
-#include "folders/folder_chooser.h"
+#include "app/folder_chooser.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include "engine/platform.h"
 #include "engine/text_shift.h"
 #include "folders/folder_lists.h"
-#include "locking/file_search.h"
+#include "app/file_search.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/temp_folder.h"
 

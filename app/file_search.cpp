@@ -1,0 +1,115 @@
+#include "app/file_search.h"
+
+#include <cstdint>
+
+#include "engine/locked_folder_name.h"
+#include "engine/names.h"
+
+namespace vellumar {
+namespace {
+
+// The number a caption starts with, after blanks; 0 when it starts with none.
+uint64_t leadingNumber(const std::string& caption) {
+    size_t i = caption.find_first_not_of(' ');
+    uint64_t value = 0;
+    for (; i < caption.size() && caption[i] >= '0' && caption[i] <= '9'; ++i)
+        value = value * 10 + static_cast<uint64_t>(caption[i] - '0');
+    return value;
+}
+
+}  // namespace
+
+SkippedFolder skippedFolderOf(const UnsearchedFolder& folder) {
+    return {folder.path, unsearchedCause(folder.error)};
+}
+
+bool FileSearch::setDirListPath(const std::string& requested) {
+    // A copy: the path may be one of the entries or the drive replaced below.
+    const std::string path = requested;
+    FolderListing listing;
+    if (!readFolderListing(path, listing)) return false;
+    bool moved = path != model_.dirListPath;
+    model_.dirListPath = path;
+    model_.dirListEntries.clear();
+    for (const std::string& name : listing.folders)
+        model_.dirListEntries.push_back(AddBackslash(path) + name);
+    model_.dirListIndex = -1;
+    model_.drvListDrive = DriveOf(path);
+    if (moved) dirList_Change();
+    return true;
+}
+
+void FileSearch::dirList_Change() {
+    model_.setFileBoxPath(model_.dirListPath);
+}
+
+void FileSearch::drvList_Change() {
+    // A drive that cannot be opened puts the drive list back where the
+    // directory list stands.
+    if (!setDirListPath(model_.drvListDrive)) model_.drvListDrive = DriveOf(model_.dirListPath);
+}
+
+void FileSearch::dirList_LostFocus() {
+    int index = model_.dirListIndex;
+    if (index >= 0 && static_cast<size_t>(index) < model_.dirListEntries.size())
+        setDirListPath(model_.dirListEntries[static_cast<size_t>(index)]);
+}
+
+// The boxes stay on the start folder while the search reads each folder once
+// by itself; the file box comes back to the start folder only to rebuild the
+// target list from it after the walk went down.
+void FileSearch::cmdSearch_Click() {
+    std::string start;
+    if (model_.selectedOption == Option::OptDecFolder) {
+        start = lockedFolderPath(model_.ParentPath, model_.FolderName);
+        // A folder whose locking could not rename it still has its plain name.
+        if (!FileExists(start)) start = model_.ParentPath + model_.FolderName;
+    } else if (!model_.ListFiles.empty()) {
+        start = model_.ListFiles.front().path;
+    }
+    desktop_.setBusy(true);
+    model_.skippedFolders.clear();
+    // A start folder that cannot be entered leaves the list where it stood;
+    // walking that folder instead would list files nobody chose.
+    const bool entered = setDirListPath(start);
+    const FoundFiles found = findFilesBelow(start, desktop_);
+    if (entered) {
+        addFound(found);
+        model_.setFileBoxPath(model_.dirListPath);
+        model_.changed();
+    } else if (!found.startEntered) {
+        for (const UnsearchedFolder& folder : found.unsearched)
+            model_.skippedFolders.push_back(skippedFolderOf(folder));
+    }
+    desktop_.setBusy(false);
+}
+
+void FileSearch::addFound(const FoundFiles& found) {
+    if (!found.lastEntered.empty()) model_.lblArchivos = found.lastEntered;
+    for (const UnsearchedFolder& folder : found.unsearched)
+        model_.skippedFolders.push_back(skippedFolderOf(folder));
+    // Back from its subfolders, the file box stands on the start folder
+    // again and rebuilds the target list from it.
+    if (found.subfoldersEntered && model_.fileBoxPathChanged) model_.fileBoxPathChanged();
+    // The count runs on from whatever the label shows: it is never reset.
+    uint64_t count = leadingNumber(model_.lblCount);
+    for (const std::string& path : found.files) {
+        ListRow row;
+        row.text = row.path = path;
+        model_.lstFoundFiles.push_back(std::move(row));
+        model_.lblCount.assign(1, ' ').append(std::to_string(++count));
+    }
+    // The start folder's own files come last: the target list is their
+    // copy of the results.
+    if (found.startFiles == 0) return;
+    model_.ListFiles.clear();
+    model_.ListFiles.reserve(model_.lstFoundFiles.size());
+    for (const ListRow& row : model_.lstFoundFiles) {
+        ListRow copy;
+        copy.text = row.text;
+        copy.path = row.path;
+        model_.ListFiles.push_back(std::move(copy));
+    }
+}
+
+}  // namespace vellumar

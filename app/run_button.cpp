@@ -1,0 +1,263 @@
+#include "app/run_button.h"
+
+#include <string>
+#include <vector>
+
+#include "app/file_run_messages.h"
+#include "app/folder_chooser.h"
+#include "folders/folder_lists.h"
+#include "locking/file_runs.h"
+
+namespace vellumar {
+namespace {
+
+std::string notRenamedText(const std::string& folder) {
+    return "The folder " + folder +
+           " could not be given its locked name.\r\nIts files are locked and it is listed: "
+           "Decrypt a Folder restores it.";
+}
+
+std::string notRecordedText(const std::string& folder) {
+    return "The folder " + folder +
+           " could not be added to the list of encrypted folders.\r\nNothing was changed.";
+}
+
+std::string skippedText(const SkippedFolder& skipped) {
+    return "The folder " + skipped.path + " could not be searched: " + skipped.cause + ".";
+}
+
+std::string notSearchedText(const std::string& folder) {
+    return "The folder " + folder +
+           " was not locked, as not every folder inside it could be searched.\r\nNothing was "
+           "changed.";
+}
+
+std::string notSearchedListedText(const std::string& folder) {
+    return "Not every folder inside the folder " + folder +
+           " could be searched.\r\nIt keeps its plain name and stays listed as being locked: "
+           "Encrypt a Folder locks the rest once every folder inside can be searched.";
+}
+
+std::string notAllLockedText(const std::string& folder) {
+    return "Not every file in the folder " + folder +
+           " could be locked.\r\nIt keeps its plain name and stays listed as being locked: "
+           "Encrypt a Folder locks the rest, Decrypt a Folder unlocks the files locked so far.";
+}
+
+std::string noneLockedText(const std::string& folder) {
+    return "No file in the folder " + folder +
+           " could be locked.\r\nIt keeps its name and is not listed.";
+}
+
+std::string lockCancelledText(const std::string& folder, bool listed) {
+    return "Locking the folder " + folder + " was cancelled.\r\n" +
+           (listed ? "It keeps its plain name and stays listed as being locked: Encrypt a Folder "
+                     "locks the rest."
+                   : "It keeps its name and is not listed.");
+}
+
+std::string plainNameTakenText(const std::string& folder) {
+    return "The folder " + folder +
+           " cannot be unlocked: another folder or file has its name already, and its locked "
+           "folder cannot take that name back.\r\nRename or move away the one now named " +
+           folder + ", then Decrypt a Folder again. Nothing was changed.";
+}
+
+std::string notRestoredText(const std::string& folder) {
+    return "The folder " + folder +
+           " could not be given its name back.\r\nIt keeps its locked name and stays listed: "
+           "Decrypt a Folder restores it once nothing else has that name.";
+}
+
+std::string notAllUnlockedText(const std::string& folder) {
+    return "Not every file in the folder " + folder +
+           " could be unlocked.\r\nIt has its name back and stays listed: "
+           "Decrypt a Folder unlocks the rest.";
+}
+
+std::string unlockCancelledText(const std::string& folder) {
+    return "Unlocking the folder " + folder +
+           " was cancelled.\r\nIt keeps its locked name and stays listed: Decrypt a Folder "
+           "unlocks the rest.";
+}
+
+std::string listUnreadableText(const std::string& folder) {
+    return "The list of encrypted folders could not be read.\r\nThe folder " + folder +
+           " keeps its locked name.";
+}
+
+const std::string kInsideLockedFolderText =
+    "This Folder Is Inside Another Locked Folder\rPlease Unlock The Outside Folder First\rAnd "
+    "Then Unlock This Folder";
+
+const std::string kAlreadyUnlockedText =
+    "This Folder Is Already Unlocked\rPlease Restart The Application\rAnd Get Updated View Of "
+    "Folders";
+
+// What the search left in the hidden controls, for the folder run.
+FoundFiles foundInWindow(const WindowModel& model) {
+    FoundFiles found;
+    for (const ListRow& row : model.lstFoundFiles) found.files.push_back(row.path);
+    for (const SkippedFolder& skipped : model.skippedFolders)
+        found.unsearched.push_back({skipped.path, IoError::other});
+    return found;
+}
+
+void showSkipped(const WindowModel& model, Desktop& desktop) {
+    for (const SkippedFolder& skipped : model.skippedFolders)
+        desktop.message(skippedText(skipped), Icon::critical);
+}
+
+// After every run a new one starts from the choice of operation.
+void endRun(WindowModel& model, bool folderRun) {
+    model.ListFiles.clear();
+    if (folderRun) {
+        model.lstFoundFiles.clear();
+        model.skippedFolders.clear();
+    }
+    model.bringToFront(Page::fraSelect);
+}
+
+class RunInProgress {
+  public:
+    explicit RunInProgress(WindowModel& model) : model_(model) { model_.runInProgress = true; }
+    ~RunInProgress() { model_.runInProgress = false; }
+    RunInProgress(const RunInProgress&) = delete;
+    RunInProgress& operator=(const RunInProgress&) = delete;
+
+  private:
+    WindowModel& model_;
+};
+
+void showLockFolder(const FolderRunResult& result, const WindowModel& model, Desktop& desktop) {
+    const std::string& folder = result.folder;
+    switch (result.problem) {
+        case FolderProblem::none:
+            desktop.message(kFolderEncrypted, Icon::information);
+            return;
+        case FolderProblem::refused:
+            desktop.message(folderRefusalText(result.refusal), Icon::critical);
+            return;
+        case FolderProblem::notSearched:
+            // Its files would be left plain inside a hidden folder.
+            showSkipped(model, desktop);
+            desktop.message(
+                result.listedBefore ? notSearchedListedText(folder) : notSearchedText(folder),
+                Icon::critical);
+            return;
+        case FolderProblem::notRecorded:
+            desktop.message(notRecordedText(folder), Icon::critical);
+            return;
+        case FolderProblem::noFileLocked:
+            desktop.message(noneLockedText(folder), Icon::critical);
+            return;
+        case FolderProblem::filesNotLocked:
+            desktop.message(notAllLockedText(folder), Icon::critical);
+            return;
+        case FolderProblem::notRenamed:
+            desktop.message(notRenamedText(folder), Icon::critical);
+            return;
+        case FolderProblem::cancelled:
+            desktop.message(lockCancelledText(folder, result.files.count(ItemStatus::done) > 0 ||
+                                                          result.listedBefore),
+                            Icon::critical);
+            return;
+        default:
+            return;
+    }
+}
+
+void showUnlockFolder(const FolderRunResult& result, const WindowModel& model, Desktop& desktop) {
+    const std::string& folder = result.folder;
+    switch (result.problem) {
+        case FolderProblem::none:
+        case FolderProblem::notUnlisted:  // it has its name back and every file
+            desktop.message(kFolderDecrypted, Icon::information);
+            return;
+        case FolderProblem::notListed:
+            // Unlocked by another run since the list was read; with no folder
+            // in hand there was nothing to do.
+            desktop.message(folder.empty() ? kFolderDecrypted : kAlreadyUnlockedText,
+                            folder.empty() ? Icon::information : Icon::critical);
+            return;
+        case FolderProblem::listUnreadable:
+            // Nothing to keep and nothing to match: the list stays as it is.
+            desktop.message(listUnreadableText(folder), Icon::critical);
+            return;
+        case FolderProblem::plainNameTaken:
+            desktop.message(plainNameTakenText(folder), Icon::critical);
+            return;
+        case FolderProblem::folderMissing:
+            desktop.message(kInsideLockedFolderText, Icon::critical);
+            return;
+        case FolderProblem::notRestored:
+            desktop.message(notRestoredText(folder), Icon::critical);
+            return;
+        case FolderProblem::filesNotUnlocked:
+            showSkipped(model, desktop);
+            desktop.message(notAllUnlockedText(folder), Icon::critical);
+            return;
+        case FolderProblem::cancelled:
+            desktop.message(unlockCancelledText(folder), Icon::critical);
+            return;
+        default:
+            return;
+    }
+}
+
+}  // namespace
+
+FolderRunResult EncryptFolderStep(WindowModel& model, Desktop& desktop) {
+    // The record must name the folder that gets the locked name: the one the
+    // chooser accepted, which "encfile" holds and the folder state names.
+    std::string pending;
+    ReadPendingFolder(pending);
+    if (!model.FolderName.empty()) pending = model.ParentPath + model.FolderName;
+    DeletePendingFolder();
+
+    LockFolderOptions options;
+    options.checkEveryRule = false;  // the chooser did
+    const FoundFiles found = foundInWindow(model);
+    options.found = &found;
+    const FolderRunResult result = lockFolder(pending, options, desktop);
+    if (result.filesRun) showLockRun(result.files, desktop);
+    showLockFolder(result, model, desktop);
+    endRun(model, true);
+    return result;
+}
+
+FolderRunResult DecryptFolderStep(WindowModel& model, Desktop& desktop) {
+    FolderRunOptions options;
+    const FoundFiles found = foundInWindow(model);
+    options.found = &found;
+    const FolderRunResult result = unlockFolder(model.PlainFolderPath, options, desktop);
+    if (result.filesRun) showUnlockRun(result.files, desktop);
+    showUnlockFolder(result, model, desktop);
+    endRun(model, true);
+    return result;
+}
+
+FolderRunResult cmdEncDec_Click(WindowModel& model, Desktop& desktop) {
+    if (model.runInProgress) return {};
+    RunInProgress guard(model);
+    // (The hidden file box keeps no list of its own, so there is nothing to refresh.)
+    FolderRunResult result;
+    const bool encrypt = model.cmdEncDecCaption == "Encrypt";
+    if (model.EncFolder || model.DecFolder) {
+        result = encrypt ? EncryptFolderStep(model, desktop) : DecryptFolderStep(model, desktop);
+    } else if (model.EncFiles || model.DecFiles) {
+        if (encrypt) {
+            cmdLock_Click(model, desktop);
+            desktop.message(kFilesEncrypted, Icon::information);
+        } else {
+            cmdUnlock_Click(model, desktop);
+            desktop.message(kFilesDecrypted, Icon::information);
+        }
+        endRun(model, false);
+    }
+    model.cmdEncDecEnabled = false;
+    model.changed();
+    return result;
+}
+
+}  // namespace vellumar

@@ -1,0 +1,75 @@
+#include "folders/folder_check.h"
+
+#include <cstdint>
+
+#include "engine/file_system.h"
+#include "engine/locked_folder_name.h"
+#include "engine/names.h"
+#include "engine/platform.h"
+#include "folders/folder_paths.h"
+#include "folders/folder_state.h"
+
+namespace vellumar {
+namespace {
+
+FolderCheck refused(FolderRule rule, const std::string& path) {
+    FolderCheck check;
+    check.rule = rule;
+    check.path = path;
+    return check;
+}
+
+}  // namespace
+
+SystemFolders platformSystemFolders() {
+    return {windowsDirectory(), systemDirectory()};
+}
+
+FolderCheck checkLockedName(const std::string& folder) {
+    std::string name = folder, parentPath;
+    SplitFolderPath(name, parentPath);
+    const std::string locked = lockedFolderPath(parentPath, name);
+    FileStatus status;
+    if (fileSystem().status(locked, status) != IoError::ok)
+        return refused(FolderRule::none, folder);
+    FolderCheck check = refused(status.kind == EntryKind::folder ? FolderRule::lockedFolderBeside
+                                                                 : FolderRule::lockedNameTaken,
+                                folder);
+    check.other = locked;
+    return check;
+}
+
+FolderCheck checkFolderToLock(const std::string& chosen, const SystemFolders& system) {
+    const std::string folder = normalFolderPath(chosen);
+    if (folder.empty()) return refused(FolderRule::notAFolder, chosen);
+    if (folder == applicationDirectory()) return refused(FolderRule::applicationFolder, folder);
+    if (isDriveRoot(folder)) return refused(FolderRule::driveRoot, folder);
+    if (chosen == system.systemDir || sameFolder(folder, system.systemDir))
+        return refused(FolderRule::systemFolder, folder);
+    if (chosen == system.windowsDir || sameFolder(folder, system.windowsDir))
+        return refused(FolderRule::windowsFolder, folder);
+    // Locking a folder above the program would lock its own list files and
+    // move the program itself.
+    if (holdsFolder(folder, applicationDirectory()) || holdsFolder(folder, executablePath()))
+        return refused(FolderRule::applicationFolder, folder);
+    // The locked name shifts every byte up by 65; a byte above 190 would be
+    // lost, and the folder could never get its name back. On Linux it may
+    // also grow past the longest name a folder can have.
+    if (!canHaveLockedFolderName(GetFileName(folder)))
+        return refused(FolderRule::nameNotEncodable, folder);
+    if (!FitsOnListLine(folder)) return refused(FolderRule::lineBreak, folder);
+    // Checked before anything changes: the run would lock the files and then
+    // fail to rename the folder, and the two would share one record.
+    if (FolderCheck taken = checkLockedName(folder); !taken.passed()) return taken;
+    // A folder that is read-only, hidden, system or archive is passed over;
+    // but one that is being locked may have been hidden already, just before
+    // a crash took away its locked name.
+    uint32_t attributes = 0;
+    if (fileSystem().getAttributes(folder, attributes) != IoError::ok ||
+        (attributes != kAttrDirectory &&
+         !(attributes == (kAttrDirectory | kAttrHidden) && IsRecordedFolder(folder))))
+        return refused(FolderRule::attributes, folder);
+    return refused(FolderRule::none, folder);
+}
+
+}  // namespace vellumar

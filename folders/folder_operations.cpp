@@ -1,0 +1,194 @@
+#include "folders/folder_operations.h"
+
+#include <algorithm>
+
+#include "engine/folder_confinement.h"
+#include "engine/locked_folder_name.h"
+#include "engine/names.h"
+#include "engine/platform.h"
+#include "folders/folder_lists.h"
+#include "folders/folder_paths.h"
+#include "folders/folder_state.h"
+
+namespace vellumar {
+namespace {
+
+bool exists(const std::string& path) {
+    FileStatus status;
+    return fileSystem().status(path, status) == IoError::ok;
+}
+
+bool isFolder(const std::string& path) {
+    FileStatus status;
+    return fileSystem().status(path, status) == IoError::ok && status.kind == EntryKind::folder;
+}
+
+bool hasLockedExtension(const std::string& path) {
+    const std::string extension = ToUpper(GetExtension(path));
+    return extension == "VKL" || extension == "VKW";
+}
+
+FolderRunResult& fail(FolderRunResult& result, FolderProblem problem, const std::string& path,
+                      IoError error = IoError::ok) {
+    result.problem = problem;
+    result.problemPath = path;
+    result.error = error;
+    return result;
+}
+
+// The files a run needs: those that `wanted` keeps. A folder whose files are
+// all in their new state already needs no run; an empty folder gets one,
+// over nothing. Returns how many were passed over.
+template <typename Wanted, typename Run>
+size_t runOverFound(const FoundFiles& found, Wanted wanted, FolderRunResult& result, Run run) {
+    std::vector<std::string> paths;
+    for (const std::string& path : found.files)
+        if (wanted(path)) paths.push_back(path);
+    if (found.files.empty() || !paths.empty()) {
+        result.filesRun = true;
+        result.files = run(paths);
+    }
+    return found.files.size() - paths.size();
+}
+
+}  // namespace
+
+FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& options,
+                           Desktop& desktop) {
+    FolderRunResult result;
+    result.folder = folder;
+    if (options.checkEveryRule) {
+        result.refusal = checkFolderToLock(folder, options.system);
+        result.folder = result.refusal.path;
+    } else if (!FitsOnListLine(folder)) {
+        result.refusal = {FolderRule::lineBreak, folder, {}};
+    } else if (FolderCheck taken = checkLockedName(folder);
+               taken.rule == FolderRule::lockedFolderBeside) {
+        // A folder locked earlier under the same name: its record is not
+        // this folder's, and this one could never get its locked name. A
+        // file in the way only keeps this one from being renamed.
+        result.refusal = taken;
+    }
+    if (!result.refusal.passed()) return fail(result, FolderProblem::refused, result.folder);
+
+    const std::string& path = result.folder;
+    result.listedBefore = IsRecordedFolder(path);
+    const FoundFiles found = options.found ? *options.found : findFilesBelow(path, desktop);
+    result.unsearched = found.unsearched;
+    // Its files would be left plain inside a hidden folder: nothing is
+    // locked until every folder inside can be searched.
+    if (!found.unsearched.empty()) return fail(result, FolderProblem::notSearched, path);
+    // Recorded before its first file is locked: whatever happens to the run,
+    // the program still knows the folder and can finish or undo it.
+    if (!result.listedBefore) {
+        if (IoError e = AppendFolderRecord(path); e != IoError::ok)
+            return fail(result, FolderProblem::notRecorded, applicationFile(kFoldersList), e);
+    }
+
+    // A file locked already (by an interrupted run, or by hand) keeps its one layer.
+    size_t passedOver = 0;
+    {
+        const FolderConfinement confined(path);
+        passedOver = runOverFound(
+            found, [](const std::string& file) { return !IsLockedFile(file); }, result,
+            [&desktop](const std::vector<std::string>& paths) {
+                return lockFiles(paths, LockOptions{}, nullptr, desktop);
+            });
+    }
+
+    const RunReport& files = result.files;
+    const size_t notLocked = files.count(ItemStatus::failed) + files.count(ItemStatus::refused);
+    if (files.cancelled || notLocked > 0) {
+        // Still plain, at least in part: neither hidden nor renamed. A folder
+        // with nothing locked inside is not listed either; only the record
+        // this run added goes, under the list lock, so that records other
+        // runs add meanwhile stay.
+        const bool noneLocked = files.count(ItemStatus::done) == 0 && passedOver == 0 &&
+                                !result.listedBefore &&
+                                RemoveAddedFolderRecord(path) == IoError::ok;
+        if (files.cancelled) return fail(result, FolderProblem::cancelled, path);
+        return fail(result,
+                    noneLocked ? FolderProblem::noFileLocked : FolderProblem::filesNotLocked, path);
+    }
+    // A file gone before its turn needed no lock.
+    FileSystem& fs = fileSystem();
+    fs.setAttributes(path, kAttrHidden);
+    std::string name = path, parent;
+    SplitFolderPath(name, parent);
+    const std::string locked = parent + lockedFolderName(name);
+    if (IoError e = fs.rename(path, locked); e != IoError::ok)
+        return fail(result, FolderProblem::notRenamed, locked, e);
+    result.folderDone = true;
+    return result;
+}
+
+FolderRunResult unlockFolder(const std::string& plainPath, const FolderRunOptions& options,
+                             Desktop& desktop) {
+    FolderRunResult result;
+    result.folder = plainPath;
+    std::string name = plainPath, parent;
+    SplitFolderPath(name, parent);
+    const std::string lockedPath = lockedFolderPath(parent, name);
+
+    // The list first: nothing is unlocked for a folder the program does not
+    // know, nor while its record cannot be read.
+    std::vector<std::string> lines;
+    if (IoError e = ReadFolderLines(lines); e != IoError::ok)
+        return fail(result, FolderProblem::listUnreadable, applicationFile(kFoldersList), e);
+    if (plainPath.empty() || std::find(lines.begin(), lines.end(), plainPath) == lines.end())
+        return fail(result, FolderProblem::notListed, plainPath);
+    // The locked folder could not take its name back: its files would be
+    // unlocked inside a hidden folder with a name nobody can read.
+    const bool lockedStands = isFolder(lockedPath);
+    if (lockedStands && exists(plainPath))
+        return fail(result, FolderProblem::plainNameTaken, plainPath);
+    if (!lockedStands && !isFolder(plainPath))
+        return fail(result, FolderProblem::folderMissing, lockedPath);
+
+    // A folder whose locking could not rename it still has its plain name.
+    const std::string start = lockedStands ? lockedPath : plainPath;
+    const FoundFiles found = options.found ? *options.found : findFilesBelow(start, desktop);
+    result.unsearched = found.unsearched;
+    // A plain file is unlocked already (by an interrupted run, or never locked).
+    bool stillLocked = !found.unsearched.empty();
+    {
+        const FolderConfinement confined(start);
+        runOverFound(found, hasLockedExtension, result,
+                     [&desktop](const std::vector<std::string>& paths) {
+                         return unlockFiles(paths, UnlockOptions{}, nullptr, desktop);
+                     });
+        for (const std::string& file : found.files)
+            stillLocked = stillLocked || (FileExists(file) && IsLockedFile(file));
+    }
+    // Stopped half-way: it stays where it is, locked name and record, so
+    // that it can be chosen again.
+    if (result.files.cancelled) return fail(result, FolderProblem::cancelled, start);
+
+    FileSystem& fs = fileSystem();
+    // Fails when the folder never got its locked name: it stands under its plain name.
+    const IoError renamed = fs.rename(lockedPath, plainPath);
+    if (isFolder(lockedPath) || !isFolder(plainPath))
+        // Without its record it would stay hidden under a name nobody can read.
+        return fail(result, FolderProblem::notRestored, plainPath,
+                    renamed == IoError::ok ? IoError::other : renamed);
+    fs.setAttributes(plainPath, kAttrNormal);
+    // Files still locked inside (a failure, a further layer, a folder that
+    // could not be searched): the record stays, so that the folder can be
+    // chosen again to unlock them.
+    if (result.files.count(ItemStatus::failed) > 0 || result.files.endedEarly || stillLocked)
+        return fail(result, FolderProblem::filesNotUnlocked, plainPath);
+    // The folder has its name back before its record goes, so a crash in
+    // between leaves a record of a plain folder, never a lost one.
+    if (IoError e = RemoveFolderRecord(plainPath); e != IoError::ok)
+        return fail(result, FolderProblem::notUnlisted, applicationFile(kFoldersList), e);
+    result.folderDone = true;
+    return result;
+}
+
+IoError listLockedFolders(std::vector<std::string>& folders) {
+    folders.clear();
+    if (IoError e = EnsureFolderList(); e != IoError::ok) return e;
+    return ReadFolderRecords(folders);
+}
+
+}  // namespace vellumar

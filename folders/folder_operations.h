@@ -1,0 +1,95 @@
+#pragma once
+// Locking and unlocking a folder, and the list of locked folders: the
+// operations beneath the window's folder runs and the command line's folder
+// commands. They take paths, options and the desktop port, keep the list
+// "folders" (a folder is recorded before its first file is locked, and its
+// record goes only once it has its plain name back), and return what
+// happened as values. The file runs inside them may speak through the
+// desktop; the folder's own outcome is for each front end to word.
+
+#include <string>
+#include <vector>
+
+#include "engine/desktop.h"
+#include "engine/file_system.h"
+#include "folders/folder_check.h"
+#include "folders/folder_search.h"
+#include "locking/file_operations.h"
+
+namespace vellumar {
+
+enum class FolderProblem {
+    none,              // the folder got there (see FolderRunResult::folderDone)
+    refused,           // a rule kept it as it was: see `refusal`; nothing changed
+    notSearched,       // lock: a folder inside could not be searched: nothing was locked
+    notRecorded,       // lock: it could not be added to "folders" (`error`); nothing changed
+    filesNotLocked,    // lock: not every file got locked; plain name, listed as being locked
+    noFileLocked,      // lock: no file could be locked; plain name, not listed
+    notRenamed,        // lock: every file locked and listed, but the name stayed (`error`)
+    cancelled,         // a cancel request stopped the file run: the folder keeps the name
+                       // it had, hidden or not as it was, and stays listed while any
+                       // file inside is locked
+    listUnreadable,    // unlock: "folders" could not be read (`error`: notFound when
+                       // there is none); nothing changed
+    notListed,         // unlock: not one of the locked folders; nothing changed
+    plainNameTaken,    // unlock: something has its plain name while its locked folder
+                       // stands; nothing changed
+    folderMissing,     // unlock: no folder under either name (it lies inside another
+                       // locked folder, or was moved); nothing changed
+    notRestored,       // unlock: it could not get its plain name back (`error`): it keeps
+                       // its locked name and its record
+    filesNotUnlocked,  // unlock: a file inside is still locked: plain name, still listed
+    notUnlisted,       // unlock: all done, but its record could not be dropped (`error`)
+};
+
+struct FolderRunResult {
+    // The folder's plain path.
+    std::string folder;
+    FolderCheck refusal;
+    // Folders inside that could not be searched.
+    std::vector<UnsearchedFolder> unsearched;
+    // Whether the file run ran, and what it did.
+    bool filesRun = false;
+    RunReport files;
+    // Lock: it was listed as being locked before this run.
+    bool listedBefore = false;
+    // Lock: hidden, locked name and listed. Unlock: plain name, no record.
+    bool folderDone = false;
+    FolderProblem problem = FolderProblem::none;
+    IoError error = IoError::ok;
+    // The path the problem concerns (the folder, its locked path, the list).
+    std::string problemPath;
+};
+
+struct FolderRunOptions {
+    // The files found when the folder was chosen, as the window searches
+    // it then; null: the operation searches the folder itself.
+    const FoundFiles* found = nullptr;
+};
+
+struct LockFolderOptions : FolderRunOptions {
+    // Every rule of checkFolderToLock first; the window's chooser did that
+    // already, and the run tests only what may have changed since: a line
+    // break, a locked folder of the same name beside it.
+    bool checkEveryRule = true;
+    SystemFolders system;
+};
+
+// Records the folder in "folders" (unless it is listed already, being
+// locked), locks every file inside that is not locked yet, and only when
+// all are, hides it and gives it its locked name. `folder` in its normal
+// spelling.
+FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& options,
+                           Desktop& desktop);
+
+// Unlocks every locked file of a listed folder, gives it its plain name back
+// (from its locked name, or as it stands when it never got one) and drops
+// its records, only once no file inside is locked. `plainPath` as listed.
+FolderRunResult unlockFolder(const std::string& plainPath, const FolderRunOptions& options,
+                             Desktop& desktop);
+
+// The locked folders as listed, up to the list's first empty line. Creates
+// the list empty when it is missing; an error when it cannot be read.
+IoError listLockedFolders(std::vector<std::string>& folders);
+
+}  // namespace vellumar

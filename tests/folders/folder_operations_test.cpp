@@ -1,0 +1,390 @@
+// The folder operations as values: which rule refused a folder and the paths
+// it concerns, what the search could not enter and why, and what a lock or
+// an unlock did to the folder, its record and its files, a cancel included.
+
+#include "folders/folder_operations.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "engine/locked_folder_name.h"
+#include "engine/names.h"
+#include "engine/text_shift.h"
+#include "folders/folder_lists.h"
+#include "folders/folder_paths.h"
+#include "folders/folder_state.h"
+#include "tests/locking/run_fixture.h"
+#include "tests/support/forwarding_file_system.h"
+
+namespace vellumar::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Refuses to list the folders named.
+class Unlistable final : public ForwardingFileSystem {
+  public:
+    std::set<std::string> folders;
+    IoError refusal = IoError::accessDenied;
+    IoError listFolder(const std::string& p, std::vector<FolderEntry>& out) override {
+        if (folders.count(p)) return refusal;
+        return ForwardingFileSystem::listFolder(p, out);
+    }
+};
+
+// A path below a folder, `relative` written with '/'.
+std::string in(const std::string& folder, std::string relative) {
+    std::replace(relative.begin(), relative.end(), '/', kSeparator);
+    return folder + kSeparator + relative;
+}
+
+// Asks to cancel once the run has reported `after` files.
+class CancellingDesktop final : public ScriptedDesktop {
+  public:
+    explicit CancellingDesktop(int after) : after_(after) {}
+    bool cancelRequested() override { return progressCalls >= after_; }
+
+  private:
+    int after_;
+};
+
+class FolderOperations : public Runs {
+  protected:
+    // T holding a.txt, b.txt and sub/c.txt.
+    std::string makeTree() {
+        for (const char* file : {"T/a.txt", "T/b.txt", "T/sub/c.txt"}) temp.write(file, file);
+        return temp / "T";
+    }
+    std::string lockedOf(const std::string& name) const { return temp / lockedFolderName(name); }
+    Lines records() {
+        Lines lines;
+        ReadFolderLines(lines);
+        return lines;
+    }
+    static LockFolderOptions everyRule(const SystemFolders& system = {}) {
+        LockFolderOptions options;
+        options.system = system;
+        return options;
+    }
+};
+
+TEST_F(FolderOperations, TheCheckNamesTheRuleAndThePaths) {
+    const SystemFolders system{temp.makeFolder("win"), temp.makeFolder("win/sys")};
+    temp.makeFolder("caf\xE9");
+    temp.makeFolder("Vault");
+    temp.makeFolder(lockedFolderName("Vault"));
+    temp.makeFolder("Notes");
+    const std::string notesTaken = temp.write(lockedFolderName("Notes"), "x");
+    const std::string hidden = temp.makeFolder("hidden");
+    ASSERT_EQ(fileSystem().setAttributes(hidden, kAttrHidden), IoError::ok);
+    temp.makeFolder("Plain");
+    struct Case {
+        std::string chosen;
+        FolderRule rule;
+        std::string path, other;
+    } cases[] = {
+        {temp / "missing", FolderRule::notAFolder, temp / "missing", ""},
+        {temp.write("file", "x"), FolderRule::notAFolder, temp / "file", ""},
+        {temp.home(), FolderRule::applicationFolder, temp.home(), ""},
+        {temp.path(), FolderRule::applicationFolder, temp.path(), ""},
+        {DriveOf(temp.path()), FolderRule::driveRoot, DriveOf(temp.path()), ""},
+        {temp / "win/sys", FolderRule::systemFolder, temp / "win/sys", ""},
+        {temp / "win/sys/..", FolderRule::windowsFolder, temp / "win", ""},
+        {temp / "caf\xE9", FolderRule::nameNotEncodable, temp / "caf\xE9", ""},
+        {temp / "Vault", FolderRule::lockedFolderBeside, temp / "Vault", lockedOf("Vault")},
+        {temp / "Notes", FolderRule::lockedNameTaken, temp / "Notes", notesTaken},
+        {hidden, FolderRule::attributes, hidden, ""},
+        {temp / "./Plain" + kSeparator, FolderRule::none, temp / "Plain", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        const FolderCheck check = checkFolderToLock(c.chosen, system);
+        EXPECT_EQ(check.rule, c.rule);
+        EXPECT_EQ(check.path, c.path);
+        EXPECT_EQ(check.other, c.other);
+    }
+    // Hidden while it is being locked (listed, still plain): a crash took
+    // its locked name away, and the run may be finished.
+    ASSERT_EQ(AppendFolderRecord(hidden), IoError::ok);
+    EXPECT_EQ(checkFolderToLock(hidden, system).rule, FolderRule::none);
+}
+
+TEST_F(FolderOperations, TheSearchNamesEveryFolderItCouldNotEnterWithTheCause) {
+    const std::string start = makeTree();
+    temp.write("T/deny/d.txt", "d");
+    temp.write("T/long/l.txt", "l");
+    Unlistable disk;
+    disk.folders = {temp / "T/deny"};
+    FoundFiles found;
+    {
+        FileSystemOverride use(disk);
+        found = findFilesBelow(start, desktop);
+    }
+    EXPECT_EQ(found.files, (Lines{temp / "T/sub/c.txt", temp / "T/long/l.txt", temp / "T/a.txt",
+                                  temp / "T/b.txt"}));
+    EXPECT_EQ(found.unsearched,
+              (std::vector<UnsearchedFolder>{{temp / "T/deny", IoError::accessDenied}}));
+    EXPECT_EQ(unsearchedCause(IoError::accessDenied), "permission denied");
+    EXPECT_EQ(unsearchedCause(IoError::nameTooLong), "its path is too long");
+    EXPECT_TRUE(found.startEntered && found.subfoldersEntered);
+    EXPECT_EQ(found.startFiles, 2u);
+    EXPECT_EQ(desktop.yields, 3);
+
+    // The start folder itself: named when it is there but cannot be read.
+    disk.folders = {start};
+    {
+        FileSystemOverride use(disk);
+        found = findFilesBelow(start, desktop);
+    }
+    EXPECT_TRUE(found.files.empty());
+    EXPECT_FALSE(found.startEntered);
+    EXPECT_EQ(found.unsearched, (std::vector<UnsearchedFolder>{{start, IoError::accessDenied}}));
+    EXPECT_TRUE(findFilesBelow(temp / "missing", desktop).unsearched.empty());
+}
+
+TEST_F(FolderOperations, ALockedFolderIsListedHiddenAndRenamedAndUnlocksBack) {
+    const std::string plain = makeTree();
+    const FolderRunResult locked = lockFolder(plain, everyRule(), desktop);
+    EXPECT_EQ(locked.problem, FolderProblem::none);
+    EXPECT_TRUE(locked.folderDone);
+    EXPECT_TRUE(locked.filesRun);
+    EXPECT_FALSE(locked.listedBefore);
+    EXPECT_EQ(locked.files.count(ItemStatus::done), 3u);
+    EXPECT_TRUE(locked.files.complete());
+    EXPECT_EQ(attributesOf(lockedOf("T")) & ~kAttrArchive, kAttrDirectory | kAttrHidden);
+    EXPECT_EQ(records(), Lines{plain});
+    Lines listed;
+    EXPECT_EQ(listLockedFolders(listed), IoError::ok);
+    EXPECT_EQ(listed, Lines{plain});
+
+    const FolderRunResult unlocked = unlockFolder(plain, {}, desktop);
+    EXPECT_EQ(unlocked.problem, FolderProblem::none);
+    EXPECT_TRUE(unlocked.folderDone);
+    EXPECT_EQ(unlocked.files.count(ItemStatus::done), 3u);
+    EXPECT_EQ(readFile(temp / "T/sub/c.txt"), "T/sub/c.txt");
+    EXPECT_EQ(attributesOf(plain) & ~kAttrArchive, kAttrDirectory);
+    EXPECT_EQ(records(), Lines{});
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
+// Every way a lock stops short, with the value that says so and what is
+// left on disk: the folder never hidden or renamed unless all its files are
+// locked, and listed only while any file inside is.
+TEST_F(FolderOperations, ALockThatStopsShortSaysWhyAndWhere) {
+    Unlistable disk;
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& plain)> prepare;
+        bool checkEveryRule;
+        FolderProblem problem;
+        std::string problemPath;  // "<folder>" or "<locked>": the folder's plain or locked path
+        IoError error;
+        std::vector<ItemStatus> files;  // in the order found
+        bool listed, hidden;
+    };
+    // Something in the way of a file's locked name: that file cannot be locked.
+    auto block = [](const std::string& file) {
+        platformFileSystem().createFolder(LockedName(file, ".VKL"));
+    };
+    using S = ItemStatus;
+    const Case cases[] = {
+        {"a locked folder of the same name",
+         [this](const std::string& plain) {
+             temp.makeFolder(
+                 GetFileName(lockedFolderPath(temp.path() + kSeparator, GetFileName(plain))));
+         },
+         false,
+         FolderProblem::refused,
+         "<folder>",
+         IoError::ok,
+         {},
+         false,
+         false},
+        {"a folder inside that cannot be searched",
+         [&disk](const std::string& plain) { disk.folders = {plain + kSeparator + "sub"}; },
+         true,
+         FolderProblem::notSearched,
+         "<folder>",
+         IoError::ok,
+         {},
+         false,
+         false},
+        {"no file can be locked",
+         [&block](const std::string& plain) {
+             for (const char* file : {"a.txt", "b.txt", "sub/c.txt"}) block(in(plain, file));
+         },
+         true,
+         FolderProblem::noFileLocked,
+         "<folder>",
+         IoError::ok,
+         {S::failed, S::failed, S::failed},
+         false,
+         false},
+        {"one file cannot be locked",
+         [&block](const std::string& plain) { block(in(plain, "a.txt")); },
+         true,
+         FolderProblem::filesNotLocked,
+         "<folder>",
+         IoError::ok,
+         {S::done, S::failed, S::done},
+         true,
+         false},
+        {"a file has the locked name",
+         [this](const std::string& plain) {
+             temp.write(lockedFolderName(GetFileName(plain)), "x");
+         },
+         false,
+         FolderProblem::notRenamed,
+         "<locked>",
+         IoError::exists,
+         {S::done, S::done, S::done},
+         true,
+         true},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string name = std::string("F").append(std::to_string(n++));
+        for (const char* file : {"/a.txt", "/b.txt", "/sub/c.txt"}) temp.write(name + file, "x");
+        const std::string plain = temp / name;
+        c.prepare(plain);
+        LockFolderOptions options = everyRule();
+        options.checkEveryRule = c.checkEveryRule;
+        FolderRunResult result;
+        {
+            FileSystemOverride use(disk);
+            result = lockFolder(plain, options, desktop);
+        }
+        disk.folders.clear();
+        EXPECT_EQ(result.problem, c.problem);
+        const std::string where = c.problemPath == "<folder>"   ? plain
+                                  : c.problemPath == "<locked>" ? lockedOf(name)
+                                                                : c.problemPath;
+        EXPECT_EQ(result.problemPath, where);
+        EXPECT_EQ(result.error, c.error);
+        std::vector<ItemStatus> statuses;
+        for (const ItemResult& item : result.files.items) statuses.push_back(item.status);
+        EXPECT_EQ(statuses, c.files);
+        EXPECT_FALSE(result.folderDone);
+        EXPECT_EQ(IsRecordedFolder(plain), c.listed);
+        EXPECT_TRUE(FileExists(plain));
+        EXPECT_EQ((attributesOf(plain) & kAttrHidden) != 0, c.hidden);
+    }
+    EXPECT_EQ(records(), (Lines{temp / "F3", temp / "F4"}));
+}
+
+// A list that cannot be read is never replaced: the folder is not locked.
+TEST_F(FolderOperations, AFolderThatCannotBeListedIsNotLocked) {
+    const std::string plain = makeTree();
+    temp.makeFolder("home/folders");
+    const FolderRunResult result = lockFolder(plain, everyRule(), desktop);
+    EXPECT_EQ(result.problem, FolderProblem::notRecorded);
+    EXPECT_EQ(result.problemPath, applicationFile("folders"));
+    EXPECT_NE(result.error, IoError::ok);
+    EXPECT_FALSE(result.filesRun);
+    EXPECT_EQ(readFile(temp / "T/a.txt"), "T/a.txt");
+    Lines listed{"stale"};
+    EXPECT_NE(listLockedFolders(listed), IoError::ok);
+    EXPECT_TRUE(listed.empty());
+    EXPECT_EQ(unlockFolder(plain, {}, desktop).problem, FolderProblem::listUnreadable);
+}
+
+// A cancel stops the file run between two files; the folder is then neither
+// hidden nor renamed, stays listed while a file inside is locked, and a run
+// again finishes the job.
+TEST_F(FolderOperations, ACancelledLockLeavesTheFolderPlainAndListedWhileAFileIsLocked) {
+    const std::string plain = makeTree();
+    struct Case {
+        int after;  // files reported before the cancel
+        size_t done;
+        bool listed;
+    } cases[] = {{0, 0, false}, {1, 1, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.after);
+        CancellingDesktop cancelling(c.after);
+        const FolderRunResult result = lockFolder(plain, everyRule(), cancelling);
+        EXPECT_EQ(result.problem, FolderProblem::cancelled);
+        EXPECT_EQ(result.problemPath, plain);
+        EXPECT_TRUE(result.files.cancelled);
+        EXPECT_EQ(result.files.count(ItemStatus::done), c.done);
+        EXPECT_EQ(result.files.count(ItemStatus::notTried), 3 - c.done);
+        EXPECT_FALSE(result.folderDone);
+        EXPECT_EQ(attributesOf(plain) & ~kAttrArchive, kAttrDirectory);
+        EXPECT_FALSE(FileExists(lockedOf("T")));
+        EXPECT_EQ(records(), c.listed ? Lines{plain} : Lines{});
+    }
+    const FolderRunResult again = lockFolder(plain, everyRule(), desktop);
+    EXPECT_EQ(again.problem, FolderProblem::none);
+    EXPECT_TRUE(again.listedBefore);
+    EXPECT_EQ(records(), Lines{plain});
+}
+
+TEST_F(FolderOperations, ACancelledUnlockKeepsTheLockedNameAndTheRecord) {
+    const std::string plain = makeTree();
+    ASSERT_TRUE(lockFolder(plain, everyRule(), desktop).folderDone);
+    CancellingDesktop cancelling(1);
+    const FolderRunResult result = unlockFolder(plain, {}, cancelling);
+    EXPECT_EQ(result.problem, FolderProblem::cancelled);
+    EXPECT_EQ(result.problemPath, lockedOf("T"));
+    EXPECT_EQ(result.files.count(ItemStatus::done), 1u);
+    EXPECT_EQ(result.files.count(ItemStatus::notTried), 2u);
+    EXPECT_FALSE(FileExists(plain));
+    EXPECT_EQ(attributesOf(lockedOf("T")) & ~kAttrArchive, kAttrDirectory | kAttrHidden);
+    EXPECT_EQ(records(), Lines{plain});
+
+    const FolderRunResult again = unlockFolder(plain, {}, desktop);
+    EXPECT_EQ(again.problem, FolderProblem::none);
+    EXPECT_EQ(listTree(plain), "a.txt\nb.txt\nsub\nsub/c.txt\n");
+    EXPECT_EQ(records(), Lines{});
+}
+
+// An unlock that cannot start changes nothing and says why and where.
+TEST_F(FolderOperations, AnUnlockThatCannotStartChangesNothing) {
+    const std::string plain = makeTree();
+    ASSERT_TRUE(lockFolder(plain, everyRule(), desktop).folderDone);
+    temp.write("Other/x.txt", "x");
+    AppendFolderRecord(temp / "Gone");
+    struct Case {
+        const char* name;
+        std::string folder;
+        std::function<void()> prepare;
+        FolderProblem problem;
+        std::string problemPath;
+    } cases[] = {
+        {"not listed", temp / "Other", [] {}, FolderProblem::notListed, temp / "Other"},
+        {"listed, but under neither name", temp / "Gone", [] {}, FolderProblem::folderMissing,
+         lockedOf("Gone")},
+        {"its plain name taken", plain, [this] { temp.write("T/new.txt", "new"); },
+         FolderProblem::plainNameTaken, plain},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.prepare();
+        const std::string before = listTree(temp.path());
+        const FolderRunResult result = unlockFolder(c.folder, {}, desktop);
+        EXPECT_EQ(result.problem, c.problem);
+        EXPECT_EQ(result.problemPath, c.problemPath);
+        EXPECT_FALSE(result.filesRun);
+        EXPECT_EQ(listTree(temp.path()), before);
+    }
+    EXPECT_EQ(records(), (Lines{plain, temp / "Gone"}));
+}
+
+// A file still locked inside after the run (another password's) keeps the
+// record; the folder has its name back.
+TEST_F(FolderOperations, AFileThatCannotBeUnlockedKeepsTheRecord) {
+    const std::string plain = makeTree();
+    ASSERT_TRUE(lockFolder(plain, everyRule(), desktop).folderDone);
+    temp.write(lockedFolderName("T") + "/stranger.VKL", "[Secret]AAAAAAAABBBBBBBB\r\nCCCC\r\n");
+    const FolderRunResult result = unlockFolder(plain, {}, desktop);
+    EXPECT_EQ(result.problem, FolderProblem::filesNotUnlocked);
+    EXPECT_EQ(result.problemPath, plain);
+    EXPECT_TRUE(result.files.endedEarly || result.files.count(ItemStatus::failed) > 0);
+    EXPECT_TRUE(FileExists(plain));
+    EXPECT_EQ(records(), Lines{plain});
+}
+
+}  // namespace
+}  // namespace vellumar::test
