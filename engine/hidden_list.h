@@ -23,7 +23,8 @@ IoError hideInFolderList(const std::string& path);
 
 // Removes every line holding the item's name from its folder's list, and the
 // list itself once nothing is left in it. A missing list, or one without the
-// name, is left alone. The same lists are left as they are as above.
+// name, is left alone; a list that hiding would not rewrite is not rewritten
+// here either, and gives the same error values.
 IoError unhideInFolderList(const std::string& path);
 
 }  // namespace vellumar
