@@ -1,0 +1,30 @@
+#pragma once
+// Linux file managers (GLib's and KDE's) hide every name listed in the
+// ".hidden" file of its folder, one name a line: a hidden locked item is
+// listed there as well as carrying the hidden attribute, which they ignore.
+// The list may hold the person's own lines; they are kept byte for byte.
+// On Windows there is no such list: both calls do nothing and return ok.
+
+#include <string>
+
+#include "engine/file_system.h"
+
+namespace vellumar {
+
+// The name of the list file, in the folder whose names it hides.
+inline const std::string kHiddenListName = ".hidden";
+
+// Adds the item's name as a line of its folder's list, creating the list when
+// it is missing; a name listed already is not added again. A name holding a
+// line break cannot be listed (unsupported). A list that is not a regular
+// file (unsupported), is read-only (accessDenied) or cannot be read is left
+// as it is, and so is one that changed while it was being rewritten (changed).
+IoError hideInFolderList(const std::string& path);
+
+// Removes every line holding the item's name from its folder's list, and the
+// list itself once nothing is left in it. A missing list, or one without the
+// name, is left alone; a list that hiding would not rewrite is not rewritten
+// here either, and gives the same error values.
+IoError unhideInFolderList(const std::string& path);
+
+}  // namespace vellumar

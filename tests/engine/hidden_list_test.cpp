@@ -1,0 +1,325 @@
+// The folder's ".hidden" list: the item's line added and taken out again,
+// every other byte of the person's own lines kept, the list never replaced
+// when it is not a plain list we may rewrite, and what GLib makes of it.
+#include "engine/hidden_list.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include "engine/atomic_file.h"
+#include "engine/names.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/forwarding_file_system.h"
+#include "tests/support/temp_folder.h"
+
+namespace vellumar {
+namespace {
+
+#ifdef _WIN32
+
+TEST(HiddenList, WindowsHasNoListAndWritesNothing) {
+    test::TempFolder temp;
+    const std::string item = temp.write("work/ercbeg.gkt.VKL", "x");
+    EXPECT_EQ(hideInFolderList(item), IoError::ok);
+    EXPECT_EQ(unhideInFolderList(item), IoError::ok);
+    EXPECT_EQ(test::listTree(temp / "work"), "ercbeg.gkt.VKL\n");
+}
+
+#else
+
+constexpr const char* kMissing = nullptr;
+
+std::optional<std::string> listOf(const test::TempFolder& temp) {
+    const std::string path = temp / "work/.hidden";
+    if (!FileExists(path)) return std::nullopt;
+    return test::readFile(path);
+}
+
+std::string show(const std::optional<std::string>& text) { return text ? *text : "<missing>"; }
+
+struct ListCase {
+    const char* what;
+    const char* before;  // kMissing: no list
+    std::string name;
+    const char* afterHide;
+    const char* afterUnhide;  // kMissing: the list was removed
+};
+
+const ListCase kListCases[] = {
+    {"no list yet", kMissing, "ercbeg.gkt.VKL", "ercbeg.gkt.VKL\n", kMissing},
+    {"an empty list", "", "ercbeg.gkt.VKL", "ercbeg.gkt.VKL\n", kMissing},
+    {"the person's lines", "a\nb\n", "x.VKL", "a\nb\nx.VKL\n", "a\nb\n"},
+    {"CR LF and no last line end", "a\r\n\n b ", "x.VKL", "a\r\n\n b \nx.VKL\n", "a\r\n\n b \n"},
+    {"listed already, twice", "x.VKL\na\nx.VKL\n", "x.VKL", "x.VKL\na\nx.VKL\n", "a\n"},
+    {"listed last without a line end", "a\nx.VKL", "x.VKL", "a\nx.VKL", "a\n"},
+    {"a line end left in the middle", "x.VKL\na", "x.VKL", "x.VKL\na", "a"},
+    {"lines that only look alike", "x.VKL\r\nx.VKLL\n.x.VKL\n", "x.VKL",
+     "x.VKL\r\nx.VKLL\n.x.VKL\nx.VKL\n", "x.VKL\r\nx.VKLL\n.x.VKL\n"},
+    {"any byte but '/' and a line end", "a\n", "\xff\x01 *?\\\r\t\x7f",
+     "a\n\xff\x01 *?\\\r\t\x7f\n", "a\n"},
+};
+
+TEST(HiddenList, HidingAddsOneLineAndUnhidingTakesItOutKeepingEveryOtherByte) {
+    for (const ListCase& c : kListCases) {
+        SCOPED_TRACE(c.what);
+        test::TempFolder temp;
+        temp.makeFolder("work");
+        if (c.before) temp.write("work/.hidden", c.before);
+        const std::string item = temp / ("work/" + c.name);
+
+        ASSERT_EQ(hideInFolderList(item), IoError::ok);
+        EXPECT_EQ(show(listOf(temp)), c.afterHide);
+        ASSERT_EQ(hideInFolderList(item), IoError::ok);  // once is enough
+        EXPECT_EQ(show(listOf(temp)), c.afterHide);
+
+        ASSERT_EQ(unhideInFolderList(item), IoError::ok);
+        EXPECT_EQ(show(listOf(temp)), show(c.afterUnhide ? std::optional<std::string>(c.afterUnhide)
+                                                         : std::nullopt));
+        ASSERT_EQ(unhideInFolderList(item), IoError::ok);  // nothing left to take out
+        // Only the list itself: no temporary left beside it.
+        EXPECT_EQ(test::listTree(temp / "work"), c.afterUnhide ? ".hidden\n" : "");
+    }
+}
+
+TEST(HiddenList, AFolderItemIsListedByItsNameAndTheListKeepsItsPermissions) {
+    test::TempFolder temp;
+    const std::string list = temp.write("work/.hidden", "a\n");
+    ASSERT_EQ(chmod(list.c_str(), 0644), 0);
+    temp.makeFolder("work/ybpxrq");
+
+    ASSERT_EQ(hideInFolderList(temp / "work/ybpxrq/"), IoError::ok);
+    EXPECT_EQ(test::readFile(list), "a\nybpxrq\n");
+    struct stat st {};
+    ASSERT_EQ(stat(list.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+}
+
+// The names below the test's folder and what its regular files hold (a pipe
+// is not opened: that would wait for a writer).
+std::string snapshot(const test::TempFolder& temp) {
+    std::string text = test::listTree(temp.path());
+    for (const char* name : {"outside", "work/.hidden"}) {
+        struct stat st {};
+        if (lstat((temp / name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            text += std::string("--- ") + name + "\n" + test::readFile(temp / name);
+    }
+    return text;
+}
+
+// What stands under the list's name is left exactly as it is, and the call
+// says why it did nothing.
+TEST(HiddenList, AListThatIsNoPlainWritableFileIsLeftAsItIs) {
+    struct Refusal {
+        const char* what;
+        void (*make)(const test::TempFolder& temp);
+        std::string name;
+        IoError expected;
+    };
+    const Refusal refusals[] = {
+        {"a folder", [](const test::TempFolder& t) { t.write("work/.hidden/inner", "a\n"); },
+         "x.VKL", IoError::unsupported},
+        {"a link to a list elsewhere",
+         [](const test::TempFolder& t) {
+             const std::string outside = t.write("outside", "x.VKL\n");
+             t.makeFolder("work");
+             ASSERT_EQ(symlink(outside.c_str(), (t / "work/.hidden").c_str()), 0);
+         },
+         "x.VKL", IoError::unsupported},
+        {"a named pipe",
+         [](const test::TempFolder& t) {
+             t.makeFolder("work");
+             ASSERT_EQ(mkfifo((t / "work/.hidden").c_str(), 0600), 0);
+         },
+         "x.VKL", IoError::unsupported},
+        {"a read-only list",
+         [](const test::TempFolder& t) {
+             ASSERT_EQ(chmod(t.write("work/.hidden", "x.VKL\n").c_str(), 0444), 0);
+         },
+         "x.VKL", IoError::accessDenied},
+        {"a name with a line break",
+         [](const test::TempFolder& t) { t.write("work/.hidden", "a\nb\n"); }, "a\nb",
+         IoError::unsupported},
+    };
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.what);
+        test::TempFolder temp;
+        r.make(temp);
+        const std::string before = snapshot(temp);
+        const std::string item = temp / ("work/" + r.name);
+        EXPECT_EQ(hideInFolderList(item), r.expected);
+        EXPECT_EQ(unhideInFolderList(item), r.expected);
+        EXPECT_EQ(snapshot(temp), before);
+    }
+}
+
+// Each file-system call of each change made to fail, and the process ended
+// at each one: the list is always the old one or the complete new one.
+struct Change {
+    const char* what;
+    const char* before;
+    IoError (*run)(const std::string& path);
+    const char* after;  // kMissing: the list is removed
+};
+
+const Change kChanges[] = {
+    {"hide", "a\r\nb", hideInFolderList, "a\r\nb\nx.VKL\n"},
+    {"hide in a new list", kMissing, hideInFolderList, "x.VKL\n"},
+    {"unhide", "a\r\nx.VKL\nb", unhideInFolderList, "a\r\nb"},
+    {"unhide the last line", "x.VKL\n", unhideInFolderList, kMissing},
+};
+
+std::optional<std::string> optionalText(const char* text) {
+    return text ? std::optional<std::string>(text) : std::nullopt;
+}
+
+int callsOf(const Change& c) {
+    test::TempFolder temp;
+    temp.makeFolder("work");
+    if (c.before) temp.write("work/.hidden", c.before);
+    test::FaultyFileSystem counting;
+    FileSystemOverride use(counting);
+    EXPECT_EQ(c.run(temp / "work/x.VKL"), IoError::ok);
+    return counting.calls();
+}
+
+bool hasTemporary(const std::string& folder) {
+    std::vector<FolderEntry> entries;
+    platformFileSystem().listFolder(folder, entries);
+    for (const FolderEntry& entry : entries)
+        if (IsTemporaryName(entry.name)) return true;
+    return false;
+}
+
+TEST(HiddenListFaults, AFailureAtAnyCallLeavesTheOldListOrTheNewOne) {
+    for (const Change& c : kChanges) {
+        const int calls = callsOf(c);
+        for (int n = 1; n <= calls; ++n) {
+            test::TempFolder temp;
+            temp.makeFolder("work");
+            if (c.before) temp.write("work/.hidden", c.before);
+            test::FaultyFileSystem faulty;
+            faulty.failAt(n);
+            IoError result;
+            {
+                FileSystemOverride use(faulty);
+                result = c.run(temp / "work/x.VKL");
+            }
+            SCOPED_TRACE(testing::Message() << c.what << ", call " << n << " ("
+                                            << faulty.log()[n - 1] << ")");
+            ASSERT_TRUE(faulty.triggered());
+            EXPECT_FALSE(hasTemporary(temp / "work"));
+            // A failed close of the list only read changes nothing; the last
+            // flush of the folder fails after the change is made.
+            const bool afterChange = n == calls && faulty.log()[n - 1] == std::string("flushFolder");
+            if (result == IoError::ok || afterChange) {
+                EXPECT_EQ(listOf(temp), optionalText(c.after));
+            } else {
+                EXPECT_EQ(listOf(temp), optionalText(c.before));
+            }
+        }
+    }
+}
+
+TEST(HiddenListFaults, ACrashAtAnyCallLeavesTheOldListOrTheNewOne) {
+    for (const Change& c : kChanges) {
+        const int calls = callsOf(c);
+        for (int n = 1; n <= calls; ++n) {
+            SCOPED_TRACE(testing::Message() << c.what << ", crash at call " << n);
+            test::TempFolder temp;
+            temp.makeFolder("work");
+            if (c.before) temp.write("work/.hidden", c.before);
+            const pid_t child = fork();
+            ASSERT_NE(child, -1);
+            if (child == 0) {
+                test::FaultyFileSystem faulty;
+                faulty.crashAt(n);
+                FileSystemOverride use(faulty);
+                c.run(temp / "work/x.VKL");
+                _exit(0);
+            }
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 42) << "no crash";
+            const std::optional<std::string> list = listOf(temp);
+            EXPECT_TRUE(list == optionalText(c.before) || list == optionalText(c.after))
+                << show(list);
+        }
+    }
+}
+
+// Another program (a file manager, an editor) writes the list after it was
+// read: its version stays, and the change says so rather than undo it.
+TEST(HiddenList, AListEditedMeanwhileIsNotReplacedByAnOlderCopy) {
+    struct EditorWritesAfterTheRead final : test::ForwardingFileSystem {
+        std::string list;
+        bool edited = false;
+        IoError close(FileHandle f) override {
+            const IoError e = ForwardingFileSystem::close(f);
+            if (!edited) {  // the first close ends the read of the list
+                edited = true;
+                FILE* file = std::fopen(list.c_str(), "ab");
+                std::fputs("edited\n", file);
+                std::fclose(file);
+            }
+            return e;
+        }
+    };
+    for (const Change& c : kChanges) {
+        if (!c.before) continue;
+        SCOPED_TRACE(c.what);
+        test::TempFolder temp;
+        EditorWritesAfterTheRead editor;
+        editor.list = temp.write("work/.hidden", c.before);
+        {
+            FileSystemOverride use(editor);
+            EXPECT_EQ(c.run(temp / "work/x.VKL"), IoError::changed);
+        }
+        EXPECT_TRUE(editor.edited);
+        EXPECT_EQ(show(listOf(temp)), std::string(c.before) + "edited\n");
+        EXPECT_EQ(test::listTree(temp / "work"), ".hidden\n");
+    }
+}
+
+// GLib, which most Linux file managers build on, hides what the list names.
+std::string gioIsHidden(const std::string& path) {
+    const std::string command = "gio info -a standard::is-hidden '" + path + "' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return "<gio could not be started>";
+    std::string output;
+    char buffer[512];
+    while (size_t got = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, got);
+    pclose(pipe);
+    const std::string key = "standard::is-hidden: ";
+    const size_t at = output.find(key);
+    // GLib leaves the attribute out for a file it shows.
+    if (at == std::string::npos) return output.ends_with("attributes:\n") ? "FALSE" : output;
+    return output.substr(at + key.size(), output.find('\n', at) - at - key.size());
+}
+
+TEST(HiddenList, GioHidesAListedFileAndShowsItOnceUnlisted) {
+    if (std::system("command -v gio >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "gio (Debian package libglib2.0-bin) is not installed";
+    test::TempFolder temp;
+    temp.write("work/.hidden", "a\n");
+    const std::string item = temp.write("work/ercbeg.gkt.VKL", "locked");
+
+    EXPECT_EQ(gioIsHidden(item), "FALSE");
+    ASSERT_EQ(hideInFolderList(item), IoError::ok);
+    EXPECT_EQ(gioIsHidden(item), "TRUE");
+    ASSERT_EQ(unhideInFolderList(item), IoError::ok);
+    EXPECT_EQ(gioIsHidden(item), "FALSE");
+}
+
+#endif
+
+}  // namespace
+}  // namespace vellumar
