@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/desktop.h"
-#include "locking/file_runs.h"
+#include "app/file_run_handlers.h"
 #include "locking/window_model.h"
 
 namespace vellumar {

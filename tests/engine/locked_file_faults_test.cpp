@@ -18,6 +18,10 @@ namespace vellumar {
 namespace {
 
 using Names = std::vector<std::string>;
+using test::lockLargeShown;
+using test::lockSmallShown;
+using test::unlockLargeShown;
+using test::unlockSmallShown;
 
 struct Scenario {
     const char* name;
@@ -48,8 +52,8 @@ bool run(const Scenario& s, const std::string& path) {
     test::ScriptedDesktop desktop;
     const bool large =
         std::string(s.source).ends_with(".VKW") || std::string(s.target).ends_with(".VKW");
-    if (s.locking) return large ? BigEncrypt(path, desktop) : Encrypt(path, desktop, true);
-    return large ? BigDecrypt(path, desktop) : Decrypt(path, desktop);
+    if (s.locking) return large ? lockLargeShown(path, desktop) : lockSmallShown(path, desktop, true);
+    return large ? unlockLargeShown(path, desktop) : unlockSmallShown(path, desktop);
 }
 
 // The scenario's source, made once: report.txt locked `locksBefore` times.

@@ -45,7 +45,7 @@ class Runs : public ::testing::Test {
         const std::string plain = temp.write(relative, content);
         ScriptedDesktop quiet;
         const bool large = content.size() >= kLargeFileThreshold;
-        EXPECT_TRUE(large ? BigEncrypt(plain, quiet) : Encrypt(plain, quiet, false));
+        EXPECT_TRUE(large ? lockLargeShown(plain, quiet) : lockSmallShown(plain, quiet));
         return LockedName(plain, large ? ".VKW" : ".VKL");
     }
     std::string listed(const char* list) const {

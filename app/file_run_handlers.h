@@ -1,20 +1,20 @@
 #pragma once
-// The lock run and the unlock run: every row of a list, in order, handed to
-// the engine one file at a time. cmdLock_Click and cmdUnlock_Click work on
-// the target list (ListFiles), the Folder variants on the search results
-// (lstFoundFiles). Only the row's path is read; every row is processed,
-// checked or not, and the lists are left as they are.
+// The window's lock and unlock runs of files: cmdLock_Click and
+// cmdUnlock_Click work on the target list (ListFiles), the Folder variants on
+// the search results (lstFoundFiles). Only each row's path is read; every
+// row is processed, checked or not, and the lists are left as they are. The
+// run itself is the file operation; the handler words its result.
 
 #include <cstddef>
-#include <string>
 
 #include "engine/desktop.h"
+#include "locking/file_operations.h"
 #include "locking/window_model.h"
 
 namespace vellumar {
 
-// What a run did with its rows. The window ignores it; the command line
-// sets its exit status from it.
+// What a run did with its rows. The window ignores it; the folder runs go
+// on from it.
 struct RunOutcome {
     size_t rows = 0;
     size_t done = 0;          // locked, or unlocked
@@ -27,13 +27,12 @@ struct RunOutcome {
     bool complete() const { return done + repeated == rows; }
 };
 
+RunOutcome outcomeOf(const RunReport& report);
+
 RunOutcome cmdLock_Click(WindowModel& model, Desktop& desktop);
 RunOutcome cmdLockFolder_Click(WindowModel& model, Desktop& desktop);
 // Also prunes the locked-files list afterwards (File_Refresh).
 RunOutcome cmdUnlock_Click(WindowModel& model, Desktop& desktop);
 RunOutcome cmdUnlockFolder_Click(WindowModel& model, Desktop& desktop);
-
-// True when the file begins with the marker of a locked file ("[Secret]").
-bool StartsWithLockedMarker(const std::string& path);
 
 }  // namespace vellumar

@@ -1,5 +1,6 @@
 #pragma once
-// The texts and titles of the messages the lock and unlock operations show.
+// The texts and titles of the messages the window shows about one file of a
+// lock or unlock run.
 // They are part of the product: keep them exactly as they are.
 
 #include <string>

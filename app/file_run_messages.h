@@ -1,0 +1,31 @@
+#pragma once
+// The window's words for a lock or unlock run of files: the messages, icons,
+// titles and their order, from the run's results. The window always spoke
+// while it ran; these replay what it said, in the same order, once the run
+// is over.
+
+#include <string>
+
+#include "engine/desktop.h"
+#include "engine/file_result.h"
+#include "locking/file_operations.h"
+
+namespace vellumar {
+
+void showLockRun(const RunReport& report, Desktop& desktop);
+void showUnlockRun(const RunReport& report, Desktop& desktop);
+
+// The message the window has for what one lock or unlock of a file did
+// (a name taken, a wrong header, a damaged file...); nothing for most OS
+// errors, which the run's list of failures names.
+void showFileMessage(const FileResult& result, bool locking, bool large, Desktop& desktop);
+
+// Why a file was not locked or unlocked, in words ("the disk is full"), or
+// empty when its own message said why. Shared by the window's list of
+// failures and the command line's "PATH: cause" lines.
+std::string failureCause(const ItemResult& item);
+
+// Why an OS error stopped a step on `path`, in words.
+std::string causeText(IoError error, const std::string& path);
+
+}  // namespace vellumar
