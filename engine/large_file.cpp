@@ -49,7 +49,7 @@ IoError readUpTo(FileHandle file, char* buffer, size_t size, size_t& got) {
 
 // Large locked files are never added to a list: `request.listPath` is not read.
 FileResult lockLargeFile(const std::string& path, Desktop& desktop, const FileRequest& request) {
-    if (!FileExists(path)) return fileProblem(FileProblem::missing, path, IoError::notFound);
+    if (FileResult there = lookedUp(path); !there.done()) return there;
     if (ToUpper(GetExtension(path)) == "VKW") return fileProblem(FileProblem::alreadyLarge, path);
     const std::string header = MakeLockedHeader();
     const std::string lockedPath = LockedName(path, ".VKW");

@@ -184,7 +184,7 @@ FileResult unlockStreamed(const std::string& path, Desktop& desktop, WriteBatch*
 }  // namespace
 
 FileResult lockSmallFile(const std::string& path, Desktop& desktop, const FileRequest& request) {
-    if (!FileExists(path)) return fileProblem(FileProblem::missing, path, IoError::notFound);
+    if (FileResult there = lookedUp(path); !there.done()) return there;
     std::string plain;
     FileStatus asRead;
     if (IoError e = readWholeSource(path, plain, asRead); e != IoError::ok) return failed(e, path);

@@ -1,5 +1,6 @@
 #include "engine/transfer.h"
 
+#include "engine/file_result.h"
 #include "engine/names.h"
 #include "engine/write_batch.h"
 
@@ -69,6 +70,14 @@ IoError commitInPlaceOf(AtomicFile& output, const std::string& source, WriteBatc
     // which loses nothing.
     fs.flushFolder(GetFolderPart(target));
     return IoError::ok;
+}
+
+FileResult lookedUp(const std::string& path) {
+    FileStatus status;
+    const IoError e = fileSystem().status(path, status);
+    if (e == IoError::ok) return fileDone(path);
+    if (e == IoError::notFound) return fileProblem(FileProblem::missing, path, e);
+    return fileProblem(FileProblem::ioError, path, e);
 }
 
 IoError readExactly(FileHandle file, char* buffer, size_t size) {

@@ -161,11 +161,18 @@ class Decisions {
     size_t rank = 0;
 };
 
-// A path whose folder was swapped for a link after the walk is not missing:
-// it is out of reach, and the run did not get there.
-bool outOfReach(const std::string& path) {
-    FileStatus status;
-    return fileSystem().status(path, status) == IoError::outsideFolder;
+// A path that could not be looked up is missing only when it is not found.
+// One whose folder was swapped for a link after the walk is out of reach, and
+// one the look-up failed on otherwise may well be there: the run did not get
+// to either.
+void notThere(Decisions& decisions, size_t index, IoError looked) {
+    const std::string& path = decisions.report.items[index].path;
+    if (looked == IoError::notFound)
+        decisions.decide(index, ItemStatus::missing);
+    else if (looked == IoError::outsideFolder)
+        decisions.fail(index, fileProblem(FileProblem::outOfReach, path, looked));
+    else
+        decisions.fail(index, fileProblem(FileProblem::ioError, path, looked));
 }
 
 bool endsWithVkw(const std::string& path) {
@@ -249,15 +256,12 @@ RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& op
         desktop.progress(i, paths.size(), path);
         FileStatus status;
         uint32_t attributes = 0;
-        const bool there = fs.status(path, status) == IoError::ok;
+        const IoError looked = fs.status(path, status);
+        const bool there = looked == IoError::ok;
         if (const bool* locked = earlier.find(path, there ? &status : nullptr)) {
             decisions.decide(i, ItemStatus::repeated).earlierDone = *locked;
         } else if (waiting.replacing(path) || !there) {
-            if (!waiting.replacing(path) && outOfReach(path))
-                decisions.fail(i, fileProblem(FileProblem::outOfReach, path,
-                                              IoError::outsideFolder));
-            else
-                decisions.decide(i, ItemStatus::missing);
+            notThere(decisions, i, waiting.replacing(path) ? IoError::notFound : looked);
         } else if (options.recordInFilesList && hasLineBreak(path)) {
             decisions.refuse(i, Refusal::lineBreak);
         } else if (const std::string* name = own.find(path, status)) {
@@ -343,12 +347,10 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
         const std::string& path = paths[i];
         desktop.progress(i, paths.size(), path);
         FileStatus status;
-        if (waiting.replacing(path) || fileSystem().status(path, status) != IoError::ok) {
-            if (!waiting.replacing(path) && outOfReach(path))
-                decisions.fail(i, fileProblem(FileProblem::outOfReach, path,
-                                              IoError::outsideFolder));
-            else
-                decisions.decide(i, ItemStatus::missing);
+        const IoError looked =
+            waiting.replacing(path) ? IoError::notFound : fileSystem().status(path, status);
+        if (looked != IoError::ok) {
+            notThere(decisions, i, looked);
         } else if (status.kind == EntryKind::link) {
             // Never followed: what it points to may lie anywhere.
             decisions.refuse(i, Refusal::link);
