@@ -33,12 +33,12 @@ struct Scenario {
 };
 
 const Scenario kScenarios[] = {
-    {"Encrypt", 53, 0, true, "report.txt", "ercbeg.gkt.VKL"},
-    {"Encrypt a further layer", 53, 1, true, "ercbeg.gkt.VKL", "ercbeg.gkt.VKL"},
-    {"Decrypt", 53, 1, false, "ercbeg.gkt.VKL", "report.txt"},
-    {"Decrypt the outer layer", 53, 2, false, "ercbeg.gkt.VKL", "ercbeg.gkt.VKL"},
-    {"BigEncrypt", 200001, 0, true, "report.txt", "ercbeg.gkt.VKW"},
-    {"BigDecrypt", 200001, 1, false, "ercbeg.gkt.VKW", "report.txt"},
+    {"lock small", 53, 0, true, "report.txt", "ercbeg.gkt.VKL"},
+    {"lock a further layer", 53, 1, true, "ercbeg.gkt.VKL", "ercbeg.gkt.VKL"},
+    {"unlock small", 53, 1, false, "ercbeg.gkt.VKL", "report.txt"},
+    {"unlock the outer layer", 53, 2, false, "ercbeg.gkt.VKL", "ercbeg.gkt.VKL"},
+    {"lock large", 200001, 0, true, "report.txt", "ercbeg.gkt.VKW"},
+    {"unlock large", 200001, 1, false, "ercbeg.gkt.VKW", "report.txt"},
     // Locked, longer than the unlock holds in memory: unlocked in pieces.
     {"Decrypt in pieces", kSmallFileInMemoryLimit * 3 / 4 + 10000, 1, false, "ercbeg.gkt.VKL",
      "report.txt"},

@@ -343,10 +343,10 @@ TEST(LockedFile, AnExistingFileUnderTheNewNameIsNeverReplaced) {
         bool unlocking;
         const char* taken;
     } cases[] = {
-        {"Encrypt", 52, false, "ercbeg.gkt.VKL"},
-        {"BigEncrypt", 200000, false, "ercbeg.gkt.VKW"},
-        {"Decrypt", 52, true, "report.txt"},
-        {"BigDecrypt", 200000, true, "report.txt"},
+        {"lock small", 52, false, "ercbeg.gkt.VKL"},
+        {"lock large", 200000, false, "ercbeg.gkt.VKW"},
+        {"unlock small", 52, true, "report.txt"},
+        {"unlock large", 200000, true, "report.txt"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
