@@ -7,8 +7,6 @@
 
 namespace vellumar {
 
-inline const std::string kMainWindowName = "frmMain";
-
 inline const std::string kWrongPasswordText = "Sorry, this is not the correct password!";
 inline const std::string kWrongPasswordTitle = "Secret";
 
