@@ -52,10 +52,6 @@ inline FileResult fileProblem(FileProblem problem, const std::string& path,
     return result;
 }
 
-// Whether the file to work on is there: missing only when it is not found;
-// any other error on the way is that error, as the file may well be there.
-FileResult lookedUp(const std::string& path);
-
 // A step of turning `source` into `target` failed: the target's name was
 // taken meanwhile, the source changed while it was read, or the OS refused.
 inline FileResult stepFailed(IoError error, const std::string& source, const std::string& target) {

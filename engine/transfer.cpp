@@ -1,6 +1,5 @@
 #include "engine/transfer.h"
 
-#include "engine/file_result.h"
 #include "engine/names.h"
 #include "engine/write_batch.h"
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/atomic_file.h"
+#include "engine/file_result.h"
 #include "engine/file_system.h"
 
 namespace vellumar {
@@ -44,6 +45,10 @@ IoError removeUnchangedSource(const std::string& source, const FileStatus& asRea
 // nothing is left of the output and the source stands; IoError::changed when
 // the source changed after it was read.
 IoError commitInPlaceOf(AtomicFile& output, const std::string& source, WriteBatch* batch);
+
+// Whether the file to work on is there: missing only when it is not found;
+// any other error on the way is that error, as the file may well be there.
+FileResult lookedUp(const std::string& path);
 
 // Reads exactly `size` bytes; a file that ends sooner is an error.
 IoError readExactly(FileHandle file, char* buffer, size_t size);
