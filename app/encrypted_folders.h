@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/desktop.h"
-#include "locking/window_model.h"
+#include "app/window_model.h"
 
 namespace vellumar {
 

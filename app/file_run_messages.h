@@ -1,13 +1,24 @@
 #pragma once
-// The window's words for a file run: what it shows once a lock or an unlock
-// run over a list of files has ended.
+// The window's words for a lock or unlock run of files: the messages, icons,
+// titles and their order, from the run's results. The window always spoke
+// while it ran; these replay what it said, in the same order, once the run
+// is over.
+
+#include <string>
 
 #include "engine/desktop.h"
+#include "engine/file_result.h"
+#include "locking/failure_cause.h"
 #include "locking/file_operations.h"
 
 namespace vellumar {
 
 void showLockRun(const RunReport& report, Desktop& desktop);
 void showUnlockRun(const RunReport& report, Desktop& desktop);
+
+// The message the window has for what one lock or unlock of a file did
+// (a name taken, a wrong header, a damaged file...); nothing for most OS
+// errors, which the run's list of failures names.
+void showFileMessage(const FileResult& result, bool locking, bool large, Desktop& desktop);
 
 }  // namespace vellumar

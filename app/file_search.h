@@ -11,7 +11,7 @@
 #include "engine/desktop.h"
 #include "folders/folder_paths.h"
 #include "folders/folder_search.h"
-#include "locking/window_model.h"
+#include "app/window_model.h"
 
 namespace vellumar {
 

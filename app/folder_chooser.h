@@ -8,7 +8,7 @@
 #include "engine/desktop.h"
 #include "folders/folder_check.h"
 #include "folders/folder_paths.h"
-#include "locking/window_model.h"
+#include "app/window_model.h"
 
 namespace vellumar {
 

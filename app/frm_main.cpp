@@ -12,7 +12,7 @@
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "locking/file_box.h"
-#include "locking/file_runs.h"
+#include "locking/file_operations.h"
 #include "locking/locked_files_list.h"
 
 namespace vellumar {

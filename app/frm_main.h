@@ -8,7 +8,7 @@
 
 #include "app/settings_store.h"
 #include "engine/desktop.h"
-#include "locking/window_model.h"
+#include "app/window_model.h"
 
 namespace vellumar {
 

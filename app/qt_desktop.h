@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "engine/desktop.h"
-#include "locking/window_model.h"
+#include "app/window_model.h"
 
 namespace vellumar {
 

@@ -6,7 +6,7 @@
 #include "app/file_run_messages.h"
 #include "app/folder_chooser.h"
 #include "folders/folder_lists.h"
-#include "locking/file_runs.h"
+#include "app/file_run_handlers.h"
 
 namespace vellumar {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "engine/desktop.h"
 #include "folders/folder_operations.h"
-#include "locking/window_model.h"
+#include "app/window_model.h"
 
 namespace vellumar {
 

@@ -15,7 +15,7 @@
 
 #include "engine/desktop.h"
 #include "app/file_search.h"
-#include "locking/window_model.h"
+#include "app/window_model.h"
 
 namespace {
 

@@ -33,8 +33,8 @@ int main(int argc, char** argv) {
     }
     SilentDesktop desktop;
     const auto start = std::chrono::steady_clock::now();
-    const bool done = std::strcmp(argv[1], "lock") == 0 ? vellumar::BigEncrypt(argv[2], desktop)
-                                                        : vellumar::BigDecrypt(argv[2], desktop);
+    const bool done = std::strcmp(argv[1], "lock") == 0 ? vellumar::lockLargeFile(argv[2], desktop).done()
+                                                        : vellumar::unlockLargeFile(argv[2], desktop).done();
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     std::fprintf(stderr, "call-seconds %.3f\n", took.count());
     rusage usage{};

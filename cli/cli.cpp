@@ -4,37 +4,50 @@
 #include <cstdint>
 #include <iomanip>
 #include <ostream>
+#include <utility>
 
 #include "app/password.h"
 #include "cli/absolute_path.h"
 #include "cli/cli_session.h"
 #include "cli/folder_commands.h"
+#include "engine/file_system.h"
 #include "engine/names.h"
-#include "app/run_button.h"
-#include "locking/file_runs.h"
+#include "engine/platform.h"
+#include "engine/write_batch.h"
+#include "cli/item_lines.h"
+#include "locking/file_operations.h"
 
 namespace vellumar {
 namespace {
 
 // Locks or unlocks the files named, as "Encrypt File(s)" and "Decrypt
-// File(s)" do: the same run, messages, refusals and locked-files list.
+// File(s)" do: the same operation, refusals and locked-files list; each
+// file that did not get there is named with its cause, then the summary.
 int runFiles(CliSession& cli, const std::vector<std::string>& files, bool lock) {
     int status = kExitFailed;
     if (!cli.passGate(status)) return status;
-    WindowModel model;
-    model.selectedOption = lock ? Option::OptEncFiles : Option::OptDecFiles;
-    (lock ? model.EncFiles : model.DecFiles) = true;
-    for (const std::string& file : files) {
-        ListRow row;
-        row.text = row.path = AbsolutePath(file);
-        model.ListFiles.push_back(row);
+    std::vector<std::string> paths;
+    for (const std::string& file : files) paths.push_back(AbsolutePath(file));
+    RunReport report;
+    {
+        WriteBatch batch;
+        if (lock) {
+            LockOptions options;
+            options.recordInFilesList = true;
+            report = lockFiles(paths, options, &batch, cli.desktop);
+        } else {
+            UnlockOptions options;
+            options.pruneFilesList = true;
+            report = unlockFiles(paths, options, &batch, cli.desktop);
+        }
     }
-    const RunOutcome outcome =
-        lock ? cmdLock_Click(model, cli.desktop) : cmdUnlock_Click(model, cli.desktop);
-    // Success is reported only when every file got there.
-    if (!outcome.complete()) return kExitFailed;
-    cli.desktop.message(lock ? kFilesEncrypted : kFilesDecrypted, Icon::information);
-    return kExitDone;
+    for (const ItemResult& item : report.items) {
+        if (std::string line = itemLine(item, report, lock); !line.empty())
+            cli.desktop.message(line, Icon::none);
+    }
+    cli.desktop.message(summaryLine(report, lock), Icon::none);
+    // Success only when every file got there.
+    return report.complete() && !report.cancelled ? kExitDone : kExitFailed;
 }
 
 int lockCommand(CliSession& cli, const std::vector<std::string>& files) {
@@ -118,8 +131,9 @@ void printHelp(std::ostream& out) {
         << "Every command but set-password asks for the application password, on the\n"
         << "terminal without echo unless --password-stdin is given; it is refused until\n"
         << "a password has been set (with set-password or in the window). Messages go\n"
-        << "to standard error; a file that fails is named with the cause, as\n"
-        << "\"PATH: cause\". Small locked files are added to the locked-files list\n"
+        << "to standard error; each file that does not get there is named with the\n"
+        << "cause, as \"PATH: cause\", then a summary follows. An interrupt (Ctrl+C)\n"
+        << "stops a lock or unlock between two files. Small locked files are added to the locked-files list\n"
         << "\"files\", locked folders to the list \"folders\", both in the application\n"
         << "directory, which the window shares.\n"
         << "\n"
@@ -129,7 +143,8 @@ void printHelp(std::ostream& out) {
         << "     and no longer listed\n"
         << "  1  a file failed, was refused (one of the program's own files or\n"
         << "     temporaries, a link, a file with other names (hard links), a system\n"
-        << "     file, a file that is not locked) or no longer exists; a folder\n"
+        << "     file, a file that is not locked), no longer exists or was not tried\n"
+        << "     (the run was interrupted); a folder\n"
         << "     was refused, is not listed or could not be renamed or listed; or the\n"
         << "     password was wrong, not set or could not be read\n"
         << "  2  bad usage\n";

@@ -17,7 +17,7 @@ class CliSession {
     CliSession(SettingsStore& settings, Console& console, bool passwordStdin)
         : settings(settings),
           console(console),
-          desktop(console.err, console.errIsTerminal),
+          desktop(console.err, console.errIsTerminal, console.cancelRequested),
           passwordStdin_(passwordStdin) {}
 
     // Reads a password from the terminal (without echo) or, when asked to,

@@ -1,5 +1,6 @@
 #include "cli/console.h"
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 
@@ -46,6 +47,18 @@ bool readWithoutEcho(std::string& line) {
     return read;
 }
 
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void noteInterrupt(int) { interrupted = 1; }
+
+// Asked first when a run begins: from then on an interrupt (Ctrl+C) stops
+// the run between two files, and what was done stays done. Before, it ends
+// the program at once, as anywhere else.
+bool interruptRequested() {
+    static const bool caught = std::signal(SIGINT, noteInterrupt) != SIG_ERR;
+    return caught && interrupted != 0;
+}
+
 }  // namespace
 
 bool ReadLine(std::istream& in, std::string& line) {
@@ -56,7 +69,8 @@ bool ReadLine(std::istream& in, std::string& line) {
 
 Console SystemConsole() {
     return Console{std::cin,          std::cout,          std::cerr,
-                   isTerminal(stdin), isTerminal(stderr), readWithoutEcho};
+                   isTerminal(stdin), isTerminal(stderr), readWithoutEcho,
+                   interruptRequested};
 }
 
 }  // namespace vellumar

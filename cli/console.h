@@ -17,6 +17,9 @@ struct Console {
     // Reads one line from the terminal without showing what is typed; false
     // at the end of the input.
     std::function<bool(std::string& line)> readHidden;
+    // Whether the person asked to stop the run under way (an interrupt);
+    // none: never.
+    std::function<bool()> cancelRequested;
 };
 
 // The process's own standard streams.

@@ -1,10 +1,10 @@
 #include "cli/folder_commands.h"
 
-#include <csignal>
 #include <ostream>
 
 #include "cli/absolute_path.h"
 #include "cli/cli.h"
+#include "cli/item_lines.h"
 #include "engine/platform.h"
 #include "folders/folder_operations.h"
 #include "folders/folder_paths.h"
@@ -17,41 +17,6 @@ const std::string kFolderUnlocked =
     "Decryption Completed Successfully\nPlease Restart Application To Get\n"
     "Updated Encrypted Folders List";
 const std::string kNothingChanged = "Nothing was changed.";
-
-volatile std::sig_atomic_t interrupted = 0;
-
-extern "C" void onInterrupt(int) {
-    interrupted = 1;
-}
-
-// The terminal, with an interrupt (Ctrl-C) taken as a cancel request while
-// a folder command runs: the run stops between two files and the folder is
-// left in a state the next run finishes from.
-class InterruptibleDesktop final : public Desktop {
-  public:
-    explicit InterruptibleDesktop(Desktop& terminal) : terminal_(terminal) {
-        interrupted = 0;
-        previous_ = std::signal(SIGINT, onInterrupt);
-    }
-    ~InterruptibleDesktop() override { std::signal(SIGINT, previous_); }
-    InterruptibleDesktop(const InterruptibleDesktop&) = delete;
-    InterruptibleDesktop& operator=(const InterruptibleDesktop&) = delete;
-
-    using Desktop::message;
-    void message(const std::string& text, Icon icon, const std::string& title) override {
-        terminal_.message(text, icon, title);
-    }
-    void setBusy(bool busy) override { terminal_.setBusy(busy); }
-    void progress(uint64_t done, uint64_t total, const std::string& current) override {
-        terminal_.progress(done, total, current);
-    }
-    void yield() override { terminal_.yield(); }
-    bool cancelRequested() override { return interrupted != 0; }
-
-  private:
-    Desktop& terminal_;
-    void (*previous_)(int) = SIG_DFL;
-};
 
 std::string ruleCause(const FolderCheck& check) {
     switch (check.rule) {
@@ -82,58 +47,6 @@ std::string ruleCause(const FolderCheck& check) {
     return "it may be locked";
 }
 
-std::string refusalCause(Refusal refusal) {
-    switch (refusal) {
-        case Refusal::none:
-            break;
-        case Refusal::ownFile:
-            return "one of the program's own files, which cannot be locked";
-        case Refusal::systemFile:
-            return "a system file, device or pipe, which cannot be locked";
-        case Refusal::link:
-            return "a link, which is never followed";
-        case Refusal::hardLink:
-            return "it has more than one name (a hard link)";
-        case Refusal::temporary:
-            return "a temporary file of this program";
-        case Refusal::lineBreak:
-            return "its path holds a line break";
-        case Refusal::notRegular:
-            return "not a regular file";
-        case Refusal::notLocked:
-            return "it is not locked";
-    }
-    return "refused";
-}
-
-std::string problemCause(const FileResult& file) {
-    switch (file.problem) {
-        case FileProblem::none:
-            break;
-        case FileProblem::missing:
-            return "it is no longer there";
-        case FileProblem::ioError:
-            return describe(file.error) + (file.path.empty() ? "" : " (" + file.path + ")");
-        case FileProblem::nameTaken:
-            return "the name it must take is taken: " + file.path;
-        case FileProblem::changed:
-            return "it changed while it was read, and was kept as it is";
-        case FileProblem::wrongHeader:
-            return "it was not locked with this password, or is not locked";
-        case FileProblem::damaged:
-            return "it is damaged: " + file.detail;
-        case FileProblem::alreadyLarge:
-            return "a large locked file cannot be locked again";
-        case FileProblem::lockedContent:
-            return "it holds a locked file under a name of its own";
-        case FileProblem::outOfMemory:
-            return "there is not enough memory to unlock it";
-        case FileProblem::notAFile:
-            return "it is not a file";
-    }
-    return {};
-}
-
 class Report {
   public:
     explicit Report(Desktop& desktop) : desktop_(desktop) {}
@@ -141,13 +54,12 @@ class Report {
         desktop_.message(path + ": " + cause, Icon::critical);
     }
     void summary(const std::string& text) { desktop_.message(text, Icon::critical); }
-    // The files that failed or were refused with a cause the run gave.
-    void files(const RunReport& files) {
+    // The files that failed or were refused, with their causes.
+    void files(const RunReport& files, bool lock) {
         for (const ItemResult& item : files.items) {
-            if (item.status == ItemStatus::refused && item.refusal != Refusal::none)
-                line(item.path, refusalCause(item.refusal));
-            if (item.status == ItemStatus::failed && !item.file.done())
-                line(item.path, problemCause(item.file));
+            if (item.status != ItemStatus::failed && item.status != ItemStatus::refused) continue;
+            if (std::string text = itemLine(item, files, lock); !text.empty())
+                desktop_.message(text, Icon::critical);
         }
     }
     void unsearched(const std::vector<UnsearchedFolder>& folders) {
@@ -190,7 +102,7 @@ int reportLock(const FolderRunResult& result, Desktop& desktop) {
         case FolderProblem::filesNotLocked:
         case FolderProblem::noFileLocked:
         case FolderProblem::cancelled: {
-            report.files(result.files);
+            report.files(result.files, true);
             const bool listed = result.problem != FolderProblem::noFileLocked &&
                                 (result.listedBefore || result.files.count(ItemStatus::done) > 0 ||
                                  result.problem == FolderProblem::filesNotLocked);
@@ -256,7 +168,7 @@ int reportUnlock(const FolderRunResult& result, Desktop& desktop) {
             report.summary(kNothingChanged);
             break;
         case FolderProblem::notRestored:
-            report.files(result.files);
+            report.files(result.files, false);
             report.line(folder, "it could not be given its name back (" +
                                     std::string(describe(result.error)) +
                                     "); it keeps its locked name and stays listed");
@@ -264,14 +176,14 @@ int reportUnlock(const FolderRunResult& result, Desktop& desktop) {
             break;
         case FolderProblem::filesNotUnlocked:
             report.unsearched(result.unsearched);
-            report.files(result.files);
+            report.files(result.files, false);
             report.line(folder,
                         "not every file in it could be unlocked; it has its name back "
                         "and stays listed: unlock-folder unlocks the rest");
             report.count(result, "unlocked");
             break;
         case FolderProblem::cancelled:
-            report.files(result.files);
+            report.files(result.files, false);
             report.line(folder,
                         "cancelled; it keeps its locked name and stays listed: "
                         "unlock-folder unlocks the rest");
@@ -295,7 +207,9 @@ int reportUnlock(const FolderRunResult& result, Desktop& desktop) {
 int lockFolderCommand(CliSession& cli, const std::vector<std::string>& arguments) {
     int status = kExitFailed;
     if (!cli.passGate(status)) return status;
-    InterruptibleDesktop desktop(cli.desktop);
+    // An interrupt (Ctrl+C) is a cancel request: the run stops between two
+    // files and leaves the folder in a state the next run finishes from.
+    Desktop& desktop = cli.desktop;
     LockFolderOptions options;
     options.system = platformSystemFolders();
     const std::string given = AbsolutePath(arguments.at(0));
@@ -306,7 +220,9 @@ int lockFolderCommand(CliSession& cli, const std::vector<std::string>& arguments
 int unlockFolderCommand(CliSession& cli, const std::vector<std::string>& arguments) {
     int status = kExitFailed;
     if (!cli.passGate(status)) return status;
-    InterruptibleDesktop desktop(cli.desktop);
+    // An interrupt (Ctrl+C) is a cancel request: the run stops between two
+    // files and leaves the folder in a state the next run finishes from.
+    Desktop& desktop = cli.desktop;
     const std::string folder = NormalPath(AbsolutePath(arguments.at(0)));
     return reportUnlock(unlockFolder(folder, FolderRunOptions{}, desktop), desktop);
 }

@@ -4,7 +4,9 @@
 // a few files shows a progress line there when it is a terminal.
 
 #include <chrono>
+#include <functional>
 #include <iosfwd>
+#include <utility>
 
 #include "engine/desktop.h"
 
@@ -12,12 +14,14 @@ namespace vellumar {
 
 class TerminalDesktop : public Desktop {
   public:
-    TerminalDesktop(std::ostream& err, bool progressLine)
-        : err_(err), progressLine_(progressLine) {}
+    TerminalDesktop(std::ostream& err, bool progressLine,
+                    std::function<bool()> cancelRequested = {})
+        : err_(err), progressLine_(progressLine), cancelRequested_(std::move(cancelRequested)) {}
 
     using Desktop::message;
     void message(const std::string& text, Icon icon, const std::string& title) override;
     void progress(uint64_t done, uint64_t total, const std::string& current) override;
+    bool cancelRequested() override { return cancelRequested_ && cancelRequested_(); }
 
     // Runs of up to this many files show no progress line.
     static constexpr uint64_t kFewFiles = 5;
@@ -27,6 +31,7 @@ class TerminalDesktop : public Desktop {
 
     std::ostream& err_;
     bool progressLine_;
+    std::function<bool()> cancelRequested_;
     size_t shownWidth_ = 0;  // what the progress line covers now
     std::chrono::steady_clock::time_point lastShown_{};
 };

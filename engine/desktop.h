@@ -36,6 +36,8 @@ public:
     virtual void progress(uint64_t /*done*/, uint64_t /*total*/, const std::string& /*current*/) {}
     // Lets the window repaint. Front ends throttle it; callers may call it often.
     virtual void yield() {}
+    // Whether the person asked to stop the run. Asked between two files: what
+    // was done stays done, the rest is left as it was.
     virtual bool cancelRequested() { return false; }
 };
 

@@ -21,6 +21,9 @@ enum class FileProblem {
     lockedContent,  // a copy of a locked file under a name of its own
     outOfMemory,    // too large to unlock in memory
     notAFile,       // a folder or other entry where a file was expected
+    empty,          // nothing to work on: an empty locked file has no header
+    outOfReach,     // a link on its path leads out of the folder being worked on
+    attributesUnreadable,  // its attributes could not be read (`error` says why, if known)
 };
 
 struct FileResult {
@@ -32,5 +35,29 @@ struct FileResult {
 
     bool done() const { return problem == FileProblem::none; }
 };
+
+inline FileResult fileDone(const std::string& output) {
+    FileResult result;
+    result.output = output;
+    return result;
+}
+
+inline FileResult fileProblem(FileProblem problem, const std::string& path,
+                              IoError error = IoError::ok, const std::string& detail = {}) {
+    FileResult result;
+    result.problem = problem;
+    result.error = error;
+    result.path = path;
+    result.detail = detail;
+    return result;
+}
+
+// A step of turning `source` into `target` failed: the target's name was
+// taken meanwhile, the source changed while it was read, or the OS refused.
+inline FileResult stepFailed(IoError error, const std::string& source, const std::string& target) {
+    if (error == IoError::exists) return fileProblem(FileProblem::nameTaken, target, error);
+    if (error == IoError::changed) return fileProblem(FileProblem::changed, source, error);
+    return fileProblem(FileProblem::ioError, source, error);
+}
 
 }  // namespace vellumar

@@ -4,8 +4,6 @@
 
 #include "engine/atomic_file.h"
 #include "engine/cipher.h"
-#include "engine/engine_messages.h"
-#include "engine/failure_note.h"
 #include "engine/file_system.h"
 #include "engine/kept_attributes.h"
 #include "engine/locked_format.h"
@@ -22,12 +20,6 @@ const std::string& kHeadKey = kLargeFileHeadKey;
 // The unchanged chunks are copied in slices of this many bytes, yielding to
 // the window between two slices.
 constexpr uint64_t kCopySlice = 32 * kChunkSize;
-
-bool failed(IoError error, const char* procedure) {
-    noteFailure(error);
-    ReportError(kMainWindowName, errorNumber(error), describe(error), procedure);
-    return false;
-}
 
 // Copies `size` bytes from the current position of `source` to the output.
 IoError copyUnchanged(FileHandle source, AtomicFile& output, uint64_t size, Desktop& desktop) {
@@ -55,34 +47,29 @@ IoError readUpTo(FileHandle file, char* buffer, size_t size, size_t& got) {
 
 }  // namespace
 
-bool BigEncrypt(const std::string& fullFileName, Desktop& desktop) {
-    constexpr const char* kProcedure = "BigEncription";
-    if (!FileExists(fullFileName)) return false;
-    if (ToUpper(GetExtension(fullFileName)) == "VKW") {
-        desktop.message(kAlreadyLockedText, Icon::none);
-        return false;
-    }
+// Large locked files are never added to a list: `request.listPath` is not read.
+FileResult lockLargeFile(const std::string& path, Desktop& desktop, const FileRequest& request) {
+    if (FileResult there = lookedUp(path); !there.done()) return there;
+    if (ToUpper(GetExtension(path)) == "VKW") return fileProblem(FileProblem::alreadyLarge, path);
     const std::string header = MakeLockedHeader();
-    const std::string lockedPath = LockedName(fullFileName, ".VKW");
-    if (NameTaken(lockedPath)) {
-        showFileExists(lockedPath, desktop);
-        return false;
-    }
+    const std::string lockedPath = LockedName(path, ".VKW");
+    if (nameTaken(lockedPath, request.batch))
+        return fileProblem(FileProblem::nameTaken, lockedPath);
 
     FileSystem& fs = fileSystem();
     FileStatus status;
-    if (IoError e = fs.status(fullFileName, status); e != IoError::ok) return failed(e, kProcedure);
+    if (IoError e = fs.status(path, status); e != IoError::ok) return stepFailed(e, path, path);
     const uint64_t length = status.size;
-    if (length == 0) return false;  // the callers never send an empty file here
+    // The callers never send an empty file here.
+    if (length == 0) return fileProblem(FileProblem::empty, path);
     FileHandle plain = kNoFile;
-    if (IoError e = fs.openRead(fullFileName, plain); e != IoError::ok)
-        return failed(e, kProcedure);
+    if (IoError e = fs.openRead(path, plain); e != IoError::ok) return stepFailed(e, path, path);
     FileCloser closePlain(plain);
 
     // A batch opens its hold on the volume before anything is written there.
-    batchTaking(lockedPath, fullFileName);
+    batchTaking(request.batch, lockedPath, path);
     AtomicFile locked(lockedPath);
-    locked.standInFor(fullFileName, status);
+    locked.standInFor(path, status);
     IoError e = locked.open();
     if (e == IoError::ok) e = locked.write(header + '\r');
     // Only the part below one chunk is transformed; the chunks follow as they are.
@@ -91,7 +78,7 @@ bool BigEncrypt(const std::string& fullFileName, Desktop& desktop) {
     if (e == IoError::ok) e = locked.write(Rc4Crypt(std::move(head), kHeadKey));
     if (e == IoError::ok) e = copyUnchanged(plain, locked, length - length % kChunkSize, desktop);
     // A file that grew meanwhile (a log being written) would lose its end.
-    if (FileStatus now; e == IoError::ok && (fs.status(fullFileName, now) != IoError::ok ||
+    if (FileStatus now; e == IoError::ok && (fs.status(path, now) != IoError::ok ||
                                              now.size != length))
         e = IoError::alreadyOpen;
     if (e == IoError::ok) {
@@ -100,65 +87,47 @@ bool BigEncrypt(const std::string& fullFileName, Desktop& desktop) {
         plain = kNoFile;
     }
     locked.setAttributes(kAttrReadOnly | kAttrHidden);
-    if (e == IoError::ok) e = commitInPlaceOf(locked, fullFileName);
-    if (e == IoError::exists) showFileExists(lockedPath, desktop);
-    if (e == IoError::changed) {
-        showChangedDuringRun(fullFileName, desktop, true);
-        return false;
-    }
-    if (e != IoError::ok) return failed(e, kProcedure);
+    if (e == IoError::ok) e = commitInPlaceOf(locked, path, request.batch);
+    if (e != IoError::ok) return stepFailed(e, path, lockedPath);
 
-    WriteRegValue(RegistryRoot, kLockedVkwFile, ScrambleName(Trim(fullFileName)), "S",
+    WriteRegValue(RegistryRoot, kLockedVkwFile, ScrambleName(Trim(path)), "S",
                   ScrambleName(Trim(lockedPath)));
-    return true;
+    return fileDone(lockedPath);
 }
 
-bool BigDecrypt(const std::string& fullFileName, Desktop& desktop) {
-    constexpr const char* kProcedure = "BigDecrypt";
+FileResult unlockLargeFile(const std::string& path, Desktop& desktop,
+                           const FileRequest& request) {
     FileSystem& fs = fileSystem();
     FileStatus status;
-    if (IoError e = fs.status(fullFileName, status); e != IoError::ok) return failed(e, kProcedure);
+    if (IoError e = fs.status(path, status); e != IoError::ok) return stepFailed(e, path, path);
     const uint64_t length = status.size;
-    if (length == 0) return false;  // no header line to read
+    if (length == 0) return fileProblem(FileProblem::empty, path);  // no header line to read
     FileHandle source = kNoFile;
-    if (IoError e = fs.openRead(fullFileName, source); e != IoError::ok)
-        return failed(e, kProcedure);
+    if (IoError e = fs.openRead(path, source); e != IoError::ok) return stepFailed(e, path, path);
     FileCloser closeSource(source);
 
     // The header and its CR, checked before anything is written.
     char start[kHeaderLength + 1];
     size_t got = 0;
     if (IoError e = readUpTo(source, start, sizeof start, got); e != IoError::ok)
-        return failed(e, kProcedure);
+        return stepFailed(e, path, path);
     const std::string header(start, std::min(got, kHeaderLength));
-    if (!HeaderVerifies(header.substr(0, header.find('\r')))) {
-        desktop.message(kWrongPasswordText, Icon::exclamation, kWrongPasswordTitle);
-        return false;
-    }
-    if (FormatFault fault = checkLargeLockedStart(start, got, length); fault != FormatFault::none) {
-        desktop.message(damagedFileText(fullFileName, describeFault(fault)), Icon::critical,
-                        kDamagedFileTitle);
-        return false;
-    }
+    if (!HeaderVerifies(header.substr(0, header.find('\r'))))
+        return fileProblem(FileProblem::wrongHeader, path);
+    if (FormatFault fault = checkLargeLockedStart(start, got, length); fault != FormatFault::none)
+        return fileProblem(FileProblem::damaged, path, IoError::ok, describeFault(fault));
     const uint64_t contentLength = length - sizeof start;
 
-    const std::string plainPath = RestoredName(fullFileName);
-    if (NameTaken(plainPath)) {
-        showFileExists(plainPath, desktop);
-        return false;
-    }
+    const std::string plainPath = RestoredName(path);
+    if (nameTaken(plainPath, request.batch)) return fileProblem(FileProblem::nameTaken, plainPath);
 
-    ClearedAttributes attributes(fullFileName);
-    if (IoError e = attributes.clear(); e != IoError::ok) return failed(e, kProcedure);
-    if (IoError e = restatAfterOwnChange(fullFileName, status); e == IoError::changed) {
-        showChangedDuringRun(fullFileName, desktop, false);
-        return false;
-    } else if (e != IoError::ok) {
-        return failed(e, kProcedure);
-    }
-    batchTaking(plainPath, fullFileName);
+    ClearedAttributes attributes(path);
+    if (IoError e = attributes.clear(); e != IoError::ok) return stepFailed(e, path, path);
+    if (IoError e = restatAfterOwnChange(path, status); e != IoError::ok)
+        return stepFailed(e, path, path);
+    batchTaking(request.batch, plainPath, path);
     AtomicFile restored(plainPath);
-    restored.standInFor(fullFileName, status);
+    restored.standInFor(path, status);
     IoError e = restored.open();
     // Only the part below one chunk was transformed; the chunks follow as they are.
     std::string head(contentLength % kChunkSize, '\0');
@@ -170,20 +139,15 @@ bool BigDecrypt(const std::string& fullFileName, Desktop& desktop) {
         e = fs.close(source);
         source = kNoFile;
     }
-    if (e == IoError::ok) e = commitInPlaceOf(restored, fullFileName);
-    if (e == IoError::exists) showFileExists(plainPath, desktop);
-    if (e == IoError::changed) {
-        showChangedDuringRun(fullFileName, desktop, false);
-        return false;
-    }
-    if (e != IoError::ok) return failed(e, kProcedure);
+    if (e == IoError::ok) e = commitInPlaceOf(restored, path, request.batch);
+    if (e != IoError::ok) return stepFailed(e, path, plainPath);
     attributes.keepCleared();
 
     std::string record;
     const std::string name = ScrambleName(Trim(plainPath));
     ReadRegValue(RegistryRoot, kLockedVkwFile, name, "S", "", record);
     if (!record.empty()) DeleteRegValue(RegistryRoot, kLockedVkwFile, name);
-    return true;
+    return fileDone(plainPath);
 }
 
 }  // namespace vellumar

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "engine/desktop.h"
+#include "engine/file_request.h"
+#include "engine/file_result.h"
 
 namespace vellumar {
 
@@ -16,13 +18,14 @@ constexpr uint64_t kLargeFileThreshold = 200000;
 // The fixed key of the RC4 pass over a file's leading remainder.
 inline const std::string kLargeFileHeadKey = "quorvelin";
 
-// Locks a file in place under its ".VKW" name. False when the file is
-// missing, empty, already a ".VKW" file, or any step failed; the plain file
-// is then untouched.
-bool BigEncrypt(const std::string& fullFileName, Desktop& desktop);
+// Locks a file in place under its ".VKW" name. When not done (missing,
+// empty, already a ".VKW" file, any step failed) the plain file is untouched.
+FileResult lockLargeFile(const std::string& path, Desktop& desktop,
+                         const FileRequest& request = {});
 
-// Restores the plain file of a ".VKW" file. False on a wrong header, a
-// damaged file or any failure; the locked file is then kept.
-bool BigDecrypt(const std::string& fullFileName, Desktop& desktop);
+// Restores the plain file of a ".VKW" file. When not done (a wrong header, a
+// damaged file, any failure) the locked file is kept.
+FileResult unlockLargeFile(const std::string& path, Desktop& desktop,
+                           const FileRequest& request = {});
 
 }  // namespace vellumar

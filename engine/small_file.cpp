@@ -5,8 +5,6 @@
 
 #include "engine/atomic_file.h"
 #include "engine/cipher.h"
-#include "engine/engine_messages.h"
-#include "engine/failure_note.h"
 #include "engine/file_system.h"
 #include "engine/kept_attributes.h"
 #include "engine/list_file.h"
@@ -27,44 +25,34 @@ constexpr size_t kLineLength = 70;
 constexpr size_t kYieldEvery = 64 * 1024;
 constexpr char kLineEnd[] = "\r\n";
 
-bool failed(IoError error, Desktop& desktop, bool locking) {
-    noteFailure(error);
-    showSmallFileError(error, desktop, locking);
-    return false;
-}
-
-// An unlock that stops: a source changed meanwhile is named as such.
-bool failedOrChanged(IoError error, const std::string& path, Desktop& desktop) {
-    if (error != IoError::changed) return failed(error, desktop, false);
-    showChangedDuringRun(path, desktop, false);
-    return false;
+// An OS error of a step before any new file's name is known.
+FileResult failed(IoError error, const std::string& path) {
+    return stepFailed(error, path, path);
 }
 
 // Where an unlock writes: the locked name itself for an inner layer, else the
-// plain name, which must be free. Empty, with the message shown, when taken.
-std::string unlockTarget(const std::string& lockedPath, bool layer, Desktop& desktop) {
-    if (layer) return lockedPath;
+// plain name, which must be free (a nameTaken result when it is not).
+FileResult unlockTarget(const std::string& lockedPath, bool layer, const WriteBatch* batch) {
+    if (layer) return fileDone(lockedPath);
     std::string plainPath = RestoredName(lockedPath);
-    if (!NameTaken(plainPath)) return plainPath;
-    showFileExists(plainPath, desktop);
-    return {};
+    if (nameTaken(plainPath, batch)) return fileProblem(FileProblem::nameTaken, plainPath);
+    return fileDone(plainPath);
 }
 
 // Clears the source's attributes, so that it can be removed, and takes its
-// status anew (the change moved its change time). False, said, on failure.
-bool clearForUnlock(ClearedAttributes& attributes, const std::string& path, FileStatus& asRead,
-                    Desktop& desktop) {
-    if (IoError e = attributes.clear(); e != IoError::ok) return failed(e, desktop, false);
-    if (IoError e = restatAfterOwnChange(path, asRead); e != IoError::ok)
-        return failedOrChanged(e, path, desktop);
-    return true;
+// status anew (the change moved its change time).
+FileResult clearForUnlock(ClearedAttributes& attributes, const std::string& path,
+                          FileStatus& asRead) {
+    if (IoError e = attributes.clear(); e != IoError::ok) return failed(e, path);
+    if (IoError e = restatAfterOwnChange(path, asRead); e != IoError::ok) return failed(e, path);
+    return fileDone(path);
 }
 
 // Adds one line to a list file. The list is rewritten whole and swapped in,
 // so a crash leaves the old list or the new one, never a torn line. In a
 // batch the line goes in with the batch, before its sources are removed.
-IoError appendListLine(const std::string& listPath, const std::string& line) {
-    if (WriteBatch* batch = WriteBatch::current(); batch && batch->accepts(GetFolderPart(line))) {
+IoError appendListLine(WriteBatch* batch, const std::string& listPath, const std::string& line) {
+    if (batch && batch->accepts(GetFolderPart(line))) {
         batch->appendLine(listPath, line);
         return IoError::ok;
     }
@@ -102,22 +90,13 @@ void forgetRecord(const std::string& path) {
     if (!record.empty()) DeleteRegValue(RegistryRoot, kLockedVklFile, name);
 }
 
-void showDamaged(const std::string& path, FormatFault fault, Desktop& desktop) {
-    desktop.message(damagedFileText(path, describeFault(fault)), Icon::critical, kDamagedFileTitle);
-}
-
-// A header that does not verify gets the password message, whatever else is
-// wrong; a sound header on a file that breaks a rule, the damaged message.
-bool soundAndVerified(const std::string& path, const SmallFormatReader& reader, Desktop& desktop) {
-    if (!HeaderVerifies(reader.header())) {
-        desktop.message(kWrongPasswordText, Icon::exclamation, kWrongPasswordTitle);
-        return false;
-    }
-    if (reader.fault() != FormatFault::none) {
-        showDamaged(path, reader.fault(), desktop);
-        return false;
-    }
-    return true;
+// A header that does not verify is a wrong header, whatever else is wrong;
+// a sound header on a file that breaks a rule, a damaged file.
+FileResult soundAndVerified(const std::string& path, const SmallFormatReader& reader) {
+    if (!HeaderVerifies(reader.header())) return fileProblem(FileProblem::wrongHeader, path);
+    if (reader.fault() != FormatFault::none)
+        return fileProblem(FileProblem::damaged, path, IoError::ok, describeFault(reader.fault()));
+    return fileDone(path);
 }
 
 // One pass over a small locked file too large to hold in memory: checks
@@ -167,69 +146,54 @@ IoError streamSmallFile(const std::string& path, Desktop& desktop, AtomicFile* o
 
 // A small locked file of any size, never held in memory whole: one pass
 // checks it and tells whether an inner layer comes out, a second writes it.
-bool decryptStreamed(const std::string& fullFileName, Desktop& desktop) {
+FileResult unlockStreamed(const std::string& path, Desktop& desktop, WriteBatch* batch) {
     FileStatus asRead;
-    if (IoError e = fileSystem().status(fullFileName, asRead); e != IoError::ok)
-        return failed(e, desktop, false);
+    if (IoError e = fileSystem().status(path, asRead); e != IoError::ok) return failed(e, path);
     StreamedPass look;
-    if (IoError e = streamSmallFile(fullFileName, desktop, nullptr, look); e != IoError::ok)
-        return failed(e, desktop, false);
-    if (!soundAndVerified(fullFileName, look.locked.reader(), desktop)) return false;
+    if (IoError e = streamSmallFile(path, desktop, nullptr, look); e != IoError::ok)
+        return failed(e, path);
+    if (FileResult sound = soundAndVerified(path, look.locked.reader()); !sound.done())
+        return sound;
     const bool layer = look.innerLayer();
-    const std::string plainPath = unlockTarget(fullFileName, layer, desktop);
-    if (plainPath.empty()) return false;
+    const FileResult target = unlockTarget(path, layer, batch);
+    if (!target.done()) return target;
+    const std::string& plainPath = target.output;
 
-    ClearedAttributes attributes(fullFileName);
-    if (!clearForUnlock(attributes, fullFileName, asRead, desktop)) return false;
+    ClearedAttributes attributes(path);
+    if (FileResult cleared = clearForUnlock(attributes, path, asRead); !cleared.done())
+        return cleared;
     // A batch opens its hold on the volume before anything is written there.
-    batchTaking(plainPath, fullFileName);
-    AtomicFile restored(plainPath, outputMode(plainPath, fullFileName));
-    restored.standInFor(fullFileName, asRead);
+    batchTaking(batch, plainPath, path);
+    AtomicFile restored(plainPath, outputMode(plainPath, path));
+    restored.standInFor(path, asRead);
     IoError e = restored.open();
     StreamedPass write;
-    if (e == IoError::ok) e = streamSmallFile(fullFileName, desktop, &restored, write);
+    if (e == IoError::ok) e = streamSmallFile(path, desktop, &restored, write);
     // Anything else than the first pass saw means the file changed meanwhile.
     if (e == IoError::ok && (write.locked.reader().fault() != FormatFault::none ||
-                             !HeaderVerifies(write.locked.reader().header()) || write.innerLayer() != layer))
+                             !HeaderVerifies(write.locked.reader().header()) ||
+                             write.innerLayer() != layer))
         e = IoError::alreadyOpen;
-    if (e == IoError::ok) e = commitInPlaceOf(restored, fullFileName);
-    if (e == IoError::exists) showFileExists(plainPath, desktop);
-    if (e != IoError::ok) return failedOrChanged(e, fullFileName, desktop);
+    if (e == IoError::ok) e = commitInPlaceOf(restored, path, batch);
+    if (e != IoError::ok) return stepFailed(e, path, plainPath);
     attributes.keepCleared();
     forgetRecord(plainPath);
-    return true;
+    return fileDone(plainPath);
 }
 
 }  // namespace
 
-void showSmallFileError(IoError error, Desktop& desktop, bool locking) {
-    if (error == IoError::alreadyOpen) {
-        desktop.message(locking ? kLockAlreadyOpenText : kUnlockAlreadyOpenText, Icon::critical,
-                        kAlreadyOpenTitle);
-    } else if (error == IoError::accessDenied) {
-        desktop.message(locking ? kLockAccessErrorText : kUnlockAccessErrorText, Icon::critical,
-                        kAccessErrorTitle);
-    } else if (error != IoError::exists) {  // the caller names an existing file itself
-        ReportError(kMainWindowName, errorNumber(error), describe(error),
-                    locking ? "Encrypt" : "Decrypt");
-    }
-}
-
-bool Encrypt(const std::string& fullFileName, Desktop& desktop, bool encryptFilesChosen) {
-    if (!FileExists(fullFileName)) return false;
+FileResult lockSmallFile(const std::string& path, Desktop& desktop, const FileRequest& request) {
+    if (FileResult there = lookedUp(path); !there.done()) return there;
     std::string plain;
     FileStatus asRead;
-    if (IoError e = readWholeSource(fullFileName, plain, asRead); e != IoError::ok)
-        return failed(e, desktop, true);
+    if (IoError e = readWholeSource(path, plain, asRead); e != IoError::ok) return failed(e, path);
     // A locked file locked again keeps its name and gains a layer. A file
     // that is only named like one is plain: it gets a locked name of its own,
     // or its unlock would not tell it from a layer and would rename it.
     const bool lockedContent = isSoundSmallLockedFile(plain.data(), plain.size());
-    const bool layer = lockedContent && ToUpper(GetExtension(fullFileName)) == "VKL";
-    if (lockedContent && !layer) {
-        desktop.message(lockedContentText(fullFileName), Icon::critical);
-        return false;
-    }
+    const bool layer = lockedContent && ToUpper(GetExtension(path)) == "VKL";
+    if (lockedContent && !layer) return fileProblem(FileProblem::lockedContent, path);
 
     const std::string header = MakeLockedHeader();
     Cipher cipher;
@@ -239,52 +203,44 @@ bool Encrypt(const std::string& fullFileName, Desktop& desktop, bool encryptFile
     cipher.Stretch();
     std::string text = lockedText(header, cipher.TakeText());
 
-    const std::string lockedPath = layer ? fullFileName : LockedName(fullFileName, ".VKL");
-    if (!layer && NameTaken(lockedPath)) {
-        showFileExists(lockedPath, desktop);
-        return false;
-    }
+    const std::string lockedPath = layer ? path : LockedName(path, ".VKL");
+    if (!layer && nameTaken(lockedPath, request.batch))
+        return fileProblem(FileProblem::nameTaken, lockedPath);
 
     constexpr uint32_t kLockedAttributes = kAttrReadOnly | kAttrHidden;
-    IoError e = IoError::ok;
-    if (WriteBatch* batch = batchTaking(lockedPath, fullFileName)) {
+    if (WriteBatch* batch = batchTaking(request.batch, lockedPath, path)) {
         // Listed before the plain file goes, as below.
-        if (encryptFilesChosen) batch->appendLine(applicationFile("files"), lockedPath);
-        batch->adoptContent(lockedPath, fullFileName, asRead, std::move(text), kLockedAttributes);
+        if (!request.listPath.empty()) batch->appendLine(request.listPath, lockedPath);
+        batch->adoptContent(lockedPath, path, asRead, std::move(text), kLockedAttributes);
     } else {
-        AtomicFile locked(lockedPath, outputMode(lockedPath, fullFileName));
-        locked.standInFor(fullFileName, asRead);
-        e = locked.open();
+        AtomicFile locked(lockedPath, outputMode(lockedPath, path));
+        locked.standInFor(path, asRead);
+        IoError e = locked.open();
         if (e == IoError::ok) e = writeInSlices(locked, text, desktop);
         locked.setAttributes(kLockedAttributes);
         // Listed before the plain file goes: a line whose file is missing is
         // dropped when the list is next read, a locked file missing from it is not.
-        if (e == IoError::ok && encryptFilesChosen)
-            e = appendListLine(applicationFile("files"), lockedPath);
-        if (e == IoError::ok) e = commitInPlaceOf(locked, fullFileName);
-        if (e == IoError::exists) showFileExists(lockedPath, desktop);
-        if (e == IoError::changed) {
-            showChangedDuringRun(fullFileName, desktop, true);
-            return false;
-        }
-        if (e != IoError::ok) return failed(e, desktop, true);
+        if (e == IoError::ok && !request.listPath.empty())
+            e = appendListLine(request.batch, request.listPath, lockedPath);
+        if (e == IoError::ok) e = commitInPlaceOf(locked, path, request.batch);
+        if (e != IoError::ok) return stepFailed(e, path, lockedPath);
     }
 
-    WriteRegValue(RegistryRoot, kLockedVklFile, ScrambleName(Trim(fullFileName)), "S",
+    WriteRegValue(RegistryRoot, kLockedVklFile, ScrambleName(Trim(path)), "S",
                   ScrambleName(Trim(lockedPath)));
-    return true;
+    return fileDone(lockedPath);
 }
 
 namespace {
 
-// Reads, checks and unlocks a small locked file in memory. False, with the
-// reason shown, when the file is to be kept.
-bool readUnlocked(const std::string& fullFileName, Desktop& desktop, std::string& plain,
-                  FileStatus& asRead) {
+// Reads, checks and unlocks a small locked file in memory; done, or why
+// the file is to be kept.
+FileResult readUnlocked(const std::string& path, Desktop& desktop, std::string& plain,
+                        FileStatus& asRead) {
     std::string content;
-    if (IoError e = readWholeSource(fullFileName, content, asRead); e != IoError::ok)
-        return failed(e, desktop, false);
-    if (content.empty()) return false;  // no header line to read
+    if (IoError e = readWholeSource(path, content, asRead); e != IoError::ok)
+        return failed(e, path);
+    if (content.empty()) return fileProblem(FileProblem::empty, path);  // no header line to read
     // Every rule is checked before anything is written.
     SmallFormatReader reader;
     std::string body;
@@ -296,65 +252,64 @@ bool readUnlocked(const std::string& fullFileName, Desktop& desktop, std::string
     }
     reader.finish();
     content = std::string();
-    if (!soundAndVerified(fullFileName, reader, desktop)) return false;
+    if (FileResult sound = soundAndVerified(path, reader); !sound.done()) return sound;
 
     Cipher cipher;
     cipher.KeyString(reader.header());
-    return cipher.ShrinkXorPiece(body.data(), body.size(), plain);
+    if (!cipher.ShrinkXorPiece(body.data(), body.size(), plain))
+        return fileProblem(FileProblem::damaged, path, IoError::ok, "its body does not decode");
+    return fileDone(path);
 }
 
 // The streamed unlock, and the last word when even its few pieces find no memory.
-bool decryptInPieces(const std::string& fullFileName, Desktop& desktop) {
+FileResult unlockInPieces(const std::string& path, Desktop& desktop, WriteBatch* batch) {
     try {
-        return decryptStreamed(fullFileName, desktop);
+        return unlockStreamed(path, desktop, batch);
     } catch (const std::bad_alloc&) {
-        desktop.message(outOfMemoryText(fullFileName), Icon::critical, kOutOfMemoryTitle);
-        return false;
+        return fileProblem(FileProblem::outOfMemory, path);
     }
 }
 
 }  // namespace
 
-bool Decrypt(const std::string& fullFileName, Desktop& desktop) {
+FileResult unlockSmallFile(const std::string& path, Desktop& desktop,
+                           const FileRequest& request) {
     FileStatus status;
-    if (IoError e = fileSystem().status(fullFileName, status); e != IoError::ok)
-        return failed(e, desktop, false);
-    if (status.size > kSmallFileInMemoryLimit) return decryptInPieces(fullFileName, desktop);
+    if (IoError e = fileSystem().status(path, status); e != IoError::ok) return failed(e, path);
+    if (status.size > kSmallFileInMemoryLimit) return unlockInPieces(path, desktop, request.batch);
     std::string plain;
     FileStatus asRead;
     try {
-        if (!readUnlocked(fullFileName, desktop, plain, asRead)) return false;
+        if (FileResult read = readUnlocked(path, desktop, plain, asRead); !read.done())
+            return read;
     } catch (const std::bad_alloc&) {
         // Nothing is written yet, and in pieces the unlock needs little memory.
-        return decryptInPieces(fullFileName, desktop);
+        return unlockInPieces(path, desktop, request.batch);
     }
 
     // An inner layer keeps the locked name; plain content gets its own back,
     // even when it only begins like a locked file.
     const bool layer = isSoundSmallLockedFile(plain.data(), plain.size());
-    const std::string plainPath = unlockTarget(fullFileName, layer, desktop);
-    if (plainPath.empty()) return false;
+    const FileResult target = unlockTarget(path, layer, request.batch);
+    if (!target.done()) return target;
+    const std::string& plainPath = target.output;
 
-    ClearedAttributes attributes(fullFileName);
-    if (!clearForUnlock(attributes, fullFileName, asRead, desktop)) return false;
-    if (WriteBatch* batch = batchTaking(plainPath, fullFileName)) {
-        batch->adoptContent(plainPath, fullFileName, asRead, std::move(plain), kAttrNormal);
+    ClearedAttributes attributes(path);
+    if (FileResult cleared = clearForUnlock(attributes, path, asRead); !cleared.done())
+        return cleared;
+    if (WriteBatch* batch = batchTaking(request.batch, plainPath, path)) {
+        batch->adoptContent(plainPath, path, asRead, std::move(plain), kAttrNormal);
     } else {
-        AtomicFile restored(plainPath, outputMode(plainPath, fullFileName));
-        restored.standInFor(fullFileName, asRead);
+        AtomicFile restored(plainPath, outputMode(plainPath, path));
+        restored.standInFor(path, asRead);
         IoError e = restored.open();
         if (e == IoError::ok) e = writeInSlices(restored, plain, desktop);
-        if (e == IoError::ok) e = commitInPlaceOf(restored, fullFileName);
-        if (e == IoError::exists) showFileExists(plainPath, desktop);
-        if (e == IoError::changed) {
-            showChangedDuringRun(fullFileName, desktop, false);
-            return false;
-        }
-        if (e != IoError::ok) return failed(e, desktop, false);
+        if (e == IoError::ok) e = commitInPlaceOf(restored, path, request.batch);
+        if (e != IoError::ok) return stepFailed(e, path, plainPath);
     }
     attributes.keepCleared();
     forgetRecord(plainPath);
-    return true;
+    return fileDone(plainPath);
 }
 
 }  // namespace vellumar

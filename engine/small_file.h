@@ -8,6 +8,8 @@
 #include <string>
 
 #include "engine/desktop.h"
+#include "engine/file_request.h"
+#include "engine/file_result.h"
 #include "engine/file_system.h"
 
 namespace vellumar {
@@ -17,21 +19,18 @@ namespace vellumar {
 // them first, so that memory stays bounded whatever their length.
 constexpr uint64_t kSmallFileInMemoryLimit = uint64_t{8} << 20;
 
-// Locks a file in place under its ".VKL" name. `encryptFilesChosen` tells
-// whether "Encrypt File(s)" is the chosen operation; then the locked path is
-// added to the list file "files". False when the file is missing or any step
-// failed; the plain file is then untouched.
-bool Encrypt(const std::string& fullFileName, Desktop& desktop, bool encryptFilesChosen);
+// Locks a file in place under its ".VKL" name; with `request.listPath`, the
+// locked path is added to that list before the plain file goes. When not
+// done (missing, or any step failed) the plain file is untouched.
+FileResult lockSmallFile(const std::string& path, Desktop& desktop,
+                         const FileRequest& request = {});
 
 // Removes one layer of a ".VKL" file: the inner layer keeps the name, the
 // plain content gets its plain name back. Every rule of the format is
-// checked before anything is written. False on a wrong header, a damaged
-// file or any failure; the locked file is then kept as it was, attributes
+// checked before anything is written. When not done (a wrong header, a
+// damaged file, any failure) the locked file is kept as it was, attributes
 // included.
-bool Decrypt(const std::string& fullFileName, Desktop& desktop);
-
-// Shows the message the program has for an error of Encrypt or Decrypt (the
-// file already open, a path/file access error), or passes the error on.
-void showSmallFileError(IoError error, Desktop& desktop, bool locking);
+FileResult unlockSmallFile(const std::string& path, Desktop& desktop,
+                           const FileRequest& request = {});
 
 }  // namespace vellumar

@@ -1,49 +1,21 @@
 #include "engine/transfer.h"
 
-#include "engine/engine_messages.h"
 #include "engine/names.h"
 #include "engine/write_batch.h"
 
 namespace vellumar {
 
-int16_t errorNumber(IoError error) {
-    switch (error) {
-        case IoError::ok:
-            return 0;
-        case IoError::notFound:
-            return 53;
-        case IoError::accessDenied:
-            return 75;
-        case IoError::alreadyOpen:
-            return 55;
-        case IoError::exists:
-            return 58;
-        case IoError::noSpace:
-            return 61;
-        case IoError::nameTooLong:
-            return 52;  // bad file name
-        case IoError::unsupported:
-        case IoError::changed:
-        case IoError::outsideFolder:
-        case IoError::other:
-            break;
-    }
-    return 57;  // device input/output error
-}
-
 AtomicFile::Mode outputMode(const std::string& target, const std::string& source) {
     return target == source ? AtomicFile::Mode::replaceExisting : AtomicFile::Mode::keepExisting;
 }
 
-WriteBatch* batchTaking(const std::string& target, const std::string& source) {
+WriteBatch* batchTaking(WriteBatch* batch, const std::string& target, const std::string& source) {
     // In a batch the source goes only once the whole batch is durable. (A
     // layer written in place is never batched: it replaces its source.)
-    WriteBatch* batch = WriteBatch::current();
     return batch && target != source && batch->accepts(GetFolderPart(target)) ? batch : nullptr;
 }
 
-bool NameTaken(const std::string& path) {
-    const WriteBatch* batch = WriteBatch::current();
+bool nameTaken(const std::string& path, const WriteBatch* batch) {
     return FileExists(path) || (batch && batch->writing(path));
 }
 
@@ -72,11 +44,11 @@ IoError removeUnchangedSource(const std::string& source, const FileStatus& asRea
     return fs.removeFile(source);
 }
 
-IoError commitInPlaceOf(AtomicFile& output, const std::string& source) {
+IoError commitInPlaceOf(AtomicFile& output, const std::string& source, WriteBatch* batch) {
     FileSystem& fs = fileSystem();
     const std::string& target = output.finalPath();
     const bool inPlace = target == source;
-    if (WriteBatch* batch = batchTaking(target, source)) return batch->adopt(output, source);
+    if (WriteBatch* taking = batchTaking(batch, target, source)) return taking->adopt(output, source);
     if (IoError e = output.commit(); e != IoError::ok) {
         // When only the folder flush failed, the output has its name already.
         // In place, the old file is gone and the new one holds the same
@@ -99,12 +71,12 @@ IoError commitInPlaceOf(AtomicFile& output, const std::string& source) {
     return IoError::ok;
 }
 
-void showFileExists(const std::string& path, Desktop& desktop) {
-    desktop.message(fileExistsText(path), Icon::critical, kFileExistsTitle);
-}
-
-void showChangedDuringRun(const std::string& path, Desktop& desktop, bool locking) {
-    desktop.message(changedDuringRunText(path, locking), Icon::exclamation, kChangedDuringRunTitle);
+FileResult lookedUp(const std::string& path) {
+    FileStatus status;
+    const IoError e = fileSystem().status(path, status);
+    if (e == IoError::ok) return fileDone(path);
+    if (e == IoError::notFound) return fileProblem(FileProblem::missing, path, e);
+    return fileProblem(FileProblem::ioError, path, e);
 }
 
 IoError readExactly(FileHandle file, char* buffer, size_t size) {

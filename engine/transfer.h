@@ -7,28 +7,24 @@
 #include <string>
 
 #include "engine/atomic_file.h"
-#include "engine/desktop.h"
+#include "engine/file_result.h"
 #include "engine/file_system.h"
 
 namespace vellumar {
-
-// The program's run-time error number for a platform error: 55 file already
-// open, 75 path/file access error, 53 file not found, ...
-int16_t errorNumber(IoError error);
 
 // How the output of turning `source` into `target` must be committed: in
 // place of the source when the names are the same (a layer of the small
 // format), otherwise never over an existing file.
 AtomicFile::Mode outputMode(const std::string& target, const std::string& source);
 
-// The write batch that takes the new file `target` replacing `source`
-// (content and all), or null when it must be committed on its own.
+// `batch` when it takes the new file `target` replacing `source` (content
+// and all), or null when that must be committed on its own.
 class WriteBatch;
-WriteBatch* batchTaking(const std::string& target, const std::string& source);
+WriteBatch* batchTaking(WriteBatch* batch, const std::string& target, const std::string& source);
 
 // Whether a new file may not take this name: a file has it, or a new file
-// waiting in the write batch is to take it.
-bool NameTaken(const std::string& path);
+// waiting in the write batch (if any) is to take it.
+bool nameTaken(const std::string& path, const WriteBatch* batch);
 
 // Reads a whole source file, with its status as it was when it was opened:
 // the source goes later only while it is still that file, unchanged.
@@ -45,16 +41,14 @@ IoError restatAfterOwnChange(const std::string& path, FileStatus& asRead);
 IoError removeUnchangedSource(const std::string& source, const FileStatus& asRead);
 
 // Commits `output`, then removes `source` (the output's standInFor()) unless
-// the output took its place. On failure nothing is left of the output and
-// the source stands; IoError::changed when the source changed after it was read.
-IoError commitInPlaceOf(AtomicFile& output, const std::string& source);
+// the output took its place; in `batch` when it takes the file. On failure
+// nothing is left of the output and the source stands; IoError::changed when
+// the source changed after it was read.
+IoError commitInPlaceOf(AtomicFile& output, const std::string& source, WriteBatch* batch);
 
-// The message for a source kept because it changed while it was being
-// locked or unlocked.
-void showChangedDuringRun(const std::string& path, Desktop& desktop, bool locking);
-
-// The critical "File Already Exists" message naming the path.
-void showFileExists(const std::string& path, Desktop& desktop);
+// Whether the file to work on is there: missing only when it is not found;
+// any other error on the way is that error, as the file may well be there.
+FileResult lookedUp(const std::string& path);
 
 // Reads exactly `size` bytes; a file that ends sooner is an error.
 IoError readExactly(FileHandle file, char* buffer, size_t size);

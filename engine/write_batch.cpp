@@ -10,8 +10,6 @@
 namespace vellumar {
 namespace {
 
-WriteBatch* currentBatch = nullptr;
-
 // Starts `work` on a thread of its own; runs it here when no thread can be had.
 template <typename Work>
 std::future<void> beside(Work work) {
@@ -51,22 +49,17 @@ struct WriteBatch::PendingWrite {
     }
 };
 
-WriteBatch::WriteBatch() : previous_(currentBatch) {
-    currentBatch = this;
-}
+WriteBatch::WriteBatch(BatchThreads threads)
+    : helped_(threads == BatchThreads::helpers ||
+              (threads == BatchThreads::automatic && &fileSystem() == &platformFileSystem())) {}
 
 WriteBatch::~WriteBatch() {
     commit();
     for (const auto& [id, volume] : volumes_) fileSystem().close(volume);
-    currentBatch = previous_;
-}
-
-WriteBatch* WriteBatch::current() {
-    return currentBatch;
 }
 
 bool WriteBatch::helped() const {
-    return &fileSystem() == &platformFileSystem();
+    return helped_;
 }
 
 bool WriteBatch::accepts(const std::string& folder) {

@@ -18,12 +18,14 @@
 // under a temporary name itself, and an error there fails that file at the
 // commit like any later step would (its source stands).
 //
-// With the platform's own file system other threads help: one writes the
-// handed-over contents while the run reads and transforms the next files,
-// and one takes half of the names and removals. With a file system a test
-// put in place everything happens on the caller's thread, in order, so every
-// call can be counted: handed-over contents are then written when the commit
-// starts (or when too much waits).
+// Other threads may help (BatchThreads): one writes the handed-over contents
+// while the run reads and transforms the next files, and one takes half of
+// the names and removals. On the caller's thread alone everything happens in
+// order, so that a test can count every call: handed-over contents are then
+// written when the commit starts (or when too much waits).
+//
+// A batch is handed to the operations that use it; nothing finds it through
+// process-wide state.
 
 #include <cstdint>
 #include <future>
@@ -50,17 +52,21 @@ struct BatchFailure {
     bool unwritten = false;
 };
 
+enum class BatchThreads {
+    helpers,     // a writer thread and a helper for the names and removals
+    callerOnly,  // everything on the caller's thread, in order
+    // Helpers on the platform's file system; the caller's thread alone when
+    // a test put its own file system in place, so that its calls keep their order.
+    automatic,
+};
+
 class WriteBatch {
   public:
-    // The new batch is the current one until it is destroyed.
-    WriteBatch();
+    explicit WriteBatch(BatchThreads threads = BatchThreads::automatic);
     // Commits what is still pending.
     ~WriteBatch();
     WriteBatch(const WriteBatch&) = delete;
     WriteBatch& operator=(const WriteBatch&) = delete;
-
-    // The batch the engine hands its outputs to, or null.
-    static WriteBatch* current();
 
     // Whether files in this folder can be batched.
     bool accepts(const std::string& folder);
@@ -125,7 +131,7 @@ class WriteBatch {
     // Waits until every handed-over content is written (or writes them).
     void finishWrites(std::vector<Entry>& entries, Failures& failures);
 
-    WriteBatch* previous_;
+    bool helped_;
     std::vector<Entry> entries_;
     std::set<std::string> sources_;
     std::set<std::string> targets_;

@@ -6,6 +6,7 @@
 #include "engine/locked_folder_name.h"
 #include "engine/names.h"
 #include "engine/platform.h"
+#include "engine/write_batch.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"
 #include "folders/folder_state.h"
@@ -92,7 +93,8 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
         passedOver = runOverFound(
             found, [](const std::string& file) { return !IsLockedFile(file); }, result,
             [&desktop](const std::vector<std::string>& paths) {
-                return lockFiles(paths, LockOptions{}, nullptr, desktop);
+                WriteBatch batch;
+                return lockFiles(paths, LockOptions{}, &batch, desktop);
             });
     }
 
@@ -155,7 +157,8 @@ FolderRunResult unlockFolder(const std::string& plainPath, const FolderRunOption
         const FolderConfinement confined(start);
         runOverFound(found, hasLockedExtension, result,
                      [&desktop](const std::vector<std::string>& paths) {
-                         return unlockFiles(paths, UnlockOptions{}, nullptr, desktop);
+                         WriteBatch batch;
+                         return unlockFiles(paths, UnlockOptions{}, &batch, desktop);
                      });
         for (const std::string& file : found.files)
             stillLocked = stillLocked || (FileExists(file) && IsLockedFile(file));

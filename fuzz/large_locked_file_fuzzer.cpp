@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const FormatFault fault = checkLargeLockedStart(data, size, size);
     const std::string path = fuzz::writeInput("ercbeg.gkt.VKW", data, size);
     fuzz::QuietDesktop desktop;
-    if (!BigDecrypt(path, desktop)) {
+    if (!unlockLargeFile(path, desktop).done()) {
         if (fuzz::namesInFolder().size() != 1 || fuzz::readBack(path) != input) std::abort();
         return 0;
     }

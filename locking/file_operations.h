@@ -46,9 +46,23 @@ struct ItemResult {
     FileResult file;
     // The index of the path after which this result was known: its own, or,
     // for a file that failed when its batch was committed, the later path
-    // after which that commit ran. Front ends that speak during a run in
-    // order (the window) keep that order with it.
+    // after which that commit ran (the number of paths for the run's last
+    // commit). Front ends that speak during a run in order (the window) keep
+    // that order with it.
     size_t decidedAfter = 0;
+    // Results known after the same path keep the order in which they were
+    // known by this rank (a commit fails files in its own order).
+    size_t decidedRank = 0;
+    // failed at the commit of a write batch, after the engine had done its
+    // part; `unwritten` when the new file could not even be written there.
+    bool atCommit = false;
+    bool unwritten = false;
+    // Handed to the large format (".VKW") rather than the small one.
+    bool large = false;
+    // repeated: whether the earlier path's file was done (locked, or tried and not).
+    bool earlierDone = false;
+    // refused as ownFile: the name the file is known by ("files", the executable...).
+    std::string ownName;
 };
 
 struct RunReport {
@@ -59,6 +73,10 @@ struct RunReport {
     // A cancel request stopped the run between two files. What was done is
     // done and durable; the rest is as it was (notTried).
     bool cancelled = false;
+
+    // endedEarly: the index of the path after which the run ended, or the
+    // number of paths when it ended at its last commit.
+    size_t endedAfter = 0;
 
     size_t count(ItemStatus status) const;
     // Every path done (a repeated path counts as its earlier one).
@@ -76,10 +94,14 @@ struct UnlockOptions {
     bool pruneFilesList = false;
 };
 
-// `batch` may be null: every file is then committed on its own.
+// `batch` may be null: every file is then committed on its own. Whatever
+// the batch holds is committed before they return.
 RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& options,
                     WriteBatch* batch, Desktop& desktop);
 RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions& options,
                       WriteBatch* batch, Desktop& desktop);
+
+// True when the file begins with the marker of a locked file ("[Secret]").
+bool StartsWithLockedMarker(const std::string& path);
 
 }  // namespace vellumar

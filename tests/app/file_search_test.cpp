@@ -24,7 +24,7 @@
 #include "engine/platform.h"
 #include "engine/text_shift.h"
 #include "locking/file_box.h"
-#include "locking/file_runs.h"
+#include "app/file_run_handlers.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/forwarding_file_system.h"
 #include "tests/support/scripted_desktop.h"

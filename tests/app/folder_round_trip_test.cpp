@@ -12,7 +12,7 @@
 #include "app/encrypted_folders.h"
 #include "app/folder_chooser.h"
 #include "folders/folder_lists.h"
-#include "locking/file_runs.h"
+#include "app/file_run_handlers.h"
 #include "tests/locking/run_fixture.h"
 
 namespace vellumar::test {

@@ -38,7 +38,7 @@
 #include "engine/platform.h"
 #include "engine/locked_folder_name.h"
 #include "engine/text_shift.h"
-#include "locking/file_runs.h"
+#include "app/file_run_handlers.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/file_attributes.h"
 #include "tests/support/temp_folder.h"

@@ -643,7 +643,7 @@ TEST_F(FolderSteps, AFolderStaysListedWhileAnyFileInsideIsStillLocked) {
     chooseToEncrypt("A");
     run();
     ScriptedDesktop quiet;
-    ASSERT_TRUE(Encrypt(LockedName(in(lockedPath("A"), "one.txt"), ".VKL"), quiet, false));
+    ASSERT_TRUE(lockSmallFile(LockedName(in(lockedPath("A"), "one.txt"), ".VKL"), quiet).done());
 
     chooseToDecrypt("A", lockedPath("A"));
     run();

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <functional>
 #include <sstream>
+#include <utility>
 
 #include "cli/cli.h"
 #include "engine/file_system.h"
@@ -37,11 +37,13 @@ class FolderCommands : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_EQ(run({"set-password"}, "pw\npw\n").status, 0); }
 
-    Result run(std::vector<std::string> arguments, const std::string& input = "pw\n") {
+    // `cancel`: asked between two files whether to stop, as an interrupt does.
+    Result run(std::vector<std::string> arguments, const std::string& input = "pw\n",
+               std::function<bool()> cancel = {}) {
         arguments.insert(arguments.begin(), "--password-stdin");
         std::istringstream in(input);
         std::ostringstream out, err;
-        Console console{in, out, err, false, false, {}};
+        Console console{in, out, err, false, false, {}, std::move(cancel)};
         Result result;
         result.status = RunCli(arguments, settings, console);
         result.out = out.str();
@@ -157,7 +159,6 @@ TEST_F(FolderCommands, AnInterruptCancelsBetweenTwoFiles) {
         IoError openRead(const std::string& p, FileHandle& out) override {
             if (!raised && p.rfind(folder, 0) == 0) {
                 raised = true;
-                std::raise(SIGINT);
             }
             return ForwardingFileSystem::openRead(p, out);
         }
@@ -167,7 +168,7 @@ TEST_F(FolderCommands, AnInterruptCancelsBetweenTwoFiles) {
     Result lock;
     {
         FileSystemOverride use(disk);
-        lock = run({"lock-folder", folder});
+        lock = run({"lock-folder", folder}, "pw\n", [&disk] { return disk.raised; });
     }
     ASSERT_TRUE(disk.raised);
     EXPECT_EQ(lock.status, 1);

@@ -229,10 +229,7 @@ TEST_F(Cli, AFolderCommandSucceedsOnlyWhenEverythingWasDone) {
     const std::string lineBreak = temp.makeFolder("line\nbreak");
     const std::string usage = "\nTry 'tessarin-cli --help'.\n";
     const std::string unchanged = "\nNothing was changed.\n";
-    const std::string notAllLocked = "The file " + taken +
-                                     " already exists. Nothing was changed.\nAll files have not "
-                                     "been locked.\nAn error occured while doing so.\nMake sure "
-                                     "that the file is not in use.\n";
+    const std::string notAllLocked = clash + ": the name it must take is taken: " + taken + "\n";
     struct Case {
         std::vector<std::string> arguments;
         int status;
@@ -265,9 +262,7 @@ TEST_F(Cli, AFolderCommandSucceedsOnlyWhenEverythingWasDone) {
              "being locked: lock-folder locks the rest\n1 of 2 files were locked.\n"},
         {{"--password-stdin", "lock-folder", "blocked"},
          1,
-         "The file " + blockedTaken +
-             " already exists. Nothing was changed.\nAll files have not been locked.\nAn error "
-             "occured while doing so.\nMake sure that the file is not in use.\n" +
+         blocked + ": the name it must take is taken: " + blockedTaken + "\n" +
              temp / "blocked" +
              ": no file in it could be locked; it keeps its name and is not listed\n0 of 1 files "
              "were locked.\n"},
@@ -341,9 +336,9 @@ TEST_F(Cli, TheExitStatusTellsWhetherEveryFileGotThere) {
     const std::string ours =
         temp.write(".tessarin-" + std::to_string(getpid()) + "-1-1.tmp", "another run's");
     const std::string longName = temp.write(std::string(250, 'n') + ".txt", "long");
-    const std::string notLocked =
-        "All files have not been locked.\nAn error occured while doing so.\nMake sure that the "
-        "file is not in use.\n";
+    const auto notEvery = [](const std::string& counts) {
+        return "Not every file was done: " + counts + ".\n";
+    };
     struct Case {
         std::vector<std::string> arguments;
         int status;
@@ -360,22 +355,27 @@ TEST_F(Cli, TheExitStatusTellsWhetherEveryFileGotThere) {
         {{"set-password", "x"},
          2,
          "tessarin-cli: set-password: too many arguments\nTry 'tessarin-cli --help'.\n"},
+        // Each file that does not get there is named with the cause, then the summary.
         {{"--password-stdin", "lock", system, temp / "gone.txt"},
          1,
-         "Sorry you cannot lock a system file as this may crash your system\n"},
-        {{"--password-stdin", "unlock", plain}, 1, plain + " is already unlocked.\n"},
+         system + ": refused: a system file, a device or a pipe\n" + temp / "gone.txt" +
+             ": no such file\n" + notEvery("0 locked, 1 refused, 1 missing")},
+        {{"--password-stdin", "unlock", plain},
+         1,
+         plain + ": refused: not locked\n" + notEvery("0 unlocked, 1 refused")},
         {{"--password-stdin", "lock", "--", "other.txt"}, 0, "File(s) Encrypted Successfully\n"},
         // The second row's file was locked by the first: nothing left undone.
         {{"--password-stdin", "lock", "twice.txt", twice},
          0,
-         twice + " is the same file as an earlier row: it was locked already in this run.\n"
+         twice + ": the same file as an earlier argument, done once\n"
                  "File(s) Encrypted Successfully\n"},
         {{"--password-stdin", "lock", ours},
          1,
-         ours + " is a temporary file of this program and can not be locked.\n"},
+         ours + ": refused: a temporary file of this program\n" + notEvery("0 locked, 1 refused")},
         {{"--password-stdin", "lock", longName},
          1,
-         longName + ": the name is too long for the file system\n" + notLocked},
+         longName + ": the name is too long for the file system\n" +
+             notEvery("0 locked, 1 failed")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.err);

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "engine/engine_messages.h"
+#include "app/file_messages.h"
 #include "engine/write_batch.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/forwarding_file_system.h"
@@ -15,6 +15,10 @@ namespace vellumar {
 namespace {
 
 using Names = std::vector<std::string>;
+using test::lockLargeShown;
+using test::lockSmallShown;
+using test::unlockLargeShown;
+using test::unlockSmallShown;
 
 enum class Edit { append, swap };
 const std::string kLine = "one more line\n";
@@ -73,18 +77,21 @@ struct Scenario {
 };
 
 const Scenario kScenarios[] = {
-    {"Encrypt", 53, 0, true, "report.txt", "ercbeg.gkt.VKL"},
-    {"Encrypt a further layer", 53, 1, true, "ercbeg.gkt.VKL", "ercbeg.gkt.VKL"},
-    {"Decrypt", 53, 1, false, "ercbeg.gkt.VKL", "report.txt"},
-    {"Decrypt the outer layer", 53, 2, false, "ercbeg.gkt.VKL", "ercbeg.gkt.VKL"},
-    {"BigEncrypt", 200001, 0, true, "report.txt", "ercbeg.gkt.VKW"},
-    {"BigDecrypt", 200001, 1, false, "ercbeg.gkt.VKW", "report.txt"},
+    {"lock small", 53, 0, true, "report.txt", "ercbeg.gkt.VKL"},
+    {"lock a further layer", 53, 1, true, "ercbeg.gkt.VKL", "ercbeg.gkt.VKL"},
+    {"unlock small", 53, 1, false, "ercbeg.gkt.VKL", "report.txt"},
+    {"unlock the outer layer", 53, 2, false, "ercbeg.gkt.VKL", "ercbeg.gkt.VKL"},
+    {"lock large", 200001, 0, true, "report.txt", "ercbeg.gkt.VKW"},
+    {"unlock large", 200001, 1, false, "ercbeg.gkt.VKW", "report.txt"},
 };
 
-bool run(const Scenario& s, bool locking, const std::string& path, Desktop& desktop) {
+bool run(const Scenario& s, bool locking, const std::string& path, Desktop& desktop,
+         WriteBatch* batch = nullptr) {
     const bool large = s.length >= kLargeFileThreshold;
-    if (locking) return large ? BigEncrypt(path, desktop) : Encrypt(path, desktop, true);
-    return large ? BigDecrypt(path, desktop) : Decrypt(path, desktop);
+    if (locking)
+        return large ? lockLargeShown(path, desktop, batch)
+                     : lockSmallShown(path, desktop, true, batch);
+    return large ? unlockLargeShown(path, desktop, batch) : unlockSmallShown(path, desktop, batch);
 }
 
 // Writes report.txt in `work` and locks it `locksBefore` times; returns the source.
@@ -121,7 +128,7 @@ TEST(ChangedSource, ASourceChangedAfterItWasReadIsKeptAndItsNewFileTakenBack) {
                     WriteBatch batch;
                     // Where files are committed one by one, there is no batch to try.
                     if (batched && !batch.accepts(temp / "work")) continue;
-                    done = run(s, s.locking, source, desktop);
+                    done = run(s, s.locking, source, desktop, &batch);
                     failures = batch.commit();
                 }
                 ASSERT_TRUE(editing.edited());

@@ -11,11 +11,13 @@
 #include <unistd.h>
 #endif
 
+#include "app/file_run_messages.h"
 #include "engine/atomic_file.h"
 #include "engine/file_system.h"
 #include "engine/large_file.h"
 #include "engine/locked_header.h"
 #include "engine/names.h"
+#include "engine/platform.h"
 #include "engine/small_file.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/temp_folder.h"
@@ -50,6 +52,36 @@ inline bool isLockedName(const std::string& path) {
     return extension == "VKL" || extension == "VKW";
 }
 
+// One engine call with the window's message for its result; true when done.
+// `listed` records a small locked file in "files", as "Encrypt File(s)" does.
+inline bool lockSmallShown(const std::string& path, Desktop& desktop, bool listed = false,
+                           WriteBatch* batch = nullptr) {
+    FileRequest request;
+    request.batch = batch;
+    if (listed) request.listPath = applicationFile("files");
+    const FileResult result = lockSmallFile(path, desktop, request);
+    showFileMessage(result, true, false, desktop);
+    return result.done();
+}
+inline bool unlockSmallShown(const std::string& path, Desktop& desktop,
+                             WriteBatch* batch = nullptr) {
+    const FileResult result = unlockSmallFile(path, desktop, {batch, {}});
+    showFileMessage(result, false, false, desktop);
+    return result.done();
+}
+inline bool lockLargeShown(const std::string& path, Desktop& desktop,
+                           WriteBatch* batch = nullptr) {
+    const FileResult result = lockLargeFile(path, desktop, {batch, {}});
+    showFileMessage(result, true, true, desktop);
+    return result.done();
+}
+inline bool unlockLargeShown(const std::string& path, Desktop& desktop,
+                             WriteBatch* batch = nullptr) {
+    const FileResult result = unlockLargeFile(path, desktop, {batch, {}});
+    showFileMessage(result, false, true, desktop);
+    return result.done();
+}
+
 // Unlocks a copy of the file (in a new folder below `temp`), layer by layer,
 // and returns the plain content; "<not unlocked>" when an unlock fails. A
 // plain file's content is returned as it is.
@@ -62,7 +94,8 @@ inline std::string unlockedContent(const std::string& path, const TempFolder& te
     ScriptedDesktop desktop;
     while (isLockedName(copy) && FileExists(copy)) {
         bool large = ToUpper(GetExtension(copy)) == "VKW";
-        if (!(large ? BigDecrypt(copy, desktop) : Decrypt(copy, desktop))) return "<not unlocked>";
+        if (!(large ? unlockLargeShown(copy, desktop) : unlockSmallShown(copy, desktop)))
+            return "<not unlocked>";
         if (!FileExists(copy)) copy = RestoredName(copy);
     }
     return readFile(copy);

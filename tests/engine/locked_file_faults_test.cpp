@@ -18,6 +18,10 @@ namespace vellumar {
 namespace {
 
 using Names = std::vector<std::string>;
+using test::lockLargeShown;
+using test::lockSmallShown;
+using test::unlockLargeShown;
+using test::unlockSmallShown;
 
 struct Scenario {
     const char* name;
@@ -29,12 +33,12 @@ struct Scenario {
 };
 
 const Scenario kScenarios[] = {
-    {"Encrypt", 53, 0, true, "report.txt", "ercbeg.gkt.VKL"},
-    {"Encrypt a further layer", 53, 1, true, "ercbeg.gkt.VKL", "ercbeg.gkt.VKL"},
-    {"Decrypt", 53, 1, false, "ercbeg.gkt.VKL", "report.txt"},
-    {"Decrypt the outer layer", 53, 2, false, "ercbeg.gkt.VKL", "ercbeg.gkt.VKL"},
-    {"BigEncrypt", 200001, 0, true, "report.txt", "ercbeg.gkt.VKW"},
-    {"BigDecrypt", 200001, 1, false, "ercbeg.gkt.VKW", "report.txt"},
+    {"lock small", 53, 0, true, "report.txt", "ercbeg.gkt.VKL"},
+    {"lock a further layer", 53, 1, true, "ercbeg.gkt.VKL", "ercbeg.gkt.VKL"},
+    {"unlock small", 53, 1, false, "ercbeg.gkt.VKL", "report.txt"},
+    {"unlock the outer layer", 53, 2, false, "ercbeg.gkt.VKL", "ercbeg.gkt.VKL"},
+    {"lock large", 200001, 0, true, "report.txt", "ercbeg.gkt.VKW"},
+    {"unlock large", 200001, 1, false, "ercbeg.gkt.VKW", "report.txt"},
     // Locked, longer than the unlock holds in memory: unlocked in pieces.
     {"Decrypt in pieces", kSmallFileInMemoryLimit * 3 / 4 + 10000, 1, false, "ercbeg.gkt.VKL",
      "report.txt"},
@@ -48,8 +52,8 @@ bool run(const Scenario& s, const std::string& path) {
     test::ScriptedDesktop desktop;
     const bool large =
         std::string(s.source).ends_with(".VKW") || std::string(s.target).ends_with(".VKW");
-    if (s.locking) return large ? BigEncrypt(path, desktop) : Encrypt(path, desktop, true);
-    return large ? BigDecrypt(path, desktop) : Decrypt(path, desktop);
+    if (s.locking) return large ? lockLargeShown(path, desktop) : lockSmallShown(path, desktop, true);
+    return large ? unlockLargeShown(path, desktop) : unlockSmallShown(path, desktop);
 }
 
 // The scenario's source, made once: report.txt locked `locksBefore` times.

@@ -33,7 +33,7 @@ std::string lockedReport(const test::TempFolder& temp, const std::string& plain,
     test::ScriptedDesktop desktop;
     for (int i = 0; i < layers; ++i) {
         platformFileSystem().setAttributes(path, kAttrNormal);
-        EXPECT_TRUE(Encrypt(path, desktop, false));
+        EXPECT_TRUE(lockSmallShown(path, desktop));
         path = temp / "ercbeg.gkt.VKL";
     }
     return path;
@@ -46,9 +46,9 @@ TEST(StreamedUnlock, ALongLockedFileUnlocksLayerByLayer) {
     const std::string locked = lockedReport(temp, plain, 2);
     ASSERT_GT(std::stoull(FileSizeText(locked)), kSmallFileInMemoryLimit);
 
-    ASSERT_TRUE(Decrypt(locked, desktop));
+    ASSERT_TRUE(unlockSmallShown(locked, desktop));
     EXPECT_EQ(test::namesIn(temp.path()), (Names{"ercbeg.gkt.VKL", "home"}));
-    ASSERT_TRUE(Decrypt(locked, desktop));
+    ASSERT_TRUE(unlockSmallShown(locked, desktop));
     EXPECT_EQ(test::namesIn(temp.path()), (Names{"home", "report.txt"}));
     EXPECT_TRUE(test::readFile(temp / "report.txt") == plain);
     EXPECT_TRUE(desktop.messages.empty());
@@ -90,7 +90,7 @@ TEST(StreamedUnlock, DamageAnywhereKeepsTheFileAsItIs) {
         platformFileSystem().setAttributes(locked, kAttrReadOnly | kAttrHidden);
         test::ScriptedDesktop desktop;
 
-        EXPECT_FALSE(Decrypt(locked, desktop));
+        EXPECT_FALSE(unlockSmallShown(locked, desktop));
         EXPECT_EQ(desktop.messages, std::vector<Shown>{c.shown});
         EXPECT_EQ(test::namesIn(temp.path()), (Names{"ercbeg.gkt.VKL", "home"}));
         EXPECT_TRUE(test::readFile(locked) == edited);
@@ -137,7 +137,7 @@ TEST(StreamedUnlock, ALockedFileLargerThanTheMemoryAtHandUnlocks) {
             test::ScriptedDesktop desktop;
             bool unlocked = false;
             try {
-                unlocked = Decrypt(locked, desktop) && desktop.messages.empty();
+                unlocked = unlockSmallShown(locked, desktop) && desktop.messages.empty();
             } catch (...) {
             }
             _exit(unlocked ? 0 : 1);

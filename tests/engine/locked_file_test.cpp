@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "engine/cipher.h"
-#include "engine/engine_messages.h"
+#include "app/file_messages.h"
 #include "engine/large_file.h"
 #include "engine/locked_header.h"
 #include "engine/rc4.h"
@@ -23,12 +23,12 @@ using test::Shown;
 
 bool lock(const std::string& path, test::ScriptedDesktop& desktop) {
     uint64_t length = std::stoull(FileSizeText(path));
-    return length < kLargeFileThreshold ? Encrypt(path, desktop, false) : BigEncrypt(path, desktop);
+    return length < kLargeFileThreshold ? lockSmallShown(path, desktop) : lockLargeShown(path, desktop);
 }
 
 bool unlock(const std::string& path, test::ScriptedDesktop& desktop) {
-    return ToUpper(GetExtension(path)) == "VKW" ? BigDecrypt(path, desktop)
-                                                : Decrypt(path, desktop);
+    return ToUpper(GetExtension(path)) == "VKW" ? unlockLargeShown(path, desktop)
+                                                : unlockSmallShown(path, desktop);
 }
 
 uint32_t attributesOf(const std::string& path) {
@@ -105,7 +105,7 @@ TEST(SmallFormat, HeaderLineThenTheStretchedCipherTextInLinesOf70) {
         test::TempFolder temp;
         const std::string plain = test::patternBytes(c.length);
         test::ScriptedDesktop desktop;
-        ASSERT_TRUE(Encrypt(temp.write("report.txt", plain), desktop, false));
+        ASSERT_TRUE(lockSmallShown(temp.write("report.txt", plain), desktop));
         const std::string locked = test::readFile(temp / "ercbeg.gkt.VKL");
 
         const std::string header = locked.substr(0, 24);
@@ -151,7 +151,7 @@ TEST(LargeFormat, HeaderAndCrThenTheRc4HeadThenTheChunksUnchanged) {
         test::TempFolder temp;
         const std::string plain = test::patternBytes(c.length);
         test::ScriptedDesktop desktop;
-        ASSERT_TRUE(BigEncrypt(temp.write("report.txt", plain), desktop));
+        ASSERT_TRUE(lockLargeShown(temp.write("report.txt", plain), desktop));
         const std::string locked = test::readFile(temp / "ercbeg.gkt.VKW");
 
         ASSERT_EQ(locked.size(), c.length + 25);
@@ -168,18 +168,18 @@ TEST(SmallFormat, ALockedFileLockedAgainKeepsItsNameAndUnlocksLayerByLayer) {
     test::ScriptedDesktop desktop;
     const std::string path = temp.write("report.txt", "hello");
     const std::string locked = temp / "ercbeg.gkt.VKL";
-    ASSERT_TRUE(Encrypt(path, desktop, false));
+    ASSERT_TRUE(lockSmallShown(path, desktop));
     const std::string oneLayer = test::readFile(locked);
 
     platformFileSystem().setAttributes(locked, kAttrNormal);  // as the lock run does first
-    ASSERT_TRUE(Encrypt(locked, desktop, false));
+    ASSERT_TRUE(lockSmallShown(locked, desktop));
     EXPECT_EQ(test::namesIn(temp.path()), (Names{"ercbeg.gkt.VKL", "home"}));
     EXPECT_NE(test::readFile(locked), oneLayer);
     EXPECT_EQ(attributesOf(locked), test::fileAttributesAfterSetting(kAttrReadOnly | kAttrHidden));
 
-    ASSERT_TRUE(Decrypt(locked, desktop));
+    ASSERT_TRUE(unlockSmallShown(locked, desktop));
     EXPECT_EQ(test::readFile(locked), oneLayer);
-    ASSERT_TRUE(Decrypt(locked, desktop));
+    ASSERT_TRUE(unlockSmallShown(locked, desktop));
     EXPECT_EQ(test::namesIn(temp.path()), (Names{"home", "report.txt"}));
     EXPECT_EQ(test::readFile(path), "hello");
     EXPECT_TRUE(desktop.messages.empty());
@@ -193,7 +193,7 @@ TEST(SmallFormat, PlainContentThatLooksLockedComesBackUnderItsOwnName) {
     {
         test::TempFolder temp;
         test::ScriptedDesktop desktop;
-        ASSERT_TRUE(Encrypt(temp.write("x.txt", "x"), desktop, false));
+        ASSERT_TRUE(lockSmallShown(temp.write("x.txt", "x"), desktop));
         soundLocked = test::readFile(temp / "k.gkt.VKL");
     }
     ASSERT_EQ(soundLocked.substr(0, 8), "[Secret]");
@@ -216,11 +216,11 @@ TEST(SmallFormat, PlainContentThatLooksLockedComesBackUnderItsOwnName) {
         test::TempFolder temp;
         test::ScriptedDesktop desktop;
         const std::string path = temp.write(c.name, c.content);
-        ASSERT_TRUE(Encrypt(path, desktop, false));
+        ASSERT_TRUE(lockSmallShown(path, desktop));
         const std::string locked = LockedName(path, ".VKL");
         EXPECT_EQ(test::namesIn(temp.path()), (Names{GetFileName(locked), "home"}));
 
-        ASSERT_TRUE(Decrypt(locked, desktop));
+        ASSERT_TRUE(unlockSmallShown(locked, desktop));
         EXPECT_EQ(test::namesIn(temp.path()), (Names{"home", c.name}));
         EXPECT_EQ(test::readFile(path), c.content);
         EXPECT_TRUE(desktop.messages.empty());
@@ -231,7 +231,7 @@ TEST(SmallFormat, PlainContentThatLooksLockedComesBackUnderItsOwnName) {
     test::TempFolder temp;
     test::ScriptedDesktop desktop;
     const std::string copy = temp.write("backup.txt", soundLocked);
-    EXPECT_FALSE(Encrypt(copy, desktop, false));
+    EXPECT_FALSE(lockSmallShown(copy, desktop));
     EXPECT_EQ(desktop.messages, (std::vector<Shown>{{lockedContentText(copy), Icon::critical,
                                                      "Vellumar"}}));
     EXPECT_EQ(test::namesIn(temp.path()), (Names{"backup.txt", "home"}));
@@ -343,10 +343,10 @@ TEST(LockedFile, AnExistingFileUnderTheNewNameIsNeverReplaced) {
         bool unlocking;
         const char* taken;
     } cases[] = {
-        {"Encrypt", 52, false, "ercbeg.gkt.VKL"},
-        {"BigEncrypt", 200000, false, "ercbeg.gkt.VKW"},
-        {"Decrypt", 52, true, "report.txt"},
-        {"BigDecrypt", 200000, true, "report.txt"},
+        {"lock small", 52, false, "ercbeg.gkt.VKL"},
+        {"lock large", 200000, false, "ercbeg.gkt.VKW"},
+        {"unlock small", 52, true, "report.txt"},
+        {"unlock large", 200000, true, "report.txt"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -371,7 +371,7 @@ TEST(LargeFormat, ALargeLockedFileIsNotLockedAgain) {
     test::TempFolder temp;
     test::ScriptedDesktop desktop;
     const std::string path = temp.write("movie.VKW", test::patternBytes(200000));
-    EXPECT_FALSE(BigEncrypt(path, desktop));
+    EXPECT_FALSE(lockLargeShown(path, desktop));
     EXPECT_EQ(test::readFile(path), test::patternBytes(200000));
     EXPECT_EQ(desktop.messages,
               (std::vector<Shown>{{"The file you are trying to lock is already locked.\r\n"
@@ -383,9 +383,9 @@ TEST(SmallFormat, EncryptFilesAddsEachLockedPathToTheFilesList) {
     test::TempFolder temp;
     test::ScriptedDesktop desktop;
     const std::string list = temp.write("home/files", "earlier\r\n");
-    ASSERT_TRUE(Encrypt(temp.write("a.txt", "a"), desktop, true));
-    ASSERT_TRUE(Encrypt(temp.write("b.txt", "b"), desktop, false));
-    ASSERT_TRUE(Encrypt(temp.write("c.txt", "c"), desktop, true));
+    ASSERT_TRUE(lockSmallShown(temp.write("a.txt", "a"), desktop, true));
+    ASSERT_TRUE(lockSmallShown(temp.write("b.txt", "b"), desktop));
+    ASSERT_TRUE(lockSmallShown(temp.write("c.txt", "c"), desktop, true));
     EXPECT_EQ(test::readFile(list),
               "earlier\r\n" + (temp / "n.gkt.VKL") + "\r\n" + (temp / "p.gkt.VKL") + "\r\n");
     EXPECT_EQ(test::namesIn(temp.home()), Names{"files"});

@@ -32,7 +32,7 @@ TEST(SmallFormatReader, PiecesOfAnySizeReadAsTheWholeFile) {
     for (size_t length : {0, 1, 52, 53, 200}) {
         test::TempFolder temp;
         test::ScriptedDesktop desktop;
-        ASSERT_TRUE(Encrypt(temp.write("report.txt", test::patternBytes(length)), desktop, false));
+        ASSERT_TRUE(lockSmallFile(temp.write("report.txt", test::patternBytes(length)), desktop).done());
         const std::string sound = test::readFile(temp / "ercbeg.gkt.VKL");
         texts.push_back(sound);
         texts.push_back(sound + "A");

@@ -16,9 +16,9 @@
 #include <fstream>
 #endif
 
-#include "engine/engine_messages.h"
+#include "app/file_messages.h"
 #include "engine/locked_format.h"
-#include "locking/file_runs.h"
+#include "app/file_run_handlers.h"
 #include "tests/locking/run_fixture.h"
 #include "tests/support/forwarding_file_system.h"
 
@@ -179,7 +179,7 @@ TEST_F(LeftoverPairsTest, ALockRunKeepsThePlainFileBesideALockedFileItCannotVouc
     // file locked once more as a layer, then given the plain file's locked name.)
     const std::string inner = readFile(lockedFile("w/inner.dat", kSmall));
     const std::string layered = temp.write("w/layer.VKL", inner);
-    ASSERT_TRUE(Encrypt(layered, desktop, false));
+    ASSERT_TRUE(lockSmallShown(layered, desktop));
     plain = temp.write("w/layer.dat", inner);
     locked = LockedName(plain, ".VKL");
     ASSERT_EQ(platformFileSystem().rename(layered, locked), IoError::ok);
@@ -239,7 +239,7 @@ uint64_t addressSpace() {
 TEST_F(LeftoverPairsTest, ALockedFileTooLongToHoldIsComparedInPieces) {
     const std::string content = patternBytes(7000000, 9);
     std::string plain = temp.write("w/long.dat", content);
-    ASSERT_TRUE(Encrypt(plain, desktop, false));
+    ASSERT_TRUE(lockSmallShown(plain, desktop));
     const std::string locked = LockedName(plain, ".VKL");
     ASSERT_GT(readFile(locked).size(), kSmallFileInMemoryLimit);
     plain = temp.write("w/long.dat", content);

@@ -12,7 +12,7 @@
 #include "engine/locked_header.h"
 #include "engine/platform.h"
 #include "engine/small_file.h"
-#include "locking/window_model.h"
+#include "app/window_model.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/file_attributes.h"
 #include "tests/support/scripted_desktop.h"
@@ -45,7 +45,7 @@ class Runs : public ::testing::Test {
         const std::string plain = temp.write(relative, content);
         ScriptedDesktop quiet;
         const bool large = content.size() >= kLargeFileThreshold;
-        EXPECT_TRUE(large ? BigEncrypt(plain, quiet) : Encrypt(plain, quiet, false));
+        EXPECT_TRUE(large ? lockLargeShown(plain, quiet) : lockSmallShown(plain, quiet));
         return LockedName(plain, large ? ".VKW" : ".VKL");
     }
     std::string listed(const char* list) const {

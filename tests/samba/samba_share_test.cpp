@@ -353,11 +353,12 @@ TEST_F(SambaShare, WhatAClientMarkedSystemOrHiddenIsPassedOver) {
     ASSERT_EQ(entries["Hidden"], "DH");
 
     EXPECT_EQ(cli({"lock", system}), 1);
-    EXPECT_EQ(cliErr, "Sorry you cannot lock a system file as this may crash your system\n");
+    EXPECT_EQ(cliErr, system + ": refused: a system file, a device or a pipe\n"
+                               "Not every file was done: 0 locked, 1 refused.\n");
     EXPECT_EQ(cli({"lock-folder", share + "/Hidden"}), 1);
     EXPECT_EQ(cliErr, share +
-                          "/Hidden was passed over: a folder that is read-only, hidden, "
-                          "system or archive is not locked.\n");
+                          "/Hidden: passed over, as a folder that is read-only, hidden, "
+                          "system or archive is not locked\nNothing was changed.\n");
     EXPECT_EQ(listTree(share), "Hidden\nHidden/a.txt\nsystem.txt\n");
     EXPECT_EQ(readFile(system), "system");
     EXPECT_EQ(readFile(share + "/Hidden/a.txt"), "a");

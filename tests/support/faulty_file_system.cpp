@@ -11,6 +11,7 @@
 namespace vellumar::test {
 
 bool FaultyFileSystem::hit(const char* name) {
+    std::lock_guard<std::mutex> hold(mutex_);
     log_.push_back(name);
     if (++calls_ != target_ || fault_ == Fault::none) return false;
     if (fault_ == Fault::crash) _exit(42);  // no destructors, no flushing: a crash

@@ -1,8 +1,11 @@
 #pragma once
 // Passes every call to the platform's file system, counting them; the N-th
 // call can be made to fail, or to end the process on the spot (a crash).
+// Calls may come from several threads (a write batch's helpers): they are
+// counted in the order they arrive.
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -123,6 +126,7 @@ private:
     }
     bool hit(const char* name);
 
+    std::mutex mutex_;
     int calls_ = 0;
     int target_ = 0;
     Fault fault_ = Fault::none;

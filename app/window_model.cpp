@@ -1,4 +1,4 @@
-#include "locking/window_model.h"
+#include "app/window_model.h"
 
 #include <algorithm>
 

@@ -1,12 +1,11 @@
 #pragma once
-// The texts and titles of the messages the lock and unlock operations show.
+// The texts and titles of the messages the window shows about one file of a
+// lock or unlock run.
 // They are part of the product: keep them exactly as they are.
 
 #include <string>
 
 namespace vellumar {
-
-inline const std::string kMainWindowName = "frmMain";
 
 inline const std::string kWrongPasswordText = "Sorry, this is not the correct password!";
 inline const std::string kWrongPasswordTitle = "Secret";

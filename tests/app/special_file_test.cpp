@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "locking/file_runs.h"
+#include "app/file_run_handlers.h"
 #include "tests/locking/run_fixture.h"
 
 namespace vellumar::test {

@@ -13,10 +13,10 @@
 #include <unistd.h>
 #endif
 
-#include "engine/engine_messages.h"
+#include "app/file_messages.h"
 #include "engine/list_file.h"
 #include "engine/names.h"
-#include "locking/file_runs.h"
+#include "app/file_run_handlers.h"
 #include "tests/locking/run_fixture.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/forwarding_file_system.h"

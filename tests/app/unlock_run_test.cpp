@@ -14,7 +14,7 @@
 #endif
 
 #include "engine/names.h"
-#include "locking/file_runs.h"
+#include "app/file_run_handlers.h"
 #include "tests/locking/run_fixture.h"
 #include "tests/support/forwarding_file_system.h"
 

@@ -1,0 +1,80 @@
+#include "app/file_run_handlers.h"
+
+#include <string>
+#include <vector>
+
+#include "app/file_run_messages.h"
+#include "engine/write_batch.h"
+
+namespace vellumar {
+namespace {
+
+// The rows' paths, taken once: rows added meanwhile are not processed.
+std::vector<std::string> rowPaths(const std::vector<ListRow>& rows) {
+    std::vector<std::string> paths;
+    paths.reserve(rows.size());
+    for (const ListRow& row : rows) paths.push_back(row.path.empty() ? row.text : row.path);
+    return paths;
+}
+
+RunOutcome lockRows(const WindowModel& model, const std::vector<ListRow>& rows,
+                    Desktop& desktop) {
+    LockOptions options;
+    // "Encrypt File(s)" keeps a list of the files it locked.
+    options.recordInFilesList = model.selectedOption == Option::OptEncFiles;
+    desktop.setBusy(true);
+    RunReport report;
+    {
+        WriteBatch batch;
+        report = lockFiles(rowPaths(rows), options, &batch, desktop);
+    }
+    showLockRun(report, desktop);
+    desktop.setBusy(false);
+    return outcomeOf(report);
+}
+
+RunOutcome unlockRows(const std::vector<ListRow>& rows, bool pruneFilesList, Desktop& desktop) {
+    UnlockOptions options;
+    options.pruneFilesList = pruneFilesList;
+    desktop.setBusy(true);
+    RunReport report;
+    {
+        WriteBatch batch;
+        report = unlockFiles(rowPaths(rows), options, &batch, desktop);
+    }
+    showUnlockRun(report, desktop);
+    desktop.setBusy(false);
+    return outcomeOf(report);
+}
+
+}  // namespace
+
+RunOutcome outcomeOf(const RunReport& report) {
+    RunOutcome outcome;
+    outcome.rows = report.items.size();
+    outcome.done = report.count(ItemStatus::done);
+    outcome.failed = report.count(ItemStatus::failed);
+    outcome.refused = report.count(ItemStatus::refused);
+    outcome.missing = report.count(ItemStatus::missing);
+    outcome.repeated = report.count(ItemStatus::repeated);
+    outcome.endedEarly = report.endedEarly;
+    return outcome;
+}
+
+RunOutcome cmdLock_Click(WindowModel& model, Desktop& desktop) {
+    return lockRows(model, model.ListFiles, desktop);
+}
+
+RunOutcome cmdLockFolder_Click(WindowModel& model, Desktop& desktop) {
+    return lockRows(model, model.lstFoundFiles, desktop);
+}
+
+RunOutcome cmdUnlock_Click(WindowModel& model, Desktop& desktop) {
+    return unlockRows(model.ListFiles, true, desktop);
+}
+
+RunOutcome cmdUnlockFolder_Click(WindowModel& model, Desktop& desktop) {
+    return unlockRows(model.lstFoundFiles, false, desktop);
+}
+
+}  // namespace vellumar

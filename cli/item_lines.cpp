@@ -1,0 +1,120 @@
+#include "cli/item_lines.h"
+
+#include <cstdint>
+#include <utility>
+
+#include "engine/file_system.h"
+#include "engine/names.h"
+#include "engine/platform.h"
+#include "locking/failure_cause.h"
+
+namespace vellumar {
+namespace {
+
+// The summary of a run that got every file there: the window's words.
+const std::string kFilesEncrypted = "File(s) Encrypted Successfully";
+const std::string kFilesDecrypted = "File(s) Decrypted Successfully";
+
+// Why a file was not locked or unlocked, as the line that names it says.
+std::string failureText(const ItemResult& item, bool lock) {
+    // A folder that takes no new file is the usual cause of a refusal here.
+    uint32_t folder = 0;
+    if (item.file.problem == FileProblem::ioError && item.file.error == IoError::accessDenied &&
+        !onReadOnlyVolume(item.path) &&
+        fileSystem().getAttributes(GetFolderPart(item.path), folder) == IoError::ok &&
+        (folder & kAttrReadOnly) != 0)
+        return "permission denied (its folder is read-only)";
+    if (std::string cause = failureCause(item); !cause.empty()) return cause;
+    const FileResult& file = item.file;
+    switch (file.problem) {
+        case FileProblem::missing:
+            return "the file or its folder is no longer there";
+        case FileProblem::nameTaken:
+            return "the name it must take is taken: " + file.path;
+        case FileProblem::changed:
+            return std::string("it changed while it was being ") + (lock ? "locked" : "unlocked") +
+                   ", and was kept as it is";
+        case FileProblem::wrongHeader:
+            return "it was locked under another password, or is damaged";
+        case FileProblem::damaged:
+            return "the locked file is damaged: " + file.detail;
+        case FileProblem::alreadyLarge:
+            return "it is a large locked file already, which takes no further layer";
+        case FileProblem::lockedContent:
+            return "it holds a locked file under a name of its own; unlock it first";
+        case FileProblem::outOfMemory:
+            return "there is not enough memory to unlock it";
+        case FileProblem::empty:
+            return "it is empty: there is nothing to unlock";
+        case FileProblem::outOfReach:
+            return describe(IoError::outsideFolder);
+        default:
+            return "input/output error";
+    }
+}
+
+std::string refusalText(const ItemResult& item) {
+    switch (item.refusal) {
+        case Refusal::ownFile:
+            return "one of the program's own files (" + item.ownName + ")";
+        case Refusal::systemFile:
+            return "a system file, a device or a pipe";
+        case Refusal::link:
+            return "a link, which is never followed";
+        case Refusal::hardLink:
+            return "it has more than one name (a hard link), under which it would stay readable";
+        case Refusal::temporary:
+            return "a temporary file of this program";
+        case Refusal::lineBreak:
+            return "a line break in its name, which the list of locked files can not hold";
+        case Refusal::notRegular:
+            return "not a regular file";
+        case Refusal::notLocked:
+            return "not locked";
+        case Refusal::none:
+            break;
+    }
+    return "refused";
+}
+
+}  // namespace
+
+// One line for every file that did not get there, "PATH: cause"; nothing for
+// the files done.
+std::string itemLine(const ItemResult& item, const RunReport& report, bool lock) {
+    switch (item.status) {
+        case ItemStatus::done:
+            return {};
+        case ItemStatus::failed:
+            return item.path + ": " + failureText(item, lock);
+        case ItemStatus::refused:
+            return item.path + ": refused: " + refusalText(item);
+        case ItemStatus::missing:
+            return item.path + ": no such file";
+        case ItemStatus::repeated:
+            return item.path + ": the same file as an earlier argument" +
+                   (item.earlierDone ? ", done once" : ", tried once");
+        case ItemStatus::notTried:
+            return item.path + (report.cancelled ? ": not tried: the run was cancelled"
+                                                 : ": not tried: the run ended at an earlier file");
+    }
+    return {};
+}
+
+std::string summaryLine(const RunReport& report, bool lock) {
+    if (report.complete() && !report.cancelled) return lock ? kFilesEncrypted : kFilesDecrypted;
+    std::string text = report.cancelled ? "Cancelled: " : "Not every file was done: ";
+    text += std::to_string(report.count(ItemStatus::done)) + (lock ? " locked" : " unlocked");
+    const std::pair<ItemStatus, const char*> counted[] = {
+        {ItemStatus::failed, " failed"},
+        {ItemStatus::refused, " refused"},
+        {ItemStatus::missing, " missing"},
+        {ItemStatus::notTried, " not tried"},
+    };
+    for (const auto& [status, name] : counted) {
+        if (size_t n = report.count(status)) text += ", " + std::to_string(n) + name;
+    }
+    return text + ".";
+}
+
+}  // namespace vellumar

@@ -1,0 +1,52 @@
+#include "locking/failure_cause.h"
+
+#include "engine/platform.h"
+
+namespace vellumar {
+
+std::string causeText(IoError error, const std::string& path) {
+    switch (error) {
+        case IoError::accessDenied:
+            return onReadOnlyVolume(path) ? "the file system is read-only" : "permission denied";
+        case IoError::noSpace:
+            return "the disk is full";
+        case IoError::nameTooLong:
+            return "the name is too long for the file system";
+        case IoError::alreadyOpen:
+            return "the file is in use by another program";
+        case IoError::notFound:
+            return "the file or its folder is no longer there";
+        case IoError::exists:
+            return "the name it must take is taken";
+        case IoError::unsupported:
+            return "the file system does not support it";
+        case IoError::changed:
+            return "it changed while the run read it, and was kept as it is";
+        case IoError::outsideFolder:
+            return describe(error);
+        case IoError::ok:
+        case IoError::other:
+            break;
+    }
+    return "input/output error";
+}
+
+std::string failureCause(const ItemResult& item) {
+    const FileResult& file = item.file;
+    switch (file.problem) {
+        case FileProblem::ioError:
+            return causeText(file.error, item.path);
+        case FileProblem::notAFile:
+            return "it is a folder, not a file";
+        case FileProblem::attributesUnreadable: {
+            const std::string text = "its attributes can not be read";
+            // Not found here only means they could not be looked up.
+            if (file.error == IoError::notFound || file.error == IoError::other) return text;
+            return text + ": " + causeText(file.error, item.path);
+        }
+        default:
+            return {};
+    }
+}
+
+}  // namespace vellumar

@@ -1,0 +1,20 @@
+#pragma once
+// Why a file was not locked or unlocked, in words ("the disk is full"): the
+// window's list of failures and the command line's "PATH: cause" lines say
+// it the same way.
+
+#include <string>
+
+#include "engine/file_system.h"
+#include "locking/file_operations.h"
+
+namespace vellumar {
+
+// The cause of a failed item, or empty when the window has a message of its
+// own for it (a name taken, a wrong header, a damaged file...).
+std::string failureCause(const ItemResult& item);
+
+// Why an OS error stopped a step on `path`.
+std::string causeText(IoError error, const std::string& path);
+
+}  // namespace vellumar

@@ -1,0 +1,413 @@
+#include "locking/file_operations.h"
+
+#include <map>
+#include <utility>
+
+#include "engine/atomic_file.h"
+#include "engine/file_system.h"
+#include "engine/large_file.h"
+#include "engine/locked_header.h"
+#include "engine/names.h"
+#include "engine/platform.h"
+#include "engine/small_file.h"
+#include "engine/write_batch.h"
+#include "locking/leftover_pairs.h"
+#include "locking/locked_files_list.h"
+
+namespace vellumar {
+namespace {
+
+// The program's own files: its executable and its list files. A row is
+// matched by file identity, so no other spelling of the path (case, "..",
+// a hard link) gets past. A list file gets a new identity each time it is
+// rewritten (a run adds to "files"), so a list is also known by its name in
+// the application directory.
+class OwnFiles {
+  public:
+    OwnFiles() {
+        add(executablePath(), "Tessarin.exe");
+        for (const char* list : kLists) add(applicationFile(list), list);
+        fileSystem().status(applicationDirectory(), directory_);
+    }
+
+    // The name the refusal gives the row's file, or null when it is not ours.
+    const std::string* find(const std::string& path, const FileStatus& status) const {
+        for (const OwnFile& file : own_) {
+            if (file.volume == status.volume && file.index == status.index) return &file.name;
+        }
+        const std::string name = comparable(GetFileName(path));
+        for (const std::string& list : lists_) {
+            FileStatus folder;
+            if (name == comparable(list) &&
+                fileSystem().status(GetFolderPart(path), folder) == IoError::ok &&
+                folder.volume == directory_.volume && folder.index == directory_.index)
+                return &list;
+        }
+        return nullptr;
+    }
+
+  private:
+    struct OwnFile {
+        uint64_t volume;
+        uint64_t index;
+        std::string name;  // as the refusal names it
+    };
+    static constexpr const char* kLists[] = {"files", "folders", "encfile", "temp", "temp_folder"};
+
+    void add(const std::string& path, const std::string& name) {
+        FileStatus status;
+        if (!path.empty() && fileSystem().status(path, status) == IoError::ok)
+            own_.push_back({status.volume, status.index, name});
+    }
+    // Windows file names match in any case.
+    static std::string comparable(const std::string& name) {
+#ifdef _WIN32
+        return ToUpper(name);
+#else
+        return name;
+#endif
+    }
+
+    std::vector<OwnFile> own_;
+    const std::vector<std::string> lists_{std::begin(kLists), std::end(kLists)};
+    FileStatus directory_;
+};
+
+// Rows that name a file an earlier row of the run named already: by the same
+// path, or, while the earlier file still stands (until its batch commits),
+// by its identity under another spelling, unchanged since. A file committed
+// on its own is gone at once, and its number may name a new file right
+// after; a file system that keeps no numbers gives (0, 0) to every file.
+class EarlierRows {
+  public:
+    // Whether the earlier row's file was locked, or null for a new file.
+    const bool* find(const std::string& path, const FileStatus* status) const {
+        if (auto known = paths_.find(path); known != paths_.end()) return &known->second;
+        if (!status || !identified(*status)) return nullptr;
+        auto known = standing_.find({status->volume, status->index});
+        if (known == standing_.end() || !sameUnchanged(known->second.status, *status))
+            return nullptr;
+        return &known->second.locked;
+    }
+    // `standing` is the file's status after the row, when it still stands
+    // under its path; null when it is gone.
+    void add(const std::string& path, const FileStatus* standing, bool locked) {
+        paths_[path] = locked;
+        if (standing && identified(*standing))
+            standing_[{standing->volume, standing->index}] = {*standing, locked};
+    }
+    // A batch committed: the files it locked are gone, and their numbers
+    // may name new files.
+    void committed(const std::vector<BatchFailure>& failures) {
+        standing_.clear();
+        for (const BatchFailure& failure : failures) paths_[failure.source] = false;
+    }
+
+  private:
+    struct Standing {
+        FileStatus status;
+        bool locked = false;
+    };
+    static bool identified(const FileStatus& status) {
+        return status.volume != 0 || status.index != 0;
+    }
+
+    std::map<std::string, bool> paths_;
+    std::map<std::pair<uint64_t, uint64_t>, Standing> standing_;
+};
+
+// Results are filled in as they become known, each with the path after
+// which it was known and its rank among those.
+class Decisions {
+  public:
+    explicit Decisions(const std::vector<std::string>& paths) {
+        report.items.resize(paths.size());
+        for (size_t i = 0; i < paths.size(); ++i) report.items[i].path = paths[i];
+    }
+    ItemResult& decide(size_t index, ItemStatus status) {
+        ItemResult& item = report.items[index];
+        item.status = status;
+        item.decidedAfter = now;
+        item.decidedRank = rank++;
+        return item;
+    }
+    ItemResult& refuse(size_t index, Refusal rule) {
+        ItemResult& item = decide(index, ItemStatus::refused);
+        item.refusal = rule;
+        return item;
+    }
+    ItemResult& fail(size_t index, const FileResult& file) {
+        ItemResult& item = decide(index, ItemStatus::failed);
+        item.file = file;
+        return item;
+    }
+    // Files the batch could not commit after the engine had done its part.
+    void failAtCommit(const std::vector<BatchFailure>& failures,
+                      const std::map<std::string, size_t>& waiting) {
+        for (const BatchFailure& failure : failures) {
+            auto index = waiting.find(failure.source);
+            if (index == waiting.end()) continue;
+            ItemResult& item =
+                fail(index->second, stepFailed(failure.error, failure.source, failure.target));
+            item.atCommit = true;
+            item.unwritten = failure.unwritten;
+        }
+    }
+
+    RunReport report;
+    size_t now = 0;  // the index of the path being worked on
+
+  private:
+    size_t rank = 0;
+};
+
+// A path that could not be looked up is missing only when it is not found.
+// One whose folder was swapped for a link after the walk is out of reach, and
+// one the look-up failed on otherwise may well be there: the run did not get
+// to either.
+void notThere(Decisions& decisions, size_t index, IoError looked) {
+    const std::string& path = decisions.report.items[index].path;
+    if (looked == IoError::notFound)
+        decisions.decide(index, ItemStatus::missing);
+    else if (looked == IoError::outsideFolder)
+        decisions.fail(index, fileProblem(FileProblem::outOfReach, path, looked));
+    else
+        decisions.fail(index, fileProblem(FileProblem::ioError, path, looked));
+}
+
+bool endsWithVkw(const std::string& path) {
+    return path.size() >= 3 && ToUpper(path.substr(path.size() - 3)) == "VKW";
+}
+
+// The locked-files list holds one path a line.
+bool hasLineBreak(const std::string& path) {
+    return path.find_first_of("\r\n") != std::string::npos;
+}
+
+// The write batch of a run, when it has one: the paths whose new files wait
+// in it, and the attributes the run cleared on them, which a file the commit
+// fails gets back.
+class Waiting {
+  public:
+    explicit Waiting(WriteBatch* batch) : batch_(batch) {}
+
+    bool replacing(const std::string& path) const { return batch_ && batch_->replacing(path); }
+    bool full() const { return batch_ && batch_->full(); }
+    void add(const std::string& path, size_t index) {
+        if (replacing(path)) indices_[path] = index;
+    }
+    void clearedAttributes(const std::string& path, uint32_t attributes) {
+        cleared_[path] = attributes;
+    }
+    // Commits the batch; the failures are recorded as results.
+    std::vector<BatchFailure> commit(Decisions& decisions) {
+        std::vector<BatchFailure> failures;
+        if (batch_) failures = batch_->commit();
+        for (const BatchFailure& failure : failures) {
+            if (auto it = cleared_.find(failure.source); it != cleared_.end())
+                fileSystem().setAttributes(it->first, it->second);
+        }
+        decisions.failAtCommit(failures, indices_);
+        cleared_.clear();
+        indices_.clear();
+        return failures;
+    }
+
+  private:
+    WriteBatch* batch_;
+    std::map<std::string, size_t> indices_;
+    std::map<std::string, uint32_t> cleared_;
+};
+
+bool cancelRequested(Desktop& desktop, Decisions& decisions) {
+    if (!desktop.cancelRequested()) return false;
+    decisions.report.cancelled = true;
+    return true;
+}
+
+}  // namespace
+
+size_t RunReport::count(ItemStatus status) const {
+    size_t n = 0;
+    for (const ItemResult& item : items) n += item.status == status;
+    return n;
+}
+
+bool RunReport::complete() const {
+    return count(ItemStatus::done) + count(ItemStatus::repeated) == items.size();
+}
+
+RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& options,
+                    WriteBatch* batch, Desktop& desktop) {
+    FileSystem& fs = fileSystem();
+    Decisions decisions(paths);
+    const OwnFiles own;
+    LeftoverPairs pairs(paths, true);
+    EarlierRows earlier;
+    Waiting waiting(batch);
+    FileRequest request;
+    request.batch = batch;
+    if (options.recordInFilesList) request.listPath = applicationFile("files");
+    auto commit = [&] { earlier.committed(waiting.commit(decisions)); };
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (cancelRequested(desktop, decisions)) break;
+        decisions.now = i;
+        const std::string& path = paths[i];
+        desktop.progress(i, paths.size(), path);
+        FileStatus status;
+        uint32_t attributes = 0;
+        const IoError looked = fs.status(path, status);
+        const bool there = looked == IoError::ok;
+        if (const bool* locked = earlier.find(path, there ? &status : nullptr)) {
+            decisions.decide(i, ItemStatus::repeated).earlierDone = *locked;
+        } else if (waiting.replacing(path) || !there) {
+            notThere(decisions, i, waiting.replacing(path) ? IoError::notFound : looked);
+        } else if (options.recordInFilesList && hasLineBreak(path)) {
+            decisions.refuse(i, Refusal::lineBreak);
+        } else if (const std::string* name = own.find(path, status)) {
+            decisions.refuse(i, Refusal::ownFile).ownName = *name;
+        } else if (status.kind == EntryKind::link) {
+            // Locking it would lock a copy and leave the real file plain.
+            decisions.refuse(i, Refusal::link);
+        } else if (status.kind == EntryKind::file && status.links > 1) {
+            // Its content would stay readable under its other names.
+            decisions.refuse(i, Refusal::hardLink);
+        } else if (temporaryOwner(path) != TemporaryOwner::none) {
+            // Another run is writing it, or it is a crash's leftover: either
+            // way it is no person's file.
+            decisions.refuse(i, Refusal::temporary);
+        } else if (const IoError e = status.kind == EntryKind::other
+                                         ? IoError::ok
+                                         : fs.getAttributes(path, attributes);
+                   e != IoError::ok) {
+            // It is there: left plain, it must not pass for missing.
+            decisions.fail(i, fileProblem(FileProblem::attributesUnreadable, path, e));
+        } else if (attributes == kAttrSystem || status.kind == EntryKind::other) {
+            // Devices and pipes are refused as system files: reading one may never end.
+            decisions.refuse(i, Refusal::systemFile);
+        } else if (pairs.finish(path)) {
+            decisions.decide(i, ItemStatus::done);  // locked already by a run that was interrupted
+        } else if (status.kind == EntryKind::folder) {
+            decisions.fail(i, fileProblem(FileProblem::notAFile, path));
+            earlier.add(path, &status, false);
+        } else {
+            const bool clear = attributes != kAttrNormal;
+            const bool cleared = clear && fs.setAttributes(path, kAttrNormal) == IoError::ok;
+            const bool large = status.size >= kLargeFileThreshold;
+            decisions.report.items[i].large = large;
+            const FileResult result = large ? lockLargeFile(path, desktop, request)
+                                            : lockSmallFile(path, desktop, request);
+            if (result.done()) {
+                decisions.decide(i, ItemStatus::done).file = result;
+                waiting.add(path, i);
+                if (cleared && waiting.replacing(path)) waiting.clearedAttributes(path, attributes);
+            } else {
+                decisions.fail(i, result);
+                if (cleared) fs.setAttributes(path, attributes);
+            }
+            // A file locked outside the batch is gone already.
+            FileStatus now;
+            const bool stands = (!result.done() || waiting.replacing(path)) &&
+                                fs.status(path, now) == IoError::ok;
+            earlier.add(path, stands ? &now : nullptr, result.done());
+        }
+        if (waiting.full()) commit();
+        desktop.yield();
+    }
+    decisions.now = paths.size();  // the last commit comes after every path
+    commit();
+    desktop.progress(paths.size(), paths.size(), {});
+    return std::move(decisions.report);
+}
+
+RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions& options,
+                      WriteBatch* batch, Desktop& desktop) {
+    Decisions decisions(paths);
+    LeftoverPairs pairs(paths, false);
+    Waiting waiting(batch);
+    FileRequest request;
+    request.batch = batch;
+    // A small locked file that cannot be unlocked ends the run, at once or
+    // when its batch commits: the later paths stay locked.
+    auto commitEnds = [&] {
+        for (const BatchFailure& failure : waiting.commit(decisions)) {
+            if (!endsWithVkw(failure.source)) return true;
+        }
+        return false;
+    };
+    auto endEarly = [&](size_t after) {
+        decisions.report.endedEarly = true;
+        decisions.report.endedAfter = after;
+        desktop.progress(paths.size(), paths.size(), {});
+        return std::move(decisions.report);
+    };
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (cancelRequested(desktop, decisions)) break;
+        decisions.now = i;
+        const std::string& path = paths[i];
+        desktop.progress(i, paths.size(), path);
+        FileStatus status;
+        const IoError looked =
+            waiting.replacing(path) ? IoError::notFound : fileSystem().status(path, status);
+        if (looked != IoError::ok) {
+            notThere(decisions, i, looked);
+        } else if (status.kind == EntryKind::link) {
+            // Never followed: what it points to may lie anywhere.
+            decisions.refuse(i, Refusal::link);
+        } else if (status.kind == EntryKind::other) {
+            // A pipe or a device named like a locked file: reading one may never end.
+            decisions.refuse(i, Refusal::notRegular);
+        } else if (!StartsWithLockedMarker(path)) {
+            decisions.refuse(i, Refusal::notLocked);
+        } else if (pairs.finish(path)) {
+            decisions.decide(i, ItemStatus::done);  // unlocked already by a run that was interrupted
+        } else {
+            // The engine clears the locked file's attributes; a file the
+            // batch's commit fails gets them back.
+            uint32_t attributes = kAttrNormal;
+            const bool known = fileSystem().getAttributes(path, attributes) == IoError::ok;
+            const bool large = endsWithVkw(path);
+            decisions.report.items[i].large = large;
+            const FileResult result = large ? unlockLargeFile(path, desktop, request)
+                                            : unlockSmallFile(path, desktop, request);
+            if (result.done()) {
+                decisions.decide(i, ItemStatus::done).file = result;
+                waiting.add(path, i);
+                if (known && attributes != kAttrNormal && waiting.replacing(path))
+                    waiting.clearedAttributes(path, attributes);
+            } else {
+                decisions.fail(i, result);
+                if (!large) {
+                    commitEnds();
+                    return endEarly(i);
+                }
+            }
+        }
+        if (waiting.full() && commitEnds()) return endEarly(i);
+        desktop.yield();
+    }
+    decisions.now = paths.size();  // the last commit comes after every path
+    if (commitEnds()) return endEarly(paths.size());
+    if (options.pruneFilesList) File_Refresh();
+    desktop.progress(paths.size(), paths.size(), {});
+    return std::move(decisions.report);
+}
+
+bool StartsWithLockedMarker(const std::string& path) {
+    FileHandle file = kNoFile;
+    if (fileSystem().openRead(path, file) != IoError::ok) return false;
+    FileCloser closer(file);
+    // A file shorter than the marker keeps the blanks it was read into.
+    std::string head(kSecretMarker.size(), ' ');
+    size_t have = 0;
+    while (have < head.size()) {
+        size_t got = 0;
+        if (fileSystem().read(file, head.data() + have, head.size() - have, got) != IoError::ok ||
+            got == 0)
+            break;
+        have += got;
+    }
+    return head == kSecretMarker;
+}
+
+}  // namespace vellumar

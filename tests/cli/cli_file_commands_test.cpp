@@ -1,0 +1,157 @@
+// The command line's lock and unlock, in process: each file that does not
+// get there is named with its path and cause, then a summary; the exit
+// status says whether every file got there; a cancel stops between files
+// and keeps what was done.
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "app/password.h"
+#include "cli/cli.h"
+#include "engine/list_file.h"
+#include "engine/locked_header.h"
+#include "engine/names.h"
+#include "engine/platform.h"
+#include "tests/app/memory_settings.h"
+#include "tests/support/forwarding_file_system.h"
+#include "tests/support/temp_folder.h"
+
+namespace vellumar::test {
+namespace {
+
+struct Ran {
+    int status = -1;
+    std::string err;
+};
+
+class CliFiles : public ::testing::Test {
+  protected:
+    CliFiles() { CheckPassword(settings, "pw", "pw"); }
+
+    // `cancelAfter`: the run is asked to stop once this many files were started.
+    Ran run(std::vector<std::string> arguments, int cancelAfter = -1) {
+        arguments.insert(arguments.begin(), "--password-stdin");
+        std::istringstream in("pw\n");
+        std::ostringstream out, err;
+        Console console{in, out, err, false, false, {}, {}};
+        int asked = 0;
+        if (cancelAfter >= 0) console.cancelRequested = [&] { return asked++ >= cancelAfter; };
+        Ran ran;
+        ran.status = RunCli(arguments, settings, console);
+        ran.err = err.str();
+        EXPECT_EQ(out.str(), "");
+        return ran;
+    }
+
+    TempFolder temp;
+    MemorySettings settings;
+};
+
+TEST_F(CliFiles, EachFileThatDoesNotGetThereIsNamedWithItsCause) {
+    const std::string plain = temp.write("w/plain.txt", "plain");
+    const std::string gone = temp / "w/gone.txt";
+    const std::string own = applicationFile("files");
+    AppendListLines(own, {});  // refused by its name and place, so it must be there
+    struct Case {
+        const char* name;
+        std::vector<std::string> arguments;
+        std::string err;
+    } cases[] = {
+        {"missing", {"lock", gone}, gone + ": no such file\nNot every file was done: 0 locked, 1 missing.\n"},
+        {"not locked",
+         {"unlock", plain},
+         plain + ": refused: not locked\nNot every file was done: 0 unlocked, 1 refused.\n"},
+        {"the program's own list",
+         {"lock", own},
+         own + ": refused: one of the program's own files (files)\n"
+               "Not every file was done: 0 locked, 1 refused.\n"},
+        {"a refusal among files done",
+         {"lock", plain, gone},
+         gone + ": no such file\nNot every file was done: 1 locked, 1 missing.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Ran ran = run(c.arguments);
+        EXPECT_EQ(ran.status, 1);
+        EXPECT_EQ(ran.err, c.err);
+    }
+    EXPECT_FALSE(FileExists(plain));
+    EXPECT_TRUE(FileExists(LockedName(plain, ".VKL")));
+}
+
+#ifndef _WIN32
+TEST_F(CliFiles, ALinkIsRefusedByName) {
+    const std::string target = temp.write("w/target.txt", "target");
+    const std::string link = temp / "w/link.txt";
+    ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+    const Ran ran = run({"lock", link});
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_EQ(ran.err, link + ": refused: a link, which is never followed\n"
+                              "Not every file was done: 0 locked, 1 refused.\n");
+    EXPECT_EQ(readFile(target), "target");
+}
+
+// Root writes into a read-only folder: for root the refusal is put in place.
+class NoNewFileIn final : public ForwardingFileSystem {
+  public:
+    explicit NoNewFileIn(std::string folder) : folder_(std::move(folder)) {}
+    IoError createNew(const std::string& p, FileHandle& out) override {
+        return GetFolderPart(p) == folder_ ? IoError::accessDenied : base().createNew(p, out);
+    }
+
+  private:
+    const std::string folder_;
+};
+
+TEST_F(CliFiles, AFileInAReadOnlyFolderFailsWithThatCause) {
+    const std::string file = temp.write("shut/report.doc", "report");
+    ASSERT_EQ(::chmod((temp / "shut").c_str(), 0555), 0);
+    NoNewFileIn refusing(temp / "shut" + kSeparator);
+    Ran ran;
+    {
+        std::optional<FileSystemOverride> asRoot;
+        if (::geteuid() == 0) asRoot.emplace(refusing);
+        ran = run({"lock", file});
+    }
+    ::chmod((temp / "shut").c_str(), 0755);
+    EXPECT_EQ(ran.status, 1);
+    const std::string cause = onReadOnlyVolume(file) ? "the file system is read-only"
+                                                     : "permission denied (its folder is read-only)";
+    EXPECT_EQ(ran.err, file + ": " + cause + "\nNot every file was done: 0 locked, 1 failed.\n");
+    EXPECT_EQ(readFile(file), "report");
+    EXPECT_EQ(listTree(temp / "shut"), "report.doc\n");
+}
+#endif
+
+// What was done before the cancel is locked and listed for good; the rest
+// stays plain and is named as not tried.
+TEST_F(CliFiles, ACancelStopsBetweenFilesAndKeepsWhatWasDone) {
+    const std::string a = temp.write("w/a.txt", "a");
+    const std::string b = temp.write("w/b.txt", "b");
+    const std::string c = temp.write("w/c.txt", "c");
+    const Ran ran = run({"lock", a, b, c}, 1);
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_EQ(ran.err, b + ": not tried: the run was cancelled\n" + c +
+                           ": not tried: the run was cancelled\n"
+                           "Cancelled: 1 locked, 2 not tried.\n");
+    EXPECT_FALSE(FileExists(a));
+    EXPECT_EQ(readFile(applicationFile("files")), LockedName(a, ".VKL") + "\r\n");
+    EXPECT_EQ(readFile(b), "b");
+    EXPECT_EQ(readFile(c), "c");
+
+    const Ran rest = run({"lock", b, c});
+    EXPECT_EQ(rest.status, 0);
+    EXPECT_EQ(rest.err, "File(s) Encrypted Successfully\n");
+}
+
+}  // namespace
+}  // namespace vellumar::test

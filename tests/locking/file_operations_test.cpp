@@ -1,0 +1,302 @@
+// The file operations themselves, without a window: what each path got
+// (done, refused by which rule, failed with the problem and the path it
+// concerns), a cancel between two files, and the write batch's threads under
+// the fault-injecting file system.
+
+#include "locking/file_operations.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include "engine/list_file.h"
+#include "engine/write_batch.h"
+#include "tests/engine/lock_fixture.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/forwarding_file_system.h"
+
+namespace vellumar::test {
+namespace {
+
+struct Expected {
+    std::string path;
+    ItemStatus status;
+    Refusal refusal = Refusal::none;
+    FileProblem problem = FileProblem::none;
+    std::string problemPath = {};  // the path the problem concerns, when there is one
+};
+
+void expectItems(const RunReport& report, const std::vector<Expected>& expected) {
+    ASSERT_EQ(report.items.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const ItemResult& item = report.items[i];
+        const Expected& e = expected[i];
+        SCOPED_TRACE(testing::Message() << "path " << i << ": " << e.path);
+        EXPECT_EQ(item.path, e.path);
+        EXPECT_EQ(item.status, e.status);
+        EXPECT_EQ(item.refusal, e.refusal);
+        EXPECT_EQ(item.file.problem, e.problem);
+        if (!e.problemPath.empty()) {
+            EXPECT_EQ(item.file.path, e.problemPath);
+        }
+    }
+}
+
+// A desktop that asks to stop once `after` files were started.
+class CancellingDesktop final : public ScriptedDesktop {
+  public:
+    explicit CancellingDesktop(int after) : after_(after) {}
+    bool cancelRequested() override { return progressCalls >= after_; }
+
+  private:
+    int after_;
+};
+
+TEST(FileOperations, EveryPathOfALockGetsItsResultWithTheCauseAndThePath) {
+    TempFolder temp;
+    ScriptedDesktop desktop;
+    const std::string done = temp.write("w/done.txt", "done");
+    const std::string folder = temp.makeFolder("w/folder");
+    const std::string taken = temp.write("w/taken.txt", "taken");
+    const std::string takenName = LockedName(taken, ".VKL");
+    temp.write("w/" + GetFileName(takenName), "in the way");
+    const std::string copy = temp.write("w/copy.txt", "copy");
+    ASSERT_TRUE(lockSmallFile(copy, desktop).done());
+    const std::string lockedCopy = temp.write("w/locked-copy.txt", readFile(LockedName(copy, ".VKL")));
+    const std::string large = temp.write("w/large.VKW", patternBytes(kLargeFileThreshold));
+    const std::string list = applicationFile("files");
+    ASSERT_EQ(AppendListLines(list, {}), IoError::ok);
+    std::vector<Expected> expected = {
+        {done, ItemStatus::done},
+        {temp / "w/gone.txt", ItemStatus::missing},
+        {folder, ItemStatus::failed, Refusal::none, FileProblem::notAFile, folder},
+        {taken, ItemStatus::failed, Refusal::none, FileProblem::nameTaken, takenName},
+        {done, ItemStatus::repeated},
+        {list, ItemStatus::refused, Refusal::ownFile},
+        {lockedCopy, ItemStatus::failed, Refusal::none, FileProblem::lockedContent, lockedCopy},
+        {large, ItemStatus::failed, Refusal::none, FileProblem::alreadyLarge, large},
+    };
+#ifndef _WIN32
+    const std::string link = temp / "w/link.txt";
+    ASSERT_EQ(::symlink(done.c_str(), link.c_str()), 0);
+    const std::string twoNames = temp.write("w/two.txt", "two");
+    ASSERT_EQ(::link(twoNames.c_str(), (temp / "w/other-name.txt").c_str()), 0);
+    const std::string lineBreak = temp.write("w/line\nbreak.txt", "line");
+    expected.push_back({link, ItemStatus::refused, Refusal::link});
+    expected.push_back({twoNames, ItemStatus::refused, Refusal::hardLink});
+    expected.push_back({lineBreak, ItemStatus::refused, Refusal::lineBreak});
+#endif
+    std::vector<std::string> paths;
+    for (const Expected& e : expected) paths.push_back(e.path);
+    LockOptions options;
+    options.recordInFilesList = true;
+    WriteBatch batch;
+
+    const RunReport report = lockFiles(paths, options, &batch, desktop);
+
+    expectItems(report, expected);
+    EXPECT_EQ(report.items[0].file.output, LockedName(done, ".VKL"));
+    EXPECT_TRUE(report.items[4].earlierDone);
+    EXPECT_EQ(report.items[5].ownName, "files");
+    EXPECT_FALSE(report.complete());
+    EXPECT_FALSE(report.endedEarly || report.cancelled);
+    EXPECT_TRUE(desktop.messages.empty()) << "an operation shows no message";
+    EXPECT_EQ(readFile(taken), "taken");
+    EXPECT_EQ(readFile(list), LockedName(done, ".VKL") + "\r\n");
+}
+
+// A small locked file that cannot be unlocked ends the run; large ones do not.
+TEST(FileOperations, AnUnlockEndsAtASmallFileItCannotUnlockAndSaysWhere) {
+    TempFolder temp;
+    ScriptedDesktop desktop;
+    auto locked = [&](const std::string& relative, const std::string& content) {
+        const std::string plain = temp.write(relative, content);
+        const bool isLarge = content.size() >= kLargeFileThreshold;
+        EXPECT_TRUE((isLarge ? lockLargeFile(plain, desktop) : lockSmallFile(plain, desktop)).done());
+        return LockedName(plain, isLarge ? ".VKW" : ".VKL");
+    };
+    const std::string done = locked("w/done.txt", "done");
+    const std::string plain = temp.write("w/plain.VKL", "plain");
+    const std::string largeTaken = locked("w/large.bin", patternBytes(kLargeFileThreshold));
+    temp.write("w/large.bin", "in the way");
+    const std::string wrong = temp.write("w/wrong.VKW", "[Secret]" + std::string(300, 'x'));
+    const std::string small = temp.write("w/small.VKL", "[Secret]" + std::string(30, 'x') + "\r\n");
+    const std::string later = locked("w/later.txt", "later");
+    UnlockOptions options;
+    WriteBatch batch;
+
+    const RunReport report =
+        unlockFiles({done, plain, largeTaken, wrong, small, later}, options, &batch, desktop);
+
+    expectItems(report, {
+                            {done, ItemStatus::done},
+                            {plain, ItemStatus::refused, Refusal::notLocked},
+                            {largeTaken, ItemStatus::failed, Refusal::none, FileProblem::nameTaken,
+                             temp / "w/large.bin"},
+                            {wrong, ItemStatus::failed, Refusal::none, FileProblem::wrongHeader, wrong},
+                            {small, ItemStatus::failed, Refusal::none, FileProblem::wrongHeader, small},
+                            {later, ItemStatus::notTried},
+                        });
+    EXPECT_TRUE(report.endedEarly);
+    EXPECT_EQ(report.endedAfter, 4u);
+    EXPECT_TRUE(desktop.messages.empty());
+    EXPECT_EQ(readFile(temp / "w/done.txt"), "done");
+    EXPECT_TRUE(FileExists(later));
+}
+
+// What was done before the cancel is done and committed; the rest is as it was.
+TEST(FileOperations, ACancelStopsBetweenTwoFilesAndKeepsWhatWasDone) {
+    for (const bool lock : {true, false}) {
+        SCOPED_TRACE(lock ? "lock" : "unlock");
+        TempFolder temp;
+        ScriptedDesktop quiet;
+        std::vector<std::string> plain, paths;
+        for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"}) {
+            plain.push_back(temp.write(std::string("w/") + name, name));
+            if (!lock) {
+                ASSERT_TRUE(lockSmallFile(plain.back(), quiet).done());
+            }
+            paths.push_back(lock ? plain.back() : LockedName(plain.back(), ".VKL"));
+        }
+        CancellingDesktop desktop(2);
+        WriteBatch batch(BatchThreads::helpers);
+
+        const RunReport report = lock ? lockFiles(paths, {}, &batch, desktop)
+                                      : unlockFiles(paths, {}, &batch, desktop);
+
+        EXPECT_TRUE(report.cancelled);
+        EXPECT_EQ(report.count(ItemStatus::done), 2u);
+        EXPECT_EQ(report.count(ItemStatus::notTried), 2u);
+        for (size_t i = 0; i < paths.size(); ++i) {
+            SCOPED_TRACE(paths[i]);
+            const bool done = i < 2;
+            EXPECT_EQ(report.items[i].status, done ? ItemStatus::done : ItemStatus::notTried);
+            // Committed before the operation returned: nothing waits in the batch.
+            EXPECT_FALSE(batch.replacing(paths[i]));
+            const std::string& source = paths[i];
+            const std::string made = lock ? LockedName(plain[i], ".VKL") : plain[i];
+            EXPECT_EQ(FileExists(source), !done);
+            EXPECT_EQ(FileExists(made), done);
+        }
+        EXPECT_EQ(readFile(plain[0]) == "a.txt", !lock);
+    }
+}
+
+// Records the threads that wrote and named files.
+class ThreadWatch final : public ForwardingFileSystem {
+  public:
+    IoError write(FileHandle f, const char* d, size_t n) override {
+        note();
+        return base().write(f, d, n);
+    }
+    IoError rename(const std::string& a, const std::string& b) override {
+        note();
+        return base().rename(a, b);
+    }
+    bool otherThreads() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return !others_.empty();
+    }
+
+  private:
+    void note() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        if (std::this_thread::get_id() != caller_) others_.insert(std::this_thread::get_id());
+    }
+    const std::thread::id caller_ = std::this_thread::get_id();
+    std::mutex mutex_;
+    std::set<std::thread::id> others_;
+};
+
+struct ThreadedRun {
+    TempFolder temp;
+    ScriptedDesktop desktop;
+    std::vector<std::string> plain;
+
+    ThreadedRun() {
+        for (int i = 0; i < 3; ++i)
+            plain.push_back(temp.write("w/f" + std::to_string(i) + ".txt", patternBytes(3000, i + 1)));
+    }
+    RunReport lock(BatchThreads threads) {
+        LockOptions options;
+        options.recordInFilesList = true;
+        WriteBatch batch(threads);
+        return lockFiles(plain, options, &batch, desktop);
+    }
+};
+
+TEST(FileOperations, TheBatchUsesOtherThreadsOnlyWhenAskedEvenUnderATestsFileSystem) {
+    for (const BatchThreads threads : {BatchThreads::helpers, BatchThreads::callerOnly}) {
+        const bool helpers = threads == BatchThreads::helpers;
+        SCOPED_TRACE(helpers ? "helpers" : "caller only");
+        ThreadedRun run;
+        // Where files are committed one by one (every volume on Windows) no batch helps.
+        const bool batched = WriteBatch(threads).accepts(run.temp / "w");
+        ThreadWatch watch;
+        {
+            FileSystemOverride use(watch);
+            EXPECT_TRUE(run.lock(threads).complete());
+        }
+        EXPECT_EQ(watch.otherThreads(), helpers && batched);
+    }
+}
+
+// With the writer thread on, a fault at any call of the run loses nothing:
+// each file is plain and whole, or locked, listed and gone; the result names
+// every file that failed, with the error.
+TEST(FileOperations, WithTheWriterThreadOnAFaultAtAnyCallLosesNothing) {
+    int calls = 0;
+    {
+        ThreadedRun run;
+        FaultyFileSystem counting;
+        FileSystemOverride use(counting);
+        ASSERT_TRUE(run.lock(BatchThreads::helpers).complete());
+        calls = counting.calls();
+    }
+    int failedRuns = 0;
+    for (int n = 1; n <= calls; ++n) {
+        SCOPED_TRACE(testing::Message() << "fault at call " << n);
+        ThreadedRun run;
+        FaultyFileSystem faulty;
+        faulty.failAt(n, IoError::noSpace);
+        RunReport report;
+        {
+            FileSystemOverride use(faulty);
+            report = run.lock(BatchThreads::helpers);
+        }
+        SCOPED_TRACE(faulty.log()[n - 1]);
+        failedRuns += report.count(ItemStatus::failed) > 0;
+        const std::string listed = readFile(applicationFile("files"));
+        for (size_t i = 0; i < run.plain.size(); ++i) {
+            const ItemResult& item = report.items[i];
+            SCOPED_TRACE(item.path);
+            const std::string locked = LockedName(run.plain[i], ".VKL");
+            if (item.status == ItemStatus::done) {
+                EXPECT_FALSE(FileExists(run.plain[i]));
+                EXPECT_TRUE(unlockedContent(locked, run.temp) == patternBytes(3000, i + 1));
+                EXPECT_NE(listed.find(locked + "\r\n"), std::string::npos);
+            } else {
+                EXPECT_TRUE(readFile(run.plain[i]) == patternBytes(3000, i + 1));
+                EXPECT_FALSE(FileExists(locked));
+                // Nothing that is there passes for missing.
+                EXPECT_EQ(item.status, ItemStatus::failed);
+                EXPECT_EQ(item.path, run.plain[i]);
+                EXPECT_EQ(item.file.error, IoError::noSpace);
+            }
+        }
+        for (const std::string& name : namesIn(run.temp / "w"))
+            EXPECT_FALSE(IsTemporaryName(name)) << name;
+    }
+    EXPECT_GT(failedRuns, 0);
+}
+
+}  // namespace
+}  // namespace vellumar::test
