@@ -2,7 +2,7 @@
 
 namespace vellumar {
 
-std::string FormatByteSize(uint64_t bytes) {
+std::string formatByteSize(uint64_t bytes) {
     if (bytes < 1024) return std::to_string(bytes) + " bytes";
     static const char* const units[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
     // The smallest unit in which the value stays below 1000.

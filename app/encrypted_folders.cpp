@@ -27,25 +27,25 @@ void EncryptedFolders::cmdDecrypt_Click() {
         ListRow added;
         added.text = row.text;
         added.path = row.path;
-        model_.ListFiles.push_back(added);
+        model_.targetList.push_back(added);
         ticked = &row;
         ++n;
     }
     if (n > 1) {
         desktop_.message("One Folder Can Be Decrypted At A Time", Icon::critical);
-        model_.ListFiles.clear();
+        model_.targetList.clear();
         model_.changed();
         return;
     }
     if (n == 0) {  // nothing ticked
-        model_.cmdEncDecEnabled = false;
+        model_.runButtonEnabled = false;
         unloaded = true;
         model_.changed();
         return;
     }
 
     model_.FolderName = ticked->path;
-    model_.FolderName = SplitFolderPath(model_.FolderName, model_.ParentPath);
+    model_.FolderName = splitFolderPath(model_.FolderName, model_.ParentPath);
     // After "Encrypt a Folder" was clicked last, the folder is looked for
     // under its plain name.
     const std::string plain = model_.ParentPath + model_.FolderName;
@@ -73,11 +73,11 @@ void EncryptedFolders::cmdDecrypt_Click() {
                 "This Folder Is Already Unlocked\rPlease Restart The Application\rAnd Get "
                 "Updated View Of Folders",
                 Icon::critical);
-        model_.ListFiles.clear();
+        model_.targetList.clear();
         model_.changed();
         return;
     }
-    model_.cmdEncDecEnabled = true;
+    model_.runButtonEnabled = true;
     FileSearch(model_, desktop_).cmdSearch_Click();
     unloaded = true;
     model_.changed();

@@ -62,19 +62,19 @@ RunOutcome outcomeOf(const RunReport& report) {
 }
 
 RunOutcome cmdLock_Click(WindowModel& model, Desktop& desktop) {
-    return lockRows(model, model.ListFiles, desktop);
+    return lockRows(model, model.targetList, desktop);
 }
 
 RunOutcome cmdLockFolder_Click(WindowModel& model, Desktop& desktop) {
-    return lockRows(model, model.lstFoundFiles, desktop);
+    return lockRows(model, model.foundFiles, desktop);
 }
 
 RunOutcome cmdUnlock_Click(WindowModel& model, Desktop& desktop) {
-    return unlockRows(model.ListFiles, true, desktop);
+    return unlockRows(model.targetList, true, desktop);
 }
 
 RunOutcome cmdUnlockFolder_Click(WindowModel& model, Desktop& desktop) {
-    return unlockRows(model.lstFoundFiles, false, desktop);
+    return unlockRows(model.foundFiles, false, desktop);
 }
 
 }  // namespace vellumar

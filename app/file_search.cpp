@@ -32,9 +32,9 @@ bool FileSearch::setDirListPath(const std::string& requested) {
     model_.dirListPath = path;
     model_.dirListEntries.clear();
     for (const std::string& name : listing.folders)
-        model_.dirListEntries.push_back(AddBackslash(path) + name);
+        model_.dirListEntries.push_back(addBackslash(path) + name);
     model_.dirListIndex = -1;
-    model_.drvListDrive = DriveOf(path);
+    model_.drvListDrive = driveOf(path);
     if (moved) dirList_Change();
     return true;
 }
@@ -46,7 +46,7 @@ void FileSearch::dirList_Change() {
 void FileSearch::drvList_Change() {
     // A drive that cannot be opened puts the drive list back where the
     // directory list stands.
-    if (!setDirListPath(model_.drvListDrive)) model_.drvListDrive = DriveOf(model_.dirListPath);
+    if (!setDirListPath(model_.drvListDrive)) model_.drvListDrive = driveOf(model_.dirListPath);
 }
 
 void FileSearch::dirList_LostFocus() {
@@ -63,9 +63,9 @@ void FileSearch::cmdSearch_Click() {
     if (model_.selectedOption == Option::OptDecFolder) {
         start = lockedFolderPath(model_.ParentPath, model_.FolderName);
         // A folder whose locking could not rename it still has its plain name.
-        if (!FileExists(start)) start = model_.ParentPath + model_.FolderName;
-    } else if (!model_.ListFiles.empty()) {
-        start = model_.ListFiles.front().path;
+        if (!fileExists(start)) start = model_.ParentPath + model_.FolderName;
+    } else if (!model_.targetList.empty()) {
+        start = model_.targetList.front().path;
     }
     desktop_.setBusy(true);
     model_.skippedFolders.clear();
@@ -85,30 +85,30 @@ void FileSearch::cmdSearch_Click() {
 }
 
 void FileSearch::addFound(const FoundFiles& found) {
-    if (!found.lastEntered.empty()) model_.lblArchivos = found.lastEntered;
+    if (!found.lastEntered.empty()) model_.searchFolderText = found.lastEntered;
     for (const UnsearchedFolder& folder : found.unsearched)
         model_.skippedFolders.push_back(skippedFolderOf(folder));
     // Back from its subfolders, the file box stands on the start folder
     // again and rebuilds the target list from it.
     if (found.subfoldersEntered && model_.fileBoxPathChanged) model_.fileBoxPathChanged();
     // The count runs on from whatever the label shows: it is never reset.
-    uint64_t count = leadingNumber(model_.lblCount);
+    uint64_t count = leadingNumber(model_.searchCountText);
     for (const std::string& path : found.files) {
         ListRow row;
         row.text = row.path = path;
-        model_.lstFoundFiles.push_back(std::move(row));
-        model_.lblCount.assign(1, ' ').append(std::to_string(++count));
+        model_.foundFiles.push_back(std::move(row));
+        model_.searchCountText.assign(1, ' ').append(std::to_string(++count));
     }
     // The start folder's own files come last: the target list is their
     // copy of the results.
     if (found.startFiles == 0) return;
-    model_.ListFiles.clear();
-    model_.ListFiles.reserve(model_.lstFoundFiles.size());
-    for (const ListRow& row : model_.lstFoundFiles) {
+    model_.targetList.clear();
+    model_.targetList.reserve(model_.foundFiles.size());
+    for (const ListRow& row : model_.foundFiles) {
         ListRow copy;
         copy.text = row.text;
         copy.path = row.path;
-        model_.ListFiles.push_back(std::move(copy));
+        model_.targetList.push_back(std::move(copy));
     }
 }
 

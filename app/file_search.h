@@ -1,7 +1,7 @@
 #pragma once
 // The main window's hidden file search: the drive list, the directory list
 // and the file box kept in step, and the search that lists every file in and
-// below a folder into lstFoundFiles, for the folder runs.
+// below a folder into foundFiles, for the folder runs.
 //
 // The boxes' state lives in the window model, so a search can be started
 // from any handler with a FileSearch made on the spot.
@@ -20,9 +20,9 @@ class FileSearch {
     FileSearch(WindowModel& model, Desktop& desktop) : model_(model), desktop_(desktop) {}
 
     // Appends the full path of every file in and below the start folder to
-    // lstFoundFiles, in the order of findFilesBelow. The start folder is the
+    // foundFiles, in the order of findFilesBelow. The start folder is the
     // folder in hand under its locked name for "Decrypt a Folder", else the
-    // first row of ListFiles. A start folder that cannot be entered walks
+    // first row of targetList. A start folder that cannot be entered walks
     // nothing. Every folder found that could not be entered (the start
     // folder too) is named in skippedFolders, with the cause.
     void cmdSearch_Click();

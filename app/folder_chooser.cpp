@@ -42,16 +42,16 @@ std::string folderRefusalText(const FolderCheck& check) {
     return {};
 }
 
-std::string LockedNameTakenText(const std::string& parentPath, const std::string& name) {
+std::string lockedNameTakenText(const std::string& parentPath, const std::string& name) {
     return folderRefusalText(checkLockedName(parentPath + name));
 }
 
-std::string BrowseForFolder(Desktop& desktop) {
-    return TrimNull(desktop.pickFolder());
+std::string browseForFolder(Desktop& desktop) {
+    return trimNull(desktop.pickFolder());
 }
 
 void Folder_Encrypt(WindowModel& model, Desktop& desktop) {
-    std::string ChosenFolder = BrowseForFolder(desktop);
+    std::string ChosenFolder = browseForFolder(desktop);
     if (ChosenFolder.empty()) return;
     const FolderCheck check =
         checkFolderToLock(ChosenFolder, {model.WindowsDir, model.WindowsSystemDir});
@@ -63,16 +63,16 @@ void Folder_Encrypt(WindowModel& model, Desktop& desktop) {
 
     // Only now, and only this folder: the run locks the folder it names.
     const std::string& folder = check.path;
-    WritePendingFolder(folder);
+    writePendingFolder(folder);
     ChosenFolder = folder;
     std::string name = folder;
-    model.FolderName = SplitFolderPath(name, model.ParentPath);
-    model.ListFiles.clear();
+    model.FolderName = splitFolderPath(name, model.ParentPath);
+    model.targetList.clear();
     ListRow row;
     row.text = row.path = ChosenFolder;
-    model.ListFiles.push_back(row);
+    model.targetList.push_back(row);
     FileSearch(model, desktop).cmdSearch_Click();
-    model.cmdEncDecEnabled = true;
+    model.runButtonEnabled = true;
     model.changed();
 }
 

@@ -24,9 +24,9 @@ std::string folderRefusalText(const FolderCheck& check);
 // Why the folder `name` inside `parentPath` (which ends in a separator)
 // cannot be locked when something beside it has its locked name already;
 // empty when the locked name is free.
-std::string LockedNameTakenText(const std::string& parentPath, const std::string& name);
+std::string lockedNameTakenText(const std::string& parentPath, const std::string& name);
 
 // The folder-browse dialog: the chosen folder, or empty when cancelled.
-std::string BrowseForFolder(Desktop& desktop);
+std::string browseForFolder(Desktop& desktop);
 
 }  // namespace vellumar

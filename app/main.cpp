@@ -2,8 +2,8 @@
 
 #include <QApplication>
 
-#include "app/frm_main.h"
-#include "app/frm_main_window.h"
+#include "app/main_window_handlers.h"
+#include "app/main_window.h"
 #include "app/qt_desktop.h"
 #include "app/qt_settings_store.h"
 #include "app/single_instance.h"
@@ -15,11 +15,11 @@ int main(int argc, char* argv[]) {
     vellumar::WindowModel model;
     vellumar::QtDesktop desktop;
     vellumar::QtSettingsStore settings;
-    vellumar::FrmMain logic(model, desktop, settings);
+    vellumar::MainWindowHandlers logic(model, desktop, settings);
     logic.hooks.unloadAllWindows = [] { QApplication::closeAllWindows(); };
     logic.hooks.endProgram = [] { QCoreApplication::exit(0); };
 
-    vellumar::FrmMainWindow window(logic);
+    vellumar::MainWindow window(logic);
     if (!logic.Form_Load(!instance.acquired())) return 0;
     desktop.setWindow(&window);
     desktop.progressView = [&window](uint64_t done, uint64_t total, const std::string& current) {

@@ -7,34 +7,34 @@ namespace vellumar {
 namespace {
 
 std::string passwordKey() {
-    return EncodeText("Password");
+    return encodeText("Password");
 }
 
 }  // namespace
 
-std::string StoredPassword(SettingsStore& settings) {
-    return DecodeText(settings.GetSetting(kSettingsApplication, kSettingsSection, passwordKey()));
+std::string storedPassword(SettingsStore& settings) {
+    return decodeText(settings.getSetting(kSettingsApplication, kSettingsSection, passwordKey()));
 }
 
-PasswordGate CheckPassword(SettingsStore& settings, const std::string& password,
+PasswordGate checkPassword(SettingsStore& settings, const std::string& password,
                            const std::string& confirm) {
-    std::string stored = StoredPassword(settings);
-    std::string p = Trim(password);
+    std::string stored = storedPassword(settings);
+    std::string p = trim(password);
     if (!stored.empty()) return p == stored ? PasswordGate::accepted : PasswordGate::wrongPassword;
 
-    std::string q = Trim(confirm);
+    std::string q = trim(confirm);
     if (p.empty() && q.empty()) return PasswordGate::notSet;
     if (q != p) return PasswordGate::notConfirmed;
-    // A character above code 190 would be dropped by EncodeText, so the saved
+    // A character above code 190 would be dropped by encodeText, so the saved
     // password could never be matched again: the owner would be locked out.
-    if (!HasEncodedForm(p)) return PasswordGate::refusedCharacters;
+    if (!hasEncodedForm(p)) return PasswordGate::refusedCharacters;
     // A store that cannot be written is not reported: the gate opens this
     // time and asks for a new password at the next start.
-    settings.SaveSetting(kSettingsApplication, kSettingsSection, passwordKey(), EncodeText(p));
+    settings.saveSetting(kSettingsApplication, kSettingsSection, passwordKey(), encodeText(p));
     return PasswordGate::passwordSet;
 }
 
-std::string PasswordMessage(PasswordGate gate) {
+std::string passwordMessage(PasswordGate gate) {
     switch (gate) {
         case PasswordGate::wrongPassword:
             return "Please Enter The Right Password";

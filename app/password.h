@@ -1,6 +1,6 @@
 #pragma once
 // The application password: set once by typing it twice, then asked for at
-// every start. Kept in the settings store with key and value in EncodeText
+// every start. Kept in the settings store with key and value in encodeText
 // form, so the plain word "Password" never appears there.
 
 #include <string>
@@ -19,14 +19,14 @@ enum class PasswordGate {
 };
 
 // The stored password in plain form; empty when none is set.
-std::string StoredPassword(SettingsStore& settings);
+std::string storedPassword(SettingsStore& settings);
 
 // Checks the typed password against the store, or on first use sets it.
 // Blanks around either text do not count.
-PasswordGate CheckPassword(SettingsStore& settings, const std::string& password,
+PasswordGate checkPassword(SettingsStore& settings, const std::string& password,
                            const std::string& confirm);
 
 // The message for a refused attempt; empty for accepted and passwordSet.
-std::string PasswordMessage(PasswordGate gate);
+std::string passwordMessage(PasswordGate gate);
 
 }  // namespace vellumar

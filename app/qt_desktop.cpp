@@ -7,7 +7,7 @@
 #include <QMessageBox>
 #include <QUrl>
 
-#include "app/frm_folder_decrypt.h"
+#include "app/encrypted_folders_dialog.h"
 #include "app/selection.h"
 
 namespace vellumar {
@@ -69,7 +69,7 @@ std::vector<std::string> QtDesktop::pickFiles() {
                                                        QStringLiteral("All files (*)"));
     std::vector<std::string> paths;
     for (const QString& path : chosen) paths.push_back(fromQt(path));
-    return DialogSelection(paths);
+    return dialogSelection(paths);
 }
 
 std::string QtDesktop::pickFolder() {
@@ -79,7 +79,7 @@ std::string QtDesktop::pickFolder() {
 
 void QtDesktop::showEncryptedFolders() {
     if (!model_) return;
-    FrmFolderDecrypt window(*model_, *this, window_);
+    EncryptedFoldersDialog window(*model_, *this, window_);
     // Its messages belong to it while it is open.
     QPointer<QWidget> owner = window_;
     window_ = &window;

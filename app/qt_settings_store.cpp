@@ -44,7 +44,7 @@ void keepPrivate(const QString& fileName, bool create) {
 // or HKEY_CURRENT_USER\Software\Tessarin. (QSettings with an empty
 // organisation would file it under "Unknown Organization" and report an
 // access error on every write.)
-std::string QtSettingsStore::GetSetting(const std::string& application, const std::string& section,
+std::string QtSettingsStore::getSetting(const std::string& application, const std::string& section,
                                         const std::string& key) {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, latin1(application));
     keepPrivate(settings.fileName(), false);
@@ -52,7 +52,7 @@ std::string QtSettingsStore::GetSetting(const std::string& application, const st
     return settings.value(latin1(key)).toString().toLatin1().toStdString();
 }
 
-bool QtSettingsStore::SaveSetting(const std::string& application, const std::string& section,
+bool QtSettingsStore::saveSetting(const std::string& application, const std::string& section,
                                   const std::string& key, const std::string& value) {
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, latin1(application));
     keepPrivate(settings.fileName(), true);

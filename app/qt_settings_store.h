@@ -9,9 +9,9 @@ namespace vellumar {
 
 class QtSettingsStore final : public SettingsStore {
   public:
-    std::string GetSetting(const std::string& application, const std::string& section,
+    std::string getSetting(const std::string& application, const std::string& section,
                            const std::string& key) override;
-    bool SaveSetting(const std::string& application, const std::string& section,
+    bool saveSetting(const std::string& application, const std::string& section,
                      const std::string& key, const std::string& value) override;
 };
 

@@ -97,7 +97,7 @@ const std::string kAlreadyUnlockedText =
 // What the search left in the hidden controls, for the folder run.
 FoundFiles foundInWindow(const WindowModel& model) {
     FoundFiles found;
-    for (const ListRow& row : model.lstFoundFiles) found.files.push_back(row.path);
+    for (const ListRow& row : model.foundFiles) found.files.push_back(row.path);
     for (const SkippedFolder& skipped : model.skippedFolders)
         found.unsearched.push_back({skipped.path, IoError::other});
     return found;
@@ -110,9 +110,9 @@ void showSkipped(const WindowModel& model, Desktop& desktop) {
 
 // After every run a new one starts from the choice of operation.
 void endRun(WindowModel& model, bool folderRun) {
-    model.ListFiles.clear();
+    model.targetList.clear();
     if (folderRun) {
-        model.lstFoundFiles.clear();
+        model.foundFiles.clear();
         model.skippedFolders.clear();
     }
     model.bringToFront(Page::fraSelect);
@@ -207,13 +207,13 @@ void showUnlockFolder(const FolderRunResult& result, const WindowModel& model, D
 
 }  // namespace
 
-FolderRunResult EncryptFolderStep(WindowModel& model, Desktop& desktop) {
+FolderRunResult lockFolderStep(WindowModel& model, Desktop& desktop) {
     // The record must name the folder that gets the locked name: the one the
     // chooser accepted, which "encfile" holds and the folder state names.
     std::string pending;
-    ReadPendingFolder(pending);
+    readPendingFolder(pending);
     if (!model.FolderName.empty()) pending = model.ParentPath + model.FolderName;
-    DeletePendingFolder();
+    deletePendingFolder();
 
     LockFolderOptions options;
     options.checkEveryRule = false;  // the chooser did
@@ -226,7 +226,7 @@ FolderRunResult EncryptFolderStep(WindowModel& model, Desktop& desktop) {
     return result;
 }
 
-FolderRunResult DecryptFolderStep(WindowModel& model, Desktop& desktop) {
+FolderRunResult unlockFolderStep(WindowModel& model, Desktop& desktop) {
     FolderRunOptions options;
     const FoundFiles found = foundInWindow(model);
     options.found = &found;
@@ -242,9 +242,9 @@ FolderRunResult cmdEncDec_Click(WindowModel& model, Desktop& desktop) {
     RunInProgress guard(model);
     // (The hidden file box keeps no list of its own, so there is nothing to refresh.)
     FolderRunResult result;
-    const bool encrypt = model.cmdEncDecCaption == "Encrypt";
+    const bool encrypt = model.runButtonCaption == "Encrypt";
     if (model.EncFolder || model.DecFolder) {
-        result = encrypt ? EncryptFolderStep(model, desktop) : DecryptFolderStep(model, desktop);
+        result = encrypt ? lockFolderStep(model, desktop) : unlockFolderStep(model, desktop);
     } else if (model.EncFiles || model.DecFiles) {
         if (encrypt) {
             cmdLock_Click(model, desktop);
@@ -255,7 +255,7 @@ FolderRunResult cmdEncDec_Click(WindowModel& model, Desktop& desktop) {
         }
         endRun(model, false);
     }
-    model.cmdEncDecEnabled = false;
+    model.runButtonEnabled = false;
     model.changed();
     return result;
 }

@@ -25,8 +25,8 @@ FolderRunResult cmdEncDec_Click(WindowModel& model, Desktop& desktop);
 
 // "Encrypt a Folder" on the folder the chooser accepted (or, without one,
 // the pending folder of "encfile"), over the files its search found.
-FolderRunResult EncryptFolderStep(WindowModel& model, Desktop& desktop);
+FolderRunResult lockFolderStep(WindowModel& model, Desktop& desktop);
 // "Decrypt a Folder" on PlainFolderPath, over the files its search found.
-FolderRunResult DecryptFolderStep(WindowModel& model, Desktop& desktop);
+FolderRunResult unlockFolderStep(WindowModel& model, Desktop& desktop);
 
 }  // namespace vellumar

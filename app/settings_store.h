@@ -14,10 +14,10 @@ class SettingsStore {
   public:
     virtual ~SettingsStore() = default;
     // The stored text; empty when the key is absent or cannot be read.
-    virtual std::string GetSetting(const std::string& application, const std::string& section,
+    virtual std::string getSetting(const std::string& application, const std::string& section,
                                    const std::string& key) = 0;
     // Creates or replaces the value; false when it could not be kept.
-    virtual bool SaveSetting(const std::string& application, const std::string& section,
+    virtual bool saveSetting(const std::string& application, const std::string& section,
                              const std::string& key, const std::string& value) = 0;
 };
 

@@ -5,7 +5,7 @@
 
 namespace vellumar {
 
-std::string FileAddress(const std::string& path) {
+std::string fileAddress(const std::string& path) {
     static const char hex[] = "0123456789ABCDEF";
     std::string address = path.empty() || path[0] != '/' ? "file:///" : "file://";
     for (unsigned char c : path) {
@@ -23,14 +23,14 @@ std::string FileAddress(const std::string& path) {
     return address;
 }
 
-std::string HelpPageAddress() {
-    std::string folder = GetFolderPart(executablePath());
+std::string helpPageAddress() {
+    std::string folder = getFolderPart(executablePath());
     if (folder.empty()) return kOnlineHelpPage;
     const std::string up = std::string("..") + kSeparator;
     for (const std::string& candidate :
          {folder + kHelpFileName,
           folder + up + "share" + kSeparator + "tessarin" + kSeparator + kHelpFileName}) {
-        if (FileExists(candidate)) return FileAddress(candidate);
+        if (fileExists(candidate)) return fileAddress(candidate);
     }
     return kOnlineHelpPage;
 }

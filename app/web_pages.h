@@ -15,9 +15,9 @@ inline const std::string kOnlineHelpPage = "https://vellumar.example/help/";
 inline const std::string kHelpFileName = "tessarin-help.html";
 
 // The address that opens the help page: a file URL when the page is found.
-std::string HelpPageAddress();
+std::string helpPageAddress();
 
 // A local path as a file URL, every byte outside the unreserved set escaped.
-std::string FileAddress(const std::string& path);
+std::string fileAddress(const std::string& path);
 
 }  // namespace vellumar

@@ -73,20 +73,20 @@ struct WindowModel {
     void setFocus(Field field);
 
     // Choice and target pages.
-    bool cmdNextEnabled = true;
-    std::string Label3 = "Label3";
-    std::string cmdEncDecCaption = "E / D";
-    bool cmdEncDecEnabled = true;
-    std::vector<ListRow> ListFiles;
-    uint32_t listBackColor = kWhite;
+    bool nextButtonEnabled = true;
+    std::string targetPrompt = "Label3";
+    std::string runButtonCaption = "E / D";
+    bool runButtonEnabled = true;
+    std::vector<ListRow> targetList;
+    uint32_t targetListColor = kWhite;
 
     // The hidden search controls: their results and the two progress labels.
-    std::vector<ListRow> lstFoundFiles;
+    std::vector<ListRow> foundFiles;
     // Folders the search found but could not enter: their files are not in
-    // lstFoundFiles, so a run over them cannot be complete.
+    // foundFiles, so a run over them cannot be complete.
     std::vector<SkippedFolder> skippedFolders;
-    std::string lblArchivos;
-    std::string lblCount;
+    std::string searchFolderText;
+    std::string searchCountText;
     // The hidden file box's folder. Pointing it at another folder runs
     // fileBoxPathChanged (the rebuild of the target list); pointing it at the
     // folder it already shows changes nothing.

@@ -20,11 +20,11 @@ std::string plainText() {
 void BM_DoXor(benchmark::State& state) {
     RandomGenerator generator;
     Cipher cipher(generator);
-    cipher.KeyString("[Secret]abcdefghABCDEFGH");
-    cipher.Text(plainText());
+    cipher.keyString("[Secret]abcdefghABCDEFGH");
+    cipher.text(plainText());
     for (auto _ : state) {
-        cipher.DoXor();
-        benchmark::DoNotOptimize(cipher.Text().data());
+        cipher.doXor();
+        benchmark::DoNotOptimize(cipher.text().data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kLength));
 }
@@ -45,11 +45,11 @@ void BM_DoXorThenStretch(benchmark::State& state) {
     const std::string plain = plainText();
     for (auto _ : state) {
         Cipher cipher(generator);
-        cipher.KeyString("[Secret]abcdefghABCDEFGH");
-        cipher.Text(plain);
-        cipher.DoXor();
-        cipher.Stretch();
-        benchmark::DoNotOptimize(cipher.Text().data());
+        cipher.keyString("[Secret]abcdefghABCDEFGH");
+        cipher.text(plain);
+        cipher.doXor();
+        cipher.stretch();
+        benchmark::DoNotOptimize(cipher.text().data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kLength));
 }
@@ -57,9 +57,9 @@ void BM_DoXorThenStretch(benchmark::State& state) {
 void BM_Shrink(benchmark::State& state) {
     RandomGenerator generator;
     Cipher cipher(generator);
-    cipher.Text(plainText());
-    cipher.Stretch();
-    const std::string text = cipher.Text();
+    cipher.text(plainText());
+    cipher.stretch();
+    const std::string text = cipher.text();
     std::string out(shrunkLength(text.size()), ' ');
     for (auto _ : state) {
         shrinkInto(text.data(), text.size(), out.data());
@@ -71,7 +71,7 @@ void BM_Shrink(benchmark::State& state) {
 void BM_DeriveKey(benchmark::State& state) {
     RandomGenerator generator;
     const std::string input = plainText();
-    for (auto _ : state) benchmark::DoNotOptimize(DeriveKey(input, generator));
+    for (auto _ : state) benchmark::DoNotOptimize(deriveKey(input, generator));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kLength));
 }
 

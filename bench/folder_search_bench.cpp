@@ -77,14 +77,14 @@ void BM_Search(benchmark::State& state) {
         vellumar::WindowModel model;
         vellumar::ListRow row;
         row.text = row.path = start;
-        model.ListFiles = {row};
+        model.targetList = {row};
         vellumar::FileSearch(model, desktop).cmdSearch_Click();
-        if (model.lstFoundFiles.size() != static_cast<size_t>(files) ||
-            model.ListFiles.size() != static_cast<size_t>(files)) {
+        if (model.foundFiles.size() != static_cast<size_t>(files) ||
+            model.targetList.size() != static_cast<size_t>(files)) {
             state.SkipWithError("not every file was found");
             break;
         }
-        benchmark::DoNotOptimize(model.ListFiles.data());
+        benchmark::DoNotOptimize(model.targetList.data());
     }
     state.SetComplexityN(files);
     state.counters["files/s"] = benchmark::Counter(static_cast<double>(files),

@@ -9,7 +9,7 @@
 
 namespace vellumar {
 
-std::string AbsolutePath(const std::string& path) {
+std::string absolutePath(const std::string& path) {
     if (path.empty()) return path;
 #ifdef _WIN32
     std::string buffer(MAX_PATH, '\0');

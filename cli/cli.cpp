@@ -27,7 +27,7 @@ int runFiles(CliSession& cli, const std::vector<std::string>& files, bool lock) 
     int status = kExitFailed;
     if (!cli.passGate(status)) return status;
     std::vector<std::string> paths;
-    for (const std::string& file : files) paths.push_back(AbsolutePath(file));
+    for (const std::string& file : files) paths.push_back(absolutePath(file));
     RunReport report;
     {
         WriteBatch batch;
@@ -61,7 +61,7 @@ int unlockCommand(CliSession& cli, const std::vector<std::string>& files) {
 // The window's first-use rules: typed twice, the same, with characters that
 // can be stored. A password that is set already is not changed here.
 int setPasswordCommand(CliSession& cli, const std::vector<std::string>&) {
-    if (!StoredPassword(cli.settings).empty()) {
+    if (!storedPassword(cli.settings).empty()) {
         cli.console.err << "The application password is set already.\n";
         return kExitFailed;
     }
@@ -70,13 +70,13 @@ int setPasswordCommand(CliSession& cli, const std::vector<std::string>&) {
     if (!cli.readSecret("New password: ", password, status) ||
         !cli.readSecret("Confirm password: ", confirm, status))
         return status;
-    PasswordGate gate = CheckPassword(cli.settings, password, confirm);
+    PasswordGate gate = checkPassword(cli.settings, password, confirm);
     if (gate != PasswordGate::passwordSet) {
-        cli.desktop.message(PasswordMessage(gate), Icon::critical);
+        cli.desktop.message(passwordMessage(gate), Icon::critical);
         return kExitFailed;
     }
     // The window lets an unsaved password through once; here it would be lost.
-    if (StoredPassword(cli.settings) != Trim(password)) {
+    if (storedPassword(cli.settings) != trim(password)) {
         cli.console.err << "The password could not be saved.\n";
         return kExitFailed;
     }
@@ -157,7 +157,7 @@ int usageError(Console& console, const std::string& problem) {
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& arguments, SettingsStore& settings, Console& console) {
+int runCli(const std::vector<std::string>& arguments, SettingsStore& settings, Console& console) {
     bool help = false, passwordStdin = false, optionsEnded = false;
     std::vector<std::string> words;
     for (const std::string& argument : arguments) {

@@ -15,6 +15,6 @@ namespace vellumar {
 enum ExitStatus : int { kExitDone = 0, kExitFailed = 1, kExitUsage = 2 };
 
 // Runs one command line (the arguments after the program's name).
-int RunCli(const std::vector<std::string>& arguments, SettingsStore& settings, Console& console);
+int runCli(const std::vector<std::string>& arguments, SettingsStore& settings, Console& console);
 
 }  // namespace vellumar

@@ -9,7 +9,7 @@ namespace vellumar {
 
 bool CliSession::readSecret(const std::string& prompt, std::string& secret, int& status) {
     if (passwordStdin_) {
-        if (ReadLine(console.in, secret)) return true;
+        if (readLine(console.in, secret)) return true;
         console.err << kProgram << ": no password on standard input\n";
         status = kExitFailed;
         return false;
@@ -29,16 +29,16 @@ bool CliSession::readSecret(const std::string& prompt, std::string& secret, int&
 
 bool CliSession::passGate(int& status) {
     status = kExitFailed;
-    if (StoredPassword(settings).empty()) {
+    if (storedPassword(settings).empty()) {
         console.err << "No application password is set yet. Set one with: " << kProgram
                     << " set-password\n";
         return false;
     }
     std::string typed;
     if (!readSecret("Password: ", typed, status)) return false;
-    PasswordGate gate = CheckPassword(settings, typed, {});
+    PasswordGate gate = checkPassword(settings, typed, {});
     if (gate != PasswordGate::accepted) {
-        desktop.message(PasswordMessage(gate), Icon::critical);
+        desktop.message(passwordMessage(gate), Icon::critical);
         return false;
     }
     return true;

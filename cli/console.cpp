@@ -30,7 +30,7 @@ bool readWithoutEcho(std::string& line) {
     DWORD mode = 0;
     const bool console = GetConsoleMode(input, &mode) != 0;
     if (console) SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
-    const bool read = ReadLine(std::cin, line);
+    const bool read = readLine(std::cin, line);
     if (console) SetConsoleMode(input, mode);
 #else
     termios saved{};
@@ -40,7 +40,7 @@ bool readWithoutEcho(std::string& line) {
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
     }
-    const bool read = ReadLine(std::cin, line);
+    const bool read = readLine(std::cin, line);
     if (terminal) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
 #endif
     std::cerr << '\n';  // the Enter that was not echoed
@@ -61,13 +61,13 @@ bool interruptRequested() {
 
 }  // namespace
 
-bool ReadLine(std::istream& in, std::string& line) {
+bool readLine(std::istream& in, std::string& line) {
     if (!std::getline(in, line)) return false;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return true;
 }
 
-Console SystemConsole() {
+Console systemConsole() {
     return Console{std::cin,          std::cout,          std::cerr,
                    isTerminal(stdin), isTerminal(stderr), readWithoutEcho,
                    interruptRequested};

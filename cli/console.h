@@ -23,9 +23,9 @@ struct Console {
 };
 
 // The process's own standard streams.
-Console SystemConsole();
+Console systemConsole();
 
 // Reads one line, without its line end; false at the end of the input.
-bool ReadLine(std::istream& in, std::string& line);
+bool readLine(std::istream& in, std::string& line);
 
 }  // namespace vellumar

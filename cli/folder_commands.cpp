@@ -212,8 +212,8 @@ int lockFolderCommand(CliSession& cli, const std::vector<std::string>& arguments
     Desktop& desktop = cli.desktop;
     LockFolderOptions options;
     options.system = platformSystemFolders();
-    const std::string given = AbsolutePath(arguments.at(0));
-    const std::string folder = NormalPath(given);
+    const std::string given = absolutePath(arguments.at(0));
+    const std::string folder = normalPath(given);
     return reportLock(lockFolder(folder.empty() ? given : folder, options, desktop), desktop);
 }
 
@@ -223,7 +223,7 @@ int unlockFolderCommand(CliSession& cli, const std::vector<std::string>& argumen
     // An interrupt (Ctrl+C) is a cancel request: the run stops between two
     // files and leaves the folder in a state the next run finishes from.
     Desktop& desktop = cli.desktop;
-    const std::string folder = NormalPath(AbsolutePath(arguments.at(0)));
+    const std::string folder = normalPath(absolutePath(arguments.at(0)));
     return reportUnlock(unlockFolder(folder, FolderRunOptions{}, desktop), desktop);
 }
 

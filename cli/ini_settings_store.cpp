@@ -167,7 +167,7 @@ std::string IniSettingsStore::settingsFilePath(const std::string& application) c
     return folder + application + ".conf";
 }
 
-std::string IniSettingsStore::GetSetting(const std::string& application, const std::string& section,
+std::string IniSettingsStore::getSetting(const std::string& application, const std::string& section,
                                          const std::string& key) {
     const std::string path = linkTarget(settingsFilePath(application));
     closeUp(path);
@@ -181,7 +181,7 @@ std::string IniSettingsStore::GetSetting(const std::string& application, const s
     return value;
 }
 
-bool IniSettingsStore::SaveSetting(const std::string& application, const std::string& section,
+bool IniSettingsStore::saveSetting(const std::string& application, const std::string& section,
                                    const std::string& key, const std::string& value) {
     const std::string path = linkTarget(settingsFilePath(application));
     closeUp(path);

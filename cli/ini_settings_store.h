@@ -16,9 +16,9 @@ class IniSettingsStore final : public SettingsStore {
     // `configFolder` holds the settings files; empty: the user's, from the environment.
     explicit IniSettingsStore(std::string configFolder = {});
 
-    std::string GetSetting(const std::string& application, const std::string& section,
+    std::string getSetting(const std::string& application, const std::string& section,
                            const std::string& key) override;
-    bool SaveSetting(const std::string& application, const std::string& section,
+    bool saveSetting(const std::string& application, const std::string& section,
                      const std::string& key, const std::string& value) override;
 
     std::string settingsFilePath(const std::string& application) const;

@@ -21,7 +21,7 @@ std::string failureText(const ItemResult& item, bool lock) {
     uint32_t folder = 0;
     if (item.file.problem == FileProblem::ioError && item.file.error == IoError::accessDenied &&
         !onReadOnlyVolume(item.path) &&
-        fileSystem().getAttributes(GetFolderPart(item.path), folder) == IoError::ok &&
+        fileSystem().getAttributes(getFolderPart(item.path), folder) == IoError::ok &&
         (folder & kAttrReadOnly) != 0)
         return "permission denied (its folder is read-only)";
     if (std::string cause = failureCause(item); !cause.empty()) return cause;

@@ -18,6 +18,6 @@ int main(int argc, char* argv[]) {
 #else
     vellumar::IniSettingsStore settings;
 #endif
-    vellumar::Console console = vellumar::SystemConsole();
-    return vellumar::RunCli(arguments, settings, console);
+    vellumar::Console console = vellumar::systemConsole();
+    return vellumar::runCli(arguments, settings, console);
 }

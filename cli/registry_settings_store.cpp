@@ -27,7 +27,7 @@ std::wstring keyPath(const std::string& base, const std::string& application,
 
 }  // namespace
 
-std::string RegistrySettingsStore::GetSetting(const std::string& application,
+std::string RegistrySettingsStore::getSetting(const std::string& application,
                                               const std::string& section, const std::string& key) {
     HKEY handle = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath(base_, application, section).c_str(), 0,
@@ -49,7 +49,7 @@ std::string RegistrySettingsStore::GetSetting(const std::string& application,
     return narrow(value);
 }
 
-bool RegistrySettingsStore::SaveSetting(const std::string& application, const std::string& section,
+bool RegistrySettingsStore::saveSetting(const std::string& application, const std::string& section,
                                         const std::string& key, const std::string& value) {
     HKEY handle = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, keyPath(base_, application, section).c_str(), 0, nullptr,

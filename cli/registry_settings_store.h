@@ -15,9 +15,9 @@ class RegistrySettingsStore final : public SettingsStore {
     // `base` is the key below HKEY_CURRENT_USER that holds the applications.
     explicit RegistrySettingsStore(std::string base = "Software") : base_(std::move(base)) {}
 
-    std::string GetSetting(const std::string& application, const std::string& section,
+    std::string getSetting(const std::string& application, const std::string& section,
                            const std::string& key) override;
-    bool SaveSetting(const std::string& application, const std::string& section,
+    bool saveSetting(const std::string& application, const std::string& section,
                      const std::string& key, const std::string& value) override;
 
   private:

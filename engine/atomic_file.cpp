@@ -39,7 +39,7 @@ void dropTemporaryMark(const std::string& path, uint32_t attributes) {
     if ((attributes & kAttrReadOnly) == 0) fileSystem().unmarkTemporary(path);
 }
 
-bool IsTemporaryName(const std::string& fileName) {
+bool isTemporaryName(const std::string& fileName) {
     const std::string prefix = kTemporaryPrefix, suffix = kTemporarySuffix;
     return fileName.size() > prefix.size() + suffix.size() &&
            fileName.compare(0, prefix.size(), prefix) == 0 &&
@@ -47,8 +47,8 @@ bool IsTemporaryName(const std::string& fileName) {
 }
 
 TemporaryOwner temporaryOwner(const std::string& path) {
-    const std::string fileName = GetFileName(path);
-    if (!IsTemporaryName(fileName)) return TemporaryOwner::none;
+    const std::string fileName = getFileName(path);
+    if (!isTemporaryName(fileName)) return TemporaryOwner::none;
     // Only the names this writer makes: <prefix><process>-<ticks>-<counter><suffix>,
     // three runs of digits.
     const std::string prefix = kTemporaryPrefix, suffix = kTemporarySuffix;
@@ -85,11 +85,11 @@ AtomicFile::~AtomicFile() { discard(); }
 IoError AtomicFile::open() {
     FileSystem& fs = fileSystem();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporaryPath_ = GetFolderPart(finalPath_) + temporaryName();
+        temporaryPath_ = getFolderPart(finalPath_) + temporaryName();
         // Marked from the start, before it may lose its write permission.
         // Where the file system keeps no mark, a leftover is never removed:
         // clutter, not loss.
-        IoError e = fs.createTemporary(temporaryPath_, GetFileName(temporaryPath_), file_);
+        IoError e = fs.createTemporary(temporaryPath_, getFileName(temporaryPath_), file_);
         if (e == IoError::ok && !source_.empty()) e = fs.copyPermissions(source_, file_);
         if (e == IoError::ok) return e;
         if (file_ != kNoFile) discard();  // created, but it could not take the permissions
@@ -144,7 +144,7 @@ IoError AtomicFile::commit() {
     committed_ = true;
     // The new name is what makes the file count; make it durable before any
     // caller deletes the source.
-    return fs.flushFolder(GetFolderPart(finalPath_));
+    return fs.flushFolder(getFolderPart(finalPath_));
 }
 
 IoError AtomicFile::handOver(std::string& temporaryPath) {

@@ -73,7 +73,7 @@ private:
 constexpr const char* kTemporaryPrefix = ".tessarin-";
 constexpr const char* kTemporarySuffix = ".tmp";
 // Named like a temporary: it may still be a person's file.
-bool IsTemporaryName(const std::string& fileName);
+bool isTemporaryName(const std::string& fileName);
 
 enum class TemporaryOwner {
     none,     // not provably ours: a file like any other

@@ -13,7 +13,7 @@ constexpr unsigned char kFirstPrintable = 59;  // ";"
 
 }  // namespace
 
-void Cipher::KeyString(const std::string& key) {
+void Cipher::keyString(const std::string& key) {
     key_ = key;
     RandomGenerator& g = generator_;
     g.randomize(g.next(-1.0f));
@@ -25,7 +25,7 @@ void Cipher::KeyString(const std::string& key) {
     }
 }
 
-void Cipher::DoXor() { generator_.xorBytes(text_.data(), text_.size()); }
+void Cipher::doXor() { generator_.xorBytes(text_.data(), text_.size()); }
 
 namespace {
 
@@ -217,13 +217,13 @@ bool shrinkInto(const char* in, uint64_t m, char* out) {
     return true;
 }
 
-void Cipher::Stretch() {
+void Cipher::stretch() {
     const uint64_t n = text_.size();
     text_.resize(stretchedLength(n));
     stretchInPlace(text_.data(), n);
 }
 
-bool Cipher::ShrinkXorPiece(const char* text, uint64_t m, std::string& out) {
+bool Cipher::shrinkXorPiece(const char* text, uint64_t m, std::string& out) {
     const size_t at = out.size();
     const uint64_t n = shrunkLength(m);
     out.resize(at + n);
@@ -235,32 +235,32 @@ bool Cipher::ShrinkXorPiece(const char* text, uint64_t m, std::string& out) {
     return true;
 }
 
-void Cipher::Shrink() {
+void Cipher::shrink() {
     std::string result(shrunkLength(text_.size()), ' ');
     if (!shrinkInto(text_.data(), text_.size(), result.data())) {
-        ReportError("Cipher", 5, "Invalid procedure call or argument", "shrink");
+        reportError("Cipher", 5, "Invalid procedure call or argument", "shrink");
         return;
     }
     text_ = std::move(result);
 }
 
-std::string DeriveKey(const std::string& text) { return DeriveKey(text, processGenerator()); }
+std::string deriveKey(const std::string& text) { return deriveKey(text, processGenerator()); }
 
-std::string DeriveKey(const std::string& text, RandomGenerator& generator) {
+std::string deriveKey(const std::string& text, RandomGenerator& generator) {
     static const std::string kDigits = "804317";
     Cipher cipher(generator);
-    cipher.KeyString(text + kDigits);
-    cipher.Text(text + kDigits);
-    cipher.DoXor();
-    cipher.Stretch();
-    cipher.KeyString(cipher.Text());
-    cipher.Text(kDigits);
-    cipher.DoXor();
-    cipher.Stretch();
-    return cipher.TakeText();
+    cipher.keyString(text + kDigits);
+    cipher.text(text + kDigits);
+    cipher.doXor();
+    cipher.stretch();
+    cipher.keyString(cipher.text());
+    cipher.text(kDigits);
+    cipher.doXor();
+    cipher.stretch();
+    return cipher.takeText();
 }
 
-void ReportError(const std::string&, int16_t, const std::string&, const std::string&) {
+void reportError(const std::string&, int16_t, const std::string&, const std::string&) {
     // The program only clears the error here; errors are values in this code,
     // so there is nothing left to clear.
 }

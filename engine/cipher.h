@@ -20,33 +20,33 @@ public:
     explicit Cipher(RandomGenerator& generator) : generator_(generator) {}
 
     // Stores the key and reseeds the generator from it alone.
-    void KeyString(const std::string& key);
+    void keyString(const std::string& key);
     // Room for Stretch is reserved up front, so it works in place.
-    void Text(const std::string& text) {
+    void text(const std::string& text) {
         text_.reserve(stretchedLength(text.size()));
         text_.assign(text);
     }
-    void Text(std::string&& text) {
+    void text(std::string&& text) {
         text_ = std::move(text);
         text_.reserve(stretchedLength(text_.size()));
     }
-    const std::string& Text() const { return text_; }
-    std::string TakeText() { return std::move(text_); }
+    const std::string& text() const { return text_; }
+    std::string takeText() { return std::move(text_); }
 
     // XORs the working text with the keystream; self-inverse after a reseed.
-    void DoXor();
+    void doXor();
     // Bytes to printable characters ";" to "z", 4 for every 3.
-    void Stretch();
+    void stretch();
     // Undoes Stretch. A text Stretch could not have made (a character below
     // ";" where a low-bits character belongs) leaves the working text as it was.
-    void Shrink();
+    void shrink();
 
-    // Shrink, then DoXor, for one piece of a long text at a time, the
+    // Shrink, then doXor, for one piece of a long text at a time, the
     // keystream running on from the piece before: every piece but the
     // text's last must be a whole number of groups of four characters.
     // Appends the bytes to `out`; false, appending nothing, where Shrink
     // would refuse the piece.
-    bool ShrinkXorPiece(const char* text, uint64_t m, std::string& out);
+    bool shrinkXorPiece(const char* text, uint64_t m, std::string& out);
 
 private:
     RandomGenerator& generator_;
@@ -66,12 +66,12 @@ bool hasOnlyStretchedCharacters(const char* text, uint64_t m);
 constexpr uint64_t shrunkLength(uint64_t m) { return m == 0 ? 0 : (m - 1) - (m - 1) / 4; }
 
 // The 8-character printable key of any text.
-std::string DeriveKey(const std::string& text);
-std::string DeriveKey(const std::string& text, RandomGenerator& generator);
+std::string deriveKey(const std::string& text);
+std::string deriveKey(const std::string& text, RandomGenerator& generator);
 
 // Where guarded handlers pass an unexpected error. It clears the error and
 // shows nothing; the values are kept for a debugger or a log.
-void ReportError(const std::string& objectName, int16_t number, const std::string& description,
+void reportError(const std::string& objectName, int16_t number, const std::string& description,
                  const std::string& procedureName);
 
 }  // namespace vellumar

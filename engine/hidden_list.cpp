@@ -25,7 +25,7 @@ struct HiddenList {
 };
 
 IoError nameOfItem(const std::string& path, std::string& name) {
-    name = GetFileName(StripBackslash(path));
+    name = getFileName(stripBackslash(path));
     if (name.empty() || name == "." || name == "..") return IoError::notFound;
     if (name.find('\n') != std::string::npos) return IoError::unsupported;
     return IoError::ok;
@@ -33,7 +33,7 @@ IoError nameOfItem(const std::string& path, std::string& name) {
 
 IoError readHiddenList(const std::string& itemPath, HiddenList& list) {
     FileSystem& fs = fileSystem();
-    list.path = GetFolderPart(StripBackslash(itemPath)) + kHiddenListName;
+    list.path = getFolderPart(stripBackslash(itemPath)) + kHiddenListName;
     IoError e = fs.status(list.path, list.asRead);
     if (e == IoError::notFound || (e == IoError::ok && list.asRead.kind == EntryKind::missing))
         return IoError::ok;
@@ -85,7 +85,7 @@ IoError removeHiddenList(const HiddenList& list) {
     if (IoError e = fs.status(list.path, now); e != IoError::ok) return e;
     if (!sameUnchanged(list.asRead, now)) return IoError::changed;
     if (IoError e = fs.removeFile(list.path); e != IoError::ok) return e;
-    return fs.flushFolder(GetFolderPart(list.path));
+    return fs.flushFolder(getFolderPart(list.path));
 }
 
 }  // namespace

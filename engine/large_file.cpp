@@ -50,9 +50,9 @@ IoError readUpTo(FileHandle file, char* buffer, size_t size, size_t& got) {
 // Large locked files are never added to a list: `request.listPath` is not read.
 FileResult lockLargeFile(const std::string& path, Desktop& desktop, const FileRequest& request) {
     if (FileResult there = lookedUp(path); !there.done()) return there;
-    if (ToUpper(GetExtension(path)) == "VKW") return fileProblem(FileProblem::alreadyLarge, path);
-    const std::string header = MakeLockedHeader();
-    const std::string lockedPath = LockedName(path, ".VKW");
+    if (toUpper(getExtension(path)) == "VKW") return fileProblem(FileProblem::alreadyLarge, path);
+    const std::string header = makeLockedHeader();
+    const std::string lockedPath = lockedName(path, ".VKW");
     if (nameTaken(lockedPath, request.batch))
         return fileProblem(FileProblem::nameTaken, lockedPath);
 
@@ -75,7 +75,7 @@ FileResult lockLargeFile(const std::string& path, Desktop& desktop, const FileRe
     // Only the part below one chunk is transformed; the chunks follow as they are.
     std::string head(length % kChunkSize, '\0');
     if (e == IoError::ok) e = readExactly(plain, head.data(), head.size());
-    if (e == IoError::ok) e = locked.write(Rc4Crypt(std::move(head), kHeadKey));
+    if (e == IoError::ok) e = locked.write(rc4Crypt(std::move(head), kHeadKey));
     if (e == IoError::ok) e = copyUnchanged(plain, locked, length - length % kChunkSize, desktop);
     // A file that grew meanwhile (a log being written) would lose its end.
     if (FileStatus now; e == IoError::ok && (fs.status(path, now) != IoError::ok ||
@@ -90,8 +90,8 @@ FileResult lockLargeFile(const std::string& path, Desktop& desktop, const FileRe
     if (e == IoError::ok) e = commitInPlaceOf(locked, path, request.batch);
     if (e != IoError::ok) return stepFailed(e, path, lockedPath);
 
-    WriteRegValue(RegistryRoot, kLockedVkwFile, ScrambleName(Trim(path)), "S",
-                  ScrambleName(Trim(lockedPath)));
+    writeRegValue(RegistryRoot, kLockedVkwFile, scrambleName(trim(path)), "S",
+                  scrambleName(trim(lockedPath)));
     return fileDone(lockedPath);
 }
 
@@ -112,13 +112,13 @@ FileResult unlockLargeFile(const std::string& path, Desktop& desktop,
     if (IoError e = readUpTo(source, start, sizeof start, got); e != IoError::ok)
         return stepFailed(e, path, path);
     const std::string header(start, std::min(got, kHeaderLength));
-    if (!HeaderVerifies(header.substr(0, header.find('\r'))))
+    if (!headerVerifies(header.substr(0, header.find('\r'))))
         return fileProblem(FileProblem::wrongHeader, path);
     if (FormatFault fault = checkLargeLockedStart(start, got, length); fault != FormatFault::none)
         return fileProblem(FileProblem::damaged, path, IoError::ok, describeFault(fault));
     const uint64_t contentLength = length - sizeof start;
 
-    const std::string plainPath = RestoredName(path);
+    const std::string plainPath = restoredName(path);
     if (nameTaken(plainPath, request.batch)) return fileProblem(FileProblem::nameTaken, plainPath);
 
     ClearedAttributes attributes(path);
@@ -132,7 +132,7 @@ FileResult unlockLargeFile(const std::string& path, Desktop& desktop,
     // Only the part below one chunk was transformed; the chunks follow as they are.
     std::string head(contentLength % kChunkSize, '\0');
     if (e == IoError::ok) e = readExactly(source, head.data(), head.size());
-    if (e == IoError::ok) e = restored.write(Rc4Crypt(std::move(head), kHeadKey));
+    if (e == IoError::ok) e = restored.write(rc4Crypt(std::move(head), kHeadKey));
     if (e == IoError::ok)
         e = copyUnchanged(source, restored, contentLength - contentLength % kChunkSize, desktop);
     if (e == IoError::ok) {
@@ -144,9 +144,9 @@ FileResult unlockLargeFile(const std::string& path, Desktop& desktop,
     attributes.keepCleared();
 
     std::string record;
-    const std::string name = ScrambleName(Trim(plainPath));
-    ReadRegValue(RegistryRoot, kLockedVkwFile, name, "S", "", record);
-    if (!record.empty()) DeleteRegValue(RegistryRoot, kLockedVkwFile, name);
+    const std::string name = scrambleName(trim(plainPath));
+    readRegValue(RegistryRoot, kLockedVkwFile, name, "S", "", record);
+    if (!record.empty()) deleteRegValue(RegistryRoot, kLockedVkwFile, name);
     return fileDone(plainPath);
 }
 

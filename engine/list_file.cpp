@@ -6,7 +6,7 @@
 
 namespace vellumar {
 
-std::vector<std::string> SplitListLines(const std::string& text) {
+std::vector<std::string> splitListLines(const std::string& text) {
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < text.size()) {
@@ -20,22 +20,22 @@ std::vector<std::string> SplitListLines(const std::string& text) {
     return lines;
 }
 
-std::string JoinListLines(const std::vector<std::string>& lines) {
+std::string joinListLines(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";
     return text;
 }
 
-IoError ReadListFile(const std::string& path, std::vector<std::string>& lines) {
+IoError readListFile(const std::string& path, std::vector<std::string>& lines) {
     lines.clear();
     std::string text;
     if (IoError e = readWholeFile(path, text); e != IoError::ok) return e;
-    lines = SplitListLines(text);
+    lines = splitListLines(text);
     return IoError::ok;
 }
 
-IoError AppendListLines(const std::string& path, const std::vector<std::string>& lines) {
-    const ListLock lock(GetFolderPart(path));
+IoError appendListLines(const std::string& path, const std::vector<std::string>& lines) {
+    const ListLock lock(getFolderPart(path));
     std::string text;
     IoError e = readWholeFile(path, text);
     if (e != IoError::ok && e != IoError::notFound) return e;
@@ -43,30 +43,30 @@ IoError AppendListLines(const std::string& path, const std::vector<std::string>&
     if (!text.empty() && text.back() != '\n') text += "\r\n";
     AtomicFile copy(path, AtomicFile::Mode::replaceExisting);
     if (e = copy.open(); e != IoError::ok) return e;
-    if (e = copy.write(text + JoinListLines(lines)); e != IoError::ok) return e;
+    if (e = copy.write(text + joinListLines(lines)); e != IoError::ok) return e;
     return copy.commit();
 }
 
-IoError ReplaceListFile(const std::string& path, const std::vector<std::string>& lines) {
-    const ListLock lock(GetFolderPart(path));
+IoError replaceListFile(const std::string& path, const std::vector<std::string>& lines) {
+    const ListLock lock(getFolderPart(path));
     AtomicFile copy(path, AtomicFile::Mode::replaceExisting);
     if (IoError e = copy.open(); e != IoError::ok) return e;
-    if (IoError e = copy.write(JoinListLines(lines)); e != IoError::ok) return e;
+    if (IoError e = copy.write(joinListLines(lines)); e != IoError::ok) return e;
     return copy.commit();
 }
 
-IoError EditListFile(const std::string& path,
+IoError editListFile(const std::string& path,
                      const std::function<bool(std::vector<std::string>&)>& edit) {
-    const ListLock lock(GetFolderPart(path));
+    const ListLock lock(getFolderPart(path));
     std::vector<std::string> lines;
-    IoError e = ReadListFile(path, lines);
+    IoError e = readListFile(path, lines);
     if (e != IoError::ok && e != IoError::notFound) return e;
     if (!edit(lines)) return IoError::ok;
-    return ReplaceListFile(path, lines);
+    return replaceListFile(path, lines);
 }
 
-IoError RemoveListFile(const std::string& path) {
-    const ListLock lock(GetFolderPart(path));
+IoError removeListFile(const std::string& path) {
+    const ListLock lock(getFolderPart(path));
     return fileSystem().removeFile(path);
 }
 

@@ -15,27 +15,27 @@ namespace vellumar {
 
 // The lines of a list's text. A lone LF ends a line too, and a last line
 // without its end still counts; empty lines are kept where they stand.
-std::vector<std::string> SplitListLines(const std::string& text);
+std::vector<std::string> splitListLines(const std::string& text);
 // Every line followed by CR LF.
-std::string JoinListLines(const std::vector<std::string>& lines);
+std::string joinListLines(const std::vector<std::string>& lines);
 
 // Reads every line of a list file.
-IoError ReadListFile(const std::string& path, std::vector<std::string>& lines);
+IoError readListFile(const std::string& path, std::vector<std::string>& lines);
 // Replaces the list file by a complete copy holding `lines`: written beside
 // it, flushed, then renamed over it.
-IoError ReplaceListFile(const std::string& path, const std::vector<std::string>& lines);
+IoError replaceListFile(const std::string& path, const std::vector<std::string>& lines);
 
 // Adds lines at the end of a list file (created when missing), through a
 // complete copy. A list that exists but cannot be read is left alone.
-IoError AppendListLines(const std::string& path, const std::vector<std::string>& lines);
+IoError appendListLines(const std::string& path, const std::vector<std::string>& lines);
 
 // Reads the list (a missing one has no lines), lets `edit` change its lines
 // and, when `edit` returns true, replaces the list by them: all under the
 // list lock, so no other process changes the list in between. A list that
 // exists but cannot be read is left alone.
-IoError EditListFile(const std::string& path,
+IoError editListFile(const std::string& path,
                      const std::function<bool(std::vector<std::string>&)>& edit);
 // Deletes a list file, under the list lock.
-IoError RemoveListFile(const std::string& path);
+IoError removeListFile(const std::string& path);
 
 }  // namespace vellumar

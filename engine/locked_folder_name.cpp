@@ -12,27 +12,27 @@ constexpr size_t kLongestName = 255;
 
 std::string lockedFolderName(const std::string& plainName) {
 #ifdef _WIN32
-    return EncodeText(plainName);
+    return encodeText(plainName);
 #else
-    return Windows1252ToUtf8(EncodeText(plainName));
+    return windows1252ToUtf8(encodeText(plainName));
 #endif
 }
 
 std::string plainFolderName(const std::string& lockedName) {
 #ifndef _WIN32
     std::string bytes;
-    if (Utf8ToWindows1252(lockedName, bytes)) return DecodeText(bytes);
+    if (utf8ToWindows1252(lockedName, bytes)) return decodeText(bytes);
 #endif
-    return DecodeText(lockedName);
+    return decodeText(lockedName);
 }
 
 bool canHaveLockedFolderName(const std::string& plainName) {
-    return HasEncodedForm(plainName) && lockedFolderName(plainName).size() <= kLongestName;
+    return hasEncodedForm(plainName) && lockedFolderName(plainName).size() <= kLongestName;
 }
 
 std::string lockedFolderPath(const std::string& parent, const std::string& plainName) {
     const std::string current = parent + lockedFolderName(plainName);
-    const std::string raw = parent + EncodeText(plainName);
+    const std::string raw = parent + encodeText(plainName);
     if (raw == current) return current;
     FileSystem& fs = fileSystem();
     FileStatus status;

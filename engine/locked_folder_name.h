@@ -1,6 +1,6 @@
 #pragma once
 // The name a folder has while it is locked. Every byte of the plain name is
-// shifted up by 65 (EncodeText). Windows keeps those bytes as an ANSI name.
+// shifted up by 65 (encodeText). Windows keeps those bytes as an ANSI name.
 // Linux keeps them as UTF-8, read as Windows-1252: the very name a Windows
 // machine shows for the folder on a Samba share, and valid UTF-8, without
 // which Samba leaves the folder out of its listings. Earlier versions kept

@@ -184,7 +184,7 @@ bool isSoundSmallLockedFile(const char* data, size_t size) {
         std::memcmp(data, kSecretMarker.data(), kSecretMarker.size()) != 0)
         return false;
     SmallFormatReader reader;
-    return reader.take(data, size, nullptr) && reader.finish() && HeaderVerifies(reader.header());
+    return reader.take(data, size, nullptr) && reader.finish() && headerVerifies(reader.header());
 }
 
 FormatFault checkLargeLockedStart(const char* first, size_t got, uint64_t length) {

@@ -9,7 +9,7 @@
 
 namespace vellumar {
 
-std::string LockTimeText() {
+std::string lockTimeText() {
     using namespace std::chrono;
     const auto now = system_clock::now();
     const std::time_t seconds = system_clock::to_time_t(now);
@@ -25,24 +25,24 @@ std::string LockTimeText() {
     return text;
 }
 
-std::string MakeLockedHeader() {
-    const std::string salt = DeriveKey(LockTimeText());
-    return kSecretMarker + salt + DeriveKey(salt);
+std::string makeLockedHeader() {
+    const std::string salt = deriveKey(lockTimeText());
+    return kSecretMarker + salt + deriveKey(salt);
 }
 
-bool HeaderVerifies(const std::string& headerLine) {
+bool headerVerifies(const std::string& headerLine) {
     const std::string salt = headerLine.size() > 8 ? headerLine.substr(8, 8) : std::string();
-    return headerLine.find(DeriveKey(salt)) == 16;
+    return headerLine.find(deriveKey(salt)) == 16;
 }
 
 // The folder part is kept as it is: a bare name has none, and adding a
 // separator to nothing would send the new file to the root folder.
-std::string LockedName(const std::string& plainPath, const std::string& extension) {
-    return GetFolderPart(plainPath) + ScrambleName(GetFileName(plainPath)) + extension;
+std::string lockedName(const std::string& plainPath, const std::string& extension) {
+    return getFolderPart(plainPath) + scrambleName(getFileName(plainPath)) + extension;
 }
 
-std::string RestoredName(const std::string& lockedPath) {
-    return GetFolderPart(lockedPath) + ScrambleName(GetFileName(RemoveExtension(lockedPath)));
+std::string restoredName(const std::string& lockedPath) {
+    return getFolderPart(lockedPath) + scrambleName(getFileName(removeExtension(lockedPath)));
 }
 
 }  // namespace vellumar

@@ -7,23 +7,23 @@
 
 namespace vellumar {
 
-// "[Secret]" + salt + verifier; the salt and verifier are DeriveKey results.
+// "[Secret]" + salt + verifier; the salt and verifier are deriveKey results.
 inline const std::string kSecretMarker = "[Secret]";
 constexpr size_t kHeaderLength = 24;
 
 // A text that differs between any two locks; nothing ever reads it back.
-std::string LockTimeText();
-// A fresh header: salt = DeriveKey(lock time text), verifier = DeriveKey(salt).
-std::string MakeLockedHeader();
-// True when the first match of DeriveKey(characters 9 to 16) in the line is
+std::string lockTimeText();
+// A fresh header: salt = deriveKey(lock time text), verifier = deriveKey(salt).
+std::string makeLockedHeader();
+// True when the first match of deriveKey(characters 9 to 16) in the line is
 // at character 17. Only the first kHeaderLength characters can decide it.
-bool HeaderVerifies(const std::string& headerLine);
+bool headerVerifies(const std::string& headerLine);
 
 // The locked name of a plain file: its folder, its scrambled name, then the
 // marker extension (".VKL" or ".VKW"). A bare name stays a bare name.
-std::string LockedName(const std::string& plainPath, const std::string& extension);
+std::string lockedName(const std::string& plainPath, const std::string& extension);
 // The plain name a locked file gives back: the marker extension dropped and
 // the name unscrambled, in the same folder.
-std::string RestoredName(const std::string& lockedPath);
+std::string restoredName(const std::string& lockedPath);
 
 }  // namespace vellumar

@@ -12,13 +12,13 @@ char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 
 
 }  // namespace
 
-bool IsUpperCase(const std::string& character) {
-    std::string trimmed = Trim(character);
+bool isUpperCase(const std::string& character) {
+    std::string trimmed = trim(character);
     if (trimmed.empty()) return false;
-    return character == ToUpper(character);
+    return character == toUpper(character);
 }
 
-std::string ScrambleName(const std::string& name) {
+std::string scrambleName(const std::string& name) {
     std::string result = name;
     // The last character is never touched, so the routine is its own inverse.
     for (size_t i = 0; i + 1 < result.size(); ++i) {
@@ -32,38 +32,38 @@ std::string ScrambleName(const std::string& name) {
         } else if (c == '~') {
             produced = '=';
         }
-        result[i] = IsUpperCase(std::string(1, c)) ? produced : asciiLower(produced);
+        result[i] = isUpperCase(std::string(1, c)) ? produced : asciiLower(produced);
     }
     return result;
 }
 
-std::string AddBackslash(const std::string& path) {
+std::string addBackslash(const std::string& path) {
     if (!path.empty() && path.back() == kSeparator) return path;
     return path + kSeparator;
 }
 
-std::string StripBackslash(const std::string& path) {
+std::string stripBackslash(const std::string& path) {
     if (!path.empty() && path.back() == kSeparator) return path.substr(0, path.size() - 1);
     return path;
 }
 
-std::string GetExtension(const std::string& path) {
+std::string getExtension(const std::string& path) {
     size_t dot = path.rfind('.');
     return dot == std::string::npos ? std::string() : path.substr(dot + 1);
 }
 
-std::string GetFolderPart(const std::string& path) {
+std::string getFolderPart(const std::string& path) {
     size_t slash = path.rfind(kSeparator);
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-std::string GetFileName(const std::string& path) {
+std::string getFileName(const std::string& path) {
     size_t slash = path.rfind(kSeparator);
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string RemoveExtension(const std::string& path) {
-    std::string result = TrimNull(path);
+std::string removeExtension(const std::string& path) {
+    std::string result = trimNull(path);
     // As the shell finds an extension: the last "." of the last component,
     // unless a blank follows it.
     size_t extension = std::string::npos;
@@ -78,31 +78,31 @@ std::string RemoveExtension(const std::string& path) {
     return result;
 }
 
-std::string TrimNull(const std::string& text) {
+std::string trimNull(const std::string& text) {
     size_t nul = text.find('\0');
     return nul == std::string::npos ? text : text.substr(0, nul);
 }
 
-std::string Trim(const std::string& text) {
+std::string trim(const std::string& text) {
     size_t first = text.find_first_not_of(' ');
     if (first == std::string::npos) return {};
     size_t last = text.find_last_not_of(' ');
     return text.substr(first, last - first + 1);
 }
 
-std::string ToUpper(const std::string& text) {
+std::string toUpper(const std::string& text) {
     std::string result = text;
     for (char& c : result) c = asciiUpper(c);
     return result;
 }
 
-bool FileExists(const std::string& path) {
+bool fileExists(const std::string& path) {
     if (path.empty()) return false;
     FileStatus status;
     return fileSystem().status(path, status) == IoError::ok;
 }
 
-std::string FileSizeText(const std::string& path) {
+std::string fileSizeText(const std::string& path) {
     if (path.empty()) return {};
     FileStatus status;
     if (fileSystem().status(path, status) != IoError::ok || status.kind != EntryKind::file)
@@ -110,7 +110,7 @@ std::string FileSizeText(const std::string& path) {
     return std::to_string(status.size);
 }
 
-bool ShellDelete(const std::vector<std::string>& paths, bool, bool, bool) {
+bool shellDelete(const std::vector<std::string>& paths, bool, bool, bool) {
     bool all = !paths.empty();
     FileSystem& fs = fileSystem();
     for (const std::string& path : paths) {
@@ -125,8 +125,8 @@ bool ShellDelete(const std::vector<std::string>& paths, bool, bool, bool) {
     return all;
 }
 
-bool ShellDelete(const std::string& path, bool allowUndo, bool confirm, bool silent) {
-    return ShellDelete(std::vector<std::string>{path}, allowUndo, confirm, silent);
+bool shellDelete(const std::string& path, bool allowUndo, bool confirm, bool silent) {
+    return shellDelete(std::vector<std::string>{path}, allowUndo, confirm, silent);
 }
 
 }  // namespace vellumar

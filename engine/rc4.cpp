@@ -6,7 +6,7 @@
 
 namespace vellumar {
 
-void Rc4Crypt(char* data, size_t size, const std::string& key) {
+void rc4Crypt(char* data, size_t size, const std::string& key) {
     std::array<uint8_t, 256> s;
     for (int i = 0; i < 256; ++i) s[i] = static_cast<uint8_t>(i);
     if (!key.empty()) {
@@ -26,8 +26,8 @@ void Rc4Crypt(char* data, size_t size, const std::string& key) {
     }
 }
 
-std::string Rc4Crypt(std::string text, const std::string& key) {
-    Rc4Crypt(text.data(), text.size(), key);
+std::string rc4Crypt(std::string text, const std::string& key) {
+    rc4Crypt(text.data(), text.size(), key);
     return text;
 }
 

@@ -9,7 +9,7 @@ namespace vellumar {
 
 // Transforms `size` bytes in place under `key` (an empty key leaves the
 // identity permutation as the state).
-void Rc4Crypt(char* data, size_t size, const std::string& key);
-std::string Rc4Crypt(std::string text, const std::string& key);
+void rc4Crypt(char* data, size_t size, const std::string& key);
+std::string rc4Crypt(std::string text, const std::string& key);
 
 }  // namespace vellumar

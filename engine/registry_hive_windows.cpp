@@ -18,7 +18,7 @@ namespace vellumar {
 namespace {
 
 HKEY hiveOf(const std::string& root) {
-    std::string upper = ToUpper(root);
+    std::string upper = toUpper(root);
     if (upper == "HKCU") return HKEY_CURRENT_USER;
     if (upper == "HKLM") return HKEY_LOCAL_MACHINE;
     if (upper == "HKU") return HKEY_USERS;
@@ -39,8 +39,8 @@ struct OpenKey {
 // A value text as the runtime converts it to a number: "True" is -1, "False"
 // is 0, otherwise a decimal number with blanks around it.
 bool toNumber(const std::string& text, double& out) {
-    std::string trimmed = Trim(text);
-    std::string upper = ToUpper(trimmed);
+    std::string trimmed = trim(text);
+    std::string upper = toUpper(trimmed);
     if (upper == "TRUE" || upper == "FALSE") {
         out = upper == "TRUE" ? -1 : 0;
         return true;
@@ -54,7 +54,7 @@ bool toNumber(const std::string& text, double& out) {
 // The bytes and registry type a value is stored as. False when the value
 // does not convert to the kind (or the kind is unknown): nothing is written.
 bool encode(const std::string& kind, const std::string& value, DWORD& type, std::string& data) {
-    std::string upper = ToUpper(kind);
+    std::string upper = toUpper(kind);
     if (upper == "S") {
         type = REG_SZ;
         data = value;
@@ -158,7 +158,7 @@ int readHiveValue(const std::string& root, const std::string& subkey, const std:
         return static_cast<int>(status);
     }
     try {
-        std::string upper = ToUpper(kind);
+        std::string upper = toUpper(kind);
         if (upper == "S") {
             std::string text;
             status = readText(opened.key, name, text);

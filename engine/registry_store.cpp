@@ -10,7 +10,7 @@
 namespace vellumar {
 namespace {
 
-bool sameName(const std::string& a, const std::string& b) { return ToUpper(a) == ToUpper(b); }
+bool sameName(const std::string& a, const std::string& b) { return toUpper(a) == toUpper(b); }
 
 // An INI file as the private-profile functions see it: lines, sections in
 // brackets, "key=value" entries; names compare without regard to case.
@@ -42,15 +42,15 @@ struct IniFile {
     }
 
     static std::string sectionOf(const std::string& line) {
-        std::string trimmed = Trim(line);
+        std::string trimmed = trim(line);
         if (trimmed.size() < 2 || trimmed.front() != '[') return {};
         size_t close = trimmed.find(']');
         if (close == std::string::npos) return {};
-        return Trim(trimmed.substr(1, close - 1));
+        return trim(trimmed.substr(1, close - 1));
     }
 
     static bool isSection(const std::string& line) {
-        std::string trimmed = Trim(line);
+        std::string trimmed = trim(line);
         return !trimmed.empty() && trimmed.front() == '[' && trimmed.find(']') != std::string::npos;
     }
 
@@ -65,7 +65,7 @@ struct IniFile {
     size_t findKey(size_t header, const std::string& key) const {
         for (size_t i = header + 1; i < lines.size() && !isSection(lines[i]); ++i) {
             size_t equals = lines[i].find('=');
-            if (equals != std::string::npos && sameName(Trim(lines[i].substr(0, equals)), key))
+            if (equals != std::string::npos && sameName(trim(lines[i].substr(0, equals)), key))
                 return i;
         }
         return std::string::npos;
@@ -75,7 +75,7 @@ struct IniFile {
     size_t endOfSection(size_t header) const {
         size_t end = header + 1;
         for (size_t i = header + 1; i < lines.size() && !isSection(lines[i]); ++i)
-            if (!Trim(lines[i]).empty()) end = i + 1;
+            if (!trim(lines[i]).empty()) end = i + 1;
         return end;
     }
 };
@@ -89,9 +89,9 @@ std::string unquote(std::string value) {
 
 }  // namespace
 
-StoreKind ResolveRegRoot(const std::string& root) {
+StoreKind resolveRegRoot(const std::string& root) {
     static const char* const kHives[] = {"HKCU", "HKLM", "HKU", "HKDD", "HKCC", "HKCR"};
-    std::string upper = ToUpper(root);
+    std::string upper = toUpper(root);
     for (const char* hive : kHives)
         if (upper == hive) return StoreKind::hive;
     FileStatus status;
@@ -101,9 +101,9 @@ StoreKind ResolveRegRoot(const std::string& root) {
     return StoreKind::none;
 }
 
-int WriteRegValue(const std::string& root, const std::string& subkey, const std::string& name,
+int writeRegValue(const std::string& root, const std::string& subkey, const std::string& name,
                   const std::string& kind, const std::string& value) {
-    switch (ResolveRegRoot(root)) {
+    switch (resolveRegRoot(root)) {
         case StoreKind::none:
             return kNoStore;
         case StoreKind::hive:
@@ -111,7 +111,7 @@ int WriteRegValue(const std::string& root, const std::string& subkey, const std:
         case StoreKind::iniFile:
             break;
     }
-    if (ToUpper(kind) != "S") return kNoStore;
+    if (toUpper(kind) != "S") return kNoStore;
     IniFile ini = IniFile::load(root);
     size_t header = ini.findSection(subkey);
     if (header == ini.lines.size()) {
@@ -126,10 +126,10 @@ int WriteRegValue(const std::string& root, const std::string& subkey, const std:
     return ini.save(root) == IoError::ok ? 0 : kNoStore;
 }
 
-int ReadRegValue(const std::string& root, const std::string& subkey, const std::string& name,
+int readRegValue(const std::string& root, const std::string& subkey, const std::string& name,
                  const std::string& kind, const std::string& fallback, std::string& result) {
     result = fallback;
-    switch (ResolveRegRoot(root)) {
+    switch (resolveRegRoot(root)) {
         case StoreKind::none:
             return kNoStore;
         case StoreKind::hive:
@@ -137,19 +137,19 @@ int ReadRegValue(const std::string& root, const std::string& subkey, const std::
         case StoreKind::iniFile:
             break;
     }
-    if (ToUpper(kind) != "S") return 0;
+    if (toUpper(kind) != "S") return 0;
     IniFile ini = IniFile::load(root);
     size_t header = ini.findSection(subkey);
     if (header == ini.lines.size()) return 0;
     size_t line = ini.findKey(header, name);
     if (line == std::string::npos) return 0;
     const std::string& text = ini.lines[line];
-    result = unquote(Trim(text.substr(text.find('=') + 1)));
+    result = unquote(trim(text.substr(text.find('=') + 1)));
     return 0;
 }
 
-int DeleteRegValue(const std::string& root, const std::string& subkey, const std::string& name) {
-    switch (ResolveRegRoot(root)) {
+int deleteRegValue(const std::string& root, const std::string& subkey, const std::string& name) {
+    switch (resolveRegRoot(root)) {
         case StoreKind::none:
             return kNoStore;
         case StoreKind::hive:

@@ -15,13 +15,13 @@ inline const std::string kLockedVkwFile = "LockedVKWFile";
 constexpr int kNoStore = 99;
 
 enum class StoreKind { none, hive, iniFile };
-StoreKind ResolveRegRoot(const std::string& root);
+StoreKind resolveRegRoot(const std::string& root);
 
 // `kind` is "S" (text), "B" (Boolean) or "D" (number); INI files keep "S" only.
-int WriteRegValue(const std::string& root, const std::string& subkey, const std::string& name,
+int writeRegValue(const std::string& root, const std::string& subkey, const std::string& name,
                   const std::string& kind, const std::string& value);
-int ReadRegValue(const std::string& root, const std::string& subkey, const std::string& name,
+int readRegValue(const std::string& root, const std::string& subkey, const std::string& name,
                  const std::string& kind, const std::string& fallback, std::string& result);
-int DeleteRegValue(const std::string& root, const std::string& subkey, const std::string& name);
+int deleteRegValue(const std::string& root, const std::string& subkey, const std::string& name);
 
 }  // namespace vellumar

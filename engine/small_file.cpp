@@ -34,7 +34,7 @@ FileResult failed(IoError error, const std::string& path) {
 // plain name, which must be free (a nameTaken result when it is not).
 FileResult unlockTarget(const std::string& lockedPath, bool layer, const WriteBatch* batch) {
     if (layer) return fileDone(lockedPath);
-    std::string plainPath = RestoredName(lockedPath);
+    std::string plainPath = restoredName(lockedPath);
     if (nameTaken(plainPath, batch)) return fileProblem(FileProblem::nameTaken, plainPath);
     return fileDone(plainPath);
 }
@@ -52,11 +52,11 @@ FileResult clearForUnlock(ClearedAttributes& attributes, const std::string& path
 // so a crash leaves the old list or the new one, never a torn line. In a
 // batch the line goes in with the batch, before its sources are removed.
 IoError appendListLine(WriteBatch* batch, const std::string& listPath, const std::string& line) {
-    if (batch && batch->accepts(GetFolderPart(line))) {
+    if (batch && batch->accepts(getFolderPart(line))) {
         batch->appendLine(listPath, line);
         return IoError::ok;
     }
-    return AppendListLines(listPath, {line});
+    return appendListLines(listPath, {line});
 }
 
 // The locked file's text: the header line, then the stretched body in lines
@@ -85,15 +85,15 @@ IoError writeInSlices(AtomicFile& file, const std::string& text, Desktop& deskto
 // Store clean-up after an unlock, `path` being the file just written.
 void forgetRecord(const std::string& path) {
     std::string record;
-    const std::string name = ScrambleName(Trim(path));
-    ReadRegValue(RegistryRoot, kLockedVklFile, name, "S", "", record);
-    if (!record.empty()) DeleteRegValue(RegistryRoot, kLockedVklFile, name);
+    const std::string name = scrambleName(trim(path));
+    readRegValue(RegistryRoot, kLockedVklFile, name, "S", "", record);
+    if (!record.empty()) deleteRegValue(RegistryRoot, kLockedVklFile, name);
 }
 
 // A header that does not verify is a wrong header, whatever else is wrong;
 // a sound header on a file that breaks a rule, a damaged file.
 FileResult soundAndVerified(const std::string& path, const SmallFormatReader& reader) {
-    if (!HeaderVerifies(reader.header())) return fileProblem(FileProblem::wrongHeader, path);
+    if (!headerVerifies(reader.header())) return fileProblem(FileProblem::wrongHeader, path);
     if (reader.fault() != FormatFault::none)
         return fileProblem(FileProblem::damaged, path, IoError::ok, describeFault(reader.fault()));
     return fileDone(path);
@@ -110,7 +110,7 @@ struct StreamedPass {
     std::string plainStart;
 
     bool innerLayer() {
-        return plainStart == kSecretMarker && inner.finish() && HeaderVerifies(inner.header());
+        return plainStart == kSecretMarker && inner.finish() && headerVerifies(inner.header());
     }
 };
 
@@ -171,7 +171,7 @@ FileResult unlockStreamed(const std::string& path, Desktop& desktop, WriteBatch*
     if (e == IoError::ok) e = streamSmallFile(path, desktop, &restored, write);
     // Anything else than the first pass saw means the file changed meanwhile.
     if (e == IoError::ok && (write.locked.reader().fault() != FormatFault::none ||
-                             !HeaderVerifies(write.locked.reader().header()) ||
+                             !headerVerifies(write.locked.reader().header()) ||
                              write.innerLayer() != layer))
         e = IoError::alreadyOpen;
     if (e == IoError::ok) e = commitInPlaceOf(restored, path, batch);
@@ -192,18 +192,18 @@ FileResult lockSmallFile(const std::string& path, Desktop& desktop, const FileRe
     // that is only named like one is plain: it gets a locked name of its own,
     // or its unlock would not tell it from a layer and would rename it.
     const bool lockedContent = isSoundSmallLockedFile(plain.data(), plain.size());
-    const bool layer = lockedContent && ToUpper(GetExtension(path)) == "VKL";
+    const bool layer = lockedContent && toUpper(getExtension(path)) == "VKL";
     if (lockedContent && !layer) return fileProblem(FileProblem::lockedContent, path);
 
-    const std::string header = MakeLockedHeader();
+    const std::string header = makeLockedHeader();
     Cipher cipher;
-    cipher.KeyString(header);
-    cipher.Text(std::move(plain));
-    cipher.DoXor();
-    cipher.Stretch();
-    std::string text = lockedText(header, cipher.TakeText());
+    cipher.keyString(header);
+    cipher.text(std::move(plain));
+    cipher.doXor();
+    cipher.stretch();
+    std::string text = lockedText(header, cipher.takeText());
 
-    const std::string lockedPath = layer ? path : LockedName(path, ".VKL");
+    const std::string lockedPath = layer ? path : lockedName(path, ".VKL");
     if (!layer && nameTaken(lockedPath, request.batch))
         return fileProblem(FileProblem::nameTaken, lockedPath);
 
@@ -226,8 +226,8 @@ FileResult lockSmallFile(const std::string& path, Desktop& desktop, const FileRe
         if (e != IoError::ok) return stepFailed(e, path, lockedPath);
     }
 
-    WriteRegValue(RegistryRoot, kLockedVklFile, ScrambleName(Trim(path)), "S",
-                  ScrambleName(Trim(lockedPath)));
+    writeRegValue(RegistryRoot, kLockedVklFile, scrambleName(trim(path)), "S",
+                  scrambleName(trim(lockedPath)));
     return fileDone(lockedPath);
 }
 
@@ -255,8 +255,8 @@ FileResult readUnlocked(const std::string& path, Desktop& desktop, std::string& 
     if (FileResult sound = soundAndVerified(path, reader); !sound.done()) return sound;
 
     Cipher cipher;
-    cipher.KeyString(reader.header());
-    if (!cipher.ShrinkXorPiece(body.data(), body.size(), plain))
+    cipher.keyString(reader.header());
+    if (!cipher.shrinkXorPiece(body.data(), body.size(), plain))
         return fileProblem(FileProblem::damaged, path, IoError::ok, "its body does not decode");
     return fileDone(path);
 }

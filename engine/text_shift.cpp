@@ -58,7 +58,7 @@ bool nextUtf8(const std::string& text, size_t& at, char32_t& out) {
 
 }  // namespace
 
-std::string EncodeText(const std::string& text) {
+std::string encodeText(const std::string& text) {
     std::string result;
     result.reserve(text.size());
     for (unsigned char c : text)
@@ -66,7 +66,7 @@ std::string EncodeText(const std::string& text) {
     return result;
 }
 
-std::string DecodeText(const std::string& text) {
+std::string decodeText(const std::string& text) {
     std::string result;
     result.reserve(text.size());
     for (unsigned char c : text)
@@ -74,20 +74,20 @@ std::string DecodeText(const std::string& text) {
     return result;
 }
 
-bool HasEncodedForm(const std::string& text) {
+bool hasEncodedForm(const std::string& text) {
     for (unsigned char c : text)
         if (c + kShift > 255) return false;
     return true;
 }
 
-std::string Windows1252ToUtf8(const std::string& bytes) {
+std::string windows1252ToUtf8(const std::string& bytes) {
     std::string result;
     result.reserve(bytes.size() * 2);
     for (unsigned char c : bytes) appendUtf8(result, windows1252Character(c));
     return result;
 }
 
-bool Utf8ToWindows1252(const std::string& text, std::string& bytes) {
+bool utf8ToWindows1252(const std::string& text, std::string& bytes) {
     bytes.clear();
     for (size_t at = 0; at < text.size();) {
         char32_t c = 0;

@@ -12,11 +12,11 @@ AtomicFile::Mode outputMode(const std::string& target, const std::string& source
 WriteBatch* batchTaking(WriteBatch* batch, const std::string& target, const std::string& source) {
     // In a batch the source goes only once the whole batch is durable. (A
     // layer written in place is never batched: it replaces its source.)
-    return batch && target != source && batch->accepts(GetFolderPart(target)) ? batch : nullptr;
+    return batch && target != source && batch->accepts(getFolderPart(target)) ? batch : nullptr;
 }
 
 bool nameTaken(const std::string& path, const WriteBatch* batch) {
-    return FileExists(path) || (batch && batch->writing(path));
+    return fileExists(path) || (batch && batch->writing(path));
 }
 
 IoError readWholeSource(const std::string& path, std::string& out, FileStatus& asRead) {
@@ -62,12 +62,12 @@ IoError commitInPlaceOf(AtomicFile& output, const std::string& source, WriteBatc
     if (inPlace) return IoError::ok;
     if (IoError e = removeUnchangedSource(source, output.sourceAsRead()); e != IoError::ok) {
         // Take the output back only while the source is surely still there.
-        if (FileExists(source)) fs.removeFile(target);
+        if (fileExists(source)) fs.removeFile(target);
         return e;
     }
     // Makes the removal durable too; a crash before it leaves both files,
     // which loses nothing.
-    fs.flushFolder(GetFolderPart(target));
+    fs.flushFolder(getFolderPart(target));
     return IoError::ok;
 }
 

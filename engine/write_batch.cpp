@@ -87,7 +87,7 @@ WriteBatch::Entry WriteBatch::newEntry(const std::string& target, const std::str
     entry.source = source;
     entry.sourceAsRead = sourceAsRead;
     entry.attributes = attributes;
-    entry.folder = GetFolderPart(target);
+    entry.folder = getFolderPart(target);
     return entry;
 }
 
@@ -198,7 +198,7 @@ void WriteBatch::removeSource(Entry& entry, Failures& failures) {
     IoError e = removeUnchangedSource(entry.source, entry.sourceAsRead);
     if (e == IoError::ok) return;
     // Take the new file back only while the source is surely still there.
-    if (FileExists(entry.source)) {
+    if (fileExists(entry.source)) {
         fail(entry, e, failures);
     } else {
         entry.live = false;
@@ -248,7 +248,7 @@ std::vector<BatchFailure> WriteBatch::commit() {
     for (auto& [path, added] : lines) {
         std::erase_if(added, [&gone](const std::string& line) { return gone.count(line) != 0; });
         if (added.empty()) continue;
-        if (IoError e = AppendListLines(path, added); e != IoError::ok) {
+        if (IoError e = appendListLines(path, added); e != IoError::ok) {
             for (Entry& entry : entries) {
                 if (entry.live) fail(entry, e, failures);
             }

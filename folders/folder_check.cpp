@@ -27,7 +27,7 @@ SystemFolders platformSystemFolders() {
 
 FolderCheck checkLockedName(const std::string& folder) {
     std::string name = folder, parentPath;
-    SplitFolderPath(name, parentPath);
+    splitFolderPath(name, parentPath);
     const std::string locked = lockedFolderPath(parentPath, name);
     FileStatus status;
     if (fileSystem().status(locked, status) != IoError::ok)
@@ -55,9 +55,9 @@ FolderCheck checkFolderToLock(const std::string& chosen, const SystemFolders& sy
     // The locked name shifts every byte up by 65; a byte above 190 would be
     // lost, and the folder could never get its name back. On Linux it may
     // also grow past the longest name a folder can have.
-    if (!canHaveLockedFolderName(GetFileName(folder)))
+    if (!canHaveLockedFolderName(getFileName(folder)))
         return refused(FolderRule::nameNotEncodable, folder);
-    if (!FitsOnListLine(folder)) return refused(FolderRule::lineBreak, folder);
+    if (!fitsOnListLine(folder)) return refused(FolderRule::lineBreak, folder);
     // Checked before anything changes: the run would lock the files and then
     // fail to rename the folder, and the two would share one record.
     if (FolderCheck taken = checkLockedName(folder); !taken.passed()) return taken;
@@ -67,7 +67,7 @@ FolderCheck checkFolderToLock(const std::string& chosen, const SystemFolders& sy
     uint32_t attributes = 0;
     if (fileSystem().getAttributes(folder, attributes) != IoError::ok ||
         (attributes != kAttrDirectory &&
-         !(attributes == (kAttrDirectory | kAttrHidden) && IsRecordedFolder(folder))))
+         !(attributes == (kAttrDirectory | kAttrHidden) && isRecordedFolder(folder))))
         return refused(FolderRule::attributes, folder);
     return refused(FolderRule::none, folder);
 }

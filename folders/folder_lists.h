@@ -21,32 +21,32 @@ inline const char* const kPendingFolderFile = "encfile";
 inline const char* const kFoldersScratch = "temp_folder";
 
 // Every line of "folders", empty ones included, in order.
-IoError ReadFolderLines(std::vector<std::string>& lines);
+IoError readFolderLines(std::vector<std::string>& lines);
 // The encrypted folders as the window lists them: the lines up to the first
 // empty one.
-IoError ReadFolderRecords(std::vector<std::string>& records);
+IoError readFolderRecords(std::vector<std::string>& records);
 // Creates "folders" empty when it is missing.
-IoError EnsureFolderList();
+IoError ensureFolderList();
 // Adds one record at the end. An empty path is refused (IoError::other);
 // empty lines already in the list are dropped, so the new record is listed.
 // A list that exists but cannot be read is left alone and the call fails.
-IoError AppendFolderRecord(const std::string& plainPath);
+IoError appendFolderRecord(const std::string& plainPath);
 // Drops every line that is exactly `plainPath`, rereading the list under the
 // list lock so that records other processes add or drop meanwhile stay as
 // they are. Ok when there was none.
-IoError RemoveFolderRecord(const std::string& plainPath);
+IoError removeFolderRecord(const std::string& plainPath);
 // Drops the last line that is exactly `plainPath`: the record a run has just
 // added, and no earlier one of the same folder. Under the list lock, like
-// RemoveFolderRecord. Ok when there was none.
-IoError RemoveAddedFolderRecord(const std::string& plainPath);
+// removeFolderRecord. Ok when there was none.
+IoError removeAddedFolderRecord(const std::string& plainPath);
 // Replaces "folders" by a complete copy holding `lines`.
-IoError ReplaceFolderLines(const std::vector<std::string>& lines);
+IoError replaceFolderLines(const std::vector<std::string>& lines);
 
 // "encfile" holds exactly the accepted folder.
-IoError WritePendingFolder(const std::string& plainPath);
+IoError writePendingFolder(const std::string& plainPath);
 // Its first line; notFound when there is no pending folder, ok with an
 // empty path when the file is empty.
-IoError ReadPendingFolder(std::string& plainPath);
-void DeletePendingFolder();
+IoError readPendingFolder(std::string& plainPath);
+void deletePendingFolder();
 
 }  // namespace vellumar

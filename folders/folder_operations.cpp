@@ -25,7 +25,7 @@ bool isFolder(const std::string& path) {
 }
 
 bool hasLockedExtension(const std::string& path) {
-    const std::string extension = ToUpper(GetExtension(path));
+    const std::string extension = toUpper(getExtension(path));
     return extension == "VKL" || extension == "VKW";
 }
 
@@ -61,7 +61,7 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
     if (options.checkEveryRule) {
         result.refusal = checkFolderToLock(folder, options.system);
         result.folder = result.refusal.path;
-    } else if (!FitsOnListLine(folder)) {
+    } else if (!fitsOnListLine(folder)) {
         result.refusal = {FolderRule::lineBreak, folder, {}};
     } else if (FolderCheck taken = checkLockedName(folder);
                taken.rule == FolderRule::lockedFolderBeside) {
@@ -73,7 +73,7 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
     if (!result.refusal.passed()) return fail(result, FolderProblem::refused, result.folder);
 
     const std::string& path = result.folder;
-    result.listedBefore = IsRecordedFolder(path);
+    result.listedBefore = isRecordedFolder(path);
     const FoundFiles found = options.found ? *options.found : findFilesBelow(path, desktop);
     result.unsearched = found.unsearched;
     // Its files would be left plain inside a hidden folder: nothing is
@@ -82,7 +82,7 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
     // Recorded before its first file is locked: whatever happens to the run,
     // the program still knows the folder and can finish or undo it.
     if (!result.listedBefore) {
-        if (IoError e = AppendFolderRecord(path); e != IoError::ok)
+        if (IoError e = appendFolderRecord(path); e != IoError::ok)
             return fail(result, FolderProblem::notRecorded, applicationFile(kFoldersList), e);
     }
 
@@ -91,7 +91,7 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
     {
         const FolderConfinement confined(path);
         passedOver = runOverFound(
-            found, [](const std::string& file) { return !IsLockedFile(file); }, result,
+            found, [](const std::string& file) { return !isLockedFile(file); }, result,
             [&desktop](const std::vector<std::string>& paths) {
                 WriteBatch batch;
                 return lockFiles(paths, LockOptions{}, &batch, desktop);
@@ -107,7 +107,7 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
         // runs add meanwhile stay.
         const bool noneLocked = files.count(ItemStatus::done) == 0 && passedOver == 0 &&
                                 !result.listedBefore &&
-                                RemoveAddedFolderRecord(path) == IoError::ok;
+                                removeAddedFolderRecord(path) == IoError::ok;
         if (files.cancelled) return fail(result, FolderProblem::cancelled, path);
         return fail(result,
                     noneLocked ? FolderProblem::noFileLocked : FolderProblem::filesNotLocked, path);
@@ -116,7 +116,7 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
     FileSystem& fs = fileSystem();
     fs.setAttributes(path, kAttrHidden);
     std::string name = path, parent;
-    SplitFolderPath(name, parent);
+    splitFolderPath(name, parent);
     const std::string locked = parent + lockedFolderName(name);
     if (IoError e = fs.rename(path, locked); e != IoError::ok)
         return fail(result, FolderProblem::notRenamed, locked, e);
@@ -129,13 +129,13 @@ FolderRunResult unlockFolder(const std::string& plainPath, const FolderRunOption
     FolderRunResult result;
     result.folder = plainPath;
     std::string name = plainPath, parent;
-    SplitFolderPath(name, parent);
+    splitFolderPath(name, parent);
     const std::string lockedPath = lockedFolderPath(parent, name);
 
     // The list first: nothing is unlocked for a folder the program does not
     // know, nor while its record cannot be read.
     std::vector<std::string> lines;
-    if (IoError e = ReadFolderLines(lines); e != IoError::ok)
+    if (IoError e = readFolderLines(lines); e != IoError::ok)
         return fail(result, FolderProblem::listUnreadable, applicationFile(kFoldersList), e);
     if (plainPath.empty() || std::find(lines.begin(), lines.end(), plainPath) == lines.end())
         return fail(result, FolderProblem::notListed, plainPath);
@@ -161,7 +161,7 @@ FolderRunResult unlockFolder(const std::string& plainPath, const FolderRunOption
                          return unlockFiles(paths, UnlockOptions{}, &batch, desktop);
                      });
         for (const std::string& file : found.files)
-            stillLocked = stillLocked || (FileExists(file) && IsLockedFile(file));
+            stillLocked = stillLocked || (fileExists(file) && isLockedFile(file));
     }
     // Stopped half-way: it stays where it is, locked name and record, so
     // that it can be chosen again.
@@ -182,7 +182,7 @@ FolderRunResult unlockFolder(const std::string& plainPath, const FolderRunOption
         return fail(result, FolderProblem::filesNotUnlocked, plainPath);
     // The folder has its name back before its record goes, so a crash in
     // between leaves a record of a plain folder, never a lost one.
-    if (IoError e = RemoveFolderRecord(plainPath); e != IoError::ok)
+    if (IoError e = removeFolderRecord(plainPath); e != IoError::ok)
         return fail(result, FolderProblem::notUnlisted, applicationFile(kFoldersList), e);
     result.folderDone = true;
     return result;
@@ -190,8 +190,8 @@ FolderRunResult unlockFolder(const std::string& plainPath, const FolderRunOption
 
 IoError listLockedFolders(std::vector<std::string>& folders) {
     folders.clear();
-    if (IoError e = EnsureFolderList(); e != IoError::ok) return e;
-    return ReadFolderRecords(folders);
+    if (IoError e = ensureFolderList(); e != IoError::ok) return e;
+    return readFolderRecords(folders);
 }
 
 }  // namespace vellumar

@@ -39,7 +39,7 @@ std::string parentOf(const std::string& path) {
 
 }  // namespace
 
-std::string NormalPath(const std::string& path) {
+std::string normalPath(const std::string& path) {
     const std::string root = rootOf(path);
     if (root.empty()) return {};
     std::vector<std::string> parts;
@@ -64,7 +64,7 @@ std::string NormalPath(const std::string& path) {
 }
 
 std::string normalFolderPath(const std::string& path) {
-    std::string result = NormalPath(path);
+    std::string result = normalPath(path);
     FileStatus status;
     if (result.empty() || fileSystem().status(result, status) != IoError::ok ||
         status.kind != EntryKind::folder)
@@ -72,14 +72,14 @@ std::string normalFolderPath(const std::string& path) {
     return result;
 }
 
-std::string SplitFolderPath(std::string& path, std::string& ParentPath) {
+std::string splitFolderPath(std::string& path, std::string& ParentPath) {
     size_t last = path.rfind(kSeparator);
     ParentPath = last == std::string::npos ? std::string() : path.substr(0, last + 1);
     if (last != std::string::npos) path.erase(0, last + 1);
     return path;
 }
 
-std::string DriveOf(const std::string& path) {
+std::string driveOf(const std::string& path) {
 #ifdef _WIN32
     if (path.size() >= 2 && path[1] == ':') return path.substr(0, 2) + kSeparator;
     return {};
@@ -104,7 +104,7 @@ bool sameFolder(const std::string& a, const std::string& b) {
 }
 
 bool holdsFolder(const std::string& folder, const std::string& inner) {
-    for (std::string path = NormalPath(inner); !path.empty(); path = parentOf(path))
+    for (std::string path = normalPath(inner); !path.empty(); path = parentOf(path))
         if (sameFolder(folder, path)) return true;
     return false;
 }

@@ -10,19 +10,19 @@ namespace vellumar {
 // The full path without "." or ".." parts and without doubled or trailing
 // separators (a root keeps its own), whether or not it names a folder;
 // empty for a path that is not absolute.
-std::string NormalPath(const std::string& path);
+std::string normalPath(const std::string& path);
 
-// NormalPath of a folder, or empty when the path names no folder. A link to
+// normalPath of a folder, or empty when the path names no folder. A link to
 // a folder is not one.
 std::string normalFolderPath(const std::string& path);
 
 // Splits a path at its last separator: ParentPath gets the part up to and
 // including it (empty when there is none), `path` keeps the part after it,
 // which is also returned.
-std::string SplitFolderPath(std::string& path, std::string& ParentPath);
+std::string splitFolderPath(std::string& path, std::string& ParentPath);
 
 // The drive a path lies on: "C:\" on Windows, the root "/" elsewhere.
-std::string DriveOf(const std::string& path);
+std::string driveOf(const std::string& path);
 
 // Whether the path is a drive's root ("C:\", "/").
 bool isDriveRoot(const std::string& path);

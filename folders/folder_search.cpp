@@ -26,7 +26,7 @@ class Walk {
         desktop_.yield();
         for (size_t k = listing.folders.size(); k > 0; --k) {
             found_.lastEntered = path;
-            const std::string inner = AddBackslash(path) + listing.folders[k - 1];
+            const std::string inner = addBackslash(path) + listing.folders[k - 1];
             FolderListing inside;
             if (IoError error = IoError::ok; !readFolderListing(inner, inside, &error)) {
                 skip(inner, error);  // go on with the next, but the run will know
@@ -36,7 +36,7 @@ class Walk {
             folder(inner, inside, false);
         }
         // A drive's root already ends with the separator.
-        const std::string prefix = AddBackslash(path);
+        const std::string prefix = addBackslash(path);
         for (const std::string& name : listing.files) found_.files.push_back(prefix + name);
         if (atStart) found_.startFiles = listing.files.size();
     }
@@ -78,8 +78,8 @@ bool readFolderListing(const std::string& path, FolderListing& out, IoError* err
     out.folders.clear();
     for (const FolderEntry& entry : entries)
         if (entry.kind == EntryKind::folder) out.folders.push_back(entry.name);
-    std::sort(out.folders.begin(), out.folders.end(), NameOrder);
-    out.files = FileBoxNames(path, entries);
+    std::sort(out.folders.begin(), out.folders.end(), nameOrder);
+    out.files = fileBoxNames(path, entries);
     return true;
 }
 

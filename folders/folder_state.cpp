@@ -10,25 +10,25 @@
 
 namespace vellumar {
 
-bool FitsOnListLine(const std::string& path) {
+bool fitsOnListLine(const std::string& path) {
     return path.find_first_of("\r\n") == std::string::npos;
 }
 
-bool IsRecordedFolder(const std::string& plainPath) {
+bool isRecordedFolder(const std::string& plainPath) {
     std::vector<std::string> records;
-    return ReadFolderRecords(records) == IoError::ok &&
+    return readFolderRecords(records) == IoError::ok &&
            std::find(records.begin(), records.end(), plainPath) != records.end();
 }
 
-bool IsLockedFile(const std::string& path) {
-    const std::string extension = ToUpper(GetExtension(path));
+bool isLockedFile(const std::string& path) {
+    const std::string extension = toUpper(getExtension(path));
     if (extension != "VKL" && extension != "VKW") return false;
     FileHandle file = kNoFile;
     if (fileSystem().openRead(path, file) != IoError::ok) return false;
     FileCloser closer(file);
     std::string header(kHeaderLength, '\0');
     return readExactly(file, header.data(), header.size()) == IoError::ok &&
-           HeaderVerifies(header);
+           headerVerifies(header);
 }
 
 }  // namespace vellumar

@@ -11,13 +11,13 @@ namespace vellumar {
 
 // Whether one line of a list file can hold the path: a line break would
 // split its record in two, and neither half would name the folder.
-bool FitsOnListLine(const std::string& path);
+bool fitsOnListLine(const std::string& path);
 
 // Whether "folders" records the plain path (false when it cannot be read).
-bool IsRecordedFolder(const std::string& plainPath);
+bool isRecordedFolder(const std::string& plainPath);
 
 // Whether the file is one this program locked: a marker extension and a
 // header line that verifies. A plain file that merely starts like one is not.
-bool IsLockedFile(const std::string& path);
+bool isLockedFile(const std::string& path);
 
 }  // namespace vellumar

@@ -20,15 +20,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const Entry others[] = {{"S", "k"}, {"", "k"}, {"S", "j\xE9"}, {"T", "k"}};
     std::string before[4];
     for (int i = 0; i < 4; ++i)
-        before[i] = store.GetSetting("Tessarin", others[i].section, others[i].key);
+        before[i] = store.getSetting("Tessarin", others[i].section, others[i].key);
 
     std::string value(1, '\0');
     for (int c = 1; c <= 255; ++c) value += static_cast<char>(c);
     for (const std::string& saved : {value, std::string(), std::string(" @a;b ")}) {
-        if (!store.SaveSetting("Tessarin", "S", "saved", saved)) std::abort();
-        if (store.GetSetting("Tessarin", "S", "saved") != saved) std::abort();
+        if (!store.saveSetting("Tessarin", "S", "saved", saved)) std::abort();
+        if (store.getSetting("Tessarin", "S", "saved") != saved) std::abort();
         for (int i = 0; i < 4; ++i) {
-            if (store.GetSetting("Tessarin", others[i].section, others[i].key) != before[i])
+            if (store.getSetting("Tessarin", others[i].section, others[i].key) != before[i])
                 std::abort();
         }
     }

@@ -23,12 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
         if (fuzz::namesInFolder().size() != 1 || fuzz::readBack(path) != input) std::abort();
         return 0;
     }
-    if (fault != FormatFault::none || !HeaderVerifies(input.substr(0, kHeaderLength)))
+    if (fault != FormatFault::none || !headerVerifies(input.substr(0, kHeaderLength)))
         std::abort();  // a damaged file was unlocked
     const std::string content = input.substr(kHeaderLength + 1);
     const size_t head = content.size() % kChunkSize;
     const std::string expected =
-        Rc4Crypt(content.substr(0, head), "quorvelin") + content.substr(head);
+        rc4Crypt(content.substr(0, head), "quorvelin") + content.substr(head);
     if (fuzz::readBack(fuzz::fuzzFolder() + "/report.txt") != expected) std::abort();
     return 0;
 }

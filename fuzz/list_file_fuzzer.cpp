@@ -12,14 +12,14 @@ using namespace vellumar;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const std::string text(reinterpret_cast<const char*>(bytes), size);
-    const std::vector<std::string> lines = SplitListLines(text);
-    if (SplitListLines(JoinListLines(lines)) != lines) std::abort();
+    const std::vector<std::string> lines = splitListLines(text);
+    if (splitListLines(joinListLines(lines)) != lines) std::abort();
 
     const std::string path = fuzz::writeInput("files", text.data(), text.size());
     std::vector<std::string> read;
-    if (ReadListFile(path, read) != IoError::ok || read != lines) std::abort();
-    if (AppendListLines(path, {"/added/line"}) != IoError::ok) std::abort();
-    if (ReadListFile(path, read) != IoError::ok || read.empty() || read.back() != "/added/line")
+    if (readListFile(path, read) != IoError::ok || read != lines) std::abort();
+    if (appendListLines(path, {"/added/line"}) != IoError::ok) std::abort();
+    if (readListFile(path, read) != IoError::ok || read.empty() || read.back() != "/added/line")
         std::abort();
     return 0;
 }

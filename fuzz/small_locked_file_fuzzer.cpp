@@ -46,14 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     if (whole.sound) {
         // Unlocked whole or piece by piece, the keystream running on: the same bytes.
         Cipher one, many;
-        one.KeyString(whole.header);
+        one.keyString(whole.header);
         std::string plainWhole, plainPieces;
-        const bool shrunk = one.ShrinkXorPiece(whole.body.data(), whole.body.size(), plainWhole);
-        many.KeyString(whole.header);
+        const bool shrunk = one.shrinkXorPiece(whole.body.data(), whole.body.size(), plainWhole);
+        many.keyString(whole.header);
         size_t at = 0;
         for (; whole.body.size() - at > 4 * piece; at += 4 * piece)
-            many.ShrinkXorPiece(whole.body.data() + at, 4 * piece, plainPieces);
-        many.ShrinkXorPiece(whole.body.data() + at, whole.body.size() - at, plainPieces);
+            many.shrinkXorPiece(whole.body.data() + at, 4 * piece, plainPieces);
+        many.shrinkXorPiece(whole.body.data() + at, whole.body.size() - at, plainPieces);
         if (!shrunk || plainWhole != plainPieces) std::abort();
     }
 

@@ -7,7 +7,7 @@
 
 namespace vellumar {
 
-bool NameOrder(const std::string& a, const std::string& b) {
+bool nameOrder(const std::string& a, const std::string& b) {
     auto upper = [](unsigned char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; };
     size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
@@ -19,23 +19,23 @@ bool NameOrder(const std::string& a, const std::string& b) {
     return a < b;
 }
 
-std::vector<std::string> FileBoxNames(const std::string& folder) {
+std::vector<std::string> fileBoxNames(const std::string& folder) {
     std::vector<FolderEntry> entries;
     if (fileSystem().listFolder(folder, entries) != IoError::ok) return {};
-    return FileBoxNames(folder, entries);
+    return fileBoxNames(folder, entries);
 }
 
-std::vector<std::string> FileBoxNames(const std::string& folder,
+std::vector<std::string> fileBoxNames(const std::string& folder,
                                       const std::vector<FolderEntry>& entries) {
     FileSystem& fs = fileSystem();
-    const std::string prefix = AddBackslash(folder);
+    const std::string prefix = addBackslash(folder);
     std::vector<std::string> names;
     for (const FolderEntry& entry : entries) {
         if (entry.kind != EntryKind::file) continue;
         // The program's own temporaries are nobody's files. One left by a
         // run that ended half-way goes: the file it was to replace stands.
         // A person's file with a name like theirs is listed like any other.
-        if (IsTemporaryName(entry.name)) {
+        if (isTemporaryName(entry.name)) {
             const TemporaryOwner owner = temporaryOwner(prefix + entry.name);
             if (owner == TemporaryOwner::ended) {
                 fs.setAttributes(prefix + entry.name, kAttrNormal);
@@ -49,7 +49,7 @@ std::vector<std::string> FileBoxNames(const std::string& folder,
             continue;
         names.push_back(entry.name);
     }
-    std::sort(names.begin(), names.end(), NameOrder);
+    std::sort(names.begin(), names.end(), nameOrder);
     return names;
 }
 

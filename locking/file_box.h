@@ -11,12 +11,12 @@ namespace vellumar {
 // hidden files too (locked files are hidden), system files, links and
 // sub-folders not; sorted by name, ignoring case. Empty when the folder
 // cannot be read.
-std::vector<std::string> FileBoxNames(const std::string& folder);
+std::vector<std::string> fileBoxNames(const std::string& folder);
 // The same from a listing of the folder already read.
-std::vector<std::string> FileBoxNames(const std::string& folder,
+std::vector<std::string> fileBoxNames(const std::string& folder,
                                       const std::vector<FolderEntry>& entries);
 
 // The order of the boxes' entries: by name ignoring case, then by bytes.
-bool NameOrder(const std::string& a, const std::string& b);
+bool nameOrder(const std::string& a, const std::string& b);
 
 }  // namespace vellumar

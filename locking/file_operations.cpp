@@ -35,11 +35,11 @@ class OwnFiles {
         for (const OwnFile& file : own_) {
             if (file.volume == status.volume && file.index == status.index) return &file.name;
         }
-        const std::string name = comparable(GetFileName(path));
+        const std::string name = comparable(getFileName(path));
         for (const std::string& list : lists_) {
             FileStatus folder;
             if (name == comparable(list) &&
-                fileSystem().status(GetFolderPart(path), folder) == IoError::ok &&
+                fileSystem().status(getFolderPart(path), folder) == IoError::ok &&
                 folder.volume == directory_.volume && folder.index == directory_.index)
                 return &list;
         }
@@ -62,7 +62,7 @@ class OwnFiles {
     // Windows file names match in any case.
     static std::string comparable(const std::string& name) {
 #ifdef _WIN32
-        return ToUpper(name);
+        return toUpper(name);
 #else
         return name;
 #endif
@@ -176,7 +176,7 @@ void notThere(Decisions& decisions, size_t index, IoError looked) {
 }
 
 bool endsWithVkw(const std::string& path) {
-    return path.size() >= 3 && ToUpper(path.substr(path.size() - 3)) == "VKW";
+    return path.size() >= 3 && toUpper(path.substr(path.size() - 3)) == "VKW";
 }
 
 // The locked-files list holds one path a line.
@@ -357,7 +357,7 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
         } else if (status.kind == EntryKind::other) {
             // A pipe or a device named like a locked file: reading one may never end.
             decisions.refuse(i, Refusal::notRegular);
-        } else if (!StartsWithLockedMarker(path)) {
+        } else if (!startsWithLockedMarker(path)) {
             decisions.refuse(i, Refusal::notLocked);
         } else if (pairs.finish(path)) {
             decisions.decide(i, ItemStatus::done);  // unlocked already by a run that was interrupted
@@ -393,7 +393,7 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
     return std::move(decisions.report);
 }
 
-bool StartsWithLockedMarker(const std::string& path) {
+bool startsWithLockedMarker(const std::string& path) {
     FileHandle file = kNoFile;
     if (fileSystem().openRead(path, file) != IoError::ok) return false;
     FileCloser closer(file);

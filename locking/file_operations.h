@@ -102,6 +102,6 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
                       WriteBatch* batch, Desktop& desktop);
 
 // True when the file begins with the marker of a locked file ("[Secret]").
-bool StartsWithLockedMarker(const std::string& path);
+bool startsWithLockedMarker(const std::string& path);
 
 }  // namespace vellumar

@@ -22,7 +22,7 @@ constexpr uint64_t kLineLength = 70;
 constexpr size_t kComparePiece = size_t{1} << 20;
 
 bool hasExtension(const std::string& path, const char* extension) {
-    return ToUpper(GetExtension(path)) == extension;
+    return toUpper(getExtension(path)) == extension;
 }
 
 bool isFile(const std::string& path, FileStatus& status) {
@@ -67,7 +67,7 @@ class PlainSide {
         return true;
     }
     bool isInnerLayer() {
-        return start_ == kSecretMarker && asLocked_.finish() && HeaderVerifies(asLocked_.header());
+        return start_ == kSecretMarker && asLocked_.finish() && headerVerifies(asLocked_.header());
     }
 
   private:
@@ -120,13 +120,13 @@ bool largeHoldsPlain(const std::string& lockedPath, const std::string& plainPath
 
     std::string start, a, b;
     if (readSlice(locked, start, kHeaderLength + 1) != IoError::ok ||
-        !HeaderVerifies(start.substr(0, kHeaderLength)) ||
+        !headerVerifies(start.substr(0, kHeaderLength)) ||
         checkLargeLockedStart(start.data(), start.size(), lockedStatus.size) != FormatFault::none)
         return false;
     // The leading remainder went through RC4; the full chunks are as they were.
     const size_t head = plainStatus.size % kChunkSize;
     if (readSlice(locked, a, head) != IoError::ok || readSlice(plain, b, head) != IoError::ok ||
-        Rc4Crypt(std::move(a), kLargeFileHeadKey) != b)
+        rc4Crypt(std::move(a), kLargeFileHeadKey) != b)
         return false;
     for (uint64_t left = plainStatus.size - head; left > 0;) {
         const size_t slice = static_cast<size_t>(std::min<uint64_t>(left, kComparePiece));
@@ -151,13 +151,13 @@ bool removeLeftover(const std::string& path, bool locked) {
     (void)locked;
     if (fs.removeFile(path) != IoError::ok) return false;
 #endif
-    if (const std::string folder = GetFolderPart(path); !folder.empty()) fs.flushFolder(folder);
+    if (const std::string folder = getFolderPart(path); !folder.empty()) fs.flushFolder(folder);
     return true;
 }
 
 }  // namespace
 
-bool LockedHoldsPlainContent(const std::string& lockedPath, const std::string& plainPath) {
+bool lockedHoldsPlainContent(const std::string& lockedPath, const std::string& plainPath) {
     try {
         if (hasExtension(lockedPath, "VKW")) return largeHoldsPlain(lockedPath, plainPath);
         return hasExtension(lockedPath, "VKL") && smallHoldsPlain(lockedPath, plainPath);
@@ -176,15 +176,15 @@ bool LeftoverPairs::finish(const std::string& path) {
     if (locking_) {
         if (!isFile(path, plain)) return false;
         plainPath = path;
-        lockedPath = LockedName(path, plain.size < kLargeFileThreshold ? ".VKL" : ".VKW");
+        lockedPath = lockedName(path, plain.size < kLargeFileThreshold ? ".VKL" : ".VKW");
         if (rows_.count(lockedPath) || !isFile(lockedPath, locked)) return false;
     } else {
         if (!hasExtension(path, "VKL") && !hasExtension(path, "VKW")) return false;
         lockedPath = path;
-        plainPath = RestoredName(path);
+        plainPath = restoredName(path);
         if (!isFile(plainPath, plain) || !isFile(lockedPath, locked)) return false;
     }
-    if (!LockedHoldsPlainContent(lockedPath, plainPath)) return false;
+    if (!lockedHoldsPlainContent(lockedPath, plainPath)) return false;
 
     // The kept side got its name only after its content was flushed (that is
     // the order of every lock and unlock), so it stands on its own.

@@ -36,6 +36,6 @@ class LeftoverPairs {
 // cannot be read, the locked file breaks a rule of its format or its header
 // does not verify, the contents differ, or the unlock would take the content
 // for an inner layer and keep the locked name.
-bool LockedHoldsPlainContent(const std::string& lockedPath, const std::string& plainPath);
+bool lockedHoldsPlainContent(const std::string& lockedPath, const std::string& plainPath);
 
 }  // namespace vellumar

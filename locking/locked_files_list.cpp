@@ -16,18 +16,18 @@ const char* const kLockedFilesList = "files";
 
 }  // namespace
 
-void UnhideLockedFiles() {
+void unhideLockedFiles() {
     std::string list = applicationFile(kLockedFilesList);
     {
         // Another process may create it meanwhile, with a line in it.
         const ListLock lock;
-        if (!FileExists(list)) {
-            ReplaceListFile(list, {});
+        if (!fileExists(list)) {
+            replaceListFile(list, {});
             return;
         }
     }
     std::vector<std::string> paths;
-    if (ReadListFile(list, paths) != IoError::ok) return;
+    if (readListFile(list, paths) != IoError::ok) return;
     for (const std::string& path : paths) {
         if (!path.empty()) fileSystem().setAttributes(path, kAttrNormal);
     }
@@ -38,8 +38,8 @@ void File_Refresh() {
     // Under the list lock from the reading to the writing: a line another
     // process adds meanwhile is not lost.
     const ListLock lock;
-    if (!FileExists(list)) return;
-    EditListFile(list, [](std::vector<std::string>& paths) {
+    if (!fileExists(list)) return;
+    editListFile(list, [](std::vector<std::string>& paths) {
         std::vector<std::string> kept;
         for (const std::string& path : paths) {
             // Only a file that is known to be gone loses its line; one that

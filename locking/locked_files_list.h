@@ -8,7 +8,7 @@ namespace vellumar {
 // Makes every listed file visible and writable again, so the open-file
 // dialog shows them for "Decrypt File(s)". Creates the list empty when it is
 // missing.
-void UnhideLockedFiles();
+void unhideLockedFiles();
 
 // Keeps only the lines whose file still exists and hides those files again,
 // keeping their other attributes (a locked file stays read-only).

@@ -24,7 +24,7 @@ class FolderWindow : public ::testing::Test {
     void SetUp() override {
         model.selectedOption = Option::OptDecFolder;
         model.DecFolder = true;
-        model.cmdEncDecEnabled = false;
+        model.runButtonEnabled = false;
     }
     void record(const std::vector<std::string>& lines) {
         std::string text;
@@ -38,7 +38,7 @@ class FolderWindow : public ::testing::Test {
     }
     // A folder locked in place: its locked name, with a file one level down.
     std::string lockedFolder(const std::string& parent, const std::string& name) {
-        temp.write(parent + "/" + EncodeText(name) + "/sub/f", "x");
+        temp.write(parent + "/" + encodeText(name) + "/sub/f", "x");
         return temp / parent + kSeparator + name;
     }
 
@@ -72,10 +72,10 @@ TEST_F(FolderWindow, OkWithOneTickPreparesTheFolderUnderItsLockedName) {
     EXPECT_EQ(model.PlainFolderPath, b);
     // The row the window adds; in the real window the search's rebuild of
     // the target list (not set up here) replaces it.
-    EXPECT_EQ(texts(model.ListFiles), (std::vector<std::string>{b}));
-    EXPECT_EQ(texts(model.lstFoundFiles),
-              (std::vector<std::string>{temp / ("D/" + EncodeText("B") + "/sub/f")}));
-    EXPECT_TRUE(model.cmdEncDecEnabled);
+    EXPECT_EQ(texts(model.targetList), (std::vector<std::string>{b}));
+    EXPECT_EQ(texts(model.foundFiles),
+              (std::vector<std::string>{temp / ("D/" + encodeText("B") + "/sub/f")}));
+    EXPECT_TRUE(model.runButtonEnabled);
 }
 
 TEST_F(FolderWindow, OkWithNoTickClosesAndTwoTicksAreRefused) {
@@ -84,23 +84,23 @@ TEST_F(FolderWindow, OkWithNoTickClosesAndTwoTicksAreRefused) {
     window.cmdDecrypt_Click();
     EXPECT_EQ(desktop.messages, (std::vector<Shown>{{"One Folder Can Be Decrypted At A Time",
                                                      Icon::critical, "Vellumar"}}));
-    EXPECT_TRUE(model.ListFiles.empty());
+    EXPECT_TRUE(model.targetList.empty());
     EXPECT_FALSE(window.unloaded);
     EXPECT_TRUE(window.lstDecrypt[0].checked && window.lstDecrypt[1].checked);
 
     for (ListRow& row : window.lstDecrypt) row.checked = false;
-    model.cmdEncDecEnabled = true;
+    model.runButtonEnabled = true;
     window.cmdDecrypt_Click();
     EXPECT_TRUE(window.unloaded);
-    EXPECT_FALSE(model.cmdEncDecEnabled);
-    EXPECT_TRUE(model.ListFiles.empty());
-    EXPECT_TRUE(model.lstFoundFiles.empty());
+    EXPECT_FALSE(model.runButtonEnabled);
+    EXPECT_TRUE(model.targetList.empty());
+    EXPECT_TRUE(model.foundFiles.empty());
 }
 
 TEST_F(FolderWindow, AFolderNotFoundUnderItsLockedNameIsExplained) {
     // D/A/B was locked, then D/A around it: B's locked name now lies inside
     // A's locked name.
-    temp.write("D/" + EncodeText("A") + "/" + EncodeText("B") + "/f", "x");
+    temp.write("D/" + encodeText("A") + "/" + encodeText("B") + "/f", "x");
     record({temp / "D/A/B", temp / "D/A"});
     struct Case {
         bool decFolder, encFolder;
@@ -126,9 +126,9 @@ TEST_F(FolderWindow, AFolderNotFoundUnderItsLockedNameIsExplained) {
         window.cmdDecrypt_Click();
         EXPECT_EQ(desktop.messages, c.messages);
         EXPECT_FALSE(window.unloaded);
-        EXPECT_TRUE(model.ListFiles.empty());
-        EXPECT_TRUE(model.lstFoundFiles.empty());
-        EXPECT_FALSE(model.cmdEncDecEnabled);
+        EXPECT_TRUE(model.targetList.empty());
+        EXPECT_TRUE(model.foundFiles.empty());
+        EXPECT_FALSE(model.runButtonEnabled);
         EXPECT_EQ(model.PlainFolderPath, temp / "D/A/B");
     }
 }
@@ -142,8 +142,8 @@ TEST_F(FolderWindow, AFolderThatLockingCouldNotRenameIsUnlockedUnderItsPlainName
     EXPECT_TRUE(desktop.messages.empty());
     EXPECT_TRUE(window.unloaded);
     EXPECT_EQ(model.PlainFolderPath, plain);
-    EXPECT_EQ(texts(model.lstFoundFiles), (std::vector<std::string>{temp / "D/Kept/f"}));
-    EXPECT_TRUE(model.cmdEncDecEnabled);
+    EXPECT_EQ(texts(model.foundFiles), (std::vector<std::string>{temp / "D/Kept/f"}));
+    EXPECT_TRUE(model.runButtonEnabled);
 }
 
 TEST_F(FolderWindow, AfterEncryptAFolderWasClickedTheFolderIsLookedForUnderItsPlainName) {
@@ -158,7 +158,7 @@ TEST_F(FolderWindow, AfterEncryptAFolderWasClickedTheFolderIsLookedForUnderItsPl
     EXPECT_TRUE(window.unloaded);
     EXPECT_EQ(model.PlainFolderPath, "before");
     EXPECT_EQ(model.FolderName, "P");
-    EXPECT_EQ(texts(model.lstFoundFiles), (std::vector<std::string>{temp / "D/P/sub/f"}));
+    EXPECT_EQ(texts(model.foundFiles), (std::vector<std::string>{temp / "D/P/sub/f"}));
 }
 
 }  // namespace

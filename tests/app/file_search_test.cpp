@@ -51,12 +51,12 @@ class Search : public ::testing::Test {
         // Stands in for the rebuild of the target list from the file box's folder.
         model.fileBoxPathChanged = [this] {
             rebuilds.push_back(model.filFilesPath);
-            model.ListFiles = {row("rebuilt " + model.filFilesPath)};
+            model.targetList = {row("rebuilt " + model.filFilesPath)};
         };
     }
     // Starts the search as the folder chooser does: the folder as the only row.
     void searchFrom(const std::string& folder) {
-        model.ListFiles = {row(folder)};
+        model.targetList = {row(folder)};
         search.cmdSearch_Click();
     }
     // S holding s1, A (a1) and B (b1, and B2 holding x).
@@ -93,15 +93,15 @@ TEST_F(Search, WalksDepthFirstLastSubfolderFirstAndEachFoldersFilesLast) {
 
     searchFrom(start);
 
-    EXPECT_EQ(texts(model.lstFoundFiles), paths(expected));
-    for (const ListRow& found : model.lstFoundFiles) EXPECT_EQ(found, row(found.text));
+    EXPECT_EQ(texts(model.foundFiles), paths(expected));
+    for (const ListRow& found : model.foundFiles) EXPECT_EQ(found, row(found.text));
     // The start folder holds a file: the copy of the results is written last.
-    EXPECT_EQ(model.ListFiles, model.lstFoundFiles);
+    EXPECT_EQ(model.targetList, model.foundFiles);
     EXPECT_EQ(rebuilds, (std::vector<std::string>{start, start}));
     EXPECT_EQ(model.dirListPath, start);
     EXPECT_EQ(model.filFilesPath, start);
-    EXPECT_EQ(model.lblArchivos, temp / "S/A");  // the last folder entered
-    EXPECT_EQ(model.lblCount, " " + std::to_string(expected.size()));
+    EXPECT_EQ(model.searchFolderText, temp / "S/A");  // the last folder entered
+    EXPECT_EQ(model.searchCountText, " " + std::to_string(expected.size()));
     EXPECT_EQ(desktop.yields, 4);  // once per folder
 }
 
@@ -143,22 +143,22 @@ TEST_F(Search, OurTemporariesAreNotFoundButAPersonsFileNamedLikeOneIsLocked) {
 
     std::vector<std::string> inS = persons;
     inS.push_back("s1");
-    std::sort(inS.begin(), inS.end(), NameOrder);
+    std::sort(inS.begin(), inS.end(), nameOrder);
     std::vector<std::string> expected = {"S/B/B2/x", "S/B/b1", "S/A/a1"};
     for (const std::string& name : inS) expected.push_back("S/" + name);
-    EXPECT_EQ(texts(model.lstFoundFiles), paths(expected));
-    EXPECT_TRUE(FileExists(writing.temporaryPath()));
+    EXPECT_EQ(texts(model.foundFiles), paths(expected));
+    EXPECT_TRUE(fileExists(writing.temporaryPath()));
 #ifndef _WIN32
-    EXPECT_FALSE(FileExists(leftover));
+    EXPECT_FALSE(fileExists(leftover));
 #endif
 
     cmdLockFolder_Click(model, desktop);
     for (const std::string& name : persons) {
         SCOPED_TRACE(name);
-        EXPECT_FALSE(FileExists(temp / "S/" + name));
-        EXPECT_EQ(unlockedContent(LockedName(temp / "S/" + name, ".VKL"), temp), "a user's file");
+        EXPECT_FALSE(fileExists(temp / "S/" + name));
+        EXPECT_EQ(unlockedContent(lockedName(temp / "S/" + name, ".VKL"), temp), "a user's file");
     }
-    EXPECT_TRUE(FileExists(writing.temporaryPath()));
+    EXPECT_TRUE(fileExists(writing.temporaryPath()));
 }
 
 TEST_F(Search, TheTargetListEndsAsTheLastOfItsTwoWritersLeftIt) {
@@ -182,16 +182,16 @@ TEST_F(Search, TheTargetListEndsAsTheLastOfItsTwoWritersLeftIt) {
         const std::string start = tree.makeFolder("S");
         if (c.startHoldsAFile) tree.write("S/s1", "x");
         if (c.startHoldsAFolder) tree.write("S/A/a1", "x");
-        model.lstFoundFiles.clear();
+        model.foundFiles.clear();
         model.filFilesPath = model.dirListPath = c.boxAlreadyThere ? start : std::string();
         searchFrom(start);
         std::vector<std::string> expected;
         for (const std::string& what : c.listFiles) {
-            if (what == "*") expected = texts(model.lstFoundFiles);
+            if (what == "*") expected = texts(model.foundFiles);
             if (what == "rebuilt") expected.push_back("rebuilt " + start);
             if (what == "chosen") expected.push_back(start);
         }
-        EXPECT_EQ(texts(model.ListFiles), expected);
+        EXPECT_EQ(texts(model.targetList), expected);
     }
 }
 
@@ -201,7 +201,7 @@ TEST_F(Search, TheBoxesKeepInStep) {
     ASSERT_TRUE(search.setDirListPath(start));  // no change: no rebuild
     EXPECT_EQ(model.dirListEntries, paths({"S/A", "S/B"}));
     EXPECT_EQ(model.dirListIndex, -1);
-    EXPECT_EQ(model.drvListDrive, DriveOf(start));
+    EXPECT_EQ(model.drvListDrive, driveOf(start));
     EXPECT_EQ(rebuilds, (std::vector<std::string>{start}));
 
     model.dirListIndex = 1;
@@ -213,29 +213,29 @@ TEST_F(Search, TheBoxesKeepInStep) {
     model.drvListDrive = temp / "missing";
     search.drvList_Change();
     EXPECT_EQ(model.dirListPath, temp / "S/B");
-    EXPECT_EQ(model.drvListDrive, DriveOf(start));
+    EXPECT_EQ(model.drvListDrive, driveOf(start));
 }
 
 TEST_F(Search, ASecondSearchAppendsAndTheCountRunsOn) {
     const std::string start = makeTree();
     searchFrom(start);
-    const std::vector<std::string> once = texts(model.lstFoundFiles);
+    const std::vector<std::string> once = texts(model.foundFiles);
     searchFrom(start);
     std::vector<std::string> twice = once;
     twice.insert(twice.end(), once.begin(), once.end());
-    EXPECT_EQ(texts(model.lstFoundFiles), twice);
-    EXPECT_EQ(texts(model.ListFiles), twice);
-    EXPECT_EQ(model.lblCount, " 8");
+    EXPECT_EQ(texts(model.foundFiles), twice);
+    EXPECT_EQ(texts(model.targetList), twice);
+    EXPECT_EQ(model.searchCountText, " 8");
 }
 
 TEST_F(Search, DecryptAFolderStartsAtTheFolderInHandUnderItsLockedName) {
     temp.write("Reports/plain", "x");
-    temp.write(EncodeText("Reports") + "/locked", "x");
+    temp.write(encodeText("Reports") + "/locked", "x");
     model.selectedOption = Option::OptDecFolder;
     model.ParentPath = temp.path() + kSeparator;
     model.FolderName = "Reports";
     searchFrom(temp / "Reports");  // the first row does not count here
-    EXPECT_EQ(texts(model.lstFoundFiles), paths({EncodeText("Reports") + "/locked"}));
+    EXPECT_EQ(texts(model.foundFiles), paths({encodeText("Reports") + "/locked"}));
 }
 
 // Lists a made-up folder tree instead of the disk's, and can refuse to list
@@ -266,13 +266,13 @@ class MadeUpFolders : public ForwardingFileSystem {
 };
 
 TEST_F(Search, ADrivesRootAlreadyEndsWithTheSeparator) {
-    const std::string root = DriveOf(temp.path());
+    const std::string root = driveOf(temp.path());
     MadeUpFolders disk;
     disk.folders[root] = {{"a", EntryKind::file}, {"Sub", EntryKind::folder}};
     disk.folders[root + "Sub"] = {{"b", EntryKind::file}};
     FileSystemOverride use(disk);
     searchFrom(root);
-    EXPECT_EQ(texts(model.lstFoundFiles),
+    EXPECT_EQ(texts(model.foundFiles),
               (std::vector<std::string>{root + "Sub" + kSeparator + "b", root + "a"}));
 }
 
@@ -282,7 +282,7 @@ TEST_F(Search, AFolderThatCannotBeEnteredIsSkipped) {
     disk.unlistable = {temp / "S/B"};
     FileSystemOverride use(disk);
     searchFrom(start);
-    EXPECT_EQ(texts(model.lstFoundFiles), paths({"S/A/a1", "S/s1"}));
+    EXPECT_EQ(texts(model.foundFiles), paths({"S/A/a1", "S/s1"}));
     EXPECT_EQ(model.skippedFolders,
               (std::vector<SkippedFolder>{{temp / "S/B", "permission denied"}}));
 }
@@ -337,11 +337,11 @@ TEST_F(Search, AStartFolderThatCannotBeEnteredWalksNothing) {
     FileSystemOverride use(disk);
     for (const std::string& unusable : {start, temp / "missing", temp / "S/s1", std::string()}) {
         searchFrom(unusable);
-        EXPECT_TRUE(model.lstFoundFiles.empty());
+        EXPECT_TRUE(model.foundFiles.empty());
         // Only a folder that is there but cannot be read is left out.
         const std::vector<SkippedFolder> none, denied = {{start, "permission denied"}};
         EXPECT_EQ(model.skippedFolders, unusable == start ? denied : none);
-        EXPECT_EQ(texts(model.ListFiles), (std::vector<std::string>{unusable}));
+        EXPECT_EQ(texts(model.targetList), (std::vector<std::string>{unusable}));
         EXPECT_EQ(model.dirListPath, temp / "elsewhere");
         EXPECT_TRUE(rebuilds.empty());
     }
@@ -358,12 +358,12 @@ TEST_F(Search, LinksAreNeitherFollowedNorListed) {
     fs::create_directory_symlink(start, temp / "link-to-S");
 
     searchFrom(start);
-    EXPECT_EQ(texts(model.lstFoundFiles), paths({"S/B/B2/x", "S/B/b1", "S/A/a1", "S/s1"}));
+    EXPECT_EQ(texts(model.foundFiles), paths({"S/B/B2/x", "S/B/b1", "S/A/a1", "S/s1"}));
 
     // A start folder that is itself a link is not entered either.
-    model.lstFoundFiles.clear();
+    model.foundFiles.clear();
     searchFrom(temp / "link-to-S");
-    EXPECT_TRUE(model.lstFoundFiles.empty());
+    EXPECT_TRUE(model.foundFiles.empty());
 }
 #endif
 

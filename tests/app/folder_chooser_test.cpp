@@ -30,7 +30,7 @@ class Chooser : public ::testing::Test {
         model.WindowsDir = temp.makeFolder("win");
         model.WindowsSystemDir = temp.makeFolder("win/sys");
         model.selectedOption = Option::OptEncFolder;
-        model.cmdEncDecEnabled = false;
+        model.runButtonEnabled = false;
     }
     void choose(const std::string& answer) {
         desktop.folderAnswers.push_back(answer);
@@ -38,9 +38,9 @@ class Chooser : public ::testing::Test {
     }
     // Nothing was prepared and no pending folder recorded.
     void expectNothingPrepared() {
-        EXPECT_TRUE(model.ListFiles.empty());
-        EXPECT_TRUE(model.lstFoundFiles.empty());
-        EXPECT_FALSE(model.cmdEncDecEnabled);
+        EXPECT_TRUE(model.targetList.empty());
+        EXPECT_TRUE(model.foundFiles.empty());
+        EXPECT_FALSE(model.runButtonEnabled);
         EXPECT_EQ(model.ParentPath, "");
         EXPECT_EQ(model.FolderName, "");
         EXPECT_EQ(encfile(), "<missing>");
@@ -53,7 +53,7 @@ class Chooser : public ::testing::Test {
 
 TEST_F(Chooser, RefusesTheFoldersThatMustNotBeLockedInOrder) {
     const std::string sep(1, kSeparator);
-    const std::string exeFolder = GetFolderPart(executablePath());
+    const std::string exeFolder = getFolderPart(executablePath());
     temp.makeFolder("caf\xE9");
     struct Case {
         std::string answer;
@@ -62,7 +62,7 @@ TEST_F(Chooser, RefusesTheFoldersThatMustNotBeLockedInOrder) {
         {temp / "missing", "Please Select A Folder To Encrypt"},
         {temp.write("file", "x"), "Please Select A Folder To Encrypt"},
         {temp.home(), "Application Folder Cannot Be Locked"},
-        {DriveOf(temp.path()), "Drive Cannot Be Locked"},
+        {driveOf(temp.path()), "Drive Cannot Be Locked"},
         {temp / "win/sys", "Window System Folder Cannot Be Locked"},
         // The same folders spelt another way.
         {temp / "win/./sys" + sep, "Window System Folder Cannot Be Locked"},
@@ -121,11 +121,11 @@ TEST_F(Chooser, AnAcceptedFolderIsPendingWithItsFilesFound) {
     EXPECT_EQ(model.FolderName, "Reports");
     EXPECT_EQ(encfile(), reports + "\r\n");  // exactly the accepted folder
     std::vector<std::string> found;
-    for (const ListRow& row : model.lstFoundFiles) found.push_back(row.text);
+    for (const ListRow& row : model.foundFiles) found.push_back(row.text);
     EXPECT_EQ(found,
               (std::vector<std::string>{temp / "Work/Reports/sub/b", reports + kSeparator + "a"}));
-    EXPECT_EQ(model.ListFiles, model.lstFoundFiles);  // the folder holds a file itself
-    EXPECT_TRUE(model.cmdEncDecEnabled);
+    EXPECT_EQ(model.targetList, model.foundFiles);  // the folder holds a file itself
+    EXPECT_TRUE(model.runButtonEnabled);
 }
 
 // A folder being locked (listed, still under its plain name) may have been
@@ -136,11 +136,11 @@ TEST_F(Chooser, AHiddenFolderIsAcceptedOnlyWhileItIsBeingLocked) {
     temp.write("Vault/a", "x");
     ASSERT_EQ(fileSystem().setAttributes(folder, kAttrHidden), IoError::ok);
     choose(folder);
-    EXPECT_FALSE(model.cmdEncDecEnabled);
-    ASSERT_EQ(AppendFolderRecord(folder), IoError::ok);
+    EXPECT_FALSE(model.runButtonEnabled);
+    ASSERT_EQ(appendFolderRecord(folder), IoError::ok);
     choose(folder);
     EXPECT_TRUE(desktop.messages.empty());
-    EXPECT_TRUE(model.cmdEncDecEnabled);
+    EXPECT_TRUE(model.runButtonEnabled);
     EXPECT_EQ(model.FolderName, "Vault");
 }
 
@@ -172,7 +172,7 @@ TEST_F(Chooser, AFolderWhoseLockedNameIsTakenIsRefusedBeforeAnythingChanges) {
         "Folder restores the locked one once its name is free. Nothing was changed.";
     temp.makeFolder(lockedFolderName("Vault"));
     // The raw locked name earlier versions gave.
-    temp.makeFolder(EncodeText("Old"));
+    temp.makeFolder(encodeText("Old"));
     const std::string takenByFile = temp.write(lockedFolderName("Notes"), "x");
     struct Case {
         std::string folder, message;
@@ -187,7 +187,7 @@ TEST_F(Chooser, AFolderWhoseLockedNameIsTakenIsRefusedBeforeAnythingChanges) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.folder);
-        temp.write(GetFileName(c.folder) + "/a", "x");
+        temp.write(getFileName(c.folder) + "/a", "x");
         desktop.messages.clear();
         choose(c.folder);
         EXPECT_EQ(desktop.messages, (std::vector<Shown>{{c.message, Icon::critical, "Vellumar"}}));
@@ -200,10 +200,10 @@ TEST_F(Chooser, SubfoldersOfTheRefusedFoldersAreAccepted) {
     for (const std::string& folder : {temp.makeFolder("win/sys/sub"), temp.makeFolder("win/sub"),
                                       temp.makeFolder("home/sub")}) {
         SCOPED_TRACE(folder);
-        model.ListFiles.clear();
+        model.targetList.clear();
         choose(folder);
         EXPECT_TRUE(desktop.messages.empty());
-        EXPECT_EQ(model.ListFiles.at(0).text, folder);
+        EXPECT_EQ(model.targetList.at(0).text, folder);
         EXPECT_EQ(encfile(), folder + "\r\n");
     }
 }
@@ -232,7 +232,7 @@ TEST_F(Chooser, ALinkNeitherIsAFolderToLockNorHidesOneThatMustNotBe) {
 }
 #endif
 
-TEST(SplitFolderPath, SplitsAtTheLastSeparator) {
+TEST(splitFolderPath, SplitsAtTheLastSeparator) {
     const std::string s(1, kSeparator);
     struct Case {
         std::string path, parent, name;
@@ -243,7 +243,7 @@ TEST(SplitFolderPath, SplitsAtTheLastSeparator) {
     };
     for (const Case& c : cases) {
         std::string path = c.path, parent = "before";
-        EXPECT_EQ(SplitFolderPath(path, parent), c.name);
+        EXPECT_EQ(splitFolderPath(path, parent), c.name);
         EXPECT_EQ(path, c.name);
         EXPECT_EQ(parent, c.parent);
     }

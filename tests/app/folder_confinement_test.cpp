@@ -46,22 +46,22 @@ class SwappedFolder : public Runs {
         model = WindowModel();
         model.EncFolder = model.EncFolderOpt = true;
         model.selectedOption = Option::OptEncFolder;
-        model.cmdEncDecCaption = "Encrypt";
+        model.runButtonCaption = "Encrypt";
         swapping.folderAnswers.push_back(folder);
         Folder_Encrypt(model, swapping);
-        EXPECT_TRUE(model.cmdEncDecEnabled);
+        EXPECT_TRUE(model.runButtonEnabled);
         return cmdEncDec_Click(model, swapping);
     }
     FolderRunResult decrypt(const std::string& folder) {
         model = WindowModel();
         model.DecFolder = true;
         model.selectedOption = Option::OptDecFolder;
-        model.cmdEncDecCaption = "Decrypt";
+        model.runButtonCaption = "Decrypt";
         EncryptedFolders window(model, swapping);
         window.Form_Load();
         for (ListRow& row : window.lstDecrypt) row.checked = row.path == folder;
         window.cmdDecrypt_Click();
-        EXPECT_TRUE(model.cmdEncDecEnabled);
+        EXPECT_TRUE(model.runButtonEnabled);
         return cmdEncDec_Click(model, swapping);
     }
     // What someone who can write in the folder does while the run starts.
@@ -125,7 +125,7 @@ TEST_F(SwappedFolder, TheWalkNeverListsTheFolderALinkNames) {
     Folder_Encrypt(model, swapping);
     ASSERT_TRUE(fs.swapped);
     std::vector<std::string> found;
-    for (const ListRow& row : model.lstFoundFiles) found.push_back(row.path);
+    for (const ListRow& row : model.foundFiles) found.push_back(row.path);
     EXPECT_EQ(found, std::vector<std::string>{temp / "T/top.txt"});
 }
 
@@ -144,11 +144,11 @@ TEST_F(SwappedFolder, UnlockingNeverReachesTheFolderALinkNames) {
     EXPECT_EQ(outcome.files.count(ItemStatus::failed), 2u);
     EXPECT_FALSE(outcome.files.complete());
     EXPECT_FALSE(outcome.folderDone);
-    EXPECT_TRUE(shown(LockedName(locked + "/sub/in.txt", ".VKL")));
-    EXPECT_TRUE(shown(LockedName(locked + "/sub/deep/d.txt", ".VKL")));
+    EXPECT_TRUE(shown(lockedName(locked + "/sub/in.txt", ".VKL")));
+    EXPECT_TRUE(shown(lockedName(locked + "/sub/deep/d.txt", ".VKL")));
     // Still listed, so that it can be chosen again.
     std::vector<std::string> lines;
-    ReadFolderLines(lines);
+    readFolderLines(lines);
     EXPECT_EQ(lines, std::vector<std::string>{plain});
 }
 

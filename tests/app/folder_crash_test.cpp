@@ -57,30 +57,30 @@ struct FolderRun {
         model = WindowModel();
         model.EncFolder = model.EncFolderOpt = true;
         model.selectedOption = Option::OptEncFolder;
-        model.cmdEncDecCaption = "Encrypt";
-        model.cmdEncDecEnabled = false;
+        model.runButtonCaption = "Encrypt";
+        model.runButtonEnabled = false;
         desktop.messages.clear();
         desktop.folderAnswers.push_back(plain);
         Folder_Encrypt(model, desktop);
-        if (model.cmdEncDecEnabled) cmdEncDec_Click(model, desktop);
+        if (model.runButtonEnabled) cmdEncDec_Click(model, desktop);
     }
     // The encrypted-folders window with T ticked, then the run button.
     void unlock() {
         model = WindowModel();
         model.DecFolder = true;
         model.selectedOption = Option::OptDecFolder;
-        model.cmdEncDecCaption = "Decrypt";
-        model.cmdEncDecEnabled = false;
+        model.runButtonCaption = "Decrypt";
+        model.runButtonEnabled = false;
         desktop.messages.clear();
         EncryptedFolders window(model, desktop);
         window.Form_Load();
         for (ListRow& row : window.lstDecrypt) row.checked = row.path == plain;
         window.cmdDecrypt_Click();
-        if (model.cmdEncDecEnabled) cmdEncDec_Click(model, desktop);
+        if (model.runButtonEnabled) cmdEncDec_Click(model, desktop);
     }
     Lines records() {
         Lines lines;
-        ReadFolderLines(lines);
+        readFolderLines(lines);
         return lines;
     }
     // No temporary, no stray file: exactly the names of the tree, locked or plain.
@@ -90,7 +90,7 @@ struct FolderRun {
         for (const TreeFile& file : kTree) {
             const std::string path = folder + "/" + file.relative;
             names.push_back(
-                (lockedNames ? LockedName(path, file.lockedAs) : path).substr(folder.size() + 1));
+                (lockedNames ? lockedName(path, file.lockedAs) : path).substr(folder.size() + 1));
         }
         names.push_back("empty");
         names.push_back("sub");
@@ -104,7 +104,7 @@ struct FolderRun {
         uint32_t attributes = 0;
         platformFileSystem().getAttributes(locked, attributes);
         EXPECT_EQ(attributes & ~kAttrArchive, kAttrDirectory | kAttrHidden);
-        EXPECT_FALSE(FileExists(plain));
+        EXPECT_FALSE(fileExists(plain));
         EXPECT_EQ(records(), Lines{plain});
         expectOnly(locked, true);
         unlock();
@@ -116,14 +116,14 @@ struct FolderRun {
         uint32_t attributes = 0;
         platformFileSystem().getAttributes(plain, attributes);
         EXPECT_EQ(attributes & ~kAttrArchive, kAttrDirectory);
-        EXPECT_FALSE(FileExists(locked));
+        EXPECT_FALSE(fileExists(locked));
         EXPECT_EQ(records(), Lines{});
         expectOnly(plain, false);
         for (size_t i = 0; i < std::size(kTree); ++i)
             EXPECT_TRUE(readFile(plain + "/" + kTree[i].relative) == content(i))
                 << kTree[i].relative;
         for (const std::string& name : namesIn(temp.home()))
-            EXPECT_TRUE(name == "folders" || IsTemporaryName(name)) << name;
+            EXPECT_TRUE(name == "folders" || isTemporaryName(name)) << name;
     }
 };
 

@@ -33,12 +33,12 @@ class RoundTrip : public Runs {
         model = WindowModel();
         model.EncFolder = model.EncFolderOpt = true;
         model.selectedOption = Option::OptEncFolder;
-        model.cmdEncDecCaption = "Encrypt";
-        model.cmdEncDecEnabled = false;
+        model.runButtonCaption = "Encrypt";
+        model.runButtonEnabled = false;
         desktop.messages.clear();
         desktop.folderAnswers.push_back(folder);
         Folder_Encrypt(model, desktop);
-        ASSERT_TRUE(model.cmdEncDecEnabled) << folder;
+        ASSERT_TRUE(model.runButtonEnabled) << folder;
         cmdEncDec_Click(model, desktop);
     }
     // The encrypted-folders window with the row of `folder` ticked, then the
@@ -47,24 +47,24 @@ class RoundTrip : public Runs {
         model = WindowModel();
         model.DecFolder = true;
         model.selectedOption = Option::OptDecFolder;
-        model.cmdEncDecCaption = "Decrypt";
-        model.cmdEncDecEnabled = false;
+        model.runButtonCaption = "Decrypt";
+        model.runButtonEnabled = false;
         desktop.messages.clear();
         EncryptedFolders window(model, desktop);
         window.Form_Load();
         for (ListRow& row : window.lstDecrypt) row.checked = row.path == folder;
         window.cmdDecrypt_Click();
-        if (model.cmdEncDecEnabled) cmdEncDec_Click(model, desktop);
+        if (model.runButtonEnabled) cmdEncDec_Click(model, desktop);
     }
     static std::string lockedFolder(const std::string& plain) {
         std::string name = plain;
         std::string parent;
-        SplitFolderPath(name, parent);
+        splitFolderPath(name, parent);
         return parent + lockedFolderName(name);
     }
     Lines records() {
         Lines lines;
-        ReadFolderLines(lines);
+        readFolderLines(lines);
         return lines;
     }
 };
@@ -99,20 +99,20 @@ TEST_F(RoundTrip, ATreeComesBackAsItWas) {
 
     encrypt(plain);
     EXPECT_EQ(desktop.messages, std::vector<Shown>{kEncrypted});
-    EXPECT_FALSE(FileExists(plain));
+    EXPECT_FALSE(fileExists(plain));
     EXPECT_EQ(attributesOf(locked) & ~kAttrArchive, kAttrDirectory | kAttrHidden);
     for (const File& file : files) {
         const std::string inLocked = locked + (temp / file.relative).substr(plain.size());
-        EXPECT_FALSE(FileExists(inLocked)) << file.relative;
-        EXPECT_TRUE(StartsWithLockedMarker(LockedName(inLocked, file.lockedAs))) << file.relative;
+        EXPECT_FALSE(fileExists(inLocked)) << file.relative;
+        EXPECT_TRUE(startsWithLockedMarker(lockedName(inLocked, file.lockedAs))) << file.relative;
     }
-    EXPECT_TRUE(FileExists(locked + kSeparator + "empty"));
+    EXPECT_TRUE(fileExists(locked + kSeparator + "empty"));
     EXPECT_EQ(records(), Lines{plain});
 
     decrypt(plain);
     EXPECT_EQ(desktop.messages, std::vector<Shown>{kDecrypted});
     EXPECT_EQ(listTree(plain), tree);
-    EXPECT_FALSE(FileExists(locked));
+    EXPECT_FALSE(fileExists(locked));
     EXPECT_EQ(attributesOf(plain) & ~kAttrArchive, kAttrDirectory);
     EXPECT_EQ(attributesOf(temp / "T/N1") & ~kAttrArchive, kAttrDirectory | kAttrHidden);
     for (const File& file : files) {

@@ -43,9 +43,9 @@ TEST_F(Runs, AnEmptyListLocksNothingAndSaysSo) {
     for (auto run : {&cmdLock_Click, &cmdLockFolder_Click}) {
         desktop.messages.clear();
         desktop.busyChanges.clear();
-        model.lstFoundFiles.clear();
-        model.ListFiles = rows({temp.write("only/in/the/other/list", "x")});
-        if (run == &cmdLock_Click) std::swap(model.ListFiles, model.lstFoundFiles);
+        model.foundFiles.clear();
+        model.targetList = rows({temp.write("only/in/the/other/list", "x")});
+        if (run == &cmdLock_Click) std::swap(model.targetList, model.foundFiles);
         RunOutcome outcome = run(model, desktop);
         EXPECT_EQ(desktop.messages, std::vector<Shown>{kNoFileChecked});
         EXPECT_EQ(desktop.busyChanges, (std::vector<bool>{true, false}));
@@ -81,7 +81,7 @@ TEST_F(Runs, AMixedListIsLockedOrRefusedRowByRowInOrder) {
         {system, "system", exactlySystem ? std::vector<Shown>{kSystemFile} : std::vector<Shown>{}},
         {hiddenSystem, "hidden and system", {}},
         // The running program, spelt another way, and one of its list files.
-        {GetFolderPart(exe) + "." + kSeparator + GetFileName(exe),
+        {getFolderPart(exe) + "." + kSeparator + getFileName(exe),
          exeContent,
          {ownFile("Tessarin.exe")}},
         {folders, "/somewhere\r\n", {ownFile("folders")}},
@@ -114,7 +114,7 @@ TEST_F(Runs, AMixedListIsLockedOrRefusedRowByRowInOrder) {
 #endif
     std::vector<Shown> expected;
     for (const Row& r : table) {
-        model.ListFiles.push_back(row(r.path));
+        model.targetList.push_back(row(r.path));
         expected.insert(expected.end(), r.messages.begin(), r.messages.end());
     }
     model.selectedOption = Option::OptEncFiles;
@@ -131,7 +131,7 @@ TEST_F(Runs, AMixedListIsLockedOrRefusedRowByRowInOrder) {
     EXPECT_EQ(outcome.refused, table.size() - outcome.done - 2);
     EXPECT_EQ(outcome.missing, 1u);
     EXPECT_EQ(outcome.repeated, 1u);
-    EXPECT_EQ(model.ListFiles.size(), table.size());  // the list is left as it was
+    EXPECT_EQ(model.targetList.size(), table.size());  // the list is left as it was
 
     std::string filesList;
     for (const Row& r : table) {
@@ -140,7 +140,7 @@ TEST_F(Runs, AMixedListIsLockedOrRefusedRowByRowInOrder) {
             EXPECT_TRUE(readFile(r.path) == (r.lockedAs ? r.content : "<missing>"));
             continue;
         }
-        const std::string locked = LockedName(r.path, r.lockedAs);
+        const std::string locked = lockedName(r.path, r.lockedAs);
         EXPECT_EQ(readFile(r.path), "<missing>");
         EXPECT_EQ(attributesOf(locked), fileAttributesAfterSetting(kAttrReadOnly | kAttrHidden));
         EXPECT_TRUE(unlockedContent(locked, temp) == r.content);
@@ -160,7 +160,7 @@ TEST_F(Runs, AFolderRowFailsAndKeepsItsAttributes) {
     const std::string folder = temp / "w/folder";
     platformFileSystem().setAttributes(folder, kAttrReadOnly | kAttrHidden);
     const uint32_t before = attributesOf(folder);
-    model.ListFiles = rows({folder});
+    model.targetList = rows({folder});
 
     RunOutcome outcome = cmdLock_Click(model, desktop);
 
@@ -174,9 +174,9 @@ TEST_F(Runs, EngineFailuresGiveOneSummaryAfterTheirOwnMessages) {
     const std::string a = temp.write("w/a.txt", "a"), b = temp.write("w/b.txt", "b");
     const std::string c = temp.write("w/c.txt", "c");
     // Their locked names are taken: the engine refuses to replace them.
-    temp.write("w/" + GetFileName(LockedName(a, ".VKL")), "taken");
-    temp.write("w/" + GetFileName(LockedName(c, ".VKL")), "taken");
-    model.lstFoundFiles = rows({a, b, c});
+    temp.write("w/" + getFileName(lockedName(a, ".VKL")), "taken");
+    temp.write("w/" + getFileName(lockedName(c, ".VKL")), "taken");
+    model.foundFiles = rows({a, b, c});
 
     RunOutcome outcome = cmdLockFolder_Click(model, desktop);
 
@@ -184,13 +184,13 @@ TEST_F(Runs, EngineFailuresGiveOneSummaryAfterTheirOwnMessages) {
         return Shown{"The file " + path + " already exists. Nothing was changed.", Icon::critical,
                      "File Already Exists"};
     };
-    EXPECT_EQ(desktop.messages, (std::vector<Shown>{exists(LockedName(a, ".VKL")),
-                                                    exists(LockedName(c, ".VKL")), kNotAllLocked}));
+    EXPECT_EQ(desktop.messages, (std::vector<Shown>{exists(lockedName(a, ".VKL")),
+                                                    exists(lockedName(c, ".VKL")), kNotAllLocked}));
     EXPECT_EQ(outcome.done, 1u);
     EXPECT_EQ(outcome.failed, 2u);
     EXPECT_EQ(readFile(a), "a");
     EXPECT_EQ(readFile(c), "c");
-    EXPECT_EQ(unlockedContent(LockedName(b, ".VKL"), temp), "b");
+    EXPECT_EQ(unlockedContent(lockedName(b, ".VKL"), temp), "b");
     EXPECT_EQ(listed("files"), "");  // not "Encrypt File(s)"
 }
 
@@ -209,14 +209,14 @@ TEST_F(Runs, TheLockedFilesListStaysRefusedAfterTheRunAddedToIt) {
     const std::string list = temp.write("home/files", "/earlier/locked.VKL\r\n");
     const std::string plain = temp.write("w/a.txt", "a");
     model.selectedOption = Option::OptEncFiles;
-    model.ListFiles = rows({plain, list});
+    model.targetList = rows({plain, list});
     OneByOne oneByOne;
     {
         FileSystemOverride use(oneByOne);
         cmdLock_Click(model, desktop);
     }
     EXPECT_EQ(desktop.messages, std::vector<Shown>{ownFile("files")});
-    EXPECT_EQ(readFile(list), "/earlier/locked.VKL\r\n" + LockedName(plain, ".VKL") + "\r\n");
+    EXPECT_EQ(readFile(list), "/earlier/locked.VKL\r\n" + lockedName(plain, ".VKL") + "\r\n");
 }
 
 // Gives every file in one folder the same identity: none (0, 0), as a file
@@ -229,7 +229,7 @@ class OneIdentityIn final : public ForwardingFileSystem {
         : folder_(std::move(folder)), number_(number), batched_(batched) {}
     IoError status(const std::string& p, FileStatus& out) override {
         const IoError e = base().status(p, out);
-        if (e == IoError::ok && out.kind == EntryKind::file && GetFolderPart(p) == folder_)
+        if (e == IoError::ok && out.kind == EntryKind::file && getFolderPart(p) == folder_)
             out.volume = out.index = number_;
         return e;
     }
@@ -260,7 +260,7 @@ TEST_F(Runs, AFileWithAnEarlierRowsIdentityIsLockedToo) {
         const std::string a = temp.write(folder + "/a.txt", "same");
         const std::string b = temp.write(folder + "/b.txt", "same");
         OneIdentityIn oneIdentity(temp / folder + kSeparator, c.number, c.batched);
-        model.lstFoundFiles = rows({a, b});
+        model.foundFiles = rows({a, b});
         RunOutcome outcome;
         {
             FileSystemOverride use(oneIdentity);
@@ -269,10 +269,10 @@ TEST_F(Runs, AFileWithAnEarlierRowsIdentityIsLockedToo) {
         EXPECT_EQ(desktop.messages, std::vector<Shown>{});
         EXPECT_EQ(outcome.done, 2u);
         EXPECT_EQ(outcome.repeated, 0u);
-        Names locked = {LockedName("a.txt", ".VKL"), LockedName("b.txt", ".VKL")};
+        Names locked = {lockedName("a.txt", ".VKL"), lockedName("b.txt", ".VKL")};
         std::sort(locked.begin(), locked.end());
         EXPECT_EQ(namesIn(temp / folder), locked);
-        EXPECT_EQ(unlockedContent(LockedName(b, ".VKL"), temp), "same");
+        EXPECT_EQ(unlockedContent(lockedName(b, ".VKL"), temp), "same");
     }
 }
 
@@ -294,7 +294,7 @@ TEST_F(Runs, AFileWhoseAttributesCannotBeReadFails) {
     const std::string unreadable = temp.write("w/unreadable.txt", "unreadable");
     const std::string other = temp.write("w/other.txt", "other");
     NoAttributesOf noAttributes(unreadable);
-    model.lstFoundFiles = rows({unreadable, other});
+    model.foundFiles = rows({unreadable, other});
     RunOutcome outcome;
     {
         FileSystemOverride use(noAttributes);
@@ -309,7 +309,7 @@ TEST_F(Runs, AFileWhoseAttributesCannotBeReadFails) {
     EXPECT_EQ(outcome.done, 1u);
     EXPECT_FALSE(outcome.complete());
     EXPECT_EQ(readFile(unreadable), "unreadable");
-    EXPECT_EQ(unlockedContent(LockedName(other, ".VKL"), temp), "other");
+    EXPECT_EQ(unlockedContent(lockedName(other, ".VKL"), temp), "other");
 }
 
 // Creates nothing in one folder, as a folder the user may not write to.
@@ -317,7 +317,7 @@ class NoNewFileIn final : public ForwardingFileSystem {
   public:
     explicit NoNewFileIn(std::string folder) : folder_(std::move(folder)) {}
     IoError createNew(const std::string& p, FileHandle& out) override {
-        return GetFolderPart(p) == folder_ ? IoError::accessDenied : base().createNew(p, out);
+        return getFolderPart(p) == folder_ ? IoError::accessDenied : base().createNew(p, out);
     }
 
   private:
@@ -345,7 +345,7 @@ TEST_F(Runs, ANewFileThatCannotBeWrittenFailsAloneWithTheEnginesMessage) {
         FileSystemOverride use(noNewFile);
         return run(model, desktop);
     };
-    model.ListFiles = rows({shut, open, shut2});
+    model.targetList = rows({shut, open, shut2});
     model.selectedOption = Option::OptEncFiles;
     const RunOutcome locked = runShut(&cmdLock_Click);
     // Each file is named with the cause, besides the engine's message once.
@@ -357,11 +357,11 @@ TEST_F(Runs, ANewFileThatCannotBeWrittenFailsAloneWithTheEnginesMessage) {
     EXPECT_EQ(namesIn(temp / "w/shut"), (Names{"shut.txt", "shut2.txt"}));
     EXPECT_EQ(readFile(shut), "shut");
     EXPECT_EQ(readFile(shut2), "shut too");
-    EXPECT_EQ(listed("files"), LockedName(open, ".VKL") + "\r\n");
+    EXPECT_EQ(listed("files"), lockedName(open, ".VKL") + "\r\n");
 
     desktop.messages.clear();
     const std::string lockedShut = lockedFile("w/shut/again.txt", "again");
-    model.ListFiles = rows({lockedShut, LockedName(open, ".VKL")});
+    model.targetList = rows({lockedShut, lockedName(open, ".VKL")});
     const RunOutcome unlocked = runShut(&cmdUnlock_Click);
     // As a small file that cannot be unlocked does, it ends the run.
     EXPECT_EQ(desktop.messages,
@@ -383,7 +383,7 @@ class FullIn final : public ForwardingFileSystem {
     FullIn(std::string folder, bool batched) : folder_(std::move(folder)), batched_(batched) {}
     IoError createNew(const std::string& p, FileHandle& out) override {
         IoError e = base().createNew(p, out);
-        if (e == IoError::ok && GetFolderPart(p) == folder_) full_.insert(out);
+        if (e == IoError::ok && getFolderPart(p) == folder_) full_.insert(out);
         return e;
     }
     IoError write(FileHandle f, const char* d, size_t n) override {
@@ -432,7 +432,7 @@ TEST_F(Runs, EachFailedFileIsNamedWithItsCause) {
         desktop.messages.clear();
         FullIn full(temp / "full" + kSeparator, batched);
         FileSystemOverride use(full);
-        model.ListFiles = rows(paths);
+        model.targetList = rows(paths);
 
         const RunOutcome outcome = cmdLock_Click(model, desktop);
 
@@ -443,7 +443,7 @@ TEST_F(Runs, EachFailedFileIsNamedWithItsCause) {
         EXPECT_EQ(list.icon, Icon::critical);
         EXPECT_EQ(list.title, "Vellumar");
         // Named in the order the failures are met: at once, or at the commit.
-        Names shown = SplitListLines(list.text);
+        Names shown = splitListLines(list.text);
         std::sort(shown.begin(), shown.end());
         EXPECT_EQ(shown, named);
         EXPECT_EQ(readFile(small), "small");
@@ -464,7 +464,7 @@ TEST_F(Runs, AFileWithOtherNamesIsRefusedAndKeepsItsMode) {
     const std::string inside = temp / "w/shared.txt";
     temp.makeFolder("w");
     ASSERT_EQ(::link(outside.c_str(), inside.c_str()), 0);
-    model.lstFoundFiles = rows({inside});
+    model.foundFiles = rows({inside});
 
     const RunOutcome outcome = cmdLockFolder_Click(model, desktop);
 
@@ -488,7 +488,7 @@ TEST_F(Runs, AFileThatIsNotLockedGetsItsAttributesBack) {
     const uint32_t set = kAttrReadOnly | kAttrHidden;
     // Its locked name is taken: the engine fails at once.
     const std::string taken = temp.write("w/taken.txt", "taken");
-    temp.write("w/" + GetFileName(LockedName(taken, ".VKL")), "in the way");
+    temp.write("w/" + getFileName(lockedName(taken, ".VKL")), "in the way");
     // Its folder takes no new file: the batch fails it at its commit.
     const std::string shut = temp.write("shut/shut.txt", "shut");
     for (const std::string& file : {taken, shut}) platformFileSystem().setAttributes(file, set);
@@ -497,7 +497,7 @@ TEST_F(Runs, AFileThatIsNotLockedGetsItsAttributesBack) {
     NoNewFileIn noNewFile(temp / "shut" + kSeparator);
     {
         FileSystemOverride use(noNewFile);
-        model.ListFiles = rows({taken, shut});
+        model.targetList = rows({taken, shut});
         EXPECT_EQ(cmdLock_Click(model, desktop).failed, 2u);
     }
     EXPECT_EQ(attributesOf(taken), before);
@@ -541,10 +541,10 @@ TEST_F(Runs, AFileChangedDuringTheRunIsKeptAndNamed) {
         GTEST_SKIP() << "files on this volume are committed one by one";
     platformFileSystem().close(volume);
 
-    model.ListFiles = rows({log, other});
+    model.targetList = rows({log, other});
     RunOutcome locked;
     {
-        AppendAtNaming appending(log, LockedName(log, ".VKL"));
+        AppendAtNaming appending(log, lockedName(log, ".VKL"));
         FileSystemOverride use(appending);
         locked = cmdLock_Click(model, desktop);
     }
@@ -554,12 +554,12 @@ TEST_F(Runs, AFileChangedDuringTheRunIsKeptAndNamed) {
                                   kNotAllLocked}));
     EXPECT_EQ(locked.done, 1u);
     EXPECT_EQ(locked.failed, 1u);
-    EXPECT_EQ(namesIn(temp / "w"), (Names{LockedName("other.txt", ".VKL"), "log.txt"}));
+    EXPECT_EQ(namesIn(temp / "w"), (Names{lockedName("other.txt", ".VKL"), "log.txt"}));
     EXPECT_EQ(readFile(log), "first\nmore\n");
 
     desktop.messages.clear();
-    const std::string lockedOther = LockedName(other, ".VKL");
-    model.ListFiles = rows({lockedOther});
+    const std::string lockedOther = lockedName(other, ".VKL");
+    model.targetList = rows({lockedOther});
     RunOutcome unlocked;
     {
         AppendAtNaming appending(lockedOther, other);
@@ -570,7 +570,7 @@ TEST_F(Runs, AFileChangedDuringTheRunIsKeptAndNamed) {
               (std::vector<Shown>{{changedDuringRunText(lockedOther, false), Icon::exclamation,
                                    kChangedDuringRunTitle}}));
     EXPECT_EQ(unlocked.done, 0u);
-    EXPECT_EQ(namesIn(temp / "w"), (Names{LockedName("other.txt", ".VKL"), "log.txt"}));
+    EXPECT_EQ(namesIn(temp / "w"), (Names{lockedName("other.txt", ".VKL"), "log.txt"}));
     const std::string kept = readFile(lockedOther);
     EXPECT_EQ(kept.substr(kept.size() - 5), "more\n");
 }
@@ -581,7 +581,7 @@ TEST_F(Runs, AFileChangedDuringTheRunIsKeptAndNamed) {
 TEST_F(Runs, ABatchHoldsTheVolumeBeforeItWritesThere) {
     const std::string large = temp.write("w/large.bin", patternBytes(kLargeFileThreshold + 1));
     for (auto run : {&cmdLock_Click, &cmdUnlock_Click}) {
-        model.ListFiles = rows({run == &cmdLock_Click ? large : LockedName(large, ".VKW")});
+        model.targetList = rows({run == &cmdLock_Click ? large : lockedName(large, ".VKW")});
         FaultyFileSystem counting;
         {
             FileSystemOverride use(counting);
@@ -614,11 +614,11 @@ TEST_F(Runs, LockingAndUnlockingKeepTheFilesPermissions) {
             ::chmod(small.c_str(), permissions);
             ::chmod(large.c_str(), permissions);
             FileSystemOverride use(*fs);
-            model.ListFiles = rows({small, large});
+            model.targetList = rows({small, large});
             ASSERT_TRUE(cmdLock_Click(model, desktop).complete());
-            EXPECT_EQ(mode(LockedName(small, ".VKL")), permissions & 0444);
-            EXPECT_EQ(mode(LockedName(large, ".VKW")), permissions & 0444);
-            model.ListFiles = rows({LockedName(small, ".VKL"), LockedName(large, ".VKW")});
+            EXPECT_EQ(mode(lockedName(small, ".VKL")), permissions & 0444);
+            EXPECT_EQ(mode(lockedName(large, ".VKW")), permissions & 0444);
+            model.targetList = rows({lockedName(small, ".VKL"), lockedName(large, ".VKW")});
             ASSERT_TRUE(cmdUnlock_Click(model, desktop).complete());
             EXPECT_EQ(mode(small), permissions);
             EXPECT_EQ(mode(large), permissions);
@@ -642,7 +642,7 @@ TEST_F(Runs, ANewFileIsPrivateUntilItTakesItsSourcesPermissions) {
     const std::string large = temp.write("w/large.bin", patternBytes(kLargeFileThreshold));
     ::chmod(small.c_str(), 0644);
     ::chmod(large.c_str(), 0644);
-    model.ListFiles = rows({small, large});
+    model.targetList = rows({small, large});
     FileSystemOverride use(watching);
     ASSERT_TRUE(cmdLock_Click(model, desktop).complete());
     EXPECT_EQ(watching.modes, (std::vector<unsigned>{0600, 0600}));
@@ -667,7 +667,7 @@ struct BatchRun {
     BatchRun() {
         for (const BatchFile& file : kBatch) {
             plain.push_back(temp.write(file.relative, content(plain.size())));
-            model.ListFiles.push_back(row(plain.back()));
+            model.targetList.push_back(row(plain.back()));
         }
         model.selectedOption = Option::OptEncFiles;
     }
@@ -675,7 +675,7 @@ struct BatchRun {
         return patternBytes(kBatch[i].length, static_cast<unsigned>(i + 1));
     }
     std::string locked(size_t i) const {
-        return LockedName(plain[i], kBatch[i].length < kLargeFileThreshold ? ".VKL" : ".VKW");
+        return lockedName(plain[i], kBatch[i].length < kLargeFileThreshold ? ".VKL" : ".VKW");
     }
     // Checks every file; returns how many are locked.
     size_t check(bool bothMayStand) {
@@ -683,7 +683,7 @@ struct BatchRun {
         size_t lockedCount = 0;
         for (size_t i = 0; i < plain.size(); ++i) {
             SCOPED_TRACE(plain[i]);
-            const bool isPlain = FileExists(plain[i]), isLocked = FileExists(locked(i));
+            const bool isPlain = fileExists(plain[i]), isLocked = fileExists(locked(i));
             EXPECT_TRUE(isPlain || isLocked);
             if (!bothMayStand) {
                 EXPECT_FALSE(isPlain && isLocked);
@@ -728,7 +728,7 @@ TEST(LockRunBatch, AFailureAtAnyCallKeepsEveryFileWhole) {
         EXPECT_EQ(outcome.done + outcome.failed + outcome.missing, std::size(kBatch));
         for (const std::string& folder : {run.temp / "w", run.temp / "w/sub", run.temp.home()}) {
             for (const std::string& name : namesIn(folder))
-                EXPECT_FALSE(IsTemporaryName(name)) << name;
+                EXPECT_FALSE(isTemporaryName(name)) << name;
         }
     }
 }

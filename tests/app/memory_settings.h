@@ -13,12 +13,12 @@ class MemorySettings final : public SettingsStore {
   public:
     using Address = std::tuple<std::string, std::string, std::string>;
 
-    std::string GetSetting(const std::string& application, const std::string& section,
+    std::string getSetting(const std::string& application, const std::string& section,
                            const std::string& key) override {
         auto it = values.find({application, section, key});
         return it == values.end() ? std::string() : it->second;
     }
-    bool SaveSetting(const std::string& application, const std::string& section,
+    bool saveSetting(const std::string& application, const std::string& section,
                      const std::string& key, const std::string& value) override {
         values[{application, section, key}] = value;
         return true;

@@ -8,7 +8,7 @@
 namespace vellumar::test {
 namespace {
 
-const MemorySettings::Address kPasswordRecord{"Tessarin", "Settings", EncodeText("Password")};
+const MemorySettings::Address kPasswordRecord{"Tessarin", "Settings", encodeText("Password")};
 
 TEST_F(Wizard, FirstUseSetsThePasswordOrSaysWhyNot) {
     struct Case {
@@ -54,7 +54,7 @@ TEST_F(Wizard, FirstUseSetsThePasswordOrSaysWhyNot) {
         } else {
             // One record; the plain word "Password" is nowhere in the store.
             EXPECT_EQ(settings.values, (std::map<MemorySettings::Address, std::string>{
-                                           {kPasswordRecord, EncodeText(c.stored)}}));
+                                           {kPasswordRecord, encodeText(c.stored)}}));
         }
     }
 }
@@ -81,7 +81,7 @@ TEST_F(Wizard, ASetPasswordIsMatchedExactlyAndTheConfirmFieldIgnored) {
         EXPECT_EQ(desktop.messages, expected);
         EXPECT_EQ(model.txtPassword, "");
         EXPECT_EQ(model.txtConfirm, "");
-        EXPECT_EQ(StoredPassword(settings), "secret");
+        EXPECT_EQ(storedPassword(settings), "secret");
     }
 }
 
@@ -90,10 +90,10 @@ TEST(Password, EveryCharacterWithAnEncodedFormIsStoredAndMatched) {
     std::string every;
     for (int c = 1; c <= 190; ++c)
         if (c != ' ') every += static_cast<char>(c);
-    EXPECT_EQ(CheckPassword(settings, every, every), PasswordGate::passwordSet);
-    EXPECT_EQ(StoredPassword(settings), every);
-    EXPECT_EQ(CheckPassword(settings, every, ""), PasswordGate::accepted);
-    EXPECT_EQ(CheckPassword(settings, every.substr(1), ""), PasswordGate::wrongPassword);
+    EXPECT_EQ(checkPassword(settings, every, every), PasswordGate::passwordSet);
+    EXPECT_EQ(storedPassword(settings), every);
+    EXPECT_EQ(checkPassword(settings, every, ""), PasswordGate::accepted);
+    EXPECT_EQ(checkPassword(settings, every.substr(1), ""), PasswordGate::wrongPassword);
 }
 
 }  // namespace

@@ -56,29 +56,29 @@ TEST_F(Runs, TheDispatcherRunsTheChosenOperationAndStartsOverFromTheChoice) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        if (!FileExists(file)) temp.write("w/a.txt", "a");
-        EnsureFolderList();
+        if (!fileExists(file)) temp.write("w/a.txt", "a");
+        ensureFolderList();
         model = WindowModel();
         model.bringToFront(Page::fraResult);
         model.EncFolder = c.encFolder;
         model.DecFolder = c.decFolder;
         model.EncFiles = c.encFiles;
         model.DecFiles = c.decFiles;
-        model.cmdEncDecCaption = c.caption;
-        model.cmdEncDecEnabled = true;
-        model.ListFiles = rows({file});
-        if (c.encFolder) model.ListFiles.clear();
-        model.lstFoundFiles = rows({temp / "w/found-but-not-a-file-run"});
+        model.runButtonCaption = c.caption;
+        model.runButtonEnabled = true;
+        model.targetList = rows({file});
+        if (c.encFolder) model.targetList.clear();
+        model.foundFiles = rows({temp / "w/found-but-not-a-file-run"});
         desktop.messages.clear();
 
         cmdEncDec_Click(model, desktop);
 
         EXPECT_EQ(desktop.messages, c.messages);
-        EXPECT_FALSE(model.cmdEncDecEnabled);
+        EXPECT_FALSE(model.runButtonEnabled);
         EXPECT_FALSE(model.runInProgress);
         EXPECT_EQ(model.topPage(), c.ended ? Page::fraSelect : Page::fraResult);
-        EXPECT_EQ(model.ListFiles.empty(), c.ended);
-        EXPECT_EQ(model.lstFoundFiles.empty(), c.foundListEmptied);
+        EXPECT_EQ(model.targetList.empty(), c.ended);
+        EXPECT_EQ(model.foundFiles.empty(), c.foundListEmptied);
         EXPECT_EQ(std::tie(model.EncFolder, model.DecFolder, model.EncFiles, model.DecFiles),
                   std::tie(c.encFolder, c.decFolder, c.encFiles, c.decFiles));
     }
@@ -116,26 +116,26 @@ class FolderSteps : public Runs {
         model = WindowModel();
         model.EncFolder = true;
         model.selectedOption = Option::OptEncFolder;
-        model.cmdEncDecCaption = "Encrypt";
+        model.runButtonCaption = "Encrypt";
         model.ParentPath = parent();
         model.FolderName = name;
-        WritePendingFolder(plainPath(name));
+        writePendingFolder(plainPath(name));
         std::vector<std::string> files;
         filesBelow(plainPath(name), files);
-        model.lstFoundFiles = rows(files);
+        model.foundFiles = rows(files);
     }
     // What the encrypted-folders window leaves for "Decrypt a Folder".
     void chooseToDecrypt(const std::string& name, const std::string& where) {
         model = WindowModel();
         model.DecFolder = true;
         model.selectedOption = Option::OptDecFolder;
-        model.cmdEncDecCaption = "Decrypt";
+        model.runButtonCaption = "Decrypt";
         model.ParentPath = parent();
         model.FolderName = name;
         model.PlainFolderPath = plainPath(name);
         std::vector<std::string> files;
         filesBelow(where, files);
-        model.lstFoundFiles = rows(files);
+        model.foundFiles = rows(files);
     }
     void run() {
         desktop.messages.clear();
@@ -146,19 +146,19 @@ class FolderSteps : public Runs {
     }
     void expectLocked(const std::string& name, const std::string& where) {
         EXPECT_EQ(readFile(in(where, "one.txt")), "<missing>");
-        EXPECT_EQ(unlockedContent(LockedName(in(where, "one.txt"), ".VKL"), temp), name + " one");
-        EXPECT_TRUE(unlockedContent(LockedName(in(where, "sub/two.bin"), ".VKW"), temp) ==
+        EXPECT_EQ(unlockedContent(lockedName(in(where, "one.txt"), ".VKL"), temp), name + " one");
+        EXPECT_TRUE(unlockedContent(lockedName(in(where, "sub/two.bin"), ".VKW"), temp) ==
                     patternBytes(200000, 2));
     }
     void expectPlain(const std::string& name) {
         EXPECT_EQ(folderAttributes(plainPath(name)), kAttrDirectory);
         EXPECT_EQ(readFile(in(plainPath(name), "one.txt")), name + " one");
         EXPECT_TRUE(readFile(in(plainPath(name), "sub/two.bin")) == patternBytes(200000, 2));
-        EXPECT_FALSE(FileExists(lockedPath(name)));
+        EXPECT_FALSE(fileExists(lockedPath(name)));
     }
     Lines records() {
         Lines lines;
-        ReadFolderLines(lines);
+        readFolderLines(lines);
         return lines;
     }
 };
@@ -170,13 +170,13 @@ TEST_F(FolderSteps, FoldersAreEncryptedInOrderAndTheSecondOfThreeIsDecrypted) {
         run();
         EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderEncrypted});
         EXPECT_EQ(folderAttributes(lockedPath(name)), kAttrDirectory | kAttrHidden);
-        EXPECT_FALSE(FileExists(plainPath(name)));
+        EXPECT_FALSE(fileExists(plainPath(name)));
         expectLocked(name, lockedPath(name));
-        EXPECT_TRUE(model.ListFiles.empty() && model.lstFoundFiles.empty());
+        EXPECT_TRUE(model.targetList.empty() && model.foundFiles.empty());
         EXPECT_EQ(model.topPage(), Page::fraSelect);
     }
     EXPECT_EQ(records(), (Lines{plainPath("A"), plainPath("B"), plainPath("C")}));
-    EXPECT_FALSE(FileExists(applicationFile("encfile")));
+    EXPECT_FALSE(fileExists(applicationFile("encfile")));
 
     chooseToDecrypt("B", lockedPath("B"));
     run();
@@ -184,14 +184,14 @@ TEST_F(FolderSteps, FoldersAreEncryptedInOrderAndTheSecondOfThreeIsDecrypted) {
     expectPlain("B");
     EXPECT_EQ(records(), (Lines{plainPath("A"), plainPath("C")}));
     EXPECT_EQ(listTree(temp.home()), "folders\n");
-    EXPECT_TRUE(model.ListFiles.empty() && model.lstFoundFiles.empty());
+    EXPECT_TRUE(model.targetList.empty() && model.foundFiles.empty());
 }
 
 TEST_F(FolderSteps, ADuplicatedRecordIsRemovedWholeAndTheSecondRenameFailsSilently) {
     makeFolder("A");
     chooseToEncrypt("A");
     run();
-    ReplaceFolderLines({plainPath("A"), "/elsewhere/B", plainPath("A")});
+    replaceFolderLines({plainPath("A"), "/elsewhere/B", plainPath("A")});
     chooseToDecrypt("A", lockedPath("A"));
     run();
     EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderDecrypted});
@@ -201,9 +201,9 @@ TEST_F(FolderSteps, ADuplicatedRecordIsRemovedWholeAndTheSecondRenameFailsSilent
 
 TEST_F(FolderSteps, WithoutItsPendingFolderTheEncryptStepRecordsTheAcceptedFolder) {
     const std::function<void()> pendingFile[] = {
-        [] { DeletePendingFolder(); },
+        [] { deletePendingFolder(); },
         [this] { temp.write("home/encfile", ""); },
-        [this] { WritePendingFolder(plainPath("other")); },
+        [this] { writePendingFolder(plainPath("other")); },
     };
     Lines expected;
     for (size_t i = 0; i < std::size(pendingFile); ++i) {
@@ -215,8 +215,8 @@ TEST_F(FolderSteps, WithoutItsPendingFolderTheEncryptStepRecordsTheAcceptedFolde
         EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderEncrypted});
         expected.push_back(plainPath(name));
         EXPECT_EQ(records(), expected);
-        EXPECT_TRUE(FileExists(lockedPath(name)));
-        EXPECT_FALSE(FileExists(applicationFile("encfile")));
+        EXPECT_TRUE(fileExists(lockedPath(name)));
+        EXPECT_FALSE(fileExists(applicationFile("encfile")));
     }
 }
 
@@ -244,7 +244,7 @@ TEST_F(FolderSteps, AListThatCannotBeReadLeavesTheFolderLockedAndTheListAsItIs) 
                                            plainPath(name) + " keeps its locked name.",
                                        Icon::critical, "Vellumar"}}));
         EXPECT_EQ(folderAttributes(lockedPath(name)), kAttrDirectory | kAttrHidden);
-        EXPECT_FALSE(FileExists(plainPath(name)));
+        EXPECT_FALSE(fileExists(plainPath(name)));
         EXPECT_EQ(listTree(temp.home()), before);
         EXPECT_EQ(model.topPage(), Page::fraSelect);
         platformFileSystem().removeFolder(applicationFile("folders"));
@@ -265,7 +265,7 @@ TEST_F(FolderSteps, AFolderWhoseRecordCannotBeFoundHasNothingUnlocked) {
          [](const std::string&) { platformFileSystem().removeFile(applicationFile("folders")); },
          "The list of encrypted folders could not be read.\r\nThe folder <plain> keeps its "
          "locked name."},
-        {"record gone", [](const std::string& plain) { RemoveFolderRecord(plain); },
+        {"record gone", [](const std::string& plain) { removeFolderRecord(plain); },
          "This Folder Is Already Unlocked\rPlease Restart The Application\rAnd Get Updated View "
          "Of Folders"},
     };
@@ -275,7 +275,7 @@ TEST_F(FolderSteps, AFolderWhoseRecordCannotBeFoundHasNothingUnlocked) {
         makeFolder(name);
         chooseToEncrypt(name);
         run();
-        EnsureFolderList();
+        ensureFolderList();
         c.loseRecord(plainPath(name));
         chooseToDecrypt(name, lockedPath(name));
         run();
@@ -284,7 +284,7 @@ TEST_F(FolderSteps, AFolderWhoseRecordCannotBeFoundHasNothingUnlocked) {
             text.replace(at, 7, plainPath(name));
         EXPECT_EQ(desktop.messages, (std::vector<Shown>{{text, Icon::critical, "Vellumar"}}));
         expectLocked(name, lockedPath(name));
-        EXPECT_FALSE(FileExists(plainPath(name)));
+        EXPECT_FALSE(fileExists(plainPath(name)));
     }
 }
 
@@ -376,9 +376,9 @@ TEST_F(FolderSteps, AFolderWhoseFilesCouldNotAllBeLockedKeepsItsPlainName) {
 
     // One file locked, the other in the way of its locked name.
     makeFolder("C");
-    const std::string taken = LockedName(in(plainPath("C"), "one.txt"), ".VKL");
+    const std::string taken = lockedName(in(plainPath("C"), "one.txt"), ".VKL");
     // A folder, which no lock run touches, holds the name.
-    temp.makeFolder("w/C/" + GetFileName(taken));
+    temp.makeFolder("w/C/" + getFileName(taken));
     chooseToEncrypt("C");
     run();
     const std::string beingLocked =
@@ -388,7 +388,7 @@ TEST_F(FolderSteps, AFolderWhoseFilesCouldNotAllBeLockedKeepsItsPlainName) {
     ASSERT_FALSE(desktop.messages.empty());
     EXPECT_EQ(desktop.messages.back(), (Shown{beingLocked, Icon::critical, "Vellumar"}));
     EXPECT_EQ(folderAttributes(plainPath("C")), kAttrDirectory);
-    EXPECT_FALSE(FileExists(lockedPath("C")));
+    EXPECT_FALSE(fileExists(lockedPath("C")));
     EXPECT_EQ(readFile(in(plainPath("C"), "one.txt")), "C one");
     EXPECT_EQ(records(), Lines{plainPath("C")});
 
@@ -420,8 +420,8 @@ TEST_F(FolderSteps, ANewFolderUnderTheNameOfALockedOneIsRefusedEitherWay) {
     run();
     EXPECT_EQ(
         desktop.messages,
-        (std::vector<Shown>{{LockedNameTakenText(parent(), "A"), Icon::critical, "Vellumar"}}));
-    EXPECT_NE(LockedNameTakenText(parent(), "A"), "");
+        (std::vector<Shown>{{lockedNameTakenText(parent(), "A"), Icon::critical, "Vellumar"}}));
+    EXPECT_NE(lockedNameTakenText(parent(), "A"), "");
     EXPECT_EQ(model.topPage(), Page::fraSelect);
 
     chooseToDecrypt("A", lockedPath("A"));
@@ -482,7 +482,7 @@ class AnotherRunAddsARecord final : public ForwardingFileSystem {
     void finish() {
         if (!waiting_ || !listLockIsFree()) return;
         waiting_ = false;
-        added_ = AppendFolderRecord(record_) == IoError::ok;
+        added_ = appendFolderRecord(record_) == IoError::ok;
     }
     bool waited() const { return waitedOnce_; }
     bool added() const { return added_; }
@@ -508,7 +508,7 @@ class AnotherRunAddsARecord final : public ForwardingFileSystem {
 // list lock: a record another run adds meanwhile stays.
 TEST_F(FolderSteps, DroppingTheRecordOfAFolderNothingCouldBeLockedInKeepsOtherRunsRecords) {
     makeFolder("R");
-    AppendFolderRecord("/elsewhere/earlier");
+    appendFolderRecord("/elsewhere/earlier");
     chooseToEncrypt("R");
     AnotherRunAddsARecord other(plainPath("R"), "/elsewhere/meanwhile");
     {
@@ -537,10 +537,10 @@ TEST_F(FolderSteps, ParallelRunsKeepTheRecordOfEveryLockedFolder) {
         const std::string good = "good" + std::to_string(i), bad = "bad" + std::to_string(i);
         temp.write("w/" + good + "/one.txt", good);
         const std::string blocked = temp.write("w/" + bad + "/one.txt", bad);
-        temp.makeFolder("w/" + bad + "/" + GetFileName(LockedName(blocked, ".VKL")));
+        temp.makeFolder("w/" + bad + "/" + getFileName(lockedName(blocked, ".VKL")));
         locked.insert(plainPath(good));
     }
-    EnsureFolderList();
+    ensureFolderList();
     std::vector<pid_t> children;
     for (int i = 0; i < 2 * kEach; ++i) {
         const std::string name = (i % 2 ? "bad" : "good") + std::to_string(i / 2);
@@ -562,7 +562,7 @@ TEST_F(FolderSteps, ParallelRunsKeepTheRecordOfEveryLockedFolder) {
     EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()), locked);
     EXPECT_EQ(listed.size(), locked.size());
     for (int i = 0; i < kEach; ++i) {
-        EXPECT_TRUE(FileExists(lockedPath("good" + std::to_string(i))));
+        EXPECT_TRUE(fileExists(lockedPath("good" + std::to_string(i))));
         EXPECT_EQ(readFile(in(plainPath("bad" + std::to_string(i)), "one.txt")),
                   "bad" + std::to_string(i));
     }
@@ -591,19 +591,19 @@ TEST_F(FolderSteps, ARunAgainFinishesAnInterruptedRunInEitherDirection) {
     lockedFile("w/A/one.txt", "A one");
     lockedFile("w/A/sub/two.bin", patternBytes(200000, 2));
     temp.write("w/A/sub/two.bin", patternBytes(200000, 2));
-    AppendFolderRecord(plainPath("A"));
+    appendFolderRecord(plainPath("A"));
 
     chooseToEncrypt("A");
     run();
     EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderEncrypted});
     EXPECT_EQ(records(), Lines{plainPath("A")});
     // One layer each, and nothing left beside them.
-    EXPECT_EQ(namesIn(lockedPath("A")), (Lines{GetFileName(LockedName(one, ".VKL")), "sub"}));
-    EXPECT_EQ(namesIn(in(lockedPath("A"), "sub")), Lines{GetFileName(LockedName(two, ".VKW"))});
+    EXPECT_EQ(namesIn(lockedPath("A")), (Lines{getFileName(lockedName(one, ".VKL")), "sub"}));
+    EXPECT_EQ(namesIn(in(lockedPath("A"), "sub")), Lines{getFileName(lockedName(two, ".VKW"))});
 
     // Unlocked, but the locked files are still there beside the plain ones.
-    const std::string lockedOne = LockedName(in(lockedPath("A"), "one.txt"), ".VKL");
-    const std::string lockedTwo = LockedName(in(lockedPath("A"), "sub/two.bin"), ".VKW");
+    const std::string lockedOne = lockedName(in(lockedPath("A"), "one.txt"), ".VKL");
+    const std::string lockedTwo = lockedName(in(lockedPath("A"), "sub/two.bin"), ".VKW");
     temp.write(in(lockedPath("A"), "one.txt").substr(temp.path().size() + 1), "A one");
     temp.write(in(lockedPath("A"), "sub/two.bin").substr(temp.path().size() + 1),
                patternBytes(200000, 2));
@@ -612,7 +612,7 @@ TEST_F(FolderSteps, ARunAgainFinishesAnInterruptedRunInEitherDirection) {
     EXPECT_EQ(desktop.messages, std::vector<Shown>{kFolderDecrypted});
     expectPlain("A");
     EXPECT_EQ(listTree(plainPath("A")), "one.txt\nsub\nsub/two.bin\n");
-    EXPECT_FALSE(FileExists(lockedOne) || FileExists(lockedTwo));
+    EXPECT_FALSE(fileExists(lockedOne) || fileExists(lockedTwo));
     EXPECT_EQ(records(), Lines{});
 }
 
@@ -643,7 +643,7 @@ TEST_F(FolderSteps, AFolderStaysListedWhileAnyFileInsideIsStillLocked) {
     chooseToEncrypt("A");
     run();
     ScriptedDesktop quiet;
-    ASSERT_TRUE(lockSmallFile(LockedName(in(lockedPath("A"), "one.txt"), ".VKL"), quiet).done());
+    ASSERT_TRUE(lockSmallFile(lockedName(in(lockedPath("A"), "one.txt"), ".VKL"), quiet).done());
 
     chooseToDecrypt("A", lockedPath("A"));
     run();
@@ -672,7 +672,7 @@ TEST_F(FolderSteps, AFolderWithASubfolderTheSearchCouldNotEnterIsNotDone) {
     makeFolder("A");
     for (bool recorded : {false, true}) {
         SCOPED_TRACE(recorded);
-        if (recorded) AppendFolderRecord(plainPath("A"));
+        if (recorded) appendFolderRecord(plainPath("A"));
         chooseToEncrypt("A");
         model.skippedFolders = {skipped};
         run();

@@ -21,7 +21,7 @@ TEST_F(SpecialFiles, APipeNamedLikeALockedFileIsRefusedByName) {
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     alarm(30);
     for (auto run : {&cmdUnlockFolder_Click, &cmdUnlock_Click}) {
-        model.ListFiles = model.lstFoundFiles = rows({pipe, small});
+        model.targetList = model.foundFiles = rows({pipe, small});
         desktop.messages.clear();
         const RunOutcome outcome = run(model, desktop);
         EXPECT_EQ(desktop.messages,

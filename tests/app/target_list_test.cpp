@@ -15,15 +15,15 @@ namespace {
 
 TEST_F(Wizard, AddRefusesAListThatHoldsRows) {
     passGate();
-    choose(&FrmMain::OptEncFiles_Click);
-    model.ListFiles = {row("a")};
+    choose(&MainWindowHandlers::OptEncFiles_Click);
+    model.targetList = {row("a")};
     form.cmdAdd_Click();  // no dialog: the scripted desktop would fail the test
     EXPECT_EQ(desktop.messages,
               (std::vector<Shown>{{"You Have Already Added File(s)\r"
                                    "Please Clear The List And Add New File(s)\r"
                                    "Or Do The Operation First And Again Add New File(s)",
                                    Icon::critical, "Vellumar"}}));
-    EXPECT_EQ(texts(model.ListFiles), (std::vector<std::string>{"a"}));
+    EXPECT_EQ(texts(model.targetList), (std::vector<std::string>{"a"}));
 }
 
 TEST_F(Wizard, AddListsWhatTheOpenFileDialogReturns) {
@@ -38,20 +38,20 @@ TEST_F(Wizard, AddListsWhatTheOpenFileDialogReturns) {
         {{native("/"), "a", "b"}, {native("/a"), native("/b")}},
     };
     passGate();
-    for (auto option : {&FrmMain::OptEncFiles_Click, &FrmMain::OptDecFiles_Click}) {
+    for (auto option : {&MainWindowHandlers::OptEncFiles_Click, &MainWindowHandlers::OptDecFiles_Click}) {
         choose(option);
         for (const Case& c : cases) {
             SCOPED_TRACE(c.rows.size());
             form.cmdClear_Click();
             desktop.fileAnswers.push_back(c.answer);
             form.cmdAdd_Click();
-            EXPECT_EQ(texts(model.ListFiles), c.rows);
-            for (const ListRow& listed : model.ListFiles) {
+            EXPECT_EQ(texts(model.targetList), c.rows);
+            for (const ListRow& listed : model.targetList) {
                 EXPECT_EQ(listed.path, listed.text);
                 EXPECT_EQ(listed.key, "");
                 EXPECT_EQ(listed.imageKey, "");
             }
-            EXPECT_EQ(model.cmdEncDecEnabled, !c.rows.empty());
+            EXPECT_EQ(model.runButtonEnabled, !c.rows.empty());
         }
         form.cmdBack_Click();
     }
@@ -63,10 +63,10 @@ TEST_F(Wizard, AddForAFolderHandsOverToTheFolderFrontEnds) {
     int chooser = 0, window = 0;
     form.hooks.Folder_Encrypt = [&] { ++chooser; };
     desktop.onEncryptedFolders = [&] { ++window; };
-    choose(&FrmMain::OptEncFolder_Click);
+    choose(&MainWindowHandlers::OptEncFolder_Click);
     form.cmdAdd_Click();
     form.cmdBack_Click();
-    choose(&FrmMain::OptDecFolder_Click);
+    choose(&MainWindowHandlers::OptDecFolder_Click);
     form.cmdAdd_Click();
     EXPECT_EQ(chooser, 1);
     EXPECT_EQ(window, 1);
@@ -83,27 +83,27 @@ TEST(Selection, TheDialogFormSplitsBackIntoTheChosenPaths) {
         {{native("/d/x"), native("/d/e/y")}, {native("/d"), "x", native("e/y")}},
     };
     for (const Case& c : cases) {
-        std::vector<std::string> dialog = DialogSelection(c.paths);
+        std::vector<std::string> dialog = dialogSelection(c.paths);
         EXPECT_EQ(dialog, c.dialog);
-        std::string selection = JoinSelection(dialog);
-        ASSERT_EQ(CountSelectedFiles(selection), static_cast<long>(c.paths.size()));
+        std::string selection = joinSelection(dialog);
+        ASSERT_EQ(countSelectedFiles(selection), static_cast<long>(c.paths.size()));
         for (size_t n = 1; n <= c.paths.size(); ++n)
-            EXPECT_EQ(GetSelectedFile(selection, static_cast<long>(n)), c.paths[n - 1]);
+            EXPECT_EQ(getSelectedFile(selection, static_cast<long>(n)), c.paths[n - 1]);
     }
 }
 
 TEST_F(Wizard, ClearEmptiesBothListsAndDeletesTheScratchFiles) {
-    model.ListFiles = {row("a")};
-    model.lstFoundFiles = {row("b")};
+    model.targetList = {row("a")};
+    model.foundFiles = {row("b")};
     std::string scratch = temp.write("home/temp", "t");
     std::string pending = temp.write("home/encfile", "e");
     std::string list = temp.write("home/files", "x\r\n");
     form.cmdClear_Click();
-    EXPECT_TRUE(model.ListFiles.empty());
-    EXPECT_TRUE(model.lstFoundFiles.empty());
-    EXPECT_FALSE(model.cmdEncDecEnabled);
-    EXPECT_FALSE(FileExists(scratch));
-    EXPECT_FALSE(FileExists(pending));
+    EXPECT_TRUE(model.targetList.empty());
+    EXPECT_TRUE(model.foundFiles.empty());
+    EXPECT_FALSE(model.runButtonEnabled);
+    EXPECT_FALSE(fileExists(scratch));
+    EXPECT_FALSE(fileExists(pending));
     EXPECT_EQ(readFile(list), "x\r\n");
     form.cmdClear_Click();  // nothing left to delete is no error
     EXPECT_TRUE(desktop.messages.empty());
@@ -164,7 +164,7 @@ TEST_F(Wizard, RebuildFromTheFileBoxDescribesEachFile) {
     temp.write("box/desktop.ini",
                "[.ShellClassInfo]\r\nCLSID={645FF040-5081-101B-9F08-00AA002F954E}\r\n");
     temp.makeFolder("box/sub");
-    model.ListFiles = {row("old")};
+    model.targetList = {row("old")};
 
     model.setFileBoxPath(folder);
 
@@ -173,29 +173,29 @@ TEST_F(Wizard, RebuildFromTheFileBoxDescribesEachFile) {
         ListRow expected;
         expected.text = text;
         expected.key = key;
-        expected.path = AddBackslash(folder) + key;
+        expected.path = addBackslash(folder) + key;
         expected.typeText = type;
         expected.sizeText = size;
         expected.imageKey = image;
         return expected;
     };
-    EXPECT_EQ(model.ListFiles,
+    EXPECT_EQ(model.targetList,
               (std::vector<ListRow>{
                   described("notes.txt", "abgrf.gkt.VKL", "TXT file", "1.37 KB", "lock"),
                   described("snxe", "fake.VKW", " file", "5 bytes", ""),
                   described("notes.txt", "notes.txt", "TXT file", "532 bytes", ""),
                   described("README", "README", " file", "1 bytes", ""),
               }));
-    EXPECT_EQ(model.listBackColor, kGreen);
+    EXPECT_EQ(model.targetListColor, kGreen);
 
     // Pointing the box at the folder it shows changes nothing; another folder
     // without the class turns the list white again.
-    model.ListFiles.clear();
+    model.targetList.clear();
     model.setFileBoxPath(folder);
-    EXPECT_TRUE(model.ListFiles.empty());
+    EXPECT_TRUE(model.targetList.empty());
     model.setFileBoxPath(temp.makeFolder("box/sub"));
-    EXPECT_TRUE(model.ListFiles.empty());
-    EXPECT_EQ(model.listBackColor, kWhite);
+    EXPECT_TRUE(model.targetList.empty());
+    EXPECT_EQ(model.targetListColor, kWhite);
 }
 
 TEST(ByteSize, ThreeSignificantDigitsCutNotRounded) {
@@ -208,7 +208,7 @@ TEST(ByteSize, ThreeSignificantDigitsCutNotRounded) {
         {1023999, "999 KB"},     {1024000, "0.97 MB"},    {2400016, "2.28 MB"},
         {2400000000, "2.23 GB"}, {UINT64_MAX, "15.9 EB"},
     };
-    for (const Case& c : cases) EXPECT_EQ(FormatByteSize(c.bytes), c.text) << c.bytes;
+    for (const Case& c : cases) EXPECT_EQ(formatByteSize(c.bytes), c.text) << c.bytes;
 }
 
 }  // namespace

@@ -68,19 +68,19 @@ TEST_F(UnlockRun, EachRowIsUnlockedOrNamedAndTheRunGoesOn) {
     const std::string large = lockedFile("w/large.bin", patternBytes(200001));
     // The large-file extension in lower case still routes by the last three letters.
     const std::string lowerCase =
-        GetFolderPart(large) + RemoveExtension(GetFileName(large)) + ".vkw";
+        getFolderPart(large) + removeExtension(getFileName(large)) + ".vkw";
     ASSERT_EQ(platformFileSystem().rename(large, lowerCase), IoError::ok);
     const std::string plain = temp.write("w/plain.txt", "[Secret is not at the start");
     const std::string shorter = temp.write("w/short.VKL", "[Secret");
     const std::string still = lockedFile("w/still.txt", "still locked");
     listFiles(still);
-    model.ListFiles = rows({plain, small, temp / "w/gone.VKL", shorter, lowerCase});
+    model.targetList = rows({plain, small, temp / "w/gone.VKL", shorter, lowerCase});
     std::vector<Shown> expected = {alreadyUnlocked(plain), alreadyUnlocked(shorter)};
 #ifndef _WIN32
     // A link to a locked file is not followed: it is said to be a link.
     const std::string link = temp / "w/link.VKL";
     ASSERT_EQ(::symlink(still.c_str(), link.c_str()), 0);
-    model.ListFiles.push_back(row(link));
+    model.targetList.push_back(row(link));
     expected.push_back({link + " is a link and is passed over.", Icon::none, "Vellumar"});
 #endif
 
@@ -122,9 +122,9 @@ TEST_F(UnlockRun, ASmallFileThatCannotBeUnlockedEndsTheRun) {
         desktop.busyChanges.clear();
         const std::string y = lockedFile("w/y.bin", patternBytes(200000));
         listFiles(y);
-        model.ListFiles = rows(c.before);
-        model.ListFiles.push_back(row(c.stopper));
-        model.ListFiles.push_back(row(y));
+        model.targetList = rows(c.before);
+        model.targetList.push_back(row(c.stopper));
+        model.targetList.push_back(row(y));
 
         RunOutcome outcome = cmdUnlock_Click(model, desktop);
 
@@ -132,8 +132,8 @@ TEST_F(UnlockRun, ASmallFileThatCannotBeUnlockedEndsTheRun) {
         EXPECT_EQ(desktop.busyChanges, (std::vector<bool>{true, false}));
         EXPECT_TRUE(outcome.endedEarly);
         EXPECT_EQ(outcome.done, c.before.size());
-        EXPECT_TRUE(StartsWithLockedMarker(c.stopper));
-        EXPECT_TRUE(StartsWithLockedMarker(y));
+        EXPECT_TRUE(startsWithLockedMarker(c.stopper));
+        EXPECT_TRUE(startsWithLockedMarker(y));
         // No File_Refresh: the line of the missing file is still there.
         EXPECT_EQ(listed("files"), y + "\r\n" + (temp / "gone.txt") + "\r\n");
         platformFileSystem().setAttributes(y, kAttrNormal);
@@ -147,7 +147,7 @@ TEST_F(UnlockRun, ASmallFileThatCannotBeUnlockedEndsTheRun) {
 TEST_F(UnlockRun, OnceALargeFileFailedTheErrorFollowsEveryRow) {
     const std::string y1 = wrongHeader("w/y1.VKW");
     const std::string y2 = lockedFile("w/y2.bin", patternBytes(200000));
-    model.lstFoundFiles = rows({y1, y2});
+    model.foundFiles = rows({y1, y2});
 
     RunOutcome outcome = cmdUnlockFolder_Click(model, desktop);
 
@@ -208,7 +208,7 @@ TEST_F(UnlockRun, ALockedFileThatFailsAtTheCommitKeepsItsAttributes) {
         ASSERT_EQ(attributesOf(large), before);
         FaultAtCommit faulty(
             fault, {{temp / folder + "large.bin", large}, {temp / folder + "small.txt", small}});
-        model.lstFoundFiles = rows({large, small});
+        model.foundFiles = rows({large, small});
         RunOutcome outcome;
         {
             FileSystemOverride use(faulty);
@@ -218,7 +218,7 @@ TEST_F(UnlockRun, ALockedFileThatFailsAtTheCommitKeepsItsAttributes) {
         EXPECT_EQ(outcome.failed, 2u);
         for (const std::string& file : {large, small}) {
             SCOPED_TRACE(file);
-            EXPECT_TRUE(StartsWithLockedMarker(file));
+            EXPECT_TRUE(startsWithLockedMarker(file));
             EXPECT_EQ(attributesOf(file), before);
         }
     }

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/frm_main.h"
+#include "app/main_window_handlers.h"
 #include "engine/platform.h"
 #include "tests/app/memory_settings.h"
 #include "tests/support/scripted_desktop.h"
@@ -44,7 +44,7 @@ class Wizard : public ::testing::Test {
         ASSERT_EQ(model.topPage(), Page::fraSelect);
     }
     // Chooses an option and presses Next.
-    void choose(void (FrmMain::*option)()) {
+    void choose(void (MainWindowHandlers::*option)()) {
         (form.*option)();
         form.cmdNext_Click();
     }
@@ -63,7 +63,7 @@ class Wizard : public ::testing::Test {
     ScriptedDesktop desktop;
     MemorySettings settings;
     WindowModel model;
-    FrmMain form{model, desktop, settings};
+    MainWindowHandlers form{model, desktop, settings};
     int unloads = 0;
     int ends = 0;
 };

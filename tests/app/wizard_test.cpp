@@ -9,17 +9,17 @@
 namespace vellumar::test {
 namespace {
 
-using Handler = void (FrmMain::*)();
+using Handler = void (MainWindowHandlers::*)();
 
 TEST_F(Wizard, StartsOnThePasswordPageWithTheDesignState) {
     EXPECT_EQ(model.topPage(), Page::fraPassword);
     EXPECT_EQ(model.selectedOption, Option::none);
     EXPECT_FALSE(model.EncFolder || model.DecFolder || model.EncFiles || model.DecFiles);
-    EXPECT_TRUE(model.cmdNextEnabled);
-    EXPECT_TRUE(model.cmdEncDecEnabled);
-    EXPECT_EQ(model.Label3, "Label3");
-    EXPECT_EQ(model.cmdEncDecCaption, "E / D");
-    EXPECT_TRUE(model.ListFiles.empty());
+    EXPECT_TRUE(model.nextButtonEnabled);
+    EXPECT_TRUE(model.runButtonEnabled);
+    EXPECT_EQ(model.targetPrompt, "Label3");
+    EXPECT_EQ(model.runButtonCaption, "E / D");
+    EXPECT_TRUE(model.targetList.empty());
     EXPECT_EQ(model.WindowsDir, windowsDirectory());
     EXPECT_EQ(model.WindowsSystemDir, systemDirectory());
     EXPECT_TRUE(desktop.messages.empty());
@@ -30,7 +30,7 @@ TEST(StartUp, ASecondInstanceIsRefusedAndUnloadsTheWindows) {
     ScriptedDesktop desktop;
     MemorySettings settings;
     WindowModel model;
-    FrmMain form(model, desktop, settings);
+    MainWindowHandlers form(model, desktop, settings);
     int unloads = 0;
     form.hooks.unloadAllWindows = [&] { ++unloads; };
 
@@ -48,24 +48,24 @@ TEST_F(Wizard, NextActsOnTheChosenOption) {
         std::string label3, caption;
         bool clears;  // presses Clear: list emptied, run button disabled
     } cases[] = {
-        {&FrmMain::OptEncFolder_Click, true, false, false, false,
+        {&MainWindowHandlers::OptEncFolder_Click, true, false, false, false,
          "Add folder to be encrypted and locked", "Encrypt", true},
-        {&FrmMain::OptDecFolder_Click, false, true, false, false,
+        {&MainWindowHandlers::OptDecFolder_Click, false, true, false, false,
          "Add folder to be decrypted and unlocked", "Decrypt", true},
-        {&FrmMain::OptEncFiles_Click, false, false, true, false,
+        {&MainWindowHandlers::OptEncFiles_Click, false, false, true, false,
          "Add files that are to be encrypted and locked", "Encrypt", false},
-        {&FrmMain::OptDecFiles_Click, false, false, false, true,
+        {&MainWindowHandlers::OptDecFiles_Click, false, false, false, true,
          "Add files that are to be decrypted and unlocked", "Decrypt", false},
         {nullptr, false, false, false, false, "Label3", "E / D", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label3);
         WindowModel fresh;
-        FrmMain form(fresh, desktop, settings);
+        MainWindowHandlers form(fresh, desktop, settings);
         ASSERT_TRUE(form.Form_Load(false));
         fresh.bringToFront(Page::fraSelect);
-        fresh.ListFiles = {row("kept")};
-        fresh.lstFoundFiles = {row("found")};
+        fresh.targetList = {row("kept")};
+        fresh.foundFiles = {row("found")};
         temp.write("home/temp", "t");
         temp.write("home/encfile", "e");
 
@@ -77,21 +77,21 @@ TEST_F(Wizard, NextActsOnTheChosenOption) {
         EXPECT_EQ(fresh.DecFolder, c.decFolder);
         EXPECT_EQ(fresh.EncFiles, c.encFiles);
         EXPECT_EQ(fresh.DecFiles, c.decFiles);
-        EXPECT_EQ(fresh.Label3, c.label3);
-        EXPECT_EQ(fresh.cmdEncDecCaption, c.caption);
-        EXPECT_EQ(fresh.ListFiles.empty(), c.clears);
-        EXPECT_EQ(fresh.lstFoundFiles.empty(), c.clears);
-        EXPECT_EQ(fresh.cmdEncDecEnabled, !c.clears);
-        EXPECT_EQ(FileExists(temp / "home/temp"), !c.clears);
-        EXPECT_EQ(FileExists(temp / "home/encfile"), !c.clears);
+        EXPECT_EQ(fresh.targetPrompt, c.label3);
+        EXPECT_EQ(fresh.runButtonCaption, c.caption);
+        EXPECT_EQ(fresh.targetList.empty(), c.clears);
+        EXPECT_EQ(fresh.foundFiles.empty(), c.clears);
+        EXPECT_EQ(fresh.runButtonEnabled, !c.clears);
+        EXPECT_EQ(fileExists(temp / "home/temp"), !c.clears);
+        EXPECT_EQ(fileExists(temp / "home/encfile"), !c.clears);
     }
     EXPECT_TRUE(desktop.messages.empty());
 }
 
 TEST_F(Wizard, OptionsEnableNextAndOnlyFolderOptionsSetEncFolderOpt) {
-    model.cmdNextEnabled = false;
+    model.nextButtonEnabled = false;
     form.OptEncFolder_Click();
-    EXPECT_TRUE(model.cmdNextEnabled);
+    EXPECT_TRUE(model.nextButtonEnabled);
     EXPECT_TRUE(model.EncFolderOpt);
     form.OptEncFiles_Click();
     EXPECT_TRUE(model.EncFolderOpt);
@@ -104,7 +104,7 @@ TEST_F(Wizard, OptionsEnableNextAndOnlyFolderOptionsSetEncFolderOpt) {
 
 TEST_F(Wizard, DecryptFilesShowsTheListedFilesAndCreatesAMissingList) {
     passGate();
-    choose(&FrmMain::OptDecFiles_Click);
+    choose(&MainWindowHandlers::OptDecFiles_Click);
     EXPECT_EQ(readFile(temp / "home/files"), "");
 
     std::string locked = temp.write("data/abgrf.gkt.VKL", "[Secret]...");
@@ -121,26 +121,26 @@ TEST_F(Wizard, DecryptFilesShowsTheListedFilesAndCreatesAMissingList) {
 
 TEST_F(Wizard, FlagsOfAnEarlierRunStayUntilBack) {
     passGate();
-    choose(&FrmMain::OptEncFiles_Click);
+    choose(&MainWindowHandlers::OptEncFiles_Click);
     model.bringToFront(Page::fraSelect);  // where a run leaves the window
-    choose(&FrmMain::OptEncFolder_Click);
+    choose(&MainWindowHandlers::OptEncFolder_Click);
     EXPECT_TRUE(model.EncFiles);
     EXPECT_TRUE(model.EncFolder);
-    choose(&FrmMain::OptDecFiles_Click);
+    choose(&MainWindowHandlers::OptDecFiles_Click);
     EXPECT_FALSE(model.EncFiles);  // the two file options clear each other
     EXPECT_TRUE(model.DecFiles);
     EXPECT_TRUE(model.EncFolder);
 
-    model.ListFiles = {row("a")};
-    model.cmdEncDecEnabled = true;
+    model.targetList = {row("a")};
+    model.runButtonEnabled = true;
     form.cmdBack_Click();
     EXPECT_EQ(model.topPage(), Page::fraSelect);
     EXPECT_FALSE(model.EncFolder || model.DecFolder || model.EncFiles || model.DecFiles);
-    EXPECT_TRUE(model.ListFiles.empty());
-    EXPECT_FALSE(model.cmdEncDecEnabled);
+    EXPECT_TRUE(model.targetList.empty());
+    EXPECT_FALSE(model.runButtonEnabled);
     // The choice stays, so Next can be pressed again at once.
     EXPECT_EQ(model.selectedOption, Option::OptDecFiles);
-    EXPECT_TRUE(model.cmdNextEnabled);
+    EXPECT_TRUE(model.nextButtonEnabled);
 }
 
 TEST_F(Wizard, WaysOut) {
@@ -164,13 +164,13 @@ TEST_F(Wizard, AboutOkReturnsToThePageUnderItWithThePasswordFieldsEmpty) {
     EXPECT_EQ(model.txtConfirm, "");
 
     passGate();
-    choose(&FrmMain::OptEncFiles_Click);
-    model.ListFiles = {row("a"), row("b")};
+    choose(&MainWindowHandlers::OptEncFiles_Click);
+    model.targetList = {row("a"), row("b")};
     form.mnuAbout_Click();
     form.mnuAbout_Click();  // twice in a row
     form.cmdOK_Click();
     EXPECT_EQ(model.topPage(), Page::fraResult);
-    EXPECT_EQ(texts(model.ListFiles), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(texts(model.targetList), (std::vector<std::string>{"a", "b"}));
 }
 
 TEST_F(Wizard, WebPagesOpenTheirAddresses) {
@@ -179,16 +179,16 @@ TEST_F(Wizard, WebPagesOpenTheirAddresses) {
     form.Label6_Click();
     form.mnuOnline_Click();
     EXPECT_EQ(desktop.addresses,
-              (std::vector<std::string>{kHomePage, kHomePage, kContactPage, HelpPageAddress()}));
+              (std::vector<std::string>{kHomePage, kHomePage, kContactPage, helpPageAddress()}));
     EXPECT_TRUE(desktop.messages.empty());
 }
 
 TEST(WebPages, FileAddressesEscapeEveryByteOutsideTheSafeSet) {
-    EXPECT_EQ(FileAddress("/opt/Tessarin/tessarin-help.html"),
+    EXPECT_EQ(fileAddress("/opt/Tessarin/tessarin-help.html"),
               "file:///opt/Tessarin/tessarin-help.html");
-    EXPECT_EQ(FileAddress("/home/an a/h\xC3\xA9lp#1.html"),
+    EXPECT_EQ(fileAddress("/home/an a/h\xC3\xA9lp#1.html"),
               "file:///home/an%20a/h%C3%A9lp%231.html");
-    EXPECT_EQ(FileAddress("C:\\Program Files\\help.html"), "file:///C:/Program%20Files/help.html");
+    EXPECT_EQ(fileAddress("C:\\Program Files\\help.html"), "file:///C:/Program%20Files/help.html");
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ struct Ran {
 
 class CliFiles : public ::testing::Test {
   protected:
-    CliFiles() { CheckPassword(settings, "pw", "pw"); }
+    CliFiles() { checkPassword(settings, "pw", "pw"); }
 
     // `cancelAfter`: the run is asked to stop once this many files were started.
     Ran run(std::vector<std::string> arguments, int cancelAfter = -1) {
@@ -46,7 +46,7 @@ class CliFiles : public ::testing::Test {
         int asked = 0;
         if (cancelAfter >= 0) console.cancelRequested = [&] { return asked++ >= cancelAfter; };
         Ran ran;
-        ran.status = RunCli(arguments, settings, console);
+        ran.status = runCli(arguments, settings, console);
         ran.err = err.str();
         EXPECT_EQ(out.str(), "");
         return ran;
@@ -60,7 +60,7 @@ TEST_F(CliFiles, EachFileThatDoesNotGetThereIsNamedWithItsCause) {
     const std::string plain = temp.write("w/plain.txt", "plain");
     const std::string gone = temp / "w/gone.txt";
     const std::string own = applicationFile("files");
-    AppendListLines(own, {});  // refused by its name and place, so it must be there
+    appendListLines(own, {});  // refused by its name and place, so it must be there
     struct Case {
         const char* name;
         std::vector<std::string> arguments;
@@ -84,8 +84,8 @@ TEST_F(CliFiles, EachFileThatDoesNotGetThereIsNamedWithItsCause) {
         EXPECT_EQ(ran.status, 1);
         EXPECT_EQ(ran.err, c.err);
     }
-    EXPECT_FALSE(FileExists(plain));
-    EXPECT_TRUE(FileExists(LockedName(plain, ".VKL")));
+    EXPECT_FALSE(fileExists(plain));
+    EXPECT_TRUE(fileExists(lockedName(plain, ".VKL")));
 }
 
 #ifndef _WIN32
@@ -105,7 +105,7 @@ class NoNewFileIn final : public ForwardingFileSystem {
   public:
     explicit NoNewFileIn(std::string folder) : folder_(std::move(folder)) {}
     IoError createNew(const std::string& p, FileHandle& out) override {
-        return GetFolderPart(p) == folder_ ? IoError::accessDenied : base().createNew(p, out);
+        return getFolderPart(p) == folder_ ? IoError::accessDenied : base().createNew(p, out);
     }
 
   private:
@@ -143,8 +143,8 @@ TEST_F(CliFiles, ACancelStopsBetweenFilesAndKeepsWhatWasDone) {
     EXPECT_EQ(ran.err, b + ": not tried: the run was cancelled\n" + c +
                            ": not tried: the run was cancelled\n"
                            "Cancelled: 1 locked, 2 not tried.\n");
-    EXPECT_FALSE(FileExists(a));
-    EXPECT_EQ(readFile(applicationFile("files")), LockedName(a, ".VKL") + "\r\n");
+    EXPECT_FALSE(fileExists(a));
+    EXPECT_EQ(readFile(applicationFile("files")), lockedName(a, ".VKL") + "\r\n");
     EXPECT_EQ(readFile(b), "b");
     EXPECT_EQ(readFile(c), "c");
 

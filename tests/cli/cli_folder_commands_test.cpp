@@ -45,7 +45,7 @@ class FolderCommands : public ::testing::Test {
         std::ostringstream out, err;
         Console console{in, out, err, false, false, {}, std::move(cancel)};
         Result result;
-        result.status = RunCli(arguments, settings, console);
+        result.status = runCli(arguments, settings, console);
         result.out = out.str();
         result.err = err.str();
         return result;
@@ -72,7 +72,7 @@ TEST_F(FolderCommands, AFolderIsLockedListedAndUnlocked) {
     Result lock = run({"lock-folder", folder});
     EXPECT_EQ(lock.status, 0);
     EXPECT_EQ(lock.err, "Encryption Completed Successfully\n");
-    EXPECT_TRUE(FileExists(locked("T")));
+    EXPECT_TRUE(fileExists(locked("T")));
 
     Result listed = run({"folders"});
     EXPECT_EQ(listed.status, 0);
@@ -136,7 +136,7 @@ TEST_F(FolderCommands, ARefusedOrUnknownFolderIsNamedWithTheCause) {
 
 TEST_F(FolderCommands, AFolderWithAFileThatCannotBeLockedStaysPlainAndListed) {
     const std::string folder = makeTree();
-    temp.makeFolder("T/" + GetFileName(LockedName(temp / "T/a.txt", ".VKL")));
+    temp.makeFolder("T/" + getFileName(lockedName(temp / "T/a.txt", ".VKL")));
     Result lock = run({"lock-folder", folder});
     EXPECT_EQ(lock.status, 1);
     EXPECT_TRUE(endsWith(lock.err, folder +
@@ -177,12 +177,12 @@ TEST_F(FolderCommands, AnInterruptCancelsBetweenTwoFiles) {
                                        "being locked: lock-folder locks the rest\n1 of 3 files "
                                        "were locked.\n"))
         << lock.err;
-    EXPECT_FALSE(FileExists(locked("T")));
+    EXPECT_FALSE(fileExists(locked("T")));
     EXPECT_EQ(run({"folders"}).out, folder + "\n");
 
     Result again = run({"lock-folder", folder});
     EXPECT_EQ(again.status, 0) << again.err;
-    EXPECT_TRUE(FileExists(locked("T")));
+    EXPECT_TRUE(fileExists(locked("T")));
 }
 
 }  // namespace

@@ -122,9 +122,9 @@ TEST_F(Cli, LockAndUnlockRoundTrip) {
     EXPECT_EQ(locked.out, "");
     std::vector<std::string> lockedPaths;
     for (const File& file : files) {
-        lockedPaths.push_back(LockedName(file.path, file.lockedAs));
-        EXPECT_FALSE(FileExists(file.path));
-        EXPECT_TRUE(FileExists(lockedPaths.back()));
+        lockedPaths.push_back(lockedName(file.path, file.lockedAs));
+        EXPECT_FALSE(fileExists(file.path));
+        EXPECT_TRUE(fileExists(lockedPaths.back()));
     }
     EXPECT_EQ(listed(), lockedPaths[0] + "\r\n" + lockedPaths[1] + "\r\n");
 
@@ -169,9 +169,9 @@ TEST_F(Cli, AFolderIsLockedListedAndUnlockedByItsPlainPath) {
     Result lock = run({"--password-stdin", "lock-folder", "data/Vault"}, "pw\n");
     EXPECT_EQ(lock.status, 0);
     EXPECT_EQ(lock.err, "Encryption Completed Successfully\n");
-    EXPECT_FALSE(FileExists(vault));
-    EXPECT_TRUE(FileExists(LockedName(locked + "/a.txt", ".VKL")));
-    EXPECT_TRUE(FileExists(LockedName(locked + "/sub/b.bin", ".VKW")));
+    EXPECT_FALSE(fileExists(vault));
+    EXPECT_TRUE(fileExists(lockedName(locked + "/a.txt", ".VKL")));
+    EXPECT_TRUE(fileExists(lockedName(locked + "/sub/b.bin", ".VKW")));
 
     Result listed = run({"--password-stdin", "folders"}, "pw\n");
     EXPECT_EQ(listed.status, 0);
@@ -187,7 +187,7 @@ TEST_F(Cli, AFolderIsLockedListedAndUnlockedByItsPlainPath) {
     EXPECT_EQ(listTree(vault), "a.txt\nsub\nsub/b.bin\n");
     EXPECT_EQ(readFile(vault + "/a.txt"), "a");
     EXPECT_TRUE(readFile(vault + "/sub/b.bin") == big);
-    EXPECT_FALSE(FileExists(locked));
+    EXPECT_FALSE(fileExists(locked));
 
     listed = run({"--password-stdin", "folders"}, "pw\n");
     EXPECT_EQ(listed.status, 0);
@@ -201,7 +201,7 @@ TEST_F(Cli, AFolderUnderTheRawLockedNameOfEarlierVersionsUnlocks) {
     const std::string vault = temp / "data/Vault";
     temp.write("data/Vault/a.txt", "a");
     ASSERT_EQ(run({"--password-stdin", "lock-folder", "data/Vault"}, "pw\n").status, 0);
-    const std::string raw = temp / ("data/" + EncodeText("Vault"));
+    const std::string raw = temp / ("data/" + encodeText("Vault"));
     ASSERT_NE(raw, temp / ("data/" + lockedFolderName("Vault")));
     ASSERT_EQ(platformFileSystem().rename(temp / ("data/" + lockedFolderName("Vault")), raw),
               IoError::ok);
@@ -210,7 +210,7 @@ TEST_F(Cli, AFolderUnderTheRawLockedNameOfEarlierVersionsUnlocks) {
     EXPECT_EQ(unlock.status, 0) << unlock.err;
     EXPECT_EQ(listTree(vault), "a.txt\n");
     EXPECT_EQ(readFile(vault + "/a.txt"), "a");
-    EXPECT_FALSE(FileExists(raw));
+    EXPECT_FALSE(fileExists(raw));
     EXPECT_EQ(run({"--password-stdin", "folders"}, "pw\n").out, "");
 }
 
@@ -220,12 +220,12 @@ TEST_F(Cli, AFolderCommandSucceedsOnlyWhenEverythingWasDone) {
     platformFileSystem().setAttributes(hidden, kAttrHidden);
     // a.txt cannot be locked: its locked name is taken.
     const std::string clash = temp.write("clash/a.txt", "a");
-    const std::string taken = LockedName(clash, ".VKL");
-    temp.write("clash/" + GetFileName(taken), "in the way");
+    const std::string taken = lockedName(clash, ".VKL");
+    temp.write("clash/" + getFileName(taken), "in the way");
     // Nothing in "blocked" can be locked: not listed; nor can a path with a line break.
     const std::string blocked = temp.write("blocked/b.txt", "b");
-    const std::string blockedTaken = LockedName(blocked, ".VKL");
-    temp.makeFolder("blocked/" + GetFileName(blockedTaken));
+    const std::string blockedTaken = lockedName(blocked, ".VKL");
+    temp.makeFolder("blocked/" + getFileName(blockedTaken));
     const std::string lineBreak = temp.makeFolder("line\nbreak");
     const std::string usage = "\nTry 'tessarin-cli --help'.\n";
     const std::string unchanged = "\nNothing was changed.\n";
@@ -297,8 +297,8 @@ TEST_F(Cli, AFolderCommandRunAgainFinishesAnInterruptedRun) {
     temp.write("Vault/sub/b.bin", big);
     ASSERT_EQ(run({"--password-stdin", "lock-folder", vault}, "pw\n").status, 0);
     // Unlocked, but the locked files not yet removed.
-    temp.write(GetFileName(locked) + "/a.txt", "a");
-    temp.write(GetFileName(locked) + "/sub/b.bin", big);
+    temp.write(getFileName(locked) + "/a.txt", "a");
+    temp.write(getFileName(locked) + "/sub/b.bin", big);
 
     Result unlock = run({"--password-stdin", "unlock-folder", vault}, "pw\n");
     EXPECT_EQ(unlock.status, 0);
@@ -384,8 +384,8 @@ TEST_F(Cli, TheExitStatusTellsWhetherEveryFileGotThere) {
         EXPECT_EQ(result.err, c.err);
     }
     EXPECT_EQ(readFile(system), "system");
-    EXPECT_FALSE(FileExists(other));
-    EXPECT_FALSE(FileExists(twice));
+    EXPECT_FALSE(fileExists(other));
+    EXPECT_FALSE(fileExists(twice));
     EXPECT_EQ(readFile(ours), "another run's");
     EXPECT_EQ(readFile(longName), "long");
 
@@ -432,7 +432,7 @@ TEST_F(Cli, ParallelLocksLoseNoLineOfTheLists) {
     std::set<std::string> files, folders;
     for (int i = 1; i <= kRuns; ++i) {
         const std::string n = std::to_string(i);
-        files.insert(LockedName(temp.write("f" + n + ".txt", "file"), ".VKL"));
+        files.insert(lockedName(temp.write("f" + n + ".txt", "file"), ".VKL"));
         temp.write("d" + n + "/inside.txt", "inside");
         folders.insert(temp / "d" + n);
     }
@@ -447,7 +447,7 @@ TEST_F(Cli, ParallelLocksLoseNoLineOfTheLists) {
     for (const auto& [list, expected] :
          {std::pair{"files", files}, std::pair{"folders", folders}}) {
         std::vector<std::string> lines;
-        ASSERT_EQ(ReadListFile(applicationFile(list), lines), IoError::ok);
+        ASSERT_EQ(readListFile(applicationFile(list), lines), IoError::ok);
         EXPECT_EQ(std::set<std::string>(lines.begin(), lines.end()), expected) << list;
         EXPECT_EQ(lines.size(), expected.size()) << list;
     }

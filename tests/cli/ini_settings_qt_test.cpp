@@ -17,7 +17,7 @@
 namespace vellumar::test {
 namespace {
 
-const std::string kKey = "\x91\xA2\xB4\xB4\xB8\xB0\xB3\xA5";  // EncodeText("Password")
+const std::string kKey = "\x91\xA2\xB4\xB4\xB8\xB0\xB3\xA5";  // encodeText("Password")
 
 std::string bytesFrom(int first, int last = 255) {
     std::string text;
@@ -60,14 +60,14 @@ TEST_F(SettingsFile, WhatOneWritesTheOtherReads) {
     for (size_t i = 0; i < kValues.size(); ++i) {
         const std::string& value = kValues[i];
         SCOPED_TRACE(i);
-        ASSERT_TRUE(qt.SaveSetting("Tessarin", "Settings", kKey, value));
-        EXPECT_EQ(ini.GetSetting("Tessarin", "Settings", kKey), value);
+        ASSERT_TRUE(qt.saveSetting("Tessarin", "Settings", kKey, value));
+        EXPECT_EQ(ini.getSetting("Tessarin", "Settings", kKey), value);
         const std::string qtFile = readFile(conf());
 
-        ASSERT_TRUE(ini.SaveSetting("Tessarin", "Settings", kKey, value + "+"));
-        EXPECT_EQ(qt.GetSetting("Tessarin", "Settings", kKey), value + "+");
-        ASSERT_TRUE(ini.SaveSetting("Tessarin", "Settings", kKey, value));
-        EXPECT_EQ(qt.GetSetting("Tessarin", "Settings", kKey), value);
+        ASSERT_TRUE(ini.saveSetting("Tessarin", "Settings", kKey, value + "+"));
+        EXPECT_EQ(qt.getSetting("Tessarin", "Settings", kKey), value + "+");
+        ASSERT_TRUE(ini.saveSetting("Tessarin", "Settings", kKey, value));
+        EXPECT_EQ(qt.getSetting("Tessarin", "Settings", kKey), value);
         // The very bytes QSettings writes.
         EXPECT_EQ(readFile(conf()), qtFile);
     }
@@ -79,10 +79,10 @@ TEST_F(SettingsFile, KeysAndSectionsOfEveryByteMeetInTheSameEntry) {
                                            bytesFrom('/' + 1, 127), "General"};
     for (const std::string& key : keys) {
         for (const std::string& section : {std::string("Settings"), std::string("A b%c"), key}) {
-            ASSERT_TRUE(qt.SaveSetting("Tessarin", section, key, "by Qt"));
-            EXPECT_EQ(ini.GetSetting("Tessarin", section, key), "by Qt");
-            ASSERT_TRUE(ini.SaveSetting("Tessarin", section, key, "by the command line"));
-            EXPECT_EQ(qt.GetSetting("Tessarin", section, key), "by the command line");
+            ASSERT_TRUE(qt.saveSetting("Tessarin", section, key, "by Qt"));
+            EXPECT_EQ(ini.getSetting("Tessarin", section, key), "by Qt");
+            ASSERT_TRUE(ini.saveSetting("Tessarin", section, key, "by the command line"));
+            EXPECT_EQ(qt.getSetting("Tessarin", section, key), "by the command line");
         }
     }
 }
@@ -99,8 +99,8 @@ TEST_F(SettingsFile, OtherSettingsInTheFileStayAsTheWindowLeftThem) {
         settings.sync();
         ASSERT_EQ(settings.status(), QSettings::NoError);
     }
-    ASSERT_TRUE(ini.SaveSetting("Tessarin", "Settings", kKey, bytesFrom(97)));
-    ASSERT_TRUE(ini.SaveSetting("Tessarin", "Settings", "New", ""));
+    ASSERT_TRUE(ini.saveSetting("Tessarin", "Settings", kKey, bytesFrom(97)));
+    ASSERT_TRUE(ini.saveSetting("Tessarin", "Settings", "New", ""));
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Tessarin");
     EXPECT_EQ(settings.value("rootKey").toString(), "root");
     EXPECT_EQ(settings.value("Window/geometry").toByteArray(),
@@ -108,7 +108,7 @@ TEST_F(SettingsFile, OtherSettingsInTheFileStayAsTheWindowLeftThem) {
     EXPECT_EQ(settings.value("Window/size").toInt(), 42);
     EXPECT_EQ(settings.value("Window/recent").toStringList(), (QStringList{"a", "b,c"}));
     EXPECT_EQ(settings.value("Settings/Other").toString(), "other");
-    EXPECT_EQ(qt.GetSetting("Tessarin", "Settings", kKey), bytesFrom(97));
+    EXPECT_EQ(qt.getSetting("Tessarin", "Settings", kKey), bytesFrom(97));
     EXPECT_TRUE(settings.contains("Settings/New"));
     EXPECT_EQ(settings.value("Settings/New").toString(), "");
     EXPECT_EQ(settings.allKeys().size(), 7);
@@ -125,8 +125,8 @@ TEST_F(SettingsFile, ReadsEveryFormAsQSettingsDoes) {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                            QString::fromStdString(config));
         temp.write(config.substr(temp.path().size() + 1) + "/Tessarin.conf", c.file);
-        EXPECT_EQ(qt.GetSetting("Tessarin", "S", "k"), c.value);
-        EXPECT_EQ(IniSettingsStore(config).GetSetting("Tessarin", "S", "k"), c.value);
+        EXPECT_EQ(qt.getSetting("Tessarin", "S", "k"), c.value);
+        EXPECT_EQ(IniSettingsStore(config).getSetting("Tessarin", "S", "k"), c.value);
     }
 }
 

@@ -16,7 +16,7 @@
 namespace vellumar::test {
 namespace {
 
-const std::string kKey = "\x91\xA2\xB4\xB4\xB8\xB0\xB3\xA5";  // EncodeText("Password")
+const std::string kKey = "\x91\xA2\xB4\xB4\xB8\xB0\xB3\xA5";  // encodeText("Password")
 
 std::string allBytesFrom(int first) {
     std::string text;
@@ -37,21 +37,21 @@ class IniSettings : public ::testing::Test {
 };
 
 TEST_F(IniSettings, EveryValueComesBackAndAFreshFileIsPrivate) {
-    EXPECT_EQ(store.GetSetting("Tessarin", "Settings", kKey), "");
+    EXPECT_EQ(store.getSetting("Tessarin", "Settings", kKey), "");
     EXPECT_EQ(store.settingsFilePath("Tessarin"), conf());
     for (const std::string& value :
          {allBytesFrom(97), allBytesFrom(0), std::string(), std::string("@at"),
           std::string(" spaced "), std::string("a;b,c=d \"q\" \\"),
           std::string("\x01"
                       "2aF\x7f")}) {
-        ASSERT_TRUE(store.SaveSetting("Tessarin", "Settings", kKey, value));
-        EXPECT_EQ(store.GetSetting("Tessarin", "Settings", kKey), value);
-        EXPECT_EQ(IniSettingsStore(temp / "config").GetSetting("Tessarin", "Settings", kKey),
+        ASSERT_TRUE(store.saveSetting("Tessarin", "Settings", kKey, value));
+        EXPECT_EQ(store.getSetting("Tessarin", "Settings", kKey), value);
+        EXPECT_EQ(IniSettingsStore(temp / "config").getSetting("Tessarin", "Settings", kKey),
                   value);
     }
     EXPECT_EQ(modeOf(conf()), 0600u);
-    EXPECT_EQ(store.GetSetting("Tessarin", "Other", kKey), "");
-    EXPECT_EQ(store.GetSetting("Other", "Settings", kKey), "");
+    EXPECT_EQ(store.getSetting("Tessarin", "Other", kKey), "");
+    EXPECT_EQ(store.getSetting("Other", "Settings", kKey), "");
 }
 
 // Lines of other sections and keys, comments and odd spacing stay byte for
@@ -62,31 +62,31 @@ TEST_F(IniSettings, ARewriteChangesTheOneEntryAlone) {
         "; kept\r\n[General]\nroot = 1 \n\n[Settings]\nOther=\"a;b\"\nk=old\nk=older\n"
         "Tail=x\\\n  continued\n\n[Z]\nk=z";
     temp.write("config/Tessarin.conf", before);
-    ASSERT_TRUE(store.SaveSetting("Tessarin", "Settings", "k", "new"));
+    ASSERT_TRUE(store.saveSetting("Tessarin", "Settings", "k", "new"));
     EXPECT_EQ(readFile(conf()),
               "; kept\r\n[General]\nroot = 1 \n\n[Settings]\nOther=\"a;b\"\nk=new\n"
               "Tail=x\\\n  continued\n\n[Z]\nk=z");
-    ASSERT_TRUE(store.SaveSetting("Tessarin", "Settings", "n", "1"));
-    ASSERT_TRUE(store.SaveSetting("Tessarin", "Z", "m", "2"));
-    ASSERT_TRUE(store.SaveSetting("Tessarin", "New Section", "p", "3"));
+    ASSERT_TRUE(store.saveSetting("Tessarin", "Settings", "n", "1"));
+    ASSERT_TRUE(store.saveSetting("Tessarin", "Z", "m", "2"));
+    ASSERT_TRUE(store.saveSetting("Tessarin", "New Section", "p", "3"));
     EXPECT_EQ(readFile(conf()),
               "; kept\r\n[General]\nroot = 1 \n\n[Settings]\nOther=\"a;b\"\nk=new\n"
               "Tail=x\\\n  continued\nn=1\n\n[Z]\nk=z\nm=2\n\n[New%20Section]\np=3\n");
-    EXPECT_EQ(store.GetSetting("Tessarin", "", "root"), "1");
-    EXPECT_EQ(store.GetSetting("Tessarin", "Settings", "Tail"), "x  continued");
-    EXPECT_EQ(store.GetSetting("Tessarin", "Settings", "Other"), "a;b");
+    EXPECT_EQ(store.getSetting("Tessarin", "", "root"), "1");
+    EXPECT_EQ(store.getSetting("Tessarin", "Settings", "Tail"), "x  continued");
+    EXPECT_EQ(store.getSetting("Tessarin", "Settings", "Other"), "a;b");
 
     // A last line that ends in an escape takes no line put after it.
     for (const char* last : {"k=a\\", "k=a\\\n", "k=a\\\r"}) {
         SCOPED_TRACE(last);
         temp.write("config/Tessarin.conf", std::string("[S]\n") + last);
-        ASSERT_TRUE(store.SaveSetting("Tessarin", "S", "j", "b"));
-        EXPECT_EQ(store.GetSetting("Tessarin", "S", "k"), "a");
-        EXPECT_EQ(store.GetSetting("Tessarin", "S", "j"), "b");
+        ASSERT_TRUE(store.saveSetting("Tessarin", "S", "j", "b"));
+        EXPECT_EQ(store.getSetting("Tessarin", "S", "k"), "a");
+        EXPECT_EQ(store.getSetting("Tessarin", "S", "j"), "b");
     }
     // A byte order mark stays first.
     temp.write("config/Tessarin.conf", "\xEF\xBB\xBF[S]\nk=1\n");
-    ASSERT_TRUE(store.SaveSetting("Tessarin", "S", "j", "b"));
+    ASSERT_TRUE(store.saveSetting("Tessarin", "S", "j", "b"));
     EXPECT_EQ(readFile(conf()), "\xEF\xBB\xBF[S]\nk=1\nj=b\n");
 }
 
@@ -96,11 +96,11 @@ TEST_F(IniSettings, ReadsTheFormsOtherWritersLeave) {
     for (const IniFormCase& c : kIniForms) {
         SCOPED_TRACE(c.file);
         temp.write("config/Tessarin.conf", c.file);
-        EXPECT_EQ(store.GetSetting("Tessarin", "S", "k"), c.value);
+        EXPECT_EQ(store.getSetting("Tessarin", "S", "k"), c.value);
     }
     temp.write("config/Tessarin.conf", "\xEF\xBB\xBF[General]\nk=root\n[%General]\nk=group\n");
-    EXPECT_EQ(store.GetSetting("Tessarin", "", "k"), "root");
-    EXPECT_EQ(store.GetSetting("Tessarin", "General", "k"), "group");
+    EXPECT_EQ(store.getSetting("Tessarin", "", "k"), "root");
+    EXPECT_EQ(store.getSetting("Tessarin", "General", "k"), "group");
 }
 
 // The file holds the shifted password: one left open to others is closed up
@@ -109,12 +109,12 @@ TEST_F(IniSettings, ReadsTheFormsOtherWritersLeave) {
 TEST_F(IniSettings, KeepsTheFilePrivateAndAnUnreadableOneWhole) {
     temp.write("config/Tessarin.conf", "[Settings]\nk=v\n");
     ASSERT_EQ(::chmod(conf().c_str(), 0644), 0);
-    EXPECT_EQ(store.GetSetting("Tessarin", "Settings", "k"), "v");
+    EXPECT_EQ(store.getSetting("Tessarin", "Settings", "k"), "v");
     EXPECT_EQ(modeOf(conf()), 0600u);
 
     temp.makeFolder("config/Blocked.conf");
-    EXPECT_FALSE(store.SaveSetting("Blocked", "Settings", "k", "v"));
-    EXPECT_EQ(store.GetSetting("Blocked", "Settings", "k"), "");
+    EXPECT_FALSE(store.saveSetting("Blocked", "Settings", "k", "v"));
+    EXPECT_EQ(store.getSetting("Blocked", "Settings", "k"), "");
     EXPECT_EQ(listTree(temp / "config"), "Blocked.conf\nTessarin.conf\n");
 }
 
@@ -124,14 +124,14 @@ TEST_F(IniSettings, ALinkedFileIsRewrittenWhereItLeads) {
     const std::string real = temp.write("dotfiles/tessarin.conf", "[Other]\nk=kept\n");
     temp.makeFolder("config");
     ASSERT_EQ(::symlink("../dotfiles/tessarin.conf", conf().c_str()), 0);
-    ASSERT_TRUE(store.SaveSetting("Tessarin", "Settings", kKey, "new"));
+    ASSERT_TRUE(store.saveSetting("Tessarin", "Settings", kKey, "new"));
     struct stat st;
     ASSERT_EQ(::lstat(conf().c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ(readFile(real), "[Other]\nk=kept\n\n[Settings]\n%91%A2%B4%B4%B8%B0%B3%A5=new\n");
     EXPECT_EQ(listTree(temp / "dotfiles"), "tessarin.conf\n");
-    EXPECT_EQ(store.GetSetting("Tessarin", "Settings", kKey), "new");
-    EXPECT_EQ(store.GetSetting("Tessarin", "Other", "k"), "kept");
+    EXPECT_EQ(store.getSetting("Tessarin", "Settings", kKey), "new");
+    EXPECT_EQ(store.getSetting("Tessarin", "Other", "k"), "kept");
 }
 
 }  // namespace

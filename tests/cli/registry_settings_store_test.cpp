@@ -14,14 +14,14 @@ TEST(RegistrySettingsStore, KeepsEveryByteWhereQSettingsKeepsIt) {
     RegDeleteTreeA(HKEY_CURRENT_USER, base.c_str());
     std::string value;
     for (int c = 1; c <= 255; ++c) value += static_cast<char>(c);
-    const std::string key = "\x91\xA2\xB4\xB4\xB8\xB0\xB3\xA5";  // EncodeText("Password")
+    const std::string key = "\x91\xA2\xB4\xB4\xB8\xB0\xB3\xA5";  // encodeText("Password")
     {
         RegistrySettingsStore store(base);
-        EXPECT_EQ(store.GetSetting("Tessarin", "Settings", key), "");
-        ASSERT_TRUE(store.SaveSetting("Tessarin", "Settings", key, value));
+        EXPECT_EQ(store.getSetting("Tessarin", "Settings", key), "");
+        ASSERT_TRUE(store.saveSetting("Tessarin", "Settings", key, value));
     }
     RegistrySettingsStore store(base);
-    EXPECT_EQ(store.GetSetting("Tessarin", "Settings", key), value);
+    EXPECT_EQ(store.getSetting("Tessarin", "Settings", key), value);
 
     // A REG_SZ of UTF-16 characters under HKCU\<base>\Tessarin\Settings.
     wchar_t stored[300] = {};

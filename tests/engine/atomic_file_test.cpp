@@ -20,7 +20,7 @@ TEST(AtomicFile, CommitGivesTheFinalNameAndLeavesNoTemporary) {
     {
         AtomicFile file(target);
         ASSERT_EQ(file.open(), IoError::ok);
-        EXPECT_TRUE(IsTemporaryName(GetFileName(file.temporaryPath())));
+        EXPECT_TRUE(isTemporaryName(getFileName(file.temporaryPath())));
         ASSERT_EQ(file.write("hello"), IoError::ok);
         file.setAttributes(kAttrReadOnly | kAttrHidden);
         ASSERT_EQ(file.commit(), IoError::ok);
@@ -118,7 +118,7 @@ TEST(Temporaries, OnlyAMarkedTemporaryIsOurs) {
 
     // Named by the writer that ended: a person's file with such a name, and
     // a leftover renamed (its mark names another file), are nobody's.
-    const std::string name = GetFileName(leftover);
+    const std::string name = getFileName(leftover);
     const std::string ended = name.substr(0, name.find('-', std::string(kTemporaryPrefix).size()));
     const std::string persons = temp.write(ended + "-1-1.tmp", "mine");
     EXPECT_EQ(temporaryOwner(persons), TemporaryOwner::none);

@@ -19,17 +19,17 @@ std::string bytes(std::initializer_list<int> codes) {
 std::string stretched(const std::string& text) {
     RandomGenerator g;
     Cipher cipher(g);
-    cipher.Text(text);
-    cipher.Stretch();
-    return cipher.Text();
+    cipher.text(text);
+    cipher.stretch();
+    return cipher.text();
 }
 
 std::string shrunk(const std::string& text) {
     RandomGenerator g;
     Cipher cipher(g);
-    cipher.Text(text);
-    cipher.Shrink();
-    return cipher.Text();
+    cipher.text(text);
+    cipher.shrink();
+    return cipher.text();
 }
 
 TEST(RandomGenerator, MatchesTheFormatsCheckValues) {
@@ -200,44 +200,44 @@ TEST(Cipher, DoXorIsRestoredAfterAReseedWithTheSameKey) {
     for (const std::string& key : {std::string(), std::string("[Secret]abcdefghABCDEFGH"),
                                    std::string("a\0b", 3), std::string(5000, '\xff')}) {
         Cipher cipher(g);
-        cipher.KeyString(key);
-        cipher.Text(plain);
-        cipher.DoXor();
-        std::string once = cipher.Text();
+        cipher.keyString(key);
+        cipher.text(plain);
+        cipher.doXor();
+        std::string once = cipher.text();
         EXPECT_EQ(once.size(), plain.size());
         EXPECT_NE(once, plain);
         g.next();  // whatever happened in between, the key reseeds completely
-        cipher.KeyString(key);
-        cipher.DoXor();
-        EXPECT_EQ(cipher.Text(), plain);
+        cipher.keyString(key);
+        cipher.doXor();
+        EXPECT_EQ(cipher.text(), plain);
     }
 }
 
 TEST(Cipher, TheProcessGeneratorIsSharedAndReseededByTheKey) {
     Cipher first;
-    first.KeyString("key");
-    first.Text("some plain text");
-    first.DoXor();
+    first.keyString("key");
+    first.text("some plain text");
+    first.doXor();
     Cipher second;  // draws from the same generator
-    second.KeyString("key");
-    second.Text("some plain text");
-    second.DoXor();
-    EXPECT_EQ(first.Text(), second.Text());
+    second.keyString("key");
+    second.text("some plain text");
+    second.doXor();
+    EXPECT_EQ(first.text(), second.text());
 }
 
-TEST(DeriveKey, IsEightPrintableCharactersDependingOnlyOnTheInput) {
+TEST(deriveKey, IsEightPrintableCharactersDependingOnlyOnTheInput) {
     RandomGenerator g;
     const std::string inputs[] = {"", "a", std::string("\0\0", 2), std::string(10000, 'x'),
                                   "12/10/2026 3600"};
     for (const std::string& input : inputs) {
-        std::string key = DeriveKey(input, g);
+        std::string key = deriveKey(input, g);
         ASSERT_EQ(key.size(), 8u);
         for (unsigned char c : key) EXPECT_TRUE(c >= ';' && c <= 'z');
         g.setState(0x777777);
-        EXPECT_EQ(DeriveKey(input, g), key);
-        EXPECT_EQ(DeriveKey(input), key);
+        EXPECT_EQ(deriveKey(input, g), key);
+        EXPECT_EQ(deriveKey(input), key);
     }
-    EXPECT_NE(DeriveKey("a", g), DeriveKey("b", g));
+    EXPECT_NE(deriveKey("a", g), deriveKey("b", g));
 }
 
 }  // namespace

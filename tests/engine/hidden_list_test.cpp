@@ -40,7 +40,7 @@ constexpr const char* kMissing = nullptr;
 
 std::optional<std::string> listOf(const test::TempFolder& temp) {
     const std::string path = temp / "work/.hidden";
-    if (!FileExists(path)) return std::nullopt;
+    if (!fileExists(path)) return std::nullopt;
     return test::readFile(path);
 }
 
@@ -195,7 +195,7 @@ bool hasTemporary(const std::string& folder) {
     std::vector<FolderEntry> entries;
     platformFileSystem().listFolder(folder, entries);
     for (const FolderEntry& entry : entries)
-        if (IsTemporaryName(entry.name)) return true;
+        if (isTemporaryName(entry.name)) return true;
     return false;
 }
 

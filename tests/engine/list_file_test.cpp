@@ -31,9 +31,9 @@ void addLines(const std::string& list, int writer) {
     for (int i = 0; i < kLinesEach; ++i) {
         const std::string line = "/w" + std::to_string(writer) + "/" + std::to_string(i);
         if (i % 2 == 0) {
-            AppendListLines(list, {line});
+            appendListLines(list, {line});
         } else {
-            EditListFile(list, [&line](std::vector<std::string>& lines) {
+            editListFile(list, [&line](std::vector<std::string>& lines) {
                 lines.push_back(line);
                 return true;
             });
@@ -43,7 +43,7 @@ void addLines(const std::string& list, int writer) {
 
 void expectEveryLine(const std::string& list) {
     std::vector<std::string> lines;
-    ASSERT_EQ(ReadListFile(list, lines), IoError::ok);
+    ASSERT_EQ(readListFile(list, lines), IoError::ok);
     EXPECT_EQ(lines.size(), size_t{kWriters * kLinesEach});
     const std::set<std::string> distinct(lines.begin(), lines.end());
     EXPECT_EQ(distinct.size(), size_t{kWriters * kLinesEach});
@@ -84,9 +84,9 @@ TEST(ListFile, ThreadsChangingAListAtOnceLoseNoLineAndTheLockNests) {
     expectEveryLine(list);
 
     const ListLock outer;
-    EXPECT_EQ(EditListFile(list,
+    EXPECT_EQ(editListFile(list,
                            [&list](std::vector<std::string>& lines) {
-                               AppendListLines(list, {"/nested"});
+                               appendListLines(list, {"/nested"});
                                lines.clear();
                                return true;
                            }),

@@ -41,14 +41,14 @@ inline std::vector<std::string> namesIn(const std::string& folder, bool withTemp
     platformFileSystem().listFolder(folder, entries);
     std::vector<std::string> names;
     for (const FolderEntry& entry : entries) {
-        if (withTemporaries || !IsTemporaryName(entry.name)) names.push_back(entry.name);
+        if (withTemporaries || !isTemporaryName(entry.name)) names.push_back(entry.name);
     }
     std::sort(names.begin(), names.end());
     return names;
 }
 
 inline bool isLockedName(const std::string& path) {
-    std::string extension = ToUpper(GetExtension(path));
+    std::string extension = toUpper(getExtension(path));
     return extension == "VKL" || extension == "VKW";
 }
 
@@ -90,13 +90,13 @@ inline std::string unlockedContent(const std::string& path, const TempFolder& te
     if (!isLockedName(path)) return content;
     static int copies = 0;
     std::string copy =
-        temp.write("unlocked-" + std::to_string(++copies) + "/" + GetFileName(path), content);
+        temp.write("unlocked-" + std::to_string(++copies) + "/" + getFileName(path), content);
     ScriptedDesktop desktop;
-    while (isLockedName(copy) && FileExists(copy)) {
-        bool large = ToUpper(GetExtension(copy)) == "VKW";
+    while (isLockedName(copy) && fileExists(copy)) {
+        bool large = toUpper(getExtension(copy)) == "VKW";
         if (!(large ? unlockLargeShown(copy, desktop) : unlockSmallShown(copy, desktop)))
             return "<not unlocked>";
-        if (!FileExists(copy)) copy = RestoredName(copy);
+        if (!fileExists(copy)) copy = restoredName(copy);
     }
     return readFile(copy);
 }

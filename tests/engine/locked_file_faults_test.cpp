@@ -81,7 +81,7 @@ int callsOf(const Scenario& s, const std::string& bytes) {
 
 bool hasTemporary(const std::string& folder) {
     for (const std::string& name : test::namesIn(folder))
-        if (IsTemporaryName(name)) return true;
+        if (isTemporaryName(name)) return true;
     return false;
 }
 

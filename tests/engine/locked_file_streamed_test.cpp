@@ -44,7 +44,7 @@ TEST(StreamedUnlock, ALongLockedFileUnlocksLayerByLayer) {
     test::ScriptedDesktop desktop;
     const std::string plain = test::patternBytes(kPlainLength, 3);
     const std::string locked = lockedReport(temp, plain, 2);
-    ASSERT_GT(std::stoull(FileSizeText(locked)), kSmallFileInMemoryLimit);
+    ASSERT_GT(std::stoull(fileSizeText(locked)), kSmallFileInMemoryLimit);
 
     ASSERT_TRUE(unlockSmallShown(locked, desktop));
     EXPECT_EQ(test::namesIn(temp.path()), (Names{"ercbeg.gkt.VKL", "home"}));

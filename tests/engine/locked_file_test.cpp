@@ -22,12 +22,12 @@ using Names = std::vector<std::string>;
 using test::Shown;
 
 bool lock(const std::string& path, test::ScriptedDesktop& desktop) {
-    uint64_t length = std::stoull(FileSizeText(path));
+    uint64_t length = std::stoull(fileSizeText(path));
     return length < kLargeFileThreshold ? lockSmallShown(path, desktop) : lockLargeShown(path, desktop);
 }
 
 bool unlock(const std::string& path, test::ScriptedDesktop& desktop) {
-    return ToUpper(GetExtension(path)) == "VKW" ? unlockLargeShown(path, desktop)
+    return toUpper(getExtension(path)) == "VKW" ? unlockLargeShown(path, desktop)
                                                 : unlockSmallShown(path, desktop);
 }
 
@@ -110,7 +110,7 @@ TEST(SmallFormat, HeaderLineThenTheStretchedCipherTextInLinesOf70) {
 
         const std::string header = locked.substr(0, 24);
         EXPECT_EQ(header.substr(0, 8), "[Secret]");
-        EXPECT_EQ(header.substr(16), DeriveKey(header.substr(8, 8)));
+        EXPECT_EQ(header.substr(16), deriveKey(header.substr(8, 8)));
         EXPECT_NE(header, previousHeader) << "two locks must not share a salt";
         previousHeader = header;
 
@@ -134,11 +134,11 @@ TEST(SmallFormat, HeaderLineThenTheStretchedCipherTextInLinesOf70) {
         }
 
         Cipher cipher;
-        cipher.KeyString(header);
-        cipher.Text(plain);
-        cipher.DoXor();
-        cipher.Stretch();
-        EXPECT_EQ(body, cipher.Text());
+        cipher.keyString(header);
+        cipher.text(plain);
+        cipher.doXor();
+        cipher.stretch();
+        EXPECT_EQ(body, cipher.text());
     }
 }
 
@@ -156,9 +156,9 @@ TEST(LargeFormat, HeaderAndCrThenTheRc4HeadThenTheChunksUnchanged) {
 
         ASSERT_EQ(locked.size(), c.length + 25);
         EXPECT_EQ(locked.substr(0, 8), "[Secret]");
-        EXPECT_EQ(locked.substr(16, 8), DeriveKey(locked.substr(8, 8)));
+        EXPECT_EQ(locked.substr(16, 8), deriveKey(locked.substr(8, 8)));
         EXPECT_EQ(locked[24], '\r');
-        EXPECT_EQ(locked.substr(25, c.head), Rc4Crypt(plain.substr(0, c.head), "quorvelin"));
+        EXPECT_EQ(locked.substr(25, c.head), rc4Crypt(plain.substr(0, c.head), "quorvelin"));
         EXPECT_TRUE(locked.compare(25 + c.head, std::string::npos, plain, c.head) == 0);
     }
 }
@@ -217,8 +217,8 @@ TEST(SmallFormat, PlainContentThatLooksLockedComesBackUnderItsOwnName) {
         test::ScriptedDesktop desktop;
         const std::string path = temp.write(c.name, c.content);
         ASSERT_TRUE(lockSmallShown(path, desktop));
-        const std::string locked = LockedName(path, ".VKL");
-        EXPECT_EQ(test::namesIn(temp.path()), (Names{GetFileName(locked), "home"}));
+        const std::string locked = lockedName(path, ".VKL");
+        EXPECT_EQ(test::namesIn(temp.path()), (Names{getFileName(locked), "home"}));
 
         ASSERT_TRUE(unlockSmallShown(locked, desktop));
         EXPECT_EQ(test::namesIn(temp.path()), (Names{"home", c.name}));
@@ -317,13 +317,13 @@ TEST(LockedFile, AWrongHeaderOrADamagedFileIsKept) {
         const std::string locked = sourceFor(temp, c.length, true);
         const std::string edited = c.edit(test::readFile(locked));
         platformFileSystem().setAttributes(locked, kAttrNormal);
-        temp.write(GetFileName(locked), edited);
+        temp.write(getFileName(locked), edited);
         platformFileSystem().setAttributes(locked, kAttrReadOnly | kAttrHidden);
 
         EXPECT_FALSE(unlock(locked, desktop));
         EXPECT_EQ(test::readFile(locked), edited);
         EXPECT_EQ(attributesOf(locked), lockedAttributes);
-        EXPECT_EQ(test::namesIn(temp.path()), (Names{GetFileName(locked), "home"}));
+        EXPECT_EQ(test::namesIn(temp.path()), (Names{getFileName(locked), "home"}));
         std::vector<Shown> shown{password};
         if (c.cause == kNoMessage)
             shown.clear();
@@ -445,7 +445,7 @@ TEST(LockedFile, AlreadyOpenAndAccessDeniedShowTheirMessages) {
         }
         EXPECT_EQ(desktop.messages, c.shown);
         EXPECT_EQ(test::readFile(source), sourceBytes);
-        Names expected{GetFileName(source), "home"};
+        Names expected{getFileName(source), "home"};
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(test::namesIn(temp.path()), expected);
     }

@@ -23,13 +23,13 @@ TEST(LockedFolderName, BothFormsGiveThePlainNameBack) {
          {std::string("Vault"), std::string("a b.c"), std::string("0-9"),
           everyLockableByte().substr(0, 90), everyLockableByte().substr(90)}) {
         EXPECT_EQ(plainFolderName(lockedFolderName(plain)), plain) << plain;
-        EXPECT_EQ(plainFolderName(EncodeText(plain)), plain) << plain;
+        EXPECT_EQ(plainFolderName(encodeText(plain)), plain) << plain;
     }
 }
 
 #ifdef _WIN32
 TEST(LockedFolderName, WindowsKeepsTheShiftedBytes) {
-    EXPECT_EQ(lockedFolderName("Vault"), EncodeText("Vault"));
+    EXPECT_EQ(lockedFolderName("Vault"), encodeText("Vault"));
 }
 #else
 // Samba leaves a name that is not UTF-8 out of its listings.
@@ -39,7 +39,7 @@ TEST(LockedFolderName, OnLinuxItIsTheShiftedBytesReadAsWindows1252) {
     // "@" 0x81, one Windows-1252 leaves undefined; "0" 0x71
     EXPECT_EQ(lockedFolderName("@0"), "\xc2\x81q");
     std::string bytes;
-    EXPECT_TRUE(Utf8ToWindows1252(lockedFolderName(everyLockableByte()), bytes));
+    EXPECT_TRUE(utf8ToWindows1252(lockedFolderName(everyLockableByte()), bytes));
 }
 
 TEST(LockedFolderName, ANameThatGrowsPastTheLongestCannotBeLocked) {
@@ -54,8 +54,8 @@ TEST(LockedFolderName, TheFolderIsFoundUnderEitherForm) {
     test::TempFolder temp;
     const std::string parent = temp.path() + "/";
     EXPECT_EQ(lockedFolderPath(parent, "A"), parent + lockedFolderName("A"));  // neither: this one
-    temp.makeFolder(EncodeText("A"));
-    EXPECT_EQ(lockedFolderPath(parent, "A"), parent + EncodeText("A"));
+    temp.makeFolder(encodeText("A"));
+    EXPECT_EQ(lockedFolderPath(parent, "A"), parent + encodeText("A"));
     temp.makeFolder(lockedFolderName("A"));
     EXPECT_EQ(lockedFolderPath(parent, "A"), parent + lockedFolderName("A"));
     EXPECT_EQ(lockedFolderPath(parent, "012"), parent + "qrs");  // both forms alike

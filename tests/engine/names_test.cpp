@@ -15,7 +15,7 @@ std::string P(std::string path) {
     return path;
 }
 
-TEST(ScrambleName, SubstitutesEveryCharacterButTheLast) {
+TEST(scrambleName, SubstitutesEveryCharacterButTheLast) {
     struct Case {
         std::string in, out;
     } cases[] = {
@@ -30,37 +30,37 @@ TEST(ScrambleName, SubstitutesEveryCharacterButTheLast) {
         {"", ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ScrambleName(c.in), c.out) << c.in;
-        EXPECT_EQ(ScrambleName(ScrambleName(c.in)), c.in) << c.in;
+        EXPECT_EQ(scrambleName(c.in), c.out) << c.in;
+        EXPECT_EQ(scrambleName(scrambleName(c.in)), c.in) << c.in;
     }
 }
 
-TEST(IsUpperCase, BlankIsNotUpperCaseButDigitsAndPunctuationAre) {
-    EXPECT_TRUE(IsUpperCase("A"));
-    EXPECT_TRUE(IsUpperCase("7"));
-    EXPECT_TRUE(IsUpperCase("="));
-    EXPECT_FALSE(IsUpperCase("a"));
-    EXPECT_FALSE(IsUpperCase(" "));
-    EXPECT_FALSE(IsUpperCase(""));
+TEST(isUpperCase, BlankIsNotUpperCaseButDigitsAndPunctuationAre) {
+    EXPECT_TRUE(isUpperCase("A"));
+    EXPECT_TRUE(isUpperCase("7"));
+    EXPECT_TRUE(isUpperCase("="));
+    EXPECT_FALSE(isUpperCase("a"));
+    EXPECT_FALSE(isUpperCase(" "));
+    EXPECT_FALSE(isUpperCase(""));
 }
 
 TEST(PathHelpers, SplitAndJoinOnThePlatformSeparator) {
-    EXPECT_EQ(AddBackslash(P("/data")), P("/data/"));
-    EXPECT_EQ(AddBackslash(P("/data/")), P("/data/"));
-    EXPECT_EQ(AddBackslash(""), P("/"));
-    EXPECT_EQ(StripBackslash(P("/data//")), P("/data/"));
-    EXPECT_EQ(StripBackslash("data"), "data");
+    EXPECT_EQ(addBackslash(P("/data")), P("/data/"));
+    EXPECT_EQ(addBackslash(P("/data/")), P("/data/"));
+    EXPECT_EQ(addBackslash(""), P("/"));
+    EXPECT_EQ(stripBackslash(P("/data//")), P("/data/"));
+    EXPECT_EQ(stripBackslash("data"), "data");
 
-    EXPECT_EQ(GetExtension(P("/a/b.txt")), "txt");
-    EXPECT_EQ(GetExtension(P("/a.dir/name")), P("dir/name"));
-    EXPECT_EQ(GetExtension(P("/a/name")), "");
+    EXPECT_EQ(getExtension(P("/a/b.txt")), "txt");
+    EXPECT_EQ(getExtension(P("/a.dir/name")), P("dir/name"));
+    EXPECT_EQ(getExtension(P("/a/name")), "");
 
-    EXPECT_EQ(GetFolderPart(P("/a/b.txt")), P("/a/"));
-    EXPECT_EQ(GetFolderPart(P("/")), P("/"));
-    EXPECT_EQ(GetFolderPart("name"), "");
-    EXPECT_EQ(GetFileName(P("/a/b.txt")), "b.txt");
-    EXPECT_EQ(GetFileName("b.txt"), "b.txt");
-    EXPECT_EQ(GetFileName(P("/a/")), "");
+    EXPECT_EQ(getFolderPart(P("/a/b.txt")), P("/a/"));
+    EXPECT_EQ(getFolderPart(P("/")), P("/"));
+    EXPECT_EQ(getFolderPart("name"), "");
+    EXPECT_EQ(getFileName(P("/a/b.txt")), "b.txt");
+    EXPECT_EQ(getFileName("b.txt"), "b.txt");
+    EXPECT_EQ(getFileName(P("/a/")), "");
 }
 
 TEST(PathHelpers, RemoveExtensionTakesOnlyTheLastComponentsExtension) {
@@ -75,10 +75,10 @@ TEST(PathHelpers, RemoveExtensionTakesOnlyTheLastComponentsExtension) {
         {std::string("x.txt\0.y", 8), "x"},
         {"", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(RemoveExtension(c.in), c.out) << c.in;
-    EXPECT_EQ(TrimNull(std::string("ab\0cd", 5)), "ab");
-    EXPECT_EQ(TrimNull("abc"), "abc");
-    EXPECT_EQ(Trim("  a b  "), "a b");
+    for (const auto& c : cases) EXPECT_EQ(removeExtension(c.in), c.out) << c.in;
+    EXPECT_EQ(trimNull(std::string("ab\0cd", 5)), "ab");
+    EXPECT_EQ(trimNull("abc"), "abc");
+    EXPECT_EQ(trim("  a b  "), "a b");
 }
 
 TEST(FileHelpers, ExistenceSizeAndSilentDelete) {
@@ -86,18 +86,18 @@ TEST(FileHelpers, ExistenceSizeAndSilentDelete) {
     std::string file = temp.write("f.bin", std::string(1234, 'x'));
     std::string folder = temp.makeFolder("sub");
 
-    EXPECT_TRUE(FileExists(file));
-    EXPECT_TRUE(FileExists(folder));
-    EXPECT_FALSE(FileExists(temp / "missing"));
-    EXPECT_FALSE(FileExists(""));
+    EXPECT_TRUE(fileExists(file));
+    EXPECT_TRUE(fileExists(folder));
+    EXPECT_FALSE(fileExists(temp / "missing"));
+    EXPECT_FALSE(fileExists(""));
 
-    EXPECT_EQ(FileSizeText(file), "1234");
-    EXPECT_EQ(FileSizeText(temp / "missing"), "");
-    EXPECT_EQ(FileSizeText(""), "");
+    EXPECT_EQ(fileSizeText(file), "1234");
+    EXPECT_EQ(fileSizeText(temp / "missing"), "");
+    EXPECT_EQ(fileSizeText(""), "");
 
-    EXPECT_TRUE(ShellDelete(file));
-    EXPECT_FALSE(FileExists(file));
-    EXPECT_FALSE(ShellDelete(file));
+    EXPECT_TRUE(shellDelete(file));
+    EXPECT_FALSE(fileExists(file));
+    EXPECT_FALSE(shellDelete(file));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 namespace vellumar {
 namespace {
 
-TEST(Rc4Crypt, MatchesThePublishedVectorsAndIsItsOwnInverse) {
+TEST(rc4Crypt, MatchesThePublishedVectorsAndIsItsOwnInverse) {
     struct Case {
         std::string key, plain, cipher;
     } cases[] = {
@@ -14,8 +14,8 @@ TEST(Rc4Crypt, MatchesThePublishedVectorsAndIsItsOwnInverse) {
         {"Secret", "Attack at dawn", "\x45\xA0\x1F\x64\x5F\xC3\x5B\x38\x35\x52\x54\x4B\x9B\xF5"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(Rc4Crypt(c.plain, c.key), c.cipher) << c.key;
-        EXPECT_EQ(Rc4Crypt(c.cipher, c.key), c.plain) << c.key;
+        EXPECT_EQ(rc4Crypt(c.plain, c.key), c.cipher) << c.key;
+        EXPECT_EQ(rc4Crypt(c.cipher, c.key), c.plain) << c.key;
     }
 }
 

@@ -61,14 +61,14 @@ TEST_F(WindowsHive, EachKindIsStoredAsItsRegistryTypeAndReadsBack) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.kind) + " " + c.value.substr(0, 30));
-        ASSERT_EQ(WriteRegValue("HKCU", kTestKey, "value", c.kind, c.value), 0);
+        ASSERT_EQ(writeRegValue("HKCU", kTestKey, "value", c.kind, c.value), 0);
         DWORD type = REG_NONE;
         std::string bytes;
         ASSERT_TRUE(raw("value", type, bytes));
         EXPECT_EQ(type, c.type);
         EXPECT_EQ(bytes, c.bytes);
         std::string result;
-        EXPECT_EQ(ReadRegValue("hkcu", kTestKey, "VALUE", c.kind, "default", result), 0);
+        EXPECT_EQ(readRegValue("hkcu", kTestKey, "VALUE", c.kind, "default", result), 0);
         EXPECT_EQ(result, c.readBack);
     }
 }
@@ -81,9 +81,9 @@ TEST_F(WindowsHive, AValueThatDoesNotConvertWritesNothing) {
                  {"B", "maybe"}, {"B", ""},       {"X", "1"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.kind) + " " + c.value);
-        EXPECT_EQ(WriteRegValue("HKCU", kTestKey, "value", c.kind, c.value), kNoStore);
+        EXPECT_EQ(writeRegValue("HKCU", kTestKey, "value", c.kind, c.value), kNoStore);
         std::string result;
-        EXPECT_EQ(ReadRegValue("HKCU", kTestKey, "value", "S", "default", result),
+        EXPECT_EQ(readRegValue("HKCU", kTestKey, "value", "S", "default", result),
                   ERROR_FILE_NOT_FOUND);
         EXPECT_EQ(result, "default");
     }
@@ -91,18 +91,18 @@ TEST_F(WindowsHive, AValueThatDoesNotConvertWritesNothing) {
 
 TEST_F(WindowsHive, DeletingRemovesTheValueAndWhatIsMissingCountsAsDeleted) {
     std::string result;
-    EXPECT_EQ(DeleteRegValue("HKCU", kTestKey, "value"), 0);  // no key yet
-    EXPECT_EQ(ReadRegValue("HKCU", kTestKey, "value", "S", "default", result),
+    EXPECT_EQ(deleteRegValue("HKCU", kTestKey, "value"), 0);  // no key yet
+    EXPECT_EQ(readRegValue("HKCU", kTestKey, "value", "S", "default", result),
               ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(result, "default");
 
-    ASSERT_EQ(WriteRegValue("HKCU", kTestKey, "value", "S", "text"), 0);
-    ASSERT_EQ(WriteRegValue("HKCU", kTestKey, "other", "S", "kept"), 0);
-    EXPECT_EQ(DeleteRegValue("hkcu", kTestKey, "VALUE"), 0);
-    EXPECT_EQ(ReadRegValue("HKCU", kTestKey, "value", "S", "", result), ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(writeRegValue("HKCU", kTestKey, "value", "S", "text"), 0);
+    ASSERT_EQ(writeRegValue("HKCU", kTestKey, "other", "S", "kept"), 0);
+    EXPECT_EQ(deleteRegValue("hkcu", kTestKey, "VALUE"), 0);
+    EXPECT_EQ(readRegValue("HKCU", kTestKey, "value", "S", "", result), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(result, "");
-    EXPECT_EQ(DeleteRegValue("HKCU", kTestKey, "value"), 0);  // no value any more
-    EXPECT_EQ(ReadRegValue("HKCU", kTestKey, "other", "S", "", result), 0);
+    EXPECT_EQ(deleteRegValue("HKCU", kTestKey, "value"), 0);  // no value any more
+    EXPECT_EQ(readRegValue("HKCU", kTestKey, "other", "S", "", result), 0);
     EXPECT_EQ(result, "kept");
 }
 

@@ -16,22 +16,22 @@ using Lines = std::vector<std::string>;
 TEST(FolderLists, RecordsAreAppendedInOrderAndListedUpToTheFirstEmptyLine) {
     test::TempFolder temp;
     Lines records;
-    EXPECT_EQ(ReadFolderRecords(records), IoError::notFound);
-    EXPECT_EQ(EnsureFolderList(), IoError::ok);
+    EXPECT_EQ(readFolderRecords(records), IoError::notFound);
+    EXPECT_EQ(ensureFolderList(), IoError::ok);
     EXPECT_EQ(test::readFile(applicationFile("folders")), "");
-    EXPECT_EQ(AppendFolderRecord("/w/A"), IoError::ok);
-    EXPECT_EQ(AppendFolderRecord(""), IoError::other);
-    EXPECT_EQ(AppendFolderRecord("/w/B"), IoError::ok);
+    EXPECT_EQ(appendFolderRecord("/w/A"), IoError::ok);
+    EXPECT_EQ(appendFolderRecord(""), IoError::other);
+    EXPECT_EQ(appendFolderRecord("/w/B"), IoError::ok);
     EXPECT_EQ(test::readFile(applicationFile("folders")), "/w/A\r\n/w/B\r\n");
 
     // Written by hand or by an older copy: an empty line, a last line without its end.
     temp.write("home/folders", "/w/A\r\n\r\n/w/B\r\n/w/C");
-    EXPECT_EQ(ReadFolderRecords(records), IoError::ok);
+    EXPECT_EQ(readFolderRecords(records), IoError::ok);
     EXPECT_EQ(records, (Lines{"/w/A"}));
-    EXPECT_EQ(ReadFolderLines(records), IoError::ok);
+    EXPECT_EQ(readFolderLines(records), IoError::ok);
     EXPECT_EQ(records, (Lines{"/w/A", "", "/w/B", "/w/C"}));
     // A new record must be listed: the empty line goes.
-    EXPECT_EQ(AppendFolderRecord("/w/D"), IoError::ok);
+    EXPECT_EQ(appendFolderRecord("/w/D"), IoError::ok);
     EXPECT_EQ(test::readFile(applicationFile("folders")), "/w/A\r\n/w/B\r\n/w/C\r\n/w/D\r\n");
 }
 
@@ -40,10 +40,10 @@ TEST(FolderLists, RecordsAreAppendedInOrderAndListedUpToTheFirstEmptyLine) {
 TEST(FolderLists, RemovingARecordKeepsEveryOtherLineAsItIsNow) {
     test::TempFolder temp;
     temp.write("home/folders", "/w/A\r\n/w/B\r\n/w/A\r\n");
-    EXPECT_EQ(AppendFolderRecord("/w/C"), IoError::ok);  // another run, meanwhile
-    EXPECT_EQ(RemoveFolderRecord("/w/A"), IoError::ok);
+    EXPECT_EQ(appendFolderRecord("/w/C"), IoError::ok);  // another run, meanwhile
+    EXPECT_EQ(removeFolderRecord("/w/A"), IoError::ok);
     EXPECT_EQ(test::readFile(applicationFile("folders")), "/w/B\r\n/w/C\r\n");
-    EXPECT_EQ(RemoveFolderRecord("/w/X"), IoError::ok);
+    EXPECT_EQ(removeFolderRecord("/w/X"), IoError::ok);
     EXPECT_EQ(test::readFile(applicationFile("folders")), "/w/B\r\n/w/C\r\n");
 }
 
@@ -52,9 +52,9 @@ TEST(FolderLists, RemovingARecordKeepsEveryOtherLineAsItIsNow) {
 TEST(FolderLists, RemovingTheAddedRecordDropsOnlyTheLastOne) {
     test::TempFolder temp;
     temp.write("home/folders", "/w/A\r\n/w/B\r\n/w/A\r\n/w/C\r\n");
-    EXPECT_EQ(RemoveAddedFolderRecord("/w/A"), IoError::ok);
+    EXPECT_EQ(removeAddedFolderRecord("/w/A"), IoError::ok);
     EXPECT_EQ(test::readFile(applicationFile("folders")), "/w/A\r\n/w/B\r\n/w/C\r\n");
-    EXPECT_EQ(RemoveAddedFolderRecord("/w/X"), IoError::ok);
+    EXPECT_EQ(removeAddedFolderRecord("/w/X"), IoError::ok);
     EXPECT_EQ(test::readFile(applicationFile("folders")), "/w/A\r\n/w/B\r\n/w/C\r\n");
 }
 
@@ -65,7 +65,7 @@ TEST(FolderLists, AListThatCannotBeReadIsNeverReplaced) {
     faulty.failAt(1, IoError::accessDenied);  // opening the list
     {
         FileSystemOverride use(faulty);
-        EXPECT_EQ(AppendFolderRecord("/w/B"), IoError::accessDenied);
+        EXPECT_EQ(appendFolderRecord("/w/B"), IoError::accessDenied);
     }
     EXPECT_EQ(test::readFile(applicationFile("folders")), "/w/A\r\n");
     EXPECT_EQ(test::listTree(temp.home()), "folders\n");
@@ -74,14 +74,14 @@ TEST(FolderLists, AListThatCannotBeReadIsNeverReplaced) {
 TEST(FolderLists, ThePendingFolderHoldsExactlyTheAcceptedFolder) {
     test::TempFolder temp;
     std::string pending = "x";
-    EXPECT_EQ(ReadPendingFolder(pending), IoError::notFound);
+    EXPECT_EQ(readPendingFolder(pending), IoError::notFound);
     EXPECT_EQ(pending, "");
-    EXPECT_EQ(WritePendingFolder("/w/Refused"), IoError::ok);
-    EXPECT_EQ(WritePendingFolder("/w/Reports"), IoError::ok);
+    EXPECT_EQ(writePendingFolder("/w/Refused"), IoError::ok);
+    EXPECT_EQ(writePendingFolder("/w/Reports"), IoError::ok);
     EXPECT_EQ(test::readFile(applicationFile("encfile")), "/w/Reports\r\n");
-    EXPECT_EQ(ReadPendingFolder(pending), IoError::ok);
+    EXPECT_EQ(readPendingFolder(pending), IoError::ok);
     EXPECT_EQ(pending, "/w/Reports");
-    DeletePendingFolder();
+    deletePendingFolder();
     EXPECT_EQ(test::listTree(temp.home()), "");
 }
 

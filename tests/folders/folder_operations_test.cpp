@@ -60,7 +60,7 @@ class FolderOperations : public Runs {
     std::string lockedOf(const std::string& name) const { return temp / lockedFolderName(name); }
     Lines records() {
         Lines lines;
-        ReadFolderLines(lines);
+        readFolderLines(lines);
         return lines;
     }
     static LockFolderOptions everyRule(const SystemFolders& system = {}) {
@@ -89,7 +89,7 @@ TEST_F(FolderOperations, TheCheckNamesTheRuleAndThePaths) {
         {temp.write("file", "x"), FolderRule::notAFolder, temp / "file", ""},
         {temp.home(), FolderRule::applicationFolder, temp.home(), ""},
         {temp.path(), FolderRule::applicationFolder, temp.path(), ""},
-        {DriveOf(temp.path()), FolderRule::driveRoot, DriveOf(temp.path()), ""},
+        {driveOf(temp.path()), FolderRule::driveRoot, driveOf(temp.path()), ""},
         {temp / "win/sys", FolderRule::systemFolder, temp / "win/sys", ""},
         {temp / "win/sys/..", FolderRule::windowsFolder, temp / "win", ""},
         {temp / "caf\xE9", FolderRule::nameNotEncodable, temp / "caf\xE9", ""},
@@ -107,7 +107,7 @@ TEST_F(FolderOperations, TheCheckNamesTheRuleAndThePaths) {
     }
     // Hidden while it is being locked (listed, still plain): a crash took
     // its locked name away, and the run may be finished.
-    ASSERT_EQ(AppendFolderRecord(hidden), IoError::ok);
+    ASSERT_EQ(appendFolderRecord(hidden), IoError::ok);
     EXPECT_EQ(checkFolderToLock(hidden, system).rule, FolderRule::none);
 }
 
@@ -186,14 +186,14 @@ TEST_F(FolderOperations, ALockThatStopsShortSaysWhyAndWhere) {
     };
     // Something in the way of a file's locked name: that file cannot be locked.
     auto block = [](const std::string& file) {
-        platformFileSystem().createFolder(LockedName(file, ".VKL"));
+        platformFileSystem().createFolder(lockedName(file, ".VKL"));
     };
     using S = ItemStatus;
     const Case cases[] = {
         {"a locked folder of the same name",
          [this](const std::string& plain) {
              temp.makeFolder(
-                 GetFileName(lockedFolderPath(temp.path() + kSeparator, GetFileName(plain))));
+                 getFileName(lockedFolderPath(temp.path() + kSeparator, getFileName(plain))));
          },
          false,
          FolderProblem::refused,
@@ -233,7 +233,7 @@ TEST_F(FolderOperations, ALockThatStopsShortSaysWhyAndWhere) {
          false},
         {"a file has the locked name",
          [this](const std::string& plain) {
-             temp.write(lockedFolderName(GetFileName(plain)), "x");
+             temp.write(lockedFolderName(getFileName(plain)), "x");
          },
          false,
          FolderProblem::notRenamed,
@@ -268,8 +268,8 @@ TEST_F(FolderOperations, ALockThatStopsShortSaysWhyAndWhere) {
         for (const ItemResult& item : result.files.items) statuses.push_back(item.status);
         EXPECT_EQ(statuses, c.files);
         EXPECT_FALSE(result.folderDone);
-        EXPECT_EQ(IsRecordedFolder(plain), c.listed);
-        EXPECT_TRUE(FileExists(plain));
+        EXPECT_EQ(isRecordedFolder(plain), c.listed);
+        EXPECT_TRUE(fileExists(plain));
         EXPECT_EQ((attributesOf(plain) & kAttrHidden) != 0, c.hidden);
     }
     EXPECT_EQ(records(), (Lines{temp / "F3", temp / "F4"}));
@@ -312,7 +312,7 @@ TEST_F(FolderOperations, ACancelledLockLeavesTheFolderPlainAndListedWhileAFileIs
         EXPECT_EQ(result.files.count(ItemStatus::notTried), 3 - c.done);
         EXPECT_FALSE(result.folderDone);
         EXPECT_EQ(attributesOf(plain) & ~kAttrArchive, kAttrDirectory);
-        EXPECT_FALSE(FileExists(lockedOf("T")));
+        EXPECT_FALSE(fileExists(lockedOf("T")));
         EXPECT_EQ(records(), c.listed ? Lines{plain} : Lines{});
     }
     const FolderRunResult again = lockFolder(plain, everyRule(), desktop);
@@ -330,7 +330,7 @@ TEST_F(FolderOperations, ACancelledUnlockKeepsTheLockedNameAndTheRecord) {
     EXPECT_EQ(result.problemPath, lockedOf("T"));
     EXPECT_EQ(result.files.count(ItemStatus::done), 1u);
     EXPECT_EQ(result.files.count(ItemStatus::notTried), 2u);
-    EXPECT_FALSE(FileExists(plain));
+    EXPECT_FALSE(fileExists(plain));
     EXPECT_EQ(attributesOf(lockedOf("T")) & ~kAttrArchive, kAttrDirectory | kAttrHidden);
     EXPECT_EQ(records(), Lines{plain});
 
@@ -345,7 +345,7 @@ TEST_F(FolderOperations, AnUnlockThatCannotStartChangesNothing) {
     const std::string plain = makeTree();
     ASSERT_TRUE(lockFolder(plain, everyRule(), desktop).folderDone);
     temp.write("Other/x.txt", "x");
-    AppendFolderRecord(temp / "Gone");
+    appendFolderRecord(temp / "Gone");
     struct Case {
         const char* name;
         std::string folder;
@@ -382,7 +382,7 @@ TEST_F(FolderOperations, AFileThatCannotBeUnlockedKeepsTheRecord) {
     EXPECT_EQ(result.problem, FolderProblem::filesNotUnlocked);
     EXPECT_EQ(result.problemPath, plain);
     EXPECT_TRUE(result.files.endedEarly || result.files.count(ItemStatus::failed) > 0);
-    EXPECT_TRUE(FileExists(plain));
+    EXPECT_TRUE(fileExists(plain));
     EXPECT_EQ(records(), Lines{plain});
 }
 

@@ -66,14 +66,14 @@ TEST(FileOperations, EveryPathOfALockGetsItsResultWithTheCauseAndThePath) {
     const std::string done = temp.write("w/done.txt", "done");
     const std::string folder = temp.makeFolder("w/folder");
     const std::string taken = temp.write("w/taken.txt", "taken");
-    const std::string takenName = LockedName(taken, ".VKL");
-    temp.write("w/" + GetFileName(takenName), "in the way");
+    const std::string takenName = lockedName(taken, ".VKL");
+    temp.write("w/" + getFileName(takenName), "in the way");
     const std::string copy = temp.write("w/copy.txt", "copy");
     ASSERT_TRUE(lockSmallFile(copy, desktop).done());
-    const std::string lockedCopy = temp.write("w/locked-copy.txt", readFile(LockedName(copy, ".VKL")));
+    const std::string lockedCopy = temp.write("w/locked-copy.txt", readFile(lockedName(copy, ".VKL")));
     const std::string large = temp.write("w/large.VKW", patternBytes(kLargeFileThreshold));
     const std::string list = applicationFile("files");
-    ASSERT_EQ(AppendListLines(list, {}), IoError::ok);
+    ASSERT_EQ(appendListLines(list, {}), IoError::ok);
     std::vector<Expected> expected = {
         {done, ItemStatus::done},
         {temp / "w/gone.txt", ItemStatus::missing},
@@ -103,14 +103,14 @@ TEST(FileOperations, EveryPathOfALockGetsItsResultWithTheCauseAndThePath) {
     const RunReport report = lockFiles(paths, options, &batch, desktop);
 
     expectItems(report, expected);
-    EXPECT_EQ(report.items[0].file.output, LockedName(done, ".VKL"));
+    EXPECT_EQ(report.items[0].file.output, lockedName(done, ".VKL"));
     EXPECT_TRUE(report.items[4].earlierDone);
     EXPECT_EQ(report.items[5].ownName, "files");
     EXPECT_FALSE(report.complete());
     EXPECT_FALSE(report.endedEarly || report.cancelled);
     EXPECT_TRUE(desktop.messages.empty()) << "an operation shows no message";
     EXPECT_EQ(readFile(taken), "taken");
-    EXPECT_EQ(readFile(list), LockedName(done, ".VKL") + "\r\n");
+    EXPECT_EQ(readFile(list), lockedName(done, ".VKL") + "\r\n");
 }
 
 // A small locked file that cannot be unlocked ends the run; large ones do not.
@@ -121,7 +121,7 @@ TEST(FileOperations, AnUnlockEndsAtASmallFileItCannotUnlockAndSaysWhere) {
         const std::string plain = temp.write(relative, content);
         const bool isLarge = content.size() >= kLargeFileThreshold;
         EXPECT_TRUE((isLarge ? lockLargeFile(plain, desktop) : lockSmallFile(plain, desktop)).done());
-        return LockedName(plain, isLarge ? ".VKW" : ".VKL");
+        return lockedName(plain, isLarge ? ".VKW" : ".VKL");
     };
     const std::string done = locked("w/done.txt", "done");
     const std::string plain = temp.write("w/plain.VKL", "plain");
@@ -149,7 +149,7 @@ TEST(FileOperations, AnUnlockEndsAtASmallFileItCannotUnlockAndSaysWhere) {
     EXPECT_EQ(report.endedAfter, 4u);
     EXPECT_TRUE(desktop.messages.empty());
     EXPECT_EQ(readFile(temp / "w/done.txt"), "done");
-    EXPECT_TRUE(FileExists(later));
+    EXPECT_TRUE(fileExists(later));
 }
 
 // What was done before the cancel is done and committed; the rest is as it was.
@@ -164,7 +164,7 @@ TEST(FileOperations, ACancelStopsBetweenTwoFilesAndKeepsWhatWasDone) {
             if (!lock) {
                 ASSERT_TRUE(lockSmallFile(plain.back(), quiet).done());
             }
-            paths.push_back(lock ? plain.back() : LockedName(plain.back(), ".VKL"));
+            paths.push_back(lock ? plain.back() : lockedName(plain.back(), ".VKL"));
         }
         CancellingDesktop desktop(2);
         WriteBatch batch(BatchThreads::helpers);
@@ -182,9 +182,9 @@ TEST(FileOperations, ACancelStopsBetweenTwoFilesAndKeepsWhatWasDone) {
             // Committed before the operation returned: nothing waits in the batch.
             EXPECT_FALSE(batch.replacing(paths[i]));
             const std::string& source = paths[i];
-            const std::string made = lock ? LockedName(plain[i], ".VKL") : plain[i];
-            EXPECT_EQ(FileExists(source), !done);
-            EXPECT_EQ(FileExists(made), done);
+            const std::string made = lock ? lockedName(plain[i], ".VKL") : plain[i];
+            EXPECT_EQ(fileExists(source), !done);
+            EXPECT_EQ(fileExists(made), done);
         }
         EXPECT_EQ(readFile(plain[0]) == "a.txt", !lock);
     }
@@ -278,14 +278,14 @@ TEST(FileOperations, WithTheWriterThreadOnAFaultAtAnyCallLosesNothing) {
         for (size_t i = 0; i < run.plain.size(); ++i) {
             const ItemResult& item = report.items[i];
             SCOPED_TRACE(item.path);
-            const std::string locked = LockedName(run.plain[i], ".VKL");
+            const std::string locked = lockedName(run.plain[i], ".VKL");
             if (item.status == ItemStatus::done) {
-                EXPECT_FALSE(FileExists(run.plain[i]));
+                EXPECT_FALSE(fileExists(run.plain[i]));
                 EXPECT_TRUE(unlockedContent(locked, run.temp) == patternBytes(3000, i + 1));
                 EXPECT_NE(listed.find(locked + "\r\n"), std::string::npos);
             } else {
                 EXPECT_TRUE(readFile(run.plain[i]) == patternBytes(3000, i + 1));
-                EXPECT_FALSE(FileExists(locked));
+                EXPECT_FALSE(fileExists(locked));
                 // Nothing that is there passes for missing.
                 EXPECT_EQ(item.status, ItemStatus::failed);
                 EXPECT_EQ(item.path, run.plain[i]);
@@ -293,7 +293,7 @@ TEST(FileOperations, WithTheWriterThreadOnAFaultAtAnyCallLosesNothing) {
             }
         }
         for (const std::string& name : namesIn(run.temp / "w"))
-            EXPECT_FALSE(IsTemporaryName(name)) << name;
+            EXPECT_FALSE(isTemporaryName(name)) << name;
     }
     EXPECT_GT(failedRuns, 0);
 }

@@ -93,7 +93,7 @@ class LeftoverPairsTest : public Runs {
     void rewrite(const std::string& locked, const std::string& bytes) {
         const uint32_t attributes = attributesOf(locked);
         platformFileSystem().setAttributes(locked, kAttrNormal);
-        temp.write("w/" + GetFileName(locked), bytes);
+        temp.write("w/" + getFileName(locked), bytes);
         platformFileSystem().setAttributes(locked, attributes);
     }
 };
@@ -105,12 +105,12 @@ TEST_F(LeftoverPairsTest, AnUnlockRunRemovesTheLockedFileOnlyWhenItHoldsThePlain
         makePair(pair, plain, locked, lockedBytes);
         const bool same = pair.paired();
         desktop.messages.clear();
-        model.ListFiles = rows({locked});
+        model.targetList = rows({locked});
         const RunOutcome outcome = cmdUnlock_Click(model, desktop);
 
         EXPECT_EQ(outcome.done, same ? 1u : 0u);
         EXPECT_TRUE(readFile(plain) == pair.plainContent);
-        EXPECT_EQ(FileExists(locked), !same);
+        EXPECT_EQ(fileExists(locked), !same);
         if (pair.damage) {
             EXPECT_TRUE(readFile(locked) == lockedBytes);
             ASSERT_FALSE(desktop.messages.empty());
@@ -135,11 +135,11 @@ TEST_F(LeftoverPairsTest, ALockRunRemovesThePlainFileOnlyWhenTheLockedFileHoldsI
         makePair(pair, plain, locked, lockedBytes);
         const bool same = pair.paired();
         desktop.messages.clear();
-        model.ListFiles = rows({plain});
+        model.targetList = rows({plain});
         const RunOutcome outcome = cmdLock_Click(model, desktop);
 
         EXPECT_EQ(outcome.done, same ? 1u : 0u);
-        EXPECT_EQ(FileExists(plain), !same);
+        EXPECT_EQ(fileExists(plain), !same);
         // The locked file keeps one layer, whatever happened.
         EXPECT_TRUE(readFile(locked) == lockedBytes);
         if (!pair.damage) {
@@ -165,13 +165,13 @@ TEST_F(LeftoverPairsTest, ALockRunKeepsThePlainFileBesideALockedFileItCannotVouc
     std::string text = readFile(locked);
     text[9] = text[9] == 'A' ? 'B' : 'A';  // the header no longer verifies
     platformFileSystem().setAttributes(locked, kAttrNormal);
-    temp.write("w/" + GetFileName(locked), text);
-    EXPECT_FALSE(LockedHoldsPlainContent(locked, plain));
+    temp.write("w/" + getFileName(locked), text);
+    EXPECT_FALSE(lockedHoldsPlainContent(locked, plain));
 
     // Nothing after the header: the unlock finds the large file damaged.
     makePair({"bare", kLarge, ""}, plain, locked);
     rewrite(locked, readFile(locked).substr(0, kHeaderLength + 1));
-    EXPECT_FALSE(LockedHoldsPlainContent(locked, plain));
+    EXPECT_FALSE(lockedHoldsPlainContent(locked, plain));
 
     // A plain file that is itself a sound locked file: the unlock takes it
     // for an inner layer and keeps the locked name.
@@ -181,19 +181,19 @@ TEST_F(LeftoverPairsTest, ALockRunKeepsThePlainFileBesideALockedFileItCannotVouc
     const std::string layered = temp.write("w/layer.VKL", inner);
     ASSERT_TRUE(lockSmallShown(layered, desktop));
     plain = temp.write("w/layer.dat", inner);
-    locked = LockedName(plain, ".VKL");
+    locked = lockedName(plain, ".VKL");
     ASSERT_EQ(platformFileSystem().rename(layered, locked), IoError::ok);
-    EXPECT_FALSE(LockedHoldsPlainContent(locked, plain));
+    EXPECT_FALSE(lockedHoldsPlainContent(locked, plain));
 
     std::string plain2, locked2;
     makePair({"row", kSmall, kSmall}, plain2, locked2);
-    EXPECT_TRUE(LockedHoldsPlainContent(locked2, plain2));
+    EXPECT_TRUE(lockedHoldsPlainContent(locked2, plain2));
     LeftoverPairs runOverBoth({plain2, locked2}, true);
     EXPECT_FALSE(runOverBoth.finish(plain2));
-    EXPECT_TRUE(FileExists(plain2));
+    EXPECT_TRUE(fileExists(plain2));
     LeftoverPairs runOverPlain({plain2}, true);
     EXPECT_TRUE(runOverPlain.finish(plain2));
-    EXPECT_FALSE(FileExists(plain2));
+    EXPECT_FALSE(fileExists(plain2));
     EXPECT_TRUE(unlockedContent(locked2, temp) == kSmall);
 }
 
@@ -212,7 +212,7 @@ TEST_F(LeftoverPairsTest, ALockedFileThatCannotBeRemovedKeepsItsAttributes) {
     ASSERT_EQ(attributes, fileAttributesAfterSetting(kAttrReadOnly | kAttrHidden));
     refusing.refused = locked;
     FileSystemOverride use(refusing);
-    model.ListFiles = rows({locked});
+    model.targetList = rows({locked});
     const RunOutcome outcome = cmdUnlock_Click(model, desktop);
 
     EXPECT_EQ(outcome.done, 0u);
@@ -240,7 +240,7 @@ TEST_F(LeftoverPairsTest, ALockedFileTooLongToHoldIsComparedInPieces) {
     const std::string content = patternBytes(7000000, 9);
     std::string plain = temp.write("w/long.dat", content);
     ASSERT_TRUE(lockSmallShown(plain, desktop));
-    const std::string locked = LockedName(plain, ".VKL");
+    const std::string locked = lockedName(plain, ".VKL");
     ASSERT_GT(readFile(locked).size(), kSmallFileInMemoryLimit);
     plain = temp.write("w/long.dat", content);
     const pid_t child = fork();
@@ -264,7 +264,7 @@ TEST_F(LeftoverPairsTest, ALockedFileTooLongToHoldIsComparedInPieces) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_FALSE(FileExists(locked));
+    EXPECT_FALSE(fileExists(locked));
     EXPECT_TRUE(readFile(plain) == content);
 }
 #endif

@@ -46,7 +46,7 @@ class Runs : public ::testing::Test {
         ScriptedDesktop quiet;
         const bool large = content.size() >= kLargeFileThreshold;
         EXPECT_TRUE(large ? lockLargeShown(plain, quiet) : lockSmallShown(plain, quiet));
-        return LockedName(plain, large ? ".VKW" : ".VKL");
+        return lockedName(plain, large ? ".VKW" : ".VKL");
     }
     std::string listed(const char* list) const {
         const std::string text = readFile(applicationFile(list));

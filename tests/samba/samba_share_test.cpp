@@ -286,8 +286,8 @@ TEST_F(SambaShare, LockedFilesShowHiddenAndReadOnlyUntilUnlocked) {
     const std::string content = patternBytes(300000, 3);
     const std::string large = temp.write("share/large.bin", content);
     ASSERT_EQ(cli({"lock", small, large}), 0) << cliErr;
-    const std::string lockedSmall = GetFileName(LockedName(small, ".VKL"));
-    const std::string lockedLarge = GetFileName(LockedName(large, ".VKW"));
+    const std::string lockedSmall = getFileName(lockedName(small, ".VKL"));
+    const std::string lockedLarge = getFileName(lockedName(large, ".VKW"));
 
     auto entries = listed();
     ASSERT_EQ(entries.count(lockedSmall), 1u) << clientOut_;
@@ -330,7 +330,7 @@ TEST_F(SambaShare, ALockedFolderIsListedHiddenUnderItsLockedName) {
     std::string hidden = made;
     hidden[12] = static_cast<char>(hidden[12] | kAttrHidden);
     EXPECT_EQ(storedRecord(share + "/" + locked), hidden);
-    const std::string lockedFile = GetFileName(LockedName(share + "/Vault/a.txt", ".VKL"));
+    const std::string lockedFile = getFileName(lockedName(share + "/Vault/a.txt", ".VKL"));
     auto inside = listed(locked);
     ASSERT_EQ(inside.count(lockedFile), 1u) << clientOut_;
     EXPECT_TRUE(has(inside[lockedFile], 'H') && has(inside[lockedFile], 'R')) << inside[lockedFile];

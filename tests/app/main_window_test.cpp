@@ -2,7 +2,7 @@
 // and keys, what the target list shows, the settings store on disk, and the
 // single-instance refusal between two processes.
 
-#include "app/frm_main_window.h"
+#include "app/main_window.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -81,8 +81,8 @@ struct Program {
     WindowModel model;
     AnsweringDesktop desktop;
     QtSettingsStore settings;
-    FrmMain logic{model, desktop, settings};
-    FrmMainWindow window{logic};
+    MainWindowHandlers logic{model, desktop, settings};
+    MainWindow window{logic};
 
     Program() {
         desktop.setWindow(&window);
@@ -153,7 +153,7 @@ class Gui : public ::testing::Test {
 
 TEST_F(Gui, WalkThroughTheWizard) {
     Program program;
-    FrmMainWindow& window = program.window;
+    MainWindow& window = program.window;
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Vellumar v1.10"));
     EXPECT_EQ(window.centralWidget()->size(), QSize(542, 285));
     EXPECT_EQ(program.visiblePage(), QStringLiteral("fraPassword"));
@@ -229,7 +229,7 @@ TEST_F(Gui, EncryptAndDecryptThreeFiles) {
     std::vector<std::string> plain, locked;
     for (size_t i = 0; i < names.size(); ++i) {
         plain.push_back(temp.write("data/" + names[i], contents[i]));
-        locked.push_back(LockedName(plain[i], i < 2 ? ".VKL" : ".VKW"));
+        locked.push_back(lockedName(plain[i], i < 2 ? ".VKL" : ".VKW"));
     }
     auto attributes = [](const std::string& path) {
         uint32_t value = 0;
@@ -262,8 +262,8 @@ TEST_F(Gui, EncryptAndDecryptThreeFiles) {
     EXPECT_FALSE(program.find<QFrame>("fraProgress")->isVisible());
     EXPECT_EQ(progressCalls, 4);
     for (size_t i = 0; i < names.size(); ++i) {
-        EXPECT_FALSE(FileExists(plain[i])) << names[i];
-        EXPECT_TRUE(StartsWithLockedMarker(locked[i])) << names[i];
+        EXPECT_FALSE(fileExists(plain[i])) << names[i];
+        EXPECT_TRUE(startsWithLockedMarker(locked[i])) << names[i];
         EXPECT_EQ(attributes(locked[i]),
                   test::fileAttributesAfterSetting(kAttrReadOnly | kAttrHidden));
     }
@@ -273,7 +273,7 @@ TEST_F(Gui, EncryptAndDecryptThreeFiles) {
     program.choose("OptDecFiles");
     program.click("cmdNext");
     program.desktop.answers.push_back(
-        {data, GetFileName(locked[0]), GetFileName(locked[1]), GetFileName(locked[2])});
+        {data, getFileName(locked[0]), getFileName(locked[1]), getFileName(locked[2])});
     program.click("cmdAdd");
     program.click("cmdEncDec");
     EXPECT_EQ(messages(),
@@ -281,7 +281,7 @@ TEST_F(Gui, EncryptAndDecryptThreeFiles) {
               "64\tVellumar\tFile(s) Decrypted Successfully\n");
     EXPECT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
     for (size_t i = 0; i < names.size(); ++i) {
-        EXPECT_FALSE(FileExists(locked[i])) << names[i];
+        EXPECT_FALSE(fileExists(locked[i])) << names[i];
         EXPECT_TRUE(readFile(plain[i]) == contents[i]) << names[i];
         EXPECT_EQ(attributes(plain[i]), test::fileAttributesAfterSetting(kAttrNormal));
     }
@@ -312,7 +312,7 @@ TEST_F(Gui, TheTargetListShowsTypeSizeAndTheLockImage) {
 
     // Ticking a row reaches the model without rebuilding the list.
     locked->setCheckState(0, Qt::Checked);
-    EXPECT_TRUE(program.model.ListFiles[0].checked);
+    EXPECT_TRUE(program.model.targetList[0].checked);
     program.window.render();
     EXPECT_EQ(list->topLevelItem(0), locked);
 }
@@ -333,9 +333,9 @@ TEST_F(Gui, AddPreparesAFolderToEncryptAndOneToDecrypt) {
 
     // Two recorded folders, of which only D/Vault stands under its locked name.
     const std::string vault = temp / "D/Vault";
-    const std::string locked = temp / ("D/" + EncodeText("Vault"));
-    temp.write("D/" + EncodeText("Vault") + "/inner/w.txt", "w");
-    temp.write("D/" + EncodeText("Vault") + "/v.txt", "v");
+    const std::string locked = temp / ("D/" + encodeText("Vault"));
+    temp.write("D/" + encodeText("Vault") + "/inner/w.txt", "w");
+    temp.write("D/" + encodeText("Vault") + "/v.txt", "v");
     temp.write("home/folders", temp / "D/Other" + "\r\n" + vault + "\r\n");
     program.click("cmdBack");
     program.choose("OptDecFolder");
@@ -398,10 +398,10 @@ TEST_F(Gui, EncryptAndDecryptAFolder) {
     program.click("cmdEncDec");
     EXPECT_EQ(messages(), "64\tVellumar\tEncryption Completed Successfully\n");
     EXPECT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
-    EXPECT_FALSE(FileExists(folder));
+    EXPECT_FALSE(fileExists(folder));
     EXPECT_EQ(attributes(locked), kAttrDirectory | kAttrHidden);
-    EXPECT_TRUE(StartsWithLockedMarker(LockedName(locked + "/a.txt", ".VKL")));
-    EXPECT_TRUE(StartsWithLockedMarker(LockedName(locked + "/sub/b.bin", ".VKW")));
+    EXPECT_TRUE(startsWithLockedMarker(lockedName(locked + "/a.txt", ".VKL")));
+    EXPECT_TRUE(startsWithLockedMarker(lockedName(locked + "/sub/b.bin", ".VKW")));
     EXPECT_EQ(readFile(applicationFile("folders")), folder + "\r\n");
 
     program.choose("OptDecFolder");
@@ -424,7 +424,7 @@ TEST_F(Gui, EncryptAndDecryptAFolder) {
               "64\tVellumar\tDecryption Completed Successfully\rPlease Restart Application To "
               "Get\rUpdated Encrypted Folders List\n");
     EXPECT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
-    EXPECT_FALSE(FileExists(locked));
+    EXPECT_FALSE(fileExists(locked));
     EXPECT_EQ(attributes(folder), kAttrDirectory);
     EXPECT_EQ(test::listTree(folder), "a.txt\nsub\nsub/b.bin\n");
     EXPECT_EQ(readFile(folder + "/a.txt"), "a");
@@ -435,14 +435,14 @@ TEST_F(Gui, EncryptAndDecryptAFolder) {
 TEST_F(Gui, SettingsKeepEveryByteOfKeyAndValue) {
     std::string value;
     for (int c = 1; c <= 255; ++c) value += static_cast<char>(c);
-    const std::string key = EncodeText("Password");
+    const std::string key = encodeText("Password");
     {
         QtSettingsStore store;
-        ASSERT_TRUE(store.SaveSetting("Tessarin", "Settings", key, value));
+        ASSERT_TRUE(store.saveSetting("Tessarin", "Settings", key, value));
     }
     QtSettingsStore store;
-    EXPECT_EQ(store.GetSetting("Tessarin", "Settings", key), value);
-    EXPECT_EQ(store.GetSetting("Tessarin", "Settings", "absent"), "");
+    EXPECT_EQ(store.getSetting("Tessarin", "Settings", key), value);
+    EXPECT_EQ(store.getSetting("Tessarin", "Settings", "absent"), "");
 
     // One file under the user's configuration, without the plain key.
     QStringList files;

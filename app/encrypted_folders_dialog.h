@@ -12,11 +12,11 @@ class QTreeWidgetItem;
 
 namespace vellumar {
 
-class FrmFolderDecrypt : public QDialog {
+class EncryptedFoldersDialog : public QDialog {
     Q_OBJECT
 
   public:
-    FrmFolderDecrypt(WindowModel& model, Desktop& desktop, QWidget* parent = nullptr);
+    EncryptedFoldersDialog(WindowModel& model, Desktop& desktop, QWidget* parent = nullptr);
 
   private:
     void rowChecked(QTreeWidgetItem* item);

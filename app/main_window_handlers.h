@@ -12,12 +12,12 @@
 
 namespace vellumar {
 
-class FrmMain {
+class MainWindowHandlers {
   public:
-    FrmMain(WindowModel& model, Desktop& desktop, SettingsStore& settings);
-    ~FrmMain();
-    FrmMain(const FrmMain&) = delete;
-    FrmMain& operator=(const FrmMain&) = delete;
+    MainWindowHandlers(WindowModel& model, Desktop& desktop, SettingsStore& settings);
+    ~MainWindowHandlers();
+    MainWindowHandlers(const MainWindowHandlers&) = delete;
+    MainWindowHandlers& operator=(const MainWindowHandlers&) = delete;
 
     // What the front end (or a later layer) plugs in. An empty hook does nothing.
     struct Hooks {
@@ -34,7 +34,7 @@ class FrmMain {
     // Start-up. Shows the refusal and unloads the windows when another
     // instance runs; returns whether the program goes on.
     bool Form_Load(bool anotherInstanceRunning);
-    void TerminateProgram();
+    void terminateProgram();
 
     // Choice page.
     void OptEncFiles_Click();

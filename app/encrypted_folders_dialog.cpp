@@ -1,4 +1,4 @@
-#include "app/frm_folder_decrypt.h"
+#include "app/encrypted_folders_dialog.h"
 
 #include <QHeaderView>
 #include <QPushButton>
@@ -8,7 +8,7 @@
 
 namespace vellumar {
 
-FrmFolderDecrypt::FrmFolderDecrypt(WindowModel& model, Desktop& desktop, QWidget* parent)
+EncryptedFoldersDialog::EncryptedFoldersDialog(WindowModel& model, Desktop& desktop, QWidget* parent)
     : QDialog(parent), logic_(model, desktop) {
     setObjectName(QStringLiteral("frmFolderDecrypt"));
     setWindowTitle(QStringLiteral("Select A Folder To Decrypt"));
@@ -40,13 +40,13 @@ FrmFolderDecrypt::FrmFolderDecrypt(WindowModel& model, Desktop& desktop, QWidget
             [this](QTreeWidgetItem* item) { rowChecked(item); });
 }
 
-void FrmFolderDecrypt::rowChecked(QTreeWidgetItem* item) {
+void EncryptedFoldersDialog::rowChecked(QTreeWidgetItem* item) {
     int index = lstDecrypt_->indexOfTopLevelItem(item);
     if (index < 0 || index >= static_cast<int>(logic_.lstDecrypt.size())) return;
     logic_.lstDecrypt[static_cast<size_t>(index)].checked = item->checkState(0) == Qt::Checked;
 }
 
-void FrmFolderDecrypt::cmdDecrypt_Click() {
+void EncryptedFoldersDialog::cmdDecrypt_Click() {
     logic_.cmdDecrypt_Click();
     if (logic_.unloaded) accept();
 }

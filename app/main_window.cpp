@@ -1,4 +1,4 @@
-#include "app/frm_main_window.h"
+#include "app/main_window.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -93,7 +93,7 @@ QLineEdit* passwordField(QWidget* parent, const char* name, QRect where) {
 
 }  // namespace
 
-FrmMainWindow::FrmMainWindow(FrmMain& logic, QWidget* parent)
+MainWindow::MainWindow(MainWindowHandlers& logic, QWidget* parent)
     : QMainWindow(parent), logic_(logic), model_(logic.model()) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Vellumar v1.10"));
@@ -129,12 +129,12 @@ FrmMainWindow::FrmMainWindow(FrmMain& logic, QWidget* parent)
     qApp->installEventFilter(this);
 }
 
-FrmMainWindow::~FrmMainWindow() {
+MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
     model_.onChanged = nullptr;
 }
 
-void FrmMainWindow::run(void (FrmMain::*handler)()) {
+void MainWindow::run(void (MainWindowHandlers::*handler)()) {
     // One handler at a time: a run repaints the window as it goes, but no
     // click or key may start another handler meanwhile.
     if (handlerRunning_ || model_.runInProgress) return;
@@ -147,7 +147,7 @@ void FrmMainWindow::run(void (FrmMain::*handler)()) {
     render();
 }
 
-bool FrmMainWindow::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (!handlerRunning_ || !watched->isWidgetType()) return false;
     switch (event->type()) {
         case QEvent::MouseButtonPress:
@@ -166,7 +166,7 @@ bool FrmMainWindow::eventFilter(QObject* watched, QEvent* event) {
     }
 }
 
-void FrmMainWindow::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     // (The program's own exit handlers close it from code, and may.)
     if (model_.runInProgress || (handlerRunning_ && event->spontaneous())) {
         event->ignore();
@@ -175,7 +175,7 @@ void FrmMainWindow::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
-void FrmMainWindow::showProgress(uint64_t done, uint64_t total, const std::string& current) {
+void MainWindow::showProgress(uint64_t done, uint64_t total, const std::string& current) {
     if (done >= total) {
         progressLine_->hide();
         return;
@@ -193,11 +193,11 @@ void FrmMainWindow::showProgress(uint64_t done, uint64_t total, const std::strin
     progressLine_->raise();
 }
 
-void FrmMainWindow::button(QPushButton* button, void (FrmMain::*handler)()) {
+void MainWindow::button(QPushButton* button, void (MainWindowHandlers::*handler)()) {
     connect(button, &QPushButton::clicked, this, [this, handler] { run(handler); });
 }
 
-QFrame* FrmMainWindow::newPage(Page which, const char* name) {
+QFrame* MainWindow::newPage(Page which, const char* name) {
     auto* frame = new QFrame(centralWidget());
     frame->setObjectName(QLatin1String(name));
     frame->setGeometry(kStripWidth, 0, kPageWidth, kClientHeight);
@@ -207,11 +207,11 @@ QFrame* FrmMainWindow::newPage(Page which, const char* name) {
     return frame;
 }
 
-void FrmMainWindow::buildMenus() {
+void MainWindow::buildMenus() {
     struct Entry {
         const char* name;
         const char* caption;
-        void (FrmMain::*handler)();
+        void (MainWindowHandlers::*handler)();
     };
     auto add = [this](QMenu* menu, const Entry& entry) {
         QAction* action = menu->addAction(QString::fromLatin1(entry.caption));
@@ -221,15 +221,15 @@ void FrmMainWindow::buildMenus() {
     };
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
-    add(file, {"mnuExit", "E&xit", &FrmMain::mnuExit_Click});
+    add(file, {"mnuExit", "E&xit", &MainWindowHandlers::mnuExit_Click});
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    add(help, {"mnuOnline", "&Online Help", &FrmMain::mnuOnline_Click});
-    add(help, {"mnuVisit", "&Visit Us Online", &FrmMain::mnuVisit_Click});
-    add(help, {"mnuAbout", "&About Software", &FrmMain::mnuAbout_Click});
+    add(help, {"mnuOnline", "&Online Help", &MainWindowHandlers::mnuOnline_Click});
+    add(help, {"mnuVisit", "&Visit Us Online", &MainWindowHandlers::mnuVisit_Click});
+    add(help, {"mnuAbout", "&About Software", &MainWindowHandlers::mnuAbout_Click});
 }
 
-void FrmMainWindow::buildPasswordPage() {
+void MainWindow::buildPasswordPage() {
     QFrame* page = newPage(Page::fraPassword, "fraPassword");
     label(page,
           QStringLiteral("Enter the password to access your copy of Vellumar. This is necessary "
@@ -240,7 +240,7 @@ void FrmMainWindow::buildPasswordPage() {
     label(page, QStringLiteral("Confirm Password"), {16, 136, 120, 24});
     txtConfirm_ = passwordField(page, "txtConfirm", {140, 136, 205, 24});
     QPushButton* ok = pushButton(page, "cmdPassword", QStringLiteral("&OK"), {255, 242, 95, 28});
-    button(ok, &FrmMain::cmdPassword_Click);
+    button(ok, &MainWindowHandlers::cmdPassword_Click);
 
     connect(txtPassword_, &QLineEdit::textEdited, this,
             [this](const QString& text) { model_.txtPassword = bytes(text); });
@@ -251,7 +251,7 @@ void FrmMainWindow::buildPasswordPage() {
         connect(field, &QLineEdit::returnPressed, ok, &QPushButton::click);
 }
 
-void FrmMainWindow::buildSelectPage() {
+void MainWindow::buildSelectPage() {
     QFrame* page = newPage(Page::fraSelect, "fraSelect");
     QLabel* title = label(page, QStringLiteral("Vellumar"), {16, 8, 335, 28});
     QFont big = title->font();
@@ -268,13 +268,13 @@ void FrmMainWindow::buildSelectPage() {
         Option option;
         const char* name;
         const char* caption;
-        void (FrmMain::*handler)();
+        void (MainWindowHandlers::*handler)();
     };
     const Choice choices[] = {
-        {Option::OptEncFiles, "OptEncFiles", "Encrypt File(s)", &FrmMain::OptEncFiles_Click},
-        {Option::OptDecFiles, "OptDecFiles", "Decrypt File(s)", &FrmMain::OptDecFiles_Click},
-        {Option::OptEncFolder, "OptEncFolder", "Encrypt a Folder", &FrmMain::OptEncFolder_Click},
-        {Option::OptDecFolder, "OptDecFolder", "Decrypt a Folder", &FrmMain::OptDecFolder_Click},
+        {Option::OptEncFiles, "OptEncFiles", "Encrypt File(s)", &MainWindowHandlers::OptEncFiles_Click},
+        {Option::OptDecFiles, "OptDecFiles", "Decrypt File(s)", &MainWindowHandlers::OptDecFiles_Click},
+        {Option::OptEncFolder, "OptEncFolder", "Encrypt a Folder", &MainWindowHandlers::OptEncFolder_Click},
+        {Option::OptDecFolder, "OptDecFolder", "Decrypt a Folder", &MainWindowHandlers::OptDecFolder_Click},
     };
     options_ = new QButtonGroup(page);
     int y = 128;
@@ -289,12 +289,12 @@ void FrmMainWindow::buildSelectPage() {
         connect(radio, &QRadioButton::clicked, this, [this, handler] { run(handler); });
     }
     cmdNext_ = pushButton(page, "cmdNext", QStringLiteral("&Next >>"), {152, 242, 95, 28});
-    button(cmdNext_, &FrmMain::cmdNext_Click);
+    button(cmdNext_, &MainWindowHandlers::cmdNext_Click);
     button(pushButton(page, "cmdExit", QStringLiteral("&Exit"), {255, 242, 95, 28}),
-           &FrmMain::cmdExit_Click);
+           &MainWindowHandlers::cmdExit_Click);
 }
 
-void FrmMainWindow::buildAboutPage() {
+void MainWindow::buildAboutPage() {
     QFrame* page = newPage(Page::fraAbout, "fraAbout");
     QLabel* version = label(page, QStringLiteral("Vellumar v1.0"), {16, 12, 335, 28});
     QFont bold = version->font();
@@ -306,14 +306,14 @@ void FrmMainWindow::buildAboutPage() {
                          "encrypted files whenever you wish to view them."),
           {16, 44, 335, 84}, true);
     button(linkLabel(page, "Label5", QStringLiteral("Visit our web site now"), {16, 140, 250, 22}),
-           &FrmMain::Label5_Click);
+           &MainWindowHandlers::Label5_Click);
     button(linkLabel(page, "Label6", QStringLiteral("Contact Us"), {16, 166, 250, 22}),
-           &FrmMain::Label6_Click);
+           &MainWindowHandlers::Label6_Click);
     button(pushButton(page, "cmdOK", QStringLiteral("&OK"), {255, 242, 95, 28}),
-           &FrmMain::cmdOK_Click);
+           &MainWindowHandlers::cmdOK_Click);
 }
 
-void FrmMainWindow::buildResultPage() {
+void MainWindow::buildResultPage() {
     QFrame* page = newPage(Page::fraResult, "fraResult");
     Label3_ = label(page, QString(), {10, 6, 347, 22});
     Label3_->setObjectName(QStringLiteral("Label3"));
@@ -333,11 +333,11 @@ void FrmMainWindow::buildResultPage() {
             [this](QTreeWidgetItem* item) { rowChecked(item); });
 
     button(pushButton(page, "cmdAdd", QStringLiteral("&Add"), {10, 242, 62, 28}),
-           &FrmMain::cmdAdd_Click);
+           &MainWindowHandlers::cmdAdd_Click);
     button(pushButton(page, "cmdClear", QStringLiteral("&Clear"), {76, 242, 62, 28}),
-           &FrmMain::cmdClear_Click);
+           &MainWindowHandlers::cmdClear_Click);
     button(pushButton(page, "cmdBack", QStringLiteral("<< &Back"), {142, 242, 72, 28}),
-           &FrmMain::cmdBack_Click);
+           &MainWindowHandlers::cmdBack_Click);
     // The progress line of a run, over the foot of the list while it lasts.
     progressLine_ = new QFrame(page);
     progressLine_->setObjectName(QStringLiteral("fraProgress"));
@@ -353,12 +353,12 @@ void FrmMainWindow::buildResultPage() {
     progressLine_->hide();
 
     cmdEncDec_ = pushButton(page, "cmdEncDec", QString(), {218, 242, 70, 28});
-    button(cmdEncDec_, &FrmMain::cmdEncDec_Click);
+    button(cmdEncDec_, &MainWindowHandlers::cmdEncDec_Click);
     button(pushButton(page, "cmdEx", QStringLiteral("&Exit"), {292, 242, 65, 28}),
-           &FrmMain::cmdEx_Click);
+           &MainWindowHandlers::cmdEx_Click);
 }
 
-void FrmMainWindow::render() {
+void MainWindow::render() {
     rendering_ = true;
     // Raising each page in stacking order, bottom first, leaves the model's
     // top page on top. The covered pages stay in place but take no keys:
@@ -382,27 +382,27 @@ void FrmMainWindow::render() {
     for (size_t i = 0; i < optionButtons_.size(); ++i)
         optionButtons_[i]->setChecked(static_cast<size_t>(model_.selectedOption) == i + 1);
     options_->setExclusive(true);
-    cmdNext_->setEnabled(model_.cmdNextEnabled);
+    cmdNext_->setEnabled(model_.nextButtonEnabled);
 
-    Label3_->setText(qt(model_.Label3));
-    cmdEncDec_->setText(qt(model_.cmdEncDecCaption));
-    cmdEncDec_->setEnabled(model_.cmdEncDecEnabled);
+    Label3_->setText(qt(model_.targetPrompt));
+    cmdEncDec_->setText(qt(model_.runButtonCaption));
+    cmdEncDec_->setEnabled(model_.runButtonEnabled);
     renderList();
     rendering_ = false;
 }
 
-void FrmMainWindow::renderList() {
-    if (renderedColor_ != model_.listBackColor) {
+void MainWindow::renderList() {
+    if (renderedColor_ != model_.targetListColor) {
         QPalette palette = ListFiles_->palette();
-        palette.setColor(QPalette::Base, QColor::fromRgb(model_.listBackColor));
+        palette.setColor(QPalette::Base, QColor::fromRgb(model_.targetListColor));
         ListFiles_->setPalette(palette);
-        renderedColor_ = model_.listBackColor;
+        renderedColor_ = model_.targetListColor;
     }
-    if (renderedRows_ == model_.ListFiles) return;
+    if (renderedRows_ == model_.targetList) return;
     ListFiles_->clear();
     static const QIcon lock(kLockResource);
     QList<QTreeWidgetItem*> items;
-    for (const ListRow& row : model_.ListFiles) {
+    for (const ListRow& row : model_.targetList) {
         auto* item = new QTreeWidgetItem({qt(row.text), qt(row.typeText), qt(row.sizeText)});
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
@@ -411,15 +411,15 @@ void FrmMainWindow::renderList() {
         items.append(item);
     }
     ListFiles_->addTopLevelItems(items);
-    renderedRows_ = model_.ListFiles;
+    renderedRows_ = model_.targetList;
 }
 
-void FrmMainWindow::rowChecked(QTreeWidgetItem* item) {
+void MainWindow::rowChecked(QTreeWidgetItem* item) {
     if (rendering_) return;
     int index = ListFiles_->indexOfTopLevelItem(item);
-    if (index < 0 || index >= static_cast<int>(model_.ListFiles.size())) return;
+    if (index < 0 || index >= static_cast<int>(model_.targetList.size())) return;
     bool checked = item->checkState(0) == Qt::Checked;
-    model_.ListFiles[static_cast<size_t>(index)].checked = checked;
+    model_.targetList[static_cast<size_t>(index)].checked = checked;
     renderedRows_[static_cast<size_t>(index)].checked = checked;
 }
 

@@ -1,4 +1,4 @@
-#include "app/frm_main.h"
+#include "app/main_window_handlers.h"
 
 #include <cstdlib>
 
@@ -22,32 +22,32 @@ namespace {
 const std::string kGreenFolderClass = "{645FF040-5081-101B-9F08-00AA002F954E}";
 
 std::string typeText(const std::string& name) {
-    return ToUpper(GetExtension(name)) + " file";
+    return toUpper(getExtension(name)) + " file";
 }
 
 uint64_t sizeOf(const std::string& path) {
     // An unknown length counts as 0, as the number of an empty text.
-    return std::strtoull(FileSizeText(path).c_str(), nullptr, 10);
+    return std::strtoull(fileSizeText(path).c_str(), nullptr, 10);
 }
 
 }  // namespace
 
-FrmMain::FrmMain(WindowModel& model, Desktop& desktop, SettingsStore& settings)
+MainWindowHandlers::MainWindowHandlers(WindowModel& model, Desktop& desktop, SettingsStore& settings)
     : model_(model), desktop_(desktop), settings_(settings) {
     model_.fileBoxPathChanged = [this] { filFiles_PathChange(); };
     hooks.cmdEncDec_Click = [this] { vellumar::cmdEncDec_Click(model_, desktop_); };
     hooks.Folder_Encrypt = [this] { Folder_Encrypt(model_, desktop_); };
 }
 
-FrmMain::~FrmMain() {
+MainWindowHandlers::~MainWindowHandlers() {
     model_.fileBoxPathChanged = nullptr;
 }
 
-bool FrmMain::Form_Load(bool anotherInstanceRunning) {
+bool MainWindowHandlers::Form_Load(bool anotherInstanceRunning) {
     if (anotherInstanceRunning) {
         desktop_.message(kApplicationTitle + " Is Already Running", Icon::critical,
                          kApplicationTitle);
-        TerminateProgram();
+        terminateProgram();
         return false;
     }
     model_.WindowsSystemDir = systemDirectory();
@@ -57,61 +57,61 @@ bool FrmMain::Form_Load(bool anotherInstanceRunning) {
     return true;
 }
 
-void FrmMain::TerminateProgram() {
+void MainWindowHandlers::terminateProgram() {
     call(hooks.unloadAllWindows);
 }
 
-void FrmMain::selectOption(Option option) {
+void MainWindowHandlers::selectOption(Option option) {
     model_.selectedOption = option;
-    model_.cmdNextEnabled = true;
+    model_.nextButtonEnabled = true;
     model_.changed();
 }
 
-void FrmMain::OptEncFiles_Click() {
+void MainWindowHandlers::OptEncFiles_Click() {
     selectOption(Option::OptEncFiles);
 }
-void FrmMain::OptDecFiles_Click() {
+void MainWindowHandlers::OptDecFiles_Click() {
     selectOption(Option::OptDecFiles);
 }
 
-void FrmMain::OptEncFolder_Click() {
+void MainWindowHandlers::OptEncFolder_Click() {
     model_.EncFolderOpt = true;
     selectOption(Option::OptEncFolder);
 }
 
-void FrmMain::OptDecFolder_Click() {
+void MainWindowHandlers::OptDecFolder_Click() {
     model_.EncFolderOpt = false;
     selectOption(Option::OptDecFolder);
 }
 
-void FrmMain::cmdNext_Click() {
+void MainWindowHandlers::cmdNext_Click() {
     model_.bringToFront(Page::fraResult);
     switch (model_.selectedOption) {
         case Option::OptEncFolder:
             model_.EncFolder = true;
-            model_.Label3 = "Add folder to be encrypted and locked";
-            model_.cmdEncDecCaption = "Encrypt";
+            model_.targetPrompt = "Add folder to be encrypted and locked";
+            model_.runButtonCaption = "Encrypt";
             cmdClear_Click();
             break;
         case Option::OptDecFolder:
             model_.DecFolder = true;
-            model_.Label3 = "Add folder to be decrypted and unlocked";
-            model_.cmdEncDecCaption = "Decrypt";
+            model_.targetPrompt = "Add folder to be decrypted and unlocked";
+            model_.runButtonCaption = "Decrypt";
             cmdClear_Click();
             break;
         case Option::OptEncFiles:
             model_.EncFiles = true;
             model_.DecFiles = false;
-            model_.Label3 = "Add files that are to be encrypted and locked";
-            model_.cmdEncDecCaption = "Encrypt";
+            model_.targetPrompt = "Add files that are to be encrypted and locked";
+            model_.runButtonCaption = "Encrypt";
             break;
         case Option::OptDecFiles:
             model_.DecFiles = true;
             model_.EncFiles = false;
-            model_.Label3 = "Add files that are to be decrypted and unlocked";
-            model_.cmdEncDecCaption = "Decrypt";
+            model_.targetPrompt = "Add files that are to be decrypted and unlocked";
+            model_.runButtonCaption = "Decrypt";
             // Locked files are hidden; the open-file dialog must show them.
-            UnhideLockedFiles();
+            unhideLockedFiles();
             break;
         case Option::none:
             break;
@@ -119,12 +119,12 @@ void FrmMain::cmdNext_Click() {
     model_.changed();
 }
 
-void FrmMain::cmdExit_Click() {
-    TerminateProgram();
+void MainWindowHandlers::cmdExit_Click() {
+    terminateProgram();
 }
 
-void FrmMain::cmdPassword_Click() {
-    PasswordGate gate = CheckPassword(settings_, model_.txtPassword, model_.txtConfirm);
+void MainWindowHandlers::cmdPassword_Click() {
+    PasswordGate gate = checkPassword(settings_, model_.txtPassword, model_.txtConfirm);
     switch (gate) {
         case PasswordGate::accepted:
         case PasswordGate::passwordSet:
@@ -134,13 +134,13 @@ void FrmMain::cmdPassword_Click() {
             break;
         case PasswordGate::notSet:
             // The blanks stay in the fields.
-            desktop_.message(PasswordMessage(gate), Icon::critical);
+            desktop_.message(passwordMessage(gate), Icon::critical);
             model_.setFocus(Field::txtPassword);
             break;
         case PasswordGate::wrongPassword:
         case PasswordGate::notConfirmed:
         case PasswordGate::refusedCharacters:
-            desktop_.message(PasswordMessage(gate), Icon::critical);
+            desktop_.message(passwordMessage(gate), Icon::critical);
             model_.txtPassword.clear();
             model_.txtConfirm.clear();
             model_.setFocus(Field::txtPassword);
@@ -149,8 +149,8 @@ void FrmMain::cmdPassword_Click() {
     model_.changed();
 }
 
-void FrmMain::cmdAdd_Click() {
-    if (!model_.ListFiles.empty()) {
+void MainWindowHandlers::cmdAdd_Click() {
+    if (!model_.targetList.empty()) {
         desktop_.message(
             "You Have Already Added File(s)\rPlease Clear The List And Add New File(s)\r"
             "Or Do The Operation First And Again Add New File(s)",
@@ -175,103 +175,103 @@ void FrmMain::cmdAdd_Click() {
     model_.changed();
 }
 
-void FrmMain::File_Encrypt() {
-    std::string selection = JoinSelection(desktop_.pickFiles());
+void MainWindowHandlers::File_Encrypt() {
+    std::string selection = joinSelection(desktop_.pickFiles());
     if (!selection.empty()) {
-        long count = CountSelectedFiles(selection);
+        long count = countSelectedFiles(selection);
         for (long n = 1; n <= count; ++n) {
             ListRow row;
-            row.text = row.path = GetSelectedFile(selection, n);
-            model_.ListFiles.push_back(row);
+            row.text = row.path = getSelectedFile(selection, n);
+            model_.targetList.push_back(row);
         }
     }
-    model_.cmdEncDecEnabled = !model_.ListFiles.empty();
+    model_.runButtonEnabled = !model_.targetList.empty();
     model_.changed();
 }
 
-void FrmMain::cmdClear_Click() {
-    model_.ListFiles.clear();
-    model_.cmdEncDecEnabled = false;
-    model_.lstFoundFiles.clear();
+void MainWindowHandlers::cmdClear_Click() {
+    model_.targetList.clear();
+    model_.runButtonEnabled = false;
+    model_.foundFiles.clear();
     for (const char* scratch : {"temp", "encfile"}) {
         std::string path = applicationFile(scratch);
-        if (FileExists(path)) fileSystem().removeFile(path);
+        if (fileExists(path)) fileSystem().removeFile(path);
     }
     model_.changed();
 }
 
-void FrmMain::cmdBack_Click() {
-    model_.ListFiles.clear();
+void MainWindowHandlers::cmdBack_Click() {
+    model_.targetList.clear();
     model_.EncFolder = model_.DecFolder = model_.EncFiles = model_.DecFiles = false;
-    model_.cmdEncDecEnabled = false;
+    model_.runButtonEnabled = false;
     model_.bringToFront(Page::fraSelect);
     model_.changed();
 }
 
-void FrmMain::cmdEncDec_Click() {
+void MainWindowHandlers::cmdEncDec_Click() {
     call(hooks.cmdEncDec_Click);
 }
 
-void FrmMain::cmdEx_Click() {
+void MainWindowHandlers::cmdEx_Click() {
     call(hooks.endProgram);
 }
 
-void FrmMain::filFiles_PathChange() {
-    const std::string folder = AddBackslash(model_.filFilesPath);
-    model_.ListFiles.clear();
-    model_.listBackColor = kWhite;
+void MainWindowHandlers::filFiles_PathChange() {
+    const std::string folder = addBackslash(model_.filFilesPath);
+    model_.targetList.clear();
+    model_.targetListColor = kWhite;
     // Every file whose row can be built gets one; a step that fails for one
     // file leaves that row's field empty and goes on.
-    for (const std::string& name : FileBoxNames(model_.filFilesPath)) {
+    for (const std::string& name : fileBoxNames(model_.filFilesPath)) {
         const std::string path = folder + name;
         if (name == "desktop.ini") {
             std::string text;
-            if (FileExists(path) && readWholeFile(path, text) == IoError::ok &&
+            if (fileExists(path) && readWholeFile(path, text) == IoError::ok &&
                 text.find(kGreenFolderClass) != std::string::npos)
-                model_.listBackColor = kGreen;
+                model_.targetListColor = kGreen;
             continue;
         }
         ListRow row;
         row.key = name;
         row.path = path;
-        std::string extension = ToUpper(GetExtension(name));
+        std::string extension = toUpper(getExtension(name));
         if (extension == "VKL" || extension == "VKW") {
             // A locked file shows the name it had before locking.
-            row.text = ScrambleName(RemoveExtension(GetFileName(path)));
-            if (FileExists(path) && StartsWithLockedMarker(path)) row.imageKey = "lock";
+            row.text = scrambleName(removeExtension(getFileName(path)));
+            if (fileExists(path) && startsWithLockedMarker(path)) row.imageKey = "lock";
             row.typeText = typeText(row.text);
         } else {
             row.text = name;
             row.typeText = typeText(name);
         }
-        row.sizeText = FormatByteSize(sizeOf(path));
-        model_.ListFiles.push_back(row);
+        row.sizeText = formatByteSize(sizeOf(path));
+        model_.targetList.push_back(row);
     }
     model_.changed();
 }
 
-void FrmMain::mnuExit_Click() {
-    TerminateProgram();
+void MainWindowHandlers::mnuExit_Click() {
+    terminateProgram();
 }
-void FrmMain::mnuOnline_Click() {
-    desktop_.openAddress(HelpPageAddress());
+void MainWindowHandlers::mnuOnline_Click() {
+    desktop_.openAddress(helpPageAddress());
 }
-void FrmMain::mnuVisit_Click() {
+void MainWindowHandlers::mnuVisit_Click() {
     desktop_.openAddress(kHomePage);
 }
-void FrmMain::Label5_Click() {
+void MainWindowHandlers::Label5_Click() {
     desktop_.openAddress(kHomePage);
 }
-void FrmMain::Label6_Click() {
+void MainWindowHandlers::Label6_Click() {
     desktop_.openAddress(kContactPage);
 }
 
-void FrmMain::mnuAbout_Click() {
+void MainWindowHandlers::mnuAbout_Click() {
     model_.bringToFront(Page::fraAbout);
     model_.changed();
 }
 
-void FrmMain::cmdOK_Click() {
+void MainWindowHandlers::cmdOK_Click() {
     model_.txtPassword.clear();
     model_.txtConfirm.clear();
     model_.sendToBack(Page::fraAbout);

@@ -6,7 +6,7 @@
 #include <array>
 #include <vector>
 
-#include "app/frm_main.h"
+#include "app/main_window_handlers.h"
 
 class QButtonGroup;
 class QFrame;
@@ -20,12 +20,12 @@ class QTreeWidgetItem;
 
 namespace vellumar {
 
-class FrmMainWindow : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 
   public:
-    explicit FrmMainWindow(FrmMain& logic, QWidget* parent = nullptr);
-    ~FrmMainWindow() override;
+    explicit MainWindow(MainWindowHandlers& logic, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // Brings every widget in line with the model.
     void render();
@@ -41,8 +41,8 @@ class FrmMainWindow : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void run(void (FrmMain::*handler)());
-    void button(QPushButton* button, void (FrmMain::*handler)());
+    void run(void (MainWindowHandlers::*handler)());
+    void button(QPushButton* button, void (MainWindowHandlers::*handler)());
     QFrame* newPage(Page page, const char* name);
     void buildMenus();
     void buildPasswordPage();
@@ -52,7 +52,7 @@ class FrmMainWindow : public QMainWindow {
     void renderList();
     void rowChecked(QTreeWidgetItem* item);
 
-    FrmMain& logic_;
+    MainWindowHandlers& logic_;
     WindowModel& model_;
     std::array<QFrame*, 4> pages_{};
     QLineEdit* txtPassword_ = nullptr;
