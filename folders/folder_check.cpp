@@ -1,11 +1,13 @@
 #include "folders/folder_check.h"
 
 #include <cstdint>
+#include <vector>
 
 #include "engine/file_system.h"
 #include "engine/locked_folder_name.h"
 #include "engine/names.h"
 #include "engine/platform.h"
+#include "folders/folder_lists.h"
 #include "folders/folder_paths.h"
 #include "folders/folder_state.h"
 
@@ -17,6 +19,30 @@ FolderCheck refused(FolderRule rule, const std::string& path) {
     check.rule = rule;
     check.path = path;
     return check;
+}
+
+// A folder inside a locked one, or around one, would move a listed folder
+// with it: the record would name a path that is no longer there, and the
+// locked folder would be lost to the program. The folder itself may be
+// listed: it is being locked, and a run again finishes it.
+FolderCheck checkNesting(const std::string& folder) {
+    std::vector<std::string> records;
+    if (readFolderRecords(records) != IoError::ok) return refused(FolderRule::none, folder);
+    for (const std::string& record : records) {
+        if (record.empty() || sameFolder(folder, record) || normalPath(record) == folder) continue;
+        std::string name = record, parentPath;
+        splitFolderPath(name, parentPath);
+        FolderRule rule = FolderRule::none;
+        if (holdsFolder(record, folder) || holdsFolder(lockedFolderPath(parentPath, name), folder))
+            rule = FolderRule::insideLockedFolder;
+        else if (holdsFolder(folder, record))
+            rule = FolderRule::holdsLockedFolder;
+        if (rule == FolderRule::none) continue;
+        FolderCheck check = refused(rule, folder);
+        check.other = record;
+        return check;
+    }
+    return refused(FolderRule::none, folder);
 }
 
 }  // namespace
@@ -58,6 +84,7 @@ FolderCheck checkFolderToLock(const std::string& chosen, const SystemFolders& sy
     if (!canHaveLockedFolderName(getFileName(folder)))
         return refused(FolderRule::nameNotEncodable, folder);
     if (!fitsOnListLine(folder)) return refused(FolderRule::lineBreak, folder);
+    if (FolderCheck nested = checkNesting(folder); !nested.passed()) return nested;
     // Checked before anything changes: the run would lock the files and then
     // fail to rename the folder, and the two would share one record.
     if (FolderCheck taken = checkLockedName(folder); !taken.passed()) return taken;

@@ -18,6 +18,8 @@ enum class FolderRule {
     lineBreak,           // its path holds a line break: no list line can keep it
     lockedFolderBeside,  // a locked folder of the same name stands beside it (`other`)
     lockedNameTaken,     // something else has its locked name (`other`)
+    insideLockedFolder,  // it lies inside a listed locked folder (`other`)
+    holdsLockedFolder,   // a listed locked folder lies inside it (`other`)
     attributes,          // read-only, hidden, system or archive: passed over without a word
 };
 
@@ -25,7 +27,8 @@ struct FolderCheck {
     FolderRule rule = FolderRule::none;
     // The folder in its normal spelling; for notAFolder, the path as given.
     std::string path;
-    // lockedFolderBeside, lockedNameTaken: what has its locked name.
+    // lockedFolderBeside, lockedNameTaken: what has its locked name;
+    // insideLockedFolder, holdsLockedFolder: the listed folder, as listed.
     std::string other;
 
     bool passed() const { return rule == FolderRule::none; }

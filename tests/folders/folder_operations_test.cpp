@@ -111,6 +111,34 @@ TEST_F(FolderOperations, TheCheckNamesTheRuleAndThePaths) {
     EXPECT_EQ(checkFolderToLock(hidden, system).rule, FolderRule::none);
 }
 
+// A folder inside or around a listed one would move it, and its record
+// would name a path that is gone.
+TEST_F(FolderOperations, AFolderInsideOrAroundALockedOneIsRefused) {
+    temp.makeFolder(lockedFolderName("Outer") + "/sub");
+    temp.makeFolder("Half/sub");
+    temp.makeFolder("Around/Inner");
+    temp.makeFolder("Apart");
+    for (const char* listed : {"Outer", "Half", "Around/Inner"})
+        ASSERT_EQ(appendFolderRecord(temp / listed), IoError::ok);
+    struct Case {
+        std::string chosen;
+        FolderRule rule;
+        std::string other;
+    } cases[] = {
+        {lockedOf("Outer") + kSeparator + "sub", FolderRule::insideLockedFolder, temp / "Outer"},
+        {temp / "Half/sub", FolderRule::insideLockedFolder, temp / "Half"},
+        {temp / "Around", FolderRule::holdsLockedFolder, temp / "Around/Inner"},
+        {temp / "Half", FolderRule::none, ""},
+        {temp / "Apart", FolderRule::none, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        const FolderCheck check = checkFolderToLock(c.chosen, SystemFolders{});
+        EXPECT_EQ(check.rule, c.rule);
+        EXPECT_EQ(check.other, c.other);
+    }
+}
+
 TEST_F(FolderOperations, TheSearchNamesEveryFolderItCouldNotEnterWithTheCause) {
     const std::string start = makeTree();
     temp.write("T/deny/d.txt", "d");
