@@ -37,10 +37,6 @@ std::string folderRefusalText(const FolderCheck& check) {
         case FolderRule::insideLockedFolder:
             return "The folder " + folder + " cannot be locked: it lies inside the locked folder " +
                    check.other + ". Nothing was changed.";
-        case FolderRule::holdsLockedFolder:
-            return "The folder " + folder + " cannot be locked: it holds the locked folder " +
-                   check.other + ", which would be lost to the program if it moved. Unlock that "
-                   "folder first. Nothing was changed.";
         case FolderRule::lockedNameTaken:
             return "The folder " + folder + " cannot be locked: its locked name is taken by " +
                    check.other +

@@ -42,8 +42,6 @@ std::string ruleCause(const FolderCheck& check) {
             return "its locked name is taken by " + check.other;
         case FolderRule::insideLockedFolder:
             return "it lies inside the locked folder " + check.other;
-        case FolderRule::holdsLockedFolder:
-            return "it holds the locked folder " + check.other + "; unlock that folder first";
         case FolderRule::attributes:
             return "passed over, as a folder that is read-only, hidden, system or archive is not "
                    "locked";

@@ -21,24 +21,18 @@ FolderCheck refused(FolderRule rule, const std::string& path) {
     return check;
 }
 
-// A folder inside a locked one, or around one, would move a listed folder
-// with it: the record would name a path that is no longer there, and the
-// locked folder would be lost to the program. The folder itself may be
-// listed: it is being locked, and a run again finishes it.
+// A folder inside a locked one (under its locked name) would be listed
+// under that name, and lost to the program once the outer folder gets its
+// plain name back. (A folder around a listed one may be locked: the inner
+// one then waits until the outer one is unlocked.)
 FolderCheck checkNesting(const std::string& folder) {
     std::vector<std::string> records;
     if (readFolderRecords(records) != IoError::ok) return refused(FolderRule::none, folder);
     for (const std::string& record : records) {
-        if (record.empty() || sameFolder(folder, record) || normalPath(record) == folder) continue;
         std::string name = record, parentPath;
         splitFolderPath(name, parentPath);
-        FolderRule rule = FolderRule::none;
-        if (holdsFolder(record, folder) || holdsFolder(lockedFolderPath(parentPath, name), folder))
-            rule = FolderRule::insideLockedFolder;
-        else if (holdsFolder(folder, record))
-            rule = FolderRule::holdsLockedFolder;
-        if (rule == FolderRule::none) continue;
-        FolderCheck check = refused(rule, folder);
+        if (name.empty() || !holdsFolder(lockedFolderPath(parentPath, name), folder)) continue;
+        FolderCheck check = refused(FolderRule::insideLockedFolder, folder);
         check.other = record;
         return check;
     }

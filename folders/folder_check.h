@@ -18,8 +18,7 @@ enum class FolderRule {
     lineBreak,           // its path holds a line break: no list line can keep it
     lockedFolderBeside,  // a locked folder of the same name stands beside it (`other`)
     lockedNameTaken,     // something else has its locked name (`other`)
-    insideLockedFolder,  // it lies inside a listed locked folder (`other`)
-    holdsLockedFolder,   // a listed locked folder lies inside it (`other`)
+    insideLockedFolder,  // it lies inside a listed folder's locked name (`other`)
     attributes,          // read-only, hidden, system or archive: passed over without a word
 };
 
@@ -28,7 +27,7 @@ struct FolderCheck {
     // The folder in its normal spelling; for notAFolder, the path as given.
     std::string path;
     // lockedFolderBeside, lockedNameTaken: what has its locked name;
-    // insideLockedFolder, holdsLockedFolder: the listed folder, as listed.
+    // insideLockedFolder: the listed folder, as listed.
     std::string other;
 
     bool passed() const { return rule == FolderRule::none; }
