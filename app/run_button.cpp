@@ -158,9 +158,7 @@ void showLockFolder(const FolderRunResult& result, const WindowModel& model, Des
             desktop.message(notRenamedText(folder), Icon::critical);
             return;
         case FolderProblem::cancelled:
-            desktop.message(lockCancelledText(folder, result.files.count(ItemStatus::done) > 0 ||
-                                                          result.listedBefore),
-                            Icon::critical);
+            desktop.message(lockCancelledText(folder, result.listed), Icon::critical);
             return;
         default:
             return;

@@ -105,9 +105,7 @@ int reportLock(const FolderRunResult& result, Desktop& desktop) {
         case FolderProblem::noFileLocked:
         case FolderProblem::cancelled: {
             report.files(result.files, true);
-            const bool listed = result.problem != FolderProblem::noFileLocked &&
-                                (result.listedBefore || result.files.count(ItemStatus::done) > 0 ||
-                                 result.problem == FolderProblem::filesNotLocked);
+            const bool listed = result.listed;
             const std::string what = result.problem == FolderProblem::cancelled ? "cancelled"
                                      : result.problem == FolderProblem::noFileLocked
                                          ? "no file in it could be locked"

@@ -74,6 +74,7 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
 
     const std::string& path = result.folder;
     result.listedBefore = isRecordedFolder(path);
+    result.listed = result.listedBefore;
     const FoundFiles found = options.found ? *options.found : findFilesBelow(path, desktop);
     result.unsearched = found.unsearched;
     // Its files would be left plain inside a hidden folder: nothing is
@@ -84,6 +85,7 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
     if (!result.listedBefore) {
         if (IoError e = appendFolderRecord(path); e != IoError::ok)
             return fail(result, FolderProblem::notRecorded, applicationFile(kFoldersList), e);
+        result.listed = true;
     }
 
     // A file locked already (by an interrupted run, or by hand) keeps its one layer.
@@ -108,6 +110,7 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
         const bool noneLocked = files.count(ItemStatus::done) == 0 && passedOver == 0 &&
                                 !result.listedBefore &&
                                 removeAddedFolderRecord(path) == IoError::ok;
+        if (noneLocked) result.listed = false;
         if (files.cancelled) return fail(result, FolderProblem::cancelled, path);
         return fail(result,
                     noneLocked ? FolderProblem::noFileLocked : FolderProblem::filesNotLocked, path);

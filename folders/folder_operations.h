@@ -53,6 +53,9 @@ struct FolderRunResult {
     RunReport files;
     // Lock: it was listed as being locked before this run.
     bool listedBefore = false;
+    // Lock: it is listed when the run ends (a file locked before the run
+    // keeps a record that nothing was locked in, a cancel included).
+    bool listed = false;
     // Lock: hidden, locked name and listed. Unlock: plain name, no record.
     bool folderDone = false;
     FolderProblem problem = FolderProblem::none;

@@ -185,5 +185,20 @@ TEST_F(FolderCommands, AnInterruptCancelsBetweenTwoFiles) {
     EXPECT_TRUE(fileExists(locked("T")));
 }
 
+// A file locked before the folder keeps the record even when the run is
+// cancelled before its first file, and the line says the folder is listed.
+TEST_F(FolderCommands, ACancelBeforeAnyFileKeepsTheRecordOfAFolderWithALockedFile) {
+    const std::string folder = makeTree();
+    ASSERT_EQ(run({"lock", temp / "T/a.txt"}).status, 0);
+    Result lock = run({"lock-folder", folder}, "pw\n", [] { return true; });
+    EXPECT_EQ(lock.status, 1);
+    EXPECT_TRUE(endsWith(lock.err, folder +
+                                       ": cancelled; it keeps its plain name and stays listed as "
+                                       "being locked: lock-folder locks the rest\n0 of 2 files "
+                                       "were locked.\n"))
+        << lock.err;
+    EXPECT_EQ(run({"folders"}).out, folder + "\n");
+}
+
 }  // namespace
 }  // namespace vellumar::test

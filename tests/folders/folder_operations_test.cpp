@@ -342,11 +342,25 @@ TEST_F(FolderOperations, ACancelledLockLeavesTheFolderPlainAndListedWhileAFileIs
         EXPECT_EQ(attributesOf(plain) & ~kAttrArchive, kAttrDirectory);
         EXPECT_FALSE(fileExists(lockedOf("T")));
         EXPECT_EQ(records(), c.listed ? Lines{plain} : Lines{});
+        EXPECT_EQ(result.listed, c.listed);
     }
     const FolderRunResult again = lockFolder(plain, everyRule(), desktop);
     EXPECT_EQ(again.problem, FolderProblem::none);
     EXPECT_TRUE(again.listedBefore);
     EXPECT_EQ(records(), Lines{plain});
+}
+
+// A file locked before the run is passed over, not counted as done: the
+// folder stays listed all the same, and the result says so.
+TEST_F(FolderOperations, ACancelBeforeAnyFileKeepsTheRecordOfAFolderWithALockedFile) {
+    const std::string plain = makeTree();
+    ASSERT_TRUE(lockFiles({in(plain, "a.txt")}, {}, nullptr, desktop).complete());
+    CancellingDesktop cancelling(0);
+    const FolderRunResult result = lockFolder(plain, everyRule(), cancelling);
+    EXPECT_EQ(result.problem, FolderProblem::cancelled);
+    EXPECT_EQ(result.files.count(ItemStatus::done), 0u);
+    EXPECT_EQ(records(), Lines{plain});
+    EXPECT_TRUE(result.listed);
 }
 
 TEST_F(FolderOperations, ACancelledUnlockKeepsTheLockedNameAndTheRecord) {
