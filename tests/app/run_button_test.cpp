@@ -661,6 +661,26 @@ TEST_F(FolderSteps, AFolderStaysListedWhileAnyFileInsideIsStillLocked) {
     EXPECT_EQ(records(), Lines{});
 }
 
+// A file locked before the run keeps the folder listed, even when the run is
+// cancelled before any file of its own is locked.
+TEST_F(FolderSteps, ACancelledLockSaysTheFolderStaysListedWhenAFileInsideWasLockedBefore) {
+    makeFolder("A");
+    ScriptedDesktop quiet;
+    ASSERT_TRUE(lockSmallFile(in(plainPath("A"), "one.txt"), quiet).done());
+    chooseToEncrypt("A");
+    struct Cancelling final : ScriptedDesktop {
+        bool cancelRequested() override { return true; }
+    } cancelling;
+    cmdEncDec_Click(model, cancelling);
+    EXPECT_EQ(cancelling.messages,
+              (std::vector<Shown>{{"Locking the folder " + plainPath("A") +
+                                       " was cancelled.\r\nIt keeps its plain name and stays "
+                                       "listed as being locked: Encrypt a Folder locks the rest.",
+                                   Icon::critical, "Vellumar"}}));
+    EXPECT_EQ(records(), Lines{plainPath("A")});
+    EXPECT_EQ(folderAttributes(plainPath("A")), kAttrDirectory);
+}
+
 // A subfolder the search could not enter: its files were never found. The
 // folder is not locked at all (or, listed already, not finished); when
 // unlocking, it stays listed.
