@@ -30,6 +30,7 @@ RunOutcome lockRows(const WindowModel& model, const std::vector<ListRow>& rows,
     }
     showLockRun(report, desktop);
     desktop.setBusy(false);
+    showNoFileChecked(report, desktop);
     return outcomeOf(report);
 }
 
@@ -44,6 +45,7 @@ RunOutcome unlockRows(const std::vector<ListRow>& rows, bool pruneFilesList, Des
     }
     showUnlockRun(report, desktop);
     desktop.setBusy(false);
+    showNoFileChecked(report, desktop);
     return outcomeOf(report);
 }
 

@@ -197,7 +197,6 @@ void showLockRun(const RunReport& report, Desktop& desktop) {
     }
     failures.show(desktop);
     if (report.count(ItemStatus::failed) > 0) desktop.message(kNotAllLockedText, Icon::none);
-    if (report.items.empty()) desktop.message(kNoFileChecked, Icon::exclamation);
 }
 
 void showUnlockRun(const RunReport& report, Desktop& desktop) {
@@ -222,7 +221,6 @@ void showUnlockRun(const RunReport& report, Desktop& desktop) {
             failures.show(desktop);
             // Said once here for a large file that failed only now, at the commit.
             if (largeFailedNow) desktop.message(kUnlockErrorText, Icon::critical, kUnlockErrorTitle);
-            if (report.items.empty()) desktop.message(kNoFileChecked, Icon::exclamation);
             return;
         }
         largeFailed = largeFailed || largeFailedNow;
@@ -230,6 +228,10 @@ void showUnlockRun(const RunReport& report, Desktop& desktop) {
             desktop.message(kUnlockErrorText, Icon::critical, kUnlockErrorTitle);
     }
     failures.show(desktop);
+}
+
+void showNoFileChecked(const RunReport& report, Desktop& desktop) {
+    if (report.items.empty()) desktop.message(kNoFileChecked, Icon::exclamation);
 }
 
 }  // namespace vellumar

@@ -15,6 +15,9 @@ namespace vellumar {
 
 void showLockRun(const RunReport& report, Desktop& desktop);
 void showUnlockRun(const RunReport& report, Desktop& desktop);
+// "No file is checked" for a run over no file: said after the others, once
+// the busy pointer is gone.
+void showNoFileChecked(const RunReport& report, Desktop& desktop);
 
 // The message the window has for what one lock or unlock of a file did
 // (a name taken, a wrong header, a damaged file...); nothing for most OS

@@ -217,8 +217,13 @@ FolderRunResult lockFolderStep(WindowModel& model, Desktop& desktop) {
     options.checkEveryRule = false;  // the chooser did
     const FoundFiles found = foundInWindow(model);
     options.found = &found;
+    // Busy while the files are worked on and their words said; the folder's
+    // own word comes after, as at the end of a run of files.
+    desktop.setBusy(true);
     const FolderRunResult result = lockFolder(pending, options, desktop);
     if (result.filesRun) showLockRun(result.files, desktop);
+    desktop.setBusy(false);
+    if (result.filesRun) showNoFileChecked(result.files, desktop);
     showLockFolder(result, model, desktop);
     endRun(model, true);
     return result;
@@ -228,8 +233,11 @@ FolderRunResult unlockFolderStep(WindowModel& model, Desktop& desktop) {
     FolderRunOptions options;
     const FoundFiles found = foundInWindow(model);
     options.found = &found;
+    desktop.setBusy(true);
     const FolderRunResult result = unlockFolder(model.PlainFolderPath, options, desktop);
     if (result.filesRun) showUnlockRun(result.files, desktop);
+    desktop.setBusy(false);
+    if (result.filesRun) showNoFileChecked(result.files, desktop);
     showUnlockFolder(result, model, desktop);
     endRun(model, true);
     return result;

@@ -46,6 +46,10 @@ TEST_F(Runs, AnEmptyListLocksNothingAndSaysSo) {
         model.foundFiles.clear();
         model.targetList = rows({temp.write("only/in/the/other/list", "x")});
         if (run == &cmdLock_Click) std::swap(model.targetList, model.foundFiles);
+        // Said once the busy pointer is gone, as the window always did.
+        desktop.onMessage = [this](const Shown&) {
+            EXPECT_FALSE(!desktop.busyChanges.empty() && desktop.busyChanges.back());
+        };
         RunOutcome outcome = run(model, desktop);
         EXPECT_EQ(desktop.messages, std::vector<Shown>{kNoFileChecked});
         EXPECT_EQ(desktop.busyChanges, (std::vector<bool>{true, false}));

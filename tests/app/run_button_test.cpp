@@ -187,6 +187,42 @@ TEST_F(FolderSteps, FoldersAreEncryptedInOrderAndTheSecondOfThreeIsDecrypted) {
     EXPECT_TRUE(model.targetList.empty() && model.foundFiles.empty());
 }
 
+// The busy pointer shows while a folder's files are worked on, and is gone
+// when the run says how it ended ("No file is checked" for an empty folder
+// included), as in a run of files.
+TEST_F(FolderSteps, TheBusyPointerShowsWhileTheFilesRunAndIsGoneForTheLastWord) {
+    makeFolder("A");
+    temp.makeFolder("w/E");
+    const Shown noFileChecked{"No file is checked", Icon::exclamation, "Vellumar"};
+    struct Case {
+        const char* name;
+        bool encrypt;
+        std::vector<Shown> said;
+    } cases[] = {
+        {"A", true, {kFolderEncrypted}},
+        {"E", true, {noFileChecked, kFolderEncrypted}},
+        {"A", false, {kFolderDecrypted}},
+        {"E", false, {noFileChecked, kFolderDecrypted}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + (c.encrypt ? " locked" : " unlocked"));
+        if (c.encrypt)
+            chooseToEncrypt(c.name);
+        else
+            chooseToDecrypt(c.name, lockedPath(c.name));
+        desktop.busyChanges.clear();
+        std::vector<bool> busyWhenSaid;
+        desktop.onMessage = [&](const Shown&) {
+            busyWhenSaid.push_back(!desktop.busyChanges.empty() && desktop.busyChanges.back());
+        };
+        run();
+        desktop.onMessage = nullptr;
+        EXPECT_EQ(desktop.messages, c.said);
+        EXPECT_EQ(desktop.busyChanges, (std::vector<bool>{true, false}));
+        EXPECT_EQ(busyWhenSaid, std::vector<bool>(c.said.size(), false));
+    }
+}
+
 TEST_F(FolderSteps, ADuplicatedRecordIsRemovedWholeAndTheSecondRenameFailsSilently) {
     makeFolder("A");
     chooseToEncrypt("A");

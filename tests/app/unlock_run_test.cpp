@@ -49,6 +49,10 @@ TEST_F(UnlockRun, AnEmptyListUnlocksNothingAndOnlyTheTargetListRunPrunesTheList)
         listFiles(kept);
         desktop.messages.clear();
         desktop.busyChanges.clear();
+        // Said once the busy pointer is gone, as the window always did.
+        desktop.onMessage = [this](const Shown&) {
+            EXPECT_FALSE(!desktop.busyChanges.empty() && desktop.busyChanges.back());
+        };
         RunOutcome outcome = run(model, desktop);
         EXPECT_EQ(desktop.messages, std::vector<Shown>{kNoFileChecked});
         EXPECT_EQ(desktop.busyChanges, (std::vector<bool>{true, false}));
