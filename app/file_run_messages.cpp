@@ -119,9 +119,7 @@ class ItemWords {
   private:
     void showFailure(const ItemResult& item, Desktop& desktop) {
         const FileResult& file = item.file;
-        if (file.problem == FileProblem::outOfReach) {
-            desktop.message(item.path + ": " + describe(IoError::outsideFolder), Icon::critical);
-        } else if (!item.atCommit) {
+        if (!item.atCommit) {
             showFileMessage(file, locking_, item.large, desktop);
         } else if (file.problem == FileProblem::nameTaken || file.problem == FileProblem::changed) {
             showFileMessage(file, locking_, false, desktop);
