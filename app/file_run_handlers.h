@@ -31,7 +31,7 @@ RunOutcome outcomeOf(const RunReport& report);
 
 RunOutcome cmdLock_Click(WindowModel& model, Desktop& desktop);
 RunOutcome cmdLockFolder_Click(WindowModel& model, Desktop& desktop);
-// Also prunes the locked-files list afterwards (File_Refresh).
+// Also prunes the locked-files list afterwards (pruneLockedFilesList).
 RunOutcome cmdUnlock_Click(WindowModel& model, Desktop& desktop);
 RunOutcome cmdUnlockFolder_Click(WindowModel& model, Desktop& desktop);
 

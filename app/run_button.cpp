@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "app/file_run_handlers.h"
 #include "app/file_run_messages.h"
 #include "app/folder_chooser.h"
 #include "folders/folder_lists.h"
-#include "app/file_run_handlers.h"
 
 namespace vellumar {
 namespace {

@@ -388,7 +388,7 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
     }
     decisions.now = paths.size();  // the last commit comes after every path
     if (commitEnds()) return endEarly(paths.size());
-    if (options.pruneFilesList) File_Refresh();
+    if (options.pruneFilesList) pruneLockedFilesList();
     desktop.progress(paths.size(), paths.size(), {});
     return std::move(decisions.report);
 }

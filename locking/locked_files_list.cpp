@@ -33,7 +33,7 @@ void unhideLockedFiles() {
     }
 }
 
-void File_Refresh() {
+void pruneLockedFilesList() {
     const std::string list = applicationFile(kLockedFilesList);
     // Under the list lock from the reading to the writing: a line another
     // process adds meanwhile is not lost.

@@ -14,6 +14,6 @@ void unhideLockedFiles();
 // keeping their other attributes (a locked file stays read-only).
 // The list is replaced only by a complete new copy; a missing or unreadable
 // list is left as it is.
-void File_Refresh();
+void pruneLockedFilesList();
 
 }  // namespace vellumar

@@ -115,7 +115,7 @@ TEST(LockedFilesList, RefreshKeepsTheFilesThatExistAndHidesThem) {
     ASSERT_EQ(fileSystem().setAttributes(present, kAttrReadOnly), IoError::ok);
     std::string list = temp.write("home/files", temp / "data/gone.VKL" + "\r\n" + present + "\r\n");
 
-    File_Refresh();
+    pruneLockedFilesList();
 
     EXPECT_EQ(readFile(list), present + "\r\n");
     uint32_t attributes = 0;
@@ -127,7 +127,7 @@ TEST(LockedFilesList, RefreshKeepsTheFilesThatExistAndHidesThem) {
 
 TEST(LockedFilesList, RefreshWithoutAListCreatesNothing) {
     TempFolder temp;
-    File_Refresh();
+    pruneLockedFilesList();
     EXPECT_EQ(listTree(temp.home()), "");
 }
 
@@ -144,7 +144,7 @@ TEST(LockedFilesList, AFailingStepNeverLeavesAPartialList) {
         faulty.failAt(n);
         {
             FileSystemOverride use(faulty);
-            File_Refresh();
+            pruneLockedFilesList();
         }
         std::string left = readFile(list);
         EXPECT_TRUE(left == before || left == after) << left;

@@ -138,7 +138,7 @@ TEST_F(UnlockRun, ASmallFileThatCannotBeUnlockedEndsTheRun) {
         EXPECT_EQ(outcome.done, c.before.size());
         EXPECT_TRUE(startsWithLockedMarker(c.stopper));
         EXPECT_TRUE(startsWithLockedMarker(y));
-        // No File_Refresh: the line of the missing file is still there.
+        // No pruning: the line of the missing file is still there.
         EXPECT_EQ(listed("files"), y + "\r\n" + (temp / "gone.txt") + "\r\n");
         platformFileSystem().setAttributes(y, kAttrNormal);
         platformFileSystem().removeFile(y);
