@@ -22,8 +22,12 @@ constexpr size_t kMaxHeaderSize = 256 * 1024;
 // The carried name is padded to a multiple of this, so its length shows little.
 constexpr size_t kNamePadding = 256;
 
-std::string headerMacKey(const std::string& fileKey) { return hkdfSha256(fileKey, "", "header"); }
-std::string nameKey(const std::string& fileKey) { return hkdfSha256(fileKey, "", kNameStanzaType); }
+std::string headerMacKey(const std::string& fileKey) {
+    return hkdfSha256(fileKey, "", "header");
+}
+std::string nameKey(const std::string& fileKey) {
+    return hkdfSha256(fileKey, "", kNameStanzaType);
+}
 
 std::string formatStanza(const AgeStanza& stanza) {
     std::string out = "->";
@@ -40,8 +44,8 @@ std::string formatStanza(const AgeStanza& stanza) {
 }
 
 bool isBase64Char(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '+' || c == '/';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '/';
 }
 
 bool splitArguments(const std::string& text, std::vector<std::string>& out) {
@@ -141,6 +145,26 @@ AgeResult writeAgeFile(const std::string& fileKey, const std::vector<AgeStanza>&
 
 }  // namespace
 
+const char* describe(AgeError error) {
+    switch (error) {
+        case AgeError::ok:
+            return "ok";
+        case AgeError::io:
+            return "input or output failed";
+        case AgeError::notAge:
+            return "not an age file";
+        case AgeError::unsupported:
+            return "unsupported age version";
+        case AgeError::damaged:
+            return "damaged";
+        case AgeError::otherIdentity:
+            return "sealed for another identity";
+        case AgeError::wrongPassword:
+            return "wrong password";
+    }
+    return "unknown";
+}
+
 AgeSource readFromFile(FileHandle file) {
     return [file](char* buffer, size_t size, size_t& got) {
         return fileSystem().read(file, buffer, size, got);
@@ -228,7 +252,8 @@ AgeResult AgeReader::readHeader() {
     auto fail = [this](AgeResult result) { return headerResult_ = result; };
     std::string line;
     bool complete = false;
-    if (IoError e = readLine(256, line, complete); e != IoError::ok) return fail(AgeResult::ofIo(e));
+    if (IoError e = readLine(256, line, complete); e != IoError::ok)
+        return fail(AgeResult::ofIo(e));
     if (line.compare(0, std::strlen(kVersionPrefix), kVersionPrefix) != 0)
         return fail(AgeResult::of(AgeError::notAge));
     if (!complete) return fail(AgeResult::of(AgeError::damaged));
@@ -291,12 +316,12 @@ AgeResult AgeReader::openWithIdentity(const AgeIdentity& identity) {
     if (AgeResult header = readHeader(); !header.ok()) return header;
     std::string fileKey;
     switch (unwrapForIdentity(identity, stanzas_, fileKey)) {
-    case UnwrapResult::opened:
-        return acceptFileKey(fileKey);
-    case UnwrapResult::notForUs:
-        return AgeResult::of(AgeError::otherIdentity);
-    case UnwrapResult::malformed:
-        break;
+        case UnwrapResult::opened:
+            return acceptFileKey(fileKey);
+        case UnwrapResult::notForUs:
+            return AgeResult::of(AgeError::otherIdentity);
+        case UnwrapResult::malformed:
+            break;
     }
     return AgeResult::of(AgeError::damaged);
 }
@@ -305,12 +330,12 @@ AgeResult AgeReader::openWithPassword(const std::string& password) {
     if (AgeResult header = readHeader(); !header.ok()) return header;
     std::string fileKey;
     switch (unwrapWithPassword(password, stanzas_, fileKey)) {
-    case UnwrapResult::opened:
-        return acceptFileKey(fileKey);
-    case UnwrapResult::notForUs:
-        return AgeResult::of(AgeError::wrongPassword);
-    case UnwrapResult::malformed:
-        break;
+        case UnwrapResult::opened:
+            return acceptFileKey(fileKey);
+        case UnwrapResult::notForUs:
+            return AgeResult::of(AgeError::wrongPassword);
+        case UnwrapResult::malformed:
+            break;
     }
     return AgeResult::of(AgeError::damaged);
 }

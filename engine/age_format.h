@@ -30,6 +30,9 @@ enum class AgeError {
     wrongPassword,  // the password stanza does not open (or it is no password file)
 };
 
+// A short English phrase for logs and tests; messages to people are the caller's.
+const char* describe(AgeError error);
+
 struct AgeResult {
     AgeError error = AgeError::ok;
     IoError io = IoError::ok;
@@ -64,7 +67,7 @@ AgeResult encryptWithPassword(const std::string& password, int logN, const AgeSo
 // Reads one file: first its header, opened with an identity or a
 // password, then its content.
 class AgeReader {
-public:
+  public:
     explicit AgeReader(AgeSource source);
 
     AgeResult openWithIdentity(const AgeIdentity& identity);
@@ -79,7 +82,7 @@ public:
     // The parsed stanzas (after an open), for tests.
     const std::vector<AgeStanza>& stanzas() const { return stanzas_; }
 
-private:
+  private:
     AgeResult readHeader();
     AgeResult acceptFileKey(const std::string& fileKey);
     IoError fill();

@@ -45,7 +45,9 @@ bool AgeRecipient::parse(const std::string& text, AgeRecipient& out) {
            text.compare(0, 3, kRecipientHuman) == 0 && keyFrom(bytes, out.publicKey_);
 }
 
-std::string AgeRecipient::encode() const { return encodeBech32(kRecipientHuman, bytesOf(publicKey_)); }
+std::string AgeRecipient::encode() const {
+    return encodeBech32(kRecipientHuman, bytesOf(publicKey_));
+}
 
 bool AgeRecipient::wrap(const std::string& fileKey, AgeStanza& out) const {
     Key32 ephemeral, share, shared;
@@ -71,7 +73,9 @@ bool AgeIdentity::parse(const std::string& text, AgeIdentity& out) {
            human == "age-secret-key-" && keyFrom(bytes, out.secret_);
 }
 
-std::string AgeIdentity::encode() const { return encodeBech32(kIdentityHuman, bytesOf(secret_)); }
+std::string AgeIdentity::encode() const {
+    return encodeBech32(kIdentityHuman, bytesOf(secret_));
+}
 
 AgeRecipient AgeIdentity::recipient() const {
     AgeRecipient recipient;
@@ -130,8 +134,8 @@ UnwrapResult unwrapWithPassword(const std::string& password, const std::vector<A
     std::string salt;
     int logN = 0;
     if (stanza.arguments.size() != 3 || !decodeBase64(stanza.arguments[1], salt) ||
-        salt.size() != 16 || !parseWorkFactor(stanza.arguments[2], logN) ||
-        logN > kMaxScryptLogN || stanza.body.size() != kFileKeySize + kAeadTagSize)
+        salt.size() != 16 || !parseWorkFactor(stanza.arguments[2], logN) || logN > kMaxScryptLogN ||
+        stanza.body.size() != kFileKeySize + kAeadTagSize)
         return UnwrapResult::malformed;
     Key32 key;
     if (!scrypt(password, kScryptLabel + salt, logN, key)) return UnwrapResult::malformed;

@@ -22,27 +22,27 @@ struct AgeStanza {
 };
 
 class AgeRecipient {
-public:
+  public:
     static bool parse(const std::string& text, AgeRecipient& out);
     std::string encode() const;
     const Key32& publicKey() const { return publicKey_; }
     // A stanza wrapping `fileKey` for this recipient, with a fresh ephemeral key.
     bool wrap(const std::string& fileKey, AgeStanza& out) const;
 
-private:
+  private:
     friend class AgeIdentity;
     Key32 publicKey_{};
 };
 
 class AgeIdentity {
-public:
+  public:
     static AgeIdentity generate();
     static bool parse(const std::string& text, AgeIdentity& out);
     std::string encode() const;
     AgeRecipient recipient() const;
     const Key32& secret() const { return secret_; }
 
-private:
+  private:
     Key32 secret_{};
 };
 

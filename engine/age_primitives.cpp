@@ -38,7 +38,9 @@ bool x25519(const Key32& scalar, const Key32& point, Key32& out) {
     return any != 0;
 }
 
-bool x25519Base(const Key32& scalar, Key32& out) { return x25519(scalar, kBasePoint, out); }
+bool x25519Base(const Key32& scalar, Key32& out) {
+    return x25519(scalar, kBasePoint, out);
+}
 
 std::string hmacSha256(const std::string& key, const std::string& data) {
     ensureLibraryReady();
@@ -77,16 +79,14 @@ bool scrypt(const std::string& password, const std::string& salt, int logN, Key3
 bool equalInConstantTime(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     uint8_t difference = 0;
-    for (size_t i = 0; i < a.size(); ++i)
-        difference |= static_cast<uint8_t>(a[i] ^ b[i]);
+    for (size_t i = 0; i < a.size(); ++i) difference |= static_cast<uint8_t>(a[i] ^ b[i]);
     return difference == 0;
 }
 
 Aead::Aead(const uint8_t* key) {
     ensureLibraryReady();
     gcry_cipher_hd_t cipher = nullptr;
-    if (gcry_cipher_open(&cipher, GCRY_CIPHER_CHACHA20, GCRY_CIPHER_MODE_POLY1305, 0) != 0)
-        return;
+    if (gcry_cipher_open(&cipher, GCRY_CIPHER_CHACHA20, GCRY_CIPHER_MODE_POLY1305, 0) != 0) return;
     if (gcry_cipher_setkey(cipher, key, 32) != 0) {
         gcry_cipher_close(cipher);
         return;

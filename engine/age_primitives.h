@@ -33,7 +33,7 @@ bool equalInConstantTime(const std::string& a, const std::string& b);
 
 // ChaCha20-Poly1305 (RFC 8439) under one key, for many messages.
 class Aead {
-public:
+  public:
     explicit Aead(const uint8_t* key);
     ~Aead();
     Aead(const Aead&) = delete;
@@ -46,7 +46,7 @@ public:
     // false means the message is not authentic (nothing in `out` to use).
     bool open(const uint8_t* nonce, const char* sealed, size_t size, char* out);
 
-private:
+  private:
     void* handle_ = nullptr;
 };
 

@@ -50,8 +50,10 @@ AgeResult readIdentityFile(const std::string& path, const std::string& password,
     std::string text;
     bool tooLong = false;
     AgeResult result = reader.decryptTo([&](const char* data, size_t size) {
-        if (text.size() + size > kMaxIdentityText) tooLong = true;
-        else text.append(data, size);
+        if (text.size() + size > kMaxIdentityText)
+            tooLong = true;
+        else
+            text.append(data, size);
         return IoError::ok;
     });
     if (!result.ok()) return result;

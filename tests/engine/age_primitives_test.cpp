@@ -25,8 +25,10 @@ Key32 keyFromHex(const std::string& hex) {
 }
 
 TEST(AgePrimitives, X25519MatchesTheRfc7748Exchange) {
-    const Key32 alice = keyFromHex("77076d0a7318a57d3c16c17251b26645df4c2f87ebc0992ab177fba51db92c2a");
-    const Key32 bob = keyFromHex("5dab087e624a8a4b79e17f8b83800ee66f3bb1292618b6fd1c2f8b27ff88e0eb");
+    const Key32 alice =
+        keyFromHex("77076d0a7318a57d3c16c17251b26645df4c2f87ebc0992ab177fba51db92c2a");
+    const Key32 bob =
+        keyFromHex("5dab087e624a8a4b79e17f8b83800ee66f3bb1292618b6fd1c2f8b27ff88e0eb");
     Key32 alicePublic, bobPublic, shared1, shared2;
     ASSERT_TRUE(x25519Base(alice, alicePublic));
     ASSERT_TRUE(x25519Base(bob, bobPublic));
@@ -46,11 +48,11 @@ TEST(AgePrimitives, X25519MatchesTheRfc7748Exchange) {
 
 TEST(AgePrimitives, HkdfMatchesTheRfc5869Vectors) {
     // Test cases 1 and 3 (the second with no salt and no info).
-    EXPECT_EQ(hkdfSha256(fromHex("0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b"),
-                         fromHex("000102030405060708090a0b0c"), fromHex("f0f1f2f3f4f5f6f7f8f9"),
-                         42),
-              fromHex("3cb25f25faacd57a90434f64d0362f2a2d2d0a90cf1a5a4c5db02d56ecc4c5bf34007208d5"
-                      "b887185865"));
+    EXPECT_EQ(
+        hkdfSha256(fromHex("0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b"),
+                   fromHex("000102030405060708090a0b0c"), fromHex("f0f1f2f3f4f5f6f7f8f9"), 42),
+        fromHex("3cb25f25faacd57a90434f64d0362f2a2d2d0a90cf1a5a4c5db02d56ecc4c5bf34007208d5"
+                "b887185865"));
     EXPECT_EQ(hkdfSha256(fromHex("0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b"), "", "", 42),
               fromHex("8da4e775a563c18f715f802a063c5a31b8a11f5c5ee1879ec3454e5f3c738d2d9d201395fa"
                       "a4b61a96c8"));
@@ -109,11 +111,12 @@ TEST(AgeKeys, MisspelledKeysAreRefused) {
     AgeIdentity parsedIdentity;
     AgeRecipient parsedRecipient;
     for (const std::string& bad : {
-             std::string("age-secret-key-1gfpyysjzgfpyysjzgfpyysjzgfpyysjzgfpyysjzgfpyysjzgfpq4egaex"),
-             identity.substr(0, identity.size() - 1) + "Y",          // checksum
+             std::string(
+                 "age-secret-key-1gfpyysjzgfpyysjzgfpyysjzgfpyysjzgfpyysjzgfpyysjzgfpq4egaex"),
+             identity.substr(0, identity.size() - 1) + "Y",              // checksum
              identity.substr(0, 20) + "gfpyysjz" + identity.substr(28),  // mixed case
-             identity.substr(0, identity.size() - 8),                // cut short
-             recipient,                                              // the wrong kind
+             identity.substr(0, identity.size() - 8),                    // cut short
+             recipient,                                                  // the wrong kind
          })
         EXPECT_FALSE(AgeIdentity::parse(bad, parsedIdentity)) << bad;
     for (const std::string& bad : {

@@ -2,11 +2,10 @@
 // saying why, where the tool is not installed.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -24,12 +23,13 @@ std::string ageTool() {
     return {};
 }
 
-#define REQUIRE_AGE_TOOL()                                                             \
+#define REQUIRE_AGE_TOOL() \
     if (ageTool().empty()) GTEST_SKIP() << "the age tool is not installed (package age)"
 
 [[noreturn]] void execTool(const std::vector<std::string>& arguments) {
     std::vector<char*> argv;
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     execv(argv[0], argv.data());
     _exit(127);
@@ -88,8 +88,7 @@ TEST(AgeTool, OpensFilesSealedHereToTheIdenticalBytes) {
         const std::string source = temp.write("plain.bin", content);
         const std::string sealed = temp / "sealed.age", opened = temp / "opened.bin";
         ASSERT_TRUE(sealFile(source, sealed, identity.recipient(), "plain.bin").ok());
-        EXPECT_EQ(runTool({ageTool(), "-d", "-i", identityPath, sealed}, opened,
-                          temp / "messages"),
+        EXPECT_EQ(runTool({ageTool(), "-d", "-i", identityPath, sealed}, opened, temp / "messages"),
                   0)
             << size << ": " << test::readFile(temp / "messages");
         EXPECT_EQ(test::readFile(opened), content) << size;
