@@ -110,7 +110,10 @@ AgeResult writeAgeFile(const std::string& fileKey, const std::vector<AgeStanza>&
     std::string header = std::string(kVersionLine) + "\n";
     for (const AgeStanza& stanza : stanzas) header += formatStanza(stanza);
     header += "---";
-    header += " " + encodeBase64(hmacSha256(headerMacKey(fileKey), header)) + "\n";
+    const std::string mac = encodeBase64(hmacSha256(headerMacKey(fileKey), header));
+    header += ' ';
+    header += mac;
+    header += '\n';
     std::string nonce(kNonceSize, '\0');
     fillRandom(nonce.data(), nonce.size());
     header += nonce;

@@ -2,15 +2,25 @@
 
 #include <gcrypt.h>
 
+#include <cstdarg>
 #include <mutex>
 
 namespace vellumar {
 namespace {
 
+// The library's own notes (on Windows, one about disk statistics for its
+// random pool) would land on the person's console: every failure reaches
+// us as a value, so they are dropped.
+void dropLibraryNote(void*, int, const char*, va_list) {}
+
 void ensureLibraryReady() {
     static std::once_flag once;
     std::call_once(once, [] {
         if (!gcry_control(GCRYCTL_INITIALIZATION_FINISHED_P)) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+            gcry_set_log_handler(dropLibraryNote, nullptr);
+#pragma GCC diagnostic pop
             gcry_check_version(nullptr);
             // Keys live in ordinary memory: the secure pool is small and
             // would need privileges to lock pages.

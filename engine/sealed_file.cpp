@@ -1,6 +1,7 @@
 #include "engine/sealed_file.h"
 
 #include "engine/atomic_file.h"
+#include "engine/names.h"
 
 namespace vellumar {
 namespace {
@@ -57,7 +58,7 @@ AgeResult unsealFile(const std::string& sealed, const AgeIdentity& identity,
     AgeReader reader(readFromFile(input));
     if (AgeResult result = reader.openWithIdentity(identity); !result.ok()) return result;
     const std::string name = reader.plainName().empty() ? fallbackName : reader.plainName();
-    AtomicFile output(folder + name);
+    AtomicFile output(addBackslash(folder) + name);
     output.standInFor(sealed, status);
     output.setAttributes(attributes);
     if (IoError e = output.open(); e != IoError::ok) return AgeResult::ofIo(e);

@@ -22,7 +22,7 @@ AgeResult sealFile(const std::string& source, const std::string& target,
 AgeResult readSealedName(const std::string& sealed, const AgeIdentity& identity,
                          std::string& plainName);
 
-// Unseals `sealed` into `folder` (which ends with a separator) under the
+// Unseals `sealed` into `folder` under the
 // name it carries, or `fallbackName` when it carries none. `writtenPath`
 // is the new file's path once it is committed. A name already taken fails
 // with IoError::exists.

@@ -132,8 +132,12 @@ std::string craftFile(const AgeIdentity& identity,
     EXPECT_TRUE(identity.recipient().wrap(fileKey, stanza));
     std::string header = "age-encryption.org/v1\n-> " + stanza.arguments[0] + " " +
                          stanza.arguments[1] + "\n" + encodeBase64(stanza.body) + "\n---";
-    header += " " + encodeBase64(hmacSha256(hkdfSha256(fileKey, "", "header"), header)) + "\n";
-    std::string out = header + nonce;
+    const std::string mac = encodeBase64(hmacSha256(hkdfSha256(fileKey, "", "header"), header));
+    std::string out = header;
+    out += ' ';
+    out += mac;
+    out += '\n';
+    out += nonce;
     const std::string payloadKey = hkdfSha256(fileKey, nonce, "payload");
     Aead aead(reinterpret_cast<const uint8_t*>(payloadKey.data()));
     for (size_t i = 0; i < chunks.size(); ++i) {
@@ -168,7 +172,9 @@ TEST(AgeFormat, OnlyTheLastChunkCarriesTheLastChunkFlag) {
         for (const auto& chunk : c.chunks) expected += chunk.first;
         EXPECT_EQ(openText(identity, craftFile(identity, c.chunks), &content), c.expected)
             << c.what;
-        if (c.expected == AgeError::ok) EXPECT_TRUE(content == expected) << c.what;
+        if (c.expected == AgeError::ok) {
+            EXPECT_TRUE(content == expected) << c.what;
+        }
     }
 }
 

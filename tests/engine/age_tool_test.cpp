@@ -109,7 +109,7 @@ TEST(AgeTool, FilesItMakesForOurRecipientUnsealHere) {
         << test::readFile(temp / "messages");
     test::TempFolder out;
     std::string written;
-    ASSERT_TRUE(unsealFile(sealed, identity, out.path() + "/", "fallback.bin", written).ok());
+    ASSERT_TRUE(unsealFile(sealed, identity, out.path(), "fallback.bin", written).ok());
     EXPECT_EQ(written, out / "fallback.bin");
     EXPECT_EQ(test::readFile(written), content);
 }

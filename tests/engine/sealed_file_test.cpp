@@ -42,7 +42,7 @@ TEST(SealedFile, SealsAndUnsealsUnderTheCarriedNameLeavingTheSourcesAlone) {
     const std::string sealedBytes = test::readFile(sealed);
     test::TempFolder out;
     std::string written;
-    ASSERT_TRUE(unsealFile(sealed, identity, out.path() + "/", "unused", written).ok());
+    ASSERT_TRUE(unsealFile(sealed, identity, out.path(), "unused", written).ok());
     EXPECT_EQ(written, out / "Budget 2026.ods");
     EXPECT_TRUE(test::readFile(written) == kContent);
     EXPECT_TRUE(test::readFile(sealed) == sealedBytes);
@@ -73,7 +73,7 @@ TEST(SealedFile, BadInputIsRefusedWithNothingWrittenAndTheSealedFileUntouched) {
         test::TempFolder work;
         const std::string sealed = work.write("in.VKS", c.content);
         std::string written;
-        EXPECT_EQ(unsealFile(sealed, *c.identity, work.path() + "/", "fallback", written).error,
+        EXPECT_EQ(unsealFile(sealed, *c.identity, work.path(), "fallback", written).error,
                   c.expected)
             << c.what;
         EXPECT_EQ(written, "") << c.what;
@@ -81,7 +81,7 @@ TEST(SealedFile, BadInputIsRefusedWithNothingWrittenAndTheSealedFileUntouched) {
         EXPECT_TRUE(test::readFile(sealed) == c.content) << c.what;
     }
     std::string written;
-    EXPECT_EQ(unsealFile(good, other, temp.path() + "/", "fallback", written).error,
+    EXPECT_EQ(unsealFile(good, other, temp.path(), "fallback", written).error,
               AgeError::otherIdentity);
     EXPECT_EQ(test::listTree(temp.path()), "good.VKS\nhome\nplain.txt\n");
 }
@@ -92,7 +92,7 @@ TEST(SealedFile, ATakenNameIsNeverReplaced) {
     const std::string source = temp.write("a.txt", "new content");
     ASSERT_TRUE(sealFile(source, temp / "a.VKS", identity.recipient(), "a.txt").ok());
     std::string written;
-    const AgeResult result = unsealFile(temp / "a.VKS", identity, temp.path() + "/", "", written);
+    const AgeResult result = unsealFile(temp / "a.VKS", identity, temp.path(), "", written);
     EXPECT_EQ(result.io, IoError::exists);
     EXPECT_EQ(test::readFile(source), "new content");
     EXPECT_EQ(sealFile(source, temp / "a.VKS", identity.recipient(), "a.txt").io, IoError::exists);
@@ -140,7 +140,7 @@ TEST(SealedFile, AFailureAtAnyCallLeavesNoNewFile) {
         temp, "home\nplain.txt\ns.VKS\n", [&] { fileSystem().removeFile(temp / "p.txt"); },
         [&] {
             std::string written;
-            return unsealFile(temp / "s.VKS", identity, temp.path() + "/", "", written);
+            return unsealFile(temp / "s.VKS", identity, temp.path(), "", written);
         });
     EXPECT_TRUE(test::readFile(temp / "p.txt") == kContent);
 }
@@ -169,7 +169,7 @@ TEST(SealedFile, BothWaysStreamInChunksWhateverTheSize) {
     {
         FileSystemOverride use(measuring);
         ASSERT_TRUE(sealFile(source, temp / "big.VKS", identity.recipient(), "big.out").ok());
-        ASSERT_TRUE(unsealFile(temp / "big.VKS", identity, temp.path() + "/", "", written).ok());
+        ASSERT_TRUE(unsealFile(temp / "big.VKS", identity, temp.path(), "", written).ok());
     }
     EXPECT_TRUE(test::readFile(written) == content);
     // A chunk, its tag and one byte read ahead; the header goes out alone.
@@ -232,7 +232,9 @@ TEST(SealedIdentity, AnythingButOneIdentityInsideIsDamaged) {
         EXPECT_EQ(readIdentityFile(path, "pw", opened).error,
                   c.opens ? AgeError::ok : AgeError::damaged)
             << c.what;
-        if (c.opens) EXPECT_EQ(opened.encode(), key) << c.what;
+        if (c.opens) {
+            EXPECT_EQ(opened.encode(), key) << c.what;
+        }
     }
 }
 
