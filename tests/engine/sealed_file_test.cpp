@@ -23,6 +23,11 @@ std::string patterned(size_t size) {
 
 const std::string kContent = patterned(kAgeChunkSize + 4321);
 
+std::string changedAt(std::string bytes, size_t at) {
+    bytes[at] ^= 1;
+    return bytes;
+}
+
 TEST(SealedFile, SealsAndUnsealsUnderTheCarriedNameLeavingTheSourcesAlone) {
     test::TempFolder temp;
     const AgeIdentity identity = AgeIdentity::generate();
@@ -64,8 +69,7 @@ TEST(SealedFile, BadInputIsRefusedWithNothingWrittenAndTheSealedFileUntouched) {
         AgeError expected;
     } cases[] = {
         {"truncated", bytes.substr(0, bytes.size() - 100), &identity, AgeError::damaged},
-        {"changed chunk", bytes.substr(0, 400) + "!" + bytes.substr(401), &identity,
-         AgeError::damaged},
+        {"changed chunk", changedAt(bytes, bytes.size() - 3000), &identity, AgeError::damaged},
         {"not sealed", kContent, &identity, AgeError::notAge},
     };
     const AgeIdentity other = AgeIdentity::generate();
