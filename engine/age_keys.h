@@ -1,0 +1,67 @@
+#pragma once
+// X25519 identities and recipients in their age spellings
+// ("AGE-SECRET-KEY-1..." and "age1..."), and the recipient stanzas that
+// wrap a file key: X25519 for an identity, scrypt for a password.
+
+#include <string>
+#include <vector>
+
+#include "engine/age_primitives.h"
+
+namespace vellumar {
+
+constexpr size_t kFileKeySize = 16;
+// The work factor of new password stanzas (2^18, as the age tool uses),
+// and the most a file may ask for before it is refused as too costly.
+constexpr int kDefaultScryptLogN = 18;
+constexpr int kMaxScryptLogN = 22;
+
+struct AgeStanza {
+    std::vector<std::string> arguments;  // the first names the type
+    std::string body;                    // raw bytes
+};
+
+class AgeRecipient {
+  public:
+    static bool parse(const std::string& text, AgeRecipient& out);
+    std::string encode() const;
+    const Key32& publicKey() const { return publicKey_; }
+    // A stanza wrapping `fileKey` for this recipient, with a fresh ephemeral key.
+    bool wrap(const std::string& fileKey, AgeStanza& out) const;
+
+  private:
+    friend class AgeIdentity;
+    Key32 publicKey_{};
+};
+
+class AgeIdentity {
+  public:
+    static AgeIdentity generate();
+    static bool parse(const std::string& text, AgeIdentity& out);
+    std::string encode() const;
+    AgeRecipient recipient() const;
+    const Key32& secret() const { return secret_; }
+
+  private:
+    Key32 secret_{};
+};
+
+enum class UnwrapResult { opened, notForUs, malformed };
+
+// Looks for an X25519 stanza that opens with `identity`; stanzas of other
+// types are passed over. A malformed X25519 stanza spoils the header.
+UnwrapResult unwrapForIdentity(const AgeIdentity& identity, const std::vector<AgeStanza>& stanzas,
+                               std::string& fileKey);
+// Same with the identity's secret given as the raw scalar (for tests of
+// published vectors).
+UnwrapResult unwrapX25519(const Key32& secret, const AgeStanza& stanza, std::string& fileKey);
+
+// False when the library refuses the password (it takes no empty one).
+bool wrapWithPassword(const std::string& fileKey, const std::string& password, int logN,
+                      AgeStanza& out);
+// The stanzas must be one scrypt stanza and nothing else. `notForUs` is a
+// wrong password; malformed covers a work factor over kMaxScryptLogN too.
+UnwrapResult unwrapWithPassword(const std::string& password, const std::vector<AgeStanza>& stanzas,
+                                std::string& fileKey);
+
+}  // namespace vellumar

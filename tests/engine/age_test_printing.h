@@ -1,0 +1,14 @@
+#pragma once
+// Readable failures for the sealed-file tests.
+
+#include <ostream>
+
+#include "engine/age_format.h"
+
+namespace vellumar {
+
+inline void PrintTo(AgeError error, std::ostream* out) {
+    *out << describe(error);
+}
+
+}  // namespace vellumar
