@@ -14,6 +14,10 @@
 #include <QDialog>
 #include <QDir>
 #include <QDirIterator>
+#include <QDropEvent>
+#include <QEventLoop>
+#include <QHeaderView>
+#include <QMimeData>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
@@ -30,10 +34,13 @@
 #include <deque>
 #include <functional>
 
+#include "app/instance_channel.h"
 #include "app/password.h"
+#include "app/path_opener.h"
 #include "app/qt_desktop.h"
 #include "app/qt_settings_store.h"
 #include "app/single_instance.h"
+#include "app/web_pages.h"
 #include "engine/locked_header.h"
 #include "engine/platform.h"
 #include "engine/locked_folder_name.h"
@@ -42,6 +49,11 @@
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/file_attributes.h"
 #include "tests/support/temp_folder.h"
+
+// Failures show texts, not their bytes.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace vellumar::test {
 namespace {
@@ -83,8 +95,10 @@ struct Program {
     QtSettingsStore settings;
     MainWindowHandlers logic{model, desktop, settings};
     MainWindow window{logic};
+    PathOpener opener{logic, desktop};
 
     Program() {
+        window.setPathOpener(&opener);
         desktop.setWindow(&window);
         desktop.progressView = [this](uint64_t done, uint64_t total, const std::string& current) {
             window.showProgress(done, total, current);
@@ -177,7 +191,7 @@ TEST_F(Gui, WalkThroughTheWizard) {
     EXPECT_EQ(program.visiblePage(), QStringLiteral("fraResult"));
     EXPECT_EQ(program.find<QLabel>("Label3")->text(),
               QStringLiteral("Add files that are to be encrypted and locked"));
-    EXPECT_EQ(program.find<QPushButton>("cmdEncDec")->text(), QStringLiteral("Encrypt"));
+    EXPECT_EQ(program.find<QPushButton>("cmdEncDec")->text(), QStringLiteral("E&ncrypt"));
 
     std::string data = temp.makeFolder("data");
     program.desktop.answers.push_back({data, "notes.txt", "report.doc"});
@@ -326,8 +340,8 @@ TEST_F(Gui, AddPreparesAFolderToEncryptAndOneToDecrypt) {
     temp.write("Work/Reports/sub/b.txt", "b");
     program.desktop.folderAnswers.push_back(temp / "Work/Reports");
     program.click("cmdAdd");
-    EXPECT_EQ(program.listed(), (QStringList{qstr(temp / "Work/Reports/sub/b.txt"),
-                                             qstr(temp / "Work/Reports/a.txt")}));
+    EXPECT_EQ(program.listed(), (QStringList{qstr(temp / "Work/Reports/a.txt"),
+                                             qstr(temp / "Work/Reports/sub/b.txt")}));
     EXPECT_TRUE(program.find<QPushButton>("cmdEncDec")->isEnabled());
     program.screenshot("6-folder-to-encrypt");
 
@@ -465,8 +479,136 @@ TEST_F(Gui, ASecondStartIsRefusedWhileTheFirstRuns) {
     if (!ended) second.kill();
     ASSERT_TRUE(ended) << "the second start did not end";
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(second.exitCode(), 1);
     EXPECT_EQ(messages(), "16\tVellumar\tVellumar Is Already Running\n");
+}
+
+// The process plays the running program, window and door open; the real
+// program is started again beside it.
+class LaterStart : public Gui {
+  protected:
+    // Runs the program until it ends, with `arguments` as a shell spells
+    // them ($1... are `values`), so that they can hold any bytes; its exit code.
+    int start(const QString& arguments = {}, const QStringList& values = {}) {
+        QProcess later;
+        later.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+        QEventLoop loop;
+        QObject::connect(&later, &QProcess::finished, &loop, &QEventLoop::quit);
+        QObject::connect(&later, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        later.start(QStringLiteral("/bin/sh"),
+                    QStringList{QStringLiteral("-c"), QStringLiteral("exec \"$0\" ") + arguments,
+                                QStringLiteral(TESSARIN_BINARY)} +
+                        values);
+        // This copy answers while the later one waits for it.
+        loop.exec();
+        EXPECT_EQ(later.state(), QProcess::NotRunning) << "the later start did not end";
+        if (later.state() != QProcess::NotRunning) later.kill();
+        later.waitForFinished();
+        EXPECT_EQ(later.exitStatus(), QProcess::NormalExit);
+        return later.exitCode();
+    }
+};
+
+TEST_F(LaterStart, HandsItsPathsToTheRunningWindowOrIsRefused) {
+    // Both after SetUp: in this test's own runtime folder.
+    SingleInstance instance;
+    ASSERT_TRUE(instance.acquired());
+    InstanceChannel channel;
+    std::vector<OpenRequest> requests;
+    Program program;
+    channel.onRequest = [&](const OpenRequest& request) {
+        requests.push_back(request);
+        program.window.receiveOpenRequest(request);
+    };
+    ASSERT_TRUE(channel.listen());
+
+    // Without paths: the refusal, and the running window comes to the front.
+    EXPECT_EQ(start({}), 1);
+    EXPECT_EQ(messages(), "16\tVellumar\tVellumar Is Already Running\n");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_TRUE(requests[0].raiseOnly());
+
+    // With paths (a name in bytes that are no UTF-8 among them): no refusal;
+    // they wait for the password, then fill the list.
+    const std::string a = temp.write("data/a.txt", "a");
+    const std::string odd = temp.write("data/\xff\xfe.txt", "b");
+    EXPECT_EQ(start(QStringLiteral("--lock \"$1\" \"$2/$(printf '\\377\\376').txt\""),
+                    {qstr(a), qstr(temp / "data")}),
+              0);
+    EXPECT_EQ(messages(), "16\tVellumar\tVellumar Is Already Running\n");
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1], (OpenRequest{OpenIntent::lock, {a, odd}}));
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraPassword"));
+    program.passGate();
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraResult"));
+    EXPECT_EQ(program.listed(), (QStringList{qstr(a), QFile::decodeName(odd.c_str())}));
+    EXPECT_EQ(program.model.targetList[1].path, odd);
+    EXPECT_TRUE(program.find<QRadioButton>("OptEncFiles")->isChecked());
+    EXPECT_TRUE(program.find<QPushButton>("cmdEncDec")->isEnabled());
+
+    // A bad option is refused before anything else happens.
+    EXPECT_EQ(start(QStringLiteral("--shred \"$1\""), {qstr(a)}), 2);
+    EXPECT_EQ(requests.size(), 2u);
+}
+
+TEST_F(Gui, StartedWithPathsTheListIsFilledOnceThePasswordIsGiven) {
+    const std::string locked = temp.write("data/abgrf.gkt.VKL", "[Secret]" + std::string(600, 'x'));
+    const std::string folder = temp.makeFolder("data/Reports");
+    Program program;
+    program.opener.receive({OpenIntent::open, {locked, folder}});
+    program.window.render();
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraPassword"));
+    program.passGate();
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraResult"));
+    EXPECT_TRUE(program.find<QRadioButton>("OptDecFiles")->isChecked());
+    auto* list = program.find<QTreeWidget>("ListFiles");
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    EXPECT_EQ(list->topLevelItem(0)->text(0), qstr(temp / "data/notes.txt"));
+    EXPECT_EQ(list->topLevelItem(0)->text(1), QStringLiteral("TXT file"));
+    EXPECT_FALSE(list->topLevelItem(0)->icon(0).isNull());
+    EXPECT_EQ(messages(), "48\tVellumar\tThis item was not added:\r" + folder +
+                              ": it calls for Encrypt a Folder, and Decrypt File(s) was chosen\n");
+}
+
+// A drag of files from a file manager onto the target page.
+bool dropPaths(QWidget* target, const std::string& uriList) {
+    QMimeData mime;
+    mime.setData(QStringLiteral("text/uri-list"), QByteArray::fromStdString(uriList));
+    const QPointF at(target->width() / 2, target->height() / 2);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return enter.isAccepted() && drop.isAccepted();
+}
+
+TEST_F(Gui, DroppedFilesFillTheTargetListExceptDuringARun) {
+    Program program;
+    const std::string a = temp.write("data/a 1.txt", "a");
+    const std::string b = temp.write("data/\xe9t\xe9.txt", "b");
+    const std::string uris = fileAddress(a) + "\r\n" + fileAddress(b) + "\r\n";
+    auto* list = program.find<QTreeWidget>("ListFiles");
+    EXPECT_FALSE(dropPaths(list->viewport(), uris));  // behind the password page
+    program.passGate();
+    program.choose("OptEncFiles");
+    program.click("cmdNext");
+    EXPECT_TRUE(dropPaths(list->viewport(), uris));
+    ASSERT_EQ(program.model.targetList.size(), 2u);
+    EXPECT_EQ(program.model.targetList[0].path, a);
+    EXPECT_EQ(program.model.targetList[1].path, b);
+    EXPECT_TRUE(program.find<QPushButton>("cmdEncDec")->isEnabled());
+
+    const std::string c = temp.write("data/c.txt", "c");
+    bool refused = false;
+    program.desktop.duringRun = [&](uint64_t done, uint64_t) {
+        if (done == 0) refused = !dropPaths(list->viewport(), fileAddress(c));
+    };
+    program.click("cmdEncDec");
+    EXPECT_TRUE(refused);
+    EXPECT_TRUE(fileExists(c));
+    EXPECT_FALSE(fileExists(a));
+    EXPECT_EQ(messages(), "64\tVellumar\tFile(s) Encrypted Successfully\n");
 }
 
 TEST(Help, ThePageShipsBesideTheProgram) {
