@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
-#include <QCollator>
 #include <QDropEvent>
 #include <QFile>
 #include <QFrame>
@@ -23,6 +22,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "app/natural_order.h"
 #include "app/path_opener.h"
 #include "app/qt_desktop.h"
 
@@ -589,12 +589,8 @@ void MainWindow::renderList() {
     const std::vector<ListRow>& rows = model_.targetList;
     std::vector<size_t> order(rows.size());
     std::iota(order.begin(), order.end(), size_t{0});
-    QCollator collator;
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return collator.compare(qt(rows[a].text), qt(rows[b].text)) < 0;
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return naturalLess(rows[a].text, rows[b].text); });
     QList<QTreeWidgetItem*> items;
     for (size_t index : order) {
         ListRow row = rows[index];

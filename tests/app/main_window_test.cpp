@@ -571,6 +571,118 @@ TEST_F(Gui, StartedWithPathsTheListIsFilledOnceThePasswordIsGiven) {
                               ": it calls for Encrypt a Folder, and Decrypt File(s) was chosen\n");
 }
 
+TEST_F(Gui, TheWindowGrowsAndTheListShowsEveryRowInFull) {
+    Program program;
+    program.passGate();
+    program.choose("OptEncFiles");
+    program.click("cmdNext");
+    const std::string data = temp.makeFolder("data");
+    for (const char* name : {"notes 10.txt", "notes 2.txt", "Notes 1.txt"})
+        temp.write(std::string("data/") + name, "12345");
+    program.desktop.answers.push_back({data, "notes 10.txt", "notes 2.txt", "Notes 1.txt"});
+    program.click("cmdAdd");
+    // Numbers in names sort by their value.
+    EXPECT_EQ(program.listed(), (QStringList{qstr(data + "/Notes 1.txt"), qstr(data + "/notes 2.txt"),
+                                             qstr(data + "/notes 10.txt")}));
+    auto* list = program.find<QTreeWidget>("ListFiles");
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        EXPECT_EQ(list->topLevelItem(i)->text(1), QStringLiteral("TXT file"));
+        EXPECT_EQ(list->topLevelItem(i)->text(2), QStringLiteral("5 bytes"));
+    }
+
+    MainWindow& window = program.window;
+    const int files = list->header()->sectionSize(0);
+    window.resize(window.size() + QSize(300, 200));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.centralWidget()->size(), QSize(842, 485));
+    EXPECT_EQ(window.page(Page::fraResult)->geometry(), QRect(175, 0, 667, 485));
+    EXPECT_EQ(list->geometry(), QRect(10, 30, 647, 400));
+    // The Files column takes the width gained; the buttons keep to the corner.
+    EXPECT_EQ(list->header()->sectionSize(0), files + 300);
+    EXPECT_EQ(program.find<QPushButton>("cmdEx")->geometry(), QRect(592, 442, 65, 28));
+    EXPECT_EQ(program.find<QPushButton>("cmdAdd")->geometry(), QRect(10, 442, 62, 28));
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraResult"));
+    program.screenshot("9-target-enlarged");
+
+    // Never smaller than it was drawn.
+    window.resize(200, 100);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.centralWidget()->size(), QSize(542, 285));
+    EXPECT_EQ(list->geometry(), QRect(10, 30, 347, 200));
+}
+
+TEST_F(Gui, TheKeyboardReachesEveryButton) {
+    Program program;
+    MainWindow& window = program.window;
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    auto key = [&](Qt::Key which, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : &window, which, modifiers);
+    };
+    QTest::keyClicks(program.find<QLineEdit>("txtPassword"), QStringLiteral("secret"));
+    QTest::keyClicks(program.find<QLineEdit>("txtConfirm"), QStringLiteral("secret"));
+    key(Qt::Key_Return);
+    ASSERT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
+    EXPECT_TRUE(window.page(Page::fraSelect)->isAncestorOf(QApplication::focusWidget()));
+
+    // Every option has its Alt letter.
+    const struct {
+        Qt::Key letter;
+        const char* option;
+    } letters[] = {{Qt::Key_O, "OptEncFolder"},
+                   {Qt::Key_L, "OptDecFolder"},
+                   {Qt::Key_D, "OptDecFiles"},
+                   {Qt::Key_C, "OptEncFiles"}};
+    for (const auto& letter : letters) {
+        auto* option = program.find<QRadioButton>(letter.option);
+        key(letter.letter, Qt::AltModifier);
+        // A letter presses the button at once and lets it go a moment later.
+        EXPECT_TRUE(option->isDown()) << letter.option;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return option->isChecked(); })) << letter.option;
+    }
+    EXPECT_EQ(program.model.selectedOption, Option::OptEncFiles);
+    // Enter on the choice page is Next.
+    key(Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_EQ(program.visiblePage(), QStringLiteral("fraResult"));
+    EXPECT_EQ(QApplication::focusWidget(), program.find<QPushButton>("cmdAdd"));
+
+    // Enter presses the focused button: Add, then the run button by its letter.
+    const std::string plain = temp.write("data/a.txt", "a");
+    program.desktop.answers.push_back({plain});
+    key(Qt::Key_Return);
+    EXPECT_EQ(program.listed(), QStringList{qstr(plain)});
+    key(Qt::Key_N, Qt::AltModifier);
+    EXPECT_TRUE(program.find<QPushButton>("cmdEncDec")->isDown());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !messages().empty(); }));
+    EXPECT_EQ(messages(), "64\tVellumar\tFile(s) Encrypted Successfully\n");
+    EXPECT_FALSE(fileExists(plain));
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
+
+    // After About, OK gives the focus back to the page.
+    program.menu("mnuAbout");
+    EXPECT_EQ(QApplication::focusWidget(), program.find<QPushButton>("cmdOK"));
+    key(Qt::Key_Return);
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
+    EXPECT_TRUE(window.page(Page::fraSelect)->isAncestorOf(QApplication::focusWidget()));
+}
+
+TEST_F(Gui, OneVersionTheIconAndAWordWhenNoBrowserStarts) {
+    Program program;
+    EXPECT_FALSE(program.window.windowIcon().isNull());
+    EXPECT_EQ(program.find<QLabel>("lblVersion")->text(), program.window.windowTitle());
+
+    // No browser to be found anywhere.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(temp.makeFolder("no-programs")));
+    qunsetenv("BROWSER");
+    qunsetenv("DEFAULT_BROWSER");
+    program.menu("mnuVisit");
+    qputenv("PATH", path);
+    EXPECT_EQ(messages(),
+              "48\tVellumar\tNo web browser could be started to open https://vellumar.example/\n");
+}
+
 // A drag of files from a file manager onto the target page.
 bool dropPaths(QWidget* target, const std::string& uriList) {
     QMimeData mime;
