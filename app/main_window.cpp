@@ -49,14 +49,22 @@ const QString kLockResource = QStringLiteral(":/artwork/lock.svg");
 // stays sharp at any scale.
 class ProductPicture : public QWidget {
   public:
-    explicit ProductPicture(QWidget* parent) : QWidget(parent), renderer_(kPictureResource) {
-        renderer_.setAspectRatioMode(Qt::KeepAspectRatio);
-    }
+    explicit ProductPicture(QWidget* parent) : QWidget(parent), renderer_(kPictureResource) {}
 
   protected:
     void paintEvent(QPaintEvent*) override {
+        // A taller strip is not a stretched picture: it stays as drawn, in
+        // the middle, and the bands above and below carry on its sky.
+        QSizeF size = renderer_.viewBoxF().size();
+        if (size.isEmpty()) size = QSizeF(rect().size());
+        size *= std::min(width() / size.width(), height() / size.height());
+        const QRectF picture(QPointF((width() - size.width()) / 2, (height() - size.height()) / 2),
+                             size);
         QPainter painter(this);
-        renderer_.render(&painter, QRectF(rect()));
+        painter.fillRect(QRectF(0, 0, width(), picture.top() + 1), QColor(0x1d, 0x3b, 0x5a));
+        painter.fillRect(QRectF(0, picture.bottom() - 1, width(), height()),
+                         QColor(0x0b, 0x17, 0x24));
+        renderer_.render(&painter, picture);
     }
 
   private:
