@@ -17,6 +17,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QSvgRenderer>
 #include <QTreeWidget>
 #include <algorithm>
@@ -25,6 +26,7 @@
 #include "app/natural_order.h"
 #include "app/path_opener.h"
 #include "app/qt_desktop.h"
+#include "app/target_rows.h"
 
 namespace vellumar {
 namespace {
@@ -590,16 +592,26 @@ void MainWindow::renderList() {
         ListFiles_->setPalette(palette);
         renderedColor_ = model_.targetListColor;
     }
-    if (renderedRows_ == model_.targetList) return;
+    const std::optional<ListRow> folder = folderRow(model_);
+    if (renderedRows_ == model_.targetList && renderedFolder_ == folder) return;
     ListFiles_->clear();
     static const QIcon lock(kLockResource);
+    QList<QTreeWidgetItem*> items;
+    // The folder of a folder run heads the list, with the number of its files
+    // (which may all lie in subfolders, not listed here).
+    if (folder) {
+        auto* item = new QTreeWidgetItem({qt(folder->text), qt(folder->typeText), qt(folder->sizeText)});
+        item->setData(0, Qt::UserRole, QVariant());
+        item->setToolTip(0, qt(folder->text));
+        item->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
+        items.append(item);
+    }
     // Shown in natural order (2 before 10); each item keeps its row's index.
     const std::vector<ListRow>& rows = model_.targetList;
     std::vector<size_t> order(rows.size());
     std::iota(order.begin(), order.end(), size_t{0});
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return naturalLess(rows[a].text, rows[b].text); });
-    QList<QTreeWidgetItem*> items;
     for (size_t index : order) {
         ListRow row = rows[index];
         // Rows that come without their type and size get them here.
@@ -619,11 +631,14 @@ void MainWindow::renderList() {
     }
     ListFiles_->addTopLevelItems(items);
     renderedRows_ = model_.targetList;
+    renderedFolder_ = folder;
 }
 
 void MainWindow::rowChecked(QTreeWidgetItem* item) {
     if (rendering_) return;
-    const size_t index = item->data(0, Qt::UserRole).toULongLong();
+    const QVariant stored = item->data(0, Qt::UserRole);
+    if (!stored.isValid()) return;  // the folder's own row
+    const size_t index = stored.toULongLong();
     if (index >= model_.targetList.size()) return;
     bool checked = item->checkState(0) == Qt::Checked;
     model_.targetList[static_cast<size_t>(index)].checked = checked;

@@ -6,6 +6,7 @@
 #include <QRect>
 #include <array>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "app/main_window_handlers.h"
@@ -95,6 +96,7 @@ class MainWindow : public QMainWindow {
     uint64_t renderedFocus_ = 0;
     Page renderedTop_ = Page::fraPassword;
     std::vector<ListRow> renderedRows_;
+    std::optional<ListRow> renderedFolder_;
     uint32_t renderedColor_ = 0xFFFFFFFF;  // no colour yet
     bool rendering_ = false;
     bool renderQueued_ = false;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "app/byte_size.h"
 #include "app/encrypted_folders.h"
 #include "app/folder_chooser.h"
 #include "engine/file_system.h"
@@ -62,28 +61,6 @@ OpenIntent intentOf(Option option) {
 }
 
 }  // namespace
-
-ListRow targetRow(const std::string& path) {
-    ListRow row;
-    row.path = row.text = path;
-    std::string name = getFileName(path);
-    const std::string extension = toUpper(getExtension(name));
-    if ((extension == "VKL" || extension == "VKW") && startsWithLockedMarker(path)) {
-        name = scrambleName(removeExtension(name));
-        row.text = getFolderPart(path) + name;
-        row.imageKey = "lock";
-    }
-    FileStatus status;
-    if (fileSystem().status(path, status) != IoError::ok || status.kind == EntryKind::missing)
-        return row;
-    if (status.kind == EntryKind::folder) {
-        row.typeText = "File folder";
-        return row;
-    }
-    row.typeText = toUpper(getExtension(name)) + " file";
-    row.sizeText = formatByteSize(status.size);
-    return row;
-}
 
 bool passwordGatePassed(const WindowModel& model) {
     const auto& order = model.zOrder;

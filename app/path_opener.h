@@ -10,13 +10,10 @@
 
 #include "app/main_window_handlers.h"
 #include "app/open_paths.h"
+#include "app/target_rows.h"
 #include "engine/desktop.h"
 
 namespace vellumar {
-
-// A target-list row for a file: its type and size, and for a locked file
-// the plain name it had and the lock image.
-ListRow targetRow(const std::string& path);
 
 // Whether the person is past the password page.
 bool passwordGatePassed(const WindowModel& model);

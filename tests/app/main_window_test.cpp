@@ -340,8 +340,12 @@ TEST_F(Gui, AddPreparesAFolderToEncryptAndOneToDecrypt) {
     temp.write("Work/Reports/sub/b.txt", "b");
     program.desktop.folderAnswers.push_back(temp / "Work/Reports");
     program.click("cmdAdd");
-    EXPECT_EQ(program.listed(), (QStringList{qstr(temp / "Work/Reports/a.txt"),
-                                             qstr(temp / "Work/Reports/sub/b.txt")}));
+    // The folder first, with the number of its files.
+    EXPECT_EQ(program.listed(),
+              (QStringList{qstr(temp / "Work/Reports"), qstr(temp / "Work/Reports/a.txt"),
+                           qstr(temp / "Work/Reports/sub/b.txt")}));
+    EXPECT_EQ(program.find<QTreeWidget>("ListFiles")->topLevelItem(0)->text(2),
+              QStringLiteral("2 files"));
     EXPECT_TRUE(program.find<QPushButton>("cmdEncDec")->isEnabled());
     program.screenshot("6-folder-to-encrypt");
 
@@ -384,9 +388,30 @@ TEST_F(Gui, AddPreparesAFolderToEncryptAndOneToDecrypt) {
     EXPECT_EQ(messages(), "16\tVellumar\tOne Folder Can Be Decrypted At A Time\n");
     EXPECT_EQ(program.model.PlainFolderPath, vault);
     // The files are found, and listed, under the folder's locked name.
-    EXPECT_EQ(program.listed(),
-              (QStringList{qstr(locked + "/inner/w.txt"), qstr(locked + "/v.txt")}));
+    EXPECT_EQ(program.listed(), (QStringList{qstr(vault + " (locked)"), qstr(locked + "/inner/w.txt"),
+                                             qstr(locked + "/v.txt")}));
     EXPECT_TRUE(program.find<QPushButton>("cmdEncDec")->isEnabled());
+}
+
+// Before the run, a folder whose files all lie in subfolders shows itself
+// and their number (its own level has no file to list).
+TEST_F(Gui, AFolderShowsHowManyFilesTheRunTakes) {
+    Program program;
+    program.passGate();
+    program.choose("OptEncFolder");
+    program.click("cmdNext");
+    for (int n = 1; n <= 3; ++n) temp.write("Work/Deep/sub/f" + std::to_string(n), "f");
+    program.desktop.folderAnswers.push_back(temp / "Work/Deep");
+    program.click("cmdAdd");
+    auto* list = program.find<QTreeWidget>("ListFiles");
+    ASSERT_GE(list->topLevelItemCount(), 1);
+    QTreeWidgetItem* folder = list->topLevelItem(0);
+    EXPECT_EQ(folder->text(0), qstr(temp / "Work/Deep"));
+    EXPECT_EQ(folder->text(1), QStringLiteral("File folder"));
+    EXPECT_EQ(folder->text(2), QStringLiteral("3 files"));
+    EXPECT_TRUE(program.find<QPushButton>("cmdEncDec")->isEnabled());
+    program.click("cmdClear");
+    EXPECT_EQ(list->topLevelItemCount(), 0);
 }
 
 // "Encrypt a Folder" then "Decrypt a Folder", clicked through to the run
@@ -431,7 +456,7 @@ TEST_F(Gui, EncryptAndDecryptAFolder) {
                           Qt::LeftButton);
     });
     program.click("cmdAdd");
-    EXPECT_EQ(program.listed().size(), 2);
+    EXPECT_EQ(program.listed().size(), 3);  // the folder and its two files
     program.click("cmdEncDec");
     EXPECT_EQ(messages(),
               "64\tVellumar\tEncryption Completed Successfully\n"
