@@ -19,10 +19,6 @@
 namespace vellumar::test {
 namespace {
 
-std::string locked(const std::string& content = "x") {
-    return "[Secret]" + content;
-}
-
 #ifndef _WIN32
 // Paths spelt the POSIX way, links and special files.
 TEST(OpenArguments, ParseIntoARequest) {
@@ -100,7 +96,7 @@ class OpenPaths : public ::testing::Test {
     void SetUp() override {
         plain = temp.write("data/notes 2.txt", "plain");
         plainToo = temp.write("data/notes 10.txt", "plain");
-        lockedFile = temp.write("data/" + scrambleName("photo.jpg") + ".VKL", locked());
+        lockedFile = temp.write("data/" + scrambleName("photo.jpg") + ".VKL", "[Secret]x");
         markerless = temp.write("data/fake.VKL", "no marker");
         folder = temp.makeFolder("data/Reports");
         temp.write("data/Reports/a.txt", "a");
