@@ -1,6 +1,7 @@
 #include "app/instance_channel.h"
 
 #include <QLocalSocket>
+#include <memory>
 
 #include "app/single_instance.h"
 

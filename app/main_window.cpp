@@ -4,11 +4,9 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
