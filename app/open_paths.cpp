@@ -29,7 +29,16 @@ int hexValue(char c) {
     return -1;
 }
 
-enum class PathKind { missing, link, other, plainFile, lockedFile, folder, listedFolder, lockedFolder };
+enum class PathKind {
+    missing,
+    link,
+    other,
+    plainFile,
+    lockedFile,
+    folder,
+    listedFolder,
+    lockedFolder
+};
 
 struct Classified {
     PathKind kind = PathKind::missing;
@@ -48,7 +57,8 @@ Classified classifyFolder(const std::string& path, const std::vector<std::string
         std::string name = record, parent;
         splitFolderPath(name, parent);
         if (name.empty()) continue;
-        if (sameFolder(lockedFolderPath(parent, name), path)) return {PathKind::lockedFolder, record};
+        if (sameFolder(lockedFolderPath(parent, name), path))
+            return {PathKind::lockedFolder, record};
         if (sameFolder(record, path)) return {PathKind::listedFolder, record};
     }
     return {PathKind::folder, {}};
@@ -110,9 +120,8 @@ bool isFolderOption(Option option) {
 
 }  // namespace
 
-bool parseOpenArguments(const std::vector<std::string>& arguments,
-                        const std::string& currentFolder, OpenRequest& request,
-                        std::string& error) {
+bool parseOpenArguments(const std::vector<std::string>& arguments, const std::string& currentFolder,
+                        OpenRequest& request, std::string& error) {
     request = {};
     bool options = true;
     for (const std::string& argument : arguments) {
@@ -221,8 +230,8 @@ OpenPlan planOpenedPaths(const std::vector<std::string>& paths, OpenIntent inten
         std::string path = normalPath(given);
         if (path.empty()) path = given;
         FileStatus status;
-        const bool isFolder = fileSystem().status(path, status) == IoError::ok &&
-                              status.kind == EntryKind::folder;
+        const bool isFolder =
+            fileSystem().status(path, status) == IoError::ok && status.kind == EntryKind::folder;
         // The list of encrypted folders is read once, and only for a folder.
         if (isFolder && !recordsRead) {
             recordsRead = true;
@@ -237,9 +246,8 @@ OpenPlan planOpenedPaths(const std::vector<std::string>& paths, OpenIntent inten
         }
         if (plan.option == Option::none) plan.option = option;
         if (option != plan.option) {
-            plan.refused.push_back(
-                {path, "it calls for " + optionName(option) + ", and " + optionName(plan.option) +
-                           " was chosen"});
+            plan.refused.push_back({path, "it calls for " + optionName(option) + ", and " +
+                                              optionName(plan.option) + " was chosen"});
             continue;
         }
         if (isFolderOption(option)) {
@@ -277,7 +285,8 @@ std::string optionName(Option option) {
 }
 
 std::string refusedPathsText(const std::vector<RefusedPath>& refused) {
-    std::string text = refused.size() == 1 ? "This item was not added:" : "These items were not added:";
+    std::string text =
+        refused.size() == 1 ? "This item was not added:" : "These items were not added:";
     for (const RefusedPath& item : refused) text += "\r" + item.path + ": " + item.cause;
     return text;
 }

@@ -25,9 +25,8 @@ struct OpenRequest {
 // The arguments after the program's name: "--lock" or "--unlock", then
 // paths ("--" ends the options). Relative paths are taken from
 // `currentFolder`. False, with `error` set, for an unknown option.
-bool parseOpenArguments(const std::vector<std::string>& arguments,
-                        const std::string& currentFolder, OpenRequest& request,
-                        std::string& error);
+bool parseOpenArguments(const std::vector<std::string>& arguments, const std::string& currentFolder,
+                        OpenRequest& request, std::string& error);
 
 // A request as a running copy receives it, and back. Paths never hold a
 // NUL, so NULs separate the fields and an empty field ends the request.
@@ -46,7 +45,7 @@ struct RefusedPath {
 };
 
 struct OpenPlan {
-    Option option = Option::none;  // none: nothing to open
+    Option option = Option::none;    // none: nothing to open
     std::vector<std::string> files;  // for Encrypt File(s) and Decrypt File(s)
     // For Encrypt a Folder, the folder; for Decrypt a Folder, its record in
     // the list of encrypted folders (its plain path).

@@ -57,7 +57,7 @@ void chooseOption(MainWindowHandlers& form, Option option) {
 
 OpenIntent intentOf(Option option) {
     return option == Option::OptDecFiles || option == Option::OptDecFolder ? OpenIntent::unlock
-                                                                             : OpenIntent::lock;
+                                                                           : OpenIntent::lock;
 }
 
 }  // namespace

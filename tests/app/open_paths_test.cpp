@@ -81,10 +81,10 @@ TEST(UriList, GivesLocalPathsByteForByte) {
         "file:///home/u/a%20b.txt\r\n"
         "file://localhost/home/u/%C3%A9t%C3%A9\r\n"
         "file:///home/u/raw%FF\n"
-        "file://elsewhere/share/x\r\n"      // another machine's
-        "https://example.org/page\r\n"      // no file at all
-        "file:///home/u/cut%2\r\n"          // a broken escape
-        "file:///home/u/nul%00name\r\n"     // no path holds a NUL
+        "file://elsewhere/share/x\r\n"   // another machine's
+        "https://example.org/page\r\n"   // no file at all
+        "file:///home/u/cut%2\r\n"       // a broken escape
+        "file:///home/u/nul%00name\r\n"  // no path holds a NUL
         "file:///home/u/last";
     EXPECT_EQ(pathsFromUriList(list),
               (std::vector<std::string>{"/home/u/a b.txt", "/home/u/\xC3\xA9t\xC3\xA9",
@@ -127,18 +127,55 @@ TEST_F(OpenPaths, TheFirstUsablePathChoosesTheOperation) {
         std::string folder;
         std::vector<RefusedPath> refused;
     } cases[] = {
-        {"plain files", {plain, plainToo, markerless, plain}, OpenIntent::open, Option::none,
-         Option::OptEncFiles, {plain, plainToo, markerless}, "", {}},
-        {"locked files", {lockedFile}, OpenIntent::open, Option::none, Option::OptDecFiles,
-         {lockedFile}, "", {}},
-        {"a folder", {folder}, OpenIntent::open, Option::none, Option::OptEncFolder, {}, folder, {}},
+        {"plain files",
+         {plain, plainToo, markerless, plain},
+         OpenIntent::open,
+         Option::none,
+         Option::OptEncFiles,
+         {plain, plainToo, markerless},
+         "",
+         {}},
+        {"locked files",
+         {lockedFile},
+         OpenIntent::open,
+         Option::none,
+         Option::OptDecFiles,
+         {lockedFile},
+         "",
+         {}},
+        {"a folder",
+         {folder},
+         OpenIntent::open,
+         Option::none,
+         Option::OptEncFolder,
+         {},
+         folder,
+         {}},
         // A listed folder is found under its locked name and opened by its record.
-        {"a locked folder", {lockedVault}, OpenIntent::open, Option::none, Option::OptDecFolder,
-         {}, vault, {}},
-        {"a listed folder under its plain name, to unlock", {half}, OpenIntent::unlock,
-         Option::none, Option::OptDecFolder, {}, half, {}},
-        {"a listed folder under its plain name, opened", {half}, OpenIntent::open, Option::none,
-         Option::OptEncFolder, {}, half, {}},
+        {"a locked folder",
+         {lockedVault},
+         OpenIntent::open,
+         Option::none,
+         Option::OptDecFolder,
+         {},
+         vault,
+         {}},
+        {"a listed folder under its plain name, to unlock",
+         {half},
+         OpenIntent::unlock,
+         Option::none,
+         Option::OptDecFolder,
+         {},
+         half,
+         {}},
+        {"a listed folder under its plain name, opened",
+         {half},
+         OpenIntent::open,
+         Option::none,
+         Option::OptEncFolder,
+         {},
+         half,
+         {}},
         {"mixed",
          {missing, lockedFile, plain, folder},
          OpenIntent::open,
@@ -149,8 +186,14 @@ TEST_F(OpenPaths, TheFirstUsablePathChoosesTheOperation) {
          {{missing, "it does not exist"},
           {plain, "it calls for Encrypt File(s), and Decrypt File(s) was chosen"},
           {folder, "it calls for Encrypt a Folder, and Decrypt File(s) was chosen"}}},
-        {"two folders", {folder, half}, OpenIntent::lock, Option::none, Option::OptEncFolder, {},
-         folder, {{half, "one folder is worked on at a time"}}},
+        {"two folders",
+         {folder, half},
+         OpenIntent::lock,
+         Option::none,
+         Option::OptEncFolder,
+         {},
+         folder,
+         {{half, "one folder is worked on at a time"}}},
         {"Lock",
          {lockedFile, plain, lockedVault},
          OpenIntent::lock,
@@ -183,8 +226,14 @@ TEST_F(OpenPaths, TheFirstUsablePathChoosesTheOperation) {
          {plain},
          "",
          {{folder, "it calls for Encrypt a Folder, and Encrypt File(s) was chosen"}}},
-        {"nothing usable dropped", {plain}, OpenIntent::lock, Option::OptEncFolder, Option::none,
-         {}, "", {{plain, "it calls for Encrypt File(s), and Encrypt a Folder was chosen"}}},
+        {"nothing usable dropped",
+         {plain},
+         OpenIntent::lock,
+         Option::OptEncFolder,
+         Option::none,
+         {},
+         "",
+         {{plain, "it calls for Encrypt File(s), and Encrypt a Folder was chosen"}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -237,9 +286,9 @@ TEST_F(Opener, PathsWaitForThePasswordAndFillTheListForTheirOperation) {
     EXPECT_EQ(model.targetList[0].path, plain);
     EXPECT_EQ(model.targetList[0].typeText, "JPG file");
     EXPECT_EQ(model.targetList[0].sizeText, "1.95 KB");
-    EXPECT_EQ(desktop.messages, (std::vector<Shown>{{"This item was not added:\r" + missing +
-                                                         ": it does not exist",
-                                                     Icon::exclamation, "Vellumar"}}));
+    EXPECT_EQ(desktop.messages,
+              (std::vector<Shown>{{"This item was not added:\r" + missing + ": it does not exist",
+                                   Icon::exclamation, "Vellumar"}}));
     form.cmdEncDec_Click();
     ASSERT_TRUE(fileExists(lockedPath));
     EXPECT_FALSE(fileExists(plain));
@@ -259,8 +308,9 @@ TEST_F(Opener, PathsWaitForThePasswordAndFillTheListForTheirOperation) {
     form.cmdEncDec_Click();
     EXPECT_EQ(readFile(plain), content);
     EXPECT_FALSE(fileExists(lockedPath));
-    EXPECT_EQ(desktop.messages,
-              (std::vector<Shown>{{"File(s) Decrypted Successfully", Icon::information, "Vellumar"}}));
+    EXPECT_EQ(
+        desktop.messages,
+        (std::vector<Shown>{{"File(s) Decrypted Successfully", Icon::information, "Vellumar"}}));
 }
 
 TEST_F(Opener, AFolderIsPreparedAsAddPreparesIt) {
