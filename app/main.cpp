@@ -1,17 +1,42 @@
 // Tessarin: the Vellumar desktop program.
+//
+//   Tessarin [--lock | --unlock] [PATH...]
+//
+// Paths open the window with the target list filled for the operation they
+// call for, once the password is given. When Tessarin runs already, the
+// paths go to the running window instead, which comes to the front.
 
 #include <QApplication>
+#include <QIcon>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
 
-#include "app/main_window_handlers.h"
+#include "app/instance_channel.h"
 #include "app/main_window.h"
+#include "app/main_window_handlers.h"
+#include "app/path_opener.h"
 #include "app/qt_desktop.h"
 #include "app/qt_settings_store.h"
 #include "app/single_instance.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
-    vellumar::SingleInstance instance;
+    application.setWindowIcon(QIcon(QStringLiteral(":/artwork/vellumar.svg")));
 
+    // The arguments as the OS gave them (Qt has taken out its own).
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    std::error_code error;
+    const std::string here = std::filesystem::current_path(error).string();
+    vellumar::OpenRequest request;
+    std::string usage;
+    if (!vellumar::parseOpenArguments(arguments, here, request, usage)) {
+        std::fprintf(stderr, "Tessarin: %s\nusage: Tessarin [--lock | --unlock] [PATH...]\n",
+                     usage.c_str());
+        return 2;
+    }
+
+    vellumar::SingleInstance instance;
     vellumar::WindowModel model;
     vellumar::QtDesktop desktop;
     vellumar::QtSettingsStore settings;
@@ -19,8 +44,25 @@ int main(int argc, char* argv[]) {
     logic.hooks.unloadAllWindows = [] { QApplication::closeAllWindows(); };
     logic.hooks.endProgram = [] { QCoreApplication::exit(0); };
 
+    if (!instance.acquired()) {
+        // The running copy comes to the front; paths it takes are its own.
+        const bool taken = vellumar::InstanceChannel::send(request);
+        if (taken && !request.raiseOnly()) return 0;
+        logic.Form_Load(true);
+        return 1;
+    }
+
     vellumar::MainWindow window(logic);
-    if (!logic.Form_Load(!instance.acquired())) return 0;
+    if (!logic.Form_Load(false)) return 1;
+    vellumar::PathOpener opener(logic, desktop);
+    opener.receive(request);
+    window.setPathOpener(&opener);
+    vellumar::InstanceChannel channel;
+    channel.onRequest = [&window](const vellumar::OpenRequest& later) {
+        window.receiveOpenRequest(later);
+    };
+    channel.listen();
+
     desktop.setWindow(&window);
     desktop.progressView = [&window](uint64_t done, uint64_t total, const std::string& current) {
         window.showProgress(done, total, current);

@@ -3,20 +3,28 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMenuBar>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QSvgRenderer>
 #include <QTreeWidget>
+#include <algorithm>
+#include <numeric>
 
+#include "app/natural_order.h"
+#include "app/path_opener.h"
 #include "app/qt_desktop.h"
+#include "app/target_rows.h"
 
 namespace vellumar {
 namespace {
@@ -27,6 +35,12 @@ constexpr int kClientWidth = 542;   // 8130 twips
 constexpr int kClientHeight = 285;  // 4275 twips
 constexpr int kStripWidth = 175;    // 2625 twips
 constexpr int kPageWidth = kClientWidth - kStripWidth;
+
+// One version, in the title bar and on the About page.
+const QString kVersionedTitle = QStringLiteral("Vellumar v" VELLUMAR_VERSION);
+
+// The edges a widget keeps its distance to when the window is enlarged.
+enum Edges { kRight = 1, kBottom = 2, kWide = 4, kTall = 8 };
 
 const QString kPictureResource = QStringLiteral(":/artwork/vellumar.svg");
 const QString kLockResource = QStringLiteral(":/artwork/lock.svg");
@@ -39,13 +53,38 @@ class ProductPicture : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent*) override {
+        // A taller strip is not a stretched picture: it stays as drawn, in
+        // the middle, and the bands above and below carry on its sky.
+        QSizeF size = renderer_.viewBoxF().size();
+        if (size.isEmpty()) size = QSizeF(rect().size());
+        size *= std::min(width() / size.width(), height() / size.height());
+        const QRectF picture(QPointF((width() - size.width()) / 2, (height() - size.height()) / 2),
+                             size);
         QPainter painter(this);
-        renderer_.render(&painter, QRectF(rect()));
+        painter.fillRect(QRectF(0, 0, width(), picture.top() + 1), QColor(0x1d, 0x3b, 0x5a));
+        painter.fillRect(QRectF(0, picture.bottom() - 1, width(), height()),
+                         QColor(0x0b, 0x17, 0x24));
+        renderer_.render(&painter, picture);
     }
 
   private:
     QSvgRenderer renderer_;
 };
+
+// The window's client area: the picture strip and the pages, at least as
+// large as they were drawn.
+class ClientArea : public QWidget {
+  public:
+    using QWidget::QWidget;
+    QSize sizeHint() const override { return {kClientWidth, kClientHeight}; }
+};
+
+// The run button's caption with its Alt letter (the model keeps the plain word).
+QString runButtonText(const std::string& caption) {
+    if (caption == "Encrypt") return QStringLiteral("E&ncrypt");
+    if (caption == "Decrypt") return QStringLiteral("&Decrypt");
+    return displayText(caption);
+}
 
 QString qt(const std::string& text) {
     return displayText(text);
@@ -96,13 +135,17 @@ QLineEdit* passwordField(QWidget* parent, const char* name, QRect where) {
 MainWindow::MainWindow(MainWindowHandlers& logic, QWidget* parent)
     : QMainWindow(parent), logic_(logic), model_(logic.model()) {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Vellumar v1.10"));
+    setWindowTitle(kVersionedTitle);
+    setWindowIcon(QIcon(kPictureResource));
     buildMenus();
 
-    auto* client = new QWidget(this);
-    client->setFixedSize(kClientWidth, kClientHeight);
+    auto* client = new ClientArea(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setMinimumSize(kClientWidth, kClientHeight);
     setCentralWidget(client);
-    (new ProductPicture(client))->setGeometry(0, 0, kStripWidth, kClientHeight);
+    auto* picture = new ProductPicture(client);
+    picture->setGeometry(0, 0, kStripWidth, kClientHeight);
+    anchor(picture, kTall);
 
     // Built in their design stacking order; render() re-stacks them from the model.
     buildResultPage();
@@ -110,7 +153,9 @@ MainWindow::MainWindow(MainWindowHandlers& logic, QWidget* parent)
     buildSelectPage();
     buildPasswordPage();
 
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // Drops land on the target page, its list included.
+    page(Page::fraResult)->setAcceptDrops(true);
+    ListFiles_->setAcceptDrops(true);
 
     // Handlers that run inside other handlers (or during a run) change the
     // model too; render once control is back in the event loop.
@@ -135,11 +180,17 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::run(void (MainWindowHandlers::*handler)()) {
+    run([this, handler] { (logic_.*handler)(); });
+}
+
+void MainWindow::run(const std::function<void()>& handler) {
     // One handler at a time: a run repaints the window as it goes, but no
     // click or key may start another handler meanwhile.
     if (handlerRunning_ || model_.runInProgress) return;
     handlerRunning_ = true;
-    (logic_.*handler)();
+    handler();
+    // Paths handed over while the gate was closed or a run lasted.
+    if (opener_) opener_->openWhenReady();
     // Input held back while the handler repainted is dropped here, rather
     // than let it act on whatever page is now in front.
     QCoreApplication::processEvents();
@@ -147,8 +198,72 @@ void MainWindow::run(void (MainWindowHandlers::*handler)()) {
     render();
 }
 
+void MainWindow::receiveOpenRequest(const OpenRequest& request) {
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+    if (!opener_) return;
+    opener_->receive(request);
+    // Busy now: run() opens them once the handler in progress is done.
+    if (!handlerRunning_ && !model_.runInProgress) run([] {});
+}
+
+bool MainWindow::keyPressed(QWidget* widget, QEvent* event) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+    if ((key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) return false;
+    if (widget->window() != this || !widget->hasFocus()) return false;
+    // Enter presses the focused button, and on the choice page it is Next.
+    if (auto* focused = qobject_cast<QPushButton*>(widget)) {
+        if (focused->isEnabled()) focused->click();
+        return true;
+    }
+    if (model_.topPage() == Page::fraSelect && page(Page::fraSelect)->isAncestorOf(widget)) {
+        if (cmdNext_->isEnabled()) cmdNext_->click();
+        return true;
+    }
+    return false;
+}
+
+bool MainWindow::dragged(QWidget* widget, QEvent* event) {
+    QFrame* target = page(Page::fraResult);
+    if (widget != target && !target->isAncestorOf(widget)) return false;
+    auto* drop = static_cast<QDropEvent*>(event);
+    const QByteArray uris = drop->mimeData()->data(QStringLiteral("text/uri-list"));
+    // No drop during a run, nor anywhere but on the target page in front.
+    const bool open = opener_ && !handlerRunning_ && !model_.runInProgress &&
+                      passwordGatePassed(model_) && model_.topPage() == Page::fraResult &&
+                      model_.selectedOption != Option::none && !uris.isEmpty();
+    if (!open) {
+        drop->ignore();
+        return true;
+    }
+    drop->acceptProposedAction();
+    if (event->type() == QEvent::Drop) {
+        const std::vector<std::string> paths = pathsFromUriList(uris.toStdString());
+        run([this, paths] { opener_->drop(paths); });
+    }
+    return true;
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (!handlerRunning_ || !watched->isWidgetType()) return false;
+    if (!watched->isWidgetType()) return false;
+    auto* widget = static_cast<QWidget*>(watched);
+    switch (event->type()) {
+        case QEvent::Resize:
+            if (widget == centralWidget()) layOut();
+            return false;
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            return dragged(widget, event);
+        case QEvent::KeyPress:
+            if (!handlerRunning_ && keyPressed(widget, event)) return true;
+            break;
+        default:
+            break;
+    }
+    if (!handlerRunning_) return false;
     switch (event->type()) {
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
@@ -160,7 +275,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::Wheel:
         case QEvent::ContextMenu:
             // Dialogs and message boxes are windows of their own and keep their input.
-            return static_cast<QWidget*>(watched)->window() == this;
+            return widget->window() == this;
         default:
             return false;
     }
@@ -197,6 +312,45 @@ void MainWindow::button(QPushButton* button, void (MainWindowHandlers::*handler)
     connect(button, &QPushButton::clicked, this, [this, handler] { run(handler); });
 }
 
+void MainWindow::anchor(QWidget* widget, int edges) {
+    anchored_.push_back({widget, widget->geometry(), edges});
+}
+
+void MainWindow::layOut() {
+    // Everything was drawn for the smallest client area; what is anchored
+    // moves or grows by what the window grew.
+    const int dw = std::max(0, centralWidget()->width() - kClientWidth);
+    const int dh = std::max(0, centralWidget()->height() - kClientHeight);
+    for (const Anchored& item : anchored_) {
+        QRect place = item.design;
+        if (item.edges & kRight) place.translate(dw, 0);
+        if (item.edges & kBottom) place.translate(0, dh);
+        if (item.edges & kWide) place.setWidth(place.width() + dw);
+        if (item.edges & kTall) place.setHeight(place.height() + dh);
+        item.widget->setGeometry(place);
+    }
+}
+
+void MainWindow::focusTopPage() {
+    QWidget* focus = nullptr;
+    switch (model_.topPage()) {
+        case Page::fraPassword:
+            focus = txtPassword_;
+            break;
+        case Page::fraSelect:
+            focus = options_->checkedButton();
+            if (!focus) focus = optionButtons_[0];
+            break;
+        case Page::fraAbout:
+            focus = page(Page::fraAbout)->findChild<QPushButton*>(QStringLiteral("cmdOK"));
+            break;
+        case Page::fraResult:
+            focus = page(Page::fraResult)->findChild<QPushButton*>(QStringLiteral("cmdAdd"));
+            break;
+    }
+    if (focus) focus->setFocus();
+}
+
 QFrame* MainWindow::newPage(Page which, const char* name) {
     auto* frame = new QFrame(centralWidget());
     frame->setObjectName(QLatin1String(name));
@@ -204,6 +358,7 @@ QFrame* MainWindow::newPage(Page which, const char* name) {
     frame->setFrameShape(QFrame::StyledPanel);
     frame->setAutoFillBackground(true);
     pages_[static_cast<size_t>(which)] = frame;
+    anchor(frame, kWide | kTall);
     return frame;
 }
 
@@ -231,15 +386,17 @@ void MainWindow::buildMenus() {
 
 void MainWindow::buildPasswordPage() {
     QFrame* page = newPage(Page::fraPassword, "fraPassword");
-    label(page,
-          QStringLiteral("Enter the password to access your copy of Vellumar. This is necessary "
-                         "to ensure that your locked files and folders are secure."),
-          {16, 16, 335, 64}, true);
+    anchor(label(page,
+                 QStringLiteral("Enter the password to access your copy of Vellumar. This is "
+                                "necessary to ensure that your locked files and folders are secure."),
+                 {16, 16, 335, 64}, true),
+           kWide);
     label(page, QStringLiteral("Enter Password"), {16, 100, 120, 24});
     txtPassword_ = passwordField(page, "txtPassword", {140, 100, 205, 24});
     label(page, QStringLiteral("Confirm Password"), {16, 136, 120, 24});
     txtConfirm_ = passwordField(page, "txtConfirm", {140, 136, 205, 24});
     QPushButton* ok = pushButton(page, "cmdPassword", QStringLiteral("&OK"), {255, 242, 95, 28});
+    anchor(ok, kRight | kBottom);
     button(ok, &MainWindowHandlers::cmdPassword_Click);
 
     connect(txtPassword_, &QLineEdit::textEdited, this,
@@ -254,15 +411,18 @@ void MainWindow::buildPasswordPage() {
 void MainWindow::buildSelectPage() {
     QFrame* page = newPage(Page::fraSelect, "fraSelect");
     QLabel* title = label(page, QStringLiteral("Vellumar"), {16, 8, 335, 28});
+    anchor(title, kWide);
     QFont big = title->font();
     big.setBold(true);
     big.setPointSizeF(big.pointSizeF() * 1.5);
     title->setFont(big);
-    label(page,
-          QStringLiteral("Congratulations on getting yourself a copy of Vellumar software! This "
-                         "software is the ultimate solution for file encryption and decryption "
-                         "methods that secures your files and folders from prying eyes."),
-          {16, 40, 335, 84}, true);
+    anchor(label(page,
+                 QStringLiteral("Congratulations on getting yourself a copy of Vellumar software! "
+                                "This software is the ultimate solution for file encryption and "
+                                "decryption methods that secures your files and folders from "
+                                "prying eyes."),
+                 {16, 40, 335, 84}, true),
+           kWide);
 
     struct Choice {
         Option option;
@@ -271,10 +431,11 @@ void MainWindow::buildSelectPage() {
         void (MainWindowHandlers::*handler)();
     };
     const Choice choices[] = {
-        {Option::OptEncFiles, "OptEncFiles", "Encrypt File(s)", &MainWindowHandlers::OptEncFiles_Click},
-        {Option::OptDecFiles, "OptDecFiles", "Decrypt File(s)", &MainWindowHandlers::OptDecFiles_Click},
-        {Option::OptEncFolder, "OptEncFolder", "Encrypt a Folder", &MainWindowHandlers::OptEncFolder_Click},
-        {Option::OptDecFolder, "OptDecFolder", "Decrypt a Folder", &MainWindowHandlers::OptDecFolder_Click},
+        // Alt letters clear of Next, Exit and the menus.
+        {Option::OptEncFiles, "OptEncFiles", "En&crypt File(s)", &MainWindowHandlers::OptEncFiles_Click},
+        {Option::OptDecFiles, "OptDecFiles", "&Decrypt File(s)", &MainWindowHandlers::OptDecFiles_Click},
+        {Option::OptEncFolder, "OptEncFolder", "Encrypt a F&older", &MainWindowHandlers::OptEncFolder_Click},
+        {Option::OptDecFolder, "OptDecFolder", "Decrypt a Fo&lder", &MainWindowHandlers::OptDecFolder_Click},
     };
     options_ = new QButtonGroup(page);
     int y = 128;
@@ -290,33 +451,40 @@ void MainWindow::buildSelectPage() {
     }
     cmdNext_ = pushButton(page, "cmdNext", QStringLiteral("&Next >>"), {152, 242, 95, 28});
     button(cmdNext_, &MainWindowHandlers::cmdNext_Click);
-    button(pushButton(page, "cmdExit", QStringLiteral("&Exit"), {255, 242, 95, 28}),
-           &MainWindowHandlers::cmdExit_Click);
+    anchor(cmdNext_, kRight | kBottom);
+    QPushButton* exit = pushButton(page, "cmdExit", QStringLiteral("&Exit"), {255, 242, 95, 28});
+    button(exit, &MainWindowHandlers::cmdExit_Click);
+    anchor(exit, kRight | kBottom);
 }
 
 void MainWindow::buildAboutPage() {
     QFrame* page = newPage(Page::fraAbout, "fraAbout");
-    QLabel* version = label(page, QStringLiteral("Vellumar v1.0"), {16, 12, 335, 28});
+    QLabel* version = label(page, kVersionedTitle, {16, 12, 335, 28});
+    version->setObjectName(QStringLiteral("lblVersion"));
     QFont bold = version->font();
     bold.setBold(true);
     version->setFont(bold);
-    label(page,
-          QStringLiteral("Vellumar is a useful program that protects all your \"sensitive\" files "
-                         "and folders. Vellumar can be used for encrypting and decrypting the "
-                         "encrypted files whenever you wish to view them."),
-          {16, 44, 335, 84}, true);
+    anchor(label(page,
+                 QStringLiteral("Vellumar is a useful program that protects all your "
+                                "\"sensitive\" files and folders. Vellumar can be used for "
+                                "encrypting and decrypting the encrypted files whenever you wish "
+                                "to view them."),
+                 {16, 44, 335, 84}, true),
+           kWide);
     button(linkLabel(page, "Label5", QStringLiteral("Visit our web site now"), {16, 140, 250, 22}),
            &MainWindowHandlers::Label5_Click);
     button(linkLabel(page, "Label6", QStringLiteral("Contact Us"), {16, 166, 250, 22}),
            &MainWindowHandlers::Label6_Click);
-    button(pushButton(page, "cmdOK", QStringLiteral("&OK"), {255, 242, 95, 28}),
-           &MainWindowHandlers::cmdOK_Click);
+    QPushButton* ok = pushButton(page, "cmdOK", QStringLiteral("&OK"), {255, 242, 95, 28});
+    button(ok, &MainWindowHandlers::cmdOK_Click);
+    anchor(ok, kRight | kBottom);
 }
 
 void MainWindow::buildResultPage() {
     QFrame* page = newPage(Page::fraResult, "fraResult");
     Label3_ = label(page, QString(), {10, 6, 347, 22});
     Label3_->setObjectName(QStringLiteral("Label3"));
+    anchor(Label3_, kWide);
 
     ListFiles_ = new QTreeWidget(page);
     ListFiles_->setObjectName(QStringLiteral("ListFiles"));
@@ -327,35 +495,55 @@ void MainWindow::buildResultPage() {
     ListFiles_->setTextElideMode(Qt::ElideMiddle);
     ListFiles_->setHeaderLabels(
         {QStringLiteral("Files"), QStringLiteral("Type"), QStringLiteral("Size")});
-    ListFiles_->header()->resizeSection(0, 200);
-    ListFiles_->header()->resizeSection(1, 70);
+    // Files takes whatever width Type and Size leave.
+    ListFiles_->header()->setStretchLastSection(false);
+    ListFiles_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    ListFiles_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    ListFiles_->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    anchor(ListFiles_, kWide | kTall);
     connect(ListFiles_, &QTreeWidget::itemChanged, this,
             [this](QTreeWidgetItem* item) { rowChecked(item); });
 
-    button(pushButton(page, "cmdAdd", QStringLiteral("&Add"), {10, 242, 62, 28}),
-           &MainWindowHandlers::cmdAdd_Click);
-    button(pushButton(page, "cmdClear", QStringLiteral("&Clear"), {76, 242, 62, 28}),
-           &MainWindowHandlers::cmdClear_Click);
-    button(pushButton(page, "cmdBack", QStringLiteral("<< &Back"), {142, 242, 72, 28}),
-           &MainWindowHandlers::cmdBack_Click);
+    struct Foot {
+        const char* name;
+        const char* caption;
+        QRect where;
+        int edges;
+        void (MainWindowHandlers::*handler)();
+    };
+    const Foot left[] = {
+        {"cmdAdd", "&Add", {10, 242, 62, 28}, kBottom, &MainWindowHandlers::cmdAdd_Click},
+        {"cmdClear", "&Clear", {76, 242, 62, 28}, kBottom, &MainWindowHandlers::cmdClear_Click},
+        {"cmdBack", "<< &Back", {142, 242, 72, 28}, kRight | kBottom,
+         &MainWindowHandlers::cmdBack_Click},
+    };
+    for (const Foot& foot : left) {
+        QPushButton* pressed = pushButton(page, foot.name, QString::fromLatin1(foot.caption), foot.where);
+        button(pressed, foot.handler);
+        anchor(pressed, foot.edges);
+    }
     // The progress line of a run, over the foot of the list while it lasts.
     progressLine_ = new QFrame(page);
     progressLine_->setObjectName(QStringLiteral("fraProgress"));
     progressLine_->setGeometry(10, 204, 347, 26);
     progressLine_->setFrameShape(QFrame::StyledPanel);
     progressLine_->setAutoFillBackground(true);
+    anchor(progressLine_, kBottom | kWide);
     prgRun_ = new QProgressBar(progressLine_);
     prgRun_->setObjectName(QStringLiteral("prgRun"));
     prgRun_->setGeometry(3, 3, 120, 20);
     lblRunFile_ = new QLabel(progressLine_);
     lblRunFile_->setObjectName(QStringLiteral("lblRunFile"));
     lblRunFile_->setGeometry(129, 3, 214, 20);
+    anchor(lblRunFile_, kWide);
     progressLine_->hide();
 
     cmdEncDec_ = pushButton(page, "cmdEncDec", QString(), {218, 242, 70, 28});
     button(cmdEncDec_, &MainWindowHandlers::cmdEncDec_Click);
-    button(pushButton(page, "cmdEx", QStringLiteral("&Exit"), {292, 242, 65, 28}),
-           &MainWindowHandlers::cmdEx_Click);
+    anchor(cmdEncDec_, kRight | kBottom);
+    QPushButton* exit = pushButton(page, "cmdEx", QStringLiteral("&Exit"), {292, 242, 65, 28});
+    button(exit, &MainWindowHandlers::cmdEx_Click);
+    anchor(exit, kRight | kBottom);
 }
 
 void MainWindow::render() {
@@ -366,6 +554,10 @@ void MainWindow::render() {
     for (Page which : model_.zOrder) {
         page(which)->raise();
         page(which)->setEnabled(which == model_.topPage());
+    }
+    if (renderedTop_ != model_.topPage()) {
+        renderedTop_ = model_.topPage();
+        focusTopPage();
     }
 
     if (txtPassword_->text() != qt(model_.txtPassword))
@@ -385,7 +577,7 @@ void MainWindow::render() {
     cmdNext_->setEnabled(model_.nextButtonEnabled);
 
     Label3_->setText(qt(model_.targetPrompt));
-    cmdEncDec_->setText(qt(model_.runButtonCaption));
+    cmdEncDec_->setText(runButtonText(model_.runButtonCaption));
     cmdEncDec_->setEnabled(model_.runButtonEnabled);
     renderList();
     rendering_ = false;
@@ -398,12 +590,37 @@ void MainWindow::renderList() {
         ListFiles_->setPalette(palette);
         renderedColor_ = model_.targetListColor;
     }
-    if (renderedRows_ == model_.targetList) return;
+    const std::optional<ListRow> folder = folderRow(model_);
+    if (renderedRows_ == model_.targetList && renderedFolder_ == folder) return;
     ListFiles_->clear();
     static const QIcon lock(kLockResource);
     QList<QTreeWidgetItem*> items;
-    for (const ListRow& row : model_.targetList) {
+    // The folder of a folder run heads the list, with the number of its files
+    // (which may all lie in subfolders, not listed here).
+    if (folder) {
+        auto* item = new QTreeWidgetItem({qt(folder->text), qt(folder->typeText), qt(folder->sizeText)});
+        item->setData(0, Qt::UserRole, QVariant());
+        item->setToolTip(0, qt(folder->text));
+        item->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
+        items.append(item);
+    }
+    // Shown in natural order (2 before 10); each item keeps its row's index.
+    const std::vector<ListRow>& rows = model_.targetList;
+    std::vector<size_t> order(rows.size());
+    std::iota(order.begin(), order.end(), size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return naturalLess(rows[a].text, rows[b].text); });
+    for (size_t index : order) {
+        ListRow row = rows[index];
+        // Rows that come without their type and size get them here.
+        if (row.typeText.empty() && row.sizeText.empty() && !row.path.empty()) {
+            const ListRow described = targetRow(row.path);
+            row.typeText = described.typeText;
+            row.sizeText = described.sizeText;
+            if (row.imageKey.empty()) row.imageKey = described.imageKey;
+        }
         auto* item = new QTreeWidgetItem({qt(row.text), qt(row.typeText), qt(row.sizeText)});
+        item->setData(0, Qt::UserRole, static_cast<qulonglong>(index));
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
         item->setToolTip(0, qt(row.path));
@@ -412,12 +629,15 @@ void MainWindow::renderList() {
     }
     ListFiles_->addTopLevelItems(items);
     renderedRows_ = model_.targetList;
+    renderedFolder_ = folder;
 }
 
 void MainWindow::rowChecked(QTreeWidgetItem* item) {
     if (rendering_) return;
-    int index = ListFiles_->indexOfTopLevelItem(item);
-    if (index < 0 || index >= static_cast<int>(model_.targetList.size())) return;
+    const QVariant stored = item->data(0, Qt::UserRole);
+    if (!stored.isValid()) return;  // the folder's own row
+    const size_t index = stored.toULongLong();
+    if (index >= model_.targetList.size()) return;
     bool checked = item->checkState(0) == Qt::Checked;
     model_.targetList[static_cast<size_t>(index)].checked = checked;
     renderedRows_[static_cast<size_t>(index)].checked = checked;

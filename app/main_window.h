@@ -3,10 +3,14 @@
 // to the handlers. It keeps no state of its own that a handler reads.
 
 #include <QMainWindow>
+#include <QRect>
 #include <array>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "app/main_window_handlers.h"
+#include "app/open_paths.h"
 
 class QButtonGroup;
 class QFrame;
@@ -19,6 +23,8 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace vellumar {
+
+class PathOpener;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -33,6 +39,11 @@ class MainWindow : public QMainWindow {
     // The progress line of a run on the target page: files done of files to
     // do and the current file; hidden once done reaches total.
     void showProgress(uint64_t done, uint64_t total, const std::string& current);
+    // Where paths from outside (command line, later starts, drops) go.
+    void setPathOpener(PathOpener* opener) { opener_ = opener; }
+    // A later start's request: the window comes to the front, and its paths
+    // are opened as soon as no handler or run is busy.
+    void receiveOpenRequest(const OpenRequest& request);
 
   protected:
     // While a handler runs, clicks and keys aimed at this window are dropped.
@@ -42,6 +53,13 @@ class MainWindow : public QMainWindow {
 
   private:
     void run(void (MainWindowHandlers::*handler)());
+    void run(const std::function<void()>& handler);
+    bool keyPressed(QWidget* widget, QEvent* event);
+    bool dragged(QWidget* widget, QEvent* event);
+    // Keeps each widget's place relative to the edges it is anchored to.
+    void anchor(QWidget* widget, int edges);
+    void layOut();
+    void focusTopPage();
     void button(QPushButton* button, void (MainWindowHandlers::*handler)());
     QFrame* newPage(Page page, const char* name);
     void buildMenus();
@@ -52,7 +70,15 @@ class MainWindow : public QMainWindow {
     void renderList();
     void rowChecked(QTreeWidgetItem* item);
 
+    struct Anchored {
+        QWidget* widget;
+        QRect design;
+        int edges;
+    };
+
     MainWindowHandlers& logic_;
+    PathOpener* opener_ = nullptr;
+    std::vector<Anchored> anchored_;
     WindowModel& model_;
     std::array<QFrame*, 4> pages_{};
     QLineEdit* txtPassword_ = nullptr;
@@ -68,7 +94,9 @@ class MainWindow : public QMainWindow {
     QLabel* lblRunFile_ = nullptr;
 
     uint64_t renderedFocus_ = 0;
+    Page renderedTop_ = Page::fraPassword;
     std::vector<ListRow> renderedRows_;
+    std::optional<ListRow> renderedFolder_;
     uint32_t renderedColor_ = 0xFFFFFFFF;  // no colour yet
     bool rendering_ = false;
     bool renderQueued_ = false;

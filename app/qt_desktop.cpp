@@ -88,7 +88,10 @@ void QtDesktop::showEncryptedFolders() {
 }
 
 void QtDesktop::openAddress(const std::string& address) {
-    QDesktopServices::openUrl(QUrl::fromEncoded(bytes(address)));
+    // Without a browser the click would otherwise do nothing at all.
+    if (!QDesktopServices::openUrl(QUrl::fromEncoded(bytes(address))))
+        message("No web browser could be started to open " + address, Icon::exclamation,
+                kApplicationTitle);
 }
 
 void QtDesktop::setBusy(bool busy) {

@@ -14,6 +14,10 @@
 #include <QDialog>
 #include <QDir>
 #include <QDirIterator>
+#include <QDropEvent>
+#include <QEventLoop>
+#include <QHeaderView>
+#include <QMimeData>
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
@@ -30,10 +34,13 @@
 #include <deque>
 #include <functional>
 
+#include "app/instance_channel.h"
 #include "app/password.h"
+#include "app/path_opener.h"
 #include "app/qt_desktop.h"
 #include "app/qt_settings_store.h"
 #include "app/single_instance.h"
+#include "app/web_pages.h"
 #include "engine/locked_header.h"
 #include "engine/platform.h"
 #include "engine/locked_folder_name.h"
@@ -42,6 +49,11 @@
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/file_attributes.h"
 #include "tests/support/temp_folder.h"
+
+// Failures show texts, not their bytes.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace vellumar::test {
 namespace {
@@ -83,8 +95,10 @@ struct Program {
     QtSettingsStore settings;
     MainWindowHandlers logic{model, desktop, settings};
     MainWindow window{logic};
+    PathOpener opener{logic, desktop};
 
     Program() {
+        window.setPathOpener(&opener);
         desktop.setWindow(&window);
         desktop.progressView = [this](uint64_t done, uint64_t total, const std::string& current) {
             window.showProgress(done, total, current);
@@ -177,7 +191,7 @@ TEST_F(Gui, WalkThroughTheWizard) {
     EXPECT_EQ(program.visiblePage(), QStringLiteral("fraResult"));
     EXPECT_EQ(program.find<QLabel>("Label3")->text(),
               QStringLiteral("Add files that are to be encrypted and locked"));
-    EXPECT_EQ(program.find<QPushButton>("cmdEncDec")->text(), QStringLiteral("Encrypt"));
+    EXPECT_EQ(program.find<QPushButton>("cmdEncDec")->text(), QStringLiteral("E&ncrypt"));
 
     std::string data = temp.makeFolder("data");
     program.desktop.answers.push_back({data, "notes.txt", "report.doc"});
@@ -326,8 +340,12 @@ TEST_F(Gui, AddPreparesAFolderToEncryptAndOneToDecrypt) {
     temp.write("Work/Reports/sub/b.txt", "b");
     program.desktop.folderAnswers.push_back(temp / "Work/Reports");
     program.click("cmdAdd");
-    EXPECT_EQ(program.listed(), (QStringList{qstr(temp / "Work/Reports/sub/b.txt"),
-                                             qstr(temp / "Work/Reports/a.txt")}));
+    // The folder first, with the number of its files.
+    EXPECT_EQ(program.listed(),
+              (QStringList{qstr(temp / "Work/Reports"), qstr(temp / "Work/Reports/a.txt"),
+                           qstr(temp / "Work/Reports/sub/b.txt")}));
+    EXPECT_EQ(program.find<QTreeWidget>("ListFiles")->topLevelItem(0)->text(2),
+              QStringLiteral("2 files"));
     EXPECT_TRUE(program.find<QPushButton>("cmdEncDec")->isEnabled());
     program.screenshot("6-folder-to-encrypt");
 
@@ -370,9 +388,30 @@ TEST_F(Gui, AddPreparesAFolderToEncryptAndOneToDecrypt) {
     EXPECT_EQ(messages(), "16\tVellumar\tOne Folder Can Be Decrypted At A Time\n");
     EXPECT_EQ(program.model.PlainFolderPath, vault);
     // The files are found, and listed, under the folder's locked name.
-    EXPECT_EQ(program.listed(),
-              (QStringList{qstr(locked + "/inner/w.txt"), qstr(locked + "/v.txt")}));
+    EXPECT_EQ(program.listed(), (QStringList{qstr(vault + " (locked)"), qstr(locked + "/inner/w.txt"),
+                                             qstr(locked + "/v.txt")}));
     EXPECT_TRUE(program.find<QPushButton>("cmdEncDec")->isEnabled());
+}
+
+// Before the run, a folder whose files all lie in subfolders shows itself
+// and their number (its own level has no file to list).
+TEST_F(Gui, AFolderShowsHowManyFilesTheRunTakes) {
+    Program program;
+    program.passGate();
+    program.choose("OptEncFolder");
+    program.click("cmdNext");
+    for (int n = 1; n <= 3; ++n) temp.write("Work/Deep/sub/f" + std::to_string(n), "f");
+    program.desktop.folderAnswers.push_back(temp / "Work/Deep");
+    program.click("cmdAdd");
+    auto* list = program.find<QTreeWidget>("ListFiles");
+    ASSERT_GE(list->topLevelItemCount(), 1);
+    QTreeWidgetItem* folder = list->topLevelItem(0);
+    EXPECT_EQ(folder->text(0), qstr(temp / "Work/Deep"));
+    EXPECT_EQ(folder->text(1), QStringLiteral("File folder"));
+    EXPECT_EQ(folder->text(2), QStringLiteral("3 files"));
+    EXPECT_TRUE(program.find<QPushButton>("cmdEncDec")->isEnabled());
+    program.click("cmdClear");
+    EXPECT_EQ(list->topLevelItemCount(), 0);
 }
 
 // "Encrypt a Folder" then "Decrypt a Folder", clicked through to the run
@@ -417,7 +456,7 @@ TEST_F(Gui, EncryptAndDecryptAFolder) {
                           Qt::LeftButton);
     });
     program.click("cmdAdd");
-    EXPECT_EQ(program.listed().size(), 2);
+    EXPECT_EQ(program.listed().size(), 3);  // the folder and its two files
     program.click("cmdEncDec");
     EXPECT_EQ(messages(),
               "64\tVellumar\tEncryption Completed Successfully\n"
@@ -465,8 +504,248 @@ TEST_F(Gui, ASecondStartIsRefusedWhileTheFirstRuns) {
     if (!ended) second.kill();
     ASSERT_TRUE(ended) << "the second start did not end";
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(second.exitCode(), 1);
     EXPECT_EQ(messages(), "16\tVellumar\tVellumar Is Already Running\n");
+}
+
+// The process plays the running program, window and door open; the real
+// program is started again beside it.
+class LaterStart : public Gui {
+  protected:
+    // Runs the program until it ends, with `arguments` as a shell spells
+    // them ($1... are `values`), so that they can hold any bytes; its exit code.
+    int start(const QString& arguments = {}, const QStringList& values = {}) {
+        QProcess later;
+        later.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+        QEventLoop loop;
+        QObject::connect(&later, &QProcess::finished, &loop, &QEventLoop::quit);
+        QObject::connect(&later, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        later.start(QStringLiteral("/bin/sh"),
+                    QStringList{QStringLiteral("-c"), QStringLiteral("exec \"$0\" ") + arguments,
+                                QStringLiteral(TESSARIN_BINARY)} +
+                        values);
+        // This copy answers while the later one waits for it.
+        loop.exec();
+        EXPECT_EQ(later.state(), QProcess::NotRunning) << "the later start did not end";
+        if (later.state() != QProcess::NotRunning) later.kill();
+        later.waitForFinished();
+        EXPECT_EQ(later.exitStatus(), QProcess::NormalExit);
+        return later.exitCode();
+    }
+};
+
+TEST_F(LaterStart, HandsItsPathsToTheRunningWindowOrIsRefused) {
+    // Both after SetUp: in this test's own runtime folder.
+    SingleInstance instance;
+    ASSERT_TRUE(instance.acquired());
+    InstanceChannel channel;
+    std::vector<OpenRequest> requests;
+    Program program;
+    channel.onRequest = [&](const OpenRequest& request) {
+        requests.push_back(request);
+        program.window.receiveOpenRequest(request);
+    };
+    ASSERT_TRUE(channel.listen());
+
+    // Without paths: the refusal, and the running window comes to the front.
+    EXPECT_EQ(start({}), 1);
+    EXPECT_EQ(messages(), "16\tVellumar\tVellumar Is Already Running\n");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_TRUE(requests[0].raiseOnly());
+
+    // With paths (a name in bytes that are no UTF-8 among them): no refusal;
+    // they wait for the password, then fill the list.
+    const std::string a = temp.write("data/a.txt", "a");
+    const std::string odd = temp.write("data/\xff\xfe.txt", "b");
+    EXPECT_EQ(start(QStringLiteral("--lock \"$1\" \"$2/$(printf '\\377\\376').txt\""),
+                    {qstr(a), qstr(temp / "data")}),
+              0);
+    EXPECT_EQ(messages(), "16\tVellumar\tVellumar Is Already Running\n");
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1], (OpenRequest{OpenIntent::lock, {a, odd}}));
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraPassword"));
+    program.passGate();
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraResult"));
+    EXPECT_EQ(program.listed(), (QStringList{qstr(a), QFile::decodeName(odd.c_str())}));
+    EXPECT_EQ(program.model.targetList[1].path, odd);
+    EXPECT_TRUE(program.find<QRadioButton>("OptEncFiles")->isChecked());
+    EXPECT_TRUE(program.find<QPushButton>("cmdEncDec")->isEnabled());
+
+    // A bad option is refused before anything else happens.
+    EXPECT_EQ(start(QStringLiteral("--shred \"$1\""), {qstr(a)}), 2);
+    EXPECT_EQ(requests.size(), 2u);
+}
+
+TEST_F(Gui, StartedWithPathsTheListIsFilledOnceThePasswordIsGiven) {
+    const std::string locked = temp.write("data/abgrf.gkt.VKL", "[Secret]" + std::string(600, 'x'));
+    const std::string folder = temp.makeFolder("data/Reports");
+    Program program;
+    program.opener.receive({OpenIntent::open, {locked, folder}});
+    program.window.render();
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraPassword"));
+    program.passGate();
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraResult"));
+    EXPECT_TRUE(program.find<QRadioButton>("OptDecFiles")->isChecked());
+    auto* list = program.find<QTreeWidget>("ListFiles");
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    EXPECT_EQ(list->topLevelItem(0)->text(0), qstr(temp / "data/notes.txt"));
+    EXPECT_EQ(list->topLevelItem(0)->text(1), QStringLiteral("TXT file"));
+    EXPECT_FALSE(list->topLevelItem(0)->icon(0).isNull());
+    EXPECT_EQ(messages(), "48\tVellumar\tThis item was not added:\r" + folder +
+                              ": it calls for Encrypt a Folder, and Decrypt File(s) was chosen\n");
+}
+
+TEST_F(Gui, TheWindowGrowsAndTheListShowsEveryRowInFull) {
+    Program program;
+    program.passGate();
+    program.choose("OptEncFiles");
+    program.click("cmdNext");
+    const std::string data = temp.makeFolder("data");
+    for (const char* name : {"notes 10.txt", "notes 2.txt", "Notes 1.txt"})
+        temp.write(std::string("data/") + name, "12345");
+    program.desktop.answers.push_back({data, "notes 10.txt", "notes 2.txt", "Notes 1.txt"});
+    program.click("cmdAdd");
+    // Numbers in names sort by their value.
+    EXPECT_EQ(program.listed(), (QStringList{qstr(data + "/Notes 1.txt"), qstr(data + "/notes 2.txt"),
+                                             qstr(data + "/notes 10.txt")}));
+    auto* list = program.find<QTreeWidget>("ListFiles");
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        EXPECT_EQ(list->topLevelItem(i)->text(1), QStringLiteral("TXT file"));
+        EXPECT_EQ(list->topLevelItem(i)->text(2), QStringLiteral("5 bytes"));
+    }
+
+    MainWindow& window = program.window;
+    const int files = list->header()->sectionSize(0);
+    window.resize(window.size() + QSize(300, 200));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.centralWidget()->size(), QSize(842, 485));
+    EXPECT_EQ(window.page(Page::fraResult)->geometry(), QRect(175, 0, 667, 485));
+    EXPECT_EQ(list->geometry(), QRect(10, 30, 647, 400));
+    // The Files column takes the width gained; the buttons keep to the corner.
+    EXPECT_EQ(list->header()->sectionSize(0), files + 300);
+    EXPECT_EQ(program.find<QPushButton>("cmdEx")->geometry(), QRect(592, 442, 65, 28));
+    EXPECT_EQ(program.find<QPushButton>("cmdAdd")->geometry(), QRect(10, 442, 62, 28));
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraResult"));
+    program.screenshot("9-target-enlarged");
+
+    // Never smaller than it was drawn.
+    window.resize(200, 100);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.centralWidget()->size(), QSize(542, 285));
+    EXPECT_EQ(list->geometry(), QRect(10, 30, 347, 200));
+}
+
+TEST_F(Gui, TheKeyboardReachesEveryButton) {
+    Program program;
+    MainWindow& window = program.window;
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    auto key = [&](Qt::Key which, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : &window, which, modifiers);
+    };
+    QTest::keyClicks(program.find<QLineEdit>("txtPassword"), QStringLiteral("secret"));
+    QTest::keyClicks(program.find<QLineEdit>("txtConfirm"), QStringLiteral("secret"));
+    key(Qt::Key_Return);
+    ASSERT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
+    EXPECT_TRUE(window.page(Page::fraSelect)->isAncestorOf(QApplication::focusWidget()));
+
+    // Every option has its Alt letter.
+    const struct {
+        Qt::Key letter;
+        const char* option;
+    } letters[] = {{Qt::Key_O, "OptEncFolder"},
+                   {Qt::Key_L, "OptDecFolder"},
+                   {Qt::Key_D, "OptDecFiles"},
+                   {Qt::Key_C, "OptEncFiles"}};
+    for (const auto& letter : letters) {
+        auto* option = program.find<QRadioButton>(letter.option);
+        key(letter.letter, Qt::AltModifier);
+        // A letter presses the button at once and lets it go a moment later.
+        EXPECT_TRUE(option->isDown()) << letter.option;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return option->isChecked(); })) << letter.option;
+    }
+    EXPECT_EQ(program.model.selectedOption, Option::OptEncFiles);
+    // Enter on the choice page is Next.
+    key(Qt::Key_Enter, Qt::KeypadModifier);
+    ASSERT_EQ(program.visiblePage(), QStringLiteral("fraResult"));
+    EXPECT_EQ(QApplication::focusWidget(), program.find<QPushButton>("cmdAdd"));
+
+    // Enter presses the focused button: Add, then the run button by its letter.
+    const std::string plain = temp.write("data/a.txt", "a");
+    program.desktop.answers.push_back({plain});
+    key(Qt::Key_Return);
+    EXPECT_EQ(program.listed(), QStringList{qstr(plain)});
+    key(Qt::Key_N, Qt::AltModifier);
+    EXPECT_TRUE(program.find<QPushButton>("cmdEncDec")->isDown());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !messages().empty(); }));
+    EXPECT_EQ(messages(), "64\tVellumar\tFile(s) Encrypted Successfully\n");
+    EXPECT_FALSE(fileExists(plain));
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
+
+    // After About, OK gives the focus back to the page.
+    program.menu("mnuAbout");
+    EXPECT_EQ(QApplication::focusWidget(), program.find<QPushButton>("cmdOK"));
+    key(Qt::Key_Return);
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
+    EXPECT_TRUE(window.page(Page::fraSelect)->isAncestorOf(QApplication::focusWidget()));
+}
+
+TEST_F(Gui, OneVersionTheIconAndAWordWhenNoBrowserStarts) {
+    Program program;
+    EXPECT_FALSE(program.window.windowIcon().isNull());
+    EXPECT_EQ(program.find<QLabel>("lblVersion")->text(), program.window.windowTitle());
+
+    // No browser to be found anywhere.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString(temp.makeFolder("no-programs")));
+    qunsetenv("BROWSER");
+    qunsetenv("DEFAULT_BROWSER");
+    program.menu("mnuVisit");
+    qputenv("PATH", path);
+    EXPECT_EQ(messages(),
+              "48\tVellumar\tNo web browser could be started to open https://vellumar.example/\n");
+}
+
+// A drag of files from a file manager onto the target page.
+bool dropPaths(QWidget* target, const std::string& uriList) {
+    QMimeData mime;
+    mime.setData(QStringLiteral("text/uri-list"), QByteArray::fromStdString(uriList));
+    const QPointF at(target->width() / 2, target->height() / 2);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return enter.isAccepted() && drop.isAccepted();
+}
+
+TEST_F(Gui, DroppedFilesFillTheTargetListExceptDuringARun) {
+    Program program;
+    const std::string a = temp.write("data/a 1.txt", "a");
+    const std::string b = temp.write("data/\xe9t\xe9.txt", "b");
+    const std::string uris = fileAddress(a) + "\r\n" + fileAddress(b) + "\r\n";
+    auto* list = program.find<QTreeWidget>("ListFiles");
+    EXPECT_FALSE(dropPaths(list->viewport(), uris));  // behind the password page
+    program.passGate();
+    program.choose("OptEncFiles");
+    program.click("cmdNext");
+    EXPECT_TRUE(dropPaths(list->viewport(), uris));
+    ASSERT_EQ(program.model.targetList.size(), 2u);
+    EXPECT_EQ(program.model.targetList[0].path, a);
+    EXPECT_EQ(program.model.targetList[1].path, b);
+    EXPECT_TRUE(program.find<QPushButton>("cmdEncDec")->isEnabled());
+
+    const std::string c = temp.write("data/c.txt", "c");
+    bool refused = false;
+    program.desktop.duringRun = [&](uint64_t done, uint64_t) {
+        if (done == 0) refused = !dropPaths(list->viewport(), fileAddress(c));
+    };
+    program.click("cmdEncDec");
+    EXPECT_TRUE(refused);
+    EXPECT_TRUE(fileExists(c));
+    EXPECT_FALSE(fileExists(a));
+    EXPECT_EQ(messages(), "64\tVellumar\tFile(s) Encrypted Successfully\n");
 }
 
 TEST(Help, ThePageShipsBesideTheProgram) {

@@ -1,0 +1,50 @@
+#include "app/target_rows.h"
+
+#include "app/byte_size.h"
+#include "engine/file_system.h"
+#include "engine/names.h"
+#include "locking/file_operations.h"
+
+namespace vellumar {
+
+ListRow targetRow(const std::string& path) {
+    ListRow row;
+    row.path = row.text = path;
+    std::string name = getFileName(path);
+    const std::string extension = toUpper(getExtension(name));
+    if ((extension == "VKL" || extension == "VKW") && startsWithLockedMarker(path)) {
+        name = scrambleName(removeExtension(name));
+        row.text = getFolderPart(path) + name;
+        row.imageKey = "lock";
+    }
+    FileStatus status;
+    if (fileSystem().status(path, status) != IoError::ok || status.kind == EntryKind::missing)
+        return row;
+    if (status.kind == EntryKind::folder) {
+        row.typeText = "File folder";
+        return row;
+    }
+    row.typeText = toUpper(getExtension(name)) + " file";
+    row.sizeText = formatByteSize(status.size);
+    return row;
+}
+
+std::optional<ListRow> folderRow(const WindowModel& model) {
+    const bool locking = model.selectedOption == Option::OptEncFolder;
+    if ((!locking && model.selectedOption != Option::OptDecFolder) || !model.runButtonEnabled ||
+        model.FolderName.empty())
+        return std::nullopt;
+    ListRow row;
+    if (locking || model.PlainFolderPath.empty())
+        row.path = model.ParentPath + model.FolderName;
+    else
+        row.path = model.PlainFolderPath;
+    // A locked folder by the name a person knows it by.
+    row.text = locking ? row.path : row.path + " (locked)";
+    row.typeText = "File folder";
+    const size_t files = model.foundFiles.size();
+    row.sizeText = std::to_string(files) + (files == 1 ? " file" : " files");
+    return row;
+}
+
+}  // namespace vellumar
