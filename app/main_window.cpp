@@ -9,6 +9,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -16,7 +17,9 @@
 #include <QSvgRenderer>
 #include <QTreeWidget>
 
+#include "app/plain_folder_names.h"
 #include "app/qt_desktop.h"
+#include "folders/folder_lists.h"
 
 namespace vellumar {
 namespace {
@@ -145,6 +148,11 @@ void MainWindow::run(void (MainWindowHandlers::*handler)()) {
     QCoreApplication::processEvents();
     handlerRunning_ = false;
     render();
+    // The person closed the window during the run and chose to cancel it.
+    if (closeAfterRun_) {
+        closeAfterRun_ = false;
+        close();
+    }
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -159,6 +167,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::ShortcutOverride:
         case QEvent::Wheel:
         case QEvent::ContextMenu:
+            // A run's Cancel button is the one control that works during it.
+            if (watched == cmdCancel_ && model_.runInProgress) return false;
             // Dialogs and message boxes are windows of their own and keep their input.
             return static_cast<QWidget*>(watched)->window() == this;
         default:
@@ -167,12 +177,34 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (model_.runInProgress) {
+        // Closed mid-run: the run stops between two files if the person
+        // wants it to, and the window closes once it has said what it did.
+        event->ignore();
+        if (!model_.cancelRequested && askToCancelRun()) {
+            model_.cancelRequested = true;
+            closeAfterRun_ = true;
+        }
+        return;
+    }
     // (The program's own exit handlers close it from code, and may.)
-    if (model_.runInProgress || (handlerRunning_ && event->spontaneous())) {
+    if (handlerRunning_ && event->spontaneous()) {
         event->ignore();
         return;
     }
+    logic_.Form_Unload();
     QMainWindow::closeEvent(event);
+}
+
+bool MainWindow::askToCancelRun() {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Vellumar"),
+                    QStringLiteral("A run is in progress.\nCancel it and close the window? The "
+                                   "files done so far stay done; the others are left as they "
+                                   "were."),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setObjectName(QStringLiteral("cancelRunQuestion"));
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 void MainWindow::showProgress(uint64_t done, uint64_t total, const std::string& current) {
@@ -185,10 +217,11 @@ void MainWindow::showProgress(uint64_t done, uint64_t total, const std::string& 
     prgRun_->setRange(0, static_cast<int>(total / scale));
     prgRun_->setValue(static_cast<int>(done / scale));
     prgRun_->setFormat(QStringLiteral("%1 of %2").arg(done).arg(total));
-    const QString file = displayText(current);
+    const QString file = displayText(withPlainFolderNames(current, folderRecords_));
     lblRunFile_->setText(
         lblRunFile_->fontMetrics().elidedText(file, Qt::ElideMiddle, lblRunFile_->width()));
     lblRunFile_->setToolTip(file);
+    cmdCancel_->setEnabled(!model_.cancelRequested);
     progressLine_->show();
     progressLine_->raise();
 }
@@ -329,8 +362,6 @@ void MainWindow::buildResultPage() {
         {QStringLiteral("Files"), QStringLiteral("Type"), QStringLiteral("Size")});
     ListFiles_->header()->resizeSection(0, 200);
     ListFiles_->header()->resizeSection(1, 70);
-    connect(ListFiles_, &QTreeWidget::itemChanged, this,
-            [this](QTreeWidgetItem* item) { rowChecked(item); });
 
     button(pushButton(page, "cmdAdd", QStringLiteral("&Add"), {10, 242, 62, 28}),
            &MainWindowHandlers::cmdAdd_Click);
@@ -346,10 +377,19 @@ void MainWindow::buildResultPage() {
     progressLine_->setAutoFillBackground(true);
     prgRun_ = new QProgressBar(progressLine_);
     prgRun_->setObjectName(QStringLiteral("prgRun"));
-    prgRun_->setGeometry(3, 3, 120, 20);
+    prgRun_->setGeometry(3, 3, 110, 20);
     lblRunFile_ = new QLabel(progressLine_);
     lblRunFile_->setObjectName(QStringLiteral("lblRunFile"));
-    lblRunFile_->setGeometry(129, 3, 214, 20);
+    lblRunFile_->setGeometry(117, 3, 162, 20);
+    // The run stops before its next file; what was done stays done.
+    cmdCancel_ = new QPushButton(QStringLiteral("Cancel"), progressLine_);
+    cmdCancel_->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel_->setGeometry(283, 2, 61, 22);
+    connect(cmdCancel_, &QPushButton::clicked, this, [this] {
+        if (!model_.runInProgress) return;
+        model_.cancelRequested = true;
+        cmdCancel_->setEnabled(false);
+    });
     progressLine_->hide();
 
     cmdEncDec_ = pushButton(page, "cmdEncDec", QString(), {218, 242, 70, 28});
@@ -400,27 +440,25 @@ void MainWindow::renderList() {
     }
     if (renderedRows_ == model_.targetList) return;
     ListFiles_->clear();
+    // Rows under a locked folder name it by its plain name; so does the
+    // progress line of the run over them.
+    folderRecords_.clear();
+    readFolderRecords(folderRecords_);
+    auto shown = [this](const std::string& text) {
+        return qt(withPlainFolderNames(text, folderRecords_));
+    };
     static const QIcon lock(kLockResource);
     QList<QTreeWidgetItem*> items;
     for (const ListRow& row : model_.targetList) {
-        auto* item = new QTreeWidgetItem({qt(row.text), qt(row.typeText), qt(row.sizeText)});
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
-        item->setToolTip(0, qt(row.path));
+        // Every row is run: a check box would suggest otherwise.
+        auto* item = new QTreeWidgetItem({shown(row.text), qt(row.typeText), qt(row.sizeText)});
+        item->setFlags(item->flags() & ~Qt::ItemIsUserCheckable);
+        item->setToolTip(0, shown(row.path));
         if (row.imageKey == "lock") item->setIcon(0, lock);
         items.append(item);
     }
     ListFiles_->addTopLevelItems(items);
     renderedRows_ = model_.targetList;
-}
-
-void MainWindow::rowChecked(QTreeWidgetItem* item) {
-    if (rendering_) return;
-    int index = ListFiles_->indexOfTopLevelItem(item);
-    if (index < 0 || index >= static_cast<int>(model_.targetList.size())) return;
-    bool checked = item->checkState(0) == Qt::Checked;
-    model_.targetList[static_cast<size_t>(index)].checked = checked;
-    renderedRows_[static_cast<size_t>(index)].checked = checked;
 }
 
 }  // namespace vellumar

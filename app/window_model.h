@@ -112,6 +112,9 @@ struct WindowModel {
     // True while the run button's run is in progress: no other handler may
     // start meanwhile, nor a second run.
     bool runInProgress = false;
+    // Set by the person (Cancel, or closing the window) during a run; the
+    // run stops before its next file. Each run starts with it cleared.
+    bool cancelRequested = false;
 
     // Bumped by changed(); the window re-renders when it moves.
     uint64_t revision = 0;
