@@ -2,7 +2,7 @@
 // The window's lock and unlock runs of files: cmdLock_Click and
 // cmdUnlock_Click work on the target list (targetList), the Folder variants on
 // the search results (foundFiles). Only each row's path is read; every
-// row is processed, checked or not, and the lists are left as they are. The
+// row is processed, and the lists are left as they are. The
 // run itself is the file operation; the handler words its result.
 
 #include <cstddef>

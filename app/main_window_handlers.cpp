@@ -1,6 +1,7 @@
 #include "app/main_window_handlers.h"
 
 #include <cstdlib>
+#include <vector>
 
 #include "app/byte_size.h"
 #include "app/folder_chooser.h"
@@ -9,6 +10,7 @@
 #include "app/selection.h"
 #include "app/web_pages.h"
 #include "engine/file_system.h"
+#include "engine/list_file.h"
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "locking/file_box.h"
@@ -159,6 +161,16 @@ void MainWindowHandlers::hideLockedFilesAgain() {
     if (!lockedFilesUnhidden_) return;
     lockedFilesUnhidden_ = false;
     File_Refresh();
+    // Unhiding took read-only too: a file still locked gets it back.
+    std::vector<std::string> paths;
+    if (readListFile(applicationFile("files"), paths) != IoError::ok) return;
+    for (const std::string& path : paths) {
+        uint32_t attributes = kAttrNormal;
+        if (path.empty() || !startsWithLockedMarker(path) ||
+            fileSystem().getAttributes(path, attributes) != IoError::ok)
+            continue;
+        fileSystem().setAttributes(path, attributes | kAttrHidden | kAttrReadOnly);
+    }
 }
 
 void MainWindowHandlers::Form_Unload() {

@@ -260,6 +260,35 @@ TEST_F(FolderSteps, FoldersAreEncryptedInOrderAndTheSecondOfThreeIsDecrypted) {
     EXPECT_TRUE(model.targetList.empty() && model.foundFiles.empty());
 }
 
+// A cancelled folder run says how many of the folder's files it did.
+TEST_F(FolderSteps, ACancelledFolderRunSaysHowManyFilesItDid) {
+    makeFolder("A");
+    chooseToEncrypt("A");
+    CancellingDesktop lockPerson(1);
+    cmdEncDec_Click(model, lockPerson);
+    EXPECT_EQ(lockPerson.messages,
+              (std::vector<Shown>{{"Locking the folder " + plainPath("A") +
+                                       " was cancelled.\r\nIt keeps its plain name and stays "
+                                       "listed as being locked: Encrypt a Folder locks the "
+                                       "rest.\r\n1 of 2 files were locked.",
+                                   Icon::critical, "Vellumar"}}));
+    EXPECT_EQ(records(), Lines{plainPath("A")});
+
+    chooseToEncrypt("A");
+    run();
+    chooseToDecrypt("A", lockedPath("A"));
+    CancellingDesktop unlockPerson(1);
+    cmdEncDec_Click(model, unlockPerson);
+    EXPECT_EQ(unlockPerson.messages,
+              (std::vector<Shown>{{"Unlocking the folder " + plainPath("A") +
+                                       " was cancelled.\r\nIt keeps its locked name and stays "
+                                       "listed: Decrypt a Folder unlocks the rest.\r\n1 of 2 "
+                                       "files were unlocked.",
+                                   Icon::critical, "Vellumar"}}));
+    EXPECT_TRUE(fileExists(lockedPath("A")));
+    EXPECT_EQ(records(), Lines{plainPath("A")});
+}
+
 TEST_F(FolderSteps, ADuplicatedRecordIsRemovedWholeAndTheSecondRenameFailsSilently) {
     makeFolder("A");
     chooseToEncrypt("A");
