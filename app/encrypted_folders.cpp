@@ -30,8 +30,8 @@ void EncryptedFolders::tickRow(size_t index, bool ticked) {
 }
 
 void EncryptedFolders::cmdDecrypt_Click() {
-    const bool anyTicked =
-        std::any_of(lstDecrypt.begin(), lstDecrypt.end(), [](const ListRow& row) { return row.checked; });
+    const bool anyTicked = std::any_of(lstDecrypt.begin(), lstDecrypt.end(),
+                                       [](const ListRow& row) { return row.checked; });
     if (!anyTicked && selectedRow >= 0) tickRow(static_cast<size_t>(selectedRow), true);
     const ListRow* ticked = nullptr;
     int n = 0;

@@ -56,8 +56,8 @@ void EncryptedFoldersDialog::rowChecked(QTreeWidgetItem* item) {
 
 void EncryptedFoldersDialog::showTicks() {
     showingTicks_ = true;
-    for (int i = 0; i < lstDecrypt_->topLevelItemCount() &&
-                    i < static_cast<int>(logic_.lstDecrypt.size());
+    for (int i = 0;
+         i < lstDecrypt_->topLevelItemCount() && i < static_cast<int>(logic_.lstDecrypt.size());
          ++i) {
         const bool ticked = logic_.lstDecrypt[static_cast<size_t>(i)].checked;
         lstDecrypt_->topLevelItem(i)->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);

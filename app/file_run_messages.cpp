@@ -147,13 +147,13 @@ void showFileMessage(const FileResult& result, bool locking, bool large, Desktop
             if (large) break;
             // The file is named under the window's words, which name none.
             if (result.error == IoError::alreadyOpen) {
-                desktop.message(
-                    (locking ? kLockAlreadyOpenText : kUnlockAlreadyOpenText) + "\r\n" + result.path,
-                    Icon::critical, kAlreadyOpenTitle);
+                desktop.message((locking ? kLockAlreadyOpenText : kUnlockAlreadyOpenText) + "\r\n" +
+                                    result.path,
+                                Icon::critical, kAlreadyOpenTitle);
             } else if (result.error == IoError::accessDenied) {
-                desktop.message(
-                    (locking ? kLockAccessErrorText : kUnlockAccessErrorText) + "\r\n" + result.path,
-                    Icon::critical, kAccessErrorTitle);
+                desktop.message((locking ? kLockAccessErrorText : kUnlockAccessErrorText) + "\r\n" +
+                                    result.path,
+                                Icon::critical, kAccessErrorTitle);
             }
             break;
         case FileProblem::nameTaken:

@@ -181,6 +181,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         // Closed mid-run: the run stops between two files if the person
         // wants it to, and the window closes once it has said what it did.
         event->ignore();
+        // Closed again while it asks: the question stands, once.
+        if (askingToCancel_) return;
         if (!model_.cancelRequested && askToCancelRun()) {
             model_.cancelRequested = true;
             closeAfterRun_ = true;
@@ -204,7 +206,10 @@ bool MainWindow::askToCancelRun() {
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setObjectName(QStringLiteral("cancelRunQuestion"));
     box.setDefaultButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    askingToCancel_ = true;
+    const bool yes = box.exec() == QMessageBox::Yes;
+    askingToCancel_ = false;
+    return yes;
 }
 
 void MainWindow::showProgress(uint64_t done, uint64_t total, const std::string& current) {

@@ -77,6 +77,7 @@ class MainWindow : public QMainWindow {
     bool renderQueued_ = false;
     bool handlerRunning_ = false;
     bool closeAfterRun_ = false;
+    bool askingToCancel_ = false;
 };
 
 }  // namespace vellumar

@@ -12,8 +12,8 @@ namespace vellumar {
 namespace {
 
 std::string filesDoneText(size_t done, size_t rows, bool locking) {
-    return std::to_string(done) + " of " + std::to_string(rows) + (rows == 1 ? " file was " : " files were ") +
-           (locking ? "locked." : "unlocked.");
+    return std::to_string(done) + " of " + std::to_string(rows) +
+           (rows == 1 ? " file was " : " files were ") + (locking ? "locked." : "unlocked.");
 }
 
 std::string notRenamedText(const std::string& folder) {
@@ -187,8 +187,9 @@ void showLockFolder(const FolderRunResult& result, const WindowModel& model, Des
         case FolderProblem::cancelled:
             desktop.message(lockCancelledText(folder, result.files.count(ItemStatus::done) > 0 ||
                                                           result.listedBefore) +
-                                "\r\n" + filesDoneText(result.files.count(ItemStatus::done),
-                                                        result.files.items.size(), true),
+                                "\r\n" +
+                                filesDoneText(result.files.count(ItemStatus::done),
+                                              result.files.items.size(), true),
                             Icon::critical);
             return;
         default:

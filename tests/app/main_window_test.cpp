@@ -494,8 +494,9 @@ TEST_F(Gui, ARunWithARefusedFileEndsWithoutSuccess) {
     program.desktop.answers.push_back({temp / "data", "link.txt", "plain.txt"});
     program.click("cmdAdd");
     program.click("cmdEncDec");
-    EXPECT_EQ(messages(), "64\tVellumar\t" + link + " is a link and can not be locked.\n"
-                          "48\tVellumar\t1 of 2 files were locked.\n");
+    EXPECT_EQ(messages(), "64\tVellumar\t" + link +
+                              " is a link and can not be locked.\n"
+                              "48\tVellumar\t1 of 2 files were locked.\n");
     EXPECT_TRUE(startsWithLockedMarker(lockedName(plain, ".VKL")));
 }
 
@@ -659,6 +660,15 @@ TEST_F(Gui, ClosingTheWindowDuringARunAsksWhetherToCancel) {
                 ASSERT_NE(box, nullptr);
                 EXPECT_EQ(box->objectName(), QStringLiteral("cancelRunQuestion"));
                 ++asked;
+                // Closed again meanwhile: no second question.
+                QTimer::singleShot(0, [&, box] {
+                    QWidget* modal = QApplication::activeModalWidget();
+                    if (modal && modal != box) {
+                        ++asked;
+                        qobject_cast<QMessageBox*>(modal)->button(QMessageBox::No)->click();
+                    }
+                });
+                program.window.close();
                 box->button(c.answer)->click();
             });
             program.window.close();

@@ -33,7 +33,8 @@ TEST(PlainFolderNames, ALockedFolderIsShownByItsPlainName) {
         // Only a whole name: a longer one that begins the same stays as it is.
         {locked + "x" + sep + "a.txt", locked + "x" + sep + "a.txt"},
         // A folder that is not listed, or a plain path, is left alone.
-        {parent + lockedFolderName("Elsewhere") + sep + "a", parent + lockedFolderName("Elsewhere") + sep + "a"},
+        {parent + lockedFolderName("Elsewhere") + sep + "a",
+         parent + lockedFolderName("Elsewhere") + sep + "a"},
         {parent + "Reports" + sep + "a.txt", parent + "Reports" + sep + "a.txt"},
         {"", ""},
     };

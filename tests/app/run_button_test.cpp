@@ -48,12 +48,12 @@ TEST_F(Runs, TheDispatcherRunsTheChosenOperationAndStartsOverFromTheChoice) {
     const Shown encrypted{"File(s) Encrypted Successfully", Icon::information, "Vellumar"};
     const Shown decrypted{"File(s) Decrypted Successfully", Icon::information, "Vellumar"};
     const Shown plain{file + " is already unlocked.", Icon::none, "Vellumar"};
+    const Shown notDone{"0 of 1 file was unlocked.", Icon::exclamation, "Vellumar"};
     const Case cases[] = {
         {"no operation", false, false, false, false, "Encrypt", false, false, {}},
         {"encrypt files", false, false, true, false, "Encrypt", true, false, {encrypted}},
         // A file that did not get there ends in the count, never in success.
-        {"decrypt files", false, false, false, true, "Decrypt", true, false,
-         {plain, {"0 of 1 file was unlocked.", Icon::exclamation, "Vellumar"}}},
+        {"decrypt files", false, false, false, true, "Decrypt", true, false, {plain, notDone}},
         // The caption, not the flags, chooses between the two folder steps.
         {"both folder flags", true, true, false, false, "Decrypt", true, true, {kFolderDecrypted}},
     };
@@ -108,7 +108,8 @@ TEST_F(Runs, AFileRunThatFallsShortEndsInItsCountNeverInSuccess) {
         size_t rows;
         std::string said;  // the last message, exclamation; empty: none beyond the run's own
     } cases[] = {
-        {"a file gone", "Encrypt", -1, true, 2, "1 of 2 files were locked.\r\n{gone}: the file is no longer there"},
+        {"a file gone", "Encrypt", -1, true, 2,
+         "1 of 2 files were locked.\r\n{gone}: the file is no longer there"},
         {"cancelled", "Encrypt", 1, false, 2,
          "The run was cancelled.\r\n1 of 2 files were locked. The others are as they were."},
         {"cancelled unlock", "Decrypt", 1, false, 2,
@@ -152,7 +153,8 @@ TEST_F(Runs, AFileRunThatFallsShortEndsInItsCountNeverInSuccess) {
         EXPECT_EQ(model.topPage(), Page::fraSelect);
         // A cancelled run leaves the second file as it was.
         if (c.cancelAfter > 0) {
-            EXPECT_TRUE(unlocking ? startsWithLockedMarker(paths[1]) : readFile(paths[1]) == "b.txt");
+            EXPECT_TRUE(unlocking ? startsWithLockedMarker(paths[1])
+                                  : readFile(paths[1]) == "b.txt");
         }
     }
 }

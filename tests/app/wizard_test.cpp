@@ -139,10 +139,14 @@ TEST_F(Wizard, NextLeavesExactlyOneOperationChosen) {
         Handler before, after;
         bool encFolder, decFolder, encFiles, decFiles;
     } cases[] = {
-        {&MainWindowHandlers::OptEncFolder_Click, &MainWindowHandlers::OptEncFiles_Click, false, false, true, false},
-        {&MainWindowHandlers::OptDecFolder_Click, &MainWindowHandlers::OptDecFiles_Click, false, false, false, true},
-        {&MainWindowHandlers::OptEncFiles_Click, &MainWindowHandlers::OptDecFolder_Click, false, true, false, false},
-        {&MainWindowHandlers::OptDecFiles_Click, &MainWindowHandlers::OptEncFolder_Click, true, false, false, false},
+        {&MainWindowHandlers::OptEncFolder_Click, &MainWindowHandlers::OptEncFiles_Click, false,
+         false, true, false},
+        {&MainWindowHandlers::OptDecFolder_Click, &MainWindowHandlers::OptDecFiles_Click, false,
+         false, false, true},
+        {&MainWindowHandlers::OptEncFiles_Click, &MainWindowHandlers::OptDecFolder_Click, false,
+         true, false, false},
+        {&MainWindowHandlers::OptDecFiles_Click, &MainWindowHandlers::OptEncFolder_Click, true,
+         false, false, false},
     };
     passGate();
     for (const Case& c : cases) {
