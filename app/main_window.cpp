@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -167,8 +168,15 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::ShortcutOverride:
         case QEvent::Wheel:
         case QEvent::ContextMenu:
-            // A run's Cancel button is the one control that works during it.
+            // A run's Cancel button is the one control that works during
+            // it; Escape presses it.
             if (watched == cmdCancel_ && model_.runInProgress) return false;
+            if (model_.runInProgress && event->type() == QEvent::KeyPress &&
+                static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+                static_cast<QWidget*>(watched)->window() == this) {
+                cmdCancel_->click();
+                return true;
+            }
             // Dialogs and message boxes are windows of their own and keep their input.
             return static_cast<QWidget*>(watched)->window() == this;
         default:

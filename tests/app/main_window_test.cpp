@@ -600,38 +600,49 @@ const char* const kCancelledAfterOne =
     "48\tVellumar\tThe run was cancelled.\r\n1 of 3 files were locked. The others are as they "
     "were.\n";
 
-// Cancel, beside the progress line, stops the run before its next file.
+// Cancel, beside the progress line, stops the run before its next file;
+// Escape presses it.
 TEST_F(Gui, CancelStopsTheRunBetweenTwoFiles) {
-    Program program;
-    program.passGate();
-    ThreeFiles files(temp);
-    program.desktop.duringRun = [&](uint64_t done, uint64_t) {
-        if (done != 0) return;
-        auto* cancel = program.find<QPushButton>("cmdCancel");
-        EXPECT_TRUE(cancel->isVisible());
-        EXPECT_TRUE(cancel->isEnabled());
-        program.screenshot("9-run-cancel");
-        program.click("cmdCancel");
-        EXPECT_FALSE(cancel->isEnabled());
-    };
-    program.choose("OptEncFiles");
-    program.click("cmdNext");
-    program.desktop.answers.push_back(files.picked());
-    program.click("cmdAdd");
-    program.click("cmdEncDec");
-    EXPECT_EQ(messages(), kCancelledAfterOne);
-    EXPECT_EQ(files.state(), "LPP");
-    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
-    EXPECT_FALSE(program.find<QFrame>("fraProgress")->isVisible());
+    for (bool escape : {false, true}) {
+        SCOPED_TRACE(escape ? "escape" : "click");
+        TempFolder here;
+        ThreeFiles files(here);
+        Program program;
+        program.passGate();
+        program.desktop.duringRun = [&](uint64_t done, uint64_t) {
+            if (done != 0) return;
+            auto* cancel = program.find<QPushButton>("cmdCancel");
+            EXPECT_TRUE(cancel->isVisible());
+            EXPECT_TRUE(cancel->isEnabled());
+            program.screenshot("9-run-cancel");
+            if (escape)
+                QTest::keyClick(program.find<QTreeWidget>("ListFiles"), Qt::Key_Escape);
+            else
+                program.click("cmdCancel");
+            EXPECT_FALSE(cancel->isEnabled());
+        };
+        program.choose("OptEncFiles");
+        program.click("cmdNext");
+        program.desktop.answers.push_back(files.picked());
+        program.click("cmdAdd");
+        program.click("cmdEncDec");
+        EXPECT_EQ(messages(), kCancelledAfterOne);
+        EXPECT_EQ(files.state(), "LPP");
+        EXPECT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
+        EXPECT_FALSE(program.find<QFrame>("fraProgress")->isVisible());
+        QFile::remove(qstr(messageLog()));
+        if (escape) continue;
 
-    // The next run is not cancelled by the request of the last one.
-    program.desktop.duringRun = nullptr;
-    program.choose("OptEncFiles");
-    program.click("cmdNext");
-    program.desktop.answers.push_back({files.folder, "b.txt", "c.txt"});
-    program.click("cmdAdd");
-    program.click("cmdEncDec");
-    EXPECT_EQ(files.state(), "LLL");
+        // The next run is not cancelled by the request of the last one.
+        program.desktop.duringRun = nullptr;
+        program.choose("OptEncFiles");
+        program.click("cmdNext");
+        program.desktop.answers.push_back({files.folder, "b.txt", "c.txt"});
+        program.click("cmdAdd");
+        program.click("cmdEncDec");
+        EXPECT_EQ(files.state(), "LLL");
+        QFile::remove(qstr(messageLog()));
+    }
 }
 
 // Closing the window during a run asks whether to cancel it: Yes stops the
