@@ -1,5 +1,7 @@
 #include "app/encrypted_folders.h"
 
+#include <algorithm>
+
 #include "app/file_search.h"
 #include "engine/locked_folder_name.h"
 #include "folders/folder_operations.h"
@@ -19,7 +21,18 @@ bool EncryptedFolders::Form_Load() {
     return true;
 }
 
+void EncryptedFolders::tickRow(size_t index, bool ticked) {
+    if (index >= lstDecrypt.size()) return;
+    if (ticked) {
+        for (ListRow& row : lstDecrypt) row.checked = false;
+    }
+    lstDecrypt[index].checked = ticked;
+}
+
 void EncryptedFolders::cmdDecrypt_Click() {
+    const bool anyTicked = std::any_of(lstDecrypt.begin(), lstDecrypt.end(),
+                                       [](const ListRow& row) { return row.checked; });
+    if (!anyTicked && selectedRow >= 0) tickRow(static_cast<size_t>(selectedRow), true);
     const ListRow* ticked = nullptr;
     int n = 0;
     for (const ListRow& row : lstDecrypt) {

@@ -22,6 +22,13 @@ class EncryptedFolders {
     // target list, its files found under its locked name, the run button),
     // or says why it cannot.
     void cmdDecrypt_Click();
+    // Ticks or unticks one row; a tick unticks every other row, as one
+    // folder is unlocked at a time.
+    void tickRow(size_t index, bool ticked);
+
+    // The row the person selected (-1: none). OK with no row ticked takes
+    // the selected one.
+    int selectedRow = -1;
 
     // One row per record, all unticked at first; the window ticks them.
     std::vector<ListRow> lstDecrypt;

@@ -38,16 +38,36 @@ EncryptedFoldersDialog::EncryptedFoldersDialog(WindowModel& model, Desktop& desk
     }
     connect(lstDecrypt_, &QTreeWidget::itemChanged, this,
             [this](QTreeWidgetItem* item) { rowChecked(item); });
+    // Only a row the person selected counts, not the one that takes the focus.
+    connect(lstDecrypt_, &QTreeWidget::itemSelectionChanged, this, [this] {
+        const QList<QTreeWidgetItem*> selected = lstDecrypt_->selectedItems();
+        logic_.selectedRow =
+            selected.isEmpty() ? -1 : lstDecrypt_->indexOfTopLevelItem(selected.first());
+    });
 }
 
 void EncryptedFoldersDialog::rowChecked(QTreeWidgetItem* item) {
+    if (showingTicks_) return;
     int index = lstDecrypt_->indexOfTopLevelItem(item);
-    if (index < 0 || index >= static_cast<int>(logic_.lstDecrypt.size())) return;
-    logic_.lstDecrypt[static_cast<size_t>(index)].checked = item->checkState(0) == Qt::Checked;
+    if (index < 0) return;
+    logic_.tickRow(static_cast<size_t>(index), item->checkState(0) == Qt::Checked);
+    showTicks();
+}
+
+void EncryptedFoldersDialog::showTicks() {
+    showingTicks_ = true;
+    for (int i = 0;
+         i < lstDecrypt_->topLevelItemCount() && i < static_cast<int>(logic_.lstDecrypt.size());
+         ++i) {
+        const bool ticked = logic_.lstDecrypt[static_cast<size_t>(i)].checked;
+        lstDecrypt_->topLevelItem(i)->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
+    }
+    showingTicks_ = false;
 }
 
 void EncryptedFoldersDialog::cmdDecrypt_Click() {
     logic_.cmdDecrypt_Click();
+    showTicks();
     if (logic_.unloaded) accept();
 }
 

@@ -21,9 +21,12 @@ class EncryptedFoldersDialog : public QDialog {
   private:
     void rowChecked(QTreeWidgetItem* item);
     void cmdDecrypt_Click();
+    // Shows the logic's ticks on the rows.
+    void showTicks();
 
     EncryptedFolders logic_;
     QTreeWidget* lstDecrypt_ = nullptr;
+    bool showingTicks_ = false;
 };
 
 }  // namespace vellumar

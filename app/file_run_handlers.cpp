@@ -60,6 +60,9 @@ RunOutcome outcomeOf(const RunReport& report) {
     outcome.missing = report.count(ItemStatus::missing);
     outcome.repeated = report.count(ItemStatus::repeated);
     outcome.endedEarly = report.endedEarly;
+    outcome.cancelled = report.cancelled;
+    for (const ItemResult& item : report.items)
+        if (item.status == ItemStatus::missing) outcome.missingPaths.push_back(item.path);
     return outcome;
 }
 

@@ -143,11 +143,14 @@ void showFileMessage(const FileResult& result, bool locking, bool large, Desktop
         case FileProblem::ioError:
             // The large format's failures are named in the run's list only.
             if (large) break;
+            // The file is named under the window's words, which name none.
             if (result.error == IoError::alreadyOpen) {
-                desktop.message(locking ? kLockAlreadyOpenText : kUnlockAlreadyOpenText,
+                desktop.message((locking ? kLockAlreadyOpenText : kUnlockAlreadyOpenText) + "\r\n" +
+                                    result.path,
                                 Icon::critical, kAlreadyOpenTitle);
             } else if (result.error == IoError::accessDenied) {
-                desktop.message(locking ? kLockAccessErrorText : kUnlockAccessErrorText,
+                desktop.message((locking ? kLockAccessErrorText : kUnlockAccessErrorText) + "\r\n" +
+                                    result.path,
                                 Icon::critical, kAccessErrorTitle);
             }
             break;

@@ -6,11 +6,13 @@
 #include <QDropEvent>
 #include <QFrame>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
@@ -23,8 +25,10 @@
 
 #include "app/natural_order.h"
 #include "app/path_opener.h"
+#include "app/plain_folder_names.h"
 #include "app/qt_desktop.h"
 #include "app/target_rows.h"
+#include "folders/folder_lists.h"
 
 namespace vellumar {
 namespace {
@@ -196,6 +200,11 @@ void MainWindow::run(const std::function<void()>& handler) {
     QCoreApplication::processEvents();
     handlerRunning_ = false;
     render();
+    // The person closed the window during the run and chose to cancel it.
+    if (closeAfterRun_) {
+        closeAfterRun_ = false;
+        close();
+    }
 }
 
 void MainWindow::receiveOpenRequest(const OpenRequest& request) {
@@ -274,6 +283,15 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::ShortcutOverride:
         case QEvent::Wheel:
         case QEvent::ContextMenu:
+            // A run's Cancel button is the one control that works during
+            // it; Escape presses it.
+            if (watched == cmdCancel_ && model_.runInProgress) return false;
+            if (model_.runInProgress && event->type() == QEvent::KeyPress &&
+                static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+                static_cast<QWidget*>(watched)->window() == this) {
+                cmdCancel_->click();
+                return true;
+            }
             // Dialogs and message boxes are windows of their own and keep their input.
             return widget->window() == this;
         default:
@@ -282,12 +300,39 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (model_.runInProgress) {
+        // Closed mid-run: the run stops between two files if the person
+        // wants it to, and the window closes once it has said what it did.
+        event->ignore();
+        // Closed again while it asks: the question stands, once.
+        if (askingToCancel_) return;
+        if (!model_.cancelRequested && askToCancelRun()) {
+            model_.cancelRequested = true;
+            closeAfterRun_ = true;
+        }
+        return;
+    }
     // (The program's own exit handlers close it from code, and may.)
-    if (model_.runInProgress || (handlerRunning_ && event->spontaneous())) {
+    if (handlerRunning_ && event->spontaneous()) {
         event->ignore();
         return;
     }
+    logic_.Form_Unload();
     QMainWindow::closeEvent(event);
+}
+
+bool MainWindow::askToCancelRun() {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Vellumar"),
+                    QStringLiteral("A run is in progress.\nCancel it and close the window? The "
+                                   "files done so far stay done; the others are left as they "
+                                   "were."),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setObjectName(QStringLiteral("cancelRunQuestion"));
+    box.setDefaultButton(QMessageBox::No);
+    askingToCancel_ = true;
+    const bool yes = box.exec() == QMessageBox::Yes;
+    askingToCancel_ = false;
+    return yes;
 }
 
 void MainWindow::showProgress(uint64_t done, uint64_t total, const std::string& current) {
@@ -300,10 +345,11 @@ void MainWindow::showProgress(uint64_t done, uint64_t total, const std::string& 
     prgRun_->setRange(0, static_cast<int>(total / scale));
     prgRun_->setValue(static_cast<int>(done / scale));
     prgRun_->setFormat(QStringLiteral("%1 of %2").arg(done).arg(total));
-    const QString file = displayText(current);
+    const QString file = displayText(withPlainFolderNames(current, folderRecords_));
     lblRunFile_->setText(
         lblRunFile_->fontMetrics().elidedText(file, Qt::ElideMiddle, lblRunFile_->width()));
     lblRunFile_->setToolTip(file);
+    cmdCancel_->setEnabled(!model_.cancelRequested);
     progressLine_->show();
     progressLine_->raise();
 }
@@ -501,8 +547,6 @@ void MainWindow::buildResultPage() {
     ListFiles_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     ListFiles_->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     anchor(ListFiles_, kWide | kTall);
-    connect(ListFiles_, &QTreeWidget::itemChanged, this,
-            [this](QTreeWidgetItem* item) { rowChecked(item); });
 
     struct Foot {
         const char* name;
@@ -531,11 +575,21 @@ void MainWindow::buildResultPage() {
     anchor(progressLine_, kBottom | kWide);
     prgRun_ = new QProgressBar(progressLine_);
     prgRun_->setObjectName(QStringLiteral("prgRun"));
-    prgRun_->setGeometry(3, 3, 120, 20);
+    prgRun_->setGeometry(3, 3, 110, 20);
     lblRunFile_ = new QLabel(progressLine_);
     lblRunFile_->setObjectName(QStringLiteral("lblRunFile"));
-    lblRunFile_->setGeometry(129, 3, 214, 20);
+    lblRunFile_->setGeometry(117, 3, 162, 20);
     anchor(lblRunFile_, kWide);
+    // The run stops before its next file; what was done stays done.
+    cmdCancel_ = new QPushButton(QStringLiteral("Cancel"), progressLine_);
+    cmdCancel_->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel_->setGeometry(283, 2, 61, 22);
+    anchor(cmdCancel_, kRight);
+    connect(cmdCancel_, &QPushButton::clicked, this, [this] {
+        if (!model_.runInProgress) return;
+        model_.cancelRequested = true;
+        cmdCancel_->setEnabled(false);
+    });
     progressLine_->hide();
 
     cmdEncDec_ = pushButton(page, "cmdEncDec", QString(), {218, 242, 70, 28});
@@ -593,14 +647,22 @@ void MainWindow::renderList() {
     const std::optional<ListRow> folder = folderRow(model_);
     if (renderedRows_ == model_.targetList && renderedFolder_ == folder) return;
     ListFiles_->clear();
+    // Rows under a locked folder name it by its plain name; so does the
+    // progress line of the run over them.
+    folderRecords_.clear();
+    readFolderRecords(folderRecords_);
+    auto shown = [this](const std::string& text) {
+        return qt(withPlainFolderNames(text, folderRecords_));
+    };
     static const QIcon lock(kLockResource);
     QList<QTreeWidgetItem*> items;
     // The folder of a folder run heads the list, with the number of its files
     // (which may all lie in subfolders, not listed here).
     if (folder) {
-        auto* item = new QTreeWidgetItem({qt(folder->text), qt(folder->typeText), qt(folder->sizeText)});
+        auto* item =
+            new QTreeWidgetItem({shown(folder->text), qt(folder->typeText), qt(folder->sizeText)});
         item->setData(0, Qt::UserRole, QVariant());
-        item->setToolTip(0, qt(folder->text));
+        item->setToolTip(0, shown(folder->text));
         item->setIcon(0, style()->standardIcon(QStyle::SP_DirIcon));
         items.append(item);
     }
@@ -619,28 +681,17 @@ void MainWindow::renderList() {
             row.sizeText = described.sizeText;
             if (row.imageKey.empty()) row.imageKey = described.imageKey;
         }
-        auto* item = new QTreeWidgetItem({qt(row.text), qt(row.typeText), qt(row.sizeText)});
+        // Every row is run: a check box would suggest otherwise.
+        auto* item = new QTreeWidgetItem({shown(row.text), qt(row.typeText), qt(row.sizeText)});
         item->setData(0, Qt::UserRole, static_cast<qulonglong>(index));
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(0, row.checked ? Qt::Checked : Qt::Unchecked);
-        item->setToolTip(0, qt(row.path));
+        item->setFlags(item->flags() & ~Qt::ItemIsUserCheckable);
+        item->setToolTip(0, shown(row.path));
         if (row.imageKey == "lock") item->setIcon(0, lock);
         items.append(item);
     }
     ListFiles_->addTopLevelItems(items);
     renderedRows_ = model_.targetList;
     renderedFolder_ = folder;
-}
-
-void MainWindow::rowChecked(QTreeWidgetItem* item) {
-    if (rendering_) return;
-    const QVariant stored = item->data(0, Qt::UserRole);
-    if (!stored.isValid()) return;  // the folder's own row
-    const size_t index = stored.toULongLong();
-    if (index >= model_.targetList.size()) return;
-    bool checked = item->checkState(0) == Qt::Checked;
-    model_.targetList[static_cast<size_t>(index)].checked = checked;
-    renderedRows_[static_cast<size_t>(index)].checked = checked;
 }
 
 }  // namespace vellumar

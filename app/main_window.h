@@ -48,7 +48,7 @@ class MainWindow : public QMainWindow {
   protected:
     // While a handler runs, clicks and keys aimed at this window are dropped.
     bool eventFilter(QObject* watched, QEvent* event) override;
-    // A run is never cut short by closing the window.
+    // Closing the window during a run asks whether to cancel the run.
     void closeEvent(QCloseEvent* event) override;
 
   private:
@@ -68,7 +68,7 @@ class MainWindow : public QMainWindow {
     void buildAboutPage();
     void buildResultPage();
     void renderList();
-    void rowChecked(QTreeWidgetItem* item);
+    bool askToCancelRun();
 
     struct Anchored {
         QWidget* widget;
@@ -92,6 +92,9 @@ class MainWindow : public QMainWindow {
     QFrame* progressLine_ = nullptr;
     QProgressBar* prgRun_ = nullptr;
     QLabel* lblRunFile_ = nullptr;
+    QPushButton* cmdCancel_ = nullptr;
+    // The records of "folders" as the target list was last drawn.
+    std::vector<std::string> folderRecords_;
 
     uint64_t renderedFocus_ = 0;
     Page renderedTop_ = Page::fraPassword;
@@ -101,6 +104,8 @@ class MainWindow : public QMainWindow {
     bool rendering_ = false;
     bool renderQueued_ = false;
     bool handlerRunning_ = false;
+    bool closeAfterRun_ = false;
+    bool askingToCancel_ = false;
 };
 
 }  // namespace vellumar

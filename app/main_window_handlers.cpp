@@ -1,6 +1,7 @@
 #include "app/main_window_handlers.h"
 
 #include <cstdlib>
+#include <vector>
 
 #include "app/byte_size.h"
 #include "app/folder_chooser.h"
@@ -9,6 +10,7 @@
 #include "app/selection.h"
 #include "app/web_pages.h"
 #include "engine/file_system.h"
+#include "engine/list_file.h"
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "locking/file_box.h"
@@ -28,6 +30,31 @@ std::string typeText(const std::string& name) {
 uint64_t sizeOf(const std::string& path) {
     // An unknown length counts as 0, as the number of an empty text.
     return std::strtoull(fileSizeText(path).c_str(), nullptr, 10);
+}
+
+bool isLockedName(const std::string& name) {
+    const std::string extension = toUpper(getExtension(name));
+    return extension == "VKL" || extension == "VKW";
+}
+
+// One row of the target list for the file `path`, shown as `shownAs` (its
+// name, or its path): a locked file shows the name it had before locking,
+// its type and the lock image. A step that fails leaves its field empty.
+ListRow fileRow(const std::string& path, const std::string& shownAs) {
+    ListRow row;
+    row.path = path;
+    const std::string name = getFileName(path);
+    if (isLockedName(name)) {
+        const std::string plain = scrambleName(removeExtension(name));
+        row.text = shownAs.substr(0, shownAs.size() - name.size()) + plain;
+        if (fileExists(path) && startsWithLockedMarker(path)) row.imageKey = "lock";
+        row.typeText = typeText(plain);
+    } else {
+        row.text = shownAs;
+        row.typeText = typeText(name);
+    }
+    row.sizeText = formatByteSize(sizeOf(path));
+    return row;
 }
 
 }  // namespace
@@ -58,6 +85,7 @@ bool MainWindowHandlers::Form_Load(bool anotherInstanceRunning) {
 }
 
 void MainWindowHandlers::terminateProgram() {
+    hideLockedFilesAgain();
     call(hooks.unloadAllWindows);
 }
 
@@ -86,6 +114,9 @@ void MainWindowHandlers::OptDecFolder_Click() {
 
 void MainWindowHandlers::cmdNext_Click() {
     model_.bringToFront(Page::fraResult);
+    // Exactly one operation is chosen: a flag left from an earlier run would
+    // send the run button to that operation instead.
+    model_.EncFolder = model_.DecFolder = model_.EncFiles = model_.DecFiles = false;
     switch (model_.selectedOption) {
         case Option::OptEncFolder:
             model_.EncFolder = true;
@@ -101,17 +132,20 @@ void MainWindowHandlers::cmdNext_Click() {
             break;
         case Option::OptEncFiles:
             model_.EncFiles = true;
-            model_.DecFiles = false;
             model_.targetPrompt = "Add files that are to be encrypted and locked";
             model_.runButtonCaption = "Encrypt";
             break;
         case Option::OptDecFiles:
             model_.DecFiles = true;
-            model_.EncFiles = false;
             model_.targetPrompt = "Add files that are to be decrypted and unlocked";
             model_.runButtonCaption = "Decrypt";
-            // Locked files are hidden; the open-file dialog must show them.
+#ifdef _WIN32
+            // Locked files are hidden, and the open-file dialog shows no
+            // hidden file: unhidden until the page is left. (Elsewhere the
+            // dialog is told to show hidden files.)
             unhideLockedFiles();
+            lockedFilesUnhidden_ = true;
+#endif
             break;
         case Option::none:
             break;
@@ -121,6 +155,26 @@ void MainWindowHandlers::cmdNext_Click() {
 
 void MainWindowHandlers::cmdExit_Click() {
     terminateProgram();
+}
+
+void MainWindowHandlers::hideLockedFilesAgain() {
+    if (!lockedFilesUnhidden_) return;
+    lockedFilesUnhidden_ = false;
+    pruneLockedFilesList();
+    // Unhiding took read-only too: a file still locked gets it back.
+    std::vector<std::string> paths;
+    if (readListFile(applicationFile("files"), paths) != IoError::ok) return;
+    for (const std::string& path : paths) {
+        uint32_t attributes = kAttrNormal;
+        if (path.empty() || !startsWithLockedMarker(path) ||
+            fileSystem().getAttributes(path, attributes) != IoError::ok)
+            continue;
+        fileSystem().setAttributes(path, attributes | kAttrHidden | kAttrReadOnly);
+    }
+}
+
+void MainWindowHandlers::Form_Unload() {
+    hideLockedFilesAgain();
 }
 
 void MainWindowHandlers::cmdPassword_Click() {
@@ -180,9 +234,8 @@ void MainWindowHandlers::File_Encrypt() {
     if (!selection.empty()) {
         long count = countSelectedFiles(selection);
         for (long n = 1; n <= count; ++n) {
-            ListRow row;
-            row.text = row.path = getSelectedFile(selection, n);
-            model_.targetList.push_back(row);
+            const std::string path = getSelectedFile(selection, n);
+            model_.targetList.push_back(fileRow(path, path));
         }
     }
     model_.runButtonEnabled = !model_.targetList.empty();
@@ -193,6 +246,12 @@ void MainWindowHandlers::cmdClear_Click() {
     model_.targetList.clear();
     model_.runButtonEnabled = false;
     model_.foundFiles.clear();
+    // The folder in hand goes with the list: a run acts only on a folder
+    // that Add picked since.
+    model_.skippedFolders.clear();
+    model_.ParentPath.clear();
+    model_.FolderName.clear();
+    model_.PlainFolderPath.clear();
     for (const char* scratch : {"temp", "encfile"}) {
         std::string path = applicationFile(scratch);
         if (fileExists(path)) fileSystem().removeFile(path);
@@ -201,6 +260,7 @@ void MainWindowHandlers::cmdClear_Click() {
 }
 
 void MainWindowHandlers::cmdBack_Click() {
+    hideLockedFilesAgain();
     model_.targetList.clear();
     model_.EncFolder = model_.DecFolder = model_.EncFiles = model_.DecFiles = false;
     model_.runButtonEnabled = false;
@@ -210,9 +270,12 @@ void MainWindowHandlers::cmdBack_Click() {
 
 void MainWindowHandlers::cmdEncDec_Click() {
     call(hooks.cmdEncDec_Click);
+    // A run ends on the choice page: the target page is left.
+    if (!model_.runInProgress) hideLockedFilesAgain();
 }
 
 void MainWindowHandlers::cmdEx_Click() {
+    hideLockedFilesAgain();
     call(hooks.endProgram);
 }
 
@@ -231,20 +294,8 @@ void MainWindowHandlers::filFiles_PathChange() {
                 model_.targetListColor = kGreen;
             continue;
         }
-        ListRow row;
+        ListRow row = fileRow(path, name);
         row.key = name;
-        row.path = path;
-        std::string extension = toUpper(getExtension(name));
-        if (extension == "VKL" || extension == "VKW") {
-            // A locked file shows the name it had before locking.
-            row.text = scrambleName(removeExtension(getFileName(path)));
-            if (fileExists(path) && startsWithLockedMarker(path)) row.imageKey = "lock";
-            row.typeText = typeText(row.text);
-        } else {
-            row.text = name;
-            row.typeText = typeText(name);
-        }
-        row.sizeText = formatByteSize(sizeOf(path));
         model_.targetList.push_back(row);
     }
     model_.changed();

@@ -34,6 +34,8 @@ class MainWindowHandlers {
     // Start-up. Shows the refusal and unloads the windows when another
     // instance runs; returns whether the program goes on.
     bool Form_Load(bool anotherInstanceRunning);
+    // The window closes: what the target page unhid is hidden again.
+    void Form_Unload();
     void terminateProgram();
 
     // Choice page.
@@ -70,6 +72,8 @@ class MainWindowHandlers {
 
   private:
     void selectOption(Option option);
+    // Hides the listed locked files again if Decrypt File(s) unhid them.
+    void hideLockedFilesAgain();
     static void call(const std::function<void()>& hook) {
         if (hook) hook();
     }
@@ -77,6 +81,7 @@ class MainWindowHandlers {
     WindowModel& model_;
     Desktop& desktop_;
     SettingsStore& settings_;
+    bool lockedFilesUnhidden_ = false;
 };
 
 }  // namespace vellumar

@@ -4,10 +4,12 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QUrl>
 
 #include "app/encrypted_folders_dialog.h"
+#include "app/plain_folder_names.h"
 #include "app/selection.h"
 
 namespace vellumar {
@@ -35,6 +37,13 @@ QMessageBox::Icon boxIcon(Icon icon) {
     return QMessageBox::NoIcon;
 }
 
+// The width a message box's text takes at least, so that the window
+// manager has room for the whole title beside the title bar's buttons.
+int titleWidth(const QMessageBox& box, const QString& title) {
+    constexpr int kTitleBarButtons = 120;
+    return box.fontMetrics().horizontalAdvance(title) + kTitleBarButtons;
+}
+
 // Yield at most this often while a run is in progress.
 constexpr qint64 kYieldIntervalMs = 30;
 
@@ -56,19 +65,36 @@ void QtDesktop::message(const std::string& text, Icon icon, const std::string& t
         return;
     }
     // Lines may be joined by a lone carriage return; a label breaks on line feeds.
-    QString shown = displayText(text);
+    QString shown = displayText(withPlainFolderNames(text));
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QMessageBox box(boxIcon(icon), displayText(title), shown, QMessageBox::Ok, window_);
     box.setTextFormat(Qt::PlainText);
+    // The box is as wide as its text needs; its title must not be cut short.
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+        label->setMinimumWidth(titleWidth(box, displayText(title)));
     box.exec();
 }
 
 std::vector<std::string> QtDesktop::pickFiles() {
-    QStringList chosen = QFileDialog::getOpenFileNames(window_, QString(), QString(),
-                                                       QStringLiteral("All files (*)"));
+    QFileDialog dialog(window_);
+    dialog.setObjectName(QStringLiteral("filePicker"));
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    QStringList filters{QStringLiteral("All files (*)")};
+    if (model_ && model_->selectedOption == Option::OptDecFiles) {
+        // Locked files are hidden (by attribute, and in their folder's
+        // .hidden list): this dialog shows hidden files rather than have
+        // them unhidden, and offers the locked ones first.
+        filters.prepend(QStringLiteral("Locked files (*.VKL *.VKW)"));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setFilter(dialog.filter() | QDir::Hidden);
+    }
+    dialog.setNameFilters(filters);
     std::vector<std::string> paths;
-    for (const QString& path : chosen) paths.push_back(fromQt(path));
+    if (dialog.exec() == QDialog::Accepted) {
+        for (const QString& path : dialog.selectedFiles()) paths.push_back(fromQt(path));
+    }
     return dialogSelection(paths);
 }
 
@@ -111,9 +137,17 @@ void QtDesktop::progress(uint64_t done, uint64_t total, const std::string& curre
 
 void QtDesktop::yield() {
     if (sinceYield_.isValid() && sinceYield_.elapsed() < kYieldIntervalMs) return;
-    // Paint, but take no click or key: no other handler may start mid-run.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // Paint, but take no click or key: no other handler may start meanwhile.
+    // A run takes input too, for its Cancel button: the main window lets
+    // nothing else through while one is in progress.
+    const bool run = model_ && model_->runInProgress;
+    QCoreApplication::processEvents(run ? QEventLoop::AllEvents
+                                        : QEventLoop::ExcludeUserInputEvents);
     sinceYield_.restart();
+}
+
+bool QtDesktop::cancelRequested() {
+    return model_ && model_->cancelRequested;
 }
 
 }  // namespace vellumar

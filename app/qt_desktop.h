@@ -33,6 +33,7 @@ class QtDesktop : public Desktop {
     void setBusy(bool busy) override;
     void progress(uint64_t done, uint64_t total, const std::string& current) override;
     void yield() override;
+    bool cancelRequested() override;
 
     // Where a run's progress is shown (the main window's progress line).
     std::function<void(uint64_t done, uint64_t total, const std::string& current)> progressView;

@@ -11,6 +11,11 @@
 namespace vellumar {
 namespace {
 
+std::string filesDoneText(size_t done, size_t rows, bool locking) {
+    return std::to_string(done) + " of " + std::to_string(rows) +
+           (rows == 1 ? " file was " : " files were ") + (locking ? "locked." : "unlocked.");
+}
+
 std::string notRenamedText(const std::string& folder) {
     return "The folder " + folder +
            " could not be given its locked name.\r\nIts files are locked and it is listed: "
@@ -94,6 +99,25 @@ const std::string kAlreadyUnlockedText =
     "This Folder Is Already Unlocked\rPlease Restart The Application\rAnd Get Updated View Of "
     "Folders";
 
+// After a file run that did not get every file there. A lock run with
+// failures has said so in its own summary already; every other shortfall
+// is counted here, with the files that were gone named.
+void showFileRunSummary(const RunOutcome& outcome, bool locking, Desktop& desktop) {
+    if (outcome.rows == 0) return;  // "No file is checked" said it
+    const size_t done = outcome.done + outcome.repeated;
+    if (outcome.cancelled) {
+        desktop.message("The run was cancelled.\r\n" + filesDoneText(done, outcome.rows, locking) +
+                            " The others are as they were.",
+                        Icon::exclamation);
+        return;
+    }
+    if (locking && outcome.failed > 0 && outcome.missingPaths.empty()) return;
+    std::string text = filesDoneText(done, outcome.rows, locking);
+    for (const std::string& path : outcome.missingPaths)
+        text += "\r\n" + path + ": the file is no longer there";
+    desktop.message(text, Icon::exclamation);
+}
+
 // What the search left in the hidden controls, for the folder run.
 FoundFiles foundInWindow(const WindowModel& model) {
     FoundFiles found;
@@ -120,7 +144,10 @@ void endRun(WindowModel& model, bool folderRun) {
 
 class RunInProgress {
   public:
-    explicit RunInProgress(WindowModel& model) : model_(model) { model_.runInProgress = true; }
+    explicit RunInProgress(WindowModel& model) : model_(model) {
+        model_.runInProgress = true;
+        model_.cancelRequested = false;  // a request of an earlier run is not this one's
+    }
     ~RunInProgress() { model_.runInProgress = false; }
     RunInProgress(const RunInProgress&) = delete;
     RunInProgress& operator=(const RunInProgress&) = delete;
@@ -158,7 +185,10 @@ void showLockFolder(const FolderRunResult& result, const WindowModel& model, Des
             desktop.message(notRenamedText(folder), Icon::critical);
             return;
         case FolderProblem::cancelled:
-            desktop.message(lockCancelledText(folder, result.listed), Icon::critical);
+            desktop.message(lockCancelledText(folder, result.listed) + "\r\n" +
+                                filesDoneText(result.files.count(ItemStatus::done),
+                                              result.files.items.size(), true),
+                            Icon::critical);
             return;
         default:
             return;
@@ -196,7 +226,10 @@ void showUnlockFolder(const FolderRunResult& result, const WindowModel& model, D
             desktop.message(notAllUnlockedText(folder), Icon::critical);
             return;
         case FolderProblem::cancelled:
-            desktop.message(unlockCancelledText(folder), Icon::critical);
+            desktop.message(unlockCancelledText(folder) + "\r\n" +
+                                filesDoneText(result.files.count(ItemStatus::done),
+                                              result.files.items.size(), false),
+                            Icon::critical);
             return;
         default:
             return;
@@ -252,13 +285,14 @@ FolderRunResult cmdEncDec_Click(WindowModel& model, Desktop& desktop) {
     if (model.EncFolder || model.DecFolder) {
         result = encrypt ? lockFolderStep(model, desktop) : unlockFolderStep(model, desktop);
     } else if (model.EncFiles || model.DecFiles) {
-        if (encrypt) {
-            cmdLock_Click(model, desktop);
-            desktop.message(kFilesEncrypted, Icon::information);
-        } else {
-            cmdUnlock_Click(model, desktop);
-            desktop.message(kFilesDecrypted, Icon::information);
-        }
+        const RunOutcome outcome =
+            encrypt ? cmdLock_Click(model, desktop) : cmdUnlock_Click(model, desktop);
+        // Success is said only when every file got there; otherwise the
+        // summary says how far the run came.
+        if (outcome.succeeded())
+            desktop.message(encrypt ? kFilesEncrypted : kFilesDecrypted, Icon::information);
+        else
+            showFileRunSummary(outcome, encrypt, desktop);
         endRun(model, false);
     }
     model.runButtonEnabled = false;

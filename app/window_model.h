@@ -25,7 +25,7 @@ struct ListRow {
     std::string text;
     std::string key;
     std::string path;
-    bool checked = false;
+    bool checked = false;  // read in the encrypted-folders window only
     std::string typeText;
     std::string sizeText;
     std::string imageKey;  // "lock" for a locked file, else empty
@@ -48,7 +48,8 @@ constexpr uint32_t kGreen = 0x00FF00;
 struct WindowModel {
     WindowModel();
 
-    // Operation flags, set by Next and cleared only by Back.
+    // Operation flags: Next sets the chosen one and clears the others; Back
+    // clears them all.
     bool EncFolder = false;
     bool DecFolder = false;
     bool EncFiles = false;
@@ -112,6 +113,9 @@ struct WindowModel {
     // True while the run button's run is in progress: no other handler may
     // start meanwhile, nor a second run.
     bool runInProgress = false;
+    // Set by the person (Cancel, or closing the window) during a run; the
+    // run stops before its next file. Each run starts with it cleared.
+    bool cancelRequested = false;
 
     // Bumped by changed(); the window re-renders when it moves.
     uint64_t revision = 0;

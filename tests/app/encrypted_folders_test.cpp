@@ -97,6 +97,28 @@ TEST_F(FolderWindow, OkWithNoTickClosesAndTwoTicksAreRefused) {
     EXPECT_TRUE(model.foundFiles.empty());
 }
 
+// A tick unticks the other rows; OK with no tick takes the selected row.
+TEST_F(FolderWindow, OneRowIsTickedAtATimeAndOkTakesTheSelectedRow) {
+    const std::string a = lockedFolder("D", "A");
+    const std::string b = lockedFolder("D", "B");
+    record({a, b});
+    window.Form_Load();
+    window.tickRow(0, true);
+    window.tickRow(1, true);
+    EXPECT_FALSE(window.lstDecrypt[0].checked);
+    EXPECT_TRUE(window.lstDecrypt[1].checked);
+    window.tickRow(1, false);
+    window.tickRow(7, true);  // no such row: nothing changes
+    EXPECT_FALSE(window.lstDecrypt[0].checked || window.lstDecrypt[1].checked);
+
+    window.selectedRow = 0;
+    window.cmdDecrypt_Click();
+    EXPECT_TRUE(desktop.messages.empty());
+    EXPECT_TRUE(window.unloaded);
+    EXPECT_EQ(model.PlainFolderPath, a);
+    EXPECT_TRUE(model.runButtonEnabled);
+}
+
 TEST_F(FolderWindow, AFolderNotFoundUnderItsLockedNameIsExplained) {
     // D/A/B was locked, then D/A around it: B's locked name now lies inside
     // A's locked name.

@@ -332,13 +332,11 @@ class NoNewFileIn final : public ForwardingFileSystem {
 // (once) and the run's summary; their sources stay as they were and nothing
 // is left of the new files, not even a line in the list.
 TEST_F(Runs, ANewFileThatCannotBeWrittenFailsAloneWithTheEnginesMessage) {
-    const Shown lockAccess{"Path/File access error", Icon::critical, "Path/File access error"};
-    const Shown unlockAccess{
-        "A Path/File access error occured during unlocking one of the selected file",
-        Icon::critical, "Path/File access error"};
-
     const std::string open = temp.write("w/open.txt", "open");
     const std::string shut = temp.write("w/shut/shut.txt", "shut");
+    // The engine's words name the file.
+    const Shown lockAccess{"Path/File access error\r\n" + shut, Icon::critical,
+                           "Path/File access error"};
     const std::string shut2 = temp.write("w/shut/shut2.txt", "shut too");
     FileHandle volume = kNoFile;
     if (platformFileSystem().openVolume(temp / "w", volume) != IoError::ok)
@@ -365,6 +363,10 @@ TEST_F(Runs, ANewFileThatCannotBeWrittenFailsAloneWithTheEnginesMessage) {
 
     desktop.messages.clear();
     const std::string lockedShut = lockedFile("w/shut/again.txt", "again");
+    const Shown unlockAccess{
+        "A Path/File access error occured during unlocking one of the selected file\r\n" +
+            lockedShut,
+        Icon::critical, "Path/File access error"};
     model.targetList = rows({lockedShut, lockedName(open, ".VKL")});
     const RunOutcome unlocked = runShut(&cmdUnlock_Click);
     // As a small file that cannot be unlocked does, it ends the run.

@@ -19,10 +19,12 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -324,11 +326,11 @@ TEST_F(Gui, TheTargetListShowsTypeSizeAndTheLockImage) {
     EXPECT_EQ(list->palette().color(QPalette::Base), QColor(0, 255, 0));
     program.screenshot("5-target-rebuilt");
 
-    // Ticking a row reaches the model without rebuilding the list.
-    locked->setCheckState(0, Qt::Checked);
-    EXPECT_TRUE(program.model.targetList[0].checked);
-    program.window.render();
-    EXPECT_EQ(list->topLevelItem(0), locked);
+    // Every row is run: no row offers a check box that nothing reads.
+    for (QTreeWidgetItem* item : {locked, list->topLevelItem(1)}) {
+        EXPECT_FALSE(item->flags() & Qt::ItemIsUserCheckable);
+        EXPECT_FALSE(item->data(0, Qt::CheckStateRole).isValid());
+    }
 }
 
 TEST_F(Gui, AddPreparesAFolderToEncryptAndOneToDecrypt) {
@@ -370,26 +372,32 @@ TEST_F(Gui, AddPreparesAFolderToEncryptAndOneToDecrypt) {
         EXPECT_EQ(rows->headerItem()->text(0), QStringLiteral("Folder To Decrypt"));
         ASSERT_EQ(rows->topLevelItemCount(), 2);
         auto* ok = window->findChild<QPushButton*>(QStringLiteral("cmdDecrypt"));
-        if (shown++ == 0) {
-            // Two ticks are refused and the window stays.
-            rows->topLevelItem(0)->setCheckState(0, Qt::Checked);
-            rows->topLevelItem(1)->setCheckState(0, Qt::Checked);
-            EXPECT_TRUE(window->grab().save(
-                QStringLiteral(VELLUMAR_SCREENSHOT_DIR "/7-folders-to-decrypt.png")));
-            QTest::mouseClick(ok, Qt::LeftButton);
-            EXPECT_TRUE(window->isVisible());
-            rows->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
-        }
+        ++shown;
+        // One row is ticked at a time: a tick unticks the other.
+        rows->topLevelItem(0)->setCheckState(0, Qt::Checked);
+        rows->topLevelItem(1)->setCheckState(0, Qt::Checked);
+        EXPECT_EQ(rows->topLevelItem(0)->checkState(0), Qt::Unchecked);
+        EXPECT_TRUE(window->grab().save(
+            QStringLiteral(VELLUMAR_SCREENSHOT_DIR "/7-folders-to-decrypt.png")));
+        // A selected row and OK do what a tick does.
+        rows->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+        QTest::mouseClick(rows->viewport(), Qt::LeftButton, {},
+                          rows->visualItemRect(rows->topLevelItem(1)).center());
         QTest::mouseClick(ok, Qt::LeftButton);
     };
     QTimer::singleShot(0, work);
     program.click("cmdAdd");
     EXPECT_EQ(shown, 1);
-    EXPECT_EQ(messages(), "16\tVellumar\tOne Folder Can Be Decrypted At A Time\n");
+    EXPECT_EQ(messages(), "");
     EXPECT_EQ(program.model.PlainFolderPath, vault);
-    // The files are found, and listed, under the folder's locked name.
-    EXPECT_EQ(program.listed(), (QStringList{qstr(vault + " (locked)"), qstr(locked + "/inner/w.txt"),
-                                             qstr(locked + "/v.txt")}));
+    // The files are found under the folder's locked name, and listed under its
+    // plain one, after the folder itself.
+    EXPECT_EQ(program.listed(), (QStringList{qstr(vault + " (locked)"),
+                                             qstr(vault + " (locked)/inner/w.txt"),
+                                             qstr(vault + " (locked)/v.txt")}));
+    auto* list = program.find<QTreeWidget>("ListFiles");
+    EXPECT_EQ(list->topLevelItem(2)->toolTip(0), qstr(vault + " (locked)/v.txt"));
+    EXPECT_EQ(program.model.targetList[1].path, locked + "/v.txt");
     EXPECT_TRUE(program.find<QPushButton>("cmdEncDec")->isEnabled());
 }
 
@@ -469,6 +477,266 @@ TEST_F(Gui, EncryptAndDecryptAFolder) {
     EXPECT_EQ(readFile(folder + "/a.txt"), "a");
     EXPECT_TRUE(readFile(folder + "/sub/b.bin") == big);
     EXPECT_EQ(readFile(applicationFile("folders")), "");
+}
+
+// After a folder run, a file run acts on the files it was given and on
+// nothing else: the folder stays locked and is recorded once.
+TEST_F(Gui, AFileRunAfterAFolderRunActsOnlyOnTheChosenFiles) {
+    Program program;
+    program.passGate();
+    const std::string folder = temp / "Work/Reports";
+    const std::string locked = temp / ("Work/" + lockedFolderName("Reports"));
+    temp.write("Work/Reports/a.txt", "a");
+    const std::string chosen = temp.write("data/x.txt", "x");
+    const std::string other = temp.write("data/y.txt", "y");
+    program.choose("OptEncFolder");
+    program.click("cmdNext");
+    program.desktop.folderAnswers.push_back(folder);
+    program.click("cmdAdd");
+    program.click("cmdEncDec");
+    const std::string lockedA = lockedName(locked + "/a.txt", ".VKL");
+    const std::string lockedFolder = test::listTree(locked);
+
+    program.choose("OptEncFiles");
+    program.click("cmdNext");
+    program.desktop.answers.push_back({chosen});
+    program.click("cmdAdd");
+    program.click("cmdEncDec");
+    EXPECT_TRUE(startsWithLockedMarker(lockedName(chosen, ".VKL")));
+    EXPECT_EQ(readFile(other), "y");
+
+    program.choose("OptDecFiles");
+    program.click("cmdNext");
+    program.desktop.answers.push_back({lockedName(chosen, ".VKL")});
+    program.click("cmdAdd");
+    program.click("cmdEncDec");
+    EXPECT_EQ(readFile(chosen), "x");
+
+    EXPECT_EQ(messages(),
+              "64\tVellumar\tEncryption Completed Successfully\n"
+              "64\tVellumar\tFile(s) Encrypted Successfully\n"
+              "64\tVellumar\tFile(s) Decrypted Successfully\n");
+    EXPECT_FALSE(fileExists(folder));
+    EXPECT_EQ(test::listTree(locked), lockedFolder);
+    EXPECT_TRUE(startsWithLockedMarker(lockedA));
+    EXPECT_EQ(readFile(applicationFile("folders")), folder + "\r\n");
+    EXPECT_EQ(test::listTree(temp / "data"), "x.txt\ny.txt\n");
+}
+
+// A file the run refuses ends the run in its count, not in success.
+TEST_F(Gui, ARunWithARefusedFileEndsWithoutSuccess) {
+    Program program;
+    program.passGate();
+    const std::string plain = temp.write("data/plain.txt", "plain");
+    const std::string link = temp / "data/link.txt";
+    ASSERT_EQ(::symlink(plain.c_str(), link.c_str()), 0);
+    program.choose("OptEncFiles");
+    program.click("cmdNext");
+    program.desktop.answers.push_back({temp / "data", "link.txt", "plain.txt"});
+    program.click("cmdAdd");
+    program.click("cmdEncDec");
+    EXPECT_EQ(messages(), "64\tVellumar\t" + link +
+                              " is a link and can not be locked.\n"
+                              "48\tVellumar\t1 of 2 files were locked.\n");
+    EXPECT_TRUE(startsWithLockedMarker(lockedName(plain, ".VKL")));
+}
+
+// A message box is wide enough for its whole title.
+TEST_F(Gui, AMessageBoxLeavesRoomForItsWholeTitle) {
+    qunsetenv("TESSARIN_MESSAGE_LOG");
+    QtDesktop desktop;
+    const QString title = QStringLiteral("Path/File access error");
+    int labelWidth = 0, titleWidth = 0;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->windowTitle(), title);
+        labelWidth = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))->width();
+        titleWidth = box->fontMetrics().horizontalAdvance(title);
+        box->accept();
+    });
+    desktop.message("Path/File access error\r\n/a", Icon::critical, "Path/File access error");
+    EXPECT_GT(labelWidth, titleWidth + 100);
+}
+
+// Decrypt File(s) leaves the locked files hidden and read-only, however the
+// page is left; its open-file dialog shows hidden files, locked ones first.
+TEST_F(Gui, DecryptFilesLeavesLockedFilesHiddenAndOffersThemFirst) {
+    const std::string plain = temp.write("data/notes.txt", "notes");
+    const std::string locked = lockedName(plain, ".VKL");
+    const uint32_t lockedAttributes = test::fileAttributesAfterSetting(kAttrReadOnly | kAttrHidden);
+    auto attributes = [&] {
+        uint32_t value = 0;
+        platformFileSystem().getAttributes(locked, value);
+        return value;
+    };
+    {
+        Program program;
+        program.passGate();
+        program.choose("OptEncFiles");
+        program.click("cmdNext");
+        program.desktop.answers.push_back({plain});
+        program.click("cmdAdd");
+        program.click("cmdEncDec");
+        ASSERT_EQ(attributes(), lockedAttributes);
+
+        program.choose("OptDecFiles");
+        program.click("cmdNext");
+        EXPECT_EQ(attributes(), lockedAttributes);
+        QStringList filters;
+        bool hiddenShown = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            filters = dialog->nameFilters();
+            hiddenShown = dialog->filter().testFlag(QDir::Hidden);
+            dialog->reject();
+        });
+        EXPECT_TRUE(program.desktop.QtDesktop::pickFiles().empty());
+        EXPECT_EQ(filters.value(0), QStringLiteral("Locked files (*.VKL *.VKW)"));
+        EXPECT_TRUE(hiddenShown);
+
+        // Added, it shows its plain name, type, size and the lock.
+        program.desktop.answers.push_back({locked});
+        program.click("cmdAdd");
+        auto* row = program.find<QTreeWidget>("ListFiles")->topLevelItem(0);
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(row->text(0), qstr(plain));
+        EXPECT_EQ(row->text(1), QStringLiteral("TXT file"));
+        EXPECT_FALSE(row->text(2).isEmpty());
+        EXPECT_FALSE(row->icon(0).isNull());
+        EXPECT_EQ(row->toolTip(0), qstr(locked));
+        program.click("cmdBack");
+        EXPECT_EQ(attributes(), lockedAttributes);
+        program.choose("OptDecFiles");
+        program.click("cmdNext");
+        program.window.close();
+    }
+    EXPECT_EQ(attributes(), lockedAttributes);
+    EXPECT_EQ(messages(), "64\tVellumar\tFile(s) Encrypted Successfully\n");
+}
+
+// Three files to lock, for the runs that are cut short.
+struct ThreeFiles {
+    explicit ThreeFiles(const TempFolder& temp) : folder(temp / "data") {
+        for (const char* name : {"a.txt", "b.txt", "c.txt"})
+            paths.push_back(temp.write(std::string("data/") + name, name));
+    }
+    // As the open-file dialog gives them: the folder, then the names.
+    std::vector<std::string> picked() const { return {folder, "a.txt", "b.txt", "c.txt"}; }
+    // Which of them are locked, in order ("LPP": the first only).
+    std::string state() const {
+        std::string result;
+        for (const std::string& path : paths) {
+            const bool locked = startsWithLockedMarker(lockedName(path, ".VKL"));
+            result += locked && !fileExists(path) ? 'L' : (!locked && fileExists(path) ? 'P' : '?');
+        }
+        return result;
+    }
+    std::string folder;
+    std::vector<std::string> paths;
+};
+
+const char* const kCancelledAfterOne =
+    "48\tVellumar\tThe run was cancelled.\r\n1 of 3 files were locked. The others are as they "
+    "were.\n";
+
+// Cancel, beside the progress line, stops the run before its next file;
+// Escape presses it.
+TEST_F(Gui, CancelStopsTheRunBetweenTwoFiles) {
+    for (bool escape : {false, true}) {
+        SCOPED_TRACE(escape ? "escape" : "click");
+        TempFolder here;
+        ThreeFiles files(here);
+        Program program;
+        program.passGate();
+        program.desktop.duringRun = [&](uint64_t done, uint64_t) {
+            if (done != 0) return;
+            auto* cancel = program.find<QPushButton>("cmdCancel");
+            EXPECT_TRUE(cancel->isVisible());
+            EXPECT_TRUE(cancel->isEnabled());
+            program.screenshot("9-run-cancel");
+            if (escape)
+                QTest::keyClick(program.find<QTreeWidget>("ListFiles"), Qt::Key_Escape);
+            else
+                program.click("cmdCancel");
+            EXPECT_FALSE(cancel->isEnabled());
+        };
+        program.choose("OptEncFiles");
+        program.click("cmdNext");
+        program.desktop.answers.push_back(files.picked());
+        program.click("cmdAdd");
+        program.click("cmdEncDec");
+        EXPECT_EQ(messages(), kCancelledAfterOne);
+        EXPECT_EQ(files.state(), "LPP");
+        EXPECT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
+        EXPECT_FALSE(program.find<QFrame>("fraProgress")->isVisible());
+        QFile::remove(qstr(messageLog()));
+        if (escape) continue;
+
+        // The next run is not cancelled by the request of the last one.
+        program.desktop.duringRun = nullptr;
+        program.choose("OptEncFiles");
+        program.click("cmdNext");
+        program.desktop.answers.push_back({files.folder, "b.txt", "c.txt"});
+        program.click("cmdAdd");
+        program.click("cmdEncDec");
+        EXPECT_EQ(files.state(), "LLL");
+        QFile::remove(qstr(messageLog()));
+    }
+}
+
+// Closing the window during a run asks whether to cancel it: Yes stops the
+// run between two files and closes the window; No lets the run finish.
+TEST_F(Gui, ClosingTheWindowDuringARunAsksWhetherToCancel) {
+    struct Case {
+        QMessageBox::StandardButton answer;
+        std::string state;
+        std::string said;
+        bool open;
+    } cases[] = {
+        {QMessageBox::Yes, "LPP", kCancelledAfterOne, false},
+        {QMessageBox::No, "LLL", "64\tVellumar\tFile(s) Encrypted Successfully\n", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.open ? "no" : "yes");
+        TempFolder here;
+        ThreeFiles files(here);
+        Program program;
+        program.passGate();
+        int asked = 0;
+        program.desktop.duringRun = [&](uint64_t done, uint64_t) {
+            if (done != 0) return;
+            QTimer::singleShot(0, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                ASSERT_NE(box, nullptr);
+                EXPECT_EQ(box->objectName(), QStringLiteral("cancelRunQuestion"));
+                ++asked;
+                // Closed again meanwhile: no second question.
+                QTimer::singleShot(0, [&, box] {
+                    QWidget* modal = QApplication::activeModalWidget();
+                    if (modal && modal != box) {
+                        ++asked;
+                        qobject_cast<QMessageBox*>(modal)->button(QMessageBox::No)->click();
+                    }
+                });
+                program.window.close();
+                box->button(c.answer)->click();
+            });
+            program.window.close();
+            EXPECT_TRUE(program.window.isVisible());  // not before the run has stopped
+        };
+        program.choose("OptEncFiles");
+        program.click("cmdNext");
+        program.desktop.answers.push_back(files.picked());
+        program.click("cmdAdd");
+        program.click("cmdEncDec");
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(files.state(), c.state);
+        EXPECT_EQ(messages(), c.said);
+        EXPECT_EQ(program.window.isVisible(), c.open);
+        QFile::remove(qstr(messageLog()));
+    }
 }
 
 TEST_F(Gui, SettingsKeepEveryByteOfKeyAndValue) {

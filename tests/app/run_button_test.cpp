@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <set>
 
 #ifndef _WIN32
@@ -47,10 +48,12 @@ TEST_F(Runs, TheDispatcherRunsTheChosenOperationAndStartsOverFromTheChoice) {
     const Shown encrypted{"File(s) Encrypted Successfully", Icon::information, "Vellumar"};
     const Shown decrypted{"File(s) Decrypted Successfully", Icon::information, "Vellumar"};
     const Shown plain{file + " is already unlocked.", Icon::none, "Vellumar"};
+    const Shown notDone{"0 of 1 file was unlocked.", Icon::exclamation, "Vellumar"};
     const Case cases[] = {
         {"no operation", false, false, false, false, "Encrypt", false, false, {}},
         {"encrypt files", false, false, true, false, "Encrypt", true, false, {encrypted}},
-        {"decrypt files", false, false, false, true, "Decrypt", true, false, {plain, decrypted}},
+        // A file that did not get there ends in the count, never in success.
+        {"decrypt files", false, false, false, true, "Decrypt", true, false, {plain, notDone}},
         // The caption, not the flags, chooses between the two folder steps.
         {"both folder flags", true, true, false, false, "Decrypt", true, true, {kFolderDecrypted}},
     };
@@ -81,6 +84,78 @@ TEST_F(Runs, TheDispatcherRunsTheChosenOperationAndStartsOverFromTheChoice) {
         EXPECT_EQ(model.foundFiles.empty(), c.foundListEmptied);
         EXPECT_EQ(std::tie(model.EncFolder, model.DecFolder, model.EncFiles, model.DecFiles),
                   std::tie(c.encFolder, c.decFolder, c.encFiles, c.decFiles));
+    }
+}
+
+// Asks to stop once the run has reported its first `files` files.
+class CancellingDesktop : public ScriptedDesktop {
+  public:
+    explicit CancellingDesktop(int files) : files_(files) {}
+    bool cancelRequested() override { return progressCalls >= files_; }
+
+  private:
+    const int files_;
+};
+
+// Success is said only when every file got there: a file gone, a cancel or
+// an empty list each end the run in what it did instead.
+TEST_F(Runs, AFileRunThatFallsShortEndsInItsCountNeverInSuccess) {
+    struct Case {
+        const char* name;
+        const char* caption;
+        int cancelAfter;  // files reported before the cancel; -1: none
+        bool secondGone;
+        size_t rows;
+        std::string said;  // the last message, exclamation; empty: none beyond the run's own
+    } cases[] = {
+        {"a file gone", "Encrypt", -1, true, 2,
+         "1 of 2 files were locked.\r\n{gone}: the file is no longer there"},
+        {"cancelled", "Encrypt", 1, false, 2,
+         "The run was cancelled.\r\n1 of 2 files were locked. The others are as they were."},
+        {"cancelled unlock", "Decrypt", 1, false, 2,
+         "The run was cancelled.\r\n1 of 2 files were unlocked. The others are as they were."},
+        {"nothing to run", "Encrypt", -1, false, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder here;
+        const bool unlocking = std::string(c.caption) == "Decrypt";
+        std::vector<std::string> paths;
+        for (const char* name : {"a.txt", "b.txt"}) {
+            const std::string plain = here.write(std::string("w/") + name, name);
+            if (!unlocking) {
+                paths.push_back(plain);
+                continue;
+            }
+            ScriptedDesktop quiet;
+            ASSERT_TRUE(lockSmallShown(plain, quiet));
+            paths.push_back(lockedName(plain, ".VKL"));
+        }
+        if (c.secondGone) {
+            ASSERT_EQ(std::remove(paths[1].c_str()), 0);
+        }
+        paths.resize(c.rows);
+        CancellingDesktop person(c.cancelAfter < 0 ? 1000 : c.cancelAfter);
+        model = WindowModel();
+        (unlocking ? model.DecFiles : model.EncFiles) = true;
+        model.selectedOption = unlocking ? Option::OptDecFiles : Option::OptEncFiles;
+        model.runButtonCaption = c.caption;
+        model.targetList = rows(paths);
+
+        cmdEncDec_Click(model, person);
+
+        std::vector<Shown> expected;
+        if (c.rows == 0) expected.push_back({"No file is checked", Icon::exclamation, "Vellumar"});
+        std::string said = c.said;
+        if (c.secondGone) said.replace(said.find("{gone}"), 6, paths[1]);
+        if (!said.empty()) expected.push_back({said, Icon::exclamation, "Vellumar"});
+        EXPECT_EQ(person.messages, expected);
+        EXPECT_EQ(model.topPage(), Page::fraSelect);
+        // A cancelled run leaves the second file as it was.
+        if (c.cancelAfter > 0) {
+            EXPECT_TRUE(unlocking ? startsWithLockedMarker(paths[1])
+                                  : readFile(paths[1]) == "b.txt");
+        }
     }
 }
 
@@ -221,6 +296,35 @@ TEST_F(FolderSteps, TheBusyPointerShowsWhileTheFilesRunAndIsGoneForTheLastWord) 
         EXPECT_EQ(desktop.busyChanges, (std::vector<bool>{true, false}));
         EXPECT_EQ(busyWhenSaid, std::vector<bool>(c.said.size(), false));
     }
+}
+
+// A cancelled folder run says how many of the folder's files it did.
+TEST_F(FolderSteps, ACancelledFolderRunSaysHowManyFilesItDid) {
+    makeFolder("A");
+    chooseToEncrypt("A");
+    CancellingDesktop lockPerson(1);
+    cmdEncDec_Click(model, lockPerson);
+    EXPECT_EQ(lockPerson.messages,
+              (std::vector<Shown>{{"Locking the folder " + plainPath("A") +
+                                       " was cancelled.\r\nIt keeps its plain name and stays "
+                                       "listed as being locked: Encrypt a Folder locks the "
+                                       "rest.\r\n1 of 2 files were locked.",
+                                   Icon::critical, "Vellumar"}}));
+    EXPECT_EQ(records(), Lines{plainPath("A")});
+
+    chooseToEncrypt("A");
+    run();
+    chooseToDecrypt("A", lockedPath("A"));
+    CancellingDesktop unlockPerson(1);
+    cmdEncDec_Click(model, unlockPerson);
+    EXPECT_EQ(unlockPerson.messages,
+              (std::vector<Shown>{{"Unlocking the folder " + plainPath("A") +
+                                       " was cancelled.\r\nIt keeps its locked name and stays "
+                                       "listed: Decrypt a Folder unlocks the rest.\r\n1 of 2 "
+                                       "files were unlocked.",
+                                   Icon::critical, "Vellumar"}}));
+    EXPECT_TRUE(fileExists(lockedPath("A")));
+    EXPECT_EQ(records(), Lines{plainPath("A")});
 }
 
 TEST_F(FolderSteps, ADuplicatedRecordIsRemovedWholeAndTheSecondRenameFailsSilently) {
@@ -711,7 +815,8 @@ TEST_F(FolderSteps, ACancelledLockSaysTheFolderStaysListedWhenAFileInsideWasLock
     EXPECT_EQ(cancelling.messages,
               (std::vector<Shown>{{"Locking the folder " + plainPath("A") +
                                        " was cancelled.\r\nIt keeps its plain name and stays "
-                                       "listed as being locked: Encrypt a Folder locks the rest.",
+                                       "listed as being locked: Encrypt a Folder locks the "
+                                       "rest.\r\n0 of 1 file was locked.",
                                    Icon::critical, "Vellumar"}}));
     EXPECT_EQ(records(), Lines{plainPath("A")});
     EXPECT_EQ(folderAttributes(plainPath("A")), kAttrDirectory);

@@ -102,34 +102,68 @@ TEST_F(Wizard, OptionsEnableNextAndOnlyFolderOptionsSetEncFolderOpt) {
     EXPECT_EQ(model.selectedOption, Option::OptDecFiles);
 }
 
-TEST_F(Wizard, DecryptFilesShowsTheListedFilesAndCreatesAMissingList) {
-    passGate();
-    choose(&MainWindowHandlers::OptDecFiles_Click);
-    EXPECT_EQ(readFile(temp / "home/files"), "");
-
+// Locked files stay hidden and read-only when Decrypt File(s) is left
+// without a run. Where the open-file dialog cannot show hidden files
+// (Windows), they are unhidden for it and hidden again on the way out.
+TEST_F(Wizard, LockedFilesStayHiddenAndReadOnlyAfterDecryptFiles) {
     std::string locked = temp.write("data/abgrf.gkt.VKL", "[Secret]...");
+    const uint32_t lockedAttributes = fileAttributesAfterSetting(kAttrHidden | kAttrReadOnly);
     ASSERT_EQ(fileSystem().setAttributes(locked, kAttrHidden | kAttrReadOnly), IoError::ok);
     temp.write("home/files", locked + "\r\n" + temp / "data/gone.VKL" + "\r\n");
-    form.cmdBack_Click();
-    form.cmdNext_Click();
-
-    uint32_t attributes = 99;
-    ASSERT_EQ(fileSystem().getAttributes(locked, attributes), IoError::ok);
-    EXPECT_EQ(attributes, fileAttributesAfterSetting(kAttrNormal));
+    auto attributes = [&] {
+        uint32_t value = 99;
+        EXPECT_EQ(fileSystem().getAttributes(locked, value), IoError::ok);
+        return value;
+    };
+    using Leave = void (MainWindowHandlers::*)();
+    for (Leave leave : {&MainWindowHandlers::cmdBack_Click, &MainWindowHandlers::cmdExit_Click,
+                        &MainWindowHandlers::cmdEx_Click, &MainWindowHandlers::Form_Unload}) {
+        passGate();
+        choose(&MainWindowHandlers::OptDecFiles_Click);
+#ifdef _WIN32
+        EXPECT_EQ(attributes(), fileAttributesAfterSetting(kAttrNormal));
+#else
+        EXPECT_EQ(attributes(), lockedAttributes);
+#endif
+        (form.*leave)();
+        EXPECT_EQ(attributes(), lockedAttributes);
+        model.bringToFront(Page::fraSelect);
+    }
     EXPECT_TRUE(desktop.messages.empty());
 }
 
-TEST_F(Wizard, FlagsOfAnEarlierRunStayUntilBack) {
+// Next leaves exactly the chosen operation: an earlier run's flag would
+// send the run button to that operation instead.
+TEST_F(Wizard, NextLeavesExactlyOneOperationChosen) {
+    struct Case {
+        Handler before, after;
+        bool encFolder, decFolder, encFiles, decFiles;
+    } cases[] = {
+        {&MainWindowHandlers::OptEncFolder_Click, &MainWindowHandlers::OptEncFiles_Click, false,
+         false, true, false},
+        {&MainWindowHandlers::OptDecFolder_Click, &MainWindowHandlers::OptDecFiles_Click, false,
+         false, false, true},
+        {&MainWindowHandlers::OptEncFiles_Click, &MainWindowHandlers::OptDecFolder_Click, false,
+         true, false, false},
+        {&MainWindowHandlers::OptDecFiles_Click, &MainWindowHandlers::OptEncFolder_Click, true,
+         false, false, false},
+    };
     passGate();
-    choose(&MainWindowHandlers::OptEncFiles_Click);
-    model.bringToFront(Page::fraSelect);  // where a run leaves the window
-    choose(&MainWindowHandlers::OptEncFolder_Click);
-    EXPECT_TRUE(model.EncFiles);
-    EXPECT_TRUE(model.EncFolder);
-    choose(&MainWindowHandlers::OptDecFiles_Click);
-    EXPECT_FALSE(model.EncFiles);  // the two file options clear each other
-    EXPECT_TRUE(model.DecFiles);
-    EXPECT_TRUE(model.EncFolder);
+    for (const Case& c : cases) {
+        choose(c.before);
+        model.FolderName = "Reports";  // a folder in hand from the earlier run
+        model.ParentPath = temp / "";
+        model.PlainFolderPath = temp / "Reports";
+        model.bringToFront(Page::fraSelect);  // where a run leaves the window
+        choose(c.after);
+        EXPECT_EQ(std::tie(model.EncFolder, model.DecFolder, model.EncFiles, model.DecFiles),
+                  std::tie(c.encFolder, c.decFolder, c.encFiles, c.decFiles));
+        // A folder run acts only on a folder that its own Add picks.
+        if (c.encFolder || c.decFolder) {
+            EXPECT_EQ(model.FolderName + model.ParentPath + model.PlainFolderPath, "");
+        }
+        form.cmdBack_Click();
+    }
 
     model.targetList = {row("a")};
     model.runButtonEnabled = true;
@@ -139,7 +173,7 @@ TEST_F(Wizard, FlagsOfAnEarlierRunStayUntilBack) {
     EXPECT_TRUE(model.targetList.empty());
     EXPECT_FALSE(model.runButtonEnabled);
     // The choice stays, so Next can be pressed again at once.
-    EXPECT_EQ(model.selectedOption, Option::OptDecFiles);
+    EXPECT_EQ(model.selectedOption, Option::OptEncFolder);
     EXPECT_TRUE(model.nextButtonEnabled);
 }
 
