@@ -1,15 +1,25 @@
 #include "engine/hidden_list.h"
 
+#include <set>
+
 #include "engine/atomic_file.h"
 #include "engine/list_lock.h"
 #include "engine/names.h"
 
 namespace vellumar {
 
+bool isHiddenListName(const std::string& fileName) { return fileName == kHiddenListName; }
+
 #ifdef _WIN32
 
 IoError hideInFolderList(const std::string&) { return IoError::ok; }
 IoError unhideInFolderList(const std::string&) { return IoError::ok; }
+IoError hideNamesInFolderList(const std::string&, const std::vector<std::string>&) {
+    return IoError::ok;
+}
+IoError unhideNamesInFolderList(const std::string&, const std::vector<std::string>&) {
+    return IoError::ok;
+}
 
 #else
 
@@ -24,16 +34,23 @@ struct HiddenList {
     std::string text;
 };
 
-IoError nameOfItem(const std::string& path, std::string& name) {
-    name = getFileName(stripBackslash(path));
-    if (name.empty() || name == "." || name == "..") return IoError::notFound;
-    if (name.find('\n') != std::string::npos) return IoError::unsupported;
-    return IoError::ok;
+// The names a list can hold: a line break would split one into two lines.
+std::vector<std::string> listableNames(const std::vector<std::string>& names, IoError& error) {
+    std::vector<std::string> kept;
+    for (const std::string& name : names) {
+        if (name.empty() || name == "." || name == "..") continue;
+        if (name.find('\n') != std::string::npos) {
+            error = IoError::unsupported;
+            continue;
+        }
+        kept.push_back(name);
+    }
+    return kept;
 }
 
-IoError readHiddenList(const std::string& itemPath, HiddenList& list) {
+IoError readHiddenList(const std::string& folder, HiddenList& list) {
     FileSystem& fs = fileSystem();
-    list.path = getFolderPart(stripBackslash(itemPath)) + kHiddenListName;
+    list.path = addBackslash(folder) + kHiddenListName;
     IoError e = fs.status(list.path, list.asRead);
     if (e == IoError::notFound || (e == IoError::ok && list.asRead.kind == EntryKind::missing))
         return IoError::ok;
@@ -49,8 +66,21 @@ IoError readHiddenList(const std::string& itemPath, HiddenList& list) {
     return IoError::ok;
 }
 
-// Every line holding `name` cut out, the other bytes kept as they were.
-std::string withoutLine(const std::string& text, const std::string& name, bool& found) {
+// The list's lines, each without its line end.
+std::set<std::string> linesOf(const std::string& text) {
+    std::set<std::string> lines;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.insert(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Every line that is one of `names` cut out, the other bytes kept as they were.
+std::string withoutLines(const std::string& text, const std::set<std::string>& names,
+                         bool& found) {
     std::string kept;
     found = false;
     size_t start = 0;
@@ -58,7 +88,7 @@ std::string withoutLine(const std::string& text, const std::string& name, bool& 
         size_t end = text.find('\n', start);
         const size_t next = end == std::string::npos ? text.size() : end + 1;
         if (end == std::string::npos) end = text.size();
-        if (text.compare(start, end - start, name) == 0 && end - start == name.size()) {
+        if (names.count(text.substr(start, end - start))) {
             found = true;
         } else {
             kept.append(text, start, next - start);
@@ -90,33 +120,53 @@ IoError removeHiddenList(const HiddenList& list) {
 
 }  // namespace
 
-IoError hideInFolderList(const std::string& path) {
-    std::string name;
-    if (IoError e = nameOfItem(path, name); e != IoError::ok) return e;
+IoError hideNamesInFolderList(const std::string& folder, const std::vector<std::string>& names) {
+    IoError result = IoError::ok;
+    const std::vector<std::string> listable = listableNames(names, result);
+    if (listable.empty()) return result;
     // Our processes change a folder's list one at a time, as they do the program's lists.
     const ListLock lock;
     HiddenList list;
-    if (IoError e = readHiddenList(path, list); e != IoError::ok) return e;
-    bool listed = false;
-    withoutLine(list.text, name, listed);
-    if (listed) return IoError::ok;
+    if (IoError e = readHiddenList(folder, list); e != IoError::ok) return e;
+    std::set<std::string> listed = linesOf(list.text);
     std::string text = list.text;
-    // A last line without its end (written by hand) keeps its own line.
-    if (!text.empty() && text.back() != '\n') text += '\n';
-    return writeHiddenList(list, text + name + '\n');
+    const size_t before = text.size();
+    for (const std::string& name : listable) {
+        if (!listed.insert(name).second) continue;
+        // A last line without its end (written by hand) keeps its own line.
+        if (!text.empty() && text.back() != '\n') text += '\n';
+        text += name + '\n';
+    }
+    if (text.size() == before) return result;
+    if (IoError e = writeHiddenList(list, text); e != IoError::ok) return e;
+    return result;
+}
+
+IoError unhideNamesInFolderList(const std::string& folder, const std::vector<std::string>& names) {
+    IoError result = IoError::ok;
+    const std::vector<std::string> listable = listableNames(names, result);
+    if (listable.empty()) return result;
+    const ListLock lock;
+    HiddenList list;
+    if (IoError e = readHiddenList(folder, list); e != IoError::ok) return e;
+    bool listed = false;
+    const std::string text =
+        withoutLines(list.text, std::set<std::string>(listable.begin(), listable.end()), listed);
+    if (!listed) return result;
+    if (IoError e = text.empty() ? removeHiddenList(list) : writeHiddenList(list, text);
+        e != IoError::ok)
+        return e;
+    return result;
+}
+
+IoError hideInFolderList(const std::string& path) {
+    const std::string item = stripBackslash(path);
+    return hideNamesInFolderList(getFolderPart(item), {getFileName(item)});
 }
 
 IoError unhideInFolderList(const std::string& path) {
-    std::string name;
-    if (IoError e = nameOfItem(path, name); e != IoError::ok) return e;
-    const ListLock lock;
-    HiddenList list;
-    if (IoError e = readHiddenList(path, list); e != IoError::ok) return e;
-    bool listed = false;
-    const std::string text = withoutLine(list.text, name, listed);
-    if (!listed) return IoError::ok;
-    if (text.empty()) return removeHiddenList(list);
-    return writeHiddenList(list, text);
+    const std::string item = stripBackslash(path);
+    return unhideNamesInFolderList(getFolderPart(item), {getFileName(item)});
 }
 
 #endif

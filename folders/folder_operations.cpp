@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/folder_confinement.h"
+#include "engine/hidden_list.h"
 #include "engine/locked_folder_name.h"
 #include "engine/names.h"
 #include "engine/platform.h"
@@ -120,6 +121,8 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
     const std::string locked = parent + lockedFolderName(name);
     if (IoError e = fs.rename(path, locked); e != IoError::ok)
         return fail(result, FolderProblem::notRenamed, locked, e);
+    // Linux file managers go by the list; the attribute hides it all the same.
+    result.hiddenList = hideInFolderList(locked);
     result.folderDone = true;
     return result;
 }
@@ -175,6 +178,8 @@ FolderRunResult unlockFolder(const std::string& plainPath, const FolderRunOption
         return fail(result, FolderProblem::notRestored, plainPath,
                     renamed == IoError::ok ? IoError::other : renamed);
     fs.setAttributes(plainPath, kAttrNormal);
+    // Also when it never got its locked name: nothing is listed then.
+    result.hiddenList = unhideInFolderList(lockedPath);
     // Files still locked inside (a failure, a further layer, a folder that
     // could not be searched): the record stays, so that the folder can be
     // chosen again to unlock them.
