@@ -103,6 +103,19 @@ TEST(HiddenList, AFolderItemIsListedByItsNameAndTheListKeepsItsPermissions) {
     EXPECT_EQ(st.st_mode & 07777, 0644u);
 }
 
+// A run lists a folder's names together: one rewrite, each name once, the
+// names already there left where they are; a name the list cannot hold is
+// passed over and said so.
+TEST(HiddenList, SeveralNamesOfAFolderGoInAndOutTogether) {
+    test::TempFolder temp;
+    const std::string list = temp.write("work/.hidden", "b\nmine\n");
+    const std::string folder = temp / "work";
+    EXPECT_EQ(hideNamesInFolderList(folder, {"a", "b", "a\nb", "c", "a"}), IoError::unsupported);
+    EXPECT_EQ(test::readFile(list), "b\nmine\na\nc\n");
+    EXPECT_EQ(unhideNamesInFolderList(folder + "/", {"c", "b", "a", "gone"}), IoError::ok);
+    EXPECT_EQ(test::readFile(list), "mine\n");
+}
+
 // The names below the test's folder and what its regular files hold (a pipe
 // is not opened: that would wait for a writer).
 std::string snapshot(const test::TempFolder& temp) {
