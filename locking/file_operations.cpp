@@ -336,6 +336,7 @@ RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& op
             decisions.report.items[i].large = large;
             const FileResult result = large ? lockLargeFile(path, desktop, request)
                                             : lockSmallFile(path, desktop, request);
+            desktop.workedThrough(status.size);
             if (result.done()) {
                 decisions.decide(i, ItemStatus::done).file = result;
                 waiting.add(path, i);
@@ -413,6 +414,7 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
             decisions.report.items[i].large = large;
             const FileResult result = large ? unlockLargeFile(path, desktop, request)
                                             : unlockSmallFile(path, desktop, request);
+            desktop.workedThrough(status.size);
             if (result.done()) {
                 decisions.decide(i, ItemStatus::done).file = result;
                 waiting.add(path, i);
