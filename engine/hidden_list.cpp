@@ -20,6 +20,10 @@ IoError hideNamesInFolderList(const std::string&, const std::vector<std::string>
 IoError unhideNamesInFolderList(const std::string&, const std::vector<std::string>&) {
     return IoError::ok;
 }
+IoError hiddenNamesOf(const std::string&, std::vector<std::string>& names) {
+    names.clear();
+    return IoError::ok;
+}
 
 #else
 
@@ -157,6 +161,19 @@ IoError unhideNamesInFolderList(const std::string& folder, const std::vector<std
         e != IoError::ok)
         return e;
     return result;
+}
+
+IoError hiddenNamesOf(const std::string& folder, std::vector<std::string>& names) {
+    names.clear();
+    HiddenList list;
+    if (IoError e = readHiddenList(folder, list); e != IoError::ok) return e;
+    for (size_t start = 0; start < list.text.size();) {
+        size_t end = list.text.find('\n', start);
+        if (end == std::string::npos) end = list.text.size();
+        names.push_back(list.text.substr(start, end - start));
+        start = end + 1;
+    }
+    return IoError::ok;
 }
 
 IoError hideInFolderList(const std::string& path) {

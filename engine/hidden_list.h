@@ -35,6 +35,10 @@ IoError unhideInFolderList(const std::string& path);
 IoError hideNamesInFolderList(const std::string& folder, const std::vector<std::string>& names);
 IoError unhideNamesInFolderList(const std::string& folder, const std::vector<std::string>& names);
 
+// The names a folder's list holds, one a line as GLib reads them; none when
+// there is no list. A list that is no plain file is unsupported.
+IoError hiddenNamesOf(const std::string& folder, std::vector<std::string>& names);
+
 // Whether a file name is the list's: one of the program's own files, which
 // a run never lists, locks or unlocks.
 bool isHiddenListName(const std::string& fileName);
