@@ -20,6 +20,16 @@
 namespace vellumar::test {
 namespace {
 
+RunReport lockAll(const std::vector<std::string>& paths, bool batched, Desktop& desktop) {
+    WriteBatch batch;
+    return lockFiles(paths, LockOptions{}, batched ? &batch : nullptr, desktop);
+}
+
+RunReport unlockAll(const std::vector<std::string>& paths, bool batched, Desktop& desktop) {
+    WriteBatch batch;
+    return unlockFiles(paths, UnlockOptions{}, batched ? &batch : nullptr, desktop);
+}
+
 #ifndef _WIN32
 
 // Counts how often each folder's list takes its new content (by a rename
@@ -43,16 +53,6 @@ class ListWrites final : public ForwardingFileSystem {
 };
 
 std::string listOf(const std::string& folder) { return readFile(folder + "/" + kHiddenListName); }
-
-RunReport lockAll(const std::vector<std::string>& paths, bool batched, Desktop& desktop) {
-    WriteBatch batch;
-    return lockFiles(paths, LockOptions{}, batched ? &batch : nullptr, desktop);
-}
-
-RunReport unlockAll(const std::vector<std::string>& paths, bool batched, Desktop& desktop) {
-    WriteBatch batch;
-    return unlockFiles(paths, UnlockOptions{}, batched ? &batch : nullptr, desktop);
-}
 
 TEST(HiddenNames, LockedNamesAreListedOncePerFolderAndTakenOutOnUnlock) {
     for (bool batched : {false, true}) {
@@ -146,7 +146,8 @@ TEST(HiddenNames, TheListIsNeverLockedOrUnlocked) {
     const std::string list = temp.write("w/.hidden", "mine\n");
     for (bool lock : {true, false}) {
         SCOPED_TRACE(lock ? "lock" : "unlock");
-        const RunReport report = lock ? lockAll({list}, true, desktop) : unlockAll({list}, true, desktop);
+        const RunReport report =
+            lock ? lockAll({list}, true, desktop) : unlockAll({list}, true, desktop);
         ASSERT_EQ(report.items.size(), 1u);
         EXPECT_EQ(report.items[0].status, ItemStatus::refused);
         EXPECT_EQ(report.items[0].refusal, Refusal::ownFile);
