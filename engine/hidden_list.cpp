@@ -1,5 +1,6 @@
 #include "engine/hidden_list.h"
 
+#include <map>
 #include <set>
 
 #include "engine/atomic_file.h"
@@ -8,12 +9,18 @@
 
 namespace vellumar {
 
-bool isHiddenListName(const std::string& fileName) { return fileName == kHiddenListName; }
+bool isHiddenListName(const std::string& fileName) {
+    return fileName == kHiddenListName;
+}
 
 #ifdef _WIN32
 
-IoError hideInFolderList(const std::string&) { return IoError::ok; }
-IoError unhideInFolderList(const std::string&) { return IoError::ok; }
+IoError hideInFolderList(const std::string&) {
+    return IoError::ok;
+}
+IoError unhideInFolderList(const std::string&) {
+    return IoError::ok;
+}
 IoError hideNamesInFolderList(const std::string&, const std::vector<std::string>&) {
     return IoError::ok;
 }
@@ -24,6 +31,7 @@ IoError hiddenNamesOf(const std::string&, std::vector<std::string>& names) {
     names.clear();
     return IoError::ok;
 }
+void changeFolderLists(std::vector<FolderListChange>&) {}
 
 #else
 
@@ -83,8 +91,7 @@ std::set<std::string> linesOf(const std::string& text) {
 }
 
 // Every line that is one of `names` cut out, the other bytes kept as they were.
-std::string withoutLines(const std::string& text, const std::set<std::string>& names,
-                         bool& found) {
+std::string withoutLines(const std::string& text, const std::set<std::string>& names, bool& found) {
     std::string kept;
     found = false;
     size_t start = 0;
@@ -113,18 +120,38 @@ IoError writeHiddenList(const HiddenList& list, const std::string& text) {
     return copy.commit();
 }
 
-IoError removeHiddenList(const HiddenList& list) {
+// `flush`: the folder at once; else the caller flushes its volume.
+IoError removeHiddenList(const HiddenList& list, bool flush = true) {
     FileSystem& fs = fileSystem();
     FileStatus now;
     if (IoError e = fs.status(list.path, now); e != IoError::ok) return e;
     if (!sameUnchanged(list.asRead, now)) return IoError::changed;
     if (IoError e = fs.removeFile(list.path); e != IoError::ok) return e;
-    return fs.flushFolder(getFolderPart(list.path));
+    return flush ? fs.flushFolder(getFolderPart(list.path)) : IoError::ok;
 }
 
-}  // namespace
+// The list's new text once the names went in (or out); false when it stays as it is.
+bool changedText(const HiddenList& list, const std::vector<std::string>& names, bool hide,
+                 std::string& text) {
+    if (!hide) {
+        bool listed = false;
+        text = withoutLines(list.text, std::set<std::string>(names.begin(), names.end()), listed);
+        return listed;
+    }
+    std::set<std::string> listed = linesOf(list.text);
+    text = list.text;
+    const size_t before = text.size();
+    for (const std::string& name : names) {
+        if (!listed.insert(name).second) continue;
+        // A last line without its end (written by hand) keeps its own line.
+        if (!text.empty() && text.back() != '\n') text += '\n';
+        text += name + '\n';
+    }
+    return text.size() != before;
+}
 
-IoError hideNamesInFolderList(const std::string& folder, const std::vector<std::string>& names) {
+IoError changeNamesInFolderList(const std::string& folder, const std::vector<std::string>& names,
+                                bool hide) {
     IoError result = IoError::ok;
     const std::vector<std::string> listable = listableNames(names, result);
     if (listable.empty()) return result;
@@ -132,35 +159,115 @@ IoError hideNamesInFolderList(const std::string& folder, const std::vector<std::
     const ListLock lock;
     HiddenList list;
     if (IoError e = readHiddenList(folder, list); e != IoError::ok) return e;
-    std::set<std::string> listed = linesOf(list.text);
-    std::string text = list.text;
-    const size_t before = text.size();
-    for (const std::string& name : listable) {
-        if (!listed.insert(name).second) continue;
-        // A last line without its end (written by hand) keeps its own line.
-        if (!text.empty() && text.back() != '\n') text += '\n';
-        text += name + '\n';
-    }
-    if (text.size() == before) return result;
-    if (IoError e = writeHiddenList(list, text); e != IoError::ok) return e;
-    return result;
-}
-
-IoError unhideNamesInFolderList(const std::string& folder, const std::vector<std::string>& names) {
-    IoError result = IoError::ok;
-    const std::vector<std::string> listable = listableNames(names, result);
-    if (listable.empty()) return result;
-    const ListLock lock;
-    HiddenList list;
-    if (IoError e = readHiddenList(folder, list); e != IoError::ok) return e;
-    bool listed = false;
-    const std::string text =
-        withoutLines(list.text, std::set<std::string>(listable.begin(), listable.end()), listed);
-    if (!listed) return result;
+    std::string text;
+    if (!changedText(list, listable, hide, text)) return result;
     if (IoError e = text.empty() ? removeHiddenList(list) : writeHiddenList(list, text);
         e != IoError::ok)
         return e;
     return result;
+}
+
+// A new list written unflushed, waiting for its volume's flush to take its name.
+struct WrittenList {
+    FolderListChange* change = nullptr;
+    HiddenList list;
+    std::string temporary;
+    uint64_t volume = 0;
+};
+
+// Writes the new list under a temporary name, unflushed.
+IoError writeUnflushed(const HiddenList& list, const std::string& text, std::string& temporary) {
+    AtomicFile copy(list.path, list.exists ? AtomicFile::Mode::replaceExisting
+                                           : AtomicFile::Mode::keepExisting);
+    if (list.exists) copy.standInFor(list.path, list.asRead);
+    if (IoError e = copy.open(); e != IoError::ok) return e;
+    if (IoError e = copy.write(text); e != IoError::ok) return e;
+    return copy.handOver(temporary);
+}
+
+// Gives the flushed list its name, only while the old list is as it was read.
+IoError nameWrittenList(const WrittenList& written) {
+    FileSystem& fs = fileSystem();
+    const HiddenList& list = written.list;
+    FileStatus now;
+    IoError e = fs.status(list.path, now);
+    if (list.exists) {
+        if (e == IoError::ok && !sameUnchanged(list.asRead, now)) e = IoError::changed;
+        if (e == IoError::ok) e = fs.replace(written.temporary, list.path);
+    } else {
+        e = fs.rename(written.temporary, list.path);
+    }
+    if (e == IoError::ok) dropTemporaryMark(list.path, kAttrNormal);
+    return e;
+}
+
+}  // namespace
+
+IoError hideNamesInFolderList(const std::string& folder, const std::vector<std::string>& names) {
+    return changeNamesInFolderList(folder, names, true);
+}
+
+IoError unhideNamesInFolderList(const std::string& folder, const std::vector<std::string>& names) {
+    return changeNamesInFolderList(folder, names, false);
+}
+
+void changeFolderLists(std::vector<FolderListChange>& changes) {
+    FileSystem& fs = fileSystem();
+    const ListLock lock;
+    // The volumes' handles are opened before anything is written there, so
+    // that their flushes report every write error since.
+    std::map<uint64_t, FileHandle> volumes;
+    std::vector<WrittenList> written;
+    bool removed = false;
+    for (FolderListChange& change : changes) {
+        change.result = IoError::ok;
+        const std::vector<std::string> listable = listableNames(change.names, change.result);
+        if (listable.empty()) continue;
+        HiddenList list;
+        std::string text;
+        if (IoError e = readHiddenList(change.folder, list); e != IoError::ok) {
+            change.result = e;
+            continue;
+        }
+        if (!changedText(list, listable, change.hide, text)) continue;
+        FileStatus folder;
+        const std::string where = change.folder.empty() ? std::string(".") : change.folder;
+        bool batched = fs.status(where, folder) == IoError::ok;
+        if (batched && !volumes.count(folder.volume)) {
+            FileHandle volume = kNoFile;
+            batched = fs.openVolume(where, volume) == IoError::ok;
+            if (batched) volumes[folder.volume] = volume;
+        }
+        IoError e = IoError::ok;
+        if (text.empty()) {
+            // A list the program emptied goes; a crash may leave it, lines and all.
+            e = removeHiddenList(list, !batched);
+            removed = removed || batched;
+        } else if (!batched) {
+            e = writeHiddenList(list, text);
+        } else {
+            WrittenList entry{&change, list, {}, folder.volume};
+            e = writeUnflushed(list, text, entry.temporary);
+            if (e == IoError::ok) written.push_back(std::move(entry));
+        }
+        if (e != IoError::ok) change.result = e;
+    }
+    std::map<uint64_t, IoError> flushed;
+    if (!written.empty())
+        for (const auto& [id, volume] : volumes) flushed[id] = fs.flushVolume(volume);
+    for (const WrittenList& entry : written) {
+        IoError e = flushed[entry.volume];
+        if (e == IoError::ok) e = nameWrittenList(entry);
+        if (e != IoError::ok) {
+            fs.removeFile(entry.temporary);
+            entry.change->result = e;
+        }
+    }
+    // The names, durable: not needed for either list to stand whole.
+    for (const auto& [id, volume] : volumes) {
+        if (!written.empty() || removed) fs.flushVolume(volume);
+        fs.close(volume);
+    }
 }
 
 IoError hiddenNamesOf(const std::string& folder, std::vector<std::string>& names) {

@@ -35,6 +35,19 @@ IoError unhideInFolderList(const std::string& path);
 IoError hideNamesInFolderList(const std::string& folder, const std::vector<std::string>& names);
 IoError unhideNamesInFolderList(const std::string& folder, const std::vector<std::string>& names);
 
+// A change of one folder's list among several made together.
+struct FolderListChange {
+    std::string folder;
+    std::vector<std::string> names;
+    bool hide = true;              // false: the names are taken out
+    IoError result = IoError::ok;  // as hideNamesInFolderList would give it
+};
+// Makes every change, sparing the disk a flush per list: the new lists are
+// written, then made durable with one flush of each volume, and only then
+// take their names (a crash still leaves each list old or new). Lists on a
+// volume that cannot be flushed whole are changed one by one as above.
+void changeFolderLists(std::vector<FolderListChange>& changes);
+
 // The names a folder's list holds, one a line as GLib reads them; none when
 // there is no list. A list that is no plain file is unsupported.
 IoError hiddenNamesOf(const std::string& folder, std::vector<std::string>& names);

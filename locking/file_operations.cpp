@@ -223,7 +223,8 @@ class Waiting {
         }
         decisions.failAtCommit(failures, indices_);
         for (const BatchFailure& failure : failures) listed_.erase(failure.source);
-        for (const auto& [path, listed] : listed_) addToLists(listed.index, listed.path, listed.hide);
+        for (const auto& [path, listed] : listed_)
+            addToLists(listed.index, listed.path, listed.hide);
         // The file is done all the same: its attribute hides it (or shows it).
         for (const HiddenNames::Failure& failure : hidden_.apply())
             decisions.report.items[failure.item].hiddenList = failure.error;

@@ -13,17 +13,23 @@ void HiddenNames::add(Folders& folders, const std::string& path, size_t item) {
 }
 
 std::vector<HiddenNames::Failure> HiddenNames::apply() {
-    std::vector<Failure> failures;
-    auto edit = [&failures](Folders& folders, auto change) {
-        for (const auto& [path, folder] : folders) {
-            if (IoError e = change(path, folder.names); e != IoError::ok) {
-                for (size_t item : folder.items) failures.push_back({item, e});
-            }
+    // Every list in one go: one flush of the disk for all of them.
+    std::vector<FolderListChange> changes;
+    std::vector<const std::vector<size_t>*> items;
+    for (bool hide : {true, false}) {
+        for (const auto& [path, folder] : hide ? hide_ : unhide_) {
+            changes.push_back({path, folder.names, hide, IoError::ok});
+            items.push_back(&folder.items);
         }
-        folders.clear();
-    };
-    edit(hide_, hideNamesInFolderList);
-    edit(unhide_, unhideNamesInFolderList);
+    }
+    changeFolderLists(changes);
+    std::vector<Failure> failures;
+    for (size_t i = 0; i < changes.size(); ++i) {
+        if (changes[i].result == IoError::ok) continue;
+        for (size_t item : *items[i]) failures.push_back({item, changes[i].result});
+    }
+    hide_.clear();
+    unhide_.clear();
     return failures;
 }
 

@@ -123,7 +123,8 @@ TEST_F(Cli, AnInstalledCopyKeepsItsListsInTheDataFolderNeverBesideItself) {
         const std::string folder = copy.makeFolder(c.folder);
         if (c.share) copy.makeFolder(getFolderPart(c.folder) + "share/tessarin");
         program = folder + "/tessarin-cli";
-        ASSERT_EQ(std::system(("cp " + quoted(TESSARIN_CLI) + " " + test::quoted(program)).c_str()), 0);
+        const std::string copying = "cp " + quoted(TESSARIN_CLI) + " " + test::quoted(program);
+        ASSERT_EQ(std::system(copying.c_str()), 0);
         environment = "env -u TESSARIN_HOME XDG_DATA_HOME=" + quoted(copy / "data");
         setPassword();
         ASSERT_EQ(run({"--password-stdin", "folders"}, "pw\n").status, 0);

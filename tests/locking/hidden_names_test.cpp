@@ -52,7 +52,9 @@ class ListWrites final : public ForwardingFileSystem {
     }
 };
 
-std::string listOf(const std::string& folder) { return readFile(folder + "/" + kHiddenListName); }
+std::string listOf(const std::string& folder) {
+    return readFile(folder + "/" + kHiddenListName);
+}
 
 TEST(HiddenNames, LockedNamesAreListedOncePerFolderAndTakenOutOnUnlock) {
     for (bool batched : {false, true}) {
@@ -76,9 +78,11 @@ TEST(HiddenNames, LockedNamesAreListedOncePerFolderAndTakenOutOnUnlock) {
         for (const ItemResult& item : report.items) EXPECT_EQ(item.hiddenList, IoError::ok);
         EXPECT_EQ(listOf(temp / "w"), "mine\r\nalso mine\n" + getFileName(locked[0]) + "\n" +
                                           getFileName(locked[1]) + "\n");
-        EXPECT_EQ(listOf(temp / "v"), getFileName(locked[2]) + "\n" + getFileName(locked[3]) + "\n");
+        EXPECT_EQ(listOf(temp / "v"),
+                  getFileName(locked[2]) + "\n" + getFileName(locked[3]) + "\n");
         // One rewrite per folder for the whole run, however many files it holds.
-        EXPECT_EQ(counting.writes, (std::map<std::string, int>{{temp / "w/", 1}, {temp / "v/", 1}}));
+        EXPECT_EQ(counting.writes,
+                  (std::map<std::string, int>{{temp / "w/", 1}, {temp / "v/", 1}}));
 
         // The list is the program's: the file box leaves it out.
         EXPECT_EQ(fileBoxNames(temp / "w"),
