@@ -1,5 +1,6 @@
 #include "cli/terminal_desktop.h"
 
+#include <cstdio>
 #include <ostream>
 #include <string>
 
@@ -25,17 +26,31 @@ void TerminalDesktop::message(const std::string& text, Icon, const std::string&)
     err_ << shown << '\n' << std::flush;
 }
 
+std::string TerminalDesktop::rateText(std::chrono::steady_clock::time_point now) const {
+    const double seconds = std::chrono::duration<double>(now - runStarted_).count();
+    if (bytes_ == 0 || seconds <= 0) return {};
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB/s ", static_cast<double>(bytes_) / 1e6 / seconds);
+    return text;
+}
+
 void TerminalDesktop::progress(uint64_t done, uint64_t total, const std::string& current) {
     if (!progressLine_ || total <= kFewFiles) return;
     if (done >= total) {
         clearLine();
         return;
     }
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = clock_();
+    // Each run starts at its first file (a folder command may make several).
+    if (done == 0) {
+        runStarted_ = now;
+        bytes_ = 0;
+    }
     if (shownWidth_ > 0 && now - lastShown_ < kRedrawInterval) return;
     lastShown_ = now;
     std::string line(1, '[');
     line.append(std::to_string(done)).append(1, '/').append(std::to_string(total)).append("] ");
+    line.append(rateText(now));
     // The end of a long path is the part that tells the files apart.
     const size_t room = kLineWidth > line.size() ? kLineWidth - line.size() : 0;
     if (current.size() <= room) {

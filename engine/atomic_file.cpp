@@ -24,12 +24,6 @@ std::string temporaryName() {
            std::to_string(counter++) + kTemporarySuffix;
 }
 
-// A file system that keeps no mark, or refuses one on this file: the
-// temporary goes unmarked.
-IoError ignoringMarkless(IoError error) {
-    return error == IoError::unsupported || error == IoError::accessDenied ? IoError::ok : error;
-}
-
 }  // namespace
 
 void dropTemporaryMark(const std::string& path, uint32_t attributes) {
@@ -121,13 +115,6 @@ IoError AtomicFile::commit() {
     FileHandle file = file_;
     file_ = kNoFile;
     if (IoError e = fs.close(file); e != IoError::ok) return e;
-    // A new file that a person keeps needs the mark no more; a locked file,
-    // read-only, cannot lose it (its mark then names a temporary that is no
-    // more, which makes nothing ours).
-    if ((attributes_ & kAttrReadOnly) == 0) {
-        if (IoError e = ignoringMarkless(fs.unmarkTemporary(temporaryPath_)); e != IoError::ok)
-            return e;
-    }
     if (attributes_ != kAttrNormal) {
         if (IoError e = fs.setAttributes(temporaryPath_, attributes_); e != IoError::ok) return e;
     }
@@ -142,6 +129,12 @@ IoError AtomicFile::commit() {
                                                    : fs.rename(temporaryPath_, finalPath_);
     if (named != IoError::ok) return named;
     committed_ = true;
+    // Marked until it has its name: a crash before leaves a temporary the
+    // next run in its folder knows for ours (a list kept among the person's
+    // files would otherwise be taken for one of them). Named, it needs the
+    // mark no more: one left by a crash names a temporary that is no more,
+    // which makes nothing ours.
+    dropTemporaryMark(finalPath_, attributes_);
     // The new name is what makes the file count; make it durable before any
     // caller deletes the source.
     return fs.flushFolder(getFolderPart(finalPath_));

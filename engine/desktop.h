@@ -34,6 +34,8 @@ public:
     virtual void setBusy(bool /*busy*/) {}
     // Progress of a run: `done` of `total` files, the current file.
     virtual void progress(uint64_t /*done*/, uint64_t /*total*/, const std::string& /*current*/) {}
+    // A file of the run was worked through (done or not): its size, for a rate.
+    virtual void workedThrough(uint64_t /*bytes*/) {}
     // Lets the window repaint. Front ends throttle it; callers may call it often.
     virtual void yield() {}
     // Whether the person asked to stop the run. Asked between two files: what

@@ -6,6 +6,7 @@
 // On Windows there is no such list: both calls do nothing and return ok.
 
 #include <string>
+#include <vector>
 
 #include "engine/file_system.h"
 
@@ -26,5 +27,33 @@ IoError hideInFolderList(const std::string& path);
 // name, is left alone; a list that hiding would not rewrite is not rewritten
 // here either, and gives the same error values.
 IoError unhideInFolderList(const std::string& path);
+
+// The same for several items of one folder (`folder` with or without its
+// last separator), with one rewrite of its list: a run hides the files of a
+// folder together. A name holding a line break is passed over, and makes
+// the result unsupported when nothing else went wrong.
+IoError hideNamesInFolderList(const std::string& folder, const std::vector<std::string>& names);
+IoError unhideNamesInFolderList(const std::string& folder, const std::vector<std::string>& names);
+
+// A change of one folder's list among several made together.
+struct FolderListChange {
+    std::string folder;
+    std::vector<std::string> names;
+    bool hide = true;              // false: the names are taken out
+    IoError result = IoError::ok;  // as hideNamesInFolderList would give it
+};
+// Makes every change, sparing the disk a flush per list: the new lists are
+// written, then made durable with one flush of each volume, and only then
+// take their names (a crash still leaves each list old or new). Lists on a
+// volume that cannot be flushed whole are changed one by one as above.
+void changeFolderLists(std::vector<FolderListChange>& changes);
+
+// The names a folder's list holds, one a line as GLib reads them; none when
+// there is no list. A list that is no plain file is unsupported.
+IoError hiddenNamesOf(const std::string& folder, std::vector<std::string>& names);
+
+// Whether a file name is the list's: one of the program's own files, which
+// a run never lists, locks or unlocks.
+bool isHiddenListName(const std::string& fileName);
 
 }  // namespace vellumar

@@ -21,8 +21,9 @@ std::string systemDirectory();
 std::string executablePath();
 
 // The folder of the list files ("files", "folders", ...): TESSARIN_HOME when
-// set; else the executable's folder when it is writable (a portable copy);
-// else the per-user data folder. Created when missing.
+// set; else the executable's folder when it is writable (a portable copy),
+// unless it is an installed copy's (on Linux: a "bin" folder with "share"
+// beside it); else the per-user data folder. Created when missing.
 std::string applicationDirectory();
 
 // The path of a list file in the application directory.

@@ -35,6 +35,18 @@ bool makeFolders(const std::string& path) {
     return true;
 }
 
+// An installed copy sits in the "bin" folder of a prefix that holds
+// "share" beside it (/usr, /usr/local, ~/.local, /opt/...): never a portable
+// copy's folder, even for root, who may write there.
+bool isInstalledCopy(const std::string& folder) {
+    const size_t slash = folder.rfind('/');
+    if (slash == std::string::npos || folder.compare(slash + 1, std::string::npos, "bin") != 0)
+        return false;
+    struct stat st;
+    const std::string share = folder.substr(0, slash) + "/share";
+    return ::stat(share.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 std::string stripSeparator(std::string path) {
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     return path;
@@ -57,7 +69,8 @@ std::string applicationDirectory() {
     if (home.empty()) {
         std::string exe = executablePath();
         std::string folder = exe.substr(0, exe.rfind('/'));
-        if (!folder.empty() && ::access(folder.c_str(), W_OK) == 0) return folder;
+        if (!folder.empty() && !isInstalledCopy(folder) && ::access(folder.c_str(), W_OK) == 0)
+            return folder;
         std::string data = environment("XDG_DATA_HOME");
         if (data.empty()) {
             std::string user = environment("HOME");

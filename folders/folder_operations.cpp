@@ -1,15 +1,19 @@
 #include "folders/folder_operations.h"
 
 #include <algorithm>
+#include <set>
 
 #include "engine/folder_confinement.h"
+#include "engine/hidden_list.h"
 #include "engine/locked_folder_name.h"
+#include "engine/locked_header.h"
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "engine/write_batch.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"
 #include "folders/folder_state.h"
+#include "locking/hidden_names.h"
 
 namespace vellumar {
 namespace {
@@ -52,6 +56,40 @@ size_t runOverFound(const FoundFiles& found, Wanted wanted, FolderRunResult& res
     return found.files.size() - paths.size();
 }
 
+// The folders' hidden lists are the program's own files: no file of a run.
+void leaveOutHiddenLists(FoundFiles& found) {
+    std::erase_if(found.files,
+                  [](const std::string& file) { return isHiddenListName(getFileName(file)); });
+}
+
+// A run that was ended after a file was committed and before its folder's
+// list was rewritten left the locked file unlisted: the next lock lists the
+// files it passes over as locked.
+void listLockedFiles(const std::vector<std::string>& locked) {
+    HiddenNames names;
+    for (const std::string& file : locked) names.hide(file, 0);
+    names.apply();
+}
+
+// ... and an unlock ended there left the line of a file that is plain now:
+// the next unlock takes out the lines whose locked file is gone and whose
+// plain file stands. Every other line is left alone.
+void unlistUnlockedFiles(const FoundFiles& found) {
+    std::set<std::string> folders;
+    for (const std::string& file : found.files) folders.insert(getFolderPart(file));
+    HiddenNames stale;
+    for (const std::string& folder : folders) {
+        std::vector<std::string> names;
+        if (hiddenNamesOf(folder, names) != IoError::ok) continue;
+        for (const std::string& name : names) {
+            const std::string path = folder + name;
+            if (hasLockedExtension(name) && !exists(path) && exists(restoredName(path)))
+                stale.unhide(path, 0);
+        }
+    }
+    stale.apply();
+}
+
 }  // namespace
 
 FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& options,
@@ -75,7 +113,8 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
     const std::string& path = result.folder;
     result.listedBefore = isRecordedFolder(path);
     result.listed = result.listedBefore;
-    const FoundFiles found = options.found ? *options.found : findFilesBelow(path, desktop);
+    FoundFiles found = options.found ? *options.found : findFilesBelow(path, desktop);
+    leaveOutHiddenLists(found);
     result.unsearched = found.unsearched;
     // Its files would be left plain inside a hidden folder: nothing is
     // locked until every folder inside can be searched.
@@ -90,10 +129,17 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
 
     // A file locked already (by an interrupted run, or by hand) keeps its one layer.
     size_t passedOver = 0;
+    std::vector<std::string> lockedBefore;
     {
         const FolderConfinement confined(path);
         passedOver = runOverFound(
-            found, [](const std::string& file) { return !isLockedFile(file); }, result,
+            found,
+            [&lockedBefore](const std::string& file) {
+                if (!isLockedFile(file)) return true;
+                lockedBefore.push_back(file);
+                return false;
+            },
+            result,
             [&desktop](const std::vector<std::string>& paths) {
                 WriteBatch batch;
                 return lockFiles(paths, LockOptions{}, &batch, desktop);
@@ -115,6 +161,7 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
         return fail(result,
                     noneLocked ? FolderProblem::noFileLocked : FolderProblem::filesNotLocked, path);
     }
+    listLockedFiles(lockedBefore);
     // A file gone before its turn needed no lock.
     FileSystem& fs = fileSystem();
     fs.setAttributes(path, kAttrHidden);
@@ -123,6 +170,8 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
     const std::string locked = parent + lockedFolderName(name);
     if (IoError e = fs.rename(path, locked); e != IoError::ok)
         return fail(result, FolderProblem::notRenamed, locked, e);
+    // Linux file managers go by the list; the attribute hides it all the same.
+    result.hiddenList = hideInFolderList(locked);
     result.folderDone = true;
     return result;
 }
@@ -152,7 +201,8 @@ FolderRunResult unlockFolder(const std::string& plainPath, const FolderRunOption
 
     // A folder whose locking could not rename it still has its plain name.
     const std::string start = lockedStands ? lockedPath : plainPath;
-    const FoundFiles found = options.found ? *options.found : findFilesBelow(start, desktop);
+    FoundFiles found = options.found ? *options.found : findFilesBelow(start, desktop);
+    leaveOutHiddenLists(found);
     result.unsearched = found.unsearched;
     // A plain file is unlocked already (by an interrupted run, or never locked).
     bool stillLocked = !found.unsearched.empty();
@@ -165,6 +215,7 @@ FolderRunResult unlockFolder(const std::string& plainPath, const FolderRunOption
                      });
         for (const std::string& file : found.files)
             stillLocked = stillLocked || (fileExists(file) && isLockedFile(file));
+        if (!result.files.cancelled) unlistUnlockedFiles(found);
     }
     // Stopped half-way: it stays where it is, locked name and record, so
     // that it can be chosen again.
@@ -178,6 +229,8 @@ FolderRunResult unlockFolder(const std::string& plainPath, const FolderRunOption
         return fail(result, FolderProblem::notRestored, plainPath,
                     renamed == IoError::ok ? IoError::other : renamed);
     fs.setAttributes(plainPath, kAttrNormal);
+    // Also when it never got its locked name: nothing is listed then.
+    result.hiddenList = unhideInFolderList(lockedPath);
     // Files still locked inside (a failure, a further layer, a folder that
     // could not be searched): the record stays, so that the folder can be
     // chosen again to unlock them.

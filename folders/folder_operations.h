@@ -62,6 +62,10 @@ struct FolderRunResult {
     IoError error = IoError::ok;
     // The path the problem concerns (the folder, its locked path, the list).
     std::string problemPath;
+    // The parent's ".hidden" could not list its locked name (or, unlocked,
+    // still lists it): Linux file managers show it (or hide it). The folder
+    // is done all the same.
+    IoError hiddenList = IoError::ok;
 };
 
 struct FolderRunOptions {

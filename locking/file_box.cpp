@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/atomic_file.h"
+#include "engine/hidden_list.h"
 #include "engine/names.h"
 
 namespace vellumar {
@@ -32,6 +33,8 @@ std::vector<std::string> fileBoxNames(const std::string& folder,
     std::vector<std::string> names;
     for (const FolderEntry& entry : entries) {
         if (entry.kind != EntryKind::file) continue;
+        // The list of hidden names the program keeps: nobody's file to lock.
+        if (isHiddenListName(entry.name)) continue;
         // The program's own temporaries are nobody's files. One left by a
         // run that ended half-way goes: the file it was to replace stands.
         // A person's file with a name like theirs is listed like any other.

@@ -8,9 +8,9 @@
 namespace vellumar {
 
 // The names of the files in a folder as the hidden file box lists them:
-// hidden files too (locked files are hidden), system files, links and
-// sub-folders not; sorted by name, ignoring case. Empty when the folder
-// cannot be read.
+// hidden files too (locked files are hidden); system files, links,
+// sub-folders and the folder's ".hidden" list not; sorted by name, ignoring
+// case. Empty when the folder cannot be read.
 std::vector<std::string> fileBoxNames(const std::string& folder);
 // The same from a listing of the folder already read.
 std::vector<std::string> fileBoxNames(const std::string& folder,

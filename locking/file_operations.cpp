@@ -5,19 +5,22 @@
 
 #include "engine/atomic_file.h"
 #include "engine/file_system.h"
+#include "engine/hidden_list.h"
 #include "engine/large_file.h"
 #include "engine/locked_header.h"
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "engine/small_file.h"
 #include "engine/write_batch.h"
+#include "locking/hidden_names.h"
 #include "locking/leftover_pairs.h"
 #include "locking/locked_files_list.h"
 
 namespace vellumar {
 namespace {
 
-// The program's own files: its executable and its list files. A row is
+// The program's own files: its executable, its list files and the lists of
+// hidden names it keeps in any folder (".hidden"). A row is
 // matched by file identity, so no other spelling of the path (case, "..",
 // a hard link) gets past. A list file gets a new identity each time it is
 // rewritten (a run adds to "files"), so a list is also known by its name in
@@ -32,6 +35,7 @@ class OwnFiles {
 
     // The name the refusal gives the row's file, or null when it is not ours.
     const std::string* find(const std::string& path, const FileStatus& status) const {
+        if (isHiddenListName(getFileName(path))) return &kHiddenListName;
         for (const OwnFile& file : own_) {
             if (file.volume == status.volume && file.index == status.index) return &file.name;
         }
@@ -186,7 +190,8 @@ bool hasLineBreak(const std::string& path) {
 
 // The write batch of a run, when it has one: the paths whose new files wait
 // in it, and the attributes the run cleared on them, which a file the commit
-// fails gets back.
+// fails gets back. Also the names that go in or out of the folders' hidden
+// lists once their files are committed: every list is rewritten once a commit.
 class Waiting {
   public:
     explicit Waiting(WriteBatch* batch) : batch_(batch) {}
@@ -199,6 +204,15 @@ class Waiting {
     void clearedAttributes(const std::string& path, uint32_t attributes) {
         cleared_[path] = attributes;
     }
+    // `listed` (the locked file's path) goes in its folder's hidden list, or
+    // out of it, once the file of row `index`, made from `path`, is committed.
+    void listOnCommit(const std::string& path, size_t index, const std::string& listed, bool hide) {
+        if (replacing(path)) {
+            listed_[path] = {index, listed, hide};
+        } else {
+            addToLists(index, listed, hide);
+        }
+    }
     // Commits the batch; the failures are recorded as results.
     std::vector<BatchFailure> commit(Decisions& decisions) {
         std::vector<BatchFailure> failures;
@@ -208,15 +222,37 @@ class Waiting {
                 fileSystem().setAttributes(it->first, it->second);
         }
         decisions.failAtCommit(failures, indices_);
+        for (const BatchFailure& failure : failures) listed_.erase(failure.source);
+        for (const auto& [path, listed] : listed_)
+            addToLists(listed.index, listed.path, listed.hide);
+        // The file is done all the same: its attribute hides it (or shows it).
+        for (const HiddenNames::Failure& failure : hidden_.apply())
+            decisions.report.items[failure.item].hiddenList = failure.error;
         cleared_.clear();
         indices_.clear();
+        listed_.clear();
         return failures;
     }
 
   private:
+    struct Listed {
+        size_t index = 0;
+        std::string path;
+        bool hide = true;
+    };
+    void addToLists(size_t index, const std::string& path, bool hide) {
+        if (hide) {
+            hidden_.hide(path, index);
+        } else {
+            hidden_.unhide(path, index);
+        }
+    }
+
     WriteBatch* batch_;
     std::map<std::string, size_t> indices_;
     std::map<std::string, uint32_t> cleared_;
+    std::map<std::string, Listed> listed_;
+    HiddenNames hidden_;
 };
 
 bool cancelRequested(Desktop& desktop, Decisions& decisions) {
@@ -287,6 +323,10 @@ RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& op
             decisions.refuse(i, Refusal::systemFile);
         } else if (pairs.finish(path)) {
             decisions.decide(i, ItemStatus::done);  // locked already by a run that was interrupted
+            // It may have been stopped before its name was listed.
+            waiting.listOnCommit(
+                path, i, lockedName(path, status.size < kLargeFileThreshold ? ".VKL" : ".VKW"),
+                true);
         } else if (status.kind == EntryKind::folder) {
             decisions.fail(i, fileProblem(FileProblem::notAFile, path));
             earlier.add(path, &status, false);
@@ -297,10 +337,12 @@ RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& op
             decisions.report.items[i].large = large;
             const FileResult result = large ? lockLargeFile(path, desktop, request)
                                             : lockSmallFile(path, desktop, request);
+            desktop.workedThrough(status.size);
             if (result.done()) {
                 decisions.decide(i, ItemStatus::done).file = result;
                 waiting.add(path, i);
                 if (cleared && waiting.replacing(path)) waiting.clearedAttributes(path, attributes);
+                waiting.listOnCommit(path, i, result.output, true);
             } else {
                 decisions.fail(i, result);
                 if (cleared) fs.setAttributes(path, attributes);
@@ -357,10 +399,13 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
         } else if (status.kind == EntryKind::other) {
             // A pipe or a device named like a locked file: reading one may never end.
             decisions.refuse(i, Refusal::notRegular);
+        } else if (isHiddenListName(getFileName(path))) {
+            decisions.refuse(i, Refusal::ownFile).ownName = kHiddenListName;
         } else if (!startsWithLockedMarker(path)) {
             decisions.refuse(i, Refusal::notLocked);
         } else if (pairs.finish(path)) {
             decisions.decide(i, ItemStatus::done);  // unlocked already by a run that was interrupted
+            waiting.listOnCommit(path, i, path, false);
         } else {
             // The engine clears the locked file's attributes; a file the
             // batch's commit fails gets them back.
@@ -370,11 +415,15 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
             decisions.report.items[i].large = large;
             const FileResult result = large ? unlockLargeFile(path, desktop, request)
                                             : unlockSmallFile(path, desktop, request);
+            desktop.workedThrough(status.size);
             if (result.done()) {
                 decisions.decide(i, ItemStatus::done).file = result;
                 waiting.add(path, i);
                 if (known && attributes != kAttrNormal && waiting.replacing(path))
                     waiting.clearedAttributes(path, attributes);
+                // An inner layer keeps the locked name, and its line.
+                if (getFileName(result.output) != getFileName(path))
+                    waiting.listOnCommit(path, i, path, false);
             } else {
                 decisions.fail(i, result);
                 if (!large) {

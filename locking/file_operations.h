@@ -28,7 +28,7 @@ enum class ItemStatus {
 // The rule that refused a file.
 enum class Refusal {
     none,
-    ownFile,     // one of the program's own files (executable, list files)
+    ownFile,     // one of the program's own files (executable, list files, ".hidden")
     systemFile,  // system attribute, or a device or pipe
     link,        // a symbolic link: never followed
     hardLink,    // more than one name: its content would stay readable
@@ -63,6 +63,10 @@ struct ItemResult {
     bool earlierDone = false;
     // refused as ownFile: the name the file is known by ("files", the executable...).
     std::string ownName;
+    // done, but its folder's ".hidden" could not list the locked name (or,
+    // unlocked, still lists it): Linux file managers go by that list, so
+    // they show it (or hide it); its attribute is set as it should be.
+    IoError hiddenList = IoError::ok;
 };
 
 struct RunReport {

@@ -94,6 +94,10 @@ struct FolderRun {
         }
         names.push_back("empty");
         names.push_back("sub");
+#ifndef _WIN32
+        // The lists that hide the locked names from Linux file managers.
+        if (lockedNames) names.insert(names.end(), {".hidden", "sub/.hidden"});
+#endif
         std::sort(names.begin(), names.end());
         for (const std::string& name : names) expected += name + "\n";
         EXPECT_EQ(listTree(folder), expected);

@@ -38,11 +38,11 @@ class CliFiles : public ::testing::Test {
     CliFiles() { checkPassword(settings, "pw", "pw"); }
 
     // `cancelAfter`: the run is asked to stop once this many files were started.
-    Ran run(std::vector<std::string> arguments, int cancelAfter = -1) {
+    Ran run(std::vector<std::string> arguments, int cancelAfter = -1, bool errIsTerminal = false) {
         arguments.insert(arguments.begin(), "--password-stdin");
         std::istringstream in("pw\n");
         std::ostringstream out, err;
-        Console console{in, out, err, false, false, {}, {}};
+        Console console{in, out, err, false, errIsTerminal, {}, {}};
         int asked = 0;
         if (cancelAfter >= 0) console.cancelRequested = [&] { return asked++ >= cancelAfter; };
         Ran ran;
@@ -151,6 +151,45 @@ TEST_F(CliFiles, ACancelStopsBetweenFilesAndKeepsWhatWasDone) {
     const Ran rest = run({"lock", b, c});
     EXPECT_EQ(rest.status, 0);
     EXPECT_EQ(rest.err, "File(s) Encrypted Successfully\n");
+}
+
+// What a terminal shows at the end: each line as the text after its last
+// carriage return (a progress line is drawn over, then blanked out).
+std::string settledLines(const std::string& text) {
+    std::string settled;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        const size_t cr = text.rfind('\r', end);
+        const size_t from = cr == std::string::npos || cr < start ? start : cr + 1;
+        settled.append(text, from, end + 1 - from);
+    }
+    return settled;
+}
+
+// On a terminal a run of more than a few files draws its progress on
+// standard error, over one line, and blanks it out before it speaks; when
+// standard error is a file or a pipe, nothing but the messages goes there.
+TEST_F(CliFiles, ProgressIsDrawnOnATerminalOnly) {
+    std::vector<std::string> plain, locked;
+    for (int i = 0; i < 7; ++i) {
+        plain.push_back(temp.write("w/f" + std::to_string(i), "x"));
+        locked.push_back(lockedName(plain.back(), ".VKL"));
+    }
+    std::vector<std::string> arguments = {"lock"};
+    arguments.insert(arguments.end(), plain.begin(), plain.end());
+    const Ran drawn = run(arguments, -1, true);
+    EXPECT_EQ(drawn.status, 0);
+    EXPECT_TRUE(drawn.err.starts_with("\r[0/7] " + plain[0])) << drawn.err;
+    EXPECT_EQ(settledLines(drawn.err), "File(s) Encrypted Successfully\n");
+    EXPECT_TRUE(drawn.err.ends_with("\rFile(s) Encrypted Successfully\n")) << drawn.err;
+
+    arguments = {"unlock"};
+    arguments.insert(arguments.end(), locked.begin(), locked.end());
+    const Ran plainText = run(arguments, -1, false);
+    EXPECT_EQ(plainText.status, 0);
+    EXPECT_EQ(plainText.err.find('\r'), std::string::npos) << plainText.err;
+    EXPECT_EQ(settledLines(plainText.err), plainText.err);
+    EXPECT_EQ(readFile(plain[6]), "x");
 }
 
 }  // namespace

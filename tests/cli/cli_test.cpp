@@ -43,7 +43,7 @@ class Cli : public ::testing::Test {
         temp.write("io/stdin", input);
         std::string command = "cd " + quoted(temp.path()) + " && " + environment +
                               " XDG_CONFIG_HOME=" + quoted(temp / "config") + " " +
-                              quoted(TESSARIN_CLI);
+                              test::quoted(program);
         for (const std::string& argument : arguments) command += " " + quoted(argument);
         command += " <" + quoted(temp / "io/stdin") + " >" + quoted(temp / "io/out") + " 2>" +
                    quoted(temp / "io/err");
@@ -65,6 +65,7 @@ class Cli : public ::testing::Test {
     TempFolder temp;
     // Put before the program's name: variables, or "umask 0;" and the like.
     std::string environment;
+    std::string program = TESSARIN_CLI;
 };
 
 TEST_F(Cli, NothingIsLockedBeforeAPasswordIsSet) {
@@ -100,6 +101,38 @@ TEST_F(Cli, SetPasswordAppliesTheFirstUseRules) {
     EXPECT_EQ(result.err,
               "tessarin-cli: standard input is not a terminal; give the password with "
               "--password-stdin\n");
+}
+
+// Without TESSARIN_HOME, a copy whose folder it may write keeps its lists
+// there (a portable copy), but an installed one never does: run by root, it
+// would write them into /usr/bin.
+TEST_F(Cli, AnInstalledCopyKeepsItsListsInTheDataFolderNeverBesideItself) {
+    struct Case {
+        const char* what;
+        const char* folder;  // where the copy runs from
+        bool share;          // with a "share" folder beside it
+        bool portable;
+    } cases[] = {
+        {"installed under a prefix", "prefix/bin", true, false},
+        {"a portable copy", "Tessarin", true, true},
+        {"a bin folder of no prefix", "tools/bin", false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder copy;
+        const std::string folder = copy.makeFolder(c.folder);
+        if (c.share) copy.makeFolder(getFolderPart(c.folder) + "share/tessarin");
+        program = folder + "/tessarin-cli";
+        const std::string copying = "cp " + quoted(TESSARIN_CLI) + " " + test::quoted(program);
+        ASSERT_EQ(std::system(copying.c_str()), 0);
+        environment = "env -u TESSARIN_HOME XDG_DATA_HOME=" + quoted(copy / "data");
+        setPassword();
+        ASSERT_EQ(run({"--password-stdin", "folders"}, "pw\n").status, 0);
+        const std::string dataFolder = copy / "data/Tessarin";
+        EXPECT_EQ(listTree(folder), c.portable ? "folders\ntessarin-cli\n" : "tessarin-cli\n");
+        EXPECT_EQ(fileExists(dataFolder + "/folders"), !c.portable);
+        temp.write("config/Tessarin.conf", "");  // the next copy sets its password afresh
+    }
 }
 
 TEST_F(Cli, LockAndUnlockRoundTrip) {

@@ -1,11 +1,14 @@
 // The terminal port: message texts as they are, line breaks as the
-// terminal's, and a progress line only for more than a few files.
+// terminal's, and a progress line only for more than a few files, with the
+// rate of the run once it has one.
 
 #include "cli/terminal_desktop.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <sstream>
+#include <string>
 
 namespace vellumar {
 namespace {
@@ -36,6 +39,46 @@ TEST(TerminalDesktop, AProgressLineForMoreThanAFewFilesOnATerminalOnly) {
                                        : "Sorry\n");
         }
     }
+}
+
+// The clock the test moves by hand.
+struct TestClock {
+    std::chrono::steady_clock::time_point now{};
+    TerminalDesktop::Clock function() {
+        return [this] { return now; };
+    }
+};
+
+TEST(TerminalDesktop, TheLineShowsTheRateOfTheRunAndRedrawsAtMostTenTimesASecond) {
+    using std::chrono::milliseconds;
+    std::ostringstream err;
+    TestClock clock;
+    TerminalDesktop desktop(err, true, {}, clock.function());
+    auto shown = [&err] {
+        const std::string text = err.str();
+        err.str("");
+        return text;
+    };
+    desktop.progress(0, 10, "/data/a");
+    EXPECT_EQ(shown(), "\r[0/10] /data/a");  // nothing worked through yet: no rate
+    desktop.workedThrough(3'000'000);
+    clock.now += milliseconds(50);
+    desktop.progress(1, 10, "/data/b");
+    EXPECT_EQ(shown(), "");  // too soon to draw again
+    desktop.workedThrough(1'500'000);
+    clock.now += milliseconds(1450);
+    desktop.progress(2, 10, "/data/c");
+    EXPECT_EQ(shown(), "\r[2/10] 3.0 MB/s /data/c");
+    // A new run counts afresh; the shorter line blanks out the longer one.
+    desktop.progress(0, 6, "/d");
+    EXPECT_EQ(shown(), "");
+    clock.now += milliseconds(100);
+    desktop.workedThrough(250'000);
+    clock.now += milliseconds(400);
+    desktop.progress(1, 6, "/e");
+    EXPECT_EQ(shown(), "\r[1/6] 0.5 MB/s /e" + std::string(6, ' '));
+    desktop.progress(6, 6, {});
+    EXPECT_EQ(shown(), "\r" + std::string(17, ' ') + "\r");
 }
 
 }  // namespace

@@ -103,6 +103,19 @@ TEST(HiddenList, AFolderItemIsListedByItsNameAndTheListKeepsItsPermissions) {
     EXPECT_EQ(st.st_mode & 07777, 0644u);
 }
 
+// A run lists a folder's names together: one rewrite, each name once, the
+// names already there left where they are; a name the list cannot hold is
+// passed over and said so.
+TEST(HiddenList, SeveralNamesOfAFolderGoInAndOutTogether) {
+    test::TempFolder temp;
+    const std::string list = temp.write("work/.hidden", "b\nmine\n");
+    const std::string folder = temp / "work";
+    EXPECT_EQ(hideNamesInFolderList(folder, {"a", "b", "a\nb", "c", "a"}), IoError::unsupported);
+    EXPECT_EQ(test::readFile(list), "b\nmine\na\nc\n");
+    EXPECT_EQ(unhideNamesInFolderList(folder + "/", {"c", "b", "a", "gone"}), IoError::ok);
+    EXPECT_EQ(test::readFile(list), "mine\n");
+}
+
 // The names below the test's folder and what its regular files hold (a pipe
 // is not opened: that would wait for a writer).
 std::string snapshot(const test::TempFolder& temp) {
@@ -252,6 +265,102 @@ TEST(HiddenListFaults, ACrashAtAnyCallLeavesTheOldListOrTheNewOne) {
             const std::optional<std::string> list = listOf(temp);
             EXPECT_TRUE(list == optionalText(c.before) || list == optionalText(c.after))
                 << show(list);
+        }
+    }
+}
+
+// Several folders' lists changed together (as a run's commit does): a
+// failure or a crash at any call leaves each list old or new, and no
+// temporary behind.
+struct FolderBefore {
+    const char* folder;
+    const char* before;
+    bool hide;
+    const char* after;
+};
+const FolderBefore kTogether[] = {
+    {"a", "mine\n", true, "mine\nx.VKL\n"},
+    {"b", kMissing, true, "x.VKL\n"},
+    {"c", "x.VKL\n", false, kMissing},
+    {"d", "x.VKL\nmine", false, "mine"},
+};
+
+void writeTogether(const test::TempFolder& temp) {
+    for (const FolderBefore& f : kTogether) {
+        temp.makeFolder(f.folder);
+        if (f.before) temp.write(std::string(f.folder) + "/.hidden", f.before);
+    }
+}
+
+std::vector<FolderListChange> changesTogether(const test::TempFolder& temp) {
+    std::vector<FolderListChange> changes;
+    for (const FolderBefore& f : kTogether) changes.push_back({temp / f.folder, {"x.VKL"}, f.hide});
+    return changes;
+}
+
+std::optional<std::string> listIn(const test::TempFolder& temp, const char* folder) {
+    const std::string path = temp / (std::string(folder) + "/.hidden");
+    if (!fileExists(path)) return std::nullopt;
+    return test::readFile(path);
+}
+
+TEST(HiddenListFaults, ListsChangedTogetherAreEachOldOrNewWhateverFails) {
+    int calls = 0;
+    {
+        test::TempFolder temp;
+        writeTogether(temp);
+        std::vector<FolderListChange> changes = changesTogether(temp);
+        test::FaultyFileSystem counting;
+        {
+            FileSystemOverride use(counting);
+            changeFolderLists(changes);
+        }
+        calls = counting.calls();
+        for (size_t i = 0; i < changes.size(); ++i) {
+            EXPECT_EQ(changes[i].result, IoError::ok);
+            EXPECT_EQ(listIn(temp, kTogether[i].folder), optionalText(kTogether[i].after));
+        }
+    }
+    for (int n = 1; n <= calls; ++n) {
+        for (bool crash : {false, true}) {
+            SCOPED_TRACE(testing::Message() << (crash ? "crash" : "failure") << " at call " << n);
+            test::TempFolder temp;
+            writeTogether(temp);
+            std::vector<FolderListChange> changes = changesTogether(temp);
+            if (crash) {
+                const pid_t child = fork();
+                ASSERT_NE(child, -1);
+                if (child == 0) {
+                    test::FaultyFileSystem faulty;
+                    faulty.crashAt(n);
+                    FileSystemOverride use(faulty);
+                    changeFolderLists(changes);
+                    _exit(0);
+                }
+                int status = 0;
+                ASSERT_EQ(waitpid(child, &status, 0), child);
+                ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 42) << "no crash";
+            } else {
+                test::FaultyFileSystem faulty;
+                faulty.failAt(n);
+                FileSystemOverride use(faulty);
+                changeFolderLists(changes);
+            }
+            for (size_t i = 0; i < changes.size(); ++i) {
+                const FolderBefore& f = kTogether[i];
+                SCOPED_TRACE(f.folder);
+                const std::optional<std::string> list = listIn(temp, f.folder);
+                EXPECT_TRUE(list == optionalText(f.before) || list == optionalText(f.after))
+                    << show(list);
+                // A change said to be made is made.
+                if (!crash && changes[i].result == IoError::ok) {
+                    EXPECT_EQ(list, optionalText(f.after));
+                }
+                // A crash leaves a temporary only the next run knows for ours.
+                if (!crash) {
+                    EXPECT_FALSE(hasTemporary(temp / f.folder));
+                }
+            }
         }
     }
 }

@@ -7,8 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <set>
 
+#include "engine/hidden_list.h"
 #include "engine/locked_folder_name.h"
 #include "engine/names.h"
 #include "engine/text_shift.h"
@@ -427,6 +430,71 @@ TEST_F(FolderOperations, AFileThatCannotBeUnlockedKeepsTheRecord) {
     EXPECT_TRUE(fileExists(plain));
     EXPECT_EQ(records(), Lines{plain});
 }
+
+#ifndef _WIN32
+// What GLib, beneath most Linux file managers, makes of an item: TRUE when
+// it hides it. Empty when gio is not installed.
+std::string gioIsHidden(const std::string& path) {
+    if (std::system("command -v gio >/dev/null 2>&1") != 0) return {};
+    const std::string command = "gio info -a standard::is-hidden '" + path + "' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return "<gio could not be started>";
+    std::string output;
+    char buffer[512];
+    while (size_t got = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, got);
+    pclose(pipe);
+    const std::string key = "standard::is-hidden: ";
+    const size_t at = output.find(key);
+    // GLib leaves the attribute out for an item it shows.
+    if (at == std::string::npos) return output.ends_with("attributes:\n") ? "FALSE" : output;
+    return output.substr(at + key.size(), output.find('\n', at) - at - key.size());
+}
+
+// The locked folder's name goes in its parent's list and each locked file's
+// in its own folder's; a list the person had keeps their lines, before and
+// after, and is never locked with the folder; the lists the program made
+// go once emptied.
+TEST_F(FolderOperations, ALockedFolderAndItsFilesAreListedWhereFileManagersLook) {
+    const std::string plain = makeTree();
+    temp.write(".hidden", "mine\n");
+    const std::string inner = temp.write("T/sub/.hidden", "sub's own\n");
+    const std::string lockedA = lockedName(temp / "T/a.txt", ".VKL");
+    const std::string lockedC = lockedName(temp / "T/sub/c.txt", ".VKL");
+    const std::string gio = gioIsHidden(temp / "T/a.txt");
+    if (!gio.empty()) {
+        EXPECT_EQ(gio, "FALSE");
+    }
+
+    const FolderRunResult locked = lockFolder(plain, everyRule(), desktop);
+    ASSERT_TRUE(locked.folderDone);
+    EXPECT_EQ(locked.hiddenList, IoError::ok);
+    EXPECT_EQ(locked.files.items.size(), 3u);  // the lists are no files of the run
+    const std::string folder = lockedOf("T");
+    EXPECT_EQ(readFile(temp / ".hidden"), "mine\n" + getFileName(folder) + "\n");
+    EXPECT_EQ(readFile(folder + "/sub/.hidden"), "sub's own\n" + getFileName(lockedC) + "\n");
+    EXPECT_EQ(readFile(folder + "/.hidden"),
+              getFileName(lockedA) + "\n" + getFileName(lockedName("b.txt", ".VKL")) + "\n");
+    if (!gio.empty()) {
+        EXPECT_EQ(gioIsHidden(folder), "TRUE");
+        EXPECT_EQ(gioIsHidden(folder + "/" + getFileName(lockedA)), "TRUE");
+    }
+
+    const FolderRunResult unlocked = unlockFolder(plain, {}, desktop);
+    ASSERT_TRUE(unlocked.folderDone);
+    EXPECT_EQ(unlocked.hiddenList, IoError::ok);
+    EXPECT_EQ(readFile(temp / ".hidden"), "mine\n");
+    EXPECT_EQ(readFile(inner), "sub's own\n");
+    // T's own list was the program's: gone with its last line.
+    EXPECT_EQ(listTree(plain), "a.txt\nb.txt\nsub\nsub/.hidden\nsub/c.txt\n");
+    if (!gio.empty()) {
+        EXPECT_EQ(gioIsHidden(plain), "FALSE");
+        EXPECT_EQ(gioIsHidden(temp / "T/a.txt"), "FALSE");
+    } else {
+        GTEST_SKIP() << "gio (Debian package libglib2.0-bin) is not installed: "
+                        "the lists were checked, not what GLib makes of them";
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace vellumar::test

@@ -298,5 +298,29 @@ TEST(FileOperations, WithTheWriterThreadOnAFaultAtAnyCallLosesNothing) {
     EXPECT_GT(failedRuns, 0);
 }
 
+// The terminal's rate counts the bytes of every file a run worked through,
+// done or not, and nothing for a file it passed over.
+TEST(FileOperations, EachFileWorkedThroughCountsItsSize) {
+    struct CountingDesktop final : ScriptedDesktop {
+        uint64_t bytes = 0;
+        void workedThrough(uint64_t n) override { bytes += n; }
+    };
+    TempFolder temp;
+    const std::string small = temp.write("w/small.txt", std::string(1000, 's'));
+    const std::string large = temp.write("w/large.bin", patternBytes(kLargeFileThreshold));
+    const std::string taken = temp.write("w/taken.txt", "taken");
+    temp.write("w/" + getFileName(lockedName(taken, ".VKL")), "in the way");
+    CountingDesktop locking;
+    WriteBatch batch;
+    lockFiles({small, large, taken, temp / "w/gone.txt"}, LockOptions{}, &batch, locking);
+    EXPECT_EQ(locking.bytes, 1000 + kLargeFileThreshold + 5);
+
+    CountingDesktop unlocking;
+    const std::string lockedSmall = lockedName(small, ".VKL");
+    const uint64_t lockedSize = readFile(lockedSmall).size();
+    unlockFiles({lockedSmall, taken}, UnlockOptions{}, &batch, unlocking);
+    EXPECT_EQ(unlocking.bytes, lockedSize);  // taken.txt is refused: not locked
+}
+
 }  // namespace
 }  // namespace vellumar::test
