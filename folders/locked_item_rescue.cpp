@@ -77,6 +77,11 @@ bool RescueResult::complete() const {
 RescueResult rescueLockedItems(const std::string& root, const ScanResult& scan,
                                Desktop& desktop) {
     RescueResult result;
+    // What a rescue that ended half-way left: nobody's files.
+    for (const std::string& leftover : scan.leftovers) {
+        fileSystem().setAttributes(leftover, kAttrNormal);
+        fileSystem().removeFile(leftover);
+    }
     std::vector<std::string> done;
     for (const ScannedFolder& folder : scan.folders) {
         if (desktop.cancelRequested()) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "engine/atomic_file.h"
 #include "engine/folder_confinement.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
@@ -102,7 +103,7 @@ class Walk {
         const std::string prefix = addBackslash(path);
         const std::string plainPrefix = addBackslash(plainPath);
         for (const FolderEntry& entry : entries) {
-            if (entry.kind == EntryKind::file) file(prefix + entry.name);
+            if (entry.kind == EntryKind::file) file(prefix + entry.name, entry.name);
         }
         for (const FolderEntry& entry : entries) {
             if (entry.kind == EntryKind::folder)
@@ -111,7 +112,11 @@ class Walk {
     }
 
   private:
-    void file(const std::string& path) {
+    void file(const std::string& path, const std::string& name) {
+        if (isTemporaryName(name)) {
+            if (temporaryOwner(path) == TemporaryOwner::ended) result_.leftovers.push_back(path);
+            return;
+        }
         const FormatReader* reader = readerFor(path);
         if (!reader) return;
         FileStart start;

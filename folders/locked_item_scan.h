@@ -45,6 +45,9 @@ struct ScanResult {
     std::vector<ScannedFile> files;
     std::vector<ScannedFolder> folders;
     std::vector<UnsearchedFolder> unsearched;
+    // Temporaries of ours left by a run that ended half-way: the file each
+    // was to replace stands, so they can go.
+    std::vector<std::string> leftovers;
     // The start is no folder (or a link): nothing was walked.
     bool startMissing = false;
     bool cancelled = false;
