@@ -1,6 +1,7 @@
 #include "cli/scan_commands.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <ostream>
 
@@ -14,6 +15,58 @@
 
 namespace vellumar {
 namespace {
+
+// The walk knows no total: on a terminal it shows how many folders it has
+// looked at and the one it is in, redrawn at most ten times a second. The
+// runs of a rescue, which know theirs, show their progress as usual.
+class WalkProgress final : public Desktop {
+  public:
+    using Desktop::message;
+
+    WalkProgress(Desktop& inner, std::ostream& err, bool terminal)
+        : inner_(inner), err_(err), terminal_(terminal) {}
+    ~WalkProgress() override { clear(); }
+    // Takes the progress line away, before anything else is printed.
+    void clear() {
+        if (width_ == 0) return;
+        err_ << '\r' << std::string(width_, ' ') << '\r' << std::flush;
+        width_ = 0;
+    }
+
+    void message(const std::string& text, Icon icon, const std::string& title) override {
+        clear();
+        inner_.message(text, icon, title);
+    }
+    void progress(uint64_t done, uint64_t total, const std::string& current) override {
+        if (total > 0) {
+            clear();
+            inner_.progress(done, total, current);
+            return;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (!terminal_ || (width_ > 0 && now - lastShown_ < std::chrono::milliseconds(100)))
+            return;
+        lastShown_ = now;
+        std::string line = "Scanning, " + std::to_string(done) + " folders: ";
+        constexpr size_t kLineWidth = 79;
+        const size_t room = kLineWidth > line.size() + 3 ? kLineWidth - line.size() : 3;
+        line += current.size() <= room ? current
+                                       : "..." + current.substr(current.size() - room + 3);
+        const size_t shown = line.size();
+        if (shown < width_) line.append(width_ - shown, ' ');
+        err_ << '\r' << line << std::flush;
+        width_ = shown;
+    }
+    void yield() override { inner_.yield(); }
+    bool cancelRequested() override { return inner_.cancelRequested(); }
+
+  private:
+    Desktop& inner_;
+    std::ostream& err_;
+    bool terminal_;
+    size_t width_ = 0;
+    std::chrono::steady_clock::time_point lastShown_;
+};
 
 bool has(const std::vector<std::string>& arguments, const std::string& option) {
     return std::find(arguments.begin(), arguments.end(), option) != arguments.end();
@@ -110,28 +163,30 @@ int scanCommand(CliSession& cli, const std::vector<std::string>& arguments) {
     const std::string root = rootOf(arguments);
     ScanOptions options;
     options.crossVolumes = has(arguments, "--cross-volumes");
-    const ScanResult scan = scanLockedItems(root, options, cli.desktop);
+    WalkProgress desktop(cli.desktop, cli.console.err, cli.console.errIsTerminal);
+    const ScanResult scan = scanLockedItems(root, options, desktop);
+    desktop.clear();
     const bool json = has(arguments, "--json");
     for (const ScannedFolder& folder : scan.folders) printFolder(cli.console.out, folder, json);
     for (const ScannedFile& file : scan.files) printFile(cli.console.out, file, json);
-    bool whole = reportGaps(cli.desktop, root, scan);
+    bool whole = reportGaps(desktop, root, scan);
     const size_t damaged = static_cast<size_t>(std::count_if(
         scan.files.begin(), scan.files.end(), [](const ScannedFile& f) { return f.damaged(); }));
-    cli.desktop.message(std::to_string(scan.folders.size()) + " locked folders and " +
+    desktop.message(std::to_string(scan.folders.size()) + " locked folders and " +
                             std::to_string(scan.files.size()) + " locked files found (" +
                             std::to_string(damaged) + " damaged).",
                         Icon::none);
     if (whole && has(arguments, "--relist")) {
         const RelistResult relist = relistScannedItems(scan);
         if (relist.foldersError != IoError::ok)
-            cli.desktop.message(applicationFile("folders") + ": could not be written: " +
+            desktop.message(applicationFile("folders") + ": could not be written: " +
                                     describe(relist.foldersError),
                                 Icon::critical);
         if (relist.filesError != IoError::ok)
-            cli.desktop.message(applicationFile("files") + ": could not be written: " +
+            desktop.message(applicationFile("files") + ": could not be written: " +
                                     describe(relist.filesError),
                                 Icon::critical);
-        cli.desktop.message(std::to_string(relist.foldersAdded) + " folders added to \"folders\", " +
+        desktop.message(std::to_string(relist.foldersAdded) + " folders added to \"folders\", " +
                                 std::to_string(relist.filesAdded) + " files added to \"files\".",
                             Icon::none);
         whole = relist.foldersError == IoError::ok && relist.filesError == IoError::ok;
@@ -145,7 +200,7 @@ int rescueCommand(CliSession& cli, const std::vector<std::string>& arguments) {
     const std::string root = rootOf(arguments);
     ScanOptions options;
     options.crossVolumes = has(arguments, "--cross-volumes");
-    Desktop& desktop = cli.desktop;
+    WalkProgress desktop(cli.desktop, cli.console.err, cli.console.errIsTerminal);
     const ScanResult scan = scanLockedItems(root, options, desktop);
     bool whole = reportGaps(desktop, root, scan);
     if (scan.startMissing || scan.cancelled) return kExitFailed;
