@@ -12,6 +12,7 @@
 #include "engine/text_shift.h"
 #include "engine/transfer.h"
 #include "folders/folder_lists.h"
+#include "folders/folder_paths.h"
 
 namespace vellumar {
 namespace {
@@ -111,24 +112,6 @@ class Walk {
         }
     }
 
-  private:
-    void file(const std::string& path, const std::string& name) {
-        if (isTemporaryName(name)) {
-            if (temporaryOwner(path) == TemporaryOwner::ended) result_.leftovers.push_back(path);
-            return;
-        }
-        const FormatReader* reader = readerFor(path);
-        if (!reader) return;
-        FileStart start;
-        // A file that only starts like a locked one, or has only its name, is none.
-        if (!readStart(path, start) || start.bytes.compare(0, kSecretMarker.size(), kSecretMarker) != 0 ||
-            !headerVerifies(start.bytes.substr(0, kHeaderLength)))
-            return;
-        result_.files.push_back(
-            {path, getFileName(restoredName(path)), reader->format, reader->check(start), !open_.empty()});
-        for (size_t index : open_) ++result_.folders[index].lockedFiles;
-    }
-
     void subfolder(const std::string& path, const std::string& plainPrefix,
                    const std::string& name, uint64_t volume) {
         FileSystem& fs = fileSystem();
@@ -158,6 +141,24 @@ class Walk {
         open_.pop_back();
         if (decoded.empty() && result_.files.size() == filesBefore)
             result_.folders.erase(result_.folders.begin() + static_cast<ptrdiff_t>(index));
+    }
+
+  private:
+    void file(const std::string& path, const std::string& name) {
+        if (isTemporaryName(name)) {
+            if (temporaryOwner(path) == TemporaryOwner::ended) result_.leftovers.push_back(path);
+            return;
+        }
+        const FormatReader* reader = readerFor(path);
+        if (!reader) return;
+        FileStart start;
+        // A file that only starts like a locked one, or has only its name, is none.
+        if (!readStart(path, start) || start.bytes.compare(0, kSecretMarker.size(), kSecretMarker) != 0 ||
+            !headerVerifies(start.bytes.substr(0, kHeaderLength)))
+            return;
+        result_.files.push_back(
+            {path, getFileName(restoredName(path)), reader->format, reader->check(start), !open_.empty()});
+        for (size_t index : open_) ++result_.folders[index].lockedFiles;
     }
 
     bool isListed(const std::string& plainPath) const {
@@ -192,7 +193,13 @@ ScanResult scanLockedItems(const std::string& root, const ScanOptions& options,
     }
     const FolderConfinement confined(root);
     Walk walk(options, desktop, result);
-    walk.folder(root, root, status.volume);
+    // The path may name a locked folder itself.
+    std::string name = root, parent;
+    splitFolderPath(name, parent);
+    if (name.empty())
+        walk.folder(root, root, status.volume);
+    else
+        walk.subfolder(root, parent, name, status.volume);
     return result;
 }
 
