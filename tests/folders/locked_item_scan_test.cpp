@@ -9,6 +9,7 @@
 #include <set>
 
 #include "engine/locked_folder_name.h"
+#include "engine/platform.h"
 #include "engine/text_shift.h"
 #include "folders/folder_operations.h"
 #include "tests/support/forwarding_file_system.h"
@@ -77,7 +78,7 @@ TEST_F(Scan, AFolderThatCannotBeEnteredIsNamedAndACancelStopsTheWalk) {
             return ForwardingFileSystem::listFolder(p, out);
         }
     } disk;
-    disk.refused = locked + "/sub";
+    disk.refused = locked + kSeparator + "sub";
     {
         FileSystemOverride use(disk);
         const ScanResult scan = scanLockedItems(temp.path(), ScanOptions{}, desktop);
