@@ -102,7 +102,7 @@ const Command kCommands[] = {
     {"lock-folder", "DIR", "lock every file in and below DIR, hide DIR and list it", 1, 1,
      lockFolderCommand},
     {"unlock-folder", "DIR",
-     "unlock a locked folder, DIR being its path as listed or as it stands on disk", 1, 1,
+     "unlock a locked folder, DIR as listed or as it stands", 1, 1,
      unlockFolderCommand},
     {"scan", "PATH", "list every locked file and folder below PATH, from the disk alone", 1, 1,
      scanCommand},
@@ -156,7 +156,11 @@ void printHelp(std::ostream& out) {
         << "     file, a file that is not locked), no longer exists or was not tried\n"
         << "     (the run was interrupted); a folder\n"
         << "     was refused, is not listed or could not be renamed or listed; or the\n"
-        << "     password was wrong, not set or could not be read\n"
+        << "     password was wrong, not set or could not be read;\n"
+        << "     scan: PATH is no folder, a folder below it could not be searched, the\n"
+        << "     scan was interrupted or the lists could not be written (a damaged\n"
+        << "     locked file is listed, and does not change the status); rescue: any\n"
+        << "     item found was left locked\n"
         << "  2  bad usage\n";
 }
 

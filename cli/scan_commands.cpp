@@ -209,6 +209,11 @@ int rescueCommand(CliSession& cli, const std::vector<std::string>& arguments) {
     for (const FolderRunResult& folder : rescue.folders) {
         if (folder.folderDone)
             ++foldersDone;
+        else if (folder.problem == FolderProblem::notRecorded)
+            desktop.message(folder.folder + ": left locked, as it could not be added to the list of "
+                                            "encrypted folders (" +
+                                folder.problemPath + ": " + describe(folder.error) + ")",
+                            Icon::critical);
         else
             reportFolderUnlock(folder, desktop);
     }

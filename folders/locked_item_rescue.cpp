@@ -65,6 +65,7 @@ IoError adoptLockedFolder(const std::string& path, std::string& plainPath) {
     if (plainName.empty()) return IoError::ok;
     plainPath = parent + plainName;
     if (isRecordedFolder(plainPath)) return IoError::ok;
+    if (!fitsOnListLine(plainPath)) return IoError::other;
     return appendFolderRecord(plainPath);
 }
 
@@ -91,7 +92,10 @@ RescueResult rescueLockedItems(const std::string& root, const ScanResult& scan,
         // Recorded before anything changes: a crash then leaves a listed folder.
         FolderRunResult run;
         if (!folder.listed) {
-            if (IoError e = appendFolderRecord(folder.plainPath); e != IoError::ok) {
+            // A line break would split the record: the folder would be lost to the list.
+            const IoError e = fitsOnListLine(folder.plainPath) ? appendFolderRecord(folder.plainPath)
+                                                               : IoError::other;
+            if (e != IoError::ok) {
                 run.folder = folder.plainPath;
                 run.problem = FolderProblem::notRecorded;
                 run.error = e;

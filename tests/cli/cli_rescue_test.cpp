@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <memory>
 #include <sstream>
 
@@ -148,6 +149,14 @@ TEST_F(Rescue, DecoysAreLeftAloneAndADamagedFileIsNamed) {
     dir->write("D/plain/inside.txt", "kept");
     ASSERT_EQ(fileSystem().setAttributes(hidden, kAttrHidden), IoError::ok);
     ASSERT_EQ(symlink(lockedT().c_str(), (d + "/link").c_str()), 0);
+    // A hidden folder with a line break in its name, holding a locked file:
+    // no line of "folders" can name it, so it is left as it is.
+    const std::string broken = dir->makeFolder("D/two\nlines");
+    dir->write("in.txt", "in");
+    const std::string inBroken = lockedName(broken + "/in.txt", ".VKL");
+    ASSERT_EQ(run({"lock", *dir / "in.txt"}).status, 0);
+    ASSERT_EQ(std::rename(lockedName(*dir / "in.txt", ".VKL").c_str(), inBroken.c_str()), 0);
+    ASSERT_EQ(fileSystem().setAttributes(broken, kAttrHidden), IoError::ok);
     // A locked file cut short inside its body.
     const std::string lockedX = lockedName(*dir / "W/L/x.txt", ".VKL");
     const std::string cut = lockedName(d + "/cut.txt", ".VKL");
@@ -156,13 +165,21 @@ TEST_F(Rescue, DecoysAreLeftAloneAndADamagedFileIsNamed) {
 
     Result scan = run({"scan", d});
     EXPECT_EQ(scan.status, 0) << scan.err;
-    EXPECT_EQ(scan.out, "damaged file\t" + cut + "\tcut.txt\tsmall\t" +
-                            describeFault(FormatFault::lineEnd) + "\n");
+    EXPECT_EQ(scan.out, "folder\t" + broken + "\t" + broken + "\t1 locked files\tnot listed\n" +
+                            "damaged file\t" + cut + "\tcut.txt\tsmall\t" +
+                            describeFault(FormatFault::lineEnd) + "\n" + "file\t" + inBroken +
+                            "\tin.txt\tsmall\n");
+    const std::string lists = readFile(applicationFile("folders")) + readFile(applicationFile("files"));
     Result rescue = run({"rescue", d});
     EXPECT_EQ(rescue.status, 1);
-    EXPECT_EQ(rescue.err, cut + ": left locked, it cannot be unlocked: " +
+    EXPECT_EQ(rescue.err, broken +
+                              ": left locked, as it could not be added to the list of encrypted "
+                              "folders (" +
+                              applicationFile("folders") + ": " + describe(IoError::other) + ")\n" +
+                              cut + ": left locked, it cannot be unlocked: " +
                               describeFault(FormatFault::lineEnd) +
-                              "\n0 of 0 folders and 0 of 1 loose files unlocked.\n");
+                              "\n0 of 1 folders and 0 of 1 loose files unlocked.\n");
+    EXPECT_EQ(readFile(applicationFile("folders")) + readFile(applicationFile("files")), lists);
     EXPECT_EQ(treeWithContents(d), before);
     EXPECT_TRUE(fileExists(lockedT()));
 }
