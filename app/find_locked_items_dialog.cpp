@@ -81,7 +81,8 @@ FindLockedItemsDialog::FindLockedItemsDialog(Desktop& desktop, QWidget* parent)
     lblProgress_->setGeometry(8, 268, 544, 24);
 
     cmdRelist_ = button(this, "cmdRelist", QStringLiteral("&Add to my lists"), {8, 302, 130, 28});
-    cmdUnlockAll_ = button(this, "cmdUnlockAll", QStringLiteral("&Unlock all"), {146, 302, 110, 28});
+    cmdUnlockAll_ =
+        button(this, "cmdUnlockAll", QStringLiteral("&Unlock all"), {146, 302, 110, 28});
     cmdCancel_ = button(this, "cmdCancel", QStringLiteral("Cancel"), {354, 302, 95, 28});
     cmdClose_ = button(this, "cmdClose", QStringLiteral("Close"), {457, 302, 95, 28});
     connect(cmdChoose_, &QPushButton::clicked, this, [this] { cmdChoose_Click(); });
@@ -136,7 +137,8 @@ void FindLockedItemsDialog::scan() {
                          .arg(found_.files.size());
     if (found_.startMissing) status = QStringLiteral("There is no folder there.");
     if (!found_.unsearched.empty())
-        status += QStringLiteral(" %1 folders could not be searched.").arg(found_.unsearched.size());
+        status +=
+            QStringLiteral(" %1 folders could not be searched.").arg(found_.unsearched.size());
     if (found_.cancelled) status = QStringLiteral("Cancelled. ") + status;
     lblProgress_->setText(status);
     setRunning(false);
@@ -173,7 +175,9 @@ void FindLockedItemsDialog::cmdUnlockAll_Click() {
         " folders and " + std::to_string(rescue.files.count(ItemStatus::done)) + " of " +
         std::to_string(rescue.files.items.size() + rescue.damaged.size()) +
         " loose files were unlocked." +
-        (rescue.complete() ? "" : "\nWhat is left is listed again; tessarin-cli rescue names each cause.");
+        (rescue.complete()
+             ? ""
+             : "\nWhat is left is listed again; tessarin-cli rescue names each cause.");
     desktop_.message(text, rescue.complete() ? Icon::information : Icon::exclamation);
     scan();
 }

@@ -44,14 +44,13 @@ class WalkProgress final : public Desktop {
             return;
         }
         const auto now = std::chrono::steady_clock::now();
-        if (!terminal_ || (width_ > 0 && now - lastShown_ < std::chrono::milliseconds(100)))
-            return;
+        if (!terminal_ || (width_ > 0 && now - lastShown_ < std::chrono::milliseconds(100))) return;
         lastShown_ = now;
         std::string line = "Scanning, " + std::to_string(done) + " folders: ";
         constexpr size_t kLineWidth = 79;
         const size_t room = kLineWidth > line.size() + 3 ? kLineWidth - line.size() : 3;
-        line += current.size() <= room ? current
-                                       : "..." + current.substr(current.size() - room + 3);
+        line +=
+            current.size() <= room ? current : "..." + current.substr(current.size() - room + 3);
         const size_t shown = line.size();
         if (shown < width_) line.append(width_ - shown, ' ');
         err_ << '\r' << line << std::flush;
@@ -75,7 +74,11 @@ bool has(const std::vector<std::string>& arguments, const std::string& option) {
 bool isUtf8(const std::string& text) {
     for (size_t i = 0; i < text.size();) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        const size_t length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        const size_t length = c < 0x80         ? 1
+                              : (c >> 5) == 6  ? 2
+                              : (c >> 4) == 14 ? 3
+                              : (c >> 3) == 30 ? 4
+                                               : 0;
         if (length == 0 || i + length > text.size()) return false;
         for (size_t k = 1; k < length; ++k)
             if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
@@ -173,22 +176,22 @@ int scanCommand(CliSession& cli, const std::vector<std::string>& arguments) {
     const size_t damaged = static_cast<size_t>(std::count_if(
         scan.files.begin(), scan.files.end(), [](const ScannedFile& f) { return f.damaged(); }));
     desktop.message(std::to_string(scan.folders.size()) + " locked folders and " +
-                            std::to_string(scan.files.size()) + " locked files found (" +
-                            std::to_string(damaged) + " damaged).",
-                        Icon::none);
+                        std::to_string(scan.files.size()) + " locked files found (" +
+                        std::to_string(damaged) + " damaged).",
+                    Icon::none);
     if (whole && has(arguments, "--relist")) {
         const RelistResult relist = relistScannedItems(scan);
         if (relist.foldersError != IoError::ok)
-            desktop.message(applicationFile("folders") + ": could not be written: " +
-                                    describe(relist.foldersError),
-                                Icon::critical);
+            desktop.message(applicationFile("folders") +
+                                ": could not be written: " + describe(relist.foldersError),
+                            Icon::critical);
         if (relist.filesError != IoError::ok)
-            desktop.message(applicationFile("files") + ": could not be written: " +
-                                    describe(relist.filesError),
-                                Icon::critical);
+            desktop.message(
+                applicationFile("files") + ": could not be written: " + describe(relist.filesError),
+                Icon::critical);
         desktop.message(std::to_string(relist.foldersAdded) + " folders added to \"folders\", " +
-                                std::to_string(relist.filesAdded) + " files added to \"files\".",
-                            Icon::none);
+                            std::to_string(relist.filesAdded) + " files added to \"files\".",
+                        Icon::none);
         whole = relist.foldersError == IoError::ok && relist.filesError == IoError::ok;
     }
     return whole ? kExitDone : kExitFailed;
@@ -210,17 +213,18 @@ int rescueCommand(CliSession& cli, const std::vector<std::string>& arguments) {
         if (folder.folderDone)
             ++foldersDone;
         else if (folder.problem == FolderProblem::notRecorded)
-            desktop.message(folder.folder + ": left locked, as it could not be added to the list of "
-                                            "encrypted folders (" +
+            desktop.message(folder.folder +
+                                ": left locked, as it could not be added to the list of "
+                                "encrypted folders (" +
                                 folder.problemPath + ": " + describe(folder.error) + ")",
                             Icon::critical);
         else
             reportFolderUnlock(folder, desktop);
     }
     for (const ScannedFile& file : rescue.damaged)
-        desktop.message(file.path + ": left locked, it cannot be unlocked: " +
-                            describeFault(file.fault),
-                        Icon::critical);
+        desktop.message(
+            file.path + ": left locked, it cannot be unlocked: " + describeFault(file.fault),
+            Icon::critical);
     for (const ItemResult& item : rescue.files.items)
         if (std::string line = itemLine(item, rescue.files, false); !line.empty())
             desktop.message(line, Icon::critical);

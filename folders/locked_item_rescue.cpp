@@ -75,8 +75,7 @@ bool RescueResult::complete() const {
                        [](const FolderRunResult& f) { return f.folderDone; });
 }
 
-RescueResult rescueLockedItems(const std::string& root, const ScanResult& scan,
-                               Desktop& desktop) {
+RescueResult rescueLockedItems(const std::string& root, const ScanResult& scan, Desktop& desktop) {
     RescueResult result;
     // What a rescue that ended half-way left: nobody's files.
     for (const std::string& leftover : scan.leftovers) {
@@ -93,8 +92,9 @@ RescueResult rescueLockedItems(const std::string& root, const ScanResult& scan,
         FolderRunResult run;
         if (!folder.listed) {
             // A line break would split the record: the folder would be lost to the list.
-            const IoError e = fitsOnListLine(folder.plainPath) ? appendFolderRecord(folder.plainPath)
-                                                               : IoError::other;
+            const IoError e = fitsOnListLine(folder.plainPath)
+                                  ? appendFolderRecord(folder.plainPath)
+                                  : IoError::other;
             if (e != IoError::ok) {
                 run.folder = folder.plainPath;
                 run.problem = FolderProblem::notRecorded;

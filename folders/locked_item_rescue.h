@@ -42,11 +42,10 @@ struct RescueResult {
     bool complete() const;
 };
 
-// Removes the leftover temporaries found, unlocks every folder found (the outer ones first, so that each inner one
-// is reached under its plain path), then every loose locked file, then any
-// listed folder below `root` that still stands plain, left so by a run that
-// ended before it dropped the record.
-RescueResult rescueLockedItems(const std::string& root, const ScanResult& scan,
-                               Desktop& desktop);
+// Removes the leftover temporaries found, unlocks every folder found (the outer ones first, so that
+// each inner one is reached under its plain path), then every loose locked file, then any listed
+// folder below `root` that still stands plain, left so by a run that ended before it dropped the
+// record.
+RescueResult rescueLockedItems(const std::string& root, const ScanResult& scan, Desktop& desktop);
 
 }  // namespace vellumar

@@ -112,8 +112,8 @@ class Walk {
         }
     }
 
-    void subfolder(const std::string& path, const std::string& plainPrefix,
-                   const std::string& name, uint64_t volume) {
+    void subfolder(const std::string& path, const std::string& plainPrefix, const std::string& name,
+                   uint64_t volume) {
         FileSystem& fs = fileSystem();
         FileStatus status;
         if (IoError e = fs.status(path, status); e != IoError::ok) {
@@ -123,8 +123,8 @@ class Walk {
         if (status.kind != EntryKind::folder) return;
         if (!options_.crossVolumes && status.volume != volume) return;
         uint32_t attributes = 0;
-        const bool hidden = fs.getAttributes(path, attributes) == IoError::ok &&
-                            (attributes & kAttrHidden) != 0;
+        const bool hidden =
+            fs.getAttributes(path, attributes) == IoError::ok && (attributes & kAttrHidden) != 0;
         const std::string decoded = hidden ? decodedFolderName(name) : std::string();
         const std::string plainPath = plainPrefix + (decoded.empty() ? name : decoded);
         if (!hidden) {
@@ -153,11 +153,12 @@ class Walk {
         if (!reader) return;
         FileStart start;
         // A file that only starts like a locked one, or has only its name, is none.
-        if (!readStart(path, start) || start.bytes.compare(0, kSecretMarker.size(), kSecretMarker) != 0 ||
+        if (!readStart(path, start) ||
+            start.bytes.compare(0, kSecretMarker.size(), kSecretMarker) != 0 ||
             !headerVerifies(start.bytes.substr(0, kHeaderLength)))
             return;
-        result_.files.push_back(
-            {path, getFileName(restoredName(path)), reader->format, reader->check(start), !open_.empty()});
+        result_.files.push_back({path, getFileName(restoredName(path)), reader->format,
+                                 reader->check(start), !open_.empty()});
         for (size_t index : open_) ++result_.folders[index].lockedFiles;
     }
 
@@ -183,8 +184,7 @@ std::string decodedFolderName(const std::string& name) {
     return plain;
 }
 
-ScanResult scanLockedItems(const std::string& root, const ScanOptions& options,
-                           Desktop& desktop) {
+ScanResult scanLockedItems(const std::string& root, const ScanOptions& options, Desktop& desktop) {
     ScanResult result;
     FileStatus status;
     if (fileSystem().status(root, status) != IoError::ok || status.kind != EntryKind::folder) {

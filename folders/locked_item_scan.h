@@ -32,7 +32,7 @@ struct ScannedFile {
 };
 
 struct ScannedFolder {
-    std::string path;       // as it stands on disk (its locked name)
+    std::string path;  // as it stands on disk (its locked name)
     // Its plain path, with every locked folder above it under its plain name
     // too: the path "folders" records it by.
     std::string plainPath;
@@ -61,8 +61,7 @@ struct ScanOptions {
 
 // Walks `root` (an absolute path). Progress names each folder as it is
 // entered; a cancel request stops the walk between two folders.
-ScanResult scanLockedItems(const std::string& root, const ScanOptions& options,
-                           Desktop& desktop);
+ScanResult scanLockedItems(const std::string& root, const ScanOptions& options, Desktop& desktop);
 
 // The plain name a locked folder name gives back, or empty when the name
 // is no locked folder's name (it does not decode to a name a folder can

@@ -90,7 +90,8 @@ TEST(FindLockedItems, FindsRelistsAndUnlocksWhatTheListsLost) {
     EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("lblProgress"))->text(),
               QStringLiteral("1 locked folders and 3 locked files found."));
     QDir().mkpath(QStringLiteral(VELLUMAR_SCREENSHOT_DIR));
-    EXPECT_TRUE(dialog.grab().save(QStringLiteral(VELLUMAR_SCREENSHOT_DIR "/find_locked_items.png")));
+    EXPECT_TRUE(
+        dialog.grab().save(QStringLiteral(VELLUMAR_SCREENSHOT_DIR "/find_locked_items.png")));
 
     click("cmdRelist");
     EXPECT_EQ(desktop.messages.back(),

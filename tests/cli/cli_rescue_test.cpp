@@ -102,10 +102,13 @@ TEST_F(Rescue, ScanFindsEachItemOnceRelistRestoresTheListsAndRescueBringsAllBack
     EXPECT_EQ(scan.status, 0) << scan.err;
     EXPECT_EQ(occurrences(scan.out, "\n"), 7u) << scan.out;
     const std::string tFolder = "{\"kind\":\"folder\",\"path\":\"" + lockedT() +
-                                "\",\"plainPath\":\"" + w + "/T\",\"lockedFiles\":3,\"listed\":false}";
-    const std::string inFolder = "\",\"plainPath\":\"" + w + "/T/In\",\"lockedFiles\":1,\"listed\":false}";
+                                "\",\"plainPath\":\"" + w +
+                                "/T\",\"lockedFiles\":3,\"listed\":false}";
+    const std::string inFolder =
+        "\",\"plainPath\":\"" + w + "/T/In\",\"lockedFiles\":1,\"listed\":false}";
     for (const std::string& item :
-         {tFolder, inFolder, std::string("\"plainName\":\"a.txt\",\"format\":\"small\",\"damaged\":false}"),
+         {tFolder, inFolder,
+          std::string("\"plainName\":\"a.txt\",\"format\":\"small\",\"damaged\":false}"),
           std::string("\"plainName\":\"c.txt\",\"format\":\"small\""),
           std::string("\"plainName\":\"d.txt\",\"format\":\"small\""),
           std::string("\"plainName\":\"x.txt\",\"format\":\"small\""),
@@ -169,16 +172,17 @@ TEST_F(Rescue, DecoysAreLeftAloneAndADamagedFileIsNamed) {
                             "damaged file\t" + cut + "\tcut.txt\tsmall\t" +
                             describeFault(FormatFault::lineEnd) + "\n" + "file\t" + inBroken +
                             "\tin.txt\tsmall\n");
-    const std::string lists = readFile(applicationFile("folders")) + readFile(applicationFile("files"));
+    const std::string lists =
+        readFile(applicationFile("folders")) + readFile(applicationFile("files"));
     Result rescue = run({"rescue", d});
     EXPECT_EQ(rescue.status, 1);
-    EXPECT_EQ(rescue.err, broken +
-                              ": left locked, as it could not be added to the list of encrypted "
-                              "folders (" +
-                              applicationFile("folders") + ": " + describe(IoError::other) + ")\n" +
-                              cut + ": left locked, it cannot be unlocked: " +
-                              describeFault(FormatFault::lineEnd) +
-                              "\n0 of 1 folders and 0 of 1 loose files unlocked.\n");
+    EXPECT_EQ(rescue.err,
+              broken +
+                  ": left locked, as it could not be added to the list of encrypted "
+                  "folders (" +
+                  applicationFile("folders") + ": " + describe(IoError::other) + ")\n" + cut +
+                  ": left locked, it cannot be unlocked: " + describeFault(FormatFault::lineEnd) +
+                  "\n0 of 1 folders and 0 of 1 loose files unlocked.\n");
     EXPECT_EQ(readFile(applicationFile("folders")) + readFile(applicationFile("files")), lists);
     EXPECT_EQ(treeWithContents(d), before);
     EXPECT_TRUE(fileExists(lockedT()));
@@ -206,8 +210,9 @@ TEST_F(Rescue, OptionsBelongToTheScanCommands) {
     EXPECT_EQ(run({"rescue", dir->path(), "--relist"}).status, 2);
     Result missing = run({"scan", *dir / "none"});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, *dir / "none" + ": there is no folder there\n"
-                           "0 locked folders and 0 locked files found (0 damaged).\n");
+    EXPECT_EQ(missing.err, *dir / "none" +
+                               ": there is no folder there\n"
+                               "0 locked folders and 0 locked files found (0 damaged).\n");
 }
 
 // A rescue ended (as by SIGKILL) at any call of the file system, then run

@@ -25,11 +25,11 @@ TEST(DecodedFolderName, OnlyANameThatEncodesBackIsALockedFolderName) {
         std::string plain;
     } cases[] = {
         {lockedFolderName("Photos 2024"), "Photos 2024"},
-        {encodeText("Photos"), "Photos"},  // the raw form of earlier versions
+        {encodeText("Photos"), "Photos"},          // the raw form of earlier versions
         {lockedFolderName("caf\xb5"), "caf\xb5"},  // UTF-8 on disk, one byte plain
-        {".cache", ""},                    // decodes to a name with a quote
-        {"Documents", ""},                 // decodes to control characters
-        {lockedFolderName("a:b"), ""},     // no folder has such a name
+        {".cache", ""},                            // decodes to a name with a quote
+        {"Documents", ""},                         // decodes to control characters
+        {lockedFolderName("a:b"), ""},             // no folder has such a name
         {encodeText("."), ""},
         {"", ""},
     };
@@ -82,7 +82,8 @@ TEST_F(Scan, AFolderThatCannotBeEnteredIsNamedAndACancelStopsTheWalk) {
     {
         FileSystemOverride use(disk);
         const ScanResult scan = scanLockedItems(temp.path(), ScanOptions{}, desktop);
-        EXPECT_EQ(scan.unsearched, (std::vector<UnsearchedFolder>{{disk.refused, IoError::accessDenied}}));
+        EXPECT_EQ(scan.unsearched,
+                  (std::vector<UnsearchedFolder>{{disk.refused, IoError::accessDenied}}));
         EXPECT_EQ(scan.files.size(), 1u);
         EXPECT_FALSE(scan.cancelled);
     }
