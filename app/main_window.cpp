@@ -25,6 +25,7 @@
 
 #include "app/natural_order.h"
 #include "app/path_opener.h"
+#include "app/find_locked_items_dialog.h"
 #include "app/plain_folder_names.h"
 #include "app/qt_desktop.h"
 #include "app/target_rows.h"
@@ -422,6 +423,14 @@ void MainWindow::buildMenus() {
     };
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
+    QAction* findLocked = file->addAction(QStringLiteral("&Find Locked Items..."));
+    findLocked->setObjectName(QStringLiteral("mnuFindLocked"));
+    connect(findLocked, &QAction::triggered, this, [this] {
+        QtDesktop desktop;
+        desktop.setWindow(this);
+        FindLockedItemsDialog dialog(desktop, this);
+        dialog.exec();
+    });
     add(file, {"mnuExit", "E&xit", &MainWindowHandlers::mnuExit_Click});
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));

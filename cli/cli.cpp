@@ -10,6 +10,7 @@
 #include "cli/absolute_path.h"
 #include "cli/cli_session.h"
 #include "cli/folder_commands.h"
+#include "cli/scan_commands.h"
 #include "engine/file_system.h"
 #include "engine/names.h"
 #include "engine/platform.h"
@@ -100,8 +101,13 @@ const Command kCommands[] = {
     {"unlock", "FILE...", "unlock each locked file (\".VKL\" or \".VKW\")", 1, kAny, unlockCommand},
     {"lock-folder", "DIR", "lock every file in and below DIR, hide DIR and list it", 1, 1,
      lockFolderCommand},
-    {"unlock-folder", "DIR", "unlock a listed folder, DIR being its path as listed", 1, 1,
+    {"unlock-folder", "DIR",
+     "unlock a locked folder, DIR as listed or as it stands", 1, 1,
      unlockFolderCommand},
+    {"scan", "PATH", "list every locked file and folder below PATH, from the disk alone", 1, 1,
+     scanCommand},
+    {"rescue", "PATH", "unlock every locked file and folder that scan finds below PATH", 1, 1,
+     rescueCommand},
     {"folders", "", "list the locked folders, one per line", 0, 0, foldersCommand},
     {"set-password", "", "set the application password on first use (asked twice)", 0, 0,
      setPasswordCommand},
@@ -125,6 +131,10 @@ void printHelp(std::ostream& out) {
         << "Options:\n"
         << "  --password-stdin    read the password from the first line of standard input\n"
         << "                      (set-password: the password, then its confirmation)\n"
+        << "  --json              scan: one JSON object per item and line\n"
+        << "  --relist            scan: add the folders found to \"folders\" and the small\n"
+        << "                      loose locked files to \"files\", when not listed yet\n"
+        << "  --cross-volumes     scan, rescue: walk into other file systems below PATH\n"
         << "  -h, --help          show this help\n"
         << "  --                  end of options: every later argument is a file or folder\n"
         << "\n"
@@ -146,7 +156,11 @@ void printHelp(std::ostream& out) {
         << "     file, a file that is not locked), no longer exists or was not tried\n"
         << "     (the run was interrupted); a folder\n"
         << "     was refused, is not listed or could not be renamed or listed; or the\n"
-        << "     password was wrong, not set or could not be read\n"
+        << "     password was wrong, not set or could not be read;\n"
+        << "     scan: PATH is no folder, a folder below it could not be searched, the\n"
+        << "     scan was interrupted or the lists could not be written (a damaged\n"
+        << "     locked file is listed, and does not change the status); rescue: any\n"
+        << "     item found was left locked\n"
         << "  2  bad usage\n";
 }
 
@@ -159,7 +173,7 @@ int usageError(Console& console, const std::string& problem) {
 
 int runCli(const std::vector<std::string>& arguments, SettingsStore& settings, Console& console) {
     bool help = false, passwordStdin = false, optionsEnded = false;
-    std::vector<std::string> words;
+    std::vector<std::string> words, commandOptions;
     for (const std::string& argument : arguments) {
         if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
             words.push_back(argument);
@@ -169,6 +183,9 @@ int runCli(const std::vector<std::string>& arguments, SettingsStore& settings, C
             help = true;
         } else if (argument == "--password-stdin") {
             passwordStdin = true;
+        } else if (std::find(kScanOptions.begin(), kScanOptions.end(), argument) !=
+                   kScanOptions.end()) {
+            commandOptions.push_back(argument);
         } else {
             return usageError(console, "unknown option '" + argument + "'");
         }
@@ -178,7 +195,7 @@ int runCli(const std::vector<std::string>& arguments, SettingsStore& settings, C
         return kExitDone;
     }
     if (words.empty()) return usageError(console, "no command given");
-    const std::vector<std::string> rest(words.begin() + 1, words.end());
+    std::vector<std::string> rest(words.begin() + 1, words.end());
     for (const Command& command : kCommands) {
         if (words[0] != command.name) continue;
         if (rest.size() < command.minArguments)
@@ -187,6 +204,13 @@ int runCli(const std::vector<std::string>& arguments, SettingsStore& settings, C
             return usageError(console, words[0] + ": too many arguments");
         if (std::find(rest.begin(), rest.end(), std::string()) != rest.end())
             return usageError(console, words[0] + ": an empty argument");
+        const bool scans = words[0] == "scan" || words[0] == "rescue";
+        if (!commandOptions.empty() && !scans)
+            return usageError(console, words[0] + ": unknown option '" + commandOptions[0] + "'");
+        if (words[0] == "rescue" && std::count(commandOptions.begin(), commandOptions.end(),
+                                                "--cross-volumes") != static_cast<long>(commandOptions.size()))
+            return usageError(console, "rescue: only --cross-volumes may be given");
+        rest.insert(rest.end(), commandOptions.begin(), commandOptions.end());
         CliSession cli(settings, console, passwordStdin);
         return command.run(cli, rest);
     }

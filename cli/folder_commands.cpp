@@ -8,6 +8,7 @@
 #include "engine/platform.h"
 #include "folders/folder_operations.h"
 #include "folders/folder_paths.h"
+#include "folders/locked_item_rescue.h"
 
 namespace vellumar {
 namespace {
@@ -223,8 +224,22 @@ int unlockFolderCommand(CliSession& cli, const std::vector<std::string>& argumen
     // An interrupt (Ctrl+C) is a cancel request: the run stops between two
     // files and leaves the folder in a state the next run finishes from.
     Desktop& desktop = cli.desktop;
-    const std::string folder = normalPath(absolutePath(arguments.at(0)));
+    const std::string given = normalPath(absolutePath(arguments.at(0)));
+    // A locked folder may be named as it stands on disk, listed or not.
+    std::string folder;
+    if (IoError e = adoptLockedFolder(given, folder); e != IoError::ok) {
+        Report report(desktop);
+        report.line(applicationFile("folders"),
+                    "the folder could not be added to the list of encrypted folders: " +
+                        std::string(describe(e)));
+        report.summary(kNothingChanged);
+        return kExitFailed;
+    }
     return reportUnlock(unlockFolder(folder, FolderRunOptions{}, desktop), desktop);
+}
+
+int reportFolderUnlock(const FolderRunResult& result, Desktop& desktop) {
+    return reportUnlock(result, desktop);
 }
 
 int foldersCommand(CliSession& cli, const std::vector<std::string>&) {

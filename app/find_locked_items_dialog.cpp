@@ -1,0 +1,185 @@
+#include "app/find_locked_items_dialog.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "app/qt_desktop.h"
+#include "engine/names.h"
+#include "folders/locked_item_rescue.h"
+
+namespace vellumar {
+
+// The port the scan and the unlocks run through: progress on the dialog's
+// own line, and a yield that takes clicks too, so that Cancel can be
+// pressed (every other button is disabled while a run is on).
+class FindLockedItemsDialog::ScanDesktop final : public Desktop {
+  public:
+    explicit ScanDesktop(FindLockedItemsDialog& dialog) : dialog_(dialog) {}
+
+    using Desktop::message;
+    void message(const std::string& text, Icon icon, const std::string& title) override {
+        dialog_.desktop_.message(text, icon, title);
+    }
+    void progress(uint64_t done, uint64_t total, const std::string& current) override {
+        const QString count = total > 0 ? QStringLiteral("%1 of %2").arg(done).arg(total)
+                                        : QStringLiteral("%1 folders").arg(done);
+        dialog_.lblProgress_->setText(count + QStringLiteral(": ") + displayText(current));
+        yield();
+    }
+    void yield() override {
+        if (sinceYield_.isValid() && sinceYield_.elapsed() < 30) return;
+        QCoreApplication::processEvents();
+        sinceYield_.restart();
+    }
+    bool cancelRequested() override { return dialog_.cancel_; }
+
+  private:
+    FindLockedItemsDialog& dialog_;
+    QElapsedTimer sinceYield_;
+};
+
+namespace {
+
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, QRect where) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(where);
+    return b;
+}
+
+}  // namespace
+
+FindLockedItemsDialog::FindLockedItemsDialog(Desktop& desktop, QWidget* parent)
+    : QDialog(parent), desktop_(desktop) {
+    setObjectName(QStringLiteral("frmFindLocked"));
+    setWindowTitle(QStringLiteral("Find Locked Items"));
+    setModal(true);
+    setFixedSize(560, 340);
+
+    lblFolder_ = new QLabel(QStringLiteral("Choose a folder to look for locked items in."), this);
+    lblFolder_->setObjectName(QStringLiteral("lblFolder"));
+    lblFolder_->setGeometry(8, 8, 420, 28);
+    cmdChoose_ = button(this, "cmdChoose", QStringLiteral("&Choose Folder..."), {436, 8, 116, 28});
+
+    lstFound_ = new QTreeWidget(this);
+    lstFound_->setObjectName(QStringLiteral("lstFound"));
+    lstFound_->setGeometry(8, 44, 544, 220);
+    lstFound_->setRootIsDecorated(false);
+    lstFound_->setUniformRowHeights(true);
+    lstFound_->setTextElideMode(Qt::ElideMiddle);
+    lstFound_->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Kind"),
+                                QStringLiteral("Where"), QStringLiteral("Listed")});
+    const int widths[] = {110, 180, 170};
+    for (int column = 0; column < 3; ++column) lstFound_->setColumnWidth(column, widths[column]);
+
+    lblProgress_ = new QLabel(this);
+    lblProgress_->setObjectName(QStringLiteral("lblProgress"));
+    lblProgress_->setGeometry(8, 268, 544, 24);
+
+    cmdRelist_ = button(this, "cmdRelist", QStringLiteral("&Add to my lists"), {8, 302, 130, 28});
+    cmdUnlockAll_ =
+        button(this, "cmdUnlockAll", QStringLiteral("&Unlock all"), {146, 302, 110, 28});
+    cmdCancel_ = button(this, "cmdCancel", QStringLiteral("Cancel"), {354, 302, 95, 28});
+    cmdClose_ = button(this, "cmdClose", QStringLiteral("Close"), {457, 302, 95, 28});
+    connect(cmdChoose_, &QPushButton::clicked, this, [this] { cmdChoose_Click(); });
+    connect(cmdRelist_, &QPushButton::clicked, this, [this] { cmdRelist_Click(); });
+    connect(cmdUnlockAll_, &QPushButton::clicked, this, [this] { cmdUnlockAll_Click(); });
+    connect(cmdCancel_, &QPushButton::clicked, this, [this] { cancel_ = true; });
+    connect(cmdClose_, &QPushButton::clicked, this, [this] { reject(); });
+    setRunning(false);
+}
+
+void FindLockedItemsDialog::setRunning(bool running) {
+    const bool found = !found_.folders.empty() || !found_.files.empty();
+    cmdChoose_->setEnabled(!running);
+    cmdClose_->setEnabled(!running);
+    cmdRelist_->setEnabled(!running && found);
+    cmdUnlockAll_->setEnabled(!running && found);
+    cmdCancel_->setEnabled(running);
+    if (running) cancel_ = false;
+}
+
+void FindLockedItemsDialog::cmdChoose_Click() {
+    const std::string folder = desktop_.pickFolder();
+    if (folder.empty()) return;
+    root_ = stripBackslash(folder).empty() ? folder : stripBackslash(folder);
+    lblFolder_->setText(displayText(root_));
+    scan();
+}
+
+void FindLockedItemsDialog::scan() {
+    found_ = ScanResult();
+    lstFound_->clear();
+    setRunning(true);
+    ScanDesktop port(*this);
+    found_ = scanLockedItems(root_, ScanOptions{}, port);
+    for (const ScannedFolder& folder : found_.folders) {
+        auto* item = new QTreeWidgetItem(
+            {displayText(getFileName(folder.plainPath)),
+             QStringLiteral("Locked folder, %1 locked files").arg(folder.lockedFiles),
+             displayText(getFolderPart(folder.path)),
+             folder.listed ? QStringLiteral("Yes") : QStringLiteral("No")});
+        lstFound_->addTopLevelItem(item);
+    }
+    for (const ScannedFile& file : found_.files) {
+        if (file.inLockedFolder) continue;
+        lstFound_->addTopLevelItem(new QTreeWidgetItem(
+            {displayText(file.plainName),
+             file.damaged() ? QStringLiteral("Damaged locked file") : QStringLiteral("Locked file"),
+             displayText(getFolderPart(file.path)), QString()}));
+    }
+    QString status = QStringLiteral("%1 locked folders and %2 locked files found.")
+                         .arg(found_.folders.size())
+                         .arg(found_.files.size());
+    if (found_.startMissing) status = QStringLiteral("There is no folder there.");
+    if (!found_.unsearched.empty())
+        status +=
+            QStringLiteral(" %1 folders could not be searched.").arg(found_.unsearched.size());
+    if (found_.cancelled) status = QStringLiteral("Cancelled. ") + status;
+    lblProgress_->setText(status);
+    setRunning(false);
+}
+
+void FindLockedItemsDialog::cmdRelist_Click() {
+    const RelistResult relist = relistScannedItems(found_);
+    if (relist.foldersError != IoError::ok || relist.filesError != IoError::ok) {
+        const IoError e =
+            relist.foldersError != IoError::ok ? relist.foldersError : relist.filesError;
+        desktop_.message(std::string("The lists could not be written: ") + describe(e),
+                         Icon::critical);
+    } else {
+        desktop_.message(std::to_string(relist.foldersAdded) +
+                             " folders were added to the list of encrypted folders and " +
+                             std::to_string(relist.filesAdded) +
+                             " files to the list of locked files.",
+                         Icon::information);
+    }
+    scan();
+}
+
+void FindLockedItemsDialog::cmdUnlockAll_Click() {
+    setRunning(true);
+    RescueResult rescue;
+    {
+        ScanDesktop port(*this);
+        rescue = rescueLockedItems(root_, found_, port);
+    }
+    size_t foldersDone = 0;
+    for (const FolderRunResult& folder : rescue.folders) foldersDone += folder.folderDone ? 1 : 0;
+    const std::string text =
+        std::to_string(foldersDone) + " of " + std::to_string(rescue.folders.size()) +
+        " folders and " + std::to_string(rescue.files.count(ItemStatus::done)) + " of " +
+        std::to_string(rescue.files.items.size() + rescue.damaged.size()) +
+        " loose files were unlocked." +
+        (rescue.complete()
+             ? ""
+             : "\nWhat is left is listed again; tessarin-cli rescue names each cause.");
+    desktop_.message(text, rescue.complete() ? Icon::information : Icon::exclamation);
+    scan();
+}
+
+}  // namespace vellumar

@@ -1,0 +1,240 @@
+#include "cli/scan_commands.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ostream>
+
+#include "cli/absolute_path.h"
+#include "cli/cli.h"
+#include "cli/folder_commands.h"
+#include "cli/item_lines.h"
+#include "engine/platform.h"
+#include "folders/folder_paths.h"
+#include "folders/locked_item_rescue.h"
+
+namespace vellumar {
+namespace {
+
+// The walk knows no total: on a terminal it shows how many folders it has
+// looked at and the one it is in, redrawn at most ten times a second. The
+// runs of a rescue, which know theirs, show their progress as usual.
+class WalkProgress final : public Desktop {
+  public:
+    using Desktop::message;
+
+    WalkProgress(Desktop& inner, std::ostream& err, bool terminal)
+        : inner_(inner), err_(err), terminal_(terminal) {}
+    ~WalkProgress() override { clear(); }
+    // Takes the progress line away, before anything else is printed.
+    void clear() {
+        if (width_ == 0) return;
+        err_ << '\r' << std::string(width_, ' ') << '\r' << std::flush;
+        width_ = 0;
+    }
+
+    void message(const std::string& text, Icon icon, const std::string& title) override {
+        clear();
+        inner_.message(text, icon, title);
+    }
+    void progress(uint64_t done, uint64_t total, const std::string& current) override {
+        if (total > 0) {
+            clear();
+            inner_.progress(done, total, current);
+            return;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (!terminal_ || (width_ > 0 && now - lastShown_ < std::chrono::milliseconds(100))) return;
+        lastShown_ = now;
+        std::string line = "Scanning, " + std::to_string(done) + " folders: ";
+        constexpr size_t kLineWidth = 79;
+        const size_t room = kLineWidth > line.size() + 3 ? kLineWidth - line.size() : 3;
+        line +=
+            current.size() <= room ? current : "..." + current.substr(current.size() - room + 3);
+        const size_t shown = line.size();
+        if (shown < width_) line.append(width_ - shown, ' ');
+        err_ << '\r' << line << std::flush;
+        width_ = shown;
+    }
+    void yield() override { inner_.yield(); }
+    bool cancelRequested() override { return inner_.cancelRequested(); }
+
+  private:
+    Desktop& inner_;
+    std::ostream& err_;
+    bool terminal_;
+    size_t width_ = 0;
+    std::chrono::steady_clock::time_point lastShown_;
+};
+
+bool has(const std::vector<std::string>& arguments, const std::string& option) {
+    return std::find(arguments.begin(), arguments.end(), option) != arguments.end();
+}
+
+bool isUtf8(const std::string& text) {
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const size_t length = c < 0x80         ? 1
+                              : (c >> 5) == 6  ? 2
+                              : (c >> 4) == 14 ? 3
+                              : (c >> 3) == 30 ? 4
+                                               : 0;
+        if (length == 0 || i + length > text.size()) return false;
+        for (size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        i += length;
+    }
+    return true;
+}
+
+// A JSON string. A path that is no UTF-8 has each byte above 127 written
+// as the character of that code, so that every path can be printed.
+std::string jsonText(const std::string& text) {
+    const bool utf8 = isUtf8(text);
+    std::string out = "\"";
+    for (char ch : text) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        char escaped[8];
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c < 0x20 || (!utf8 && c >= 0x80)) {
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += ch;
+        }
+    }
+    return out + "\"";
+}
+
+const char* formatName(LockedFileFormat format) {
+    return format == LockedFileFormat::small ? "small" : "large";
+}
+
+void printFile(std::ostream& out, const ScannedFile& file, bool json) {
+    if (json) {
+        out << "{\"kind\":\"file\",\"path\":" << jsonText(file.path)
+            << ",\"plainName\":" << jsonText(file.plainName) << ",\"format\":\""
+            << formatName(file.format) << "\",\"damaged\":" << (file.damaged() ? "true" : "false");
+        if (file.damaged()) out << ",\"cause\":" << jsonText(describeFault(file.fault));
+        out << "}\n";
+        return;
+    }
+    out << (file.damaged() ? "damaged file\t" : "file\t") << file.path << "\t" << file.plainName
+        << "\t" << formatName(file.format);
+    if (file.damaged()) out << "\t" << describeFault(file.fault);
+    out << "\n";
+}
+
+void printFolder(std::ostream& out, const ScannedFolder& folder, bool json) {
+    if (json) {
+        out << "{\"kind\":\"folder\",\"path\":" << jsonText(folder.path)
+            << ",\"plainPath\":" << jsonText(folder.plainPath)
+            << ",\"lockedFiles\":" << folder.lockedFiles
+            << ",\"listed\":" << (folder.listed ? "true" : "false") << "}\n";
+        return;
+    }
+    out << "folder\t" << folder.path << "\t" << folder.plainPath << "\t" << folder.lockedFiles
+        << " locked files\t" << (folder.listed ? "listed" : "not listed") << "\n";
+}
+
+// Names what the scan could not look at; false when the scan is not whole.
+bool reportGaps(Desktop& desktop, const std::string& root, const ScanResult& scan) {
+    if (scan.startMissing) {
+        desktop.message(root + ": there is no folder there", Icon::critical);
+        return false;
+    }
+    for (const UnsearchedFolder& folder : scan.unsearched)
+        desktop.message(folder.path + ": could not be searched: " + unsearchedCause(folder.error),
+                        Icon::critical);
+    if (scan.cancelled) desktop.message("The scan was cancelled.", Icon::critical);
+    return scan.unsearched.empty() && !scan.cancelled;
+}
+
+std::string rootOf(const std::vector<std::string>& arguments) {
+    const std::string given = absolutePath(arguments.at(0));
+    const std::string normal = normalPath(given);
+    return normal.empty() ? given : normal;
+}
+
+}  // namespace
+
+int scanCommand(CliSession& cli, const std::vector<std::string>& arguments) {
+    int status = kExitFailed;
+    if (!cli.passGate(status)) return status;
+    const std::string root = rootOf(arguments);
+    ScanOptions options;
+    options.crossVolumes = has(arguments, "--cross-volumes");
+    WalkProgress desktop(cli.desktop, cli.console.err, cli.console.errIsTerminal);
+    const ScanResult scan = scanLockedItems(root, options, desktop);
+    desktop.clear();
+    const bool json = has(arguments, "--json");
+    for (const ScannedFolder& folder : scan.folders) printFolder(cli.console.out, folder, json);
+    for (const ScannedFile& file : scan.files) printFile(cli.console.out, file, json);
+    bool whole = reportGaps(desktop, root, scan);
+    const size_t damaged = static_cast<size_t>(std::count_if(
+        scan.files.begin(), scan.files.end(), [](const ScannedFile& f) { return f.damaged(); }));
+    desktop.message(std::to_string(scan.folders.size()) + " locked folders and " +
+                        std::to_string(scan.files.size()) + " locked files found (" +
+                        std::to_string(damaged) + " damaged).",
+                    Icon::none);
+    if (whole && has(arguments, "--relist")) {
+        const RelistResult relist = relistScannedItems(scan);
+        if (relist.foldersError != IoError::ok)
+            desktop.message(applicationFile("folders") +
+                                ": could not be written: " + describe(relist.foldersError),
+                            Icon::critical);
+        if (relist.filesError != IoError::ok)
+            desktop.message(
+                applicationFile("files") + ": could not be written: " + describe(relist.filesError),
+                Icon::critical);
+        desktop.message(std::to_string(relist.foldersAdded) + " folders added to \"folders\", " +
+                            std::to_string(relist.filesAdded) + " files added to \"files\".",
+                        Icon::none);
+        whole = relist.foldersError == IoError::ok && relist.filesError == IoError::ok;
+    }
+    return whole ? kExitDone : kExitFailed;
+}
+
+int rescueCommand(CliSession& cli, const std::vector<std::string>& arguments) {
+    int status = kExitFailed;
+    if (!cli.passGate(status)) return status;
+    const std::string root = rootOf(arguments);
+    ScanOptions options;
+    options.crossVolumes = has(arguments, "--cross-volumes");
+    WalkProgress desktop(cli.desktop, cli.console.err, cli.console.errIsTerminal);
+    const ScanResult scan = scanLockedItems(root, options, desktop);
+    bool whole = reportGaps(desktop, root, scan);
+    if (scan.startMissing || scan.cancelled) return kExitFailed;
+    const RescueResult rescue = rescueLockedItems(root, scan, desktop);
+    size_t foldersDone = 0;
+    for (const FolderRunResult& folder : rescue.folders) {
+        if (folder.folderDone)
+            ++foldersDone;
+        else if (folder.problem == FolderProblem::notRecorded)
+            desktop.message(folder.folder +
+                                ": left locked, as it could not be added to the list of "
+                                "encrypted folders (" +
+                                folder.problemPath + ": " + describe(folder.error) + ")",
+                            Icon::critical);
+        else
+            reportFolderUnlock(folder, desktop);
+    }
+    for (const ScannedFile& file : rescue.damaged)
+        desktop.message(
+            file.path + ": left locked, it cannot be unlocked: " + describeFault(file.fault),
+            Icon::critical);
+    for (const ItemResult& item : rescue.files.items)
+        if (std::string line = itemLine(item, rescue.files, false); !line.empty())
+            desktop.message(line, Icon::critical);
+    if (rescue.cancelled) desktop.message("The rescue was cancelled.", Icon::critical);
+    desktop.message(std::to_string(foldersDone) + " of " + std::to_string(rescue.folders.size()) +
+                        " folders and " + std::to_string(rescue.files.count(ItemStatus::done)) +
+                        " of " + std::to_string(rescue.files.items.size() + rescue.damaged.size()) +
+                        " loose files unlocked.",
+                    Icon::none);
+    return whole && rescue.complete() ? kExitDone : kExitFailed;
+}
+
+}  // namespace vellumar

@@ -1,0 +1,225 @@
+#include "folders/locked_item_scan.h"
+
+#include <algorithm>
+#include <array>
+
+#include "engine/atomic_file.h"
+#include "engine/folder_confinement.h"
+#include "engine/hidden_list.h"
+#include "engine/locked_folder_name.h"
+#include "engine/locked_header.h"
+#include "engine/names.h"
+#include "engine/platform.h"
+#include "engine/text_shift.h"
+#include "engine/transfer.h"
+#include "folders/folder_lists.h"
+#include "folders/folder_paths.h"
+
+namespace vellumar {
+namespace {
+
+// The header line, its line end and a whole first body line of the small
+// format: enough to tell a locked file from a file that only starts like one.
+constexpr size_t kFirstBytes = kHeaderLength + 2 + 70 + 2;
+
+struct FileStart {
+    std::string bytes;
+    uint64_t length = 0;
+};
+
+// How each format tells its files, and whether their first bytes keep its
+// rules. A further format is one more row.
+struct FormatReader {
+    const char* extension;
+    LockedFileFormat format;
+    FormatFault (*check)(const FileStart& start);
+};
+
+FormatFault checkSmallStart(const FileStart& start) {
+    SmallFormatReader reader;
+    if (!reader.take(start.bytes.data(), start.bytes.size(), nullptr)) return reader.fault();
+    // The whole file was read: its end must keep the rules too.
+    if (start.bytes.size() == start.length && !reader.finish()) return reader.fault();
+    return FormatFault::none;
+}
+
+FormatFault checkLargeStart(const FileStart& start) {
+    return checkLargeLockedStart(start.bytes.data(), std::min<size_t>(start.bytes.size(), 25),
+                                 start.length);
+}
+
+constexpr std::array<FormatReader, 2> kReaders{{
+    {"VKL", LockedFileFormat::small, checkSmallStart},
+    {"VKW", LockedFileFormat::large, checkLargeStart},
+}};
+
+const FormatReader* readerFor(const std::string& name) {
+    const std::string extension = toUpper(getExtension(name));
+    for (const FormatReader& reader : kReaders)
+        if (extension == reader.extension) return &reader;
+    return nullptr;
+}
+
+bool readStart(const std::string& path, FileStart& start) {
+    FileSystem& fs = fileSystem();
+    FileStatus status;
+    if (fs.status(path, status) != IoError::ok || status.kind != EntryKind::file) return false;
+    start.length = status.size;
+    FileHandle file = kNoFile;
+    if (fs.openRead(path, file) != IoError::ok) return false;
+    FileCloser closer(file);
+    start.bytes.resize(static_cast<size_t>(std::min<uint64_t>(kFirstBytes, status.size)));
+    return readExactly(file, start.bytes.data(), start.bytes.size()) == IoError::ok;
+}
+
+// Characters no folder name on either platform holds.
+bool isNameCharacter(unsigned char c) {
+    static const std::string kForbidden = "\\/:*?\"<>|";
+    return c >= 0x20 && kForbidden.find(static_cast<char>(c)) == std::string::npos;
+}
+
+class Walk {
+  public:
+    Walk(const ScanOptions& options, Desktop& desktop, ScanResult& result)
+        : options_(options), desktop_(desktop), result_(result) {
+        readFolderRecords(records_);
+    }
+
+    void folder(const std::string& path, const std::string& plainPath, uint64_t volume) {
+        if (result_.cancelled || desktop_.cancelRequested()) {
+            result_.cancelled = true;
+            return;
+        }
+        FileSystem& fs = fileSystem();
+        std::vector<FolderEntry> entries;
+        if (IoError e = fs.listFolder(path, entries); e != IoError::ok) {
+            result_.unsearched.push_back({path, e});
+            return;
+        }
+        ++result_.foldersWalked;
+        desktop_.progress(result_.foldersWalked, 0, path);
+        desktop_.yield();
+        // By name, so that a scan's findings come in the same order each time.
+        std::sort(entries.begin(), entries.end(),
+                  [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+        const std::string prefix = addBackslash(path);
+        const std::string plainPrefix = addBackslash(plainPath);
+        for (const FolderEntry& entry : entries) {
+            if (entry.kind == EntryKind::file) file(prefix + entry.name, entry.name);
+        }
+        for (const FolderEntry& entry : entries) {
+            if (entry.kind == EntryKind::folder)
+                subfolder(prefix + entry.name, plainPrefix, entry.name, volume);
+        }
+    }
+
+    void subfolder(const std::string& path, const std::string& plainPrefix, const std::string& name,
+                   uint64_t volume) {
+        FileSystem& fs = fileSystem();
+        FileStatus status;
+        if (IoError e = fs.status(path, status); e != IoError::ok) {
+            result_.unsearched.push_back({path, e});
+            return;
+        }
+        if (status.kind != EntryKind::folder) return;
+        if (!options_.crossVolumes && status.volume != volume) return;
+        uint32_t attributes = 0;
+        const bool hidden =
+            fs.getAttributes(path, attributes) == IoError::ok && (attributes & kAttrHidden) != 0;
+        const std::string decoded = hidden ? decodedFolderName(name) : std::string();
+        const std::string plainPath = plainPrefix + (decoded.empty() ? name : decoded);
+        if (!hidden) {
+            folder(path, plainPath, status.volume);
+            return;
+        }
+        // A hidden folder is a locked one when its name decodes, or (its
+        // renaming never happened) when it holds locked files.
+        const size_t index = result_.folders.size();
+        const size_t filesBefore = result_.files.size();
+        result_.folders.push_back({path, plainPath, 0, isListed(plainPath)});
+        open_.push_back(index);
+        folder(path, plainPath, status.volume);
+        open_.pop_back();
+        if (decoded.empty() && result_.files.size() == filesBefore)
+            result_.folders.erase(result_.folders.begin() + static_cast<ptrdiff_t>(index));
+    }
+
+  private:
+    void staleLines(const std::string& folder) {
+        std::vector<std::string> names;
+        if (hiddenNamesOf(folder, names) != IoError::ok) return;
+        FileStatus status;
+        for (const std::string& name : names) {
+            const std::string extension = toUpper(getExtension(name));
+            if (extension != "VKL" && extension != "VKW") continue;
+            const std::string locked = folder + name;
+            if (fileSystem().status(locked, status) == IoError::notFound &&
+                fileSystem().status(restoredName(locked), status) == IoError::ok)
+                result_.staleHiddenLines.push_back(locked);
+        }
+    }
+
+    void file(const std::string& path, const std::string& name) {
+        if (isTemporaryName(name)) {
+            if (temporaryOwner(path) == TemporaryOwner::ended) result_.leftovers.push_back(path);
+            return;
+        }
+        if (isHiddenListName(name)) {
+            staleLines(getFolderPart(path));
+            return;
+        }
+        const FormatReader* reader = readerFor(path);
+        if (!reader) return;
+        FileStart start;
+        // A file that only starts like a locked one, or has only its name, is none.
+        if (!readStart(path, start) ||
+            start.bytes.compare(0, kSecretMarker.size(), kSecretMarker) != 0 ||
+            !headerVerifies(start.bytes.substr(0, kHeaderLength)))
+            return;
+        result_.files.push_back({path, getFileName(restoredName(path)), reader->format,
+                                 reader->check(start), !open_.empty()});
+        for (size_t index : open_) ++result_.folders[index].lockedFiles;
+    }
+
+    bool isListed(const std::string& plainPath) const {
+        return std::find(records_.begin(), records_.end(), plainPath) != records_.end();
+    }
+
+    const ScanOptions& options_;
+    Desktop& desktop_;
+    ScanResult& result_;
+    std::vector<std::string> records_;
+    std::vector<size_t> open_;  // the locked folders the walk is inside
+};
+
+}  // namespace
+
+std::string decodedFolderName(const std::string& name) {
+    const std::string plain = plainFolderName(name);
+    if (plain.empty() || plain == "." || plain == "..") return {};
+    for (unsigned char c : plain)
+        if (!isNameCharacter(c)) return {};
+    if (lockedFolderName(plain) != name && encodeText(plain) != name) return {};
+    return plain;
+}
+
+ScanResult scanLockedItems(const std::string& root, const ScanOptions& options, Desktop& desktop) {
+    ScanResult result;
+    FileStatus status;
+    if (fileSystem().status(root, status) != IoError::ok || status.kind != EntryKind::folder) {
+        result.startMissing = true;
+        return result;
+    }
+    const FolderConfinement confined(root);
+    Walk walk(options, desktop, result);
+    // The path may name a locked folder itself.
+    std::string name = root, parent;
+    splitFolderPath(name, parent);
+    if (name.empty())
+        walk.folder(root, root, status.volume);
+    else
+        walk.subfolder(root, parent, name, status.volume);
+    return result;
+}
+
+}  // namespace vellumar

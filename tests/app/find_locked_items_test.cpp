@@ -1,0 +1,139 @@
+// "Find Locked Items..." offscreen: the File menu opens it; it finds what a
+// lost list no longer names, shows each item once, restores the lists and
+// unlocks everything, with a picture of what it shows.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "app/find_locked_items_dialog.h"
+#include "app/main_window.h"
+#include "app/qt_desktop.h"
+#include "engine/locked_folder_name.h"
+#include "engine/names.h"
+#include "engine/platform.h"
+#include "folders/folder_lists.h"
+#include "folders/folder_operations.h"
+#include "locking/file_operations.h"
+#include "tests/app/memory_settings.h"
+#include "tests/support/scripted_desktop.h"
+#include "tests/support/temp_folder.h"
+
+namespace vellumar::test {
+namespace {
+
+TEST(FindLockedItems, TheFileMenuOpensIt) {
+    TempFolder temp;
+    WindowModel model;
+    QtDesktop desktop;
+    MemorySettings settings;
+    MainWindowHandlers logic{model, desktop, settings};
+    MainWindow window{logic};
+    window.show();
+    QString opened;
+    QTimer::singleShot(0, [&opened] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            opened = dialog->objectName() + QStringLiteral(" ") + dialog->windowTitle();
+            dialog->reject();
+        }
+    });
+    auto* action = window.findChild<QAction*>(QStringLiteral("mnuFindLocked"));
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->text(), QStringLiteral("&Find Locked Items..."));
+    action->trigger();
+    EXPECT_EQ(opened, QStringLiteral("frmFindLocked Find Locked Items"));
+}
+
+TEST(FindLockedItems, FindsRelistsAndUnlocksWhatTheListsLost) {
+    TempFolder temp;
+    ScriptedDesktop desktop;
+    temp.write("W/T/a.txt", "alpha");
+    temp.write("W/T/sub/b.txt", "beta");
+    temp.write("W/x.txt", "x-ray");
+    const std::string w = temp / "W";
+    ASSERT_TRUE(lockFolder(temp / "W/T", LockFolderOptions{}, desktop).folderDone);
+    ASSERT_TRUE(lockFiles({temp / "W/x.txt"}, LockOptions{}, nullptr, desktop).complete());
+    shellDelete(applicationFile(kFoldersList));
+
+    FindLockedItemsDialog dialog(desktop);
+    dialog.show();
+    auto click = [&dialog](const char* name) {
+        auto* button = dialog.findChild<QPushButton*>(QLatin1String(name));
+        ASSERT_NE(button, nullptr) << name;
+        ASSERT_TRUE(button->isEnabled()) << name;
+        QTest::mouseClick(button, Qt::LeftButton);
+    };
+    auto rows = [&dialog] {
+        QStringList all;
+        auto* list = dialog.findChild<QTreeWidget*>(QStringLiteral("lstFound"));
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            QStringList cells;
+            for (int c = 0; c < 4; ++c) cells << list->topLevelItem(i)->text(c);
+            all << cells.join(QStringLiteral(" | "));
+        }
+        return all;
+    };
+    const QString where = QString::fromStdString(w + "/");
+    EXPECT_FALSE(dialog.findChild<QPushButton*>(QStringLiteral("cmdUnlockAll"))->isEnabled());
+
+    desktop.folderAnswers = {w};
+    click("cmdChoose");
+    EXPECT_EQ(rows(), (QStringList{"T | Locked folder, 2 locked files | " + where + " | No",
+                                   "x.txt | Locked file | " + where + " | "}));
+    EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("lblProgress"))->text(),
+              QStringLiteral("1 locked folders and 3 locked files found."));
+    QDir().mkpath(QStringLiteral(VELLUMAR_SCREENSHOT_DIR));
+    EXPECT_TRUE(
+        dialog.grab().save(QStringLiteral(VELLUMAR_SCREENSHOT_DIR "/find_locked_items.png")));
+
+    click("cmdRelist");
+    EXPECT_EQ(desktop.messages.back(),
+              (Shown{"1 folders were added to the list of encrypted folders and 1 files to the "
+                     "list of locked files.",
+                     Icon::information, kApplicationTitle}));
+    EXPECT_EQ(rows().first(), "T | Locked folder, 2 locked files | " + where + " | Yes");
+
+    click("cmdUnlockAll");
+    EXPECT_EQ(desktop.messages.back(),
+              (Shown{"1 of 1 folders and 1 of 1 loose files were unlocked.", Icon::information,
+                     kApplicationTitle}));
+    EXPECT_TRUE(rows().isEmpty());
+    EXPECT_EQ(readFile(temp / "W/T/sub/b.txt"), "beta");
+    EXPECT_EQ(readFile(temp / "W/x.txt"), "x-ray");
+    std::vector<std::string> records;
+    EXPECT_EQ(readFolderRecords(records), IoError::ok);
+    EXPECT_TRUE(records.empty());
+}
+
+// Cancel is the one button a scan leaves enabled; the walk stops at the
+// next folder and says so.
+TEST(FindLockedItems, CancelStopsTheScan) {
+    TempFolder temp;
+    ScriptedDesktop desktop;
+    for (const char* file : {"W/a/1.txt", "W/b/2.txt", "W/c/3.txt"}) temp.write(file, "x");
+    FindLockedItemsDialog dialog(desktop);
+    dialog.show();
+    bool cancelEnabled = false;
+    QTimer::singleShot(0, [&] {
+        auto* cancel = dialog.findChild<QPushButton*>(QStringLiteral("cmdCancel"));
+        cancelEnabled = cancel->isEnabled() &&
+                        !dialog.findChild<QPushButton*>(QStringLiteral("cmdClose"))->isEnabled();
+        QTest::mouseClick(cancel, Qt::LeftButton);
+    });
+    desktop.folderAnswers = {temp / "W"};
+    QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("cmdChoose")), Qt::LeftButton);
+    EXPECT_TRUE(cancelEnabled);
+    EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("lblProgress"))->text(),
+              QStringLiteral("Cancelled. 0 locked folders and 0 locked files found."));
+    EXPECT_FALSE(dialog.findChild<QPushButton*>(QStringLiteral("cmdCancel"))->isEnabled());
+}
+
+}  // namespace
+}  // namespace vellumar::test

@@ -1,0 +1,253 @@
+// Finding and getting back locked items once the program's lists are gone:
+// scan, scan --relist, rescue and unlock-folder by a locked name, in
+// process, on a home whose "folders" and "files" were deleted after a tree
+// of nested folders and loose files was locked; decoys beside them; and a
+// rescue ended at any file-system call, then run again.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "engine/file_system.h"
+#include "engine/locked_folder_name.h"
+#include "engine/locked_format.h"
+#include "engine/locked_header.h"
+#include "engine/names.h"
+#include "engine/platform.h"
+#include "tests/app/memory_settings.h"
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/temp_folder.h"
+
+namespace vellumar::test {
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+size_t occurrences(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// Every file below a folder with its content, to compare trees byte for byte.
+std::string treeWithContents(const std::string& folder) {
+    std::istringstream names(listTree(folder));
+    std::string all, name;
+    while (std::getline(names, name)) all += name + "=" + readFile(folder + "/" + name) + "\n";
+    return all;
+}
+
+class Rescue : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_EQ(run({"set-password"}, "pw\npw\n").status, 0); }
+
+    Result run(std::vector<std::string> arguments, const std::string& input = "pw\n") {
+        arguments.insert(arguments.begin(), "--password-stdin");
+        std::istringstream in(input);
+        std::ostringstream out, err;
+        Console console{in, out, err, false, false, {}, {}};
+        Result result;
+        result.status = runCli(arguments, settings, console);
+        result.out = out.str();
+        result.err = err.str();
+        return result;
+    }
+
+    // W/T holds a.txt, sub/c.txt and the folder In (d.txt), In locked
+    // before T; W/L holds x.txt and big.bin, locked on their own. Then the
+    // lists go. Returns the plain tree of W.
+    std::string lockTreeAndLoseLists(bool large = true) {
+        dir->write("W/T/a.txt", "alpha");
+        dir->write("W/T/sub/c.txt", "");
+        dir->write("W/T/In/d.txt", "delta\r\n");
+        dir->write("W/L/x.txt", "x-ray");
+        if (large) dir->write("W/L/big.bin", std::string(250000, 'b') + "end");
+        const std::string plain = treeWithContents(*dir / "W");
+        EXPECT_EQ(run({"lock-folder", *dir / "W/T/In"}).status, 0);
+        EXPECT_EQ(run({"lock-folder", *dir / "W/T"}).status, 0);
+        std::vector<std::string> loose = {"lock", *dir / "W/L/x.txt"};
+        if (large) loose.push_back(*dir / "W/L/big.bin");
+        EXPECT_EQ(run(loose).status, 0);
+        EXPECT_TRUE(fileExists(*dir / "W" + "/" + lockedFolderName("T")));
+        for (const char* list : {"folders", "files"}) shellDelete(applicationFile(list));
+        return plain;
+    }
+
+    std::string lockedT() const { return *dir / "W" + "/" + lockedFolderName("T"); }
+
+    void freshFolder() {
+        dir.reset();
+        dir = std::make_unique<TempFolder>();
+    }
+
+    std::unique_ptr<TempFolder> dir = std::make_unique<TempFolder>();
+    MemorySettings settings;
+};
+
+TEST_F(Rescue, ScanFindsEachItemOnceRelistRestoresTheListsAndRescueBringsAllBack) {
+    const std::string plain = lockTreeAndLoseLists();
+    const std::string w = *dir / "W";
+
+    Result scan = run({"scan", w, "--json"});
+    EXPECT_EQ(scan.status, 0) << scan.err;
+    EXPECT_EQ(occurrences(scan.out, "\n"), 7u) << scan.out;
+    const std::string tFolder = "{\"kind\":\"folder\",\"path\":\"" + lockedT() +
+                                "\",\"plainPath\":\"" + w +
+                                "/T\",\"lockedFiles\":3,\"listed\":false}";
+    const std::string inFolder =
+        "\",\"plainPath\":\"" + w + "/T/In\",\"lockedFiles\":1,\"listed\":false}";
+    for (const std::string& item :
+         {tFolder, inFolder,
+          std::string("\"plainName\":\"a.txt\",\"format\":\"small\",\"damaged\":false}"),
+          std::string("\"plainName\":\"c.txt\",\"format\":\"small\""),
+          std::string("\"plainName\":\"d.txt\",\"format\":\"small\""),
+          std::string("\"plainName\":\"x.txt\",\"format\":\"small\""),
+          std::string("\"plainName\":\"big.bin\",\"format\":\"large\",\"damaged\":false}")}) {
+        EXPECT_EQ(occurrences(scan.out, item), 1u) << item << "\n" << scan.out;
+    }
+    EXPECT_EQ(scan.err, "2 locked folders and 5 locked files found (0 damaged).\n");
+
+    // Twice: the second adds nothing.
+    Result relist = run({"scan", w, "--relist"});
+    EXPECT_EQ(relist.status, 0) << relist.err;
+    EXPECT_NE(relist.err.find("2 folders added to \"folders\", 1 files added to \"files\"."),
+              std::string::npos)
+        << relist.err;
+    Result again = run({"scan", w, "--relist"});
+    EXPECT_NE(again.err.find("0 folders added to \"folders\", 0 files added to \"files\"."),
+              std::string::npos);
+    EXPECT_EQ(run({"folders"}).out, w + "/T\n" + w + "/T/In\n");
+    EXPECT_EQ(readFile(applicationFile("files")),
+              getFolderPart(lockedName(w + "/L/x.txt", ".VKL")) +
+                  getFileName(lockedName(w + "/L/x.txt", ".VKL")) + "\r\n");
+    EXPECT_EQ(occurrences(run({"scan", w}).out, "\tlisted\n"), 2u);
+
+    Result rescue = run({"rescue", w});
+    EXPECT_EQ(rescue.status, 0) << rescue.err;
+    EXPECT_EQ(treeWithContents(w), plain);
+    EXPECT_EQ(run({"folders"}).out, "");
+    EXPECT_EQ(run({"scan", w}).out, "");
+}
+
+// A file that only starts like a locked one, a hidden folder whose name
+// does not decode, a link to a locked folder elsewhere: none is taken for
+// a locked item, none is changed. A locked file cut short is listed as
+// damaged and left as it is.
+TEST_F(Rescue, DecoysAreLeftAloneAndADamagedFileIsNamed) {
+    lockTreeAndLoseLists(false);
+    const std::string d = *dir / "D";
+    dir->write("D/notes.txt", "[Secret] not a locked file");
+    dir->write("D/" + getFileName(lockedName(d + "/fake.txt", ".VKL")), "[Secret] no header here");
+    const std::string hidden = dir->makeFolder("D/plain");
+    dir->write("D/plain/inside.txt", "kept");
+    ASSERT_EQ(fileSystem().setAttributes(hidden, kAttrHidden), IoError::ok);
+    ASSERT_EQ(symlink(lockedT().c_str(), (d + "/link").c_str()), 0);
+    // A hidden folder with a line break in its name, holding a locked file:
+    // no line of "folders" can name it, so it is left as it is.
+    const std::string broken = dir->makeFolder("D/two\nlines");
+    dir->write("in.txt", "in");
+    const std::string inBroken = lockedName(broken + "/in.txt", ".VKL");
+    ASSERT_EQ(run({"lock", *dir / "in.txt"}).status, 0);
+    ASSERT_EQ(std::rename(lockedName(*dir / "in.txt", ".VKL").c_str(), inBroken.c_str()), 0);
+    ASSERT_EQ(fileSystem().setAttributes(broken, kAttrHidden), IoError::ok);
+    // A locked file cut short inside its body.
+    const std::string lockedX = lockedName(*dir / "W/L/x.txt", ".VKL");
+    const std::string cut = lockedName(d + "/cut.txt", ".VKL");
+    dir->write("D/" + getFileName(cut), readFile(lockedX).substr(0, 27) + "\r");
+    const std::string before = treeWithContents(d);
+
+    Result scan = run({"scan", d});
+    EXPECT_EQ(scan.status, 0) << scan.err;
+    EXPECT_EQ(scan.out, "folder\t" + broken + "\t" + broken + "\t1 locked files\tnot listed\n" +
+                            "damaged file\t" + cut + "\tcut.txt\tsmall\t" +
+                            describeFault(FormatFault::lineEnd) + "\n" + "file\t" + inBroken +
+                            "\tin.txt\tsmall\n");
+    const std::string lists =
+        readFile(applicationFile("folders")) + readFile(applicationFile("files"));
+    Result rescue = run({"rescue", d});
+    EXPECT_EQ(rescue.status, 1);
+    EXPECT_EQ(rescue.err,
+              broken +
+                  ": left locked, as it could not be added to the list of encrypted "
+                  "folders (" +
+                  applicationFile("folders") + ": " + describe(IoError::other) + ")\n" + cut +
+                  ": left locked, it cannot be unlocked: " + describeFault(FormatFault::lineEnd) +
+                  "\n0 of 1 folders and 0 of 1 loose files unlocked.\n");
+    EXPECT_EQ(readFile(applicationFile("folders")) + readFile(applicationFile("files")), lists);
+    EXPECT_EQ(treeWithContents(d), before);
+    EXPECT_TRUE(fileExists(lockedT()));
+}
+
+TEST_F(Rescue, UnlockFolderTakesALockedFolderByItsNameOnDisk) {
+    const std::string plain = lockTreeAndLoseLists(false);
+    const std::string w = *dir / "W";
+    const std::string lockedIn = lockedT() + "/" + lockedFolderName("In");
+    // Inside a locked folder, the inner one comes back under the outer's locked name.
+    Result inner = run({"unlock-folder", lockedIn});
+    EXPECT_EQ(inner.status, 0) << inner.err;
+    EXPECT_EQ(readFile(lockedT() + "/In/d.txt"), "delta\r\n");
+    Result outer = run({"unlock-folder", lockedT()});
+    EXPECT_EQ(outer.status, 0) << outer.err;
+    EXPECT_EQ(run({"folders"}).out, "");
+    // A plain folder that is not listed is still refused.
+    Result plainFolder = run({"unlock-folder", w + "/L"});
+    EXPECT_EQ(plainFolder.status, 1);
+    EXPECT_NE(plainFolder.err.find("not one of the encrypted folders"), std::string::npos);
+}
+
+TEST_F(Rescue, OptionsBelongToTheScanCommands) {
+    EXPECT_EQ(run({"folders", "--json"}).status, 2);
+    EXPECT_EQ(run({"rescue", dir->path(), "--relist"}).status, 2);
+    Result missing = run({"scan", *dir / "none"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, *dir / "none" +
+                               ": there is no folder there\n"
+                               "0 locked folders and 0 locked files found (0 damaged).\n");
+}
+
+// A rescue ended (as by SIGKILL) at any call of the file system, then run
+// again: everything is back, byte for byte, and no folder stays listed.
+TEST_F(Rescue, ARescueEndedAtAnyCallIsFinishedByASecondOne) {
+    const std::string plain = lockTreeAndLoseLists(false);
+    FaultyFileSystem counting;
+    {
+        FileSystemOverride use(counting);
+        EXPECT_EQ(run({"rescue", *dir / "W"}).status, 0);
+    }
+    const int calls = counting.calls();
+    EXPECT_EQ(treeWithContents(*dir / "W"), plain);
+    ASSERT_GT(calls, 50);
+    for (int n = 1; n <= calls; ++n) {
+        SCOPED_TRACE(testing::Message() << "ended at call " << n);
+        freshFolder();
+        ASSERT_EQ(lockTreeAndLoseLists(false), plain);
+        const pid_t child = fork();
+        if (child == 0) {
+            FaultyFileSystem faulty;
+            faulty.crashAt(n);
+            FileSystemOverride use(faulty);
+            run({"rescue", *dir / "W"});
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 42);
+        Result second = run({"rescue", *dir / "W"});
+        EXPECT_EQ(second.status, 0) << second.err;
+        EXPECT_EQ(treeWithContents(*dir / "W"), plain);
+        EXPECT_EQ(run({"folders"}).out, "");
+    }
+}
+
+}  // namespace
+}  // namespace vellumar::test
