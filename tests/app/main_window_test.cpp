@@ -895,7 +895,7 @@ TEST_F(Gui, TheWindowGrowsAndTheListShowsEveryRowInFull) {
     EXPECT_EQ(program.find<QPushButton>("cmdEx")->geometry(), QRect(592, 442, 65, 28));
     EXPECT_EQ(program.find<QPushButton>("cmdAdd")->geometry(), QRect(10, 442, 62, 28));
     EXPECT_EQ(program.visiblePage(), QStringLiteral("fraResult"));
-    program.screenshot("9-target-enlarged");
+    program.screenshot("10-target-enlarged");
 
     // Never smaller than it was drawn.
     window.resize(200, 100);
