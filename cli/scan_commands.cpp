@@ -189,10 +189,14 @@ int scanCommand(CliSession& cli, const std::vector<std::string>& arguments) {
             desktop.message(
                 applicationFile("files") + ": could not be written: " + describe(relist.filesError),
                 Icon::critical);
+        for (const std::string& path : relist.unlistable)
+            desktop.message(path + ": left off the lists, as its path holds a line break",
+                            Icon::critical);
         desktop.message(std::to_string(relist.foldersAdded) + " folders added to \"folders\", " +
                             std::to_string(relist.filesAdded) + " files added to \"files\".",
                         Icon::none);
-        whole = relist.foldersError == IoError::ok && relist.filesError == IoError::ok;
+        whole = relist.foldersError == IoError::ok && relist.filesError == IoError::ok &&
+                relist.unlistable.empty();
     }
     return whole ? kExitDone : kExitFailed;
 }

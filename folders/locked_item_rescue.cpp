@@ -39,12 +39,12 @@ RelistResult relistScannedItems(const ScanResult& scan) {
     RelistResult result;
     std::vector<std::string> folders, files;
     for (const ScannedFolder& folder : scan.folders)
-        if (fitsOnListLine(folder.plainPath)) folders.push_back(folder.plainPath);
+        (fitsOnListLine(folder.plainPath) ? folders : result.unlistable)
+            .push_back(folder.plainPath);
     // Locking lists only the small files it locked on their own.
     for (const ScannedFile& file : scan.files)
-        if (!file.inLockedFolder && !file.damaged() && file.format == LockedFileFormat::small &&
-            fitsOnListLine(file.path))
-            files.push_back(file.path);
+        if (!file.inLockedFolder && !file.damaged() && file.format == LockedFileFormat::small)
+            (fitsOnListLine(file.path) ? files : result.unlistable).push_back(file.path);
     if (!folders.empty())
         result.foldersError =
             addMissingLines(applicationFile(kFoldersList), folders, result.foldersAdded);

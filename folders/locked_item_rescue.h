@@ -19,6 +19,8 @@ struct RelistResult {
     size_t filesAdded = 0;
     IoError foldersError = IoError::ok;
     IoError filesError = IoError::ok;
+    // Found, but left off the lists: a line break in the path would split its line.
+    std::vector<std::string> unlistable;
 };
 
 // Adds every folder found to "folders", and every sound small locked file

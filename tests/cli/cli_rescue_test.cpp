@@ -186,6 +186,15 @@ TEST_F(Rescue, DecoysAreLeftAloneAndADamagedFileIsNamed) {
     EXPECT_EQ(readFile(applicationFile("folders")) + readFile(applicationFile("files")), lists);
     EXPECT_EQ(treeWithContents(d), before);
     EXPECT_TRUE(fileExists(lockedT()));
+
+    // Relisting cannot name that folder either, and says so instead of succeeding.
+    Result relist = run({"scan", d, "--relist"});
+    EXPECT_EQ(relist.status, 1);
+    EXPECT_NE(relist.err.find(broken + ": left off the lists, as its path holds a line break\n"
+                                       "0 folders added"),
+              std::string::npos)
+        << relist.err;
+    EXPECT_EQ(readFile(applicationFile("folders")) + readFile(applicationFile("files")), lists);
 }
 
 TEST_F(Rescue, UnlockFolderTakesALockedFolderByItsNameOnDisk) {
