@@ -128,12 +128,13 @@ class Walk {
             fs.getAttributes(path, attributes) == IoError::ok && (attributes & kAttrHidden) != 0;
         const std::string decoded = hidden ? decodedFolderName(name) : std::string();
         const std::string plainPath = plainPrefix + (decoded.empty() ? name : decoded);
-        if (!hidden) {
+        // A hidden folder is a locked one when its name decodes, or (its
+        // renaming never happened) when "folders" records it. Any other is
+        // the person's own, hidden on purpose: its locked files are loose ones.
+        if (!hidden || (decoded.empty() && !isListed(plainPath))) {
             folder(path, plainPath, status.volume);
             return;
         }
-        // A hidden folder is a locked one when its name decodes, or (its
-        // renaming never happened) when it holds locked files.
         const size_t index = result_.folders.size();
         const size_t filesBefore = result_.files.size();
         result_.folders.push_back({path, plainPath, 0, isListed(plainPath)});

@@ -152,9 +152,10 @@ TEST_F(Rescue, DecoysAreLeftAloneAndADamagedFileIsNamed) {
     dir->write("D/plain/inside.txt", "kept");
     ASSERT_EQ(fileSystem().setAttributes(hidden, kAttrHidden), IoError::ok);
     ASSERT_EQ(symlink(lockedT().c_str(), (d + "/link").c_str()), 0);
-    // A hidden folder with a line break in its name, holding a locked file:
-    // no line of "folders" can name it, so it is left as it is.
-    const std::string broken = dir->makeFolder("D/two\nlines");
+    // A locked folder below a line break, holding a locked file: no line
+    // of "folders" can name it, so it is left as it is.
+    const std::string broken = dir->makeFolder("D/two\nlines/" + lockedFolderName("S"));
+    const std::string brokenPlain = *dir / "D/two\nlines/S";
     dir->write("in.txt", "in");
     const std::string inBroken = lockedName(broken + "/in.txt", ".VKL");
     ASSERT_EQ(run({"lock", *dir / "in.txt"}).status, 0);
@@ -168,7 +169,7 @@ TEST_F(Rescue, DecoysAreLeftAloneAndADamagedFileIsNamed) {
 
     Result scan = run({"scan", d});
     EXPECT_EQ(scan.status, 0) << scan.err;
-    EXPECT_EQ(scan.out, "folder\t" + broken + "\t" + broken + "\t1 locked files\tnot listed\n" +
+    EXPECT_EQ(scan.out, "folder\t" + broken + "\t" + brokenPlain + "\t1 locked files\tnot listed\n" +
                             "damaged file\t" + cut + "\tcut.txt\tsmall\t" +
                             describeFault(FormatFault::lineEnd) + "\n" + "file\t" + inBroken +
                             "\tin.txt\tsmall\n");
@@ -177,7 +178,7 @@ TEST_F(Rescue, DecoysAreLeftAloneAndADamagedFileIsNamed) {
     Result rescue = run({"rescue", d});
     EXPECT_EQ(rescue.status, 1);
     EXPECT_EQ(rescue.err,
-              broken +
+              brokenPlain +
                   ": left locked, as it could not be added to the list of encrypted "
                   "folders (" +
                   applicationFile("folders") + ": " + describe(IoError::other) + ")\n" + cut +
@@ -190,11 +191,33 @@ TEST_F(Rescue, DecoysAreLeftAloneAndADamagedFileIsNamed) {
     // Relisting cannot name that folder either, and says so instead of succeeding.
     Result relist = run({"scan", d, "--relist"});
     EXPECT_EQ(relist.status, 1);
-    EXPECT_NE(relist.err.find(broken + ": left off the lists, as its path holds a line break\n"
+    EXPECT_NE(relist.err.find(brokenPlain + ": left off the lists, as its path holds a line break\n"
                                        "0 folders added"),
               std::string::npos)
         << relist.err;
     EXPECT_EQ(readFile(applicationFile("folders")) + readFile(applicationFile("files")), lists);
+}
+
+// A folder the person hid, holding a file locked on its own, is no locked
+// folder: the rescue unlocks the file and leaves the folder as it was.
+TEST_F(Rescue, APersonsHiddenFolderStaysAsItWas) {
+    const std::string own = dir->makeFolder("P/Private");
+    dir->write("P/Private/x.txt", "mine");
+    ASSERT_EQ(run({"lock", own + "/x.txt"}).status, 0);
+    ASSERT_EQ(fileSystem().setAttributes(own, kAttrHidden | kAttrReadOnly), IoError::ok);
+    shellDelete(applicationFile("files"));
+
+    Result scan = run({"scan", *dir / "P", "--relist"});
+    EXPECT_EQ(scan.status, 0) << scan.err;
+    EXPECT_EQ(scan.out, "file\t" + lockedName(own + "/x.txt", ".VKL") + "\tx.txt\tsmall\n");
+    EXPECT_FALSE(fileExists(applicationFile("folders")));
+    Result rescue = run({"rescue", *dir / "P"});
+    EXPECT_EQ(rescue.status, 0) << rescue.err;
+    EXPECT_EQ(readFile(own + "/x.txt"), "mine");
+    uint32_t attributes = 0;
+    ASSERT_EQ(fileSystem().getAttributes(own, attributes), IoError::ok);
+    EXPECT_EQ(attributes & (kAttrHidden | kAttrReadOnly), kAttrHidden | kAttrReadOnly);
+    EXPECT_FALSE(fileExists(applicationFile("folders")));
 }
 
 TEST_F(Rescue, UnlockFolderTakesALockedFolderByItsNameOnDisk) {
