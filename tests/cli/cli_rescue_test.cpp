@@ -169,10 +169,10 @@ TEST_F(Rescue, DecoysAreLeftAloneAndADamagedFileIsNamed) {
 
     Result scan = run({"scan", d});
     EXPECT_EQ(scan.status, 0) << scan.err;
-    EXPECT_EQ(scan.out, "folder\t" + broken + "\t" + brokenPlain + "\t1 locked files\tnot listed\n" +
-                            "damaged file\t" + cut + "\tcut.txt\tsmall\t" +
-                            describeFault(FormatFault::lineEnd) + "\n" + "file\t" + inBroken +
-                            "\tin.txt\tsmall\n");
+    EXPECT_EQ(scan.out, "folder\t" + broken + "\t" + brokenPlain +
+                            "\t1 locked files\tnot listed\n" + "damaged file\t" + cut +
+                            "\tcut.txt\tsmall\t" + describeFault(FormatFault::lineEnd) + "\n" +
+                            "file\t" + inBroken + "\tin.txt\tsmall\n");
     const std::string lists =
         readFile(applicationFile("folders")) + readFile(applicationFile("files"));
     Result rescue = run({"rescue", d});
@@ -192,7 +192,7 @@ TEST_F(Rescue, DecoysAreLeftAloneAndADamagedFileIsNamed) {
     Result relist = run({"scan", d, "--relist"});
     EXPECT_EQ(relist.status, 1);
     EXPECT_NE(relist.err.find(brokenPlain + ": left off the lists, as its path holds a line break\n"
-                                       "0 folders added"),
+                                            "0 folders added"),
               std::string::npos)
         << relist.err;
     EXPECT_EQ(readFile(applicationFile("folders")) + readFile(applicationFile("files")), lists);
