@@ -9,6 +9,7 @@
 
 #include "app/qt_desktop.h"
 #include "engine/names.h"
+#include "engine/platform.h"
 #include "folders/locked_item_rescue.h"
 
 namespace vellumar {
@@ -146,10 +147,17 @@ void FindLockedItemsDialog::scan() {
 
 void FindLockedItemsDialog::cmdRelist_Click() {
     const RelistResult relist = relistScannedItems(found_);
-    if (relist.foldersError != IoError::ok || relist.filesError != IoError::ok) {
-        const IoError e =
-            relist.foldersError != IoError::ok ? relist.foldersError : relist.filesError;
-        desktop_.message(std::string("The lists could not be written: ") + describe(e),
+    std::string failures;
+    if (relist.foldersError != IoError::ok)
+        failures += applicationFile("folders") + ": " + describe(relist.foldersError) + "\r\n";
+    if (relist.filesError != IoError::ok)
+        failures += applicationFile("files") + ": " + describe(relist.filesError) + "\r\n";
+    // A line break would split its record in two.
+    for (const std::string& path : relist.unlistable)
+        failures += path + ": left off the lists, as its path holds a line break\r\n";
+    if (!failures.empty()) {
+        desktop_.message("Not everything found could be added to the lists:\r\n" +
+                             failures.substr(0, failures.size() - 2),
                          Icon::critical);
     } else {
         desktop_.message(std::to_string(relist.foldersAdded) +
