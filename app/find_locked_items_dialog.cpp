@@ -9,7 +9,6 @@
 
 #include "app/qt_desktop.h"
 #include "engine/names.h"
-#include "engine/platform.h"
 #include "folders/locked_item_rescue.h"
 
 namespace vellumar {
@@ -148,16 +147,9 @@ void FindLockedItemsDialog::scan() {
 void FindLockedItemsDialog::cmdRelist_Click() {
     const RelistResult relist = relistScannedItems(found_);
     std::string failures;
-    if (relist.foldersError != IoError::ok)
-        failures += applicationFile("folders") + ": " + describe(relist.foldersError) + "\r\n";
-    if (relist.filesError != IoError::ok)
-        failures += applicationFile("files") + ": " + describe(relist.filesError) + "\r\n";
-    // A line break would split its record in two.
-    for (const std::string& path : relist.unlistable)
-        failures += path + ": left off the lists, as its path holds a line break\r\n";
+    for (const std::string& line : relist.failureLines()) failures += "\r\n" + line;
     if (!failures.empty()) {
-        desktop_.message("Not everything found could be added to the lists:\r\n" +
-                             failures.substr(0, failures.size() - 2),
+        desktop_.message("Not everything found could be added to the lists:" + failures,
                          Icon::critical);
     } else {
         desktop_.message(std::to_string(relist.foldersAdded) +

@@ -181,22 +181,12 @@ int scanCommand(CliSession& cli, const std::vector<std::string>& arguments) {
                     Icon::none);
     if (whole && has(arguments, "--relist")) {
         const RelistResult relist = relistScannedItems(scan);
-        if (relist.foldersError != IoError::ok)
-            desktop.message(applicationFile("folders") +
-                                ": could not be written: " + describe(relist.foldersError),
-                            Icon::critical);
-        if (relist.filesError != IoError::ok)
-            desktop.message(
-                applicationFile("files") + ": could not be written: " + describe(relist.filesError),
-                Icon::critical);
-        for (const std::string& path : relist.unlistable)
-            desktop.message(path + ": left off the lists, as its path holds a line break",
-                            Icon::critical);
+        const std::vector<std::string> failures = relist.failureLines();
+        for (const std::string& line : failures) desktop.message(line, Icon::critical);
         desktop.message(std::to_string(relist.foldersAdded) + " folders added to \"folders\", " +
                             std::to_string(relist.filesAdded) + " files added to \"files\".",
                         Icon::none);
-        whole = relist.foldersError == IoError::ok && relist.filesError == IoError::ok &&
-                relist.unlistable.empty();
+        whole = failures.empty();
     }
     return whole ? kExitDone : kExitFailed;
 }

@@ -35,6 +35,19 @@ bool isFolderPath(const std::string& path) {
 
 }  // namespace
 
+std::vector<std::string> RelistResult::failureLines() const {
+    std::vector<std::string> lines;
+    if (foldersError != IoError::ok)
+        lines.push_back(applicationFile("folders") + ": could not be written: " +
+                        describe(foldersError));
+    if (filesError != IoError::ok)
+        lines.push_back(applicationFile("files") + ": could not be written: " +
+                        describe(filesError));
+    for (const std::string& path : unlistable)
+        lines.push_back(path + ": left off the lists, as its path holds a line break");
+    return lines;
+}
+
 RelistResult relistScannedItems(const ScanResult& scan) {
     RelistResult result;
     std::vector<std::string> folders, files;

@@ -21,6 +21,10 @@ struct RelistResult {
     IoError filesError = IoError::ok;
     // Found, but left off the lists: a line break in the path would split its line.
     std::vector<std::string> unlistable;
+
+    // One "PATH: cause" line for each list that could not be written and
+    // each item left off; none when everything found is listed.
+    std::vector<std::string> failureLines() const;
 };
 
 // Adds every folder found to "folders", and every sound small locked file
