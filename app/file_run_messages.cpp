@@ -84,6 +84,8 @@ std::string refusalText(const ItemResult& item, bool locking) {
             return path + " is not a regular file and can not be unlocked.";
         case Refusal::notLocked:
             return path + " is already unlocked.";
+        case Refusal::notSealed:
+            return path + " is not sealed: only the application password unlocks it.";
         case Refusal::none:
             break;
     }
@@ -179,6 +181,13 @@ void showFileMessage(const FileResult& result, bool locking, bool large, Desktop
             break;
         case FileProblem::outOfReach:
             desktop.message(result.path + ": " + describe(IoError::outsideFolder), Icon::critical);
+            break;
+        case FileProblem::otherIdentity:
+            desktop.message(result.path + " was sealed by another identity", Icon::critical);
+            break;
+        case FileProblem::noIdentity:
+            desktop.message(result.path + " is sealed: only the application password opens it",
+                            Icon::critical);
             break;
         case FileProblem::none:
         case FileProblem::missing:

@@ -48,6 +48,10 @@ std::string failureText(const ItemResult& item, bool lock) {
             return "it is empty: there is nothing to unlock";
         case FileProblem::outOfReach:
             return describe(IoError::outsideFolder);
+        case FileProblem::otherIdentity:
+            return "it was sealed by another identity";
+        case FileProblem::noIdentity:
+            return "it is sealed: only the application password or the recovery key opens it";
         default:
             return "input/output error";
     }
@@ -71,6 +75,8 @@ std::string refusalText(const ItemResult& item) {
             return "not a regular file";
         case Refusal::notLocked:
             return "not locked";
+        case Refusal::notSealed:
+            return "not sealed: only the application password unlocks it";
         case Refusal::none:
             break;
     }

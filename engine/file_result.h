@@ -24,6 +24,8 @@ enum class FileProblem {
     empty,          // nothing to work on: an empty locked file has no header
     outOfReach,     // a link on its path leads out of the folder being worked on
     attributesUnreadable,  // its attributes could not be read (`error` says why, if known)
+    otherIdentity,  // a sealed file that none of the identities at hand opens
+    noIdentity,     // a sealed file, and no identity to open it with (no password given)
 };
 
 struct FileResult {

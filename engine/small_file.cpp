@@ -48,17 +48,6 @@ FileResult clearForUnlock(ClearedAttributes& attributes, const std::string& path
     return fileDone(path);
 }
 
-// Adds one line to a list file. The list is rewritten whole and swapped in,
-// so a crash leaves the old list or the new one, never a torn line. In a
-// batch the line goes in with the batch, before its sources are removed.
-IoError appendListLine(WriteBatch* batch, const std::string& listPath, const std::string& line) {
-    if (batch && batch->accepts(getFolderPart(line))) {
-        batch->appendLine(listPath, line);
-        return IoError::ok;
-    }
-    return appendListLines(listPath, {line});
-}
-
 // The locked file's text: the header line, then the stretched body in lines
 // of 70 characters. An empty body still gets one (empty) line.
 std::string lockedText(const std::string& header, const std::string& body) {

@@ -1,5 +1,6 @@
 #include "engine/transfer.h"
 
+#include "engine/list_file.h"
 #include "engine/names.h"
 #include "engine/write_batch.h"
 
@@ -89,6 +90,17 @@ IoError readExactly(FileHandle file, char* buffer, size_t size) {
         size -= got;
     }
     return IoError::ok;
+}
+
+// Adds one line to a list file. The list is rewritten whole and swapped in,
+// so a crash leaves the old list or the new one, never a torn line. In a
+// batch the line goes in with the batch, before its sources are removed.
+IoError appendListLine(WriteBatch* batch, const std::string& listPath, const std::string& line) {
+    if (batch && batch->accepts(getFolderPart(line))) {
+        batch->appendLine(listPath, line);
+        return IoError::ok;
+    }
+    return appendListLines(listPath, {line});
 }
 
 }  // namespace vellumar

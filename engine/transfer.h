@@ -53,4 +53,9 @@ FileResult lookedUp(const std::string& path);
 // Reads exactly `size` bytes; a file that ends sooner is an error.
 IoError readExactly(FileHandle file, char* buffer, size_t size);
 
+// Adds one line to a list file, rewritten whole and swapped in; in `batch`
+// (when it takes files in the line's folder) the line goes in with the
+// batch, before its sources are removed.
+IoError appendListLine(WriteBatch* batch, const std::string& listPath, const std::string& line);
+
 }  // namespace vellumar

@@ -10,11 +10,13 @@
 #include "engine/locked_header.h"
 #include "engine/names.h"
 #include "engine/platform.h"
+#include "engine/sealed_lock.h"
 #include "engine/small_file.h"
 #include "engine/write_batch.h"
 #include "locking/hidden_names.h"
 #include "locking/leftover_pairs.h"
 #include "locking/locked_files_list.h"
+#include "locking/sealing_keys.h"
 
 namespace vellumar {
 namespace {
@@ -36,6 +38,7 @@ class OwnFiles {
     // The name the refusal gives the row's file, or null when it is not ours.
     const std::string* find(const std::string& path, const FileStatus& status) const {
         if (isHiddenListName(getFileName(path))) return &kHiddenListName;
+        if (isFolderIdentityName(getFileName(path))) return &kFolderIdentityName;
         for (const OwnFile& file : own_) {
             if (file.volume == status.volume && file.index == status.index) return &file.name;
         }
@@ -56,7 +59,8 @@ class OwnFiles {
         uint64_t index;
         std::string name;  // as the refusal names it
     };
-    static constexpr const char* kLists[] = {"files", "folders", "encfile", "temp", "temp_folder"};
+    static constexpr const char* kLists[] = {"files",      "folders",    "encfile",
+                                             "temp",       "temp_folder", "identity.age"};
 
     void add(const std::string& path, const std::string& name) {
         FileStatus status;
@@ -333,10 +337,12 @@ RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& op
         } else {
             const bool clear = attributes != kAttrNormal;
             const bool cleared = clear && fs.setAttributes(path, kAttrNormal) == IoError::ok;
-            const bool large = status.size >= kLargeFileThreshold;
+            const bool large = !options.sealFor && status.size >= kLargeFileThreshold;
             decisions.report.items[i].large = large;
-            const FileResult result = large ? lockLargeFile(path, desktop, request)
-                                            : lockSmallFile(path, desktop, request);
+            const FileResult result =
+                options.sealFor ? lockSealedFile(path, *options.sealFor, desktop, request)
+                : large         ? lockLargeFile(path, desktop, request)
+                                : lockSmallFile(path, desktop, request);
             desktop.workedThrough(status.size);
             if (result.done()) {
                 decisions.decide(i, ItemStatus::done).file = result;
@@ -373,7 +379,7 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
     // when its batch commits: the later paths stay locked.
     auto commitEnds = [&] {
         for (const BatchFailure& failure : waiting.commit(decisions)) {
-            if (!endsWithVkw(failure.source)) return true;
+            if (!endsWithVkw(failure.source) && !hasSealedExtension(failure.source)) return true;
         }
         return false;
     };
@@ -382,6 +388,29 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
         decisions.report.endedAfter = after;
         desktop.progress(paths.size(), paths.size(), {});
         return std::move(decisions.report);
+    };
+    // A sealed file that does not open stays as it is and the run goes on,
+    // as with the large format.
+    auto unseal = [&](size_t i, const FileStatus& status) {
+        const std::string& path = paths[i];
+        if (!options.keys || !options.keys->canUnseal()) {
+            decisions.fail(i, fileProblem(FileProblem::noIdentity, path));
+            return;
+        }
+        uint32_t attributes = kAttrNormal;
+        const bool known = fileSystem().getAttributes(path, attributes) == IoError::ok;
+        const FileResult result =
+            unlockSealedFile(path, options.keys->identities, desktop, request);
+        desktop.workedThrough(status.size);
+        if (!result.done()) {
+            decisions.fail(i, result);
+            return;
+        }
+        decisions.decide(i, ItemStatus::done).file = result;
+        waiting.add(path, i);
+        if (known && attributes != kAttrNormal && waiting.replacing(path))
+            waiting.clearedAttributes(path, attributes);
+        waiting.listOnCommit(path, i, path, false);
     };
     for (size_t i = 0; i < paths.size(); ++i) {
         if (cancelRequested(desktop, decisions)) break;
@@ -401,6 +430,12 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
             decisions.refuse(i, Refusal::notRegular);
         } else if (isHiddenListName(getFileName(path))) {
             decisions.refuse(i, Refusal::ownFile).ownName = kHiddenListName;
+        } else if (isFolderIdentityName(getFileName(path))) {
+            decisions.refuse(i, Refusal::ownFile).ownName = kFolderIdentityName;
+        } else if (hasSealedExtension(path) && startsLikeSealedFile(path)) {
+            unseal(i, status);
+        } else if (options.sealedOnly) {
+            decisions.refuse(i, Refusal::notSealed);
         } else if (!startsWithLockedMarker(path)) {
             decisions.refuse(i, Refusal::notLocked);
         } else if (pairs.finish(path)) {

@@ -9,12 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/age_keys.h"
 #include "engine/desktop.h"
 #include "engine/file_result.h"
 
 namespace vellumar {
 
 class WriteBatch;
+struct SealingKeys;
 
 enum class ItemStatus {
     done,      // locked, or unlocked (also: finished from an interrupted run's leftovers)
@@ -36,6 +38,7 @@ enum class Refusal {
     lineBreak,   // a line break in its path, which the list of locked files cannot hold
     notRegular,  // unlock: not a regular file
     notLocked,   // unlock: does not begin with the locked marker
+    notSealed,   // unlock with a recovery key alone: not a sealed file
 };
 
 struct ItemResult {
@@ -91,11 +94,19 @@ struct LockOptions {
     // "Encrypt File(s)": each locked file is added to the list "files"
     // before its plain file goes.
     bool recordInFilesList = false;
+    // Sealing: every file becomes a sealed file (".VKS") for this
+    // recipient, whatever its size. Null: the compatible formats.
+    const AgeRecipient* sealFor = nullptr;
 };
 
 struct UnlockOptions {
     // After the run, lines of "files" whose file is no longer locked are dropped.
     bool pruneFilesList = false;
+    // What sealed files are opened with; null or empty: they fail as noIdentity.
+    const SealingKeys* keys = nullptr;
+    // With a recovery key and no password: only sealed files are unlocked,
+    // the others are refused as notSealed.
+    bool sealedOnly = false;
 };
 
 // `batch` may be null: every file is then committed on its own. Whatever

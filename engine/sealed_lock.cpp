@@ -1,0 +1,199 @@
+#include "engine/sealed_lock.h"
+
+#include "engine/age_encoding.h"
+#include "engine/age_format.h"
+#include "engine/atomic_file.h"
+#include "engine/file_system.h"
+#include "engine/kept_attributes.h"
+#include "engine/names.h"
+#include "engine/transfer.h"
+
+namespace vellumar {
+namespace {
+
+const char kAgeVersionLine[] = "age-encryption.org/v1\n";
+constexpr uint32_t kSealedAttributes = kAttrReadOnly | kAttrHidden;
+// Random bytes in a sealed name: 120 bits, 24 characters of base 32.
+constexpr size_t kNameRandomBytes = 15;
+// Fresh names tried before a folder that has them all is given up on.
+constexpr int kNameTries = 8;
+
+// Lower-case letters and digits only, so that no file system folds or
+// refuses any of them.
+std::string randomSealedName() {
+    static const char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz234567";
+    uint8_t bytes[kNameRandomBytes];
+    fillRandom(bytes, sizeof bytes);
+    std::string name;
+    uint32_t bits = 0;
+    int have = 0;
+    for (uint8_t byte : bytes) {
+        bits = (bits << 8) | byte;
+        have += 8;
+        while (have >= 5) {
+            name += kAlphabet[(bits >> (have - 5)) & 31];
+            have -= 5;
+        }
+    }
+    return name + kSealedExtension;
+}
+
+// The content source, yielding to the window between chunks.
+AgeSource yieldingSource(FileHandle file, Desktop& desktop) {
+    AgeSource read = readFromFile(file);
+    return [read, &desktop](char* buffer, size_t size, size_t& got) {
+        desktop.yield();
+        return read(buffer, size, got);
+    };
+}
+
+FileResult sealFailed(const AgeResult& result, const std::string& source,
+                      const std::string& target) {
+    switch (result.error) {
+        case AgeError::ok:
+            return fileDone(target);
+        case AgeError::io:
+            return stepFailed(result.io, source, target);
+        case AgeError::otherIdentity:
+        case AgeError::wrongPassword:
+            return fileProblem(FileProblem::otherIdentity, source);
+        case AgeError::notAge:
+            return fileProblem(FileProblem::damaged, source, IoError::ok,
+                               "its header is not that of a sealed file");
+        case AgeError::unsupported:
+            return fileProblem(FileProblem::damaged, source, IoError::ok,
+                               "it is of another version of the age format");
+        case AgeError::damaged:
+            break;
+    }
+    return fileProblem(FileProblem::damaged, source, IoError::ok,
+                       "it does not verify: it was cut short or changed");
+}
+
+// A carried name must be one plain name in the sealed file's own folder.
+bool isUsableName(const std::string& name) {
+    if (name.empty() || name == "." || name == ".." ||
+        name.find_first_of(std::string("/\\:\0\r\n", 7)) != std::string::npos)
+        return false;
+#ifdef _WIN32
+    if (name.find_first_of("<>\"|?*") != std::string::npos) return false;
+    if (name.back() == ' ' || name.back() == '.') return false;
+#endif
+    return true;
+}
+
+// What a file the age tool made, carrying no name, is called once unsealed.
+std::string nameWithoutMarker(const std::string& path) {
+    std::string name = getFileName(path);
+    if (hasSealedExtension(name)) name.resize(name.size() - kSealedExtension.size());
+    return name.empty() ? "unsealed" : name;
+}
+
+}  // namespace
+
+bool hasSealedExtension(const std::string& path) {
+    return path.size() >= kSealedExtension.size() &&
+           toUpper(path.substr(path.size() - kSealedExtension.size())) == kSealedExtension;
+}
+
+bool startsLikeSealedFile(const std::string& path) {
+    FileHandle file = kNoFile;
+    if (fileSystem().openRead(path, file) != IoError::ok) return false;
+    FileCloser closer(file);
+    std::string head(sizeof kAgeVersionLine - 1, '\0');
+    return readExactly(file, head.data(), head.size()) == IoError::ok && head == kAgeVersionLine;
+}
+
+FileResult lockSealedFile(const std::string& path, const AgeRecipient& recipient,
+                          Desktop& desktop, const FileRequest& request) {
+    if (FileResult there = lookedUp(path); !there.done()) return there;
+    const std::string folder = addBackslash(getFolderPart(path));
+    std::string sealedPath;
+    for (int tries = 0; tries < kNameTries && sealedPath.empty(); ++tries) {
+        const std::string candidate = folder + randomSealedName();
+        if (!nameTaken(candidate, request.batch)) sealedPath = candidate;
+    }
+    if (sealedPath.empty()) return fileProblem(FileProblem::nameTaken, folder);
+
+    FileSystem& fs = fileSystem();
+    FileStatus status;
+    if (IoError e = fs.status(path, status); e != IoError::ok) return stepFailed(e, path, path);
+    if (status.kind != EntryKind::file) return fileProblem(FileProblem::notAFile, path);
+    FileHandle plain = kNoFile;
+    if (IoError e = fs.openRead(path, plain); e != IoError::ok) return stepFailed(e, path, path);
+    FileCloser closePlain(plain);
+
+    // A batch opens its hold on the volume before anything is written there.
+    batchTaking(request.batch, sealedPath, path);
+    AtomicFile sealed(sealedPath);
+    sealed.standInFor(path, status);
+    if (IoError e = sealed.open(); e != IoError::ok) return stepFailed(e, path, sealedPath);
+    const AgeResult written = encryptForRecipient(recipient, getFileName(path),
+                                                  yieldingSource(plain, desktop), writeToFile(sealed));
+    if (!written.ok()) return sealFailed(written, path, sealedPath);
+    IoError e = IoError::ok;
+    // A file that grew meanwhile (a log being written) would lose its end.
+    if (FileStatus now; fs.status(path, now) != IoError::ok || now.size != status.size)
+        e = IoError::alreadyOpen;
+    if (e == IoError::ok) {
+        // Closed before the plain file is removed (Windows refuses to remove an open file).
+        e = fs.close(plain);
+        plain = kNoFile;
+    }
+    sealed.setAttributes(kSealedAttributes);
+    // Listed before the plain file goes: a line whose file is missing is
+    // dropped when the list is next read, a locked file missing from it is not.
+    if (e == IoError::ok && !request.listPath.empty())
+        e = appendListLine(request.batch, request.listPath, sealedPath);
+    if (e == IoError::ok) e = commitInPlaceOf(sealed, path, request.batch);
+    if (e != IoError::ok) return stepFailed(e, path, sealedPath);
+    return fileDone(sealedPath);
+}
+
+FileResult unlockSealedFile(const std::string& path, const std::vector<AgeIdentity>& identities,
+                            Desktop& desktop, const FileRequest& request) {
+    FileSystem& fs = fileSystem();
+    FileStatus status;
+    if (IoError e = fs.status(path, status); e != IoError::ok) return stepFailed(e, path, path);
+    if (status.kind != EntryKind::file) return fileProblem(FileProblem::notAFile, path);
+    FileHandle source = kNoFile;
+    if (IoError e = fs.openRead(path, source); e != IoError::ok) return stepFailed(e, path, path);
+    FileCloser closeSource(source);
+
+    // The header, opened and verified before anything is written.
+    AgeReader reader(yieldingSource(source, desktop));
+    AgeResult opened = AgeResult::of(AgeError::otherIdentity);
+    for (const AgeIdentity& identity : identities) {
+        opened = reader.openWithIdentity(identity);
+        if (opened.error != AgeError::otherIdentity) break;
+    }
+    if (!opened.ok()) return sealFailed(opened, path, path);
+    std::string name = reader.plainName();
+    if (name.empty()) name = nameWithoutMarker(path);
+    if (!isUsableName(name))
+        return fileProblem(FileProblem::damaged, path, IoError::ok,
+                           "the name it carries is no file name here");
+    const std::string plainPath = addBackslash(getFolderPart(path)) + name;
+    if (nameTaken(plainPath, request.batch)) return fileProblem(FileProblem::nameTaken, plainPath);
+
+    ClearedAttributes attributes(path);
+    if (IoError e = attributes.clear(); e != IoError::ok) return stepFailed(e, path, path);
+    if (IoError e = restatAfterOwnChange(path, status); e != IoError::ok)
+        return stepFailed(e, path, path);
+    batchTaking(request.batch, plainPath, path);
+    AtomicFile restored(plainPath);
+    restored.standInFor(path, status);
+    if (IoError e = restored.open(); e != IoError::ok) return stepFailed(e, path, plainPath);
+    // Each chunk reaches the new file only once it verified; a chunk that
+    // does not leaves the new file uncommitted, and so gone.
+    if (AgeResult read = reader.decryptTo(writeToFile(restored)); !read.ok())
+        return sealFailed(read, path, plainPath);
+    IoError e = fs.close(source);
+    source = kNoFile;
+    if (e == IoError::ok) e = commitInPlaceOf(restored, path, request.batch);
+    if (e != IoError::ok) return stepFailed(e, path, plainPath);
+    attributes.keepCleared();
+    return fileDone(plainPath);
+}
+
+}  // namespace vellumar

@@ -1,0 +1,139 @@
+#include "locking/sealing_keys.h"
+
+#include <cstdlib>
+
+#include "engine/atomic_file.h"
+#include "engine/names.h"
+#include "engine/platform.h"
+#include "engine/sealed_identity.h"
+
+namespace vellumar {
+namespace {
+
+// More than an identity file of ours holds.
+constexpr uint64_t kMaxIdentityFileSize = 64 * 1024;
+
+std::string folderIdentityPath(const std::string& folder) {
+    return addBackslash(folder) + kFolderIdentityName;
+}
+
+IoError readSmallFile(const std::string& path, std::string& text) {
+    FileSystem& fs = fileSystem();
+    FileStatus status;
+    if (IoError e = fs.status(path, status); e != IoError::ok) return e;
+    if (status.kind != EntryKind::file) return IoError::unsupported;
+    if (status.size > kMaxIdentityFileSize) return IoError::unsupported;
+    FileHandle file = kNoFile;
+    if (IoError e = fs.openRead(path, file); e != IoError::ok) return e;
+    FileCloser closer(file);
+    text.assign(status.size, '\0');
+    size_t have = 0;
+    while (have < text.size()) {
+        size_t got = 0;
+        if (IoError e = fs.read(file, text.data() + have, text.size() - have, got);
+            e != IoError::ok)
+            return e;
+        if (got == 0) break;
+        have += got;
+    }
+    text.resize(have);
+    return IoError::ok;
+}
+
+}  // namespace
+
+std::string identityFilePath() {
+    return applicationFile(kIdentityFileName);
+}
+
+bool sealingIsOn() {
+    FileStatus status;
+    return fileSystem().status(identityFilePath(), status) == IoError::ok;
+}
+
+bool isFolderIdentityName(const std::string& fileName) {
+    return toUpper(fileName) == toUpper(kFolderIdentityName);
+}
+
+void SealingKeys::add(const AgeIdentity& identity) {
+    for (const AgeIdentity& held : identities)
+        if (held.secret() == identity.secret()) return;
+    identities.push_back(identity);
+}
+
+int identityWorkFactor() {
+    if (const char* text = std::getenv("TESSARIN_TEST_SCRYPT_LOG_N")) {
+        const int logN = std::atoi(text);
+        if (logN >= 10 && logN <= kDefaultScryptLogN) return logN;
+    }
+    return kDefaultScryptLogN;
+}
+
+AgeResult openSealingKeys(const std::string& password, SealingKeys& keys) {
+    AgeIdentity identity;
+    if (AgeResult result = readIdentityFile(identityFilePath(), password, identity); !result.ok())
+        return result;
+    keys.add(identity);
+    keys.password = password;
+    return {};
+}
+
+AgeResult turnOnSealing(const std::string& password, SealingKeys& keys) {
+    if (sealingIsOn()) return openSealingKeys(password, keys);
+    const AgeIdentity identity = AgeIdentity::generate();
+    // Never over another identity file: a second program that turned it on
+    // meanwhile wins, and its file is opened instead.
+    AgeResult written =
+        writeIdentityFile(identityFilePath(), identity, password, identityWorkFactor());
+    if (written.error == AgeError::io && written.io == IoError::exists)
+        return openSealingKeys(password, keys);
+    if (!written.ok()) return written;
+    // Read back, so that sealing is never on under a file that does not open.
+    return openSealingKeys(password, keys);
+}
+
+AgeResult readRecoveryKey(const std::string& path, SealingKeys& keys) {
+    std::string text;
+    if (IoError e = readSmallFile(path, text); e != IoError::ok) return AgeResult::ofIo(e);
+    AgeIdentity identity;
+    if (!parseIdentityText(text, identity)) return AgeResult::of(AgeError::notAge);
+    keys.add(identity);
+    return {};
+}
+
+IoError placeFolderIdentity(const std::string& folder) {
+    const std::string target = folderIdentityPath(folder);
+    FileStatus status;
+    if (fileSystem().status(target, status) == IoError::ok) return IoError::ok;
+    std::string text;
+    if (IoError e = readSmallFile(identityFilePath(), text); e != IoError::ok) return e;
+    AtomicFile copy(target);
+    copy.setAttributes(kAttrHidden | kAttrReadOnly);
+    if (IoError e = copy.open(); e != IoError::ok) return e;
+    if (IoError e = copy.write(text); e != IoError::ok) return e;
+    return copy.commit();
+}
+
+AgeResult addFolderIdentity(const std::string& folder, SealingKeys& keys) {
+    const std::string path = folderIdentityPath(folder);
+    FileStatus status;
+    if (keys.password.empty() || fileSystem().status(path, status) != IoError::ok) return {};
+    AgeIdentity identity;
+    if (AgeResult result = readIdentityFile(path, keys.password, identity); !result.ok())
+        return result;
+    keys.add(identity);
+    return {};
+}
+
+IoError removeFolderIdentity(const std::string& folder) {
+    const std::string path = folderIdentityPath(folder);
+    FileSystem& fs = fileSystem();
+    FileStatus status;
+    if (IoError e = fs.status(path, status); e != IoError::ok)
+        return e == IoError::notFound ? IoError::ok : e;
+    if (status.kind != EntryKind::file) return IoError::unsupported;
+    fs.setAttributes(path, kAttrNormal);
+    return fs.removeFile(path);
+}
+
+}  // namespace vellumar

@@ -1,0 +1,63 @@
+#pragma once
+// The keys behind sealed files. The program's identity is kept only in an
+// age file that opens with the application password ("identity.age" in the
+// application directory); sealing is on once that file exists. A sealed
+// folder carries a copy of it in its root, so the folder opens with the
+// password alone wherever it is copied. A run holds the identities it may
+// unseal with, and the password that opens such copies.
+
+#include <string>
+#include <vector>
+
+#include "engine/age_format.h"
+#include "engine/file_system.h"
+
+namespace vellumar {
+
+inline const std::string kIdentityFileName = "identity.age";
+// The copy in a sealed folder's root: hidden, one of the program's own files.
+inline const std::string kFolderIdentityName = ".tessarin-identity.age";
+
+std::string identityFilePath();
+// Whether sealing is on: the identity file exists (readable or not).
+bool sealingIsOn();
+bool isFolderIdentityName(const std::string& fileName);
+
+struct SealingKeys {
+    std::vector<AgeIdentity> identities;
+    // What opens the copies sealed folders carry; empty: none is tried.
+    std::string password;
+
+    bool canUnseal() const { return !identities.empty(); }
+    // The recipient new files are sealed for: the first identity's.
+    AgeRecipient recipient() const { return identities.front().recipient(); }
+    // Adds an identity unless it is held already.
+    void add(const AgeIdentity& identity);
+};
+
+// The scrypt work factor of identity files written from now on. Only
+// tests lower it (TESSARIN_TEST_SCRYPT_LOG_N, 10 to 18), so that they can
+// make many.
+int identityWorkFactor();
+
+// Opens the identity file with `password` (wrongPassword when it does
+// not open) and holds its identity.
+AgeResult openSealingKeys(const std::string& password, SealingKeys& keys);
+
+// Turns sealing on: makes the identity and its file, which opens with
+// `password`. When the file exists already, it is opened instead.
+AgeResult turnOnSealing(const std::string& password, SealingKeys& keys);
+
+// Reads a recovery key (an identity file of the age tool, or the one line).
+AgeResult readRecoveryKey(const std::string& path, SealingKeys& keys);
+
+// Places a copy of the identity file in `folder`'s root (hidden and
+// read-only), unless one is there already.
+IoError placeFolderIdentity(const std::string& folder);
+// Opens the copy in `folder`'s root, if any, with the keys' password and
+// holds its identity. ok when there is none.
+AgeResult addFolderIdentity(const std::string& folder, SealingKeys& keys);
+// Removes the copy from a folder that holds no sealed file any more.
+IoError removeFolderIdentity(const std::string& folder);
+
+}  // namespace vellumar
