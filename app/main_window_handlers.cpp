@@ -194,6 +194,7 @@ void MainWindowHandlers::cmdPassword_Click() {
         case PasswordGate::wrongPassword:
         case PasswordGate::notConfirmed:
         case PasswordGate::refusedCharacters:
+        case PasswordGate::keyUnreadable:
             desktop_.message(passwordMessage(gate), Icon::critical);
             model_.txtPassword.clear();
             model_.txtConfirm.clear();

@@ -2,6 +2,7 @@
 
 #include "engine/names.h"
 #include "engine/text_shift.h"
+#include "locking/sealing_keys.h"
 
 namespace vellumar {
 namespace {
@@ -12,14 +13,49 @@ std::string passwordKey() {
 
 }  // namespace
 
+static PasswordGate checkShiftedPassword(SettingsStore& settings, const std::string& p,
+                                  const std::string& confirm);
+
+// With sealing on the shifted password is of no use, and readable by anyone
+// who can read the store.
+static bool forgetShiftedPassword(SettingsStore& settings) {
+    return storedPassword(settings).empty() ||
+           settings.saveSetting(kSettingsApplication, kSettingsSection, passwordKey(), "");
+}
+
 std::string storedPassword(SettingsStore& settings) {
     return decodeText(settings.getSetting(kSettingsApplication, kSettingsSection, passwordKey()));
 }
 
+bool passwordIsSet(SettingsStore& settings) {
+    return !storedPassword(settings).empty() || sealingIsOn();
+}
+
 PasswordGate checkPassword(SettingsStore& settings, const std::string& password,
-                           const std::string& confirm) {
-    std::string stored = storedPassword(settings);
+                           const std::string& confirm, SealingKeys* keys) {
     std::string p = trim(password);
+    if (sealingIsOn()) {
+        SealingKeys opened;
+        const AgeResult result = openSealingKeys(p, opened);
+        if (result.error == AgeError::wrongPassword) return PasswordGate::wrongPassword;
+        if (!result.ok()) return PasswordGate::keyUnreadable;
+        if (keys) *keys = opened;
+        // A store that could not be cleared when sealing started is cleared now.
+        forgetShiftedPassword(settings);
+        return PasswordGate::accepted;
+    }
+    // The password opens the copies of the identity that sealed folders
+    // carry, even where sealing is not on (a folder brought from elsewhere).
+    if (keys) keys->password.clear();
+    const PasswordGate gate = checkShiftedPassword(settings, p, confirm);
+    if (keys && (gate == PasswordGate::accepted || gate == PasswordGate::passwordSet))
+        keys->password = p;
+    return gate;
+}
+
+static PasswordGate checkShiftedPassword(SettingsStore& settings, const std::string& p,
+                                  const std::string& confirm) {
+    std::string stored = storedPassword(settings);
     if (!stored.empty()) return p == stored ? PasswordGate::accepted : PasswordGate::wrongPassword;
 
     std::string q = trim(confirm);
@@ -44,11 +80,27 @@ std::string passwordMessage(PasswordGate gate) {
             return "Please Confirm The Passwords";
         case PasswordGate::refusedCharacters:
             return "Please Use Only Letters, Digits And Common Symbols In The Password";
+        case PasswordGate::keyUnreadable:
+            return "The Password Can Not Be Checked: The Key File " + identityFilePath() +
+                   " Can Not Be Read Or Is Damaged";
         case PasswordGate::accepted:
         case PasswordGate::passwordSet:
             break;
     }
     return {};
+}
+
+SealingStartResult startSealing(SettingsStore& settings, const std::string& password,
+                                SealingKeys& keys) {
+    SealingStartResult result;
+    const bool wasOn = sealingIsOn();
+    result.age = turnOnSealing(trim(password), keys);
+    if (!result.age.ok()) return result;
+    const bool forgotten = forgetShiftedPassword(settings);
+    result.start = wasOn ? SealingStart::wasOn
+                   : forgotten ? SealingStart::started
+                               : SealingStart::passwordKept;
+    return result;
 }
 
 }  // namespace vellumar

@@ -1,11 +1,14 @@
 #pragma once
 // The application password: set once by typing it twice, then asked for at
 // every start. Kept in the settings store with key and value in encodeText
-// form, so the plain word "Password" never appears there.
+// form, so the plain word "Password" never appears there. Once sealing is
+// on, it is kept nowhere: it is checked by opening the identity file, and
+// any characters work.
 
 #include <string>
 
 #include "app/settings_store.h"
+#include "engine/age_format.h"
 
 namespace vellumar {
 
@@ -16,15 +19,40 @@ enum class PasswordGate {
     notSet,             // first use with both fields blank
     notConfirmed,       // first use with fields that differ
     refusedCharacters,  // first use with a character that has no encoded form
+    keyUnreadable,      // sealing is on and its identity file could not be read, or is damaged
 };
+
+struct SealingKeys;
 
 // The stored password in plain form; empty when none is set.
 std::string storedPassword(SettingsStore& settings);
 
+// Whether a password is set: the shifted one is stored, or sealing is on.
+bool passwordIsSet(SettingsStore& settings);
+
 // Checks the typed password against the store, or on first use sets it.
-// Blanks around either text do not count.
+// Blanks around either text do not count. With sealing on the identity file
+// is opened instead, and `keys` (when given) gets the identity and the password.
 PasswordGate checkPassword(SettingsStore& settings, const std::string& password,
-                           const std::string& confirm);
+                           const std::string& confirm, SealingKeys* keys = nullptr);
+
+enum class SealingStart {
+    started,        // the identity was made; the shifted password is gone from the store
+    wasOn,          // sealing was on already: its identity was opened
+    notStarted,     // the identity file could not be made or opened: see `age`
+    passwordKept,   // started, but the store still holds the shifted password (it
+                    // could not be written); it is tried again at the next start
+};
+struct SealingStartResult {
+    SealingStart start = SealingStart::notStarted;
+    AgeResult age;
+};
+
+// Turns sealing on with the password the gate accepted: the identity file
+// is made, and only once it opens with the password is the shifted password
+// removed from the store. This cannot be undone.
+SealingStartResult startSealing(SettingsStore& settings, const std::string& password,
+                                SealingKeys& keys);
 
 // The message for a refused attempt; empty for accepted and passwordSet.
 std::string passwordMessage(PasswordGate gate);

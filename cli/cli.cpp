@@ -62,7 +62,7 @@ int unlockCommand(CliSession& cli, const std::vector<std::string>& files) {
 // The window's first-use rules: typed twice, the same, with characters that
 // can be stored. A password that is set already is not changed here.
 int setPasswordCommand(CliSession& cli, const std::vector<std::string>&) {
-    if (!storedPassword(cli.settings).empty()) {
+    if (passwordIsSet(cli.settings)) {
         cli.console.err << "The application password is set already.\n";
         return kExitFailed;
     }

@@ -29,14 +29,14 @@ bool CliSession::readSecret(const std::string& prompt, std::string& secret, int&
 
 bool CliSession::passGate(int& status) {
     status = kExitFailed;
-    if (storedPassword(settings).empty()) {
+    if (!passwordIsSet(settings)) {
         console.err << "No application password is set yet. Set one with: " << kProgram
                     << " set-password\n";
         return false;
     }
     std::string typed;
     if (!readSecret("Password: ", typed, status)) return false;
-    PasswordGate gate = checkPassword(settings, typed, {});
+    PasswordGate gate = checkPassword(settings, typed, {}, &keys);
     if (gate != PasswordGate::accepted) {
         desktop.message(passwordMessage(gate), Icon::critical);
         return false;

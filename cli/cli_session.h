@@ -7,6 +7,7 @@
 #include "app/settings_store.h"
 #include "cli/console.h"
 #include "cli/terminal_desktop.h"
+#include "locking/sealing_keys.h"
 
 namespace vellumar {
 
@@ -29,6 +30,8 @@ class CliSession {
     SettingsStore& settings;
     Console& console;
     TerminalDesktop desktop;
+    // Once the gate passed: the password, and the identity when sealing is on.
+    SealingKeys keys;
 
   private:
     bool passwordStdin_;

@@ -140,9 +140,11 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
                 return false;
             },
             result,
-            [&desktop](const std::vector<std::string>& paths) {
+            [&desktop, &options](const std::vector<std::string>& paths) {
                 WriteBatch batch;
-                return lockFiles(paths, LockOptions{}, &batch, desktop);
+                LockOptions lock;
+                lock.sealFor = options.sealFor;
+                return lockFiles(paths, lock, &batch, desktop);
             });
     }
 
@@ -209,9 +211,11 @@ FolderRunResult unlockFolder(const std::string& plainPath, const FolderRunOption
     {
         const FolderConfinement confined(start);
         runOverFound(found, hasLockedExtension, result,
-                     [&desktop](const std::vector<std::string>& paths) {
+                     [&desktop, &options](const std::vector<std::string>& paths) {
                          WriteBatch batch;
-                         return unlockFiles(paths, UnlockOptions{}, &batch, desktop);
+                         UnlockOptions unlock;
+                         unlock.keys = options.keys;
+                         return unlockFiles(paths, unlock, &batch, desktop);
                      });
         for (const std::string& file : found.files)
             stillLocked = stillLocked || (fileExists(file) && isLockedFile(file));

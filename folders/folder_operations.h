@@ -72,6 +72,9 @@ struct FolderRunOptions {
     // The files found when the folder was chosen, as the window searches
     // it then; null: the operation searches the folder itself.
     const FoundFiles* found = nullptr;
+    // Unlock: what sealed files are opened with (the identity, and the
+    // password that opens the copy a sealed folder carries). Null: none.
+    const SealingKeys* keys = nullptr;
 };
 
 struct LockFolderOptions : FolderRunOptions {
@@ -80,6 +83,9 @@ struct LockFolderOptions : FolderRunOptions {
     // break, a locked folder of the same name beside it.
     bool checkEveryRule = true;
     SystemFolders system;
+    // Sealing: every file becomes a sealed file for this recipient, and the
+    // folder carries a copy of the identity file. Null: the compatible formats.
+    const AgeRecipient* sealFor = nullptr;
 };
 
 // Records the folder in "folders" (unless it is listed already, being
