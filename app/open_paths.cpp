@@ -3,6 +3,7 @@
 #include "engine/file_system.h"
 #include "engine/locked_folder_name.h"
 #include "engine/names.h"
+#include "engine/sealed_lock.h"
 #include "folders/folder_operations.h"
 #include "folders/folder_paths.h"
 #include "locking/file_operations.h"
@@ -47,6 +48,7 @@ struct Classified {
 
 bool isLockedFile(const std::string& path) {
     const std::string extension = toUpper(getExtension(getFileName(path)));
+    if (extension == "VKS") return startsLikeSealedFile(path);
     return (extension == "VKL" || extension == "VKW") && startsWithLockedMarker(path);
 }
 

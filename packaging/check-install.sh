@@ -96,10 +96,13 @@ if have update-mime-database; then
         mkdir "$work/files"
         printf '\x8f\x02\x41 locked bytes' > "$work/files/ercbeg.gkt.VKL"
         printf '\x8f\x02\x41 locked bytes' > "$work/files/ercbeg.gkt.vkw"
+        printf 'age-encryption.org/v1\n-> X25519 sealed' > "$work/files/k2mzq7.VKS"
+        printf 'age-encryption.org/v1\n-> X25519 sealed' > "$work/files/plain.age"
         printf '[Secret]0123456789abcdef rest' > "$work/files/renamed"
         printf '\x8f\x02\x41 other bytes' > "$work/files/other.bin"
         for expected in ercbeg.gkt.VKL:application/x-tessarin-locked \
             ercbeg.gkt.vkw:application/x-tessarin-locked \
+            k2mzq7.VKS:application/x-tessarin-locked plain.age:other \
             renamed:application/x-tessarin-locked other.bin:other; do
             file=${expected%%:*} type=${expected#*:}
             got=$(gio info -a standard::content-type "$work/files/$file" 2>&1 |

@@ -98,6 +98,7 @@ class OpenPaths : public ::testing::Test {
         plainToo = temp.write("data/notes 10.txt", "plain");
         lockedFile = temp.write("data/" + scrambleName("photo.jpg") + ".VKL", "[Secret]x");
         markerless = temp.write("data/fake.VKL", "no marker");
+        sealedFile = temp.write("data/k2mzq7.VKS", "age-encryption.org/v1\n-> X25519 x\n");
         folder = temp.makeFolder("data/Reports");
         temp.write("data/Reports/a.txt", "a");
         vault = temp / "data/Vault";
@@ -111,7 +112,7 @@ class OpenPaths : public ::testing::Test {
     }
 
     TempFolder temp;
-    std::string plain, plainToo, lockedFile, markerless, folder, vault, lockedVault, half, link,
+    std::string plain, plainToo, lockedFile, markerless, sealedFile, folder, vault, lockedVault, half, link,
         fifo;
 };
 
@@ -136,11 +137,11 @@ TEST_F(OpenPaths, TheFirstUsablePathChoosesTheOperation) {
          "",
          {}},
         {"locked files",
-         {lockedFile},
+         {lockedFile, sealedFile},
          OpenIntent::open,
          Option::none,
          Option::OptDecFiles,
-         {lockedFile},
+         {lockedFile, sealedFile},
          "",
          {}},
         {"a folder",
