@@ -11,6 +11,15 @@ std::string passwordKey() {
     return encodeText("Password");
 }
 
+// Set once sealing has started, so that an identity file that went missing
+// is not taken for a first use, which would let anyone set a new password.
+const std::string kSealingKey = "Sealing";
+
+bool sealingStarted(SettingsStore& settings) {
+    return sealingIsOn() ||
+           settings.getSetting(kSettingsApplication, kSettingsSection, kSealingKey) == "on";
+}
+
 }  // namespace
 
 static PasswordGate checkShiftedPassword(SettingsStore& settings, const std::string& p,
@@ -28,13 +37,13 @@ std::string storedPassword(SettingsStore& settings) {
 }
 
 bool passwordIsSet(SettingsStore& settings) {
-    return !storedPassword(settings).empty() || sealingIsOn();
+    return !storedPassword(settings).empty() || sealingStarted(settings);
 }
 
 PasswordGate checkPassword(SettingsStore& settings, const std::string& password,
                            const std::string& confirm, SealingKeys* keys) {
     std::string p = trim(password);
-    if (sealingIsOn()) {
+    if (sealingStarted(settings)) {
         SealingKeys opened;
         const AgeResult result = openSealingKeys(p, opened);
         if (result.error == AgeError::wrongPassword) return PasswordGate::wrongPassword;
@@ -96,6 +105,7 @@ SealingStartResult startSealing(SettingsStore& settings, const std::string& pass
     const bool wasOn = sealingIsOn();
     result.age = turnOnSealing(trim(password), keys);
     if (!result.age.ok()) return result;
+    settings.saveSetting(kSettingsApplication, kSettingsSection, kSealingKey, "on");
     const bool forgotten = forgetShiftedPassword(settings);
     result.start = wasOn ? SealingStart::wasOn
                    : forgotten ? SealingStart::started
