@@ -11,6 +11,7 @@
 #include "cli/cli_session.h"
 #include "cli/folder_commands.h"
 #include "cli/scan_commands.h"
+#include "cli/seal_commands.h"
 #include "engine/file_system.h"
 #include "engine/names.h"
 #include "engine/platform.h"
@@ -27,6 +28,7 @@ namespace {
 int runFiles(CliSession& cli, const std::vector<std::string>& files, bool lock) {
     int status = kExitFailed;
     if (!cli.passGate(status)) return status;
+    if (lock && cli.seal && !readyToSeal(cli)) return kExitFailed;
     std::vector<std::string> paths;
     for (const std::string& file : files) paths.push_back(absolutePath(file));
     RunReport report;
@@ -35,10 +37,13 @@ int runFiles(CliSession& cli, const std::vector<std::string>& files, bool lock) 
         if (lock) {
             LockOptions options;
             options.recordInFilesList = true;
+            const AgeRecipient recipient = cli.seal ? cli.keys.recipient() : AgeRecipient();
+            if (cli.seal) options.sealFor = &recipient;
             report = lockFiles(paths, options, &batch, cli.desktop);
         } else {
             UnlockOptions options;
             options.pruneFilesList = true;
+            options.keys = &cli.keys;
             report = unlockFiles(paths, options, &batch, cli.desktop);
         }
     }
@@ -56,6 +61,7 @@ int lockCommand(CliSession& cli, const std::vector<std::string>& files) {
 }
 
 int unlockCommand(CliSession& cli, const std::vector<std::string>& files) {
+    if (!cli.recoveryKeyFile.empty()) return unlockWithRecoveryKey(cli, files, cli.recoveryKeyFile);
     return runFiles(cli, files, false);
 }
 
@@ -97,10 +103,11 @@ struct Command {
 constexpr size_t kAny = SIZE_MAX;
 
 const Command kCommands[] = {
-    {"lock", "FILE...", "lock each file in place", 1, kAny, lockCommand},
-    {"unlock", "FILE...", "unlock each locked file (\".VKL\" or \".VKW\")", 1, kAny, unlockCommand},
-    {"lock-folder", "DIR", "lock every file in and below DIR, hide DIR and list it", 1, 1,
-     lockFolderCommand},
+    {"lock", "FILE...", "lock each file in place (--seal: seal it)", 1, kAny, lockCommand},
+    {"unlock", "FILE...", "unlock each locked or sealed file (\".VKL\", \".VKW\", \".VKS\")", 1,
+     kAny, unlockCommand},
+    {"lock-folder", "DIR", "lock every file in and below DIR, hide DIR and list it (--seal: seal)",
+     1, 1, lockFolderCommand},
     {"unlock-folder", "DIR",
      "unlock a locked folder, DIR as listed or as it stands", 1, 1,
      unlockFolderCommand},
@@ -111,6 +118,8 @@ const Command kCommands[] = {
     {"folders", "", "list the locked folders, one per line", 0, 0, foldersCommand},
     {"set-password", "", "set the application password on first use (asked twice)", 0, 0,
      setPasswordCommand},
+    {"export-recovery-key", "", "show the recovery key of sealed files again", 0, 0,
+     exportRecoveryKeyCommand},
 };
 
 void printHelp(std::ostream& out) {
@@ -135,10 +144,17 @@ void printHelp(std::ostream& out) {
         << "  --relist            scan: add the folders found to \"folders\" and the small\n"
         << "                      loose locked files to \"files\", when not listed yet\n"
         << "  --cross-volumes     scan, rescue: walk into other file systems below PATH\n"
+        << "  --seal              lock, lock-folder: seal with the password (strong\n"
+        << "                      encryption, files of the age format); the first use\n"
+        << "                      turns sealing on and shows the recovery key once\n"
+        << "  --recovery-key-file F\n"
+        << "                      unlock: open sealed files with the recovery key in F,\n"
+        << "                      without the password; other files are refused\n"
         << "  -h, --help          show this help\n"
         << "  --                  end of options: every later argument is a file or folder\n"
         << "\n"
-        << "Every command but set-password asks for the application password, on the\n"
+        << "Every command but set-password and unlock --recovery-key-file asks for the\n"
+        << "application password, on the\n"
         << "terminal without echo unless --password-stdin is given; it is refused until\n"
         << "a password has been set (with set-password or in the window). Messages go\n"
         << "to standard error; each file that does not get there is named with the\n"
@@ -172,9 +188,11 @@ int usageError(Console& console, const std::string& problem) {
 }  // namespace
 
 int runCli(const std::vector<std::string>& arguments, SettingsStore& settings, Console& console) {
-    bool help = false, passwordStdin = false, optionsEnded = false;
+    bool help = false, passwordStdin = false, optionsEnded = false, seal = false;
+    std::string recoveryKeyFile;
     std::vector<std::string> words, commandOptions;
-    for (const std::string& argument : arguments) {
+    for (size_t at = 0; at < arguments.size(); ++at) {
+        const std::string& argument = arguments[at];
         if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
             words.push_back(argument);
         } else if (argument == "--") {
@@ -183,6 +201,12 @@ int runCli(const std::vector<std::string>& arguments, SettingsStore& settings, C
             help = true;
         } else if (argument == "--password-stdin") {
             passwordStdin = true;
+        } else if (argument == "--seal") {
+            seal = true;
+        } else if (argument == "--recovery-key-file") {
+            if (at + 1 == arguments.size() || arguments[at + 1].empty())
+                return usageError(console, "--recovery-key-file: the file is missing");
+            recoveryKeyFile = arguments[++at];
         } else if (std::find(kScanOptions.begin(), kScanOptions.end(), argument) !=
                    kScanOptions.end()) {
             commandOptions.push_back(argument);
@@ -210,8 +234,14 @@ int runCli(const std::vector<std::string>& arguments, SettingsStore& settings, C
         if (words[0] == "rescue" && std::count(commandOptions.begin(), commandOptions.end(),
                                                 "--cross-volumes") != static_cast<long>(commandOptions.size()))
             return usageError(console, "rescue: only --cross-volumes may be given");
+        if (seal && words[0] != "lock" && words[0] != "lock-folder")
+            return usageError(console, words[0] + ": unknown option '--seal'");
+        if (!recoveryKeyFile.empty() && words[0] != "unlock")
+            return usageError(console, words[0] + ": unknown option '--recovery-key-file'");
         rest.insert(rest.end(), commandOptions.begin(), commandOptions.end());
         CliSession cli(settings, console, passwordStdin);
+        cli.seal = seal;
+        cli.recoveryKeyFile = recoveryKeyFile;
         return command.run(cli, rest);
     }
     return usageError(console, "unknown command '" + words[0] + "'");

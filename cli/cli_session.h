@@ -32,6 +32,10 @@ class CliSession {
     TerminalDesktop desktop;
     // Once the gate passed: the password, and the identity when sealing is on.
     SealingKeys keys;
+    // lock, lock-folder --seal: seal rather than lock in the compatible formats.
+    bool seal = false;
+    // unlock --recovery-key-file F: the key that opens sealed files without the password.
+    std::string recoveryKeyFile;
 
   private:
     bool passwordStdin_;

@@ -5,6 +5,7 @@
 #include "cli/absolute_path.h"
 #include "cli/cli.h"
 #include "cli/item_lines.h"
+#include "cli/seal_commands.h"
 #include "engine/platform.h"
 #include "folders/folder_operations.h"
 #include "folders/folder_paths.h"
@@ -211,8 +212,11 @@ int lockFolderCommand(CliSession& cli, const std::vector<std::string>& arguments
     // An interrupt (Ctrl+C) is a cancel request: the run stops between two
     // files and leaves the folder in a state the next run finishes from.
     Desktop& desktop = cli.desktop;
+    if (cli.seal && !readyToSeal(cli)) return kExitFailed;
     LockFolderOptions options;
     options.system = platformSystemFolders();
+    const AgeRecipient recipient = cli.seal ? cli.keys.recipient() : AgeRecipient();
+    if (cli.seal) options.sealFor = &recipient;
     const std::string given = absolutePath(arguments.at(0));
     const std::string folder = normalPath(given);
     return reportLock(lockFolder(folder.empty() ? given : folder, options, desktop), desktop);
@@ -235,7 +239,9 @@ int unlockFolderCommand(CliSession& cli, const std::vector<std::string>& argumen
         report.summary(kNothingChanged);
         return kExitFailed;
     }
-    return reportUnlock(unlockFolder(folder, FolderRunOptions{}, desktop), desktop);
+    FolderRunOptions options;
+    options.keys = &cli.keys;
+    return reportUnlock(unlockFolder(folder, options, desktop), desktop);
 }
 
 int reportFolderUnlock(const FolderRunResult& result, Desktop& desktop) {

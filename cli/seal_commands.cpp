@@ -1,0 +1,97 @@
+#include "cli/seal_commands.h"
+
+#include <ostream>
+
+#include "app/password.h"
+#include "cli/absolute_path.h"
+#include "cli/cli.h"
+#include "cli/item_lines.h"
+#include "engine/sealed_identity.h"
+#include "engine/write_batch.h"
+#include "locking/file_operations.h"
+#include "locking/sealing_keys.h"
+
+namespace vellumar {
+
+const char* const kRecoveryKeyAdvice =
+    "This is your recovery key. Keep a copy somewhere safe, away from this computer (on paper, "
+    "or in a password manager): if you forget the application password, it is the only way to "
+    "open your sealed files. Anyone who has it can open them.";
+
+namespace {
+
+std::string ageCause(const AgeResult& result) {
+    if (result.error == AgeError::io) return describe(result.io);
+    return describe(result.error);
+}
+
+}  // namespace
+
+bool readyToSeal(CliSession& cli) {
+    if (cli.keys.canUnseal()) return true;
+    const SealingStartResult start = startSealing(cli.settings, cli.keys.password, cli.keys);
+    if (start.start == SealingStart::notStarted) {
+        cli.console.err << identityFilePath()
+                        << ": sealing could not be turned on: " << ageCause(start.age)
+                        << "\nNothing was changed.\n";
+        return false;
+    }
+    if (start.start == SealingStart::wasOn) return true;
+    cli.console.err
+        << "Sealing is now on. From now on the application password is kept nowhere: it is\n"
+           "checked by opening your key ("
+        << identityFilePath()
+        << ").\nThis cannot be undone.\n";
+    if (start.start == SealingStart::passwordKept)
+        cli.console.err << "The old form of the password could not be removed from the settings "
+                           "yet; it will be at the next start.\n";
+    cli.console.err << kRecoveryKeyAdvice << "\n";
+    cli.console.out << identityText(cli.keys.identities.front()) << std::flush;
+    return true;
+}
+
+int exportRecoveryKeyCommand(CliSession& cli, const std::vector<std::string>&) {
+    int status = kExitFailed;
+    if (!cli.passGate(status)) return status;
+    if (!cli.keys.canUnseal()) {
+        cli.console.err << "Sealing is not on: there is no recovery key yet. It is made the first "
+                           "time a file or folder is sealed (lock --seal).\n";
+        return kExitFailed;
+    }
+    cli.console.err << kRecoveryKeyAdvice << "\n";
+    cli.console.out << identityText(cli.keys.identities.front()) << std::flush;
+    return kExitDone;
+}
+
+int unlockWithRecoveryKey(CliSession& cli, const std::vector<std::string>& files,
+                          const std::string& keyFile) {
+    SealingKeys keys;
+    const std::string keyPath = absolutePath(keyFile);
+    if (AgeResult read = readRecoveryKey(keyPath, keys); !read.ok()) {
+        cli.console.err << keyPath << ": "
+                        << (read.error == AgeError::notAge
+                                ? "not a recovery key (it must hold one \"AGE-SECRET-KEY-1...\" line)"
+                                : "the recovery key could not be read: " + ageCause(read))
+                        << "\nNothing was changed.\n";
+        return kExitFailed;
+    }
+    std::vector<std::string> paths;
+    for (const std::string& file : files) paths.push_back(absolutePath(file));
+    RunReport report;
+    {
+        WriteBatch batch;
+        UnlockOptions options;
+        options.keys = &keys;
+        options.sealedOnly = true;
+        options.pruneFilesList = true;
+        report = unlockFiles(paths, options, &batch, cli.desktop);
+    }
+    for (const ItemResult& item : report.items) {
+        if (std::string line = itemLine(item, report, false); !line.empty())
+            cli.desktop.message(line, Icon::none);
+    }
+    cli.desktop.message(summaryLine(report, false), Icon::none);
+    return report.complete() && !report.cancelled ? kExitDone : kExitFailed;
+}
+
+}  // namespace vellumar
