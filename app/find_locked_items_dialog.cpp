@@ -127,9 +127,13 @@ void FindLockedItemsDialog::scan() {
     }
     for (const ScannedFile& file : found_.files) {
         if (file.inLockedFolder) continue;
+        // A sealed file's plain name is sealed with it: it shows its own.
+        const bool sealed = file.format == LockedFileFormat::sealed;
         lstFound_->addTopLevelItem(new QTreeWidgetItem(
-            {displayText(file.plainName),
-             file.damaged() ? QStringLiteral("Damaged locked file") : QStringLiteral("Locked file"),
+            {displayText(sealed ? getFileName(file.path) : file.plainName),
+             file.damaged()
+                 ? QStringLiteral("Damaged locked file")
+                 : (sealed ? QStringLiteral("Sealed file") : QStringLiteral("Locked file")),
              displayText(getFolderPart(file.path)), QString()}));
     }
     QString status = QStringLiteral("%1 locked folders and %2 locked files found.")

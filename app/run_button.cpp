@@ -22,6 +22,13 @@ std::string notRenamedText(const std::string& folder) {
            "Decrypt a Folder restores it.";
 }
 
+std::string keyNotPlacedText(const std::string& folder, IoError error) {
+    return "The folder " + folder +
+           " was not sealed: the copy of the key that lets it open elsewhere could not be "
+           "placed in it (" +
+           std::string(describe(error)) + ").\r\nNothing was sealed.";
+}
+
 std::string notRecordedText(const std::string& folder) {
     return "The folder " + folder +
            " could not be added to the list of encrypted folders.\r\nNothing was changed.";
@@ -183,6 +190,9 @@ void showLockFolder(const FolderRunResult& result, const WindowModel& model, Des
             return;
         case FolderProblem::notRenamed:
             desktop.message(notRenamedText(folder), Icon::critical);
+            return;
+        case FolderProblem::keyNotPlaced:
+            desktop.message(keyNotPlacedText(folder, result.error), Icon::critical);
             return;
         case FolderProblem::cancelled:
             desktop.message(lockCancelledText(folder, result.listed) + "\r\n" +

@@ -6,6 +6,7 @@
 #include "cli/cli.h"
 #include "cli/item_lines.h"
 #include "cli/seal_commands.h"
+#include "engine/names.h"
 #include "engine/platform.h"
 #include "folders/folder_operations.h"
 #include "folders/folder_paths.h"
@@ -118,6 +119,13 @@ int reportLock(const FolderRunResult& result, Desktop& desktop) {
             report.count(result, "locked");
             break;
         }
+        case FolderProblem::keyNotPlaced:
+            report.line(folder, "the copy of the key that lets it open elsewhere could not be "
+                                "placed in it: " +
+                                    std::string(describe(result.error)));
+            report.summary(result.listed ? "Nothing was sealed; the folder stays listed."
+                                         : kNothingChanged);
+            break;
         case FolderProblem::notRenamed:
             report.line(folder, "it could not be given its locked name (" + result.problemPath +
                                     ": " + describe(result.error) +
@@ -178,6 +186,11 @@ int reportUnlock(const FolderRunResult& result, Desktop& desktop) {
             break;
         case FolderProblem::filesNotUnlocked:
             report.unsearched(result.unsearched);
+            if (!result.folderKey.ok())
+                report.line(addBackslash(folder) + kFolderIdentityName,
+                            "the copy of the key in the folder does not open with this password "
+                            "(" + std::string(describe(result.folderKey.error)) +
+                                "): files sealed elsewhere stay sealed");
             report.files(result.files, false);
             report.line(folder,
                         "not every file in it could be unlocked; it has its name back "

@@ -109,7 +109,15 @@ std::string jsonText(const std::string& text) {
 }
 
 const char* formatName(LockedFileFormat format) {
-    return format == LockedFileFormat::small ? "small" : "large";
+    switch (format) {
+        case LockedFileFormat::small:
+            return "small";
+        case LockedFileFormat::large:
+            return "large";
+        case LockedFileFormat::sealed:
+            break;
+    }
+    return "sealed";
 }
 
 void printFile(std::ostream& out, const ScannedFile& file, bool json) {
@@ -201,7 +209,7 @@ int rescueCommand(CliSession& cli, const std::vector<std::string>& arguments) {
     const ScanResult scan = scanLockedItems(root, options, desktop);
     bool whole = reportGaps(desktop, root, scan);
     if (scan.startMissing || scan.cancelled) return kExitFailed;
-    const RescueResult rescue = rescueLockedItems(root, scan, desktop);
+    const RescueResult rescue = rescueLockedItems(root, scan, desktop, &cli.keys);
     size_t foldersDone = 0;
     for (const FolderRunResult& folder : rescue.folders) {
         if (folder.folderDone)

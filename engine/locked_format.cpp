@@ -44,6 +44,8 @@ std::string describeFault(FormatFault fault) {
             return "no carriage return follows its header of 24 characters";
         case FormatFault::noContent:
             return "nothing follows its header";
+        case FormatFault::noStanza:
+            return "no recipient line follows its first line";
     }
     return "it breaks no rule";
 }

@@ -33,6 +33,7 @@ enum class FormatFault {
     bodyLength,     // a body length that no lock makes
     headerEnd,      // large: no CR at offset 24
     noContent,      // large: nothing after the header and its CR
+    noStanza,       // sealed: no recipient stanza follows the version line
 };
 
 // What is wrong, in words that finish "... cannot be unlocked: ".

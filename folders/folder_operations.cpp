@@ -30,7 +30,7 @@ bool isFolder(const std::string& path) {
 
 bool hasLockedExtension(const std::string& path) {
     const std::string extension = toUpper(getExtension(path));
-    return extension == "VKL" || extension == "VKW";
+    return extension == "VKL" || extension == "VKW" || extension == "VKS";
 }
 
 FolderRunResult& fail(FolderRunResult& result, FolderProblem problem, const std::string& path,
@@ -56,10 +56,13 @@ size_t runOverFound(const FoundFiles& found, Wanted wanted, FolderRunResult& res
     return found.files.size() - paths.size();
 }
 
-// The folders' hidden lists are the program's own files: no file of a run.
-void leaveOutHiddenLists(FoundFiles& found) {
-    std::erase_if(found.files,
-                  [](const std::string& file) { return isHiddenListName(getFileName(file)); });
+// The folders' hidden lists and the copies of the key that sealed folders
+// carry are the program's own files: no file of a run.
+void leaveOutOwnFiles(FoundFiles& found) {
+    std::erase_if(found.files, [](const std::string& file) {
+        const std::string name = getFileName(file);
+        return isHiddenListName(name) || isFolderIdentityName(name);
+    });
 }
 
 // A run that was ended after a file was committed and before its folder's
@@ -114,7 +117,7 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
     result.listedBefore = isRecordedFolder(path);
     result.listed = result.listedBefore;
     FoundFiles found = options.found ? *options.found : findFilesBelow(path, desktop);
-    leaveOutHiddenLists(found);
+    leaveOutOwnFiles(found);
     result.unsearched = found.unsearched;
     // Its files would be left plain inside a hidden folder: nothing is
     // locked until every folder inside can be searched.
@@ -125,6 +128,15 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
         if (IoError e = appendFolderRecord(path); e != IoError::ok)
             return fail(result, FolderProblem::notRecorded, applicationFile(kFoldersList), e);
         result.listed = true;
+    }
+    // The key goes in first: a folder with a sealed file opens elsewhere
+    // with the password alone.
+    if (options.sealFor) {
+        if (IoError e = placeFolderIdentity(path); e != IoError::ok) {
+            if (!result.listedBefore && removeAddedFolderRecord(path) == IoError::ok)
+                result.listed = false;
+            return fail(result, FolderProblem::keyNotPlaced, path, e);
+        }
     }
 
     // A file locked already (by an interrupted run, or by hand) keeps its one layer.
@@ -204,17 +216,19 @@ FolderRunResult unlockFolder(const std::string& plainPath, const FolderRunOption
     // A folder whose locking could not rename it still has its plain name.
     const std::string start = lockedStands ? lockedPath : plainPath;
     FoundFiles found = options.found ? *options.found : findFilesBelow(start, desktop);
-    leaveOutHiddenLists(found);
+    leaveOutOwnFiles(found);
     result.unsearched = found.unsearched;
     // A plain file is unlocked already (by an interrupted run, or never locked).
     bool stillLocked = !found.unsearched.empty();
+    SealingKeys keys = options.keys ? *options.keys : SealingKeys{};
     {
         const FolderConfinement confined(start);
+        result.folderKey = addFolderIdentity(start, keys);
         runOverFound(found, hasLockedExtension, result,
-                     [&desktop, &options](const std::vector<std::string>& paths) {
+                     [&desktop, &keys](const std::vector<std::string>& paths) {
                          WriteBatch batch;
                          UnlockOptions unlock;
-                         unlock.keys = options.keys;
+                         unlock.keys = &keys;
                          return unlockFiles(paths, unlock, &batch, desktop);
                      });
         for (const std::string& file : found.files)
@@ -224,6 +238,11 @@ FolderRunResult unlockFolder(const std::string& plainPath, const FolderRunOption
     // Stopped half-way: it stays where it is, locked name and record, so
     // that it can be chosen again.
     if (result.files.cancelled) return fail(result, FolderProblem::cancelled, start);
+
+    const bool allUnlocked =
+        result.files.count(ItemStatus::failed) == 0 && !result.files.endedEarly && !stillLocked;
+    // The key's copy goes once nothing inside needs it.
+    if (allUnlocked) result.keyLeft = removeFolderIdentity(start);
 
     FileSystem& fs = fileSystem();
     // Fails when the folder never got its locked name: it stands under its plain name.
@@ -238,8 +257,7 @@ FolderRunResult unlockFolder(const std::string& plainPath, const FolderRunOption
     // Files still locked inside (a failure, a further layer, a folder that
     // could not be searched): the record stays, so that the folder can be
     // chosen again to unlock them.
-    if (result.files.count(ItemStatus::failed) > 0 || result.files.endedEarly || stillLocked)
-        return fail(result, FolderProblem::filesNotUnlocked, plainPath);
+    if (!allUnlocked) return fail(result, FolderProblem::filesNotUnlocked, plainPath);
     // The folder has its name back before its record goes, so a crash in
     // between leaves a record of a plain folder, never a lost one.
     if (IoError e = removeFolderRecord(plainPath); e != IoError::ok)

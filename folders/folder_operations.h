@@ -15,6 +15,7 @@
 #include "folders/folder_check.h"
 #include "folders/folder_search.h"
 #include "locking/file_operations.h"
+#include "locking/sealing_keys.h"
 
 namespace vellumar {
 
@@ -26,6 +27,8 @@ enum class FolderProblem {
     filesNotLocked,    // lock: not every file got locked; plain name, listed as being locked
     noFileLocked,      // lock: no file could be locked; plain name, not listed
     notRenamed,        // lock: every file locked and listed, but the name stayed (`error`)
+    keyNotPlaced,      // lock, sealing: the copy of the key could not be placed in the
+                       // folder (`error`); nothing was sealed
     cancelled,         // a cancel request stopped the file run: the folder keeps the name
                        // it had, hidden or not as it was, and stays listed while any
                        // file inside is locked
@@ -66,6 +69,12 @@ struct FolderRunResult {
     // still lists it): Linux file managers show it (or hide it). The folder
     // is done all the same.
     IoError hiddenList = IoError::ok;
+    // Unlock: the copy of the key in the folder did not open with the
+    // password (wrongPassword, damaged...): its sealed files stay sealed.
+    AgeResult folderKey;
+    // Unlock: the copy of the key could not be removed from the folder,
+    // which is unlocked all the same.
+    IoError keyLeft = IoError::ok;
 };
 
 struct FolderRunOptions {
@@ -73,7 +82,9 @@ struct FolderRunOptions {
     // it then; null: the operation searches the folder itself.
     const FoundFiles* found = nullptr;
     // Unlock: what sealed files are opened with (the identity, and the
-    // password that opens the copy a sealed folder carries). Null: none.
+    // password that opens the copy of the key a sealed folder carries, so
+    // that a folder brought from elsewhere opens with the password alone).
+    // Null: none.
     const SealingKeys* keys = nullptr;
 };
 
@@ -84,7 +95,9 @@ struct LockFolderOptions : FolderRunOptions {
     bool checkEveryRule = true;
     SystemFolders system;
     // Sealing: every file becomes a sealed file for this recipient, and the
-    // folder carries a copy of the identity file. Null: the compatible formats.
+    // folder carries a copy of the identity file, placed before the first
+    // file is sealed and removed when the folder is unlocked. Null: the
+    // compatible formats.
     const AgeRecipient* sealFor = nullptr;
 };
 

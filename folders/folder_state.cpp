@@ -5,6 +5,7 @@
 
 #include "engine/locked_header.h"
 #include "engine/names.h"
+#include "engine/sealed_lock.h"
 #include "engine/transfer.h"
 #include "folders/folder_lists.h"
 
@@ -22,6 +23,7 @@ bool isRecordedFolder(const std::string& plainPath) {
 
 bool isLockedFile(const std::string& path) {
     const std::string extension = toUpper(getExtension(path));
+    if (extension == "VKS") return startsLikeSealedFile(path);
     if (extension != "VKL" && extension != "VKW") return false;
     FileHandle file = kNoFile;
     if (fileSystem().openRead(path, file) != IoError::ok) return false;

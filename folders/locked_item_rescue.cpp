@@ -54,9 +54,9 @@ RelistResult relistScannedItems(const ScanResult& scan) {
     for (const ScannedFolder& folder : scan.folders)
         (fitsOnListLine(folder.plainPath) ? folders : result.unlistable)
             .push_back(folder.plainPath);
-    // Locking lists only the small files it locked on their own.
+    // Locking lists only the small and sealed files it locked on their own.
     for (const ScannedFile& file : scan.files)
-        if (!file.inLockedFolder && !file.damaged() && file.format == LockedFileFormat::small)
+        if (!file.inLockedFolder && !file.damaged() && file.format != LockedFileFormat::large)
             (fitsOnListLine(file.path) ? files : result.unlistable).push_back(file.path);
     if (!folders.empty())
         result.foldersError =
@@ -89,8 +89,11 @@ bool RescueResult::complete() const {
                        [](const FolderRunResult& f) { return f.folderDone; });
 }
 
-RescueResult rescueLockedItems(const std::string& root, const ScanResult& scan, Desktop& desktop) {
+RescueResult rescueLockedItems(const std::string& root, const ScanResult& scan, Desktop& desktop,
+                               const SealingKeys* keys) {
     RescueResult result;
+    FolderRunOptions folderOptions;
+    folderOptions.keys = keys;
     // What a rescue that ended half-way left: nobody's files.
     for (const std::string& leftover : scan.leftovers) {
         fileSystem().setAttributes(leftover, kAttrNormal);
@@ -122,7 +125,7 @@ RescueResult rescueLockedItems(const std::string& root, const ScanResult& scan, 
                 continue;
             }
         }
-        run = unlockFolder(folder.plainPath, FolderRunOptions{}, desktop);
+        run = unlockFolder(folder.plainPath, folderOptions, desktop);
         done.push_back(folder.plainPath);
         result.cancelled = run.problem == FolderProblem::cancelled;
         result.folders.push_back(run);
@@ -140,6 +143,7 @@ RescueResult rescueLockedItems(const std::string& root, const ScanResult& scan, 
     if (!paths.empty()) {
         UnlockOptions options;
         options.pruneFilesList = true;
+        options.keys = keys;
         WriteBatch batch;
         result.files = unlockFiles(paths, options, &batch, desktop);
         if (result.files.cancelled) {
@@ -156,7 +160,7 @@ RescueResult rescueLockedItems(const std::string& root, const ScanResult& scan, 
         if (!holdsFolder(root, record) || record == root || !isFolderPath(record) ||
             std::find(done.begin(), done.end(), record) != done.end())
             continue;
-        result.folders.push_back(unlockFolder(record, FolderRunOptions{}, desktop));
+        result.folders.push_back(unlockFolder(record, folderOptions, desktop));
         if (result.folders.back().problem == FolderProblem::cancelled) {
             result.cancelled = true;
             return result;

@@ -51,7 +51,8 @@ struct RescueResult {
 // Removes the leftover temporaries found, unlocks every folder found (the outer ones first, so that
 // each inner one is reached under its plain path), then every loose locked file, then any listed
 // folder below `root` that still stands plain, left so by a run that ended before it dropped the
-// record.
-RescueResult rescueLockedItems(const std::string& root, const ScanResult& scan, Desktop& desktop);
+// record. Sealed files open with `keys` (null: they stay sealed, as noIdentity).
+RescueResult rescueLockedItems(const std::string& root, const ScanResult& scan, Desktop& desktop,
+                               const SealingKeys* keys = nullptr);
 
 }  // namespace vellumar

@@ -32,8 +32,29 @@ struct FileStart {
 struct FormatReader {
     const char* extension;
     LockedFileFormat format;
+    // Whether the first bytes make it a file of the format at all: a file
+    // that only has the name is none.
+    bool (*recognise)(const FileStart& start);
     FormatFault (*check)(const FileStart& start);
 };
+
+bool hasVerifiedHeader(const FileStart& start) {
+    return start.bytes.compare(0, kSecretMarker.size(), kSecretMarker) == 0 &&
+           headerVerifies(start.bytes.substr(0, kHeaderLength));
+}
+
+const std::string kAgeVersionLine = "age-encryption.org/v1\n";
+
+bool startsWithAgeVersion(const FileStart& start) {
+    return start.bytes.compare(0, kAgeVersionLine.size(), kAgeVersionLine) == 0;
+}
+
+// Only the key opens the rest; a header cut before its first stanza is
+// damaged all the same.
+FormatFault checkSealedStart(const FileStart& start) {
+    const bool stanza = start.bytes.compare(kAgeVersionLine.size(), 3, "-> ") == 0;
+    return stanza ? FormatFault::none : FormatFault::noStanza;
+}
 
 FormatFault checkSmallStart(const FileStart& start) {
     SmallFormatReader reader;
@@ -48,9 +69,10 @@ FormatFault checkLargeStart(const FileStart& start) {
                                  start.length);
 }
 
-constexpr std::array<FormatReader, 2> kReaders{{
-    {"VKL", LockedFileFormat::small, checkSmallStart},
-    {"VKW", LockedFileFormat::large, checkLargeStart},
+constexpr std::array<FormatReader, 3> kReaders{{
+    {"VKL", LockedFileFormat::small, hasVerifiedHeader, checkSmallStart},
+    {"VKW", LockedFileFormat::large, hasVerifiedHeader, checkLargeStart},
+    {"VKS", LockedFileFormat::sealed, startsWithAgeVersion, checkSealedStart},
 }};
 
 const FormatReader* readerFor(const std::string& name) {
@@ -173,12 +195,10 @@ class Walk {
         if (!reader) return;
         FileStart start;
         // A file that only starts like a locked one, or has only its name, is none.
-        if (!readStart(path, start) ||
-            start.bytes.compare(0, kSecretMarker.size(), kSecretMarker) != 0 ||
-            !headerVerifies(start.bytes.substr(0, kHeaderLength)))
-            return;
-        result_.files.push_back({path, getFileName(restoredName(path)), reader->format,
-                                 reader->check(start), !open_.empty()});
+        if (!readStart(path, start) || !reader->recognise(start)) return;
+        const bool sealed = reader->format == LockedFileFormat::sealed;
+        result_.files.push_back({path, sealed ? std::string() : getFileName(restoredName(path)),
+                                 reader->format, reader->check(start), !open_.empty()});
         for (size_t index : open_) ++result_.folders[index].lockedFiles;
     }
 

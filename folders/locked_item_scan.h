@@ -17,11 +17,11 @@
 namespace vellumar {
 
 // The formats a locked file can have, each known by its marker extension.
-enum class LockedFileFormat { small, large };
+enum class LockedFileFormat { small, large, sealed };
 
 struct ScannedFile {
     std::string path;       // as it stands on disk
-    std::string plainName;  // the name its unlock gives back
+    std::string plainName;  // the name its unlock gives back; sealed: empty (it is sealed too)
     LockedFileFormat format = LockedFileFormat::small;
     // Its header or first bytes break a rule of its format: an unlock could
     // not give its content back. Listed, never passed over in silence.

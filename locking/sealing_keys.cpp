@@ -118,6 +118,11 @@ AgeResult addFolderIdentity(const std::string& folder, SealingKeys& keys) {
     const std::string path = folderIdentityPath(folder);
     FileStatus status;
     if (keys.password.empty() || fileSystem().status(path, status) != IoError::ok) return {};
+    // A copy of the key the run holds already costs no second password derivation.
+    std::string copy, own;
+    if (keys.canUnseal() && readSmallFile(path, copy) == IoError::ok &&
+        readSmallFile(identityFilePath(), own) == IoError::ok && copy == own)
+        return {};
     AgeIdentity identity;
     if (AgeResult result = readIdentityFile(path, keys.password, identity); !result.ok())
         return result;
