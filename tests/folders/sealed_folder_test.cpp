@@ -1,0 +1,147 @@
+// Sealed folders: a folder sealed whole comes back byte for byte and loses
+// the copy of the key it carried; copied to a fresh home it opens with the
+// password alone, and not with another; the scan tells sealed files and
+// folders and never takes the key for an item; rescue unseals them.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/locked_folder_name.h"
+#include "engine/sealed_lock.h"
+#include "folders/folder_operations.h"
+#include "folders/locked_item_rescue.h"
+#include "folders/locked_item_scan.h"
+#include "locking/sealing_keys.h"
+#include "tests/engine/lock_fixture.h"
+#include "tests/support/file_attributes.h"
+
+namespace vellumar::test {
+namespace {
+
+// Every sealed file below a folder.
+size_t sealedBelow(const std::string& folder) {
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        count += entry.is_regular_file() && hasSealedExtension(entry.path().string());
+    return count;
+}
+
+class SealedFolders : public ::testing::Test {
+  protected:
+    SealedFolders() {
+#ifdef _WIN32
+        _putenv_s("TESSARIN_TEST_SCRYPT_LOG_N", "10");
+#else
+        setenv("TESSARIN_TEST_SCRYPT_LOG_N", "10", 1);
+#endif
+    }
+    // T with a small, an empty and a large file, one folder down.
+    std::string makeTree(const TempFolder& where) {
+        where.write("T/a.txt", "a");
+        where.write("T/empty", "");
+        where.write("T/deep/big.bin", patternBytes(300000, 9));
+        return where / "T";
+    }
+    FolderRunResult seal(const std::string& folder) {
+        const AgeRecipient recipient = keys.recipient();
+        LockFolderOptions options;
+        options.sealFor = &recipient;
+        return lockFolder(folder, options, desktop);
+    }
+    FolderRunResult unseal(const std::string& folder, const SealingKeys& with) {
+        FolderRunOptions options;
+        options.keys = &with;
+        return unlockFolder(folder, options, desktop);
+    }
+
+    TempFolder temp;
+    ScriptedDesktop desktop;
+    SealingKeys keys;
+};
+
+TEST_F(SealedFolders, AFolderComesBackWholeAndLosesTheKeyItCarried) {
+    ASSERT_TRUE(turnOnSealing("pw", keys).ok());
+    const std::string folder = makeTree(temp);
+    const std::string before = listTree(folder);
+    const FolderRunResult locked = seal(folder);
+    ASSERT_TRUE(locked.folderDone) << static_cast<int>(locked.problem);
+    const std::string lockedPath = temp / lockedFolderName("T");
+    EXPECT_EQ(sealedBelow(lockedPath), 3u);
+    const std::string key = lockedPath + kSeparator + kFolderIdentityName;
+    ASSERT_TRUE(fileExists(key));
+    EXPECT_EQ(readFile(key), readFile(identityFilePath()));
+
+    const FolderRunResult unlocked = unseal(folder, keys);
+    ASSERT_TRUE(unlocked.folderDone) << static_cast<int>(unlocked.problem);
+    EXPECT_EQ(listTree(folder), before);
+    EXPECT_TRUE(readFile(folder + "/deep/big.bin") == patternBytes(300000, 9));
+}
+
+TEST_F(SealedFolders, CopiedToAFreshHomeItOpensWithThePasswordAlone) {
+    ASSERT_TRUE(turnOnSealing("pw", keys).ok());
+    const std::string before = listTree(makeTree(temp));
+    ASSERT_TRUE(seal(temp / "T").folderDone);
+
+    // Another machine: a home of its own, with no key; the folder copied there.
+    TempFolder other;
+    const std::string copied = other / lockedFolderName("T");
+    std::filesystem::copy(temp / lockedFolderName("T"), copied,
+                          std::filesystem::copy_options::recursive);
+    // As a copy that keeps attributes (cp -a, a file manager) leaves it.
+    platformFileSystem().setAttributes(copied, kAttrHidden);
+    std::string plain;
+    ASSERT_EQ(adoptLockedFolder(copied, plain), IoError::ok);
+    ASSERT_EQ(plain, other / "T");
+
+    SealingKeys wrong;
+    wrong.password = "not it";
+    const FolderRunResult refused = unseal(plain, wrong);
+    EXPECT_FALSE(refused.folderDone);
+    EXPECT_EQ(refused.problem, FolderProblem::filesNotUnlocked);
+    EXPECT_EQ(refused.folderKey.error, AgeError::wrongPassword);
+    EXPECT_EQ(refused.files.count(ItemStatus::failed), 3u);
+
+    SealingKeys passwordOnly;
+    passwordOnly.password = "pw";
+    const FolderRunResult opened = unseal(plain, passwordOnly);
+    ASSERT_TRUE(opened.folderDone) << static_cast<int>(opened.problem);
+    EXPECT_EQ(listTree(other / "T"), before);
+}
+
+TEST_F(SealedFolders, TheScanTellsSealedItemsAndRescueUnsealsThem) {
+    ASSERT_TRUE(turnOnSealing("pw", keys).ok());
+    makeTree(temp);
+    ASSERT_TRUE(seal(temp / "T").folderDone);
+    const std::string loose = temp.write("loose/notes.txt", "notes");
+    const AgeRecipient recipient = keys.recipient();
+    LockOptions options;
+    options.sealFor = &recipient;
+    ASSERT_TRUE(lockFiles({loose}, options, nullptr, desktop).complete());
+    temp.write("loose/fake.VKS", "not sealed at all");
+    temp.write("loose/cut.VKS", "age-encryption.org/v1\n");
+
+    const ScanResult scan = scanLockedItems(temp.path(), {}, desktop);
+    ASSERT_EQ(scan.folders.size(), 1u);
+    EXPECT_EQ(scan.folders[0].lockedFiles, 3u);
+    size_t sealedLoose = 0, damaged = 0;
+    for (const ScannedFile& file : scan.files) {
+        EXPECT_EQ(file.format, LockedFileFormat::sealed) << file.path;
+        EXPECT_NE(getFileName(file.path), kFolderIdentityName);
+        if (!file.inLockedFolder) (file.damaged() ? damaged : sealedLoose) += 1;
+    }
+    EXPECT_EQ(sealedLoose, 1u);
+    EXPECT_EQ(damaged, 1u);  // cut.VKS; fake.VKS is no sealed file at all
+
+    const RescueResult rescue = rescueLockedItems(temp.path(), scan, desktop, &keys);
+    EXPECT_TRUE(rescue.folders.at(0).folderDone);
+    EXPECT_TRUE(rescue.files.complete());
+    EXPECT_EQ(readFile(loose), "notes");
+    EXPECT_EQ(readFile(temp / "T/a.txt"), "a");
+}
+
+}  // namespace
+}  // namespace vellumar::test
