@@ -22,6 +22,9 @@ RunOutcome lockRows(const WindowModel& model, const std::vector<ListRow>& rows,
     LockOptions options;
     // "Encrypt File(s)" keeps a list of the files it locked.
     options.recordInFilesList = model.selectedOption == Option::OptEncFiles;
+    const bool seal = model.sealChecked && model.sessionKeys.canUnseal();
+    const AgeRecipient recipient = seal ? model.sessionKeys.recipient() : AgeRecipient();
+    if (seal) options.sealFor = &recipient;
     desktop.setBusy(true);
     RunReport report;
     {
@@ -34,9 +37,11 @@ RunOutcome lockRows(const WindowModel& model, const std::vector<ListRow>& rows,
     return outcomeOf(report);
 }
 
-RunOutcome unlockRows(const std::vector<ListRow>& rows, bool pruneFilesList, Desktop& desktop) {
+RunOutcome unlockRows(const WindowModel& model, const std::vector<ListRow>& rows,
+                      bool pruneFilesList, Desktop& desktop) {
     UnlockOptions options;
     options.pruneFilesList = pruneFilesList;
+    options.keys = &model.sessionKeys;
     desktop.setBusy(true);
     RunReport report;
     {
@@ -75,11 +80,11 @@ RunOutcome cmdLockFolder_Click(WindowModel& model, Desktop& desktop) {
 }
 
 RunOutcome cmdUnlock_Click(WindowModel& model, Desktop& desktop) {
-    return unlockRows(model.targetList, true, desktop);
+    return unlockRows(model, model.targetList, true, desktop);
 }
 
 RunOutcome cmdUnlockFolder_Click(WindowModel& model, Desktop& desktop) {
-    return unlockRows(model.foundFiles, false, desktop);
+    return unlockRows(model, model.foundFiles, false, desktop);
 }
 
 }  // namespace vellumar

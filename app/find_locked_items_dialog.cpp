@@ -53,8 +53,9 @@ QPushButton* button(QWidget* parent, const char* name, const QString& caption, Q
 
 }  // namespace
 
-FindLockedItemsDialog::FindLockedItemsDialog(Desktop& desktop, QWidget* parent)
-    : QDialog(parent), desktop_(desktop) {
+FindLockedItemsDialog::FindLockedItemsDialog(Desktop& desktop, QWidget* parent,
+                                             const SealingKeys* keys)
+    : QDialog(parent), desktop_(desktop), keys_(keys) {
     setObjectName(QStringLiteral("frmFindLocked"));
     setWindowTitle(QStringLiteral("Find Locked Items"));
     setModal(true);
@@ -170,7 +171,7 @@ void FindLockedItemsDialog::cmdUnlockAll_Click() {
     RescueResult rescue;
     {
         ScanDesktop port(*this);
-        rescue = rescueLockedItems(root_, found_, port);
+        rescue = rescueLockedItems(root_, found_, port, keys_);
     }
     size_t foldersDone = 0;
     for (const FolderRunResult& folder : rescue.folders) foldersDone += folder.folderDone ? 1 : 0;

@@ -9,6 +9,7 @@
 
 #include "engine/desktop.h"
 #include "folders/locked_item_scan.h"
+#include "locking/sealing_keys.h"
 
 class QLabel;
 class QPushButton;
@@ -20,7 +21,9 @@ class FindLockedItemsDialog : public QDialog {
     Q_OBJECT
 
   public:
-    FindLockedItemsDialog(Desktop& desktop, QWidget* parent = nullptr);
+    // `keys`: what Unlock all opens sealed files with (null: they stay sealed).
+    FindLockedItemsDialog(Desktop& desktop, QWidget* parent = nullptr,
+                          const SealingKeys* keys = nullptr);
 
     // The folder last scanned, as bytes.
     const std::string& folder() const { return root_; }
@@ -36,6 +39,7 @@ class FindLockedItemsDialog : public QDialog {
     void setRunning(bool running);
 
     Desktop& desktop_;
+    const SealingKeys* keys_;
     std::string root_;
     ScanResult found_;
     bool cancel_ = false;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QCheckBox>
 #include <QDropEvent>
 #include <QFrame>
 #include <QHeaderView>
@@ -28,6 +29,7 @@
 #include "app/find_locked_items_dialog.h"
 #include "app/plain_folder_names.h"
 #include "app/qt_desktop.h"
+#include "app/seal_choice.h"
 #include "app/target_rows.h"
 #include "folders/folder_lists.h"
 
@@ -428,7 +430,7 @@ void MainWindow::buildMenus() {
     connect(findLocked, &QAction::triggered, this, [this] {
         QtDesktop desktop;
         desktop.setWindow(this);
-        FindLockedItemsDialog dialog(desktop, this);
+        FindLockedItemsDialog dialog(desktop, this, &model_.sessionKeys);
         dialog.exec();
     });
     add(file, {"mnuExit", "E&xit", &MainWindowHandlers::mnuExit_Click});
@@ -543,7 +545,7 @@ void MainWindow::buildResultPage() {
 
     ListFiles_ = new QTreeWidget(page);
     ListFiles_->setObjectName(QStringLiteral("ListFiles"));
-    ListFiles_->setGeometry(10, 30, 347, 200);
+    ListFiles_->setGeometry(10, 30, 347, 176);
     ListFiles_->setRootIsDecorated(false);
     ListFiles_->setUniformRowHeights(true);
     // Long paths keep their file name in view.
@@ -556,6 +558,17 @@ void MainWindow::buildResultPage() {
     ListFiles_->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     ListFiles_->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     anchor(ListFiles_, kWide | kTall);
+
+    // Below the list on the two encrypt pages: remembered between runs.
+    chkSeal_ = new QCheckBox(qt(kSealCaption), page);
+    chkSeal_->setObjectName(QStringLiteral("chkSeal"));
+    chkSeal_->setGeometry(10, 210, 347, 24);
+    anchor(chkSeal_, kBottom | kWide);
+    connect(chkSeal_, &QCheckBox::clicked, this, [this](bool checked) {
+        run([this, checked] { logic_.chkSeal_Click(checked); });
+        // A No (or a failure) leaves it as the model has it.
+        chkSeal_->setChecked(model_.sealChecked);
+    });
 
     struct Foot {
         const char* name;
@@ -642,6 +655,8 @@ void MainWindow::render() {
     Label3_->setText(qt(model_.targetPrompt));
     cmdEncDec_->setText(runButtonText(model_.runButtonCaption));
     cmdEncDec_->setEnabled(model_.runButtonEnabled);
+    chkSeal_->setVisible(model_.sealVisible);
+    chkSeal_->setChecked(model_.sealChecked);
     renderList();
     rendering_ = false;
 }

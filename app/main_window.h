@@ -13,6 +13,7 @@
 #include "app/open_paths.h"
 
 class QButtonGroup;
+class QCheckBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -93,6 +94,7 @@ class MainWindow : public QMainWindow {
     QProgressBar* prgRun_ = nullptr;
     QLabel* lblRunFile_ = nullptr;
     QPushButton* cmdCancel_ = nullptr;
+    QCheckBox* chkSeal_ = nullptr;
     // The records of "folders" as the target list was last drawn.
     std::vector<std::string> folderRecords_;
 

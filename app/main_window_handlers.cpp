@@ -7,12 +7,14 @@
 #include "app/folder_chooser.h"
 #include "app/password.h"
 #include "app/run_button.h"
+#include "app/seal_choice.h"
 #include "app/selection.h"
 #include "app/web_pages.h"
 #include "engine/file_system.h"
 #include "engine/list_file.h"
 #include "engine/names.h"
 #include "engine/platform.h"
+#include "engine/sealed_lock.h"
 #include "locking/file_box.h"
 #include "locking/file_operations.h"
 #include "locking/locked_files_list.h"
@@ -52,6 +54,10 @@ ListRow fileRow(const std::string& path, const std::string& shownAs) {
     } else {
         row.text = shownAs;
         row.typeText = typeText(name);
+        if (hasSealedExtension(name) && startsLikeSealedFile(path)) {
+            row.imageKey = "lock";
+            row.typeText = "Sealed file";
+        }
     }
     row.sizeText = formatByteSize(sizeOf(path));
     return row;
@@ -150,6 +156,7 @@ void MainWindowHandlers::cmdNext_Click() {
         case Option::none:
             break;
     }
+    showSealChoice(model_, settings_, model_.selectedOption);
     model_.changed();
 }
 
@@ -166,7 +173,9 @@ void MainWindowHandlers::hideLockedFilesAgain() {
     if (readListFile(applicationFile("files"), paths) != IoError::ok) return;
     for (const std::string& path : paths) {
         uint32_t attributes = kAttrNormal;
-        if (path.empty() || !startsWithLockedMarker(path) ||
+        const bool locked = startsWithLockedMarker(path) ||
+                            (hasSealedExtension(path) && startsLikeSealedFile(path));
+        if (path.empty() || !locked ||
             fileSystem().getAttributes(path, attributes) != IoError::ok)
             continue;
         fileSystem().setAttributes(path, attributes | kAttrHidden | kAttrReadOnly);
@@ -178,7 +187,8 @@ void MainWindowHandlers::Form_Unload() {
 }
 
 void MainWindowHandlers::cmdPassword_Click() {
-    PasswordGate gate = checkPassword(settings_, model_.txtPassword, model_.txtConfirm);
+    PasswordGate gate =
+        checkPassword(settings_, model_.txtPassword, model_.txtConfirm, &model_.sessionKeys);
     switch (gate) {
         case PasswordGate::accepted:
         case PasswordGate::passwordSet:
@@ -278,6 +288,11 @@ void MainWindowHandlers::cmdEncDec_Click() {
 void MainWindowHandlers::cmdEx_Click() {
     hideLockedFilesAgain();
     call(hooks.endProgram);
+}
+
+void MainWindowHandlers::chkSeal_Click(bool checked) {
+    if (model_.runInProgress) return;
+    chooseSealing(model_, desktop_, settings_, checked);
 }
 
 void MainWindowHandlers::filFiles_PathChange() {

@@ -55,6 +55,8 @@ class MainWindowHandlers {
     void cmdBack_Click();
     void cmdEncDec_Click();
     void cmdEx_Click();
+    // "Seal with the password (strong encryption)" clicked to `checked`.
+    void chkSeal_Click(bool checked);
     void File_Encrypt();
     // Rebuilds the target list from the files of the hidden file box's folder.
     void filFiles_PathChange();

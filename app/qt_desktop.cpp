@@ -70,10 +70,30 @@ void QtDesktop::message(const std::string& text, Icon icon, const std::string& t
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QMessageBox box(boxIcon(icon), displayText(title), shown, QMessageBox::Ok, window_);
     box.setTextFormat(Qt::PlainText);
+    // Paths and the recovery key can be copied out of it.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     // The box is as wide as its text needs; its title must not be cut short.
     if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
         label->setMinimumWidth(titleWidth(box, displayText(title)));
     box.exec();
+}
+
+bool QtDesktop::ask(const std::string& text, Icon icon, const std::string& title) {
+    if (!messageLog_.isEmpty()) {
+        QFile log(messageLog_);
+        if (log.open(QIODevice::Append))
+            log.write("?" + QByteArray::number(static_cast<int>(icon)) + '\t' + bytes(title) +
+                      '\t' + bytes(text) + '\n');
+        return qEnvironmentVariable("TESSARIN_ANSWER") == QStringLiteral("yes");
+    }
+    QString shown = displayText(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(boxIcon(icon), displayText(title), shown, QMessageBox::Yes | QMessageBox::No,
+                    window_);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 std::vector<std::string> QtDesktop::pickFiles() {
@@ -86,7 +106,7 @@ std::vector<std::string> QtDesktop::pickFiles() {
         // Locked files are hidden (by attribute, and in their folder's
         // .hidden list): this dialog shows hidden files rather than have
         // them unhidden, and offers the locked ones first.
-        filters.prepend(QStringLiteral("Locked files (*.VKL *.VKW)"));
+        filters.prepend(QStringLiteral("Locked files (*.VKL *.VKW *.VKS)"));
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setFilter(dialog.filter() | QDir::Hidden);
     }

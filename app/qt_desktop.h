@@ -26,6 +26,7 @@ class QtDesktop : public Desktop {
 
     using Desktop::message;
     void message(const std::string& text, Icon icon, const std::string& title) override;
+    bool ask(const std::string& text, Icon icon, const std::string& title) override;
     std::vector<std::string> pickFiles() override;
     std::string pickFolder() override;
     void showEncryptedFolders() override;
@@ -43,7 +44,8 @@ class QtDesktop : public Desktop {
     WindowModel* model_ = nullptr;
     // Test hook: when TESSARIN_MESSAGE_LOG names a file, messages are
     // appended there ("icon<TAB>title<TAB>text" per line) instead of shown,
-    // so a run without a person at the screen never waits on a box.
+    // so a run without a person at the screen never waits on a box; a
+    // question is logged too and answered by TESSARIN_ANSWER ("yes": Yes).
     QString messageLog_;
     QElapsedTimer sinceYield_;
     int busyDepth_ = 0;

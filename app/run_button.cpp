@@ -258,6 +258,9 @@ FolderRunResult lockFolderStep(WindowModel& model, Desktop& desktop) {
 
     LockFolderOptions options;
     options.checkEveryRule = false;  // the chooser did
+    const bool seal = model.sealChecked && model.sessionKeys.canUnseal();
+    const AgeRecipient recipient = seal ? model.sessionKeys.recipient() : AgeRecipient();
+    if (seal) options.sealFor = &recipient;
     const FoundFiles found = foundInWindow(model);
     options.found = &found;
     // Busy while the files are worked on and their words said; the folder's
@@ -276,6 +279,7 @@ FolderRunResult unlockFolderStep(WindowModel& model, Desktop& desktop) {
     FolderRunOptions options;
     const FoundFiles found = foundInWindow(model);
     options.found = &found;
+    options.keys = &model.sessionKeys;
     desktop.setBusy(true);
     const FolderRunResult result = unlockFolder(model.PlainFolderPath, options, desktop);
     if (result.filesRun) showUnlockRun(result.files, desktop);

@@ -3,6 +3,7 @@
 #include "app/byte_size.h"
 #include "engine/file_system.h"
 #include "engine/names.h"
+#include "engine/sealed_lock.h"
 #include "locking/file_operations.h"
 
 namespace vellumar {
@@ -17,6 +18,9 @@ ListRow targetRow(const std::string& path) {
         row.text = getFolderPart(path) + name;
         row.imageKey = "lock";
     }
+    // A sealed file's plain name is sealed with it: it shows its own.
+    const bool sealed = extension == "VKS" && startsLikeSealedFile(path);
+    if (sealed) row.imageKey = "lock";
     FileStatus status;
     if (fileSystem().status(path, status) != IoError::ok || status.kind == EntryKind::missing)
         return row;
@@ -24,7 +28,7 @@ ListRow targetRow(const std::string& path) {
         row.typeText = "File folder";
         return row;
     }
-    row.typeText = toUpper(getExtension(name)) + " file";
+    row.typeText = sealed ? "Sealed file" : toUpper(getExtension(name)) + " file";
     row.sizeText = formatByteSize(status.size);
     return row;
 }

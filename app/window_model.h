@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "locking/sealing_keys.h"
+
 namespace vellumar {
 
 // The four wizard pages, in the order they are stacked when the window is
@@ -80,6 +82,12 @@ struct WindowModel {
     bool runButtonEnabled = true;
     std::vector<ListRow> targetList;
     uint32_t targetListColor = kWhite;
+    // "Seal with the password (strong encryption)": shown on the target pages
+    // of "Encrypt File(s)" and "Encrypt a Folder".
+    bool sealVisible = false;
+    bool sealChecked = false;
+    // Once the gate passed: the password, and the identity when sealing is on.
+    SealingKeys sessionKeys;
 
     // The hidden search controls: their results and the two progress labels.
     std::vector<ListRow> foundFiles;

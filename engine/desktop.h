@@ -22,6 +22,10 @@ public:
     // Shows a message with one OK button and returns when it is closed.
     virtual void message(const std::string& text, Icon icon, const std::string& title) = 0;
     void message(const std::string& text, Icon icon) { message(text, icon, kApplicationTitle); }
+    // Asks a question with Yes and No buttons (No the default); true for Yes.
+    virtual bool ask(const std::string& /*text*/, Icon /*icon*/, const std::string& /*title*/) {
+        return false;
+    }
 
     // The open-file dialog: empty when cancelled; otherwise what the dialog
     // returns (one full path, or the folder followed by the names).

@@ -59,6 +59,16 @@ public:
         }
         onEncryptedFolders();
     }
+    bool ask(const std::string& text, Icon icon, const std::string& title) override {
+        questions.push_back({text, icon, title});
+        if (answers.empty()) {
+            ADD_FAILURE() << "unexpected question: " << text;
+            return false;
+        }
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
     void openAddress(const std::string& address) override { addresses.push_back(address); }
     void setBusy(bool busy) override { busyChanges.push_back(busy); }
     void progress(uint64_t done, uint64_t total, const std::string& current) override {
@@ -72,6 +82,8 @@ public:
     std::function<void(const Shown&)> onMessage;
     std::deque<std::vector<std::string>> fileAnswers;
     std::deque<std::string> folderAnswers;
+    std::vector<Shown> questions;
+    std::deque<bool> answers;  // Yes (true) or No, one per question
     std::function<void()> onEncryptedFolders;
     std::vector<std::string> addresses;
     std::vector<bool> busyChanges;
