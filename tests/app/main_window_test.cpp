@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QDir>
 #include <QDirIterator>
@@ -41,10 +42,13 @@
 #include "app/path_opener.h"
 #include "app/qt_desktop.h"
 #include "app/qt_settings_store.h"
+#include "app/seal_choice.h"
 #include "app/single_instance.h"
 #include "app/web_pages.h"
 #include "engine/locked_header.h"
 #include "engine/platform.h"
+#include "engine/sealed_identity.h"
+#include "engine/sealed_lock.h"
 #include "engine/locked_folder_name.h"
 #include "engine/text_shift.h"
 #include "app/file_run_handlers.h"
@@ -1036,6 +1040,81 @@ TEST_F(Gui, ALockLeftByACrashedInstanceIsTakenOver) {
     EXPECT_TRUE(next.acquired());
     SingleInstance another;  // while it runs, nobody else gets in
     EXPECT_FALSE(another.acquired());
+}
+
+// Sealing through the real window: the box turns sealing on (the question
+// answered Yes), files and then a folder are sealed and come back.
+TEST_F(Gui, SealedFilesAndAFolderComeBackThroughTheWindow) {
+    qputenv("TESSARIN_TEST_SCRYPT_LOG_N", "10");
+    qputenv("TESSARIN_ANSWER", "yes");
+    Program program;
+    program.passGate();
+    program.choose("OptEncFiles");
+    program.click("cmdNext");
+    auto* seal = program.find<QCheckBox>("chkSeal");
+    ASSERT_TRUE(seal->isVisible());
+    EXPECT_EQ(seal->text(), qstr(kSealCaption));
+    EXPECT_FALSE(seal->isChecked());
+    QTest::mouseClick(seal, Qt::LeftButton, {}, QPoint(8, seal->height() / 2));
+    EXPECT_TRUE(seal->isChecked());
+    ASSERT_TRUE(program.model.sessionKeys.canUnseal());
+    const std::string key = identityText(program.model.sessionKeys.identities[0]);
+    EXPECT_EQ(messages(), "?48\t" + kSealingTitle + "\t" + kTurnOnSealingText + "\n64\t" +
+                              kRecoveryKeyTitle + "\t" + recoveryKeyText(key) + "\n");
+    program.screenshot("10-seal-choice");
+    QFile::remove(qstr(messageLog()));
+
+    const std::string notes = temp.write("data/notes.txt", "notes");
+    const std::string film = temp.write("data/film.bin", test::patternBytes(250000, 6));
+    program.desktop.answers.push_back({temp / "data", "notes.txt", "film.bin"});
+    program.click("cmdAdd");
+    program.click("cmdEncDec");
+    EXPECT_EQ(messages(), "64\tVellumar\tFile(s) Encrypted Successfully\n");
+    std::vector<std::string> sealedNames;
+    for (const std::string& name : test::namesIn(temp / "data")) {
+        EXPECT_TRUE(hasSealedExtension(name)) << name;
+        sealedNames.push_back(name);
+    }
+    ASSERT_EQ(sealedNames.size(), 2u);
+
+    program.choose("OptDecFiles");
+    program.click("cmdNext");
+    EXPECT_FALSE(seal->isVisible());
+    program.desktop.answers.push_back({temp / "data", sealedNames[0], sealedNames[1]});
+    program.click("cmdAdd");
+    program.click("cmdEncDec");
+    EXPECT_EQ(readFile(notes), "notes");
+    EXPECT_TRUE(readFile(film) == test::patternBytes(250000, 6));
+
+    // The box is remembered: the folder is sealed too.
+    temp.write("Work/Reports/a.txt", "a");
+    const std::string folder = temp / "Work/Reports";
+    const std::string locked = temp / ("Work/" + lockedFolderName("Reports"));
+    program.choose("OptEncFolder");
+    program.click("cmdNext");
+    EXPECT_TRUE(seal->isChecked());
+    program.desktop.folderAnswers.push_back(folder);
+    program.click("cmdAdd");
+    program.click("cmdEncDec");
+    EXPECT_TRUE(fileExists(locked + "/" + kFolderIdentityName));
+    ASSERT_EQ(test::namesIn(locked).size(), 2u);  // the key's copy and one sealed file
+
+    program.choose("OptDecFolder");
+    program.click("cmdNext");
+    QTimer::singleShot(0, [&] {
+        auto* window = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(window, nullptr);
+        auto* rows = window->findChild<QTreeWidget*>(QStringLiteral("lstDecrypt"));
+        ASSERT_EQ(rows->topLevelItemCount(), 1);
+        rows->topLevelItem(0)->setCheckState(0, Qt::Checked);
+        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("cmdDecrypt")),
+                          Qt::LeftButton);
+    });
+    program.click("cmdAdd");
+    program.click("cmdEncDec");
+    EXPECT_EQ(test::listTree(folder), "a.txt\n");
+    EXPECT_EQ(readFile(folder + "/a.txt"), "a");
+    qunsetenv("TESSARIN_ANSWER");
 }
 
 }  // namespace
