@@ -150,6 +150,7 @@ mkdir -p "$work/completion/sub"
 : > "$work/completion/a.VKL"
 : > "$work/completion/b.vkw"
 : > "$work/completion/c.txt"
+: > "$work/completion/d.VKS"
 complete_words() {
     (cd "$work/completion" && bash -c '
         source "$1"; shift
@@ -160,8 +161,10 @@ complete_words() {
 }
 for case in "unlock unlock-folder |tessarin-cli unl" \
     "--password-stdin |tessarin-cli --pa" \
-    "a.VKL b.vkw sub |tessarin-cli --password-stdin unlock " \
-    "a.VKL b.vkw c.txt sub |tessarin-cli lock a.VKL " \
+    "a.VKL b.vkw d.VKS sub |tessarin-cli --password-stdin unlock " \
+    "a.VKL b.vkw c.txt d.VKS sub |tessarin-cli lock a.VKL " \
+    "unlock unlock-folder |tessarin-cli --recovery-key-file c.txt unl" \
+    "c.txt |tessarin-cli unlock --recovery-key-file c." \
     "sub |tessarin-cli lock-folder " \
     "lock lock-folder |tessarin-cli -- lo"; do
     expected=${case%%|*} words=${case#*|}
