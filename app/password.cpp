@@ -44,6 +44,8 @@ PasswordGate checkPassword(SettingsStore& settings, const std::string& password,
                            const std::string& confirm, SealingKeys* keys) {
     std::string p = trim(password);
     if (sealingStarted(settings)) {
+        // No key is ever kept under an empty password (nor can the library take one).
+        if (p.empty()) return PasswordGate::wrongPassword;
         SealingKeys opened;
         const AgeResult result = openSealingKeys(p, opened);
         if (result.error == AgeError::wrongPassword) return PasswordGate::wrongPassword;

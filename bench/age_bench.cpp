@@ -62,6 +62,14 @@ void BM_SealedFileRoundTrip(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * plain.size()));
 }
 
+// The one step an unseal takes per file beyond the content.
+void BM_X25519(benchmark::State& state) {
+    const Key32 scalar{9, 8, 7};
+    Key32 point{}, out{};
+    x25519Base(Key32{1, 2, 3}, point);
+    for (auto _ : state) benchmark::DoNotOptimize(x25519(scalar, point, out));
+}
+
 void BM_ScryptOfTheIdentityFile(benchmark::State& state) {
     Key32 out{};
     for (auto _ : state)
@@ -71,6 +79,7 @@ void BM_ScryptOfTheIdentityFile(benchmark::State& state) {
 BENCHMARK(BM_ChaChaPolySealChunk);
 BENCHMARK(BM_ChaChaPolyOpenChunk);
 BENCHMARK(BM_SealedFileRoundTrip)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_X25519)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ScryptOfTheIdentityFile)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 }  // namespace

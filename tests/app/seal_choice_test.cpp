@@ -103,10 +103,13 @@ TEST_F(SealChoice, FilesAreSealedAndUnsealedThroughTheRunButton) {
 TEST_F(SealChoice, TheGateChecksThePasswordByTheKey) {
     SealingKeys keys;
     ASSERT_TRUE(turnOnSealing("gr\xC3\xBC\xC3\x9F dich \xE2\x82\xAC", keys).ok());
-    typePassword("wrong", "");
-    EXPECT_EQ(model.topPage(), Page::fraPassword);
-    EXPECT_EQ(desktop.messages.back(),
-              (Shown{"Please Enter The Right Password", Icon::critical, kApplicationTitle}));
+    for (const char* wrong : {"wrong", "", "   "}) {
+        typePassword(wrong, "");
+        EXPECT_EQ(model.topPage(), Page::fraPassword);
+        EXPECT_EQ(desktop.messages.back(),
+                  (Shown{"Please Enter The Right Password", Icon::critical, kApplicationTitle}))
+            << "'" << wrong << "'";
+    }
     typePassword("  gr\xC3\xBC\xC3\x9F dich \xE2\x82\xAC ", "");
     EXPECT_EQ(model.topPage(), Page::fraSelect);
     EXPECT_TRUE(model.sessionKeys.canUnseal());
