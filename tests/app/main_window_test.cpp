@@ -126,6 +126,21 @@ struct Program {
         QTest::mouseClick(radio, Qt::LeftButton, {}, QPoint(8, radio->height() / 2));
     }
     void menu(const char* name) { find<QAction>(name)->trigger(); }
+    // Add on "Decrypt a Folder": the encrypted-folders window lists one
+    // folder, `folder`, which is checked and decrypted.
+    void addTheOneLockedFolder(const std::string& folder) {
+        QTimer::singleShot(0, [folder] {
+            auto* window = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(window, nullptr);
+            auto* rows = window->findChild<QTreeWidget*>(QStringLiteral("lstDecrypt"));
+            ASSERT_EQ(rows->topLevelItemCount(), 1);
+            EXPECT_EQ(rows->topLevelItem(0)->text(0), qstr(folder));
+            rows->topLevelItem(0)->setCheckState(0, Qt::Checked);
+            QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("cmdDecrypt")),
+                              Qt::LeftButton);
+        });
+        click("cmdAdd");
+    }
     void passGate() {
         QTest::keyClicks(find<QLineEdit>("txtPassword"), QStringLiteral("secret"));
         QTest::keyClicks(find<QLineEdit>("txtConfirm"), QStringLiteral("secret"));
@@ -457,17 +472,7 @@ TEST_F(Gui, EncryptAndDecryptAFolder) {
 
     program.choose("OptDecFolder");
     program.click("cmdNext");
-    QTimer::singleShot(0, [&] {
-        auto* window = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(window, nullptr);
-        auto* rows = window->findChild<QTreeWidget*>(QStringLiteral("lstDecrypt"));
-        ASSERT_EQ(rows->topLevelItemCount(), 1);
-        EXPECT_EQ(rows->topLevelItem(0)->text(0), qstr(folder));
-        rows->topLevelItem(0)->setCheckState(0, Qt::Checked);
-        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("cmdDecrypt")),
-                          Qt::LeftButton);
-    });
-    program.click("cmdAdd");
+    program.addTheOneLockedFolder(folder);
     EXPECT_EQ(program.listed().size(), 3);  // the folder and its two files
     program.click("cmdEncDec");
     EXPECT_EQ(messages(),
@@ -1101,16 +1106,7 @@ TEST_F(Gui, SealedFilesAndAFolderComeBackThroughTheWindow) {
 
     program.choose("OptDecFolder");
     program.click("cmdNext");
-    QTimer::singleShot(0, [&] {
-        auto* window = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(window, nullptr);
-        auto* rows = window->findChild<QTreeWidget*>(QStringLiteral("lstDecrypt"));
-        ASSERT_EQ(rows->topLevelItemCount(), 1);
-        rows->topLevelItem(0)->setCheckState(0, Qt::Checked);
-        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("cmdDecrypt")),
-                          Qt::LeftButton);
-    });
-    program.click("cmdAdd");
+    program.addTheOneLockedFolder(folder);
     program.click("cmdEncDec");
     EXPECT_EQ(test::listTree(folder), "a.txt\n");
     EXPECT_EQ(readFile(folder + "/a.txt"), "a");
