@@ -120,13 +120,15 @@ TEST_F(CliSeal, TheRecoveryKeyOpensSealedFilesWithoutThePassword) {
 
     SealingKeys stranger;
     stranger.add(AgeIdentity::generate());
-    const std::string strangerKey = temp.write("stranger.txt", identityText(stranger.identities[0]));
+    const std::string strangerKey =
+        temp.write("stranger.txt", identityText(stranger.identities[0]));
     const std::string notAKey = temp.write("notakey.txt", "AGE-SECRET-KEY-1 typed badly\n");
     // The password is lost: nothing on standard input.
     const Ran wrongKey = run({"unlock", "--recovery-key-file", strangerKey, sealedPath}, "");
     EXPECT_EQ(wrongKey.status, 1);
-    EXPECT_EQ(wrongKey.err, sealedPath + ": it was sealed by another identity\n"
-                                         "Not every file was done: 0 unlocked, 1 failed.\n");
+    EXPECT_EQ(wrongKey.err, sealedPath +
+                                ": it was sealed by another identity\n"
+                                "Not every file was done: 0 unlocked, 1 failed.\n");
     const Ran bad = run({"unlock", "--recovery-key-file", notAKey, sealedPath}, "");
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.err, notAKey +
@@ -154,8 +156,8 @@ TEST_F(CliSeal, ADamagedSealedFileIsNamedAndKept) {
     const Ran ran = run({"--password-stdin", "unlock", sealedPath});
     EXPECT_EQ(ran.status, 1);
     EXPECT_EQ(ran.err, sealedPath +
-                           ": the locked file is damaged: it does not verify: it was cut short or "
-                           "changed\nNot every file was done: 0 unlocked, 1 failed.\n");
+                           ": the sealed file is damaged: it was cut short or changed\n"
+                           "Not every file was done: 0 unlocked, 1 failed.\n");
     EXPECT_EQ(readFile(sealedPath), bytes);
     EXPECT_EQ(namesIn(temp / "w").size(), 1u);
 }
