@@ -37,14 +37,18 @@ bool readyToSeal(CliSession& cli) {
         return false;
     }
     if (start.start == SealingStart::wasOn) return true;
-    cli.console.err
-        << "Sealing is now on. From now on the application password is kept nowhere: it is\n"
-           "checked by opening your key ("
-        << identityFilePath()
-        << ").\nThis cannot be undone.\n";
+    // Said once: the old, merely shifted form of the password leaves the
+    // settings now, and sealing can not be turned off again.
+    cli.console.err << "Sealing is now on. ";
     if (start.start == SealingStart::passwordKept)
-        cli.console.err << "The old form of the password could not be removed from the settings "
-                           "yet; it will be at the next start.\n";
+        cli.console.err << "The old form of the application password could not be removed "
+                           "from the settings yet; it will be at the next start.\n";
+    else
+        cli.console.err << "The old form of the application password has been removed from "
+                           "the settings.\n";
+    cli.console.err << "From now on the password is kept nowhere: it is checked by opening your "
+                       "key ("
+                    << identityFilePath() << ").\nThis cannot be undone.\n";
     cli.console.err << kRecoveryKeyAdvice << "\n";
     cli.console.out << identityText(cli.keys.identities.front()) << std::flush;
     return true;
@@ -68,11 +72,12 @@ int unlockWithRecoveryKey(CliSession& cli, const std::vector<std::string>& files
     SealingKeys keys;
     const std::string keyPath = absolutePath(keyFile);
     if (AgeResult read = readRecoveryKey(keyPath, keys); !read.ok()) {
-        cli.console.err << keyPath << ": "
-                        << (read.error == AgeError::notAge
-                                ? "not a recovery key (it must hold one \"AGE-SECRET-KEY-1...\" line)"
-                                : "the recovery key could not be read: " + ageCause(read))
-                        << "\nNothing was changed.\n";
+        cli.console.err
+            << keyPath << ": "
+            << (read.error == AgeError::notAge
+                    ? "not a recovery key (it must hold one \"AGE-SECRET-KEY-1...\" line)"
+                    : "the recovery key could not be read: " + ageCause(read))
+            << "\nNothing was changed.\n";
         return kExitFailed;
     }
     std::vector<std::string> paths;

@@ -79,8 +79,12 @@ TEST_F(CliSeal, TheFirstSealTurnsSealingOnAndShowsTheRecoveryKeyOnce) {
     const std::string notes = temp.write("w/notes.txt", "dear diary");
     const Ran first = sealed({notes});
     ASSERT_EQ(first.status, 0) << first.err;
-    EXPECT_NE(first.err.find("This cannot be undone."), std::string::npos);
-    EXPECT_NE(first.err.find(kRecoveryKeyAdvice), std::string::npos);
+    EXPECT_EQ(first.err,
+              "Sealing is now on. The old form of the application password has been "
+              "removed from the settings.\nFrom now on the password is kept nowhere: "
+              "it is checked by opening your key (" +
+                  identityFilePath() + ").\nThis cannot be undone.\n" + kRecoveryKeyAdvice +
+                  "\nFile(s) Encrypted Successfully\n");
     SealingKeys shown;
     ASSERT_EQ(readRecoveryKey(writeKey(first.out), shown).error, AgeError::ok) << first.out;
     // The shifted password is gone: only the key file checks the password.
