@@ -1,13 +1,16 @@
 #include "cli/seal_commands.h"
 
+#include <cstdint>
 #include <ostream>
 
 #include "app/password.h"
 #include "cli/absolute_path.h"
 #include "cli/cli.h"
 #include "cli/item_lines.h"
+#include "engine/file_system.h"
 #include "engine/sealed_identity.h"
 #include "engine/write_batch.h"
+#include "locking/failure_cause.h"
 #include "locking/file_operations.h"
 #include "locking/sealing_keys.h"
 
@@ -23,6 +26,21 @@ namespace {
 std::string ageCause(const AgeResult& result) {
     if (result.error == AgeError::io) return describe(result.io);
     return describe(result.error);
+}
+
+// Why the file given as the recovery key gave none, in the words a person
+// who typed the wrong name or picked the wrong file needs.
+std::string recoveryKeyProblem(const AgeResult& read, const std::string& path) {
+    uint32_t attributes = 0;
+    if (fileSystem().getAttributes(path, attributes) == IoError::ok &&
+        (attributes & kAttrDirectory) != 0)
+        return "a folder, not a recovery key";
+    if (read.error == AgeError::notAge)
+        return "not a recovery key (it must hold one \"AGE-SECRET-KEY-1...\" line)";
+    if (read.error == AgeError::io && read.io == IoError::notFound) return "no such file";
+    if (read.error == AgeError::io)
+        return "the recovery key could not be read: " + causeText(read.io, path);
+    return "the recovery key could not be read: " + ageCause(read);
 }
 
 }  // namespace
@@ -72,12 +90,8 @@ int unlockWithRecoveryKey(CliSession& cli, const std::vector<std::string>& files
     SealingKeys keys;
     const std::string keyPath = absolutePath(keyFile);
     if (AgeResult read = readRecoveryKey(keyPath, keys); !read.ok()) {
-        cli.console.err
-            << keyPath << ": "
-            << (read.error == AgeError::notAge
-                    ? "not a recovery key (it must hold one \"AGE-SECRET-KEY-1...\" line)"
-                    : "the recovery key could not be read: " + ageCause(read))
-            << "\nNothing was changed.\n";
+        cli.console.err << keyPath << ": " << recoveryKeyProblem(read, keyPath)
+                        << "\nNothing was changed.\n";
         return kExitFailed;
     }
     std::vector<std::string> paths;
