@@ -10,13 +10,13 @@
 #include "cli/absolute_path.h"
 #include "cli/cli_session.h"
 #include "cli/folder_commands.h"
+#include "cli/item_lines.h"
 #include "cli/scan_commands.h"
 #include "cli/seal_commands.h"
 #include "engine/file_system.h"
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "engine/write_batch.h"
-#include "cli/item_lines.h"
 #include "locking/file_operations.h"
 
 namespace vellumar {
@@ -106,15 +106,12 @@ const Command kCommands[] = {
     {"lock", "FILE...", "lock each file in place (--seal: seal it)", 1, kAny, lockCommand},
     {"unlock", "FILE...", "unlock each locked or sealed file (\".VKL\", \".VKW\", \".VKS\")", 1,
      kAny, unlockCommand},
-    {"lock-folder", "DIR", "lock every file in and below DIR, hide DIR and list it (--seal: seal)",
-     1, 1, lockFolderCommand},
-    {"unlock-folder", "DIR",
-     "unlock a locked folder, DIR as listed or as it stands", 1, 1,
+    {"lock-folder", "DIR", "lock every file below DIR, hide and list DIR; --seal: seal", 1, 1,
+     lockFolderCommand},
+    {"unlock-folder", "DIR", "unlock a locked folder, DIR as listed or as it stands", 1, 1,
      unlockFolderCommand},
-    {"scan", "PATH", "list every locked file and folder below PATH, from the disk alone", 1, 1,
-     scanCommand},
-    {"rescue", "PATH", "unlock every locked file and folder that scan finds below PATH", 1, 1,
-     rescueCommand},
+    {"scan", "PATH", "list every locked item below PATH, from the disk alone", 1, 1, scanCommand},
+    {"rescue", "PATH", "unlock every locked item that scan finds below PATH", 1, 1, rescueCommand},
     {"folders", "", "list the locked folders, one per line", 0, 0, foldersCommand},
     {"set-password", "", "set the application password on first use (asked twice)", 0, 0,
      setPasswordCommand},
@@ -129,7 +126,10 @@ void printHelp(std::ostream& out) {
         << "window does: a locked file has its content enciphered, a scrambled name\n"
         << "ending in \".VKL\" (files under 200000 bytes) or \".VKW\", and is hidden and\n"
         << "read-only; a locked folder has every file in and below it locked, is hidden,\n"
-        << "gets an encoded name and is listed by its plain path.\n"
+        << "gets an encoded name and is listed by its plain path. Those formats only keep\n"
+        << "files from casual eyes; with --seal a file is encrypted for real instead: it\n"
+        << "becomes a file of the age format under a random name ending in \".VKS\", which\n"
+        << "the application password (or the recovery key) alone opens.\n"
         << "\n"
         << "Commands:\n";
     for (const Command& command : kCommands) {
@@ -154,14 +154,16 @@ void printHelp(std::ostream& out) {
         << "  --                  end of options: every later argument is a file or folder\n"
         << "\n"
         << "Every command but set-password and unlock --recovery-key-file asks for the\n"
-        << "application password, on the\n"
-        << "terminal without echo unless --password-stdin is given; it is refused until\n"
-        << "a password has been set (with set-password or in the window). Messages go\n"
-        << "to standard error; each file that does not get there is named with the\n"
-        << "cause, as \"PATH: cause\", then a summary follows. An interrupt (Ctrl+C)\n"
-        << "stops a lock or unlock between two files. Small locked files are added to the locked-files list\n"
-        << "\"files\", locked folders to the list \"folders\", both in the application\n"
-        << "directory, which the window shares.\n"
+        << "application password, on the terminal without echo unless --password-stdin\n"
+        << "is given; it is refused until a password has been set (with set-password or\n"
+        << "in the window). Messages go to standard error; each file that does not get\n"
+        << "there is named with the cause, as \"PATH: cause\", then a summary follows.\n"
+        << "The recovery key goes to standard output (when sealing is turned on, and\n"
+        << "with export-recovery-key), to be kept in a file. An interrupt (Ctrl+C) stops\n"
+        << "a lock or unlock between two files. Small locked files are added to the\n"
+        << "locked-files list "
+        << "\"files\", locked folders to the list \"folders\", both in the\n"
+        << "application directory, which the window shares.\n"
         << "\n"
         << "Exit status:\n"
         << "  0  everything was done: every file locked or unlocked (a file named twice\n"
@@ -169,10 +171,12 @@ void printHelp(std::ostream& out) {
         << "     and no longer listed\n"
         << "  1  a file failed, was refused (one of the program's own files or\n"
         << "     temporaries, a link, a file with other names (hard links), a system\n"
-        << "     file, a file that is not locked), no longer exists or was not tried\n"
-        << "     (the run was interrupted); a folder\n"
-        << "     was refused, is not listed or could not be renamed or listed; or the\n"
-        << "     password was wrong, not set or could not be read;\n"
+        << "     file, a file that is not locked), is damaged or was sealed by another\n"
+        << "     identity, no longer exists or was not tried (the run was interrupted);\n"
+        << "     a folder was refused, is not listed or could not be renamed or listed;\n"
+        << "     the password was wrong, not set or could not be read; sealing could\n"
+        << "     not be turned on; the recovery key file holds no key; export-recovery-key:\n"
+        << "     sealing is not on;\n"
         << "     scan: PATH is no folder, a folder below it could not be searched, the\n"
         << "     scan was interrupted or the lists could not be written (a damaged\n"
         << "     locked file is listed, and does not change the status); rescue: any\n"
@@ -231,8 +235,9 @@ int runCli(const std::vector<std::string>& arguments, SettingsStore& settings, C
         const bool scans = words[0] == "scan" || words[0] == "rescue";
         if (!commandOptions.empty() && !scans)
             return usageError(console, words[0] + ": unknown option '" + commandOptions[0] + "'");
-        if (words[0] == "rescue" && std::count(commandOptions.begin(), commandOptions.end(),
-                                                "--cross-volumes") != static_cast<long>(commandOptions.size()))
+        if (words[0] == "rescue" &&
+            std::count(commandOptions.begin(), commandOptions.end(), "--cross-volumes") !=
+                static_cast<long>(commandOptions.size()))
             return usageError(console, "rescue: only --cross-volumes may be given");
         if (seal && words[0] != "lock" && words[0] != "lock-folder")
             return usageError(console, words[0] + ": unknown option '--seal'");

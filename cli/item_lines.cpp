@@ -6,6 +6,7 @@
 #include "engine/file_system.h"
 #include "engine/names.h"
 #include "engine/platform.h"
+#include "engine/sealed_lock.h"
 #include "locking/failure_cause.h"
 
 namespace vellumar {
@@ -14,6 +15,15 @@ namespace {
 // The summary of a run that got every file there: the window's words.
 const std::string kFilesEncrypted = "File(s) Encrypted Successfully";
 const std::string kFilesDecrypted = "File(s) Decrypted Successfully";
+
+// A sealed file that does not verify says so in plain words; the cause the
+// age reader gives ("it does not verify: ...") only repeats "damaged".
+std::string damagedText(const std::string& path, const std::string& detail) {
+    if (!hasSealedExtension(path)) return "the locked file is damaged: " + detail;
+    const std::string verifies = "it does not verify: ";
+    const bool repeats = detail.compare(0, verifies.size(), verifies) == 0;
+    return "the sealed file is damaged: " + (repeats ? detail.substr(verifies.size()) : detail);
+}
 
 // Why a file was not locked or unlocked, as the line that names it says.
 std::string failureText(const ItemResult& item, bool lock) {
@@ -37,7 +47,7 @@ std::string failureText(const ItemResult& item, bool lock) {
         case FileProblem::wrongHeader:
             return "it was locked under another password, or is damaged";
         case FileProblem::damaged:
-            return "the locked file is damaged: " + file.detail;
+            return damagedText(item.path, file.detail);
         case FileProblem::alreadyLarge:
             return "it is a large locked file already, which takes no further layer";
         case FileProblem::lockedContent:

@@ -1,13 +1,16 @@
 #include "cli/seal_commands.h"
 
+#include <cstdint>
 #include <ostream>
 
 #include "app/password.h"
 #include "cli/absolute_path.h"
 #include "cli/cli.h"
 #include "cli/item_lines.h"
+#include "engine/file_system.h"
 #include "engine/sealed_identity.h"
 #include "engine/write_batch.h"
+#include "locking/failure_cause.h"
 #include "locking/file_operations.h"
 #include "locking/sealing_keys.h"
 
@@ -25,6 +28,21 @@ std::string ageCause(const AgeResult& result) {
     return describe(result.error);
 }
 
+// Why the file given as the recovery key gave none, in the words a person
+// who typed the wrong name or picked the wrong file needs.
+std::string recoveryKeyProblem(const AgeResult& read, const std::string& path) {
+    uint32_t attributes = 0;
+    if (fileSystem().getAttributes(path, attributes) == IoError::ok &&
+        (attributes & kAttrDirectory) != 0)
+        return "a folder, not a recovery key";
+    if (read.error == AgeError::notAge)
+        return "not a recovery key (it must hold one \"AGE-SECRET-KEY-1...\" line)";
+    if (read.error == AgeError::io && read.io == IoError::notFound) return "no such file";
+    if (read.error == AgeError::io)
+        return "the recovery key could not be read: " + causeText(read.io, path);
+    return "the recovery key could not be read: " + ageCause(read);
+}
+
 }  // namespace
 
 bool readyToSeal(CliSession& cli) {
@@ -37,14 +55,18 @@ bool readyToSeal(CliSession& cli) {
         return false;
     }
     if (start.start == SealingStart::wasOn) return true;
-    cli.console.err
-        << "Sealing is now on. From now on the application password is kept nowhere: it is\n"
-           "checked by opening your key ("
-        << identityFilePath()
-        << ").\nThis cannot be undone.\n";
+    // Said once: the old, merely shifted form of the password leaves the
+    // settings now, and sealing can not be turned off again.
+    cli.console.err << "Sealing is now on. ";
     if (start.start == SealingStart::passwordKept)
-        cli.console.err << "The old form of the password could not be removed from the settings "
-                           "yet; it will be at the next start.\n";
+        cli.console.err << "The old form of the application password could not be removed "
+                           "from the settings yet; it will be at the next start.\n";
+    else
+        cli.console.err << "The old form of the application password has been removed from "
+                           "the settings.\n";
+    cli.console.err << "From now on the password is kept nowhere: it is checked by opening your "
+                       "key ("
+                    << identityFilePath() << ").\nThis cannot be undone.\n";
     cli.console.err << kRecoveryKeyAdvice << "\n";
     cli.console.out << identityText(cli.keys.identities.front()) << std::flush;
     return true;
@@ -68,10 +90,7 @@ int unlockWithRecoveryKey(CliSession& cli, const std::vector<std::string>& files
     SealingKeys keys;
     const std::string keyPath = absolutePath(keyFile);
     if (AgeResult read = readRecoveryKey(keyPath, keys); !read.ok()) {
-        cli.console.err << keyPath << ": "
-                        << (read.error == AgeError::notAge
-                                ? "not a recovery key (it must hold one \"AGE-SECRET-KEY-1...\" line)"
-                                : "the recovery key could not be read: " + ageCause(read))
+        cli.console.err << keyPath << ": " << recoveryKeyProblem(read, keyPath)
                         << "\nNothing was changed.\n";
         return kExitFailed;
     }

@@ -79,8 +79,12 @@ TEST_F(CliSeal, TheFirstSealTurnsSealingOnAndShowsTheRecoveryKeyOnce) {
     const std::string notes = temp.write("w/notes.txt", "dear diary");
     const Ran first = sealed({notes});
     ASSERT_EQ(first.status, 0) << first.err;
-    EXPECT_NE(first.err.find("This cannot be undone."), std::string::npos);
-    EXPECT_NE(first.err.find(kRecoveryKeyAdvice), std::string::npos);
+    EXPECT_EQ(first.err,
+              "Sealing is now on. The old form of the application password has been "
+              "removed from the settings.\nFrom now on the password is kept nowhere: "
+              "it is checked by opening your key (" +
+                  identityFilePath() + ").\nThis cannot be undone.\n" + kRecoveryKeyAdvice +
+                  "\nFile(s) Encrypted Successfully\n");
     SealingKeys shown;
     ASSERT_EQ(readRecoveryKey(writeKey(first.out), shown).error, AgeError::ok) << first.out;
     // The shifted password is gone: only the key file checks the password.
@@ -120,13 +124,15 @@ TEST_F(CliSeal, TheRecoveryKeyOpensSealedFilesWithoutThePassword) {
 
     SealingKeys stranger;
     stranger.add(AgeIdentity::generate());
-    const std::string strangerKey = temp.write("stranger.txt", identityText(stranger.identities[0]));
+    const std::string strangerKey =
+        temp.write("stranger.txt", identityText(stranger.identities[0]));
     const std::string notAKey = temp.write("notakey.txt", "AGE-SECRET-KEY-1 typed badly\n");
     // The password is lost: nothing on standard input.
     const Ran wrongKey = run({"unlock", "--recovery-key-file", strangerKey, sealedPath}, "");
     EXPECT_EQ(wrongKey.status, 1);
-    EXPECT_EQ(wrongKey.err, sealedPath + ": it was sealed by another identity\n"
-                                         "Not every file was done: 0 unlocked, 1 failed.\n");
+    EXPECT_EQ(wrongKey.err, sealedPath +
+                                ": it was sealed by another identity\n"
+                                "Not every file was done: 0 unlocked, 1 failed.\n");
     const Ran bad = run({"unlock", "--recovery-key-file", notAKey, sealedPath}, "");
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.err, notAKey +
@@ -154,8 +160,8 @@ TEST_F(CliSeal, ADamagedSealedFileIsNamedAndKept) {
     const Ran ran = run({"--password-stdin", "unlock", sealedPath});
     EXPECT_EQ(ran.status, 1);
     EXPECT_EQ(ran.err, sealedPath +
-                           ": the locked file is damaged: it does not verify: it was cut short or "
-                           "changed\nNot every file was done: 0 unlocked, 1 failed.\n");
+                           ": the sealed file is damaged: it was cut short or changed\n"
+                           "Not every file was done: 0 unlocked, 1 failed.\n");
     EXPECT_EQ(readFile(sealedPath), bytes);
     EXPECT_EQ(namesIn(temp / "w").size(), 1u);
 }

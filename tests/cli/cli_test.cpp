@@ -18,55 +18,12 @@
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "engine/text_shift.h"
+#include "tests/cli/program_fixture.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/temp_folder.h"
 
 namespace vellumar::test {
 namespace {
-
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string quoted(const std::string& text) {
-    std::string result = "'";
-    for (char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return result + "'";
-}
-
-class Cli : public ::testing::Test {
-  protected:
-    // Runs the program in the temporary folder, with its own settings.
-    Result run(const std::vector<std::string>& arguments, const std::string& input = {}) {
-        temp.write("io/stdin", input);
-        std::string command = "cd " + quoted(temp.path()) + " && " + environment +
-                              " XDG_CONFIG_HOME=" + quoted(temp / "config") + " " +
-                              test::quoted(program);
-        for (const std::string& argument : arguments) command += " " + quoted(argument);
-        command += " <" + quoted(temp / "io/stdin") + " >" + quoted(temp / "io/out") + " 2>" +
-                   quoted(temp / "io/err");
-        const int status = std::system(command.c_str());
-        Result result;
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.out = readFile(temp / "io/out");
-        result.err = readFile(temp / "io/err");
-        return result;
-    }
-    void setPassword() {
-        ASSERT_EQ(run({"--password-stdin", "set-password"}, "pw\npw\n").status, 0);
-    }
-    std::string listed() const {
-        const std::string text = readFile(applicationFile("files"));
-        return text == "<missing>" ? std::string() : text;
-    }
-
-    TempFolder temp;
-    // Put before the program's name: variables, or "umask 0;" and the like.
-    std::string environment;
-    std::string program = TESSARIN_CLI;
-};
 
 TEST_F(Cli, NothingIsLockedBeforeAPasswordIsSet) {
     const std::string file = temp.write("a.txt", "a");
@@ -285,8 +242,9 @@ TEST_F(Cli, AFolderCommandSucceedsOnlyWhenEverythingWasDone) {
              unchanged},
         {{"--password-stdin", "lock-folder", hidden},
          1,
-         hidden + ": passed over, as a folder that is read-only, hidden, system or archive is not "
-                  "locked" +
+         hidden +
+             ": passed over, as a folder that is read-only, hidden, system or archive is not "
+             "locked" +
              unchanged},
         {{"--password-stdin", "lock-folder", "clash"},
          1,
@@ -295,8 +253,7 @@ TEST_F(Cli, AFolderCommandSucceedsOnlyWhenEverythingWasDone) {
              "being locked: lock-folder locks the rest\n1 of 2 files were locked.\n"},
         {{"--password-stdin", "lock-folder", "blocked"},
          1,
-         blocked + ": the name it must take is taken: " + blockedTaken + "\n" +
-             temp / "blocked" +
+         blocked + ": the name it must take is taken: " + blockedTaken + "\n" + temp / "blocked" +
              ": no file in it could be locked; it keeps its name and is not listed\n0 of 1 files "
              "were locked.\n"},
         {{"--password-stdin", "lock-folder", lineBreak},
