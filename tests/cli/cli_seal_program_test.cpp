@@ -125,7 +125,7 @@ TEST_F(CliSealing, BadInputIsRefusedAndNothingChanges) {
     const std::string stranger = temp.write("stranger.txt", identityText(AgeIdentity::generate()));
     const std::string notAKey = temp.write("notakey.txt", "AGE-SECRET-KEY-1 typed badly\n");
     std::string damaged = readFile(sealedFiles[1]);
-    damaged[damaged.size() - 100] ^= 1;
+    damaged.back() ^= 1;  // in the last chunk's tag, whatever the file's size
     platformFileSystem().setAttributes(sealedFiles[1], kAttrNormal);
     temp.write("w/" + getFileName(sealedFiles[1]), damaged);
     std::vector<std::string> before;
