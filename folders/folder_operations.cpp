@@ -9,6 +9,7 @@
 #include "engine/locked_header.h"
 #include "engine/names.h"
 #include "engine/platform.h"
+#include "engine/sealed_lock.h"
 #include "engine/write_batch.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"
@@ -31,6 +32,14 @@ bool isFolder(const std::string& path) {
 bool hasLockedExtension(const std::string& path) {
     const std::string extension = toUpper(getExtension(path));
     return extension == "VKL" || extension == "VKW" || extension == "VKS";
+}
+
+// The files an unlock run takes. A ".VKS" file that does not start like a
+// sealed file is a person's own file with that name: it is left as it is and
+// keeps no folder from being unlocked.
+bool isFileToUnlock(const std::string& path) {
+    if (!hasLockedExtension(path)) return false;
+    return !hasSealedExtension(path) || startsLikeSealedFile(path);
 }
 
 FolderRunResult& fail(FolderRunResult& result, FolderProblem problem, const std::string& path,
@@ -224,7 +233,7 @@ FolderRunResult unlockFolder(const std::string& plainPath, const FolderRunOption
     {
         const FolderConfinement confined(start);
         result.folderKey = addFolderIdentity(start, keys);
-        runOverFound(found, hasLockedExtension, result,
+        runOverFound(found, isFileToUnlock, result,
                      [&desktop, &keys](const std::vector<std::string>& paths) {
                          WriteBatch batch;
                          UnlockOptions unlock;

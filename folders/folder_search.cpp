@@ -6,6 +6,7 @@
 #include "engine/folder_confinement.h"
 #include "engine/names.h"
 #include "locking/file_box.h"
+#include "locking/sealing_keys.h"
 
 namespace vellumar {
 namespace {
@@ -37,8 +38,17 @@ class Walk {
         }
         // A drive's root already ends with the separator.
         const std::string prefix = addBackslash(path);
-        for (const std::string& name : listing.files) found_.files.push_back(prefix + name);
-        if (atStart) found_.startFiles = listing.files.size();
+        size_t own = 0;
+        for (const std::string& name : listing.files) {
+            // The copy of the key a sealed folder carries is the program's,
+            // never a file to lock, unlock or count.
+            if (isFolderIdentityName(name)) {
+                ++own;
+                continue;
+            }
+            found_.files.push_back(prefix + name);
+        }
+        if (atStart) found_.startFiles = listing.files.size() - own;
     }
 
     void skip(const std::string& path, IoError error) {

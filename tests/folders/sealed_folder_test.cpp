@@ -9,9 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/atomic_file.h"
 #include "engine/locked_folder_name.h"
 #include "engine/sealed_lock.h"
 #include "folders/folder_operations.h"
+#include "folders/folder_search.h"
+#include "folders/folder_state.h"
 #include "folders/locked_item_rescue.h"
 #include "folders/locked_item_scan.h"
 #include "locking/sealing_keys.h"
@@ -33,6 +36,14 @@ size_t sealedBelow(const std::string& folder) {
         if (entry.kind == EntryKind::file) count += hasSealedExtension(entry.name);
     }
     return count;
+}
+
+// Writes through the engine's file system, which can spell a locked folder's name.
+void writeThrough(const std::string& path, const std::string& content) {
+    AtomicFile file(path);
+    ASSERT_EQ(file.open(), IoError::ok);
+    ASSERT_EQ(file.write(content), IoError::ok);
+    ASSERT_EQ(file.commit(), IoError::ok);
 }
 
 class SealedFolders : public ::testing::Test {
@@ -143,6 +154,69 @@ TEST_F(SealedFolders, TheScanTellsSealedItemsAndRescueUnsealsThem) {
     EXPECT_TRUE(rescue.files.complete());
     EXPECT_EQ(readFile(loose), "notes");
     EXPECT_EQ(readFile(temp / "T/a.txt"), "a");
+}
+
+TEST_F(SealedFolders, AKeyThatCannotBePlacedLeavesTheFolderAsItWas) {
+    ASSERT_TRUE(turnOnSealing("pw", keys).ok());
+    const std::string folder = makeTree(temp);
+    const std::string before = listTree(folder);
+    // The identity file went missing after the gate opened it.
+    fileSystem().setAttributes(identityFilePath(), kAttrNormal);
+    ASSERT_EQ(fileSystem().removeFile(identityFilePath()), IoError::ok);
+
+    const FolderRunResult result = seal(folder);
+    EXPECT_FALSE(result.folderDone);
+    EXPECT_EQ(result.problem, FolderProblem::keyNotPlaced);
+    EXPECT_EQ(result.error, IoError::notFound);
+    EXPECT_FALSE(result.filesRun);
+    EXPECT_FALSE(result.listed);
+    EXPECT_FALSE(isRecordedFolder(folder));
+    EXPECT_EQ(listTree(folder), before);
+}
+
+TEST_F(SealedFolders, TheSearchLeavesOutTheKeyAndUnlockLeavesOutFilesThatOnlyLookSealed) {
+    ASSERT_TRUE(turnOnSealing("pw", keys).ok());
+    makeTree(temp);
+    ASSERT_TRUE(seal(temp / "T").folderDone);
+    const std::string lockedPath = temp / lockedFolderName("T");
+    const FoundFiles found = findFilesBelow(lockedPath, desktop);
+    EXPECT_EQ(found.files.size(), 3u);
+    EXPECT_EQ(found.startFiles, 2u);  // a.txt and empty; the key is no file of the folder's
+    for (const std::string& file : found.files)
+        EXPECT_FALSE(isFolderIdentityName(getFileName(file))) << file;
+
+    // A person's files that merely carry the marker: neither is unsealed,
+    // and neither keeps the folder from opening.
+    const std::string own = lockedPath + kSeparator + "own.VKS";
+    const std::string empty = lockedPath + kSeparator + "deep" + kSeparator + "empty.vks";
+    writeThrough(own, "my own notes");
+    writeThrough(empty, "");
+    const FolderRunResult opened = unseal(temp / "T", keys);
+    ASSERT_TRUE(opened.folderDone) << static_cast<int>(opened.problem);
+    EXPECT_EQ(opened.files.items.size(), 3u);
+    EXPECT_EQ(readFile(temp / "T/own.VKS"), "my own notes");
+    EXPECT_TRUE(fileExists(temp / "T/deep/empty.vks"));
+    EXPECT_FALSE(fileExists(temp / "T" + kSeparator + kFolderIdentityName));
+}
+
+TEST_F(SealedFolders, RescueWithoutKeysLeavesSealedFilesAsTheyAre) {
+    ASSERT_TRUE(turnOnSealing("pw", keys).ok());
+    const std::string loose = temp.write("loose/notes.txt", "notes");
+    const AgeRecipient recipient = keys.recipient();
+    LockOptions options;
+    options.sealFor = &recipient;
+    ASSERT_TRUE(lockFiles({loose}, options, nullptr, desktop).complete());
+
+    const ScanResult scan = scanLockedItems(temp.path(), {}, desktop);
+    ASSERT_EQ(scan.files.size(), 1u);
+    const std::string sealedPath = scan.files[0].path;
+    const std::string before = readFile(sealedPath);
+    const RescueResult rescue = rescueLockedItems(temp.path(), scan, desktop, nullptr);
+    EXPECT_FALSE(rescue.complete());
+    ASSERT_EQ(rescue.files.items.size(), 1u);
+    EXPECT_EQ(rescue.files.items[0].file.problem, FileProblem::noIdentity);
+    EXPECT_EQ(readFile(sealedPath), before);
+    EXPECT_FALSE(fileExists(loose));
 }
 
 }  // namespace
