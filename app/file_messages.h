@@ -49,6 +49,19 @@ inline std::string lockedContentText(const std::string& path) {
            "ends in \".VKL\" to lock it as a further layer.";
 }
 
+// A sealed file that none of the keys at hand opens.
+inline const std::string kSealedFileTitle = "Sealed File";
+inline std::string otherIdentityText(const std::string& path) {
+    return "The sealed file " + path +
+           " was sealed by another identity and cannot be unlocked here. It was kept as it is.";
+}
+// Sealing is not on in this program, so it holds no key to try.
+inline std::string noIdentityText(const std::string& path) {
+    return "The sealed file " + path +
+           " cannot be unlocked: sealing is not turned on in this program, so no key here "
+           "opens it. It was kept as it is.";
+}
+
 inline const std::string kOutOfMemoryTitle = "Not Enough Memory";
 inline std::string outOfMemoryText(const std::string& path) {
     return "There is not enough memory to unlock the file " + path + ". It was kept as it is.";
@@ -56,8 +69,8 @@ inline std::string outOfMemoryText(const std::string& path) {
 
 inline const std::string kChangedDuringRunTitle = "File Changed";
 inline std::string changedDuringRunText(const std::string& path, bool locking) {
-    return "The file " + path + " changed while it was being " +
-           (locking ? "locked" : "unlocked") + ". It was kept as it is.";
+    return "The file " + path + " changed while it was being " + (locking ? "locked" : "unlocked") +
+           ". It was kept as it is.";
 }
 
 }  // namespace vellumar

@@ -183,11 +183,10 @@ void showFileMessage(const FileResult& result, bool locking, bool large, Desktop
             desktop.message(result.path + ": " + describe(IoError::outsideFolder), Icon::critical);
             break;
         case FileProblem::otherIdentity:
-            desktop.message(result.path + " was sealed by another identity", Icon::critical);
+            desktop.message(otherIdentityText(result.path), Icon::critical, kSealedFileTitle);
             break;
         case FileProblem::noIdentity:
-            desktop.message(result.path + " is sealed: only the application password opens it",
-                            Icon::critical);
+            desktop.message(noIdentityText(result.path), Icon::critical, kSealedFileTitle);
             break;
         case FileProblem::none:
         case FileProblem::missing:
@@ -230,7 +229,8 @@ void showUnlockRun(const RunReport& report, Desktop& desktop) {
         if (after == paths) {
             failures.show(desktop);
             // Said once here for a large file that failed only now, at the commit.
-            if (largeFailedNow) desktop.message(kUnlockErrorText, Icon::critical, kUnlockErrorTitle);
+            if (largeFailedNow)
+                desktop.message(kUnlockErrorText, Icon::critical, kUnlockErrorTitle);
             return;
         }
         largeFailed = largeFailed || largeFailedNow;

@@ -33,19 +33,27 @@ bool turnOnSealing(WindowModel& model, Desktop& desktop, SettingsStore& settings
         return false;
     }
     if (start.start != SealingStart::wasOn)
-        desktop.message(recoveryKeyText(identityText(model.sessionKeys.identities.front())),
+        desktop.message(recoveryKeyText(identityText(model.sessionKeys.identities.front()),
+                                        start.start == SealingStart::passwordKept),
                         Icon::information, kRecoveryKeyTitle);
     return true;
 }
 
 }  // namespace
 
-std::string recoveryKeyText(const std::string& key) {
-    return "Sealing is on. This is your recovery key:\r\n\r\n" + key +
-           "\r\nKeep a copy somewhere safe, away from this computer (on paper, or in a password "
-           "manager): if you forget your password, it is the only way to open your sealed "
-           "files. Anyone who has it can open them. It is shown only this once; tessarin-cli "
-           "export-recovery-key shows it again after the password.";
+std::string recoveryKeyText(const std::string& key, bool passwordKept) {
+    std::string text =
+        "Sealing is on. This is your recovery key:\r\n\r\n" + key +
+        "\r\nKeep a copy somewhere safe, away from this computer (on paper, or in a password "
+        "manager): if you forget your password, it is the only way to open your sealed "
+        "files. Anyone who has it can open them. It is shown only this once; tessarin-cli "
+        "export-recovery-key shows it again after the password.";
+    // The question promised the password would be kept nowhere.
+    if (passwordKept)
+        text +=
+            "\r\n\r\nThe old form of your password could not be removed from the "
+            "settings yet; it is removed the next time the password is checked.";
+    return text;
 }
 
 void showSealChoice(WindowModel& model, SettingsStore& settings, Option option) {

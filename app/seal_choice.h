@@ -26,7 +26,8 @@ void showSealChoice(WindowModel& model, SettingsStore& settings, Option option);
 // No, or a failure (said), leaves it off. Remembered either way.
 void chooseSealing(WindowModel& model, Desktop& desktop, SettingsStore& settings, bool checked);
 
-// The text that shows the recovery key.
-std::string recoveryKeyText(const std::string& key);
+// The text that shows the recovery key; `passwordKept` when the settings
+// still hold the old form of the password.
+std::string recoveryKeyText(const std::string& key, bool passwordKept = false);
 
 }  // namespace vellumar

@@ -568,6 +568,36 @@ TEST_F(Gui, AMessageBoxLeavesRoomForItsWholeTitle) {
     EXPECT_GT(labelWidth, titleWidth + 100);
 }
 
+// The recovery key can be selected and copied out of its box; the question
+// that turns sealing on, which cannot be undone, takes No on a stray Enter.
+TEST_F(Gui, TheRecoveryKeyCanBeCopiedAndTheSealingQuestionDefaultsToNo) {
+    qunsetenv("TESSARIN_MESSAGE_LOG");
+    QtDesktop desktop;
+    const std::string key = identityText(AgeIdentity::generate());
+    Qt::TextInteractionFlags flags;
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        flags = label->textInteractionFlags();
+        shown = label->text();
+        box->accept();
+    });
+    desktop.message(recoveryKeyText(key), Icon::information, kRecoveryKeyTitle);
+    EXPECT_TRUE(flags.testFlag(Qt::TextSelectableByMouse));
+    EXPECT_TRUE(flags.testFlag(Qt::TextSelectableByKeyboard));
+    EXPECT_TRUE(shown.contains(qstr(key)));
+
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->windowTitle(), qstr(kSealingTitle));
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    EXPECT_FALSE(desktop.ask(kTurnOnSealingText, Icon::exclamation, kSealingTitle));
+}
+
 // Decrypt File(s) leaves the locked files hidden and read-only, however the
 // page is left; its open-file dialog shows hidden files, locked ones first.
 TEST_F(Gui, DecryptFilesLeavesLockedFilesHiddenAndOffersThemFirst) {

@@ -20,11 +20,13 @@ class MemorySettings final : public SettingsStore {
     }
     bool saveSetting(const std::string& application, const std::string& section,
                      const std::string& key, const std::string& value) override {
+        if (readOnly) return false;
         values[{application, section, key}] = value;
         return true;
     }
 
     std::map<Address, std::string> values;
+    bool readOnly = false;  // every save fails and keeps nothing
 };
 
 }  // namespace vellumar::test

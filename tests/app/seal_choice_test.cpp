@@ -3,15 +3,20 @@
 // recovery key once), is remembered, seals and unseals through the run
 // button, and the gate then checks the password by the key alone.
 
-#include <cstdlib>
-
-#include "app/password.h"
 #include "app/seal_choice.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+
+#include "app/file_messages.h"
+#include "app/password.h"
 #include "engine/names.h"
 #include "engine/sealed_identity.h"
 #include "engine/sealed_lock.h"
 #include "tests/app/wizard_fixture.h"
 #include "tests/engine/lock_fixture.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace vellumar::test {
 namespace {
@@ -31,7 +36,26 @@ class SealChoice : public Wizard {
         for (const std::string& path : paths) model.targetList.push_back(row(path));
         form.cmdEncDec_Click();
     }
+    // Turns sealing on with the box of "Encrypt File(s)", answering Yes.
+    void turnOnWithTheBox() {
+        choose(&MainWindowHandlers::OptEncFiles_Click);
+        desktop.answers = {true};
+        form.chkSeal_Click(true);
+        ASSERT_TRUE(model.sessionKeys.canUnseal());
+        desktop.messages.clear();
+    }
+    // The sealed files of a folder of the test.
+    std::vector<std::string> sealedIn(const std::string& folder) {
+        std::vector<std::string> paths;
+        for (const std::string& name : namesIn(temp / folder)) {
+            EXPECT_TRUE(hasSealedExtension(name)) << name;
+            paths.push_back(temp / (folder + "/" + name));
+        }
+        return paths;
+    }
 };
+
+const Shown kDecrypted{"File(s) Decrypted Successfully", Icon::information, kApplicationTitle};
 
 TEST_F(SealChoice, TurningItOnAsksOnceShowsTheKeyOnceAndForgetsTheShiftedPassword) {
     passGate();
@@ -80,8 +104,8 @@ TEST_F(SealChoice, FilesAreSealedAndUnsealedThroughTheRunButton) {
     const std::string small = temp.write("w/notes.txt", "dear diary");
     const std::string large = temp.write("w/film.bin", patternBytes(300000, 3));
     run({small, large});
-    EXPECT_EQ(desktop.messages.back(), (Shown{"File(s) Encrypted Successfully", Icon::information,
-                                              kApplicationTitle}));
+    EXPECT_EQ(desktop.messages.back(),
+              (Shown{"File(s) Encrypted Successfully", Icon::information, kApplicationTitle}));
     std::vector<std::string> sealed;
     for (const std::string& name : namesIn(temp / "w")) {
         EXPECT_TRUE(hasSealedExtension(name)) << name;
@@ -91,8 +115,8 @@ TEST_F(SealChoice, FilesAreSealedAndUnsealedThroughTheRunButton) {
 
     choose(&MainWindowHandlers::OptDecFiles_Click);
     run(sealed);
-    EXPECT_EQ(desktop.messages.back(), (Shown{"File(s) Decrypted Successfully", Icon::information,
-                                              kApplicationTitle}));
+    EXPECT_EQ(desktop.messages.back(),
+              (Shown{"File(s) Decrypted Successfully", Icon::information, kApplicationTitle}));
     EXPECT_EQ(readFile(small), "dear diary");
     EXPECT_TRUE(readFile(large) == patternBytes(300000, 3));
 }
@@ -122,9 +146,155 @@ TEST_F(SealChoice, TheGateChecksThePasswordByTheKey) {
     again.txtPassword = again.txtConfirm = "new one";
     second.cmdPassword_Click();
     EXPECT_EQ(again.topPage(), Page::fraPassword);
-    EXPECT_EQ(desktop.messages.back(),
-              (Shown{passwordMessage(PasswordGate::keyUnreadable), Icon::critical,
-                     kApplicationTitle}));
+    EXPECT_EQ(desktop.messages.back(), (Shown{passwordMessage(PasswordGate::keyUnreadable),
+                                              Icon::critical, kApplicationTitle}));
+}
+
+// The next start of the program: the gate opens the key with the password
+// alone, the box is still on, and the files sealed before come back.
+TEST_F(SealChoice, ALaterSessionOpensTheKeyWithThePasswordAndUnseals) {
+    passGate();
+    turnOnWithTheBox();
+    const std::string notes = temp.write("w/notes.txt", "dear diary");
+    run({notes});
+    const std::vector<std::string> sealed = sealedIn("w");
+    ASSERT_EQ(sealed.size(), 1u);
+
+    WindowModel later;
+    MainWindowHandlers next{later, desktop, settings};
+    ASSERT_TRUE(next.Form_Load(false));
+    later.txtPassword = "secret";
+    next.cmdPassword_Click();
+    ASSERT_EQ(later.topPage(), Page::fraSelect);
+    ASSERT_TRUE(later.sessionKeys.canUnseal());
+    EXPECT_EQ(identityText(later.sessionKeys.identities[0]),
+              identityText(model.sessionKeys.identities[0]));
+    next.OptEncFiles_Click();
+    next.cmdNext_Click();
+    EXPECT_TRUE(later.sealChecked);
+
+    next.cmdBack_Click();
+    next.OptDecFiles_Click();
+    next.cmdNext_Click();
+    later.targetList = {row(sealed[0])};
+    desktop.messages.clear();
+    next.cmdEncDec_Click();
+    EXPECT_EQ(desktop.messages, std::vector<Shown>{kDecrypted});
+    EXPECT_EQ(readFile(notes), "dear diary");
+    EXPECT_EQ(desktop.questions.size(), 1u);  // asked once, in the first session
+}
+
+// A sealed file that does not open is named with its cause, and it stays
+// exactly as it was with nothing written beside it.
+TEST_F(SealChoice, ASealedFileThatDoesNotOpenIsNamedAndKeptAsItIs) {
+    passGate();
+    const std::string plain = temp.write("a/foreign.txt", "private");
+    ScriptedDesktop quiet;
+    const FileResult made = lockSealedFile(plain, AgeIdentity::generate().recipient(), quiet);
+    ASSERT_TRUE(made.done());
+    const std::string foreign = made.output;
+
+    auto expectKept = [&](const std::string& path, const Shown& said) {
+        SCOPED_TRACE(path);
+        const std::string before = readFile(path);
+        const std::vector<std::string> namesBefore = namesIn(getFolderPart(path));
+        choose(&MainWindowHandlers::OptDecFiles_Click);
+        desktop.messages.clear();
+        run({path});
+        EXPECT_EQ(desktop.messages,
+                  (std::vector<Shown>{
+                      said, {"0 of 1 file was unlocked.", Icon::exclamation, kApplicationTitle}}));
+        EXPECT_TRUE(readFile(path) == before);
+        EXPECT_EQ(namesIn(getFolderPart(path)), namesBefore);
+        form.cmdBack_Click();
+    };
+    // Sealing is not on here yet: there is no key to try.
+    expectKept(foreign, {noIdentityText(foreign), Icon::critical, kSealedFileTitle});
+
+    turnOnWithTheBox();
+    form.cmdBack_Click();
+    expectKept(foreign, {otherIdentityText(foreign), Icon::critical, kSealedFileTitle});
+
+    // Files of this program's own key, changed after they were sealed.
+    struct Change {
+        const char* name;
+        std::function<void(std::string&)> apply;
+        std::string cause;
+    };
+    const std::string verifyCause = "it does not verify: it was cut short or changed";
+    const std::vector<Change> changes = {
+        {"last chunk's tag", [](std::string& b) { b.back() ^= 1; }, verifyCause},
+        {"cut short", [](std::string& b) { b.resize(b.size() - 20); }, verifyCause},
+        {"header's MAC",
+         [](std::string& b) {
+             const size_t mac = b.find("\n--- ") + 5;
+             b[mac] = b[mac] == 'A' ? 'B' : 'A';
+         },
+         verifyCause},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.name);
+        const std::string folder = std::string("b/") + change.name;
+        choose(&MainWindowHandlers::OptEncFiles_Click);
+        run({temp.write(folder + "/notes.txt", patternBytes(70000, 4))});
+        const std::vector<std::string> sealed = sealedIn(folder);
+        ASSERT_EQ(sealed.size(), 1u);
+        std::string bytes = readFile(sealed[0]);
+        change.apply(bytes);
+        platformFileSystem().setAttributes(sealed[0], kAttrNormal);
+        std::ofstream(sealed[0], std::ios::binary | std::ios::trunc) << bytes;
+        expectKept(sealed[0],
+                   {damagedFileText(sealed[0], change.cause), Icon::critical, kDamagedFileTitle});
+    }
+}
+
+// Turning sealing on says what it could not do: a key that cannot be made
+// changes nothing and leaves the box off; settings that cannot be written
+// keep the old form of the password until the next gate removes it.
+TEST_F(SealChoice, TurningSealingOnSaysWhatItCouldNotDo) {
+    passGate();
+    choose(&MainWindowHandlers::OptEncFiles_Click);
+    {
+        class NoNewFileInHome final : public ForwardingFileSystem {
+            IoError createNew(const std::string& p, FileHandle& out) override {
+                if (getFolderPart(p) == getFolderPart(identityFilePath()))
+                    return IoError::accessDenied;
+                return base().createNew(p, out);
+            }
+        } refusing;
+        FileSystemOverride use(refusing);
+        desktop.answers = {true};
+        form.chkSeal_Click(true);
+    }
+    EXPECT_EQ(desktop.messages,
+              (std::vector<Shown>{{"Sealing could not be turned on: the key " + identityFilePath() +
+                                       " could not be made (path/file access error).\r\n"
+                                       "Nothing was changed.",
+                                   Icon::critical, kSealingTitle}}));
+    EXPECT_FALSE(model.sealChecked);
+    EXPECT_FALSE(sealingIsOn());
+    EXPECT_EQ(storedPassword(settings), "secret");
+    EXPECT_EQ(settings.getSetting(kSettingsApplication, kSettingsSection, "Seal"), "0");
+
+    desktop.messages.clear();
+    settings.readOnly = true;
+    desktop.answers = {true};
+    form.chkSeal_Click(true);
+    EXPECT_TRUE(model.sealChecked);
+    ASSERT_TRUE(model.sessionKeys.canUnseal());
+    EXPECT_EQ(
+        desktop.messages,
+        (std::vector<Shown>{{recoveryKeyText(identityText(model.sessionKeys.identities[0]), true),
+                             Icon::information, kRecoveryKeyTitle}}));
+    EXPECT_EQ(storedPassword(settings), "secret");
+
+    settings.readOnly = false;
+    WindowModel later;
+    MainWindowHandlers next{later, desktop, settings};
+    later.txtPassword = "secret";
+    next.cmdPassword_Click();
+    EXPECT_EQ(later.topPage(), Page::fraSelect);
+    EXPECT_EQ(storedPassword(settings), "");
 }
 
 }  // namespace
