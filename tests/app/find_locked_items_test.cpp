@@ -19,9 +19,11 @@
 #include "engine/locked_folder_name.h"
 #include "engine/names.h"
 #include "engine/platform.h"
+#include "engine/sealed_lock.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_operations.h"
 #include "locking/file_operations.h"
+#include "locking/sealing_keys.h"
 #include "tests/app/memory_settings.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/temp_folder.h"
@@ -110,6 +112,49 @@ TEST(FindLockedItems, FindsRelistsAndUnlocksWhatTheListsLost) {
     std::vector<std::string> records;
     EXPECT_EQ(readFolderRecords(records), IoError::ok);
     EXPECT_TRUE(records.empty());
+}
+
+// Unlock all opens a sealed file with the keys the window holds; without
+// them it stays sealed and is listed again.
+TEST(FindLockedItems, UnlockAllOpensASealedFileWithTheWindowsKeys) {
+    SealingKeys keys;
+    keys.add(AgeIdentity::generate());
+    struct Case {
+        const SealingKeys* keys;
+        const char* said;
+        bool opened;
+    };
+    for (const Case& c :
+         {Case{nullptr,
+               "0 of 0 folders and 0 of 1 loose files were unlocked.\nWhat is "
+               "left is listed again; tessarin-cli rescue names each cause.",
+               false},
+          Case{&keys, "0 of 0 folders and 1 of 1 loose files were unlocked.", true}}) {
+        SCOPED_TRACE(c.said);
+        TempFolder temp;
+        ScriptedDesktop desktop;
+        const std::string plain = temp.write("W/notes.txt", "dear diary");
+        ASSERT_TRUE(lockSealedFile(plain, keys.recipient(), desktop).done());
+        FindLockedItemsDialog dialog(desktop, nullptr, c.keys);
+        dialog.show();
+        desktop.folderAnswers = {temp / "W"};
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("cmdChoose")),
+                          Qt::LeftButton);
+        auto* list = dialog.findChild<QTreeWidget*>(QStringLiteral("lstFound"));
+        ASSERT_EQ(list->topLevelItemCount(), 1);
+        EXPECT_EQ(list->topLevelItem(0)->text(1), QStringLiteral("Sealed file"));
+
+        QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("cmdUnlockAll")),
+                          Qt::LeftButton);
+        EXPECT_EQ(
+            desktop.messages.back(),
+            (Shown{c.said, c.opened ? Icon::information : Icon::exclamation, kApplicationTitle}));
+        EXPECT_EQ(fileExists(plain), c.opened);
+        if (c.opened) {
+            EXPECT_EQ(readFile(plain), "dear diary");
+        }
+        EXPECT_EQ(list->topLevelItemCount(), c.opened ? 0 : 1);
+    }
 }
 
 // Cancel is the one button a scan leaves enabled; the walk stops at the
