@@ -4,9 +4,14 @@
 #include <QDesktopServices>
 #include <QFile>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QSpacerItem>
 #include <QUrl>
+#include <algorithm>
 
 #include "app/encrypted_folders_dialog.h"
 #include "app/plain_folder_names.h"
@@ -44,6 +49,29 @@ int titleWidth(const QMessageBox& box, const QString& title) {
     return box.fontMetrics().horizontalAdvance(title) + kTitleBarButtons;
 }
 
+// The text of a box keeps room for the whole title, and for its widest word
+// (a path, the recovery key) as far as a box on this screen can be wide, so
+// that such a word is not broken. The room is a spacer in the text's cell:
+// a minimum width on the text itself would keep the box from wrapping a long
+// text, and cut it off instead.
+void keepRoom(QMessageBox& box, const QString& title, const QString& text) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (!grid || !label) return;
+    int wordWidth = 0;
+    for (const QString& word :
+         text.split(QRegularExpression(QStringLiteral("\\s")), Qt::SkipEmptyParts))
+        wordWidth = std::max(wordWidth, box.fontMetrics().horizontalAdvance(word));
+    // Well inside the widest box the toolkit makes on this screen.
+    const QScreen* screen = box.screen();
+    const int screenWidth = screen ? screen->availableGeometry().width() : 0;
+    wordWidth = std::min(wordWidth, std::clamp(screenWidth - 580, 0, 850));
+    int row = 0, column = 0, rows = 0, columns = 0;
+    grid->getItemPosition(grid->indexOf(label), &row, &column, &rows, &columns);
+    grid->addItem(new QSpacerItem(std::max(titleWidth(box, title), wordWidth), 0), row, column, 1,
+                  columns);
+}
+
 // Yield at most this often while a run is in progress.
 constexpr qint64 kYieldIntervalMs = 30;
 
@@ -72,9 +100,7 @@ void QtDesktop::message(const std::string& text, Icon icon, const std::string& t
     box.setTextFormat(Qt::PlainText);
     // Paths and the recovery key can be copied out of it.
     box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    // The box is as wide as its text needs; its title must not be cut short.
-    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
-        label->setMinimumWidth(titleWidth(box, displayText(title)));
+    keepRoom(box, displayText(title), shown);
     box.exec();
 }
 
@@ -93,6 +119,7 @@ bool QtDesktop::ask(const std::string& text, Icon icon, const std::string& title
                     window_);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::No);
+    keepRoom(box, displayText(title), shown);
     return box.exec() == QMessageBox::Yes;
 }
 

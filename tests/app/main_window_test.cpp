@@ -576,18 +576,25 @@ TEST_F(Gui, TheRecoveryKeyCanBeCopiedAndTheSealingQuestionDefaultsToNo) {
     const std::string key = identityText(AgeIdentity::generate());
     Qt::TextInteractionFlags flags;
     QString shown;
+    bool wholeTextShown = false;
     QTimer::singleShot(0, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
         auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
         flags = label->textInteractionFlags();
         shown = label->text();
+        wholeTextShown =
+            label->wordWrap() && label->height() >= label->heightForWidth(label->width());
+        QDir().mkpath(QStringLiteral(VELLUMAR_SCREENSHOT_DIR));
+        EXPECT_TRUE(
+            box->grab().save(QStringLiteral(VELLUMAR_SCREENSHOT_DIR "/12-recovery-key.png")));
         box->accept();
     });
     desktop.message(recoveryKeyText(key), Icon::information, kRecoveryKeyTitle);
     EXPECT_TRUE(flags.testFlag(Qt::TextSelectableByMouse));
     EXPECT_TRUE(flags.testFlag(Qt::TextSelectableByKeyboard));
     EXPECT_TRUE(shown.contains(qstr(key)));
+    EXPECT_TRUE(wholeTextShown);
 
     QTimer::singleShot(0, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -1096,7 +1103,7 @@ TEST_F(Gui, SealedFilesAndAFolderComeBackThroughTheWindow) {
     const std::string key = identityText(program.model.sessionKeys.identities[0]);
     EXPECT_EQ(messages(), "?48\t" + kSealingTitle + "\t" + kTurnOnSealingText + "\n64\t" +
                               kRecoveryKeyTitle + "\t" + recoveryKeyText(key) + "\n");
-    program.screenshot("10-seal-choice");
+    program.screenshot("11-seal-choice");
     QFile::remove(qstr(messageLog()));
 
     const std::string notes = temp.write("data/notes.txt", "notes");
