@@ -89,6 +89,16 @@ std::string nameWithoutMarker(const std::string& path) {
     return name.empty() ? "unsealed" : name;
 }
 
+// Opens a file to read, telling what it was as it was opened; a folder or
+// any other entry is no file to work on.
+FileResult openToRead(const std::string& path, FileStatus& status, FileHandle& file) {
+    FileSystem& fs = fileSystem();
+    if (IoError e = fs.status(path, status); e != IoError::ok) return stepFailed(e, path, path);
+    if (status.kind != EntryKind::file) return fileProblem(FileProblem::notAFile, path);
+    if (IoError e = fs.openRead(path, file); e != IoError::ok) return stepFailed(e, path, path);
+    return fileDone(path);
+}
+
 }  // namespace
 
 bool hasSealedExtension(const std::string& path) {
@@ -117,11 +127,9 @@ FileResult lockSealedFile(const std::string& path, const AgeRecipient& recipient
 
     FileSystem& fs = fileSystem();
     FileStatus status;
-    if (IoError e = fs.status(path, status); e != IoError::ok) return stepFailed(e, path, path);
-    if (status.kind != EntryKind::file) return fileProblem(FileProblem::notAFile, path);
     FileHandle plain = kNoFile;
-    if (IoError e = fs.openRead(path, plain); e != IoError::ok) return stepFailed(e, path, path);
     FileCloser closePlain(plain);
+    if (FileResult opened = openToRead(path, status, plain); !opened.done()) return opened;
 
     // A batch opens its hold on the volume before anything is written there.
     batchTaking(request.batch, sealedPath, path);
@@ -154,11 +162,9 @@ FileResult unlockSealedFile(const std::string& path, const std::vector<AgeIdenti
                             Desktop& desktop, const FileRequest& request) {
     FileSystem& fs = fileSystem();
     FileStatus status;
-    if (IoError e = fs.status(path, status); e != IoError::ok) return stepFailed(e, path, path);
-    if (status.kind != EntryKind::file) return fileProblem(FileProblem::notAFile, path);
     FileHandle source = kNoFile;
-    if (IoError e = fs.openRead(path, source); e != IoError::ok) return stepFailed(e, path, path);
     FileCloser closeSource(source);
+    if (FileResult opened = openToRead(path, status, source); !opened.done()) return opened;
 
     // The header, opened and verified before anything is written.
     AgeReader reader(yieldingSource(source, desktop));
