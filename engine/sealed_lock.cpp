@@ -114,8 +114,8 @@ bool startsLikeSealedFile(const std::string& path) {
     return readExactly(file, head.data(), head.size()) == IoError::ok && head == kAgeVersionLine;
 }
 
-FileResult lockSealedFile(const std::string& path, const AgeRecipient& recipient,
-                          Desktop& desktop, const FileRequest& request) {
+FileResult lockSealedFile(const std::string& path, const AgeRecipient& recipient, Desktop& desktop,
+                          const FileRequest& request) {
     if (FileResult there = lookedUp(path); !there.done()) return there;
     const std::string folder = addBackslash(getFolderPart(path));
     std::string sealedPath;
@@ -136,8 +136,8 @@ FileResult lockSealedFile(const std::string& path, const AgeRecipient& recipient
     AtomicFile sealed(sealedPath);
     sealed.standInFor(path, status);
     if (IoError e = sealed.open(); e != IoError::ok) return stepFailed(e, path, sealedPath);
-    const AgeResult written = encryptForRecipient(recipient, getFileName(path),
-                                                  yieldingSource(plain, desktop), writeToFile(sealed));
+    const AgeResult written = encryptForRecipient(
+        recipient, getFileName(path), yieldingSource(plain, desktop), writeToFile(sealed));
     if (!written.ok()) return sealFailed(written, path, sealedPath);
     IoError e = IoError::ok;
     // A file that grew meanwhile (a log being written) would lose its end.

@@ -28,8 +28,8 @@ bool startsLikeSealedFile(const std::string& path);
 // Seals a file in place for `recipient` under a new random ".VKS" name in
 // its folder. With `request.listPath` the sealed path is listed before the
 // plain file goes. When not done the plain file is untouched.
-FileResult lockSealedFile(const std::string& path, const AgeRecipient& recipient,
-                          Desktop& desktop, const FileRequest& request = {});
+FileResult lockSealedFile(const std::string& path, const AgeRecipient& recipient, Desktop& desktop,
+                          const FileRequest& request = {});
 
 // Restores the plain file of a ".VKS" file under the name it carries (or,
 // for a file made by the age tool, its own name without the marker) with
