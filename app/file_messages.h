@@ -49,6 +49,10 @@ inline std::string lockedContentText(const std::string& path) {
            "ends in \".VKL\" to lock it as a further layer.";
 }
 
+// Listed locked files whose hidden mark could not be set again.
+inline const std::string kLeftVisibleText =
+    "These locked files could not be hidden again and can be seen in their folders:";
+
 // A sealed file that none of the keys at hand opens.
 inline const std::string kSealedFileTitle = "Sealed File";
 inline std::string otherIdentityText(const std::string& path) {

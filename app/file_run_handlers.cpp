@@ -49,6 +49,7 @@ RunOutcome unlockRows(const WindowModel& model, const std::vector<ListRow>& rows
         report = unlockFiles(rowPaths(rows), options, &batch, desktop);
     }
     showUnlockRun(report, desktop);
+    showLeftVisible(report.leftVisible, desktop);
     desktop.setBusy(false);
     showNoFileChecked(report, desktop);
     return outcomeOf(report);

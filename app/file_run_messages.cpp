@@ -240,6 +240,16 @@ void showUnlockRun(const RunReport& report, Desktop& desktop) {
     failures.show(desktop);
 }
 
+void showLeftVisible(const std::vector<FileResult>& files, Desktop& desktop) {
+    if (files.empty()) return;
+    std::string text = kLeftVisibleText;
+    for (size_t i = 0; i < files.size() && i < kFailuresNamed; ++i)
+        text += "\r\n" + files[i].path + ": " + describe(files[i].error);
+    if (files.size() > kFailuresNamed)
+        text += "\r\n... and " + std::to_string(files.size() - kFailuresNamed) + " other files.";
+    desktop.message(text, Icon::exclamation);
+}
+
 void showNoFileChecked(const RunReport& report, Desktop& desktop) {
     if (report.items.empty()) desktop.message(kNoFileChecked, Icon::exclamation);
 }

@@ -5,6 +5,7 @@
 // is over.
 
 #include <string>
+#include <vector>
 
 #include "engine/desktop.h"
 #include "engine/file_result.h"
@@ -18,6 +19,10 @@ void showUnlockRun(const RunReport& report, Desktop& desktop);
 // "No file is checked" for a run over no file: said after the others, once
 // the busy pointer is gone.
 void showNoFileChecked(const RunReport& report, Desktop& desktop);
+
+// Listed locked files that could not be hidden again, named with their
+// causes in one message; nothing when there are none.
+void showLeftVisible(const std::vector<FileResult>& files, Desktop& desktop);
 
 // The message the window has for what one lock or unlock of a file did
 // (a name taken, a wrong header, a damaged file...); nothing for most OS

@@ -1,9 +1,11 @@
 #include "app/main_window_handlers.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
 #include "app/byte_size.h"
+#include "app/file_run_messages.h"
 #include "app/folder_chooser.h"
 #include "app/password.h"
 #include "app/run_button.h"
@@ -167,7 +169,7 @@ void MainWindowHandlers::cmdExit_Click() {
 void MainWindowHandlers::hideLockedFilesAgain() {
     if (!lockedFilesUnhidden_) return;
     lockedFilesUnhidden_ = false;
-    pruneLockedFilesList();
+    std::vector<FileResult> leftVisible = pruneLockedFilesList();
     // Unhiding took read-only too: a file still locked gets it back.
     std::vector<std::string> paths;
     if (readListFile(applicationFile("files"), paths) != IoError::ok) return;
@@ -178,8 +180,13 @@ void MainWindowHandlers::hideLockedFilesAgain() {
         if (path.empty() || !locked ||
             fileSystem().getAttributes(path, attributes) != IoError::ok)
             continue;
-        fileSystem().setAttributes(path, attributes | kAttrHidden | kAttrReadOnly);
+        const IoError error = fileSystem().setAttributes(path, attributes | kAttrHidden | kAttrReadOnly);
+        const bool named = std::any_of(leftVisible.begin(), leftVisible.end(),
+                                       [&path](const FileResult& file) { return file.path == path; });
+        if (error != IoError::ok && !named)
+            leftVisible.push_back(fileProblem(FileProblem::ioError, path, error));
     }
+    showLeftVisible(leftVisible, desktop_);
 }
 
 void MainWindowHandlers::Form_Unload() {

@@ -87,12 +87,8 @@ uint32_t readDosBits(const std::string& path) {
     return dosAttributesFromRecord(stored);
 }
 
-IoError writeDosBits(const std::string& path, uint32_t bits) {
-    std::string stored;
-    // A record that cannot be read is not replaced blindly: it may carry
-    // Samba's other fields.
-    if (!readDosRecord(path, stored)) return lastError();
-    const std::string wanted = dosRecordWithAttributes(stored, bits);
+// Stores `wanted` in place of `stored`; an empty record removes the attribute.
+IoError storeDosRecord(const std::string& path, const std::string& stored, const std::string& wanted) {
     if (wanted == stored) return IoError::ok;
     if (wanted.empty()) {
         if (posixXattrCalls().remove(path.c_str(), kDosAttribute) == 0 || errno == ENODATA) return IoError::ok;
@@ -382,18 +378,27 @@ public:
         struct stat st;
         if (::lstat(path.c_str(), &st) != 0) return lastError();
         if (S_ISLNK(st.st_mode)) return IoError::unsupported;  // never act through a link
-        bool readOnly = (attributes & kAttrReadOnly) != 0;
-        mode_t mode = st.st_mode & 07777;
-        // The owner cannot change the extended attribute of a file without
-        // write permission: make it writable first, remove the bits last.
-        if (!readOnly && (mode & S_IWUSR) == 0) {
-            if (::fchmodat(AT_FDCWD, path.c_str(), mode | S_IWUSR, AT_SYMLINK_NOFOLLOW) != 0)
-                return lastError();
+        const bool readOnly = (attributes & kAttrReadOnly) != 0;
+        const mode_t mode = st.st_mode & 07777;
+        constexpr mode_t writeBits = S_IWUSR | S_IWGRP | S_IWOTH;
+        std::string stored;
+        // A record that cannot be read is not replaced blindly: it may carry
+        // Samba's other fields.
+        if (!readDosRecord(path, stored)) return lastError();
+        const std::string wanted = dosRecordWithAttributes(stored, attributes & kDosRecordBits);
+        // Only a user who may write a file can change its extended attribute
+        // (root may always, which hides this): a read-only file is made
+        // writable for the change even when it stays read-only, and gets its
+        // final mode last.
+        const bool openedForChange = (mode & S_IWUSR) == 0 && (wanted != stored || !readOnly);
+        if (openedForChange && ::fchmodat(AT_FDCWD, path.c_str(), mode | S_IWUSR, AT_SYMLINK_NOFOLLOW) != 0)
+            return lastError();
+        if (IoError e = storeDosRecord(path, stored, wanted); e != IoError::ok) {
+            if (openedForChange) ::fchmodat(AT_FDCWD, path.c_str(), mode, AT_SYMLINK_NOFOLLOW);
+            return e;
         }
-        if (IoError e = writeDosBits(path, attributes & kDosRecordBits); e != IoError::ok) return e;
-        if (readOnly && (mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0) {
-            if (::fchmodat(AT_FDCWD, path.c_str(), mode & ~(S_IWUSR | S_IWGRP | S_IWOTH),
-                           AT_SYMLINK_NOFOLLOW) != 0)
+        if (readOnly && ((mode & writeBits) != 0 || openedForChange)) {
+            if (::fchmodat(AT_FDCWD, path.c_str(), mode & ~writeBits, AT_SYMLINK_NOFOLLOW) != 0)
                 return lastError();
         }
         return IoError::ok;

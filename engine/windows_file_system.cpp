@@ -241,6 +241,17 @@ public:
         if (current & FILE_ATTRIBUTE_REPARSE_POINT)
             return IoError::unsupported;  // never act through a link
         DWORD value = attributes & kSettableBits;
+        // Wine keeps hidden and system in an extended attribute that only a
+        // user who may write the file can change, and takes the write
+        // permission away first: a normal user's read-only file would lose
+        // them. So the other bits change while the file is still writable,
+        // and read-only comes last, in a call of its own.
+        const DWORD otherBits = kSettableBits & ~FILE_ATTRIBUTE_READONLY;
+        if ((value & FILE_ATTRIBUTE_READONLY) && ((current ^ value) & otherBits)) {
+            const DWORD first = value & otherBits;
+            if (!SetFileAttributesA(path.c_str(), first ? first : FILE_ATTRIBUTE_NORMAL))
+                return lastError();
+        }
         return SetFileAttributesA(path.c_str(), value ? value : FILE_ATTRIBUTE_NORMAL)
                    ? IoError::ok
                    : lastError();

@@ -472,7 +472,7 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
     }
     decisions.now = paths.size();  // the last commit comes after every path
     if (commitEnds()) return endEarly(paths.size());
-    if (options.pruneFilesList) pruneLockedFilesList();
+    if (options.pruneFilesList) decisions.report.leftVisible = pruneLockedFilesList();
     desktop.progress(paths.size(), paths.size(), {});
     return std::move(decisions.report);
 }

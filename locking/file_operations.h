@@ -84,6 +84,9 @@ struct RunReport {
     // endedEarly: the index of the path after which the run ended, or the
     // number of paths when it ended at its last commit.
     size_t endedAfter = 0;
+    // pruneFilesList: listed locked files that could not be hidden again,
+    // each with the OS error; they can be seen in their folders.
+    std::vector<FileResult> leftVisible;
 
     size_t count(ItemStatus status) const;
     // Every path done (a repeated path counts as its earlier one).

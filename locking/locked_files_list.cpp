@@ -33,13 +33,14 @@ void unhideLockedFiles() {
     }
 }
 
-void pruneLockedFilesList() {
+std::vector<FileResult> pruneLockedFilesList() {
     const std::string list = applicationFile(kLockedFilesList);
+    std::vector<FileResult> leftVisible;
     // Under the list lock from the reading to the writing: a line another
     // process adds meanwhile is not lost.
     const ListLock lock;
-    if (!fileExists(list)) return;
-    editListFile(list, [](std::vector<std::string>& paths) {
+    if (!fileExists(list)) return leftVisible;
+    editListFile(list, [&leftVisible](std::vector<std::string>& paths) {
         std::vector<std::string> kept;
         for (const std::string& path : paths) {
             // Only a file that is known to be gone loses its line; one that
@@ -49,13 +50,16 @@ void pruneLockedFilesList() {
             kept.push_back(path);
             // Hidden again, and read-only still if it is.
             uint32_t attributes = kAttrNormal;
-            if (fileSystem().getAttributes(path, attributes) == IoError::ok)
-                fileSystem().setAttributes(path, attributes | kAttrHidden);
+            IoError error = fileSystem().getAttributes(path, attributes);
+            if (error == IoError::ok && (attributes & kAttrHidden) == 0)
+                error = fileSystem().setAttributes(path, attributes | kAttrHidden);
+            if (error != IoError::ok) leftVisible.push_back(fileProblem(FileProblem::ioError, path, error));
         }
         if (kept == paths) return false;
         paths = std::move(kept);
         return true;
     });
+    return leftVisible;
 }
 
 }  // namespace vellumar

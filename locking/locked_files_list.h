@@ -3,6 +3,10 @@
 // per line, each ended by CR LF, naming the files that "Encrypt File(s)"
 // locked.
 
+#include <vector>
+
+#include "engine/file_result.h"
+
 namespace vellumar {
 
 // Makes every listed file visible and writable again, so the open-file
@@ -13,7 +17,8 @@ void unhideLockedFiles();
 // Keeps only the lines whose file still exists and hides those files again,
 // keeping their other attributes (a locked file stays read-only).
 // The list is replaced only by a complete new copy; a missing or unreadable
-// list is left as it is.
-void pruneLockedFilesList();
+// list is left as it is. Returns the listed files that could not be hidden
+// again (each with the OS error), which can be seen in their folders.
+std::vector<FileResult> pruneLockedFilesList();
 
 }  // namespace vellumar

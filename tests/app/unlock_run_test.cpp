@@ -67,6 +67,30 @@ TEST_F(UnlockRun, AnEmptyListUnlocksNothingAndOnlyTheTargetListRunPrunesTheList)
     platformFileSystem().setAttributes(readOnly, kAttrNormal);
 }
 
+// A listed file whose hidden mark cannot be set again stays visible: the
+// window says so, naming the file and the cause, and the list keeps it.
+TEST_F(UnlockRun, AListedFileThatCannotBeHiddenAgainIsNamed) {
+    struct NoHiding final : ForwardingFileSystem {
+        IoError setAttributes(const std::string& p, uint32_t a) override {
+            return (a & kAttrHidden) ? IoError::accessDenied : ForwardingFileSystem::setAttributes(p, a);
+        }
+    } noHiding;
+    const std::string visible = temp.write("visible.VKL", "[Secret]");
+    listFiles(visible);
+    {
+        FileSystemOverride use(noHiding);
+        cmdUnlock_Click(model, desktop);
+    }
+    EXPECT_EQ(desktop.messages,
+              (std::vector<Shown>{{"These locked files could not be hidden again and can be seen "
+                                   "in their folders:\r\n" +
+                                       visible + ": " + describe(IoError::accessDenied),
+                                   Icon::exclamation, "Vellumar"},
+                                  kNoFileChecked}));
+    EXPECT_EQ(listed("files"), visible + "\r\n");
+    EXPECT_EQ(attributesOf(visible), kAttrNormal);
+}
+
 TEST_F(UnlockRun, EachRowIsUnlockedOrNamedAndTheRunGoesOn) {
     const std::string small = lockedFile("w/small.txt", "small");
     const std::string large = lockedFile("w/large.bin", patternBytes(200001));

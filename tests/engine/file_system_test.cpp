@@ -40,6 +40,19 @@ TEST(Attributes, EachCombinationReadsBackOnAFile) {
     }
 }
 
+// A listed locked file gets its hidden mark back while it stays read-only.
+// Root may change anything, so only a normal user's run shows whether the
+// file is made writable for the change and read-only again after it.
+TEST(Attributes, ReadOnlyFileKeepsReadOnlyWhileItsOtherBitsChange) {
+    test::TempFolder temp;
+    std::string file = temp.write("a.txt", "x");
+    for (uint32_t value : {1u, 3u, 7u, 5u, 1u, 33u, 35u, 3u, 1u}) {
+        ASSERT_EQ(fileSystem().setAttributes(file, value), IoError::ok) << value;
+        EXPECT_EQ(attributesOf(file), test::fileAttributesAfterSetting(value)) << value;
+    }
+    EXPECT_EQ(test::readFile(file), "x");
+}
+
 TEST(Attributes, FoldersCarryTheDirectoryBit) {
     test::TempFolder temp;
     std::string folder = temp.makeFolder("sub");
