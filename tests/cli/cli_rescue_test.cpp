@@ -6,9 +6,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <sstream>
 
@@ -204,7 +207,10 @@ TEST_F(Rescue, APersonsHiddenFolderStaysAsItWas) {
     const std::string own = dir->makeFolder("P/Private");
     dir->write("P/Private/x.txt", "mine");
     ASSERT_EQ(run({"lock", own + "/x.txt"}).status, 0);
-    ASSERT_EQ(fileSystem().setAttributes(own, kAttrHidden | kAttrReadOnly), IoError::ok);
+    // Hidden and read-only as a Windows client of a share marks it: in the
+    // record alone, the folder's permissions untouched (a normal user could
+    // not rename inside a folder without write permission).
+    ASSERT_EQ(setxattr(own.c_str(), "user.DOSATTRIB", "0x3", 3, 0), 0) << std::strerror(errno);
     shellDelete(applicationFile("files"));
 
     Result scan = run({"scan", *dir / "P", "--relist"});

@@ -49,15 +49,26 @@ class EditingFileSystem final : public test::ForwardingFileSystem {
     bool edited() const { return edited_; }
 
   private:
+    // A locked source is read-only: the person who edits it makes it
+    // writable for the edit and read-only again, as root need not.
     void edit() {
+        uint32_t attributes = 0;
+        ASSERT_EQ(base().getAttributes(source_, attributes), IoError::ok);
+        ASSERT_EQ(base().setAttributes(source_, attributes & ~kAttrReadOnly), IoError::ok);
         if (edit_ == Edit::append) {
-            std::ofstream(source_, std::ios::binary | std::ios::app) << kLine;
-            return;
+            std::ofstream file(source_, std::ios::binary | std::ios::app);
+            file << kLine;
+            ASSERT_TRUE(file.flush()) << "the edit could not be written to " << source_;
+        } else {
+            // The same bytes, saved over it as editors do: another file now.
+            const std::string bytes = test::readFile(source_);
+            std::ofstream file(source_ + ".new", std::ios::binary);
+            file << bytes;
+            ASSERT_TRUE(file.flush()) << "the edit could not be written beside " << source_;
+            file.close();
+            std::filesystem::rename(source_ + ".new", source_);
         }
-        // The same bytes, saved over it as editors do: another file now.
-        const std::string bytes = test::readFile(source_);
-        std::ofstream(source_ + ".new", std::ios::binary) << bytes;
-        std::filesystem::rename(source_ + ".new", source_);
+        ASSERT_EQ(base().setAttributes(source_, attributes), IoError::ok);
     }
 
     std::string source_;
