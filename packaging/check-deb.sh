@@ -14,9 +14,10 @@ for program in app/Tessarin cli/tessarin-cli; do
         exit 77
     fi
 done
-for tool in dpkg-deb dpkg-shlibdeps dpkg-parsechangelog; do
-    if ! command -v $tool > /dev/null 2>&1; then
-        echo "SKIP: $tool is missing (Debian package dpkg-dev)"
+# cpack's Debian generator runs file to find the programs for dpkg-shlibdeps.
+for tool in dpkg-deb:dpkg-dev dpkg-shlibdeps:dpkg-dev dpkg-parsechangelog:dpkg-dev file:file; do
+    if ! command -v ${tool%:*} > /dev/null 2>&1; then
+        echo "SKIP: ${tool%:*} is missing (Debian package ${tool#*:})"
         exit 77
     fi
 done
@@ -93,6 +94,18 @@ if [ -f "$root/usr/share/doc/tessarin/changelog.gz" ]; then
         dpkg-parsechangelog -l "$work/changelog" -S Version 2>&1)"
     [ "$entry" = "tessarin $version" ] ||
         fail "the changelog's newest entry is '$entry', not tessarin $version"
+fi
+
+# Debian's own checks: errors fail, warnings are shown.
+if command -v lintian > /dev/null 2>&1; then
+    lintian "$deb" > "$work/lintian" 2>&1
+    status=$?
+    grep -v '^running with root privileges' "$work/lintian"
+    # 2 is its own verdict on errors, read from the tags below; 1 is its failing to run.
+    [ $status -ne 1 ] || fail "lintian could not check the package"
+    ! grep -q '^E:' "$work/lintian" || fail "lintian reports errors"
+else
+    echo "SKIP: lintian is missing (Debian package lintian): the package is not linted"
 fi
 
 if [ $failures -ne 0 ]; then
