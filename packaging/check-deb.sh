@@ -14,9 +14,10 @@ for program in app/Tessarin cli/tessarin-cli; do
         exit 77
     fi
 done
-for tool in dpkg-deb dpkg-shlibdeps; do
-    if ! command -v $tool > /dev/null 2>&1; then
-        echo "SKIP: $tool is missing (Debian package dpkg-dev)"
+# cpack's Debian generator runs file to find the programs for dpkg-shlibdeps.
+for tool in dpkg-deb:dpkg-dev dpkg-shlibdeps:dpkg-dev dpkg-parsechangelog:dpkg-dev file:file; do
+    if ! command -v ${tool%:*} > /dev/null 2>&1; then
+        echo "SKIP: ${tool%:*} is missing (Debian package ${tool#*:})"
         exit 77
     fi
 done
@@ -50,12 +51,62 @@ for file in ./usr/bin/Tessarin ./usr/bin/tessarin-cli ./usr/share/tessarin/tessa
     ./usr/share/mime/packages/tessarin-locked.xml $icons/scalable/apps/$id.svg \
     $icons/256x256/apps/$id.png $icons/16x16/apps/$id.png \
     $icons/scalable/mimetypes/application-x-tessarin-locked.svg \
-    ./usr/share/man/man1/Tessarin.1 ./usr/share/man/man1/tessarin-cli.1 \
-    ./usr/share/bash-completion/completions/tessarin-cli; do
+    ./usr/share/man/man1/Tessarin.1.gz ./usr/share/man/man1/tessarin-cli.1.gz \
+    ./usr/share/bash-completion/completions/tessarin-cli \
+    ./usr/share/doc/tessarin/copyright ./usr/share/doc/tessarin/changelog.gz; do
     grep -q " $file\$" "$work/contents" || fail "the package holds no $file"
 done
+! grep -E ' \./usr/share/man/.*\.[0-9]$' "$work/contents" || fail "man pages not gzipped"
 # Built without root, installed as root's.
 ! grep -v ' root/root ' "$work/contents" | grep -q . || fail "files not owned by root in the package"
+
+root=$work/root
+dpkg-deb -x "$deb" "$root"
+# Every gzipped file as gzip -9n makes it: whole, at the best compression
+# (XFL 2), and with neither the file's name (flag bit 3) nor its time in the
+# header, which would make two builds' packages differ.
+while IFS= read -r -d '' gz; do
+    name=${gz#"$root"}
+    gzip -t "$gz" 2> /dev/null || fail "$name is not whole gzip"
+    read -r _ _ _ flags t1 t2 t3 t4 xfl _ < <(od -An -tu1 -N10 "$gz")
+    ((flags & 8)) && fail "$name keeps its file name in the gzip header"
+    [ "$t1$t2$t3$t4" = 0000 ] || fail "$name keeps a time in the gzip header"
+    [ "$xfl" = 2 ] || fail "$name is not compressed with -9"
+done < <(find "$root" -name '*.gz' -print0)
+
+# The copyright file in Debian's machine-readable form, one paragraph for
+# every file, with its license.
+copyright=$root/usr/share/doc/tessarin/copyright
+if [ -f "$copyright" ]; then
+    head -n1 "$copyright" |
+        grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+        fail "the copyright file does not start with its Format line"
+    awk '/^Files: \*$/ {files = 1} files && /^Copyright: ./ {c = 1} files && /^License: ./ {l = 1}
+         /^$/ {files = 0} END {exit !(c && l)}' "$copyright" ||
+        fail "the copyright file has no 'Files: *' paragraph with Copyright and License"
+fi
+# A package without a Debian revision is its own changelog's source: the
+# newest entry names this package and version (a release adds one to
+# packaging/changelog).
+if [ -f "$root/usr/share/doc/tessarin/changelog.gz" ]; then
+    gzip -dc "$root/usr/share/doc/tessarin/changelog.gz" > "$work/changelog"
+    entry="$(dpkg-parsechangelog -l "$work/changelog" -S Source 2>&1) $(
+        dpkg-parsechangelog -l "$work/changelog" -S Version 2>&1)"
+    [ "$entry" = "tessarin $version" ] ||
+        fail "the changelog's newest entry is '$entry', not tessarin $version"
+fi
+
+# Debian's own checks: errors fail, warnings are shown.
+if command -v lintian > /dev/null 2>&1; then
+    lintian "$deb" > "$work/lintian" 2>&1
+    status=$?
+    grep -v '^running with root privileges' "$work/lintian"
+    # 2 is its own verdict on errors, read from the tags below; 1 is its failing to run.
+    [ $status -ne 1 ] || fail "lintian could not check the package"
+    ! grep -q '^E:' "$work/lintian" || fail "lintian reports errors"
+else
+    echo "SKIP: lintian is missing (Debian package lintian): the package is not linted"
+fi
 
 if [ $failures -ne 0 ]; then
     echo "$failures check(s) failed"

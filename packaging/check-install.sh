@@ -38,8 +38,9 @@ for file in bin/Tessarin bin/tessarin-cli share/tessarin/tessarin-help.html \
     share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
     share/mime/packages/tessarin-locked.xml $icons/scalable/apps/$id.svg \
     $icons/scalable/mimetypes/application-x-tessarin-locked.svg \
-    share/man/man1/Tessarin.1 share/man/man1/tessarin-cli.1 \
-    share/bash-completion/completions/tessarin-cli; do
+    share/man/man1/Tessarin.1.gz share/man/man1/tessarin-cli.1.gz \
+    share/bash-completion/completions/tessarin-cli \
+    share/doc/tessarin/copyright share/doc/tessarin/changelog.gz; do
     [ -f "$stage/$file" ] || fail "$file is not installed"
 done
 for program in Tessarin tessarin-cli; do
@@ -135,14 +136,23 @@ else
     skip "update-mime-database is missing (Debian package shared-mime-info)"
 fi
 
-# The man pages, read by groff with every warning on.
+# The man pages, gzipped: read by groff with every warning on, and found by
+# man in the installed tree as in ~/.local.
 if have groff; then
     for page in Tessarin.1 tessarin-cli.1; do
-        out=$(groff -man -ww -z "$stage/share/man/man1/$page" 2>&1)
+        out=$(gzip -dc "$stage/share/man/man1/$page.gz" 2>&1 | groff -man -ww -z 2>&1)
         [ -z "$out" ] || fail "groff warns about $page: $out"
     done
 else
     skip "groff is missing (Debian package groff-base): the man pages are not read"
+fi
+if have man; then
+    for page in Tessarin tessarin-cli; do
+        found=$(MANPATH=$stage/share/man man -w "$page" 2>&1)
+        [ "$found" = "$stage/share/man/man1/$page.1.gz" ] || fail "man -w $page finds '$found'"
+    done
+else
+    skip "man is missing (Debian package man-db): the pages are not looked up"
 fi
 
 # The completion: commands, options, and locked files (and folders) for unlock.
