@@ -88,7 +88,7 @@ TEST_F(UnlockRun, AListedFileThatCannotBeHiddenAgainIsNamed) {
                                    Icon::exclamation, "Vellumar"},
                                   kNoFileChecked}));
     EXPECT_EQ(listed("files"), visible + "\r\n");
-    EXPECT_EQ(attributesOf(visible), kAttrNormal);
+    EXPECT_EQ(attributesOf(visible), fileAttributesAfterSetting(kAttrNormal));
 }
 
 TEST_F(UnlockRun, EachRowIsUnlockedOrNamedAndTheRunGoesOn) {
