@@ -220,8 +220,7 @@ int reportUnlock(const FolderRunResult& result, Desktop& desktop) {
 }  // namespace
 
 int lockFolderCommand(CliSession& cli, const std::vector<std::string>& arguments) {
-    int status = kExitFailed;
-    if (!cli.passGate(status)) return status;
+    if (!cli.passGate()) return kExitFailed;
     // An interrupt (Ctrl+C) is a cancel request: the run stops between two
     // files and leaves the folder in a state the next run finishes from.
     Desktop& desktop = cli.desktop;
@@ -236,8 +235,7 @@ int lockFolderCommand(CliSession& cli, const std::vector<std::string>& arguments
 }
 
 int unlockFolderCommand(CliSession& cli, const std::vector<std::string>& arguments) {
-    int status = kExitFailed;
-    if (!cli.passGate(status)) return status;
+    if (!cli.passGate()) return kExitFailed;
     // An interrupt (Ctrl+C) is a cancel request: the run stops between two
     // files and leaves the folder in a state the next run finishes from.
     Desktop& desktop = cli.desktop;
@@ -262,8 +260,7 @@ int reportFolderUnlock(const FolderRunResult& result, Desktop& desktop) {
 }
 
 int foldersCommand(CliSession& cli, const std::vector<std::string>&) {
-    int status = kExitFailed;
-    if (!cli.passGate(status)) return status;
+    if (!cli.passGate()) return kExitFailed;
     std::vector<std::string> folders;
     if (IoError e = listLockedFolders(folders); e != IoError::ok) {
         Report(cli.desktop)

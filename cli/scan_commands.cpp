@@ -169,8 +169,7 @@ std::string rootOf(const std::vector<std::string>& arguments) {
 }  // namespace
 
 int scanCommand(CliSession& cli, const std::vector<std::string>& arguments) {
-    int status = kExitFailed;
-    if (!cli.passGate(status)) return status;
+    if (!cli.passGate()) return kExitFailed;
     const std::string root = rootOf(arguments);
     ScanOptions options;
     options.crossVolumes = has(arguments, "--cross-volumes");
@@ -200,8 +199,7 @@ int scanCommand(CliSession& cli, const std::vector<std::string>& arguments) {
 }
 
 int rescueCommand(CliSession& cli, const std::vector<std::string>& arguments) {
-    int status = kExitFailed;
-    if (!cli.passGate(status)) return status;
+    if (!cli.passGate()) return kExitFailed;
     const std::string root = rootOf(arguments);
     ScanOptions options;
     options.crossVolumes = has(arguments, "--cross-volumes");

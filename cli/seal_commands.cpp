@@ -73,8 +73,7 @@ bool readyToSeal(CliSession& cli) {
 }
 
 int exportRecoveryKeyCommand(CliSession& cli, const std::vector<std::string>&) {
-    int status = kExitFailed;
-    if (!cli.passGate(status)) return status;
+    if (!cli.passGate()) return kExitFailed;
     if (!cli.keys.canUnseal()) {
         cli.console.err << "Sealing is not on: there is no recovery key yet. It is made the first "
                            "time a file or folder is sealed (lock --seal).\n";
