@@ -46,10 +46,7 @@ int runFiles(CliSession& cli, const std::vector<std::string>& files, bool lock) 
             report = unlockFiles(paths, options, &batch, cli.desktop);
         }
     }
-    for (const ItemResult& item : report.items) {
-        if (std::string line = itemLine(item, report, lock); !line.empty())
-            cli.desktop.message(line, Icon::none);
-    }
+    for (const std::string& line : itemLines(report, lock)) cli.desktop.message(line, Icon::none);
     cli.desktop.message(summaryLine(report, lock), Icon::none);
     // Success only when every file got there.
     return report.complete() && !report.cancelled ? kExitDone : kExitFailed;
@@ -64,11 +61,27 @@ int unlockCommand(CliSession& cli, const std::vector<std::string>& files) {
     return runFiles(cli, files, false);
 }
 
+// Why set-password set nothing, in the command line's words: the window's
+// ("Please Confirm The Passwords") speak to its two fields.
+std::string setPasswordProblem(PasswordGate gate) {
+    switch (gate) {
+        case PasswordGate::notSet:
+            return "An empty password cannot be set.";
+        case PasswordGate::notConfirmed:
+            return "The passwords differ.";
+        case PasswordGate::refusedCharacters:
+            return "The password may hold only letters, digits and common symbols.";
+        default:
+            return passwordMessage(gate);
+    }
+}
+
 // The window's first-use rules: typed twice, the same, with characters that
 // can be stored. A password that is set already is not changed here.
 int setPasswordCommand(CliSession& cli, const std::vector<std::string>&) {
     if (passwordIsSet(cli.settings)) {
-        cli.console.err << "The application password is set already.\n";
+        cli.console.err << "The application password is set already; the other commands ask for "
+                           "it. There is no command to change it yet.\n";
         return kExitFailed;
     }
     std::string password, confirm;
@@ -77,7 +90,7 @@ int setPasswordCommand(CliSession& cli, const std::vector<std::string>&) {
         return kExitFailed;
     PasswordGate gate = checkPassword(cli.settings, password, confirm);
     if (gate != PasswordGate::passwordSet) {
-        cli.desktop.message(passwordMessage(gate), Icon::critical);
+        cli.console.err << setPasswordProblem(gate) << "\n";
         return kExitFailed;
     }
     // The window lets an unsaved password through once; here it would be lost.
@@ -159,10 +172,10 @@ void printHelp(std::ostream& out) {
         << "there is named with the cause, as \"PATH: cause\", then a summary follows.\n"
         << "The recovery key goes to standard output (when sealing is turned on, and\n"
         << "with export-recovery-key), to be kept in a file. An interrupt (Ctrl+C) stops\n"
-        << "a lock or unlock between two files. Small locked files are added to the\n"
-        << "locked-files list "
-        << "\"files\", locked folders to the list \"folders\", both in the\n"
-        << "application directory, which the window shares.\n"
+        << "a lock or unlock between two files; the files not tried are counted on one\n"
+        << "line. Small locked files are added to the locked-files list \"files\",\n"
+        << "locked folders to the list \"folders\", both in the application directory,\n"
+        << "which the window shares.\n"
         << "\n"
         << "Exit status:\n"
         << "  0  everything was done: every file locked or unlocked (a file named twice\n"

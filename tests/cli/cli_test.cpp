@@ -46,8 +46,13 @@ TEST_F(Cli, SetPasswordAppliesTheFirstUseRules) {
     } cases[] = {
         // Without --password-stdin the password is asked on the terminal only.
         {{"set-password"}, "pw\npw\n", 1, noTerminal},
-        {{"set-password", "--password-stdin"}, "\n\n", 1, "Please Set The Password\n"},
-        {{"set-password", "--password-stdin"}, "one\ntwo\n", 1, "Please Confirm The Passwords\n"},
+        {{"set-password", "--password-stdin"}, "\n\n", 1, "An empty password cannot be set.\n"},
+        {{"set-password", "--password-stdin"}, "one\ntwo\n", 1, "The passwords differ.\n"},
+        // A character the settings cannot hold.
+        {{"set-password", "--password-stdin"},
+         "p\xffw\np\xffw\n",
+         1,
+         "The password may hold only letters, digits and common symbols.\n"},
         {{"set-password", "--password-stdin"},
          "one\n",
          1,
@@ -56,7 +61,8 @@ TEST_F(Cli, SetPasswordAppliesTheFirstUseRules) {
         {{"set-password", "--password-stdin"},
          "pw\npw\n",
          1,
-         "The application password is set already.\n"},
+         "The application password is set already; the other commands ask for it. There is no "
+         "command to change it yet.\n"},
         {{"lock", "a.txt"}, "pw\n", 1, noTerminal},
     };
     for (const Case& c : cases) {
@@ -178,17 +184,17 @@ TEST_F(Cli, AFolderIsLockedListedAndUnlockedByItsPlainPath) {
     // Spelt with a trailing separator, it is still the listed folder.
     Result unlock = run({"--password-stdin", "unlock-folder", vault + "/"}, "pw\n");
     EXPECT_EQ(unlock.status, 0);
-    EXPECT_EQ(unlock.err,
-              "Decryption Completed Successfully\nPlease Restart Application To Get\n"
-              "Updated Encrypted Folders List\n");
+    EXPECT_EQ(unlock.err, "Decryption Completed Successfully\n");
     EXPECT_EQ(listTree(vault), "a.txt\nsub\nsub/b.bin\n");
     EXPECT_EQ(readFile(vault + "/a.txt"), "a");
     EXPECT_TRUE(readFile(vault + "/sub/b.bin") == big);
     EXPECT_FALSE(fileExists(locked));
 
+    // Standard output stays one folder a line: none.
     listed = run({"--password-stdin", "folders"}, "pw\n");
     EXPECT_EQ(listed.status, 0);
     EXPECT_EQ(listed.out, "");
+    EXPECT_EQ(listed.err, "No folder is locked.\n");
 }
 
 // Earlier versions kept a locked folder's shifted bytes raw, a name that is
@@ -261,8 +267,8 @@ TEST_F(Cli, AFolderCommandSucceedsOnlyWhenEverythingWasDone) {
         {{"--password-stdin", "lock-folder", "blocked"},
          1,
          blocked + ": the name it must take is taken: " + blockedTaken + "\n" + temp / "blocked" +
-             ": no file in it could be locked; it keeps its name and is not listed\n0 of 1 files "
-             "were locked.\n"},
+             ": no file in it could be locked; it keeps its name and is not listed\n0 of 1 file "
+             "was locked.\n"},
         {{"--password-stdin", "lock-folder", lineBreak},
          1,
          lineBreak +
@@ -299,9 +305,7 @@ TEST_F(Cli, AFolderCommandRunAgainFinishesAnInterruptedRun) {
 
     Result unlock = run({"--password-stdin", "unlock-folder", vault}, "pw\n");
     EXPECT_EQ(unlock.status, 0);
-    EXPECT_EQ(unlock.err,
-              "Decryption Completed Successfully\nPlease Restart Application To Get\n"
-              "Updated Encrypted Folders List\n");
+    EXPECT_EQ(unlock.err, "Decryption Completed Successfully\n");
     EXPECT_EQ(listTree(vault), "a.txt\nsub\nsub/b.bin\n");
     EXPECT_TRUE(readFile(vault + "/sub/b.bin") == big);
     EXPECT_EQ(readFile(applicationFile("folders")), "");
