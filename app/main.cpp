@@ -1,6 +1,7 @@
 // Tessarin: the Vellumar desktop program.
 //
 //   Tessarin [--lock | --unlock] [PATH...]
+//   Tessarin --help | --version
 //
 // Paths open the window with the target list filled for the operation they
 // call for, once the password is given. When Tessarin runs already, the
@@ -10,7 +11,9 @@
 #include <QIcon>
 #include <cstdio>
 #include <filesystem>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #include "app/instance_channel.h"
 #include "app/main_window.h"
@@ -19,8 +22,25 @@
 #include "app/qt_desktop.h"
 #include "app/qt_settings_store.h"
 #include "app/single_instance.h"
+#include "app/start_options.h"
+
+namespace {
+
+int finish(const vellumar::StartExit& exit) {
+    std::fputs(exit.out.c_str(), stdout);
+    std::fputs(exit.err.c_str(), stderr);
+    return exit.status;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
+    // Read before QApplication, which needs a display: --help, --version and a
+    // misspelt long option are answered without one.
+    const vellumar::StartExit early =
+        vellumar::readStartOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (early.ends) return finish(early);
+
     QApplication application(argc, argv);
     application.setWindowIcon(QIcon(QStringLiteral(":/artwork/vellumar.svg")));
 
@@ -30,11 +50,8 @@ int main(int argc, char* argv[]) {
     const std::string here = std::filesystem::current_path(error).string();
     vellumar::OpenRequest request;
     std::string usage;
-    if (!vellumar::parseOpenArguments(arguments, here, request, usage)) {
-        std::fprintf(stderr, "Tessarin: %s\nusage: Tessarin [--lock | --unlock] [PATH...]\n",
-                     usage.c_str());
-        return 2;
-    }
+    if (!vellumar::parseOpenArguments(arguments, here, request, usage))
+        return finish(vellumar::startUsageError(usage));
 
     vellumar::SingleInstance instance;
     vellumar::WindowModel model;

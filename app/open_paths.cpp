@@ -134,7 +134,7 @@ bool parseOpenArguments(const std::vector<std::string>& arguments, const std::st
         } else if (options && argument == "--unlock") {
             request.intent = OpenIntent::unlock;
         } else if (options && argument.size() > 1 && argument[0] == '-') {
-            error = "unknown option: " + argument;
+            error = "unknown option '" + argument + "'";
             return false;
         } else if (!argument.empty()) {
             std::string path = argument;

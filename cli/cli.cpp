@@ -26,8 +26,7 @@ namespace {
 // File(s)" do: the same operation, refusals and locked-files list; each
 // file that did not get there is named with its cause, then the summary.
 int runFiles(CliSession& cli, const std::vector<std::string>& files, bool lock) {
-    int status = kExitFailed;
-    if (!cli.passGate(status)) return status;
+    if (!cli.passGate()) return kExitFailed;
     if (lock && cli.seal && !readyToSeal(cli)) return kExitFailed;
     std::vector<std::string> paths;
     for (const std::string& file : files) paths.push_back(absolutePath(file));
@@ -47,10 +46,7 @@ int runFiles(CliSession& cli, const std::vector<std::string>& files, bool lock) 
             report = unlockFiles(paths, options, &batch, cli.desktop);
         }
     }
-    for (const ItemResult& item : report.items) {
-        if (std::string line = itemLine(item, report, lock); !line.empty())
-            cli.desktop.message(line, Icon::none);
-    }
+    for (const std::string& line : itemLines(report, lock)) cli.desktop.message(line, Icon::none);
     cli.desktop.message(summaryLine(report, lock), Icon::none);
     // Success only when every file got there.
     return report.complete() && !report.cancelled ? kExitDone : kExitFailed;
@@ -65,21 +61,36 @@ int unlockCommand(CliSession& cli, const std::vector<std::string>& files) {
     return runFiles(cli, files, false);
 }
 
+// Why set-password set nothing, in the command line's words: the window's
+// ("Please Confirm The Passwords") speak to its two fields.
+std::string setPasswordProblem(PasswordGate gate) {
+    switch (gate) {
+        case PasswordGate::notSet:
+            return "An empty password cannot be set.";
+        case PasswordGate::notConfirmed:
+            return "The passwords differ.";
+        case PasswordGate::refusedCharacters:
+            return "The password may hold only letters, digits and common symbols.";
+        default:
+            return passwordMessage(gate);
+    }
+}
+
 // The window's first-use rules: typed twice, the same, with characters that
 // can be stored. A password that is set already is not changed here.
 int setPasswordCommand(CliSession& cli, const std::vector<std::string>&) {
     if (passwordIsSet(cli.settings)) {
-        cli.console.err << "The application password is set already.\n";
+        cli.console.err << "The application password is set already; the other commands ask for "
+                           "it. There is no command to change it yet.\n";
         return kExitFailed;
     }
-    int status = kExitFailed;
     std::string password, confirm;
-    if (!cli.readSecret("New password: ", password, status) ||
-        !cli.readSecret("Confirm password: ", confirm, status))
-        return status;
+    if (!cli.readSecret("New password: ", password) ||
+        !cli.readSecret("Confirm password: ", confirm))
+        return kExitFailed;
     PasswordGate gate = checkPassword(cli.settings, password, confirm);
     if (gate != PasswordGate::passwordSet) {
-        cli.desktop.message(passwordMessage(gate), Icon::critical);
+        cli.console.err << setPasswordProblem(gate) << "\n";
         return kExitFailed;
     }
     // The window lets an unsaved password through once; here it would be lost.
@@ -151,6 +162,7 @@ void printHelp(std::ostream& out) {
         << "                      unlock: open sealed files with the recovery key in F,\n"
         << "                      without the password; other files are refused\n"
         << "  -h, --help          show this help\n"
+        << "  --version           show the program's name and version\n"
         << "  --                  end of options: every later argument is a file or folder\n"
         << "\n"
         << "Every command but set-password and unlock --recovery-key-file asks for the\n"
@@ -160,10 +172,10 @@ void printHelp(std::ostream& out) {
         << "there is named with the cause, as \"PATH: cause\", then a summary follows.\n"
         << "The recovery key goes to standard output (when sealing is turned on, and\n"
         << "with export-recovery-key), to be kept in a file. An interrupt (Ctrl+C) stops\n"
-        << "a lock or unlock between two files. Small locked files are added to the\n"
-        << "locked-files list "
-        << "\"files\", locked folders to the list \"folders\", both in the\n"
-        << "application directory, which the window shares.\n"
+        << "a lock or unlock between two files; the files not tried are counted on one\n"
+        << "line. Small locked files are added to the locked-files list \"files\",\n"
+        << "locked folders to the list \"folders\", both in the application directory,\n"
+        << "which the window shares.\n"
         << "\n"
         << "Exit status:\n"
         << "  0  everything was done: every file locked or unlocked (a file named twice\n"
@@ -174,14 +186,18 @@ void printHelp(std::ostream& out) {
         << "     file, a file that is not locked), is damaged or was sealed by another\n"
         << "     identity, no longer exists or was not tried (the run was interrupted);\n"
         << "     a folder was refused, is not listed or could not be renamed or listed;\n"
-        << "     the password was wrong, not set or could not be read; sealing could\n"
-        << "     not be turned on; the recovery key file holds no key; export-recovery-key:\n"
-        << "     sealing is not on;\n"
+        << "     the password was wrong or not set, or none could be read (no terminal\n"
+        << "     to ask on and no --password-stdin, or standard input ended);\n"
+        << "     set-password: a password is set already, or the new one was refused\n"
+        << "     or could not be saved; sealing could not be turned on; the recovery\n"
+        << "     key file is missing or holds no key; export-recovery-key: sealing is\n"
+        << "     not on;\n"
         << "     scan: PATH is no folder, a folder below it could not be searched, the\n"
         << "     scan was interrupted or the lists could not be written (a damaged\n"
         << "     locked file is listed, and does not change the status); rescue: any\n"
         << "     item found was left locked\n"
-        << "  2  bad usage\n";
+        << "  2  bad usage: an unknown command or option, an argument missing, empty\n"
+        << "     or too many\n";
 }
 
 int usageError(Console& console, const std::string& problem) {
@@ -192,7 +208,7 @@ int usageError(Console& console, const std::string& problem) {
 }  // namespace
 
 int runCli(const std::vector<std::string>& arguments, SettingsStore& settings, Console& console) {
-    bool help = false, passwordStdin = false, optionsEnded = false, seal = false;
+    bool help = false, version = false, passwordStdin = false, optionsEnded = false, seal = false;
     std::string recoveryKeyFile;
     std::vector<std::string> words, commandOptions;
     for (size_t at = 0; at < arguments.size(); ++at) {
@@ -203,6 +219,8 @@ int runCli(const std::vector<std::string>& arguments, SettingsStore& settings, C
             optionsEnded = true;
         } else if (argument == "--help" || argument == "-h") {
             help = true;
+        } else if (argument == "--version") {
+            version = true;
         } else if (argument == "--password-stdin") {
             passwordStdin = true;
         } else if (argument == "--seal") {
@@ -220,6 +238,10 @@ int runCli(const std::vector<std::string>& arguments, SettingsStore& settings, C
     }
     if (help) {
         printHelp(console.out);
+        return kExitDone;
+    }
+    if (version) {
+        console.out << kProgram << " " << VELLUMAR_VERSION << "\n";
         return kExitDone;
     }
     if (words.empty()) return usageError(console, "no command given");

@@ -3,39 +3,33 @@
 #include <ostream>
 
 #include "app/password.h"
-#include "cli/cli.h"
 
 namespace vellumar {
 
-bool CliSession::readSecret(const std::string& prompt, std::string& secret, int& status) {
+bool CliSession::readSecret(const std::string& prompt, std::string& secret) {
     if (passwordStdin_) {
         if (readLine(console.in, secret)) return true;
         console.err << kProgram << ": no password on standard input\n";
-        status = kExitFailed;
         return false;
     }
     if (!console.inIsTerminal || !console.readHidden) {
         console.err << kProgram
                     << ": standard input is not a terminal; give the password with "
                        "--password-stdin\n";
-        status = kExitUsage;
         return false;
     }
     console.err << prompt << std::flush;
-    if (console.readHidden(secret)) return true;
-    status = kExitFailed;
-    return false;
+    return console.readHidden(secret);
 }
 
-bool CliSession::passGate(int& status) {
-    status = kExitFailed;
+bool CliSession::passGate() {
     if (!passwordIsSet(settings)) {
         console.err << "No application password is set yet. Set one with: " << kProgram
                     << " set-password\n";
         return false;
     }
     std::string typed;
-    if (!readSecret("Password: ", typed, status)) return false;
+    if (!readSecret("Password: ", typed)) return false;
     PasswordGate gate = checkPassword(settings, typed, {}, &keys);
     if (gate != PasswordGate::accepted) {
         desktop.message(passwordMessage(gate), Icon::critical);

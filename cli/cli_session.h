@@ -22,10 +22,11 @@ class CliSession {
           passwordStdin_(passwordStdin) {}
 
     // Reads a password from the terminal (without echo) or, when asked to,
-    // from standard input. Sets `status` when there is none to be had.
-    bool readSecret(const std::string& prompt, std::string& secret, int& status);
+    // from standard input; false, having said why, when there is none to be
+    // had. That is a password problem (exit status 1), not bad usage.
+    bool readSecret(const std::string& prompt, std::string& secret);
     // The window's gate: a password must be set, and the right one given.
-    bool passGate(int& status);
+    bool passGate();
 
     SettingsStore& settings;
     Console& console;

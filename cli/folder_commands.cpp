@@ -16,9 +16,9 @@ namespace vellumar {
 namespace {
 
 const std::string kFolderLocked = "Encryption Completed Successfully";
-const std::string kFolderUnlocked =
-    "Decryption Completed Successfully\nPlease Restart Application To Get\n"
-    "Updated Encrypted Folders List";
+// The window's words without its advice to restart it: the command line
+// reads the list afresh every time.
+const std::string kFolderUnlocked = "Decryption Completed Successfully";
 const std::string kNothingChanged = "Nothing was changed.";
 
 std::string ruleCause(const FolderCheck& check) {
@@ -63,7 +63,7 @@ class Report {
     void files(const RunReport& files, bool lock) {
         for (const ItemResult& item : files.items) {
             if (item.status != ItemStatus::failed && item.status != ItemStatus::refused) continue;
-            if (std::string text = itemLine(item, files, lock); !text.empty())
+            if (std::string text = itemLine(item, lock); !text.empty())
                 desktop_.message(text, Icon::critical);
         }
     }
@@ -73,8 +73,9 @@ class Report {
     }
     void count(const FolderRunResult& result, const char* verb) {
         if (!result.filesRun || result.files.complete()) return;
+        const size_t total = result.files.items.size();
         summary(std::to_string(result.files.count(ItemStatus::done)) + " of " +
-                std::to_string(result.files.items.size()) + " files were " + verb + ".");
+                countText(total, "file") + (total == 1 ? " was " : " were ") + verb + ".");
     }
 
   private:
@@ -220,8 +221,7 @@ int reportUnlock(const FolderRunResult& result, Desktop& desktop) {
 }  // namespace
 
 int lockFolderCommand(CliSession& cli, const std::vector<std::string>& arguments) {
-    int status = kExitFailed;
-    if (!cli.passGate(status)) return status;
+    if (!cli.passGate()) return kExitFailed;
     // An interrupt (Ctrl+C) is a cancel request: the run stops between two
     // files and leaves the folder in a state the next run finishes from.
     Desktop& desktop = cli.desktop;
@@ -236,8 +236,7 @@ int lockFolderCommand(CliSession& cli, const std::vector<std::string>& arguments
 }
 
 int unlockFolderCommand(CliSession& cli, const std::vector<std::string>& arguments) {
-    int status = kExitFailed;
-    if (!cli.passGate(status)) return status;
+    if (!cli.passGate()) return kExitFailed;
     // An interrupt (Ctrl+C) is a cancel request: the run stops between two
     // files and leaves the folder in a state the next run finishes from.
     Desktop& desktop = cli.desktop;
@@ -262,8 +261,7 @@ int reportFolderUnlock(const FolderRunResult& result, Desktop& desktop) {
 }
 
 int foldersCommand(CliSession& cli, const std::vector<std::string>&) {
-    int status = kExitFailed;
-    if (!cli.passGate(status)) return status;
+    if (!cli.passGate()) return kExitFailed;
     std::vector<std::string> folders;
     if (IoError e = listLockedFolders(folders); e != IoError::ok) {
         Report(cli.desktop)
@@ -271,6 +269,8 @@ int foldersCommand(CliSession& cli, const std::vector<std::string>&) {
                   "the list of encrypted folders could not be read: " + std::string(describe(e)));
         return kExitFailed;
     }
+    // Said on standard error, so that standard output stays one folder a line.
+    if (folders.empty()) cli.desktop.message("No folder is locked.", Icon::none);
     for (const std::string& folder : folders) cli.console.out << folder << '\n';
     return kExitDone;
 }

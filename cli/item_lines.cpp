@@ -3,10 +3,14 @@
 #include <cstdint>
 #include <utility>
 
+#include "cli/cli_session.h"
 #include "engine/file_system.h"
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "engine/sealed_lock.h"
+#include "folders/folder_paths.h"
+#include "folders/folder_state.h"
+#include "folders/locked_item_scan.h"
 #include "locking/failure_cause.h"
 
 namespace vellumar {
@@ -67,6 +71,47 @@ std::string failureText(const ItemResult& item, bool lock) {
     }
 }
 
+std::string normalOf(const std::string& path) {
+    const std::string normal = normalPath(path);
+    return normal.empty() ? path : normal;
+}
+
+bool isFolder(const std::string& path) {
+    FileStatus status;
+    return fileSystem().status(path, status) == IoError::ok && status.kind == EntryKind::folder;
+}
+
+// A folder unlock-folder takes: listed by this path, or standing hidden
+// under a locked name.
+bool isLockedFolder(const std::string& path) {
+    if (isRecordedFolder(normalOf(path))) return true;
+    uint32_t attributes = 0;
+    return fileSystem().getAttributes(path, attributes) == IoError::ok &&
+           (attributes & kAttrHidden) != 0 &&
+           !decodedFolderName(getFileName(normalOf(path))).empty();
+}
+
+// A folder given to lock or unlock, which take files only: the line names
+// the command that takes it. Empty for anything else.
+std::string folderLine(const ItemResult& item, bool lock) {
+    const std::string unlocksIt = " (" + kProgram + " unlock-folder unlocks it)";
+    if (lock) {
+        if (item.status != ItemStatus::failed || item.file.problem != FileProblem::notAFile)
+            return {};
+        return item.path + ": it is a folder, not a file (" + kProgram +
+               " lock-folder locks folders)";
+    }
+    // The plain path of a folder locked under another name: no such file.
+    if (item.status == ItemStatus::missing && isRecordedFolder(normalOf(item.path)))
+        return item.path + ": no such file, but a locked folder is listed by this path" + unlocksIt;
+    const bool unlockRefusal =
+        item.refusal == Refusal::notLocked || item.refusal == Refusal::notRegular;
+    if (item.status == ItemStatus::refused && unlockRefusal && isFolder(item.path) &&
+        isLockedFolder(item.path))
+        return item.path + ": refused: a locked folder, not a file" + unlocksIt;
+    return {};
+}
+
 std::string refusalText(const ItemResult& item) {
     switch (item.refusal) {
         case Refusal::ownFile:
@@ -95,9 +140,15 @@ std::string refusalText(const ItemResult& item) {
 
 }  // namespace
 
+std::string countText(size_t count, const std::string& noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 // One line for every file that did not get there, "PATH: cause"; nothing for
-// the files done.
-std::string itemLine(const ItemResult& item, const RunReport& report, bool lock) {
+// the files done, nor for those not tried, which itemLines counts.
+std::string itemLine(const ItemResult& item, bool lock) {
+    if (item.status != ItemStatus::done)
+        if (std::string line = folderLine(item, lock); !line.empty()) return line;
     switch (item.status) {
         case ItemStatus::done:
             return {};
@@ -111,10 +162,21 @@ std::string itemLine(const ItemResult& item, const RunReport& report, bool lock)
             return item.path + ": the same file as an earlier argument" +
                    (item.earlierDone ? ", done once" : ", tried once");
         case ItemStatus::notTried:
-            return item.path + (report.cancelled ? ": not tried: the run was cancelled"
-                                                 : ": not tried: the run ended at an earlier file");
+            break;
     }
     return {};
+}
+
+std::vector<std::string> itemLines(const RunReport& report, bool lock) {
+    std::vector<std::string> lines;
+    for (const ItemResult& item : report.items)
+        if (std::string line = itemLine(item, lock); !line.empty()) lines.push_back(line);
+    const size_t notTried = report.count(ItemStatus::notTried);
+    if (notTried == 0) return lines;
+    lines.push_back(countText(notTried, "file") + (notTried == 1 ? " was" : " were") +
+                    (report.cancelled ? " not tried: the run was interrupted."
+                                      : " not tried: the run ended at an earlier file."));
+    return lines;
 }
 
 std::string summaryLine(const RunReport& report, bool lock) {

@@ -2,14 +2,22 @@
 // The command line's words for the files of a run: one "PATH: cause" line
 // for each file that did not get there, and the summary.
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "locking/file_operations.h"
 
 namespace vellumar {
 
-// The line for one file, or empty for a file done.
-std::string itemLine(const ItemResult& item, const RunReport& report, bool lock);
+// "1 folder", "2 folders": `noun` in the singular, counted.
+std::string countText(size_t count, const std::string& noun);
+
+// The line for one file, or empty for a file done or not tried.
+std::string itemLine(const ItemResult& item, bool lock);
+// The lines of a whole run: one for each file that did not get there, but
+// the files not tried only counted, on one line at the end.
+std::vector<std::string> itemLines(const RunReport& report, bool lock);
 // "File(s) Encrypted Successfully" when every file got there; otherwise
 // what became of them, counted.
 std::string summaryLine(const RunReport& report, bool lock);

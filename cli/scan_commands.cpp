@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <ostream>
 
 #include "cli/absolute_path.h"
@@ -10,6 +11,7 @@
 #include "cli/folder_commands.h"
 #include "cli/item_lines.h"
 #include "engine/platform.h"
+#include "folders/folder_lists.h"
 #include "folders/folder_paths.h"
 #include "folders/locked_item_rescue.h"
 
@@ -46,7 +48,7 @@ class WalkProgress final : public Desktop {
         const auto now = std::chrono::steady_clock::now();
         if (!terminal_ || (width_ > 0 && now - lastShown_ < std::chrono::milliseconds(100))) return;
         lastShown_ = now;
-        std::string line = "Scanning, " + std::to_string(done) + " folders: ";
+        std::string line = "Scanning, " + countText(done, "folder") + ": ";
         constexpr size_t kLineWidth = 79;
         const size_t room = kLineWidth > line.size() + 3 ? kLineWidth - line.size() : 3;
         line +=
@@ -143,8 +145,14 @@ void printFolder(std::ostream& out, const ScannedFolder& folder, bool json) {
             << ",\"listed\":" << (folder.listed ? "true" : "false") << "}\n";
         return;
     }
-    out << "folder\t" << folder.path << "\t" << folder.plainPath << "\t" << folder.lockedFiles
-        << " locked files\t" << (folder.listed ? "listed" : "not listed") << "\n";
+    out << "folder\t" << folder.path << "\t" << folder.plainPath << "\t"
+        << countText(folder.lockedFiles, "locked file") << "\t"
+        << (folder.listed ? "listed" : "not listed") << "\n";
+}
+
+// Whether the scan looked at everything below its root.
+bool isWhole(const ScanResult& scan) {
+    return !scan.startMissing && scan.unsearched.empty() && !scan.cancelled;
 }
 
 // Names what the scan could not look at; false when the scan is not whole.
@@ -157,7 +165,7 @@ bool reportGaps(Desktop& desktop, const std::string& root, const ScanResult& sca
         desktop.message(folder.path + ": could not be searched: " + unsearchedCause(folder.error),
                         Icon::critical);
     if (scan.cancelled) desktop.message("The scan was cancelled.", Icon::critical);
-    return scan.unsearched.empty() && !scan.cancelled;
+    return isWhole(scan);
 }
 
 std::string rootOf(const std::vector<std::string>& arguments) {
@@ -169,30 +177,38 @@ std::string rootOf(const std::vector<std::string>& arguments) {
 }  // namespace
 
 int scanCommand(CliSession& cli, const std::vector<std::string>& arguments) {
-    int status = kExitFailed;
-    if (!cli.passGate(status)) return status;
+    if (!cli.passGate()) return kExitFailed;
     const std::string root = rootOf(arguments);
     ScanOptions options;
     options.crossVolumes = has(arguments, "--cross-volumes");
     WalkProgress desktop(cli.desktop, cli.console.err, cli.console.errIsTerminal);
-    const ScanResult scan = scanLockedItems(root, options, desktop);
+    ScanResult scan = scanLockedItems(root, options, desktop);
     desktop.clear();
+    // Relisted before the items are printed, so that they show as listed what now is.
+    std::optional<RelistResult> relist;
+    if (isWhole(scan) && has(arguments, "--relist")) {
+        relist = relistScannedItems(scan);
+        std::vector<std::string> records;
+        if (!scan.folders.empty() && readFolderRecords(records) == IoError::ok)
+            for (ScannedFolder& folder : scan.folders)
+                folder.listed =
+                    std::find(records.begin(), records.end(), folder.plainPath) != records.end();
+    }
     const bool json = has(arguments, "--json");
     for (const ScannedFolder& folder : scan.folders) printFolder(cli.console.out, folder, json);
     for (const ScannedFile& file : scan.files) printFile(cli.console.out, file, json);
     bool whole = reportGaps(desktop, root, scan);
     const size_t damaged = static_cast<size_t>(std::count_if(
         scan.files.begin(), scan.files.end(), [](const ScannedFile& f) { return f.damaged(); }));
-    desktop.message(std::to_string(scan.folders.size()) + " locked folders and " +
-                        std::to_string(scan.files.size()) + " locked files found (" +
+    desktop.message(countText(scan.folders.size(), "locked folder") + " and " +
+                        countText(scan.files.size(), "locked file") + " found (" +
                         std::to_string(damaged) + " damaged).",
                     Icon::none);
-    if (whole && has(arguments, "--relist")) {
-        const RelistResult relist = relistScannedItems(scan);
-        const std::vector<std::string> failures = relist.failureLines();
+    if (relist) {
+        const std::vector<std::string> failures = relist->failureLines();
         for (const std::string& line : failures) desktop.message(line, Icon::critical);
-        desktop.message(std::to_string(relist.foldersAdded) + " folders added to \"folders\", " +
-                            std::to_string(relist.filesAdded) + " files added to \"files\".",
+        desktop.message(countText(relist->foldersAdded, "folder") + " added to \"folders\", " +
+                            countText(relist->filesAdded, "file") + " added to \"files\".",
                         Icon::none);
         whole = failures.empty();
     }
@@ -200,8 +216,7 @@ int scanCommand(CliSession& cli, const std::vector<std::string>& arguments) {
 }
 
 int rescueCommand(CliSession& cli, const std::vector<std::string>& arguments) {
-    int status = kExitFailed;
-    if (!cli.passGate(status)) return status;
+    if (!cli.passGate()) return kExitFailed;
     const std::string root = rootOf(arguments);
     ScanOptions options;
     options.crossVolumes = has(arguments, "--cross-volumes");
@@ -227,14 +242,14 @@ int rescueCommand(CliSession& cli, const std::vector<std::string>& arguments) {
         desktop.message(
             file.path + ": left locked, it cannot be unlocked: " + describeFault(file.fault),
             Icon::critical);
-    for (const ItemResult& item : rescue.files.items)
-        if (std::string line = itemLine(item, rescue.files, false); !line.empty())
-            desktop.message(line, Icon::critical);
+    for (const std::string& line : itemLines(rescue.files, false))
+        desktop.message(line, Icon::critical);
     if (rescue.cancelled) desktop.message("The rescue was cancelled.", Icon::critical);
-    desktop.message(std::to_string(foldersDone) + " of " + std::to_string(rescue.folders.size()) +
-                        " folders and " + std::to_string(rescue.files.count(ItemStatus::done)) +
-                        " of " + std::to_string(rescue.files.items.size() + rescue.damaged.size()) +
-                        " loose files unlocked.",
+    desktop.message(std::to_string(foldersDone) + " of " +
+                        countText(rescue.folders.size(), "folder") + " and " +
+                        std::to_string(rescue.files.count(ItemStatus::done)) + " of " +
+                        countText(rescue.files.items.size() + rescue.damaged.size(), "loose file") +
+                        " unlocked.",
                     Icon::none);
     return whole && rescue.complete() ? kExitDone : kExitFailed;
 }

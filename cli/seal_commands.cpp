@@ -73,8 +73,7 @@ bool readyToSeal(CliSession& cli) {
 }
 
 int exportRecoveryKeyCommand(CliSession& cli, const std::vector<std::string>&) {
-    int status = kExitFailed;
-    if (!cli.passGate(status)) return status;
+    if (!cli.passGate()) return kExitFailed;
     if (!cli.keys.canUnseal()) {
         cli.console.err << "Sealing is not on: there is no recovery key yet. It is made the first "
                            "time a file or folder is sealed (lock --seal).\n";
@@ -105,10 +104,7 @@ int unlockWithRecoveryKey(CliSession& cli, const std::vector<std::string>& files
         options.pruneFilesList = true;
         report = unlockFiles(paths, options, &batch, cli.desktop);
     }
-    for (const ItemResult& item : report.items) {
-        if (std::string line = itemLine(item, report, false); !line.empty())
-            cli.desktop.message(line, Icon::none);
-    }
+    for (const std::string& line : itemLines(report, false)) cli.desktop.message(line, Icon::none);
     cli.desktop.message(summaryLine(report, false), Icon::none);
     return report.complete() && !report.cancelled ? kExitDone : kExitFailed;
 }

@@ -171,6 +171,7 @@ complete_words() {
 }
 for case in "unlock unlock-folder |tessarin-cli unl" \
     "--password-stdin |tessarin-cli --pa" \
+    "--version |tessarin-cli --v" \
     "a.VKL b.vkw d.VKS sub |tessarin-cli --password-stdin unlock " \
     "a.VKL b.vkw c.txt d.VKS sub |tessarin-cli lock a.VKL " \
     "unlock unlock-folder |tessarin-cli --recovery-key-file c.txt unl" \

@@ -1062,6 +1062,72 @@ TEST_F(Gui, DroppedFilesFillTheTargetListExceptDuringARun) {
     EXPECT_EQ(messages(), "64\tVellumar\tFile(s) Encrypted Successfully\n");
 }
 
+// --help, --version and a misspelt long option are answered with no display
+// at all; an option Qt leaves over once it has taken its own, with one.
+TEST(Help, TheProgramAnswersItsOptionsBeforeItNeedsADisplay) {
+    const std::string help =
+        "Usage: Tessarin [--lock | --unlock] [PATH...]\n"
+        "\n"
+        "Opens the Vellumar window, which locks files and folders in place and\n"
+        "unlocks them. Paths given fill its list once the password is typed: locked\n"
+        "files for unlocking, other files for locking, a folder for locking, a listed\n"
+        "locked folder for unlocking. When the program runs already, the paths go to\n"
+        "its window.\n"
+        "\n"
+        "Options:\n"
+        "  --lock        open with the files given listed for locking\n"
+        "  --unlock      open with the locked files given listed for unlocking\n"
+        "  -h, --help    show this help\n"
+        "  --version     show the program's name and version\n"
+        "  --            end of options: every later argument is a path\n"
+        "\n"
+        "From a terminal, without a window: tessarin-cli (see tessarin-cli --help).\n";
+    struct Case {
+        QStringList arguments;
+        const char* platform;  // none: no display of any kind
+        int status;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {{QStringLiteral("--help")}, nullptr, 0, help, ""},
+        {{QStringLiteral("-h")}, nullptr, 0, help, ""},
+        {{QStringLiteral("--version")}, nullptr, 0, "Tessarin " VELLUMAR_VERSION "\n", ""},
+        {{QStringLiteral("--verison")},
+         nullptr,
+         2,
+         "",
+         "Tessarin: unknown option '--verison'\nTry 'Tessarin --help'.\n"},
+        {{QStringLiteral("-x")},
+         "offscreen",
+         2,
+         "",
+         "Tessarin: unknown option '-x'\nTry 'Tessarin --help'.\n"},
+    };
+    // A runtime folder of the user's own, or Qt says it lacks one.
+    TempFolder temp;
+    const std::string runtime = temp.makeFolder("runtime");
+    ASSERT_EQ(::chmod(runtime.c_str(), 0700), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(QString::fromLatin1(name));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), qstr(runtime));
+        if (c.platform)
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QString::fromLatin1(c.platform));
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(TESSARIN_BINARY), c.arguments);
+        const bool ended = program.waitForFinished(60000);
+        if (!ended) program.kill();
+        ASSERT_TRUE(ended);
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(program.exitCode(), c.status);
+        EXPECT_EQ(program.readAllStandardOutput().toStdString(), c.out);
+        EXPECT_EQ(program.readAllStandardError().toStdString(), c.err);
+    }
+}
+
 TEST(Help, ThePageShipsBesideTheProgram) {
     QString folder = QFileInfo(QStringLiteral(TESSARIN_BINARY)).absolutePath();
     EXPECT_TRUE(QFile::exists(folder + QStringLiteral("/tessarin-help.html")));

@@ -10,6 +10,7 @@
 #endif
 
 #include "app/path_opener.h"
+#include "app/start_options.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
 #include "engine/names.h"
@@ -36,7 +37,9 @@ TEST(OpenArguments, ParseIntoARequest) {
         {{"--", "--lock", "-"}, OpenIntent::open, {"/home/u/--lock", "/home/u/-"}, ""},
         // Bytes that are no UTF-8 pass through untouched.
         {{"/d/\xff\xfe.txt"}, OpenIntent::open, {"/d/\xff\xfe.txt"}, ""},
-        {{"--verbose", "/a"}, OpenIntent::open, {}, "unknown option: --verbose"},
+        {{"--verbose", "/a"}, OpenIntent::open, {}, "unknown option '--verbose'"},
+        // Qt takes out its own options first; one it left is none of ours.
+        {{"-x", "/a"}, OpenIntent::open, {}, "unknown option '-x'"},
     };
     for (const Case& c : cases) {
         OpenRequest request;
@@ -52,6 +55,42 @@ TEST(OpenArguments, ParseIntoARequest) {
 }
 
 #endif
+
+// Read before the window exists: --help and --version end the program
+// whatever else is given, a long option it does not know is refused, and
+// the rest (paths, Qt's single-dash options) is left for later.
+TEST(StartOptions, HelpVersionOrAnUnknownLongOptionEndTheProgramFirst) {
+    const std::string usage = "Tessarin: unknown option '--verbose'\nTry 'Tessarin --help'.\n";
+    struct Case {
+        std::vector<std::string> arguments;
+        bool ends;
+        int status;
+        std::string out;  // "help": the help text
+        std::string err;
+    } cases[] = {
+        {{}, false, 0, "", ""},
+        {{"--lock", "/a", "-style", "fusion"}, false, 0, "", ""},
+        {{"--unlock", "-h"}, true, 0, "help", ""},
+        {{"/a", "--version"}, true, 0, "Tessarin " VELLUMAR_VERSION "\n", ""},
+        {{"--version", "--help"}, true, 0, "help", ""},
+        {{"--help", "--verbose"}, true, 2, "", usage},
+        {{"--verbose", "--version"}, true, 2, "", usage},
+        // After "--" they are paths.
+        {{"--", "--help", "--verbose"}, false, 0, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.empty() ? "(none)" : c.arguments.back());
+        const StartExit exit = readStartOptions(c.arguments);
+        EXPECT_EQ(exit.ends, c.ends);
+        EXPECT_EQ(exit.status, c.status);
+        if (c.out == "help")
+            EXPECT_TRUE(exit.out.starts_with("Usage: Tessarin [--lock | --unlock] [PATH...]\n"))
+                << exit.out;
+        else
+            EXPECT_EQ(exit.out, c.out);
+        EXPECT_EQ(exit.err, c.err);
+    }
+}
 
 TEST(OpenArguments, ARequestReachesTheRunningCopyWhole) {
     const OpenRequest requests[] = {

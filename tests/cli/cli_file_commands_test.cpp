@@ -18,6 +18,7 @@
 #include "app/password.h"
 #include "cli/cli.h"
 #include "engine/list_file.h"
+#include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
 #include "engine/names.h"
 #include "engine/platform.h"
@@ -133,24 +134,102 @@ TEST_F(CliFiles, AFileInAReadOnlyFolderFailsWithThatCause) {
 #endif
 
 // What was done before the cancel is locked and listed for good; the rest
-// stays plain and is named as not tried.
+// stays plain and is counted as not tried, on one line however many.
 TEST_F(CliFiles, ACancelStopsBetweenFilesAndKeepsWhatWasDone) {
-    const std::string a = temp.write("w/a.txt", "a");
-    const std::string b = temp.write("w/b.txt", "b");
-    const std::string c = temp.write("w/c.txt", "c");
-    const Ran ran = run({"lock", a, b, c}, 1);
-    EXPECT_EQ(ran.status, 1);
-    EXPECT_EQ(ran.err, b + ": not tried: the run was cancelled\n" + c +
-                           ": not tried: the run was cancelled\n"
-                           "Cancelled: 1 locked, 2 not tried.\n");
-    EXPECT_FALSE(fileExists(a));
-    EXPECT_EQ(readFile(applicationFile("files")), lockedName(a, ".VKL") + "\r\n");
-    EXPECT_EQ(readFile(b), "b");
-    EXPECT_EQ(readFile(c), "c");
+    struct Case {
+        int cancelAfter;
+        std::string err;
+    } cases[] = {
+        {1,
+         "2 files were not tried: the run was interrupted.\n"
+         "Cancelled: 1 locked, 2 not tried.\n"},
+        {2,
+         "1 file was not tried: the run was interrupted.\n"
+         "Cancelled: 2 locked, 1 not tried.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cancelAfter);
+        TempFolder fresh;
+        std::vector<std::string> files;
+        for (const char* name : {"a", "b", "c"}) files.push_back(fresh.write(name, name));
+        std::vector<std::string> arguments = {"lock"};
+        arguments.insert(arguments.end(), files.begin(), files.end());
+        const Ran ran = run(arguments, c.cancelAfter);
+        EXPECT_EQ(ran.status, 1);
+        EXPECT_EQ(ran.err, c.err);
+        std::string listed;
+        for (int i = 0; i < 3; ++i) {
+            const bool done = i < c.cancelAfter;
+            EXPECT_EQ(fileExists(files[i]), !done) << files[i];
+            if (done) listed += lockedName(files[i], ".VKL") + "\r\n";
+        }
+        EXPECT_EQ(readFile(applicationFile("files")), listed);
 
-    const Ran rest = run({"lock", b, c});
-    EXPECT_EQ(rest.status, 0);
-    EXPECT_EQ(rest.err, "File(s) Encrypted Successfully\n");
+        const std::vector<std::string> rest(files.begin() + c.cancelAfter, files.end());
+        arguments = {"lock"};
+        arguments.insert(arguments.end(), rest.begin(), rest.end());
+        const Ran again = run(arguments);
+        EXPECT_EQ(again.status, 0);
+        EXPECT_EQ(again.err, "File(s) Encrypted Successfully\n");
+    }
+}
+
+// A small locked file that cannot be unlocked ends the run, as in the
+// window: the later files are counted, not named one by one.
+TEST_F(CliFiles, AnUnlockEndedAtABadFileCountsTheFilesNotTried) {
+    const std::string bad = temp.write("w/bad.txt.VKL", "[Secret]no header");
+    std::vector<std::string> arguments = {"unlock", bad};
+    for (const char* name : {"w/a.txt", "w/b.txt"}) {
+        const std::string plain = temp.write(name, "x");
+        ASSERT_EQ(run({"lock", plain}).status, 0);
+        arguments.push_back(lockedName(plain, ".VKL"));
+    }
+    const Ran ran = run(arguments);
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_EQ(ran.err, bad +
+                           ": it was locked under another password, or is damaged\n"
+                           "2 files were not tried: the run ended at an earlier file.\n"
+                           "Not every file was done: 0 unlocked, 1 failed, 2 not tried.\n");
+    EXPECT_TRUE(fileExists(arguments[2]));
+    EXPECT_TRUE(fileExists(arguments[3]));
+}
+
+// A folder given to lock or unlock, which take files: the line names the
+// folder command that takes it, where one does.
+TEST_F(CliFiles, AFolderGivenToAFileCommandNamesTheFolderCommand) {
+    const std::string plainFolder = temp.makeFolder("w/Plain");
+    const std::string vault = temp / "w/Vault";
+    temp.write("w/Vault/a.txt", "a");
+    ASSERT_EQ(run({"lock-folder", vault}).status, 0);
+    const std::string lockedVault = temp / ("w/" + lockedFolderName("Vault"));
+    ASSERT_TRUE(fileExists(lockedVault));
+    const std::string unlocksIt = " (tessarin-cli unlock-folder unlocks it)\n";
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string err;
+    } cases[] = {
+        {{"lock", plainFolder},
+         plainFolder + ": it is a folder, not a file (tessarin-cli lock-folder locks folders)\n"
+                       "Not every file was done: 0 locked, 1 failed.\n"},
+        {{"unlock", lockedVault},
+         lockedVault + ": refused: a locked folder, not a file" + unlocksIt +
+             "Not every file was done: 0 unlocked, 1 refused.\n"},
+        // Its plain path, which the list names.
+        {{"unlock", vault},
+         vault + ": no such file, but a locked folder is listed by this path" + unlocksIt +
+             "Not every file was done: 0 unlocked, 1 missing.\n"},
+        // unlock-folder would not take a plain folder either.
+        {{"unlock", plainFolder},
+         plainFolder + ": refused: not locked\nNot every file was done: 0 unlocked, 1 refused.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments[1]);
+        const Ran ran = run(c.arguments);
+        EXPECT_EQ(ran.status, 1);
+        EXPECT_EQ(ran.err, c.err);
+    }
+    EXPECT_EQ(listTree(plainFolder), "");
+    EXPECT_TRUE(fileExists(lockedVault));
 }
 
 // What a terminal shows at the end: each line as the text after its last

@@ -80,9 +80,7 @@ TEST_F(FolderCommands, AFolderIsLockedListedAndUnlocked) {
 
     Result unlock = run({"unlock-folder", folder});
     EXPECT_EQ(unlock.status, 0);
-    EXPECT_EQ(unlock.err,
-              "Decryption Completed Successfully\nPlease Restart Application To Get\n"
-              "Updated Encrypted Folders List\n");
+    EXPECT_EQ(unlock.err, "Decryption Completed Successfully\n");
     EXPECT_EQ(listTree(folder), "a.txt\nb.txt\nsub\nsub/c.txt\n");
     EXPECT_EQ(run({"folders"}).out, "");
 }

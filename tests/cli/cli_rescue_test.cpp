@@ -120,12 +120,14 @@ TEST_F(Rescue, ScanFindsEachItemOnceRelistRestoresTheListsAndRescueBringsAllBack
     }
     EXPECT_EQ(scan.err, "2 locked folders and 5 locked files found (0 damaged).\n");
 
-    // Twice: the second adds nothing.
+    // Twice: the second adds nothing. The folders it lists show as listed.
     Result relist = run({"scan", w, "--relist"});
     EXPECT_EQ(relist.status, 0) << relist.err;
-    EXPECT_NE(relist.err.find("2 folders added to \"folders\", 1 files added to \"files\"."),
-              std::string::npos)
-        << relist.err;
+    EXPECT_EQ(relist.err,
+              "2 locked folders and 5 locked files found (0 damaged).\n"
+              "2 folders added to \"folders\", 1 file added to \"files\".\n");
+    EXPECT_EQ(occurrences(relist.out, "\tlisted\n"), 2u) << relist.out;
+    EXPECT_EQ(occurrences(relist.out, "not listed"), 0u) << relist.out;
     Result again = run({"scan", w, "--relist"});
     EXPECT_NE(again.err.find("0 folders added to \"folders\", 0 files added to \"files\"."),
               std::string::npos);
@@ -172,10 +174,10 @@ TEST_F(Rescue, DecoysAreLeftAloneAndADamagedFileIsNamed) {
 
     Result scan = run({"scan", d});
     EXPECT_EQ(scan.status, 0) << scan.err;
-    EXPECT_EQ(scan.out, "folder\t" + broken + "\t" + brokenPlain +
-                            "\t1 locked files\tnot listed\n" + "damaged file\t" + cut +
-                            "\tcut.txt\tsmall\t" + describeFault(FormatFault::lineEnd) + "\n" +
-                            "file\t" + inBroken + "\tin.txt\tsmall\n");
+    EXPECT_EQ(scan.out, "folder\t" + broken + "\t" + brokenPlain + "\t1 locked file\tnot listed\n" +
+                            "damaged file\t" + cut + "\tcut.txt\tsmall\t" +
+                            describeFault(FormatFault::lineEnd) + "\n" + "file\t" + inBroken +
+                            "\tin.txt\tsmall\n");
     const std::string lists =
         readFile(applicationFile("folders")) + readFile(applicationFile("files"));
     Result rescue = run({"rescue", d});
@@ -186,7 +188,7 @@ TEST_F(Rescue, DecoysAreLeftAloneAndADamagedFileIsNamed) {
                   "folders (" +
                   applicationFile("folders") + ": " + describe(IoError::other) + ")\n" + cut +
                   ": left locked, it cannot be unlocked: " + describeFault(FormatFault::lineEnd) +
-                  "\n0 of 1 folders and 0 of 1 loose files unlocked.\n");
+                  "\n0 of 1 folder and 0 of 1 loose file unlocked.\n");
     EXPECT_EQ(readFile(applicationFile("folders")) + readFile(applicationFile("files")), lists);
     EXPECT_EQ(treeWithContents(d), before);
     EXPECT_TRUE(fileExists(lockedT()));
@@ -194,6 +196,7 @@ TEST_F(Rescue, DecoysAreLeftAloneAndADamagedFileIsNamed) {
     // Relisting cannot name that folder either, and says so instead of succeeding.
     Result relist = run({"scan", d, "--relist"});
     EXPECT_EQ(relist.status, 1);
+    EXPECT_EQ(relist.out, scan.out);
     EXPECT_NE(relist.err.find(brokenPlain + ": left off the lists, as its path holds a line break\n"
                                             "0 folders added"),
               std::string::npos)

@@ -35,29 +35,42 @@ TEST_F(Cli, NothingIsLockedBeforeAPasswordIsSet) {
 }
 
 TEST_F(Cli, SetPasswordAppliesTheFirstUseRules) {
+    const std::string noTerminal =
+        "tessarin-cli: standard input is not a terminal; give the password with "
+        "--password-stdin\n";
     struct Case {
+        std::vector<std::string> arguments;
         const char* input;
         int status;
-        const char* err;
+        std::string err;
     } cases[] = {
-        {"\n\n", 1, "Please Set The Password\n"},
-        {"one\ntwo\n", 1, "Please Confirm The Passwords\n"},
-        {"one\n", 1, "tessarin-cli: no password on standard input\n"},
-        {"pw\npw\n", 0, "The application password is set.\n"},
-        {"pw\npw\n", 1, "The application password is set already.\n"},
+        // Without --password-stdin the password is asked on the terminal only.
+        {{"set-password"}, "pw\npw\n", 1, noTerminal},
+        {{"set-password", "--password-stdin"}, "\n\n", 1, "An empty password cannot be set.\n"},
+        {{"set-password", "--password-stdin"}, "one\ntwo\n", 1, "The passwords differ.\n"},
+        // A character the settings cannot hold.
+        {{"set-password", "--password-stdin"},
+         "p\xffw\np\xffw\n",
+         1,
+         "The password may hold only letters, digits and common symbols.\n"},
+        {{"set-password", "--password-stdin"},
+         "one\n",
+         1,
+         "tessarin-cli: no password on standard input\n"},
+        {{"set-password", "--password-stdin"}, "pw\npw\n", 0, "The application password is set.\n"},
+        {{"set-password", "--password-stdin"},
+         "pw\npw\n",
+         1,
+         "The application password is set already; the other commands ask for it. There is no "
+         "command to change it yet.\n"},
+        {{"lock", "a.txt"}, "pw\n", 1, noTerminal},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.input);
-        Result result = run({"set-password", "--password-stdin"}, c.input);
+        SCOPED_TRACE(c.err);
+        Result result = run(c.arguments, c.input);
         EXPECT_EQ(result.status, c.status);
         EXPECT_EQ(result.err, c.err);
     }
-    // Without --password-stdin the password is asked on the terminal only.
-    Result result = run({"lock", "a.txt"}, "pw\n");
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(result.err,
-              "tessarin-cli: standard input is not a terminal; give the password with "
-              "--password-stdin\n");
 }
 
 // Without TESSARIN_HOME, a copy whose folder it may write keeps its lists
@@ -171,17 +184,17 @@ TEST_F(Cli, AFolderIsLockedListedAndUnlockedByItsPlainPath) {
     // Spelt with a trailing separator, it is still the listed folder.
     Result unlock = run({"--password-stdin", "unlock-folder", vault + "/"}, "pw\n");
     EXPECT_EQ(unlock.status, 0);
-    EXPECT_EQ(unlock.err,
-              "Decryption Completed Successfully\nPlease Restart Application To Get\n"
-              "Updated Encrypted Folders List\n");
+    EXPECT_EQ(unlock.err, "Decryption Completed Successfully\n");
     EXPECT_EQ(listTree(vault), "a.txt\nsub\nsub/b.bin\n");
     EXPECT_EQ(readFile(vault + "/a.txt"), "a");
     EXPECT_TRUE(readFile(vault + "/sub/b.bin") == big);
     EXPECT_FALSE(fileExists(locked));
 
+    // Standard output stays one folder a line: none.
     listed = run({"--password-stdin", "folders"}, "pw\n");
     EXPECT_EQ(listed.status, 0);
     EXPECT_EQ(listed.out, "");
+    EXPECT_EQ(listed.err, "No folder is locked.\n");
 }
 
 // Earlier versions kept a locked folder's shifted bytes raw, a name that is
@@ -254,8 +267,8 @@ TEST_F(Cli, AFolderCommandSucceedsOnlyWhenEverythingWasDone) {
         {{"--password-stdin", "lock-folder", "blocked"},
          1,
          blocked + ": the name it must take is taken: " + blockedTaken + "\n" + temp / "blocked" +
-             ": no file in it could be locked; it keeps its name and is not listed\n0 of 1 files "
-             "were locked.\n"},
+             ": no file in it could be locked; it keeps its name and is not listed\n0 of 1 file "
+             "was locked.\n"},
         {{"--password-stdin", "lock-folder", lineBreak},
          1,
          lineBreak +
@@ -292,9 +305,7 @@ TEST_F(Cli, AFolderCommandRunAgainFinishesAnInterruptedRun) {
 
     Result unlock = run({"--password-stdin", "unlock-folder", vault}, "pw\n");
     EXPECT_EQ(unlock.status, 0);
-    EXPECT_EQ(unlock.err,
-              "Decryption Completed Successfully\nPlease Restart Application To Get\n"
-              "Updated Encrypted Folders List\n");
+    EXPECT_EQ(unlock.err, "Decryption Completed Successfully\n");
     EXPECT_EQ(listTree(vault), "a.txt\nsub\nsub/b.bin\n");
     EXPECT_TRUE(readFile(vault + "/sub/b.bin") == big);
     EXPECT_EQ(readFile(applicationFile("folders")), "");
@@ -378,12 +389,64 @@ TEST_F(Cli, TheExitStatusTellsWhetherEveryFileGotThere) {
     EXPECT_FALSE(fileExists(twice));
     EXPECT_EQ(readFile(ours), "another run's");
     EXPECT_EQ(readFile(longName), "long");
+}
 
-    Result help = run({"lock", "--help"});
+// --help and --version take no password: they answer on standard output,
+// whatever command is given with them; a misspelt option is bad usage.
+TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
+    const std::string version = "tessarin-cli " VELLUMAR_VERSION "\n";
+    struct Case {
+        std::vector<std::string> arguments;
+        int status;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {{"--version"}, 0, version, ""},
+        {{"lock", "a.txt", "--version"}, 0, version, ""},
+        {{"--verison"},
+         2,
+         "",
+         "tessarin-cli: unknown option '--verison'\nTry 'tessarin-cli --help'.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments[0]);
+        const Result result = run(c.arguments);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.err, c.err);
+    }
+
+    const Result help = run({"lock", "--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("Usage: tessarin-cli [--password-stdin] COMMAND", 0), 0u);
-    EXPECT_NE(help.out.find("Exit status:"), std::string::npos);
     EXPECT_EQ(help.err, "");
+    EXPECT_TRUE(help.out.starts_with("Usage: tessarin-cli [--password-stdin] COMMAND"));
+    EXPECT_NE(help.out.find("\n  --version           show the program's name and version\n"),
+              std::string::npos);
+    // What each status means, as the commands above end with it.
+    const size_t exitStatus = help.out.find("Exit status:\n");
+    ASSERT_NE(exitStatus, std::string::npos);
+    EXPECT_EQ(help.out.substr(exitStatus),
+              "Exit status:\n"
+              "  0  everything was done: every file locked or unlocked (a file named twice\n"
+              "     counts once), and the folder locked and listed, or given its name back\n"
+              "     and no longer listed\n"
+              "  1  a file failed, was refused (one of the program's own files or\n"
+              "     temporaries, a link, a file with other names (hard links), a system\n"
+              "     file, a file that is not locked), is damaged or was sealed by another\n"
+              "     identity, no longer exists or was not tried (the run was interrupted);\n"
+              "     a folder was refused, is not listed or could not be renamed or listed;\n"
+              "     the password was wrong or not set, or none could be read (no terminal\n"
+              "     to ask on and no --password-stdin, or standard input ended);\n"
+              "     set-password: a password is set already, or the new one was refused\n"
+              "     or could not be saved; sealing could not be turned on; the recovery\n"
+              "     key file is missing or holds no key; export-recovery-key: sealing is\n"
+              "     not on;\n"
+              "     scan: PATH is no folder, a folder below it could not be searched, the\n"
+              "     scan was interrupted or the lists could not be written (a damaged\n"
+              "     locked file is listed, and does not change the status); rescue: any\n"
+              "     item found was left locked\n"
+              "  2  bad usage: an unknown command or option, an argument missing, empty\n"
+              "     or too many\n");
 }
 
 // The settings file holds the shifted password: only its owner may read it,
