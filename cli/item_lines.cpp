@@ -171,6 +171,9 @@ std::vector<std::string> itemLines(const RunReport& report, bool lock) {
     std::vector<std::string> lines;
     for (const ItemResult& item : report.items)
         if (std::string line = itemLine(item, lock); !line.empty()) lines.push_back(line);
+    for (const FileResult& file : report.leftVisible)
+        lines.push_back(file.path + ": listed locked file, could not be hidden again: " +
+                        describe(file.error));
     const size_t notTried = report.count(ItemStatus::notTried);
     if (notTried == 0) return lines;
     lines.push_back(countText(notTried, "file") + (notTried == 1 ? " was" : " were") +

@@ -15,8 +15,9 @@ std::string countText(size_t count, const std::string& noun);
 
 // The line for one file, or empty for a file done or not tried.
 std::string itemLine(const ItemResult& item, bool lock);
-// The lines of a whole run: one for each file that did not get there, but
-// the files not tried only counted, on one line at the end.
+// The lines of a whole run: one for each file that did not get there, and
+// for each listed locked file left visible, but the files not tried only
+// counted, on one line at the end.
 std::vector<std::string> itemLines(const RunReport& report, bool lock);
 // "File(s) Encrypted Successfully" when every file got there; otherwise
 // what became of them, counted.

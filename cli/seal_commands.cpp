@@ -106,7 +106,8 @@ int unlockWithRecoveryKey(CliSession& cli, const std::vector<std::string>& files
     }
     for (const std::string& line : itemLines(report, false)) cli.desktop.message(line, Icon::none);
     cli.desktop.message(summaryLine(report, false), Icon::none);
-    return report.complete() && !report.cancelled ? kExitDone : kExitFailed;
+    return report.complete() && !report.cancelled && report.leftVisible.empty() ? kExitDone
+                                                                                : kExitFailed;
 }
 
 }  // namespace vellumar

@@ -133,6 +133,32 @@ TEST_F(CliFiles, AFileInAReadOnlyFolderFailsWithThatCause) {
 }
 #endif
 
+// A listed locked file that the unlock run's list refresh cannot hide again
+// is named with the cause, and the run does not end with success.
+TEST_F(CliFiles, AListedFileLeftVisibleIsNamedAndFailsTheRun) {
+    struct NoHiding final : ForwardingFileSystem {
+        IoError setAttributes(const std::string& p, uint32_t a) override {
+            return (a & kAttrHidden) ? IoError::accessDenied : ForwardingFileSystem::setAttributes(p, a);
+        }
+    } noHiding;
+    const std::string locked = temp.write("locked.VKL", "[Secret]");
+    const std::string plain = temp.write("plain.txt", "plain");
+    ASSERT_EQ(run({"lock", plain}).status, 0);
+    std::vector<std::string> listed;
+    ASSERT_EQ(readListFile(applicationFile("files"), listed), IoError::ok);
+    ASSERT_EQ(listed.size(), 1u);
+    temp.write("home/files", listed[0] + "\r\n" + locked + "\r\n");
+    Ran ran;
+    {
+        FileSystemOverride use(noHiding);
+        ran = run({"unlock", listed[0]});
+    }
+    EXPECT_EQ(readFile(plain), "plain");
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_EQ(ran.err, locked + ": listed locked file, could not be hidden again: " +
+                           describe(IoError::accessDenied) + "\nFile(s) Decrypted Successfully\n");
+}
+
 // What was done before the cancel is locked and listed for good; the rest
 // stays plain and is counted as not tried, on one line however many.
 TEST_F(CliFiles, ACancelStopsBetweenFilesAndKeepsWhatWasDone) {
