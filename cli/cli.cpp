@@ -186,6 +186,7 @@ void printHelp(std::ostream& out) {
         << "     temporaries, a link, a file with other names (hard links), a system\n"
         << "     file, a file that is not locked), is damaged or was sealed by another\n"
         << "     identity, no longer exists or was not tried (the run was interrupted);\n"
+        << "     unlock: a listed locked file could not be hidden again;\n"
         << "     a folder was refused, is not listed or could not be renamed or listed;\n"
         << "     the password was wrong or not set, or none could be read (no terminal\n"
         << "     to ask on and no --password-stdin, or standard input ended);\n"
