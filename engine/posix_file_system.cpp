@@ -183,7 +183,20 @@ public:
         struct stat st;
         if (::fstatat(at.folder(), at.name(), &st, AT_SYMLINK_NOFOLLOW) != 0) return lastError();
         // The permission bits only: set-user and set-group bits stay off.
-        return ::fchmod(static_cast<int>(to), st.st_mode & 0777) == 0 ? IoError::ok : lastError();
+        mode_t mode = st.st_mode & 0777;
+        // The new file is the running user's, in that user's group: it takes
+        // the old file's owner and group where the user may give them (root;
+        // a group the user is in). Where the group cannot be kept, the file
+        // keeps no group permission, so a file private to one group is never
+        // opened to another.
+        const int fd = static_cast<int>(to);
+        struct stat now;
+        if (::fstat(fd, &now) != 0) return lastError();
+        if ((now.st_uid != st.st_uid || now.st_gid != st.st_gid) &&
+            ::fchown(fd, st.st_uid, st.st_gid) != 0 &&
+            (now.st_gid == st.st_gid || ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0))
+            mode &= ~static_cast<mode_t>(070);
+        return ::fchmod(fd, mode) == 0 ? IoError::ok : lastError();
     }
     IoError openAppend(const std::string& path, FileHandle& out) override {
         return openWith(path, O_WRONLY | O_CREAT | O_APPEND, out);
