@@ -70,11 +70,7 @@ TEST_F(UnlockRun, AnEmptyListUnlocksNothingAndOnlyTheTargetListRunPrunesTheList)
 // A listed file whose hidden mark cannot be set again stays visible: the
 // window says so, naming the file and the cause, and the list keeps it.
 TEST_F(UnlockRun, AListedFileThatCannotBeHiddenAgainIsNamed) {
-    struct NoHiding final : ForwardingFileSystem {
-        IoError setAttributes(const std::string& p, uint32_t a) override {
-            return (a & kAttrHidden) ? IoError::accessDenied : ForwardingFileSystem::setAttributes(p, a);
-        }
-    } noHiding;
+    HidingRefused noHiding;
     const std::string visible = temp.write("visible.VKL", "[Secret]");
     listFiles(visible);
     {

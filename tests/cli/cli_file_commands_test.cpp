@@ -136,11 +136,7 @@ TEST_F(CliFiles, AFileInAReadOnlyFolderFailsWithThatCause) {
 // A listed locked file that the unlock run's list refresh cannot hide again
 // is named with the cause, and the run does not end with success.
 TEST_F(CliFiles, AListedFileLeftVisibleIsNamedAndFailsTheRun) {
-    struct NoHiding final : ForwardingFileSystem {
-        IoError setAttributes(const std::string& p, uint32_t a) override {
-            return (a & kAttrHidden) ? IoError::accessDenied : ForwardingFileSystem::setAttributes(p, a);
-        }
-    } noHiding;
+    HidingRefused noHiding;
     const std::string locked = temp.write("locked.VKL", "[Secret]");
     const std::string plain = temp.write("plain.txt", "plain");
     ASSERT_EQ(run({"lock", plain}).status, 0);

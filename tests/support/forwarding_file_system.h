@@ -59,4 +59,13 @@ class ForwardingFileSystem : public FileSystem {
     static FileSystem& base() { return platformFileSystem(); }
 };
 
+// Refuses to set the hidden mark, as a file the user may not mark; every
+// other call passes.
+class HidingRefused final : public ForwardingFileSystem {
+  public:
+    IoError setAttributes(const std::string& p, uint32_t a) override {
+        return (a & kAttrHidden) ? IoError::accessDenied : base().setAttributes(p, a);
+    }
+};
+
 }  // namespace vellumar::test
