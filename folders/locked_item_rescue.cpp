@@ -38,11 +38,11 @@ bool isFolderPath(const std::string& path) {
 std::vector<std::string> RelistResult::failureLines() const {
     std::vector<std::string> lines;
     if (foldersError != IoError::ok)
-        lines.push_back(applicationFile("folders") + ": could not be written: " +
-                        describe(foldersError));
+        lines.push_back(applicationFile("folders") +
+                        ": could not be written: " + describe(foldersError));
     if (filesError != IoError::ok)
-        lines.push_back(applicationFile("files") + ": could not be written: " +
-                        describe(filesError));
+        lines.push_back(applicationFile("files") +
+                        ": could not be written: " + describe(filesError));
     for (const std::string& path : unlistable)
         lines.push_back(path + ": left off the lists, as its path holds a line break");
     return lines;
@@ -69,16 +69,21 @@ RelistResult relistScannedItems(const ScanResult& scan) {
 IoError adoptLockedFolder(const std::string& path, std::string& plainPath) {
     plainPath = path;
     if (isRecordedFolder(path) || !isFolderPath(path)) return IoError::ok;
-    uint32_t attributes = 0;
-    if (fileSystem().getAttributes(path, attributes) != IoError::ok ||
-        (attributes & kAttrHidden) == 0)
-        return IoError::ok;
     std::string name = path, parent;
     splitFolderPath(name, parent);
     const std::string plainName = decodedFolderName(name);
     if (plainName.empty()) return IoError::ok;
-    plainPath = parent + plainName;
-    if (isRecordedFolder(plainPath)) return IoError::ok;
+    uint32_t attributes = 0;
+    const bool hidden = fileSystem().getAttributes(path, attributes) == IoError::ok &&
+                        (attributes & kAttrHidden) != 0;
+    const std::string plain = parent + plainName;
+    if (isRecordedFolder(plain)) {
+        plainPath = plain;
+        return IoError::ok;
+    }
+    // One that lost its hidden mark is told by what it holds.
+    if (!hidden && !lostItsLockedFolderMark(path)) return IoError::ok;
+    plainPath = plain;
     if (!fitsOnListLine(plainPath)) return IoError::other;
     return appendFolderRecord(plainPath);
 }

@@ -33,8 +33,9 @@ struct RelistResult {
 RelistResult relistScannedItems(const ScanResult& scan);
 
 // The plain path to unlock a folder by: `path` itself when it is listed or
-// no locked folder; the plain path of a hidden folder standing under its
-// locked name, recorded in "folders" first when it is not listed, so that
+// no locked folder; the plain path of a folder standing under its locked
+// name, hidden or holding only locked files (as the scan tells), recorded
+// in "folders" first when it is not listed, so that
 // the folder is never unlocked unknown to the program.
 IoError adoptLockedFolder(const std::string& path, std::string& plainPath);
 

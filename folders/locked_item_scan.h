@@ -2,8 +2,10 @@
 // Finding every locked file and folder below a path from what the disk
 // holds alone, for when the program's lists are lost (a reinstall, a moved
 // disk). A locked file carries its marker and header line; a locked folder
-// is hidden and its name decodes to a plain name. The scan reads headers
-// only, never follows a link and, unless asked, stays on the path's volume.
+// has a name that decodes to a plain name and is hidden, or recorded in
+// "folders", or (its hidden mark lost to a copy) holds locked files and
+// nothing of a person's. The scan reads headers only, never follows a link
+// and, unless asked, stays on the path's volume.
 
 #include <cstdint>
 #include <string>
@@ -71,5 +73,12 @@ ScanResult scanLockedItems(const std::string& root, const ScanOptions& options, 
 // is no locked folder's name (it does not decode to a name a folder can
 // have, or that name would not encode back to it).
 std::string decodedFolderName(const std::string& name);
+
+// Whether `folder`, not hidden, is a locked folder to the scan all the same:
+// its name decodes, it holds, in it or below, locked files and nothing of a
+// person's, and its folder's ".hidden" still names it or its plain name
+// holds a letter. Tells a copy that lost the mark from a person's folder
+// whose name merely decodes.
+bool lostItsLockedFolderMark(const std::string& folder);
 
 }  // namespace vellumar
