@@ -76,16 +76,29 @@ IoError adoptLockedFolder(const std::string& path, std::string& plainPath) {
     uint32_t attributes = 0;
     const bool hidden = fileSystem().getAttributes(path, attributes) == IoError::ok &&
                         (attributes & kAttrHidden) != 0;
-    const std::string plain = parent + plainName;
-    if (isRecordedFolder(plain)) {
-        plainPath = plain;
+    if (isRecordedFolder(parent + plainName)) {
+        plainPath = parent + plainName;
         return IoError::ok;
     }
-    // One that lost its hidden mark is told by what it holds.
-    if (!hidden && !lostItsLockedFolderMark(path)) return IoError::ok;
-    plainPath = plain;
-    if (!fitsOnListLine(plainPath)) return IoError::other;
-    return appendFolderRecord(plainPath);
+    std::vector<std::string> records{parent + plainName};
+    if (!hidden) {
+        // One that lost its hidden mark is told by what it holds, as the
+        // scan tells. So are the locked folders inside it, which its unlock
+        // leaves with plain files and nothing to tell them by: they are
+        // recorded with it, to be unlocked by their plain paths.
+        struct Quiet final : Desktop {
+            void message(const std::string&, Icon, const std::string&) override {}
+        } quiet;
+        const ScanResult scan = scanLockedItems(path, ScanOptions{}, quiet);
+        if (scan.folders.empty() || scan.folders[0].path != path) return IoError::ok;
+        records.clear();
+        for (const ScannedFolder& folder : scan.folders)
+            if (!folder.listed) records.push_back(folder.plainPath);
+    }
+    plainPath = parent + plainName;
+    if (!std::all_of(records.begin(), records.end(), fitsOnListLine)) return IoError::other;
+    size_t added = 0;
+    return addMissingLines(applicationFile(kFoldersList), records, added);
 }
 
 bool RescueResult::complete() const {

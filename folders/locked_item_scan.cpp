@@ -192,6 +192,7 @@ class Walk {
             result_.folders.erase(result_.folders.begin() + static_cast<ptrdiff_t>(index));
     }
 
+  private:
     // A locked folder that lost its hidden mark holds, in it or below,
     // locked files and nothing of a person's. So may a person's folder
     // whose files were locked one by one, and every folder inside a locked
@@ -204,7 +205,6 @@ class Walk {
         return holdsOnlyLockedFiles(path, volume);
     }
 
-  private:
     bool holdsOnlyLockedFiles(const std::string& path, uint64_t volume) {
         uint64_t locked = 0;
         return holdsNothingElse(path, volume, locked) && locked > 0;
@@ -302,19 +302,6 @@ std::string decodedFolderName(const std::string& name) {
         if (!isNameCharacter(c)) return {};
     if (lockedFolderName(plain) != name && encodeText(plain) != name) return {};
     return plain;
-}
-
-bool lostItsLockedFolderMark(const std::string& folder) {
-    struct Quiet final : Desktop {
-        void message(const std::string&, Icon, const std::string&) override {}
-    } quiet;
-    const std::string plainName = decodedFolderName(getFileName(folder));
-    FileStatus status;
-    if (plainName.empty() || fileSystem().status(folder, status) != IoError::ok ||
-        status.kind != EntryKind::folder)
-        return false;
-    ScanResult unused;
-    return Walk(ScanOptions{}, quiet, unused).lostItsMark(folder, plainName, status.volume);
 }
 
 ScanResult scanLockedItems(const std::string& root, const ScanOptions& options, Desktop& desktop) {

@@ -74,11 +74,4 @@ ScanResult scanLockedItems(const std::string& root, const ScanOptions& options, 
 // have, or that name would not encode back to it).
 std::string decodedFolderName(const std::string& name);
 
-// Whether `folder`, not hidden, is a locked folder to the scan all the same:
-// its name decodes, it holds, in it or below, locked files and nothing of a
-// person's, and its folder's ".hidden" still names it or its plain name
-// holds a letter. Tells a copy that lost the mark from a person's folder
-// whose name merely decodes.
-bool lostItsLockedFolderMark(const std::string& folder);
-
 }  // namespace vellumar
