@@ -38,11 +38,11 @@ bool isFolderPath(const std::string& path) {
 std::vector<std::string> RelistResult::failureLines() const {
     std::vector<std::string> lines;
     if (foldersError != IoError::ok)
-        lines.push_back(applicationFile("folders") +
-                        ": could not be written: " + describe(foldersError));
+        lines.push_back(applicationFile("folders") + ": could not be written: " +
+                        describe(foldersError));
     if (filesError != IoError::ok)
-        lines.push_back(applicationFile("files") +
-                        ": could not be written: " + describe(filesError));
+        lines.push_back(applicationFile("files") + ": could not be written: " +
+                        describe(filesError));
     for (const std::string& path : unlistable)
         lines.push_back(path + ": left off the lists, as its path holds a line break");
     return lines;

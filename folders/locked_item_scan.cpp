@@ -201,7 +201,7 @@ class Walk {
     // it, as locking it did, or (in no locked folder) its plain name must
     // hold a letter, which no name in lower case decodes to.
     bool lostItsMark(const std::string& path, const std::string& plainName, uint64_t volume) {
-        if (!namedInHiddenList(path) && (!open_.empty() || !holdsLetter(plainName))) return false;
+        if ((!open_.empty() || !holdsLetter(plainName)) && !namedInHiddenList(path)) return false;
         return holdsOnlyLockedFiles(path, volume);
     }
 

@@ -131,6 +131,13 @@ void copyTree(const std::string& from, const std::string& to) {
     }
 }
 
+// Windows keeps no ".hidden": there only a plain name with a letter tells.
+#ifdef _WIN32
+constexpr bool kHiddenLists = false;
+#else
+constexpr bool kHiddenLists = true;
+#endif
+
 class UnmarkedFolders : public Scan {
   protected:
     UnmarkedFolders() {
@@ -193,7 +200,9 @@ TEST_F(UnmarkedFolders, ALockedFolderThatLostItsHiddenMarkIsFoundAndNoOtherFolde
              copyTree(temp / "nest" + kSeparator + lockedFolderName("Outer"),
                       at + kSeparator + lockedFolderName("Outer"));
          },
-         {"Outer", "Outer" + std::string(1, kSeparator) + "In"},
+         kHiddenLists
+             ? std::vector<std::string>{"Outer", "Outer" + std::string(1, kSeparator) + "In"}
+             : std::vector<std::string>{"Outer"},
          2},
         // No letter in its plain name: its ".hidden" line still tells.
         {"unhidden where it was locked",
@@ -204,8 +213,7 @@ TEST_F(UnmarkedFolders, ALockedFolderThatLostItsHiddenMarkIsFoundAndNoOtherFolde
                                                   kAttrNormal),
                        IoError::ok);
          },
-         {"2024"},
-         1},
+         kHiddenLists ? std::vector<std::string>{"2024"} : std::vector<std::string>{}, 1},
         // As a person's folder "sqsu" would decode.
         {"a copy without a letter in its plain name",
          [&](const std::string& at) { lockedCopy(at, "2024", {"a.txt"}); },
