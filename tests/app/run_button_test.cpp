@@ -886,6 +886,59 @@ TEST_F(FolderSteps, AFolderWithASubfolderTheSearchCouldNotEnterIsNotDone) {
     EXPECT_EQ(records(), Lines{plainPath("A")});
 }
 
+// Saves a person's file into the folder at the first rename (while its
+// files are being locked), or refuses to keep the folder's hidden mark.
+class BusyFolder final : public ForwardingFileSystem {
+  public:
+    std::string savedMeanwhile, notHiding;
+    IoError rename(const std::string& from, const std::string& to) override {
+        if (!savedMeanwhile.empty()) {
+            FileHandle file = kNoFile;
+            if (base().createNew(savedMeanwhile, file) == IoError::ok) base().close(file);
+            savedMeanwhile.clear();
+        }
+        return ForwardingFileSystem::rename(from, to);
+    }
+    IoError setAttributes(const std::string& p, uint32_t a) override {
+        if (p == notHiding && (a & kAttrHidden)) return IoError::accessDenied;
+        return ForwardingFileSystem::setAttributes(p, a);
+    }
+};
+
+// The folder is read back after its files are locked: what it does not
+// confirm is named, and it stays plain and listed as being locked.
+TEST_F(FolderSteps, WhatTheFolderDoesNotConfirmIsNamedAndItStaysListed) {
+    for (const bool saved : {true, false}) {
+        SCOPED_TRACE(saved);
+        const std::string name = saved ? "Saved" : "Shown";
+        makeFolder(name);
+        chooseToEncrypt(name);
+        BusyFolder disk;
+        if (saved) {
+            disk.savedMeanwhile = in(plainPath(name), "late.txt");
+        } else {
+            disk.notHiding = plainPath(name);
+        }
+        {
+            FileSystemOverride use(disk);
+            run();
+        }
+        const std::string text =
+            saved ? "Not every file in the folder " + plainPath(name) +
+                        " is locked after the run, so it was not hidden or renamed:\r\n" +
+                        in(plainPath(name), "late.txt") +
+                        ": it is not locked\r\nIt keeps its plain name and stays listed as "
+                        "being locked: Encrypt a Folder locks the rest."
+                  : "The folder " + plainPath(name) +
+                        " could not be hidden: permission denied.\r\nIts files are locked and it "
+                        "stays listed as being locked under its plain name: Encrypt a Folder "
+                        "tries again, Decrypt a Folder unlocks it.";
+        EXPECT_EQ(desktop.messages, (std::vector<Shown>{{text, Icon::critical, "Vellumar"}}));
+        EXPECT_TRUE(fileExists(plainPath(name)));
+    }
+    EXPECT_EQ(records(), (Lines{plainPath("Saved"), plainPath("Shown")}));
+}
+
 // The folder is searched when it is locked, not when it was chosen: a file
 // saved into it in between is locked with the others.
 TEST_F(FolderSteps, AFileSavedAfterTheFolderWasChosenIsLockedWithTheOthers) {
