@@ -34,12 +34,15 @@ struct WriteBatch::PendingWrite {
     FileStatus sourceAsRead;
     std::string content;
     uint32_t attributes = kAttrNormal;
+    AtomicFile::Traits traits = AtomicFile::Traits::none;
+    uint32_t plainAttributes = kAttrNormal;
     std::string temporary;
     IoError error = IoError::ok;
 
     void run() {
         AtomicFile file(target);
         file.standInFor(source, sourceAsRead);
+        file.keepTraits(traits, plainAttributes);
         IoError e = file.open();
         if (e == IoError::ok) e = file.write(content);
         file.setAttributes(attributes);
@@ -109,7 +112,8 @@ IoError WriteBatch::adopt(AtomicFile& output, const std::string& source) {
 
 void WriteBatch::adoptContent(const std::string& target, const std::string& source,
                               const FileStatus& sourceAsRead, std::string content,
-                              uint32_t attributes) {
+                              uint32_t attributes, AtomicFile::Traits traits,
+                              uint32_t plainAttributes) {
     Entry entry = newEntry(target, source, sourceAsRead, attributes);
     accepts(entry.folder);
     entry.volume = folders_[entry.folder].second;
@@ -120,6 +124,8 @@ void WriteBatch::adoptContent(const std::string& target, const std::string& sour
     entry.write->sourceAsRead = sourceAsRead;
     entry.write->content = std::move(content);
     entry.write->attributes = attributes;
+    entry.write->traits = traits;
+    entry.write->plainAttributes = plainAttributes;
     if (!writer_) writer_ = std::make_unique<BackgroundWriter>(helped(), kMaxWaitingBytes);
     writer_->post([write = entry.write] { write->run(); }, bytes);
     admit(std::move(entry), bytes);
@@ -190,7 +196,7 @@ void WriteBatch::name(Entry& entry, Failures& failures) {
         return;
     }
     entry.named = true;
-    dropTemporaryMark(entry.target, entry.attributes);
+    dropTemporaryMark(entry.target);
 }
 
 void WriteBatch::removeSource(Entry& entry, Failures& failures) {
