@@ -450,6 +450,7 @@ public:
 
     // A named file needs its temporary's mark no more, read-only or not.
     IoError unmarkTemporary(const std::string& path) override {
+        if (IoError e = FileSystem::unmarkTemporary(path); e != IoError::accessDenied) return e;
         struct stat st;
         if (::lstat(path.c_str(), &st) != 0) return lastError();
         if (S_ISLNK(st.st_mode)) return IoError::unsupported;  // never act through a link

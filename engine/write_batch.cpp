@@ -84,12 +84,11 @@ bool WriteBatch::accepts(const std::string& folder) {
 }
 
 WriteBatch::Entry WriteBatch::newEntry(const std::string& target, const std::string& source,
-                                       const FileStatus& sourceAsRead, uint32_t attributes) {
+                                       const FileStatus& sourceAsRead) {
     Entry entry;
     entry.target = target;
     entry.source = source;
     entry.sourceAsRead = sourceAsRead;
-    entry.attributes = attributes;
     entry.folder = getFolderPart(target);
     return entry;
 }
@@ -102,7 +101,7 @@ void WriteBatch::admit(Entry entry, uint64_t bytes) {
 }
 
 IoError WriteBatch::adopt(AtomicFile& output, const std::string& source) {
-    Entry entry = newEntry(output.finalPath(), source, output.sourceAsRead(), output.attributes());
+    Entry entry = newEntry(output.finalPath(), source, output.sourceAsRead());
     if (!accepts(entry.folder)) return IoError::unsupported;
     entry.volume = folders_[entry.folder].second;
     if (IoError e = output.handOver(entry.temporary); e != IoError::ok) return e;
@@ -114,7 +113,7 @@ void WriteBatch::adoptContent(const std::string& target, const std::string& sour
                               const FileStatus& sourceAsRead, std::string content,
                               uint32_t attributes, AtomicFile::Traits traits,
                               uint32_t plainAttributes) {
-    Entry entry = newEntry(target, source, sourceAsRead, attributes);
+    Entry entry = newEntry(target, source, sourceAsRead);
     accepts(entry.folder);
     entry.volume = folders_[entry.folder].second;
     const uint64_t bytes = content.size();

@@ -112,7 +112,6 @@ class WriteBatch {
         std::string source;
         std::string folder;
         FileStatus sourceAsRead;
-        uint32_t attributes = kAttrNormal;  // the new file's
         uint64_t volume = 0;
         bool named = false;  // the new file holds its final name
         bool live = true;    // still on its way to commit
@@ -128,7 +127,7 @@ class WriteBatch {
                      Failures& failures);
     bool helped() const;
     static Entry newEntry(const std::string& target, const std::string& source,
-                          const FileStatus& sourceAsRead, uint32_t attributes);
+                          const FileStatus& sourceAsRead);
     // Takes the entry into the batch, with the bytes its new file holds.
     void admit(Entry entry, uint64_t bytes);
     // Waits until every handed-over content is written (or writes them).
