@@ -425,6 +425,7 @@ RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& op
             const bool cleared = clear && fs.setAttributes(path, kAttrNormal) == IoError::ok;
             const bool large = !options.sealFor && status.size >= kLargeFileThreshold;
             decisions.report.items[i].large = large;
+            request.plainAttributes = attributes;
             const FileResult result =
                 options.sealFor ? lockSealedFile(path, *options.sealFor, desktop, request)
                 : large         ? lockLargeFile(path, desktop, request)
