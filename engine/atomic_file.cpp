@@ -85,6 +85,7 @@ IoError AtomicFile::open() {
         // clutter, not loss.
         IoError e = fs.createTemporary(temporaryPath_, getFileName(temporaryPath_), file_);
         if (e == IoError::ok && !source_.empty()) e = fs.copyPermissions(source_, file_);
+        else if (e == IoError::ok && asNewFile_) e = fs.useNewFilePermissions(file_);
         if (e == IoError::ok) return e;
         if (file_ != kNoFile) discard();  // created, but it could not take the permissions
         if (e != IoError::exists) {

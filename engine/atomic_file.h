@@ -28,6 +28,10 @@ public:
         source_ = std::move(source);
         sourceAsRead_ = asRead;
     }
+    // A new file that stands in for none: it gets the permissions a
+    // person's new file would (FileSystem::useNewFilePermissions) rather
+    // than stay private to the program.
+    void openToOthersAsNew() { asNewFile_ = true; }
     const std::string& source() const { return source_; }
     const FileStatus& sourceAsRead() const { return sourceAsRead_; }
     // Creates the temporary (exclusively) beside the final name.
@@ -65,6 +69,7 @@ private:
     FileHandle file_ = kNoFile;
     uint32_t attributes_ = kAttrNormal;
     bool committed_ = false;
+    bool asNewFile_ = false;
     uint64_t bytesWritten_ = 0;
 };
 
