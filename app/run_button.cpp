@@ -7,6 +7,7 @@
 #include "app/file_run_messages.h"
 #include "app/folder_chooser.h"
 #include "folders/folder_lists.h"
+#include "locking/hidden_names.h"
 
 namespace vellumar {
 namespace {
@@ -270,6 +271,7 @@ FolderRunResult lockFolderStep(WindowModel& model, Desktop& desktop) {
     if (result.filesRun) showLockRun(result.files, desktop);
     desktop.setBusy(false);
     if (result.filesRun) showNoFileChecked(result.files, desktop);
+    showListsNotUpdated(listsNotUpdated(result.files, result.hiddenList), desktop);
     showLockFolder(result, model, desktop);
     endRun(model, true);
     return result;
@@ -285,6 +287,7 @@ FolderRunResult unlockFolderStep(WindowModel& model, Desktop& desktop) {
     if (result.filesRun) showUnlockRun(result.files, desktop);
     desktop.setBusy(false);
     if (result.filesRun) showNoFileChecked(result.files, desktop);
+    showListsNotUpdated(listsNotUpdated(result.files, result.hiddenList), desktop);
     showUnlockFolder(result, model, desktop);
     endRun(model, true);
     return result;

@@ -48,9 +48,7 @@ int runFiles(CliSession& cli, const std::vector<std::string>& files, bool lock) 
     }
     for (const std::string& line : itemLines(report, lock)) cli.desktop.message(line, Icon::none);
     cli.desktop.message(summaryLine(report, lock), Icon::none);
-    // Success only when every file got there, and the listed ones are hidden.
-    return report.complete() && !report.cancelled && report.leftVisible.empty() ? kExitDone
-                                                                                : kExitFailed;
+    return runSucceeded(report) ? kExitDone : kExitFailed;
 }
 
 int lockCommand(CliSession& cli, const std::vector<std::string>& files) {
