@@ -53,6 +53,12 @@ inline std::string lockedContentText(const std::string& path) {
 inline const std::string kLeftVisibleText =
     "These locked files could not be hidden again and can be seen in their folders:";
 
+// Folders' ".hidden" lists a run left as it was, each named after it with
+// its cause: the items are done, their attribute hides or shows them.
+inline const std::string kListsNotUpdatedText =
+    "These folders' lists of hidden names could not be updated, so file managers may show or "
+    "hide the wrong files:";
+
 // A sealed file that none of the keys at hand opens.
 inline const std::string kSealedFileTitle = "Sealed File";
 inline std::string otherIdentityText(const std::string& path) {

@@ -5,6 +5,7 @@
 
 #include "app/file_run_messages.h"
 #include "engine/write_batch.h"
+#include "locking/hidden_names.h"
 
 namespace vellumar {
 namespace {
@@ -32,6 +33,7 @@ RunOutcome lockRows(const WindowModel& model, const std::vector<ListRow>& rows,
         report = lockFiles(rowPaths(rows), options, &batch, desktop);
     }
     showLockRun(report, desktop);
+    showListsNotUpdated(listsNotUpdated(report), desktop);
     desktop.setBusy(false);
     showNoFileChecked(report, desktop);
     return outcomeOf(report);
@@ -50,6 +52,7 @@ RunOutcome unlockRows(const WindowModel& model, const std::vector<ListRow>& rows
     }
     showUnlockRun(report, desktop);
     showLeftVisible(report.leftVisible, desktop);
+    showListsNotUpdated(listsNotUpdated(report), desktop);
     desktop.setBusy(false);
     showNoFileChecked(report, desktop);
     return outcomeOf(report);

@@ -252,6 +252,16 @@ void showLeftVisible(const std::vector<FileResult>& files, Desktop& desktop) {
     desktop.message(text, Icon::exclamation);
 }
 
+void showListsNotUpdated(const std::vector<HiddenListResult>& lists, Desktop& desktop) {
+    if (lists.empty()) return;
+    std::string text = kListsNotUpdatedText;
+    for (size_t i = 0; i < lists.size() && i < kFailuresNamed; ++i)
+        text += "\r\n" + lists[i].path + ": " + hiddenListCause(lists[i]);
+    if (lists.size() > kFailuresNamed)
+        text += "\r\n... and " + std::to_string(lists.size() - kFailuresNamed) + " other folders.";
+    desktop.message(text, Icon::exclamation);
+}
+
 void showNoFileChecked(const RunReport& report, Desktop& desktop) {
     if (report.items.empty()) desktop.message(kNoFileChecked, Icon::exclamation);
 }

@@ -24,6 +24,10 @@ void showNoFileChecked(const RunReport& report, Desktop& desktop);
 // causes in one message; nothing when there are none.
 void showLeftVisible(const std::vector<FileResult>& files, Desktop& desktop);
 
+// The folders' lists of hidden names a run left as they were, each
+// "PATH: cause" (the PATH the list's own) in one message; nothing when none.
+void showListsNotUpdated(const std::vector<HiddenListResult>& lists, Desktop& desktop);
+
 // The message the window has for what one lock or unlock of a file did
 // (a name taken, a wrong header, a damaged file...); nothing for most OS
 // errors, which the run's list of failures names.

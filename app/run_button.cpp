@@ -9,6 +9,7 @@
 #include "app/folder_chooser.h"
 #include "folders/folder_lists.h"
 #include "locking/failure_cause.h"
+#include "locking/hidden_names.h"
 
 namespace vellumar {
 namespace {
@@ -305,6 +306,7 @@ FolderRunResult lockFolderStep(WindowModel& model, Desktop& desktop) {
     if (result.filesRun) showLockRun(result.files, desktop);
     desktop.setBusy(false);
     if (result.filesRun) showNoFileChecked(result.files, desktop);
+    showListsNotUpdated(listsNotUpdated(result.files, result.hiddenList), desktop);
     showLockFolder(result, model, desktop);
     endRun(model, true);
     return result;
@@ -319,6 +321,7 @@ FolderRunResult unlockFolderStep(WindowModel& model, Desktop& desktop) {
     if (result.filesRun) showUnlockRun(result.files, desktop);
     desktop.setBusy(false);
     if (result.filesRun) showNoFileChecked(result.files, desktop);
+    showListsNotUpdated(listsNotUpdated(result.files, result.hiddenList), desktop);
     showUnlockFolder(result, model, desktop);
     endRun(model, true);
     return result;

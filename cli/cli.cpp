@@ -48,9 +48,7 @@ int runFiles(CliSession& cli, const std::vector<std::string>& files, bool lock) 
     }
     for (const std::string& line : itemLines(report, lock)) cli.desktop.message(line, Icon::none);
     cli.desktop.message(summaryLine(report, lock), Icon::none);
-    // Success only when every file got there, and the listed ones are hidden.
-    return report.complete() && !report.cancelled && report.leftVisible.empty() ? kExitDone
-                                                                                : kExitFailed;
+    return runSucceeded(report) ? kExitDone : kExitFailed;
 }
 
 int lockCommand(CliSession& cli, const std::vector<std::string>& files) {
@@ -187,6 +185,7 @@ void printHelp(std::ostream& out) {
         << "     file, a file that is not locked), is damaged or was sealed by another\n"
         << "     identity, no longer exists or was not tried (the run was interrupted);\n"
         << "     unlock: a listed locked file could not be hidden again;\n"
+        << "     a folder's list of hidden names (.hidden) could not be updated;\n"
         << "     a folder was refused, is not listed or could not be renamed or listed;\n"
         << "     the password was wrong or not set, or none could be read (no terminal\n"
         << "     to ask on and no --password-stdin, or standard input ended);\n"

@@ -12,6 +12,7 @@
 #include "folders/folder_paths.h"
 #include "folders/locked_item_rescue.h"
 #include "locking/failure_cause.h"
+#include "locking/hidden_names.h"
 
 namespace vellumar {
 namespace {
@@ -68,6 +69,13 @@ class Report {
                 desktop_.message(text, Icon::critical);
         }
     }
+    // The lists of hidden names the run left as they were; true when any.
+    bool listsNotUpdated(const FolderRunResult& result) {
+        const std::vector<std::string> lines =
+            listLines(vellumar::listsNotUpdated(result.files, result.hiddenList));
+        for (const std::string& text : lines) desktop_.message(text, Icon::exclamation);
+        return !lines.empty();
+    }
     void unsearched(const std::vector<UnsearchedFolder>& folders) {
         for (const UnsearchedFolder& folder : folders)
             line(folder.path, "could not be searched: " + unsearchedCause(folder.error));
@@ -87,11 +95,14 @@ int reportLock(const FolderRunResult& result, Desktop& desktop) {
     Report report(desktop);
     const std::string& folder = result.folder;
     switch (result.problem) {
-        case FolderProblem::none:
+        case FolderProblem::none: {
             if (!result.cannotHide.empty())
                 desktop.message(cannotHideText(result.cannotHide), Icon::information);
+            // Locked all the same: its attribute hides it.
+            const bool listsLeft = report.listsNotUpdated(result);
             desktop.message(kFolderLocked, Icon::information);
-            return kExitDone;
+            return listsLeft ? kExitFailed : kExitDone;
+        }
         case FolderProblem::plainFilesLeft:
             for (const std::string& file : result.leftPlain) report.line(file, "it is not locked");
             report.unsearched(result.unsearched);
@@ -154,6 +165,7 @@ int reportLock(const FolderRunResult& result, Desktop& desktop) {
             report.line(folder, "not locked");
             break;
     }
+    report.listsNotUpdated(result);
     return kExitFailed;
 }
 
@@ -165,9 +177,11 @@ int reportUnlock(const FolderRunResult& result, Desktop& desktop) {
     Report report(desktop);
     const std::string& folder = result.folder;
     switch (result.problem) {
-        case FolderProblem::none:
+        case FolderProblem::none: {
+            const bool listsLeft = report.listsNotUpdated(result);
             desktop.message(kFolderUnlocked, Icon::information);
-            return kExitDone;
+            return listsLeft ? kExitFailed : kExitDone;
+        }
         case FolderProblem::listUnreadable:
             // No list at all: no folder is listed.
             if (result.error == IoError::notFound) {
@@ -232,6 +246,7 @@ int reportUnlock(const FolderRunResult& result, Desktop& desktop) {
             report.line(folder, "not unlocked");
             break;
     }
+    report.listsNotUpdated(result);
     return kExitFailed;
 }
 

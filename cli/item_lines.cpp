@@ -12,6 +12,7 @@
 #include "folders/folder_state.h"
 #include "folders/locked_item_scan.h"
 #include "locking/failure_cause.h"
+#include "locking/hidden_names.h"
 
 namespace vellumar {
 namespace {
@@ -174,12 +175,25 @@ std::vector<std::string> itemLines(const RunReport& report, bool lock) {
     for (const FileResult& file : report.leftVisible)
         lines.push_back(file.path + ": listed locked file, could not be hidden again: " +
                         describe(file.error));
+    for (std::string& line : listLines(listsNotUpdated(report))) lines.push_back(std::move(line));
     const size_t notTried = report.count(ItemStatus::notTried);
     if (notTried == 0) return lines;
     lines.push_back(countText(notTried, "file") + (notTried == 1 ? " was" : " were") +
                     (report.cancelled ? " not tried: the run was interrupted."
                                       : " not tried: the run ended at an earlier file."));
     return lines;
+}
+
+std::vector<std::string> listLines(const std::vector<HiddenListResult>& lists) {
+    std::vector<std::string> lines;
+    for (const HiddenListResult& list : lists)
+        lines.push_back(list.path + ": list of hidden names not updated: " + hiddenListCause(list));
+    return lines;
+}
+
+bool runSucceeded(const RunReport& report) {
+    return report.complete() && !report.cancelled && report.leftVisible.empty() &&
+           listsNotUpdated(report).empty();
 }
 
 std::string summaryLine(const RunReport& report, bool lock) {

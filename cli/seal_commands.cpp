@@ -106,8 +106,7 @@ int unlockWithRecoveryKey(CliSession& cli, const std::vector<std::string>& files
     }
     for (const std::string& line : itemLines(report, false)) cli.desktop.message(line, Icon::none);
     cli.desktop.message(summaryLine(report, false), Icon::none);
-    return report.complete() && !report.cancelled && report.leftVisible.empty() ? kExitDone
-                                                                                : kExitFailed;
+    return runSucceeded(report) ? kExitDone : kExitFailed;
 }
 
 }  // namespace vellumar

@@ -84,6 +84,7 @@ IoError AtomicFile::open() {
         // While the new file is still its writer's own, and writable.
         if (e == IoError::ok) takeTraits();
         if (e == IoError::ok && !source_.empty()) e = fs.copyPermissions(source_, file_);
+        else if (e == IoError::ok && asNewFile_) e = fs.useNewFilePermissions(file_);
         if (e == IoError::ok) return e;
         if (file_ != kNoFile) discard();  // created, but it could not take the permissions
         if (e != IoError::exists) {

@@ -38,6 +38,10 @@ public:
         traits_ = traits;
         plainAttributes_ = plainAttributes;
     }
+    // A new file that stands in for none: it gets the permissions a
+    // person's new file would (FileSystem::useNewFilePermissions) rather
+    // than stay private to the program.
+    void openToOthersAsNew() { asNewFile_ = true; }
     const std::string& source() const { return source_; }
     const FileStatus& sourceAsRead() const { return sourceAsRead_; }
     // Creates the temporary (exclusively) beside the final name.
@@ -83,6 +87,7 @@ private:
     uint32_t plainAttributes_ = kAttrNormal;
     uint32_t restoredAttributes_ = kAttrNormal;
     bool committed_ = false;
+    bool asNewFile_ = false;
     uint64_t bytesWritten_ = 0;
 };
 

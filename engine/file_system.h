@@ -98,6 +98,10 @@ public:
     virtual IoError copyTimes(const std::string& /*from*/, FileHandle /*to*/) {
         return IoError::unsupported;
     }
+    // Gives a new file that stands in for none the permissions a person's
+    // new file gets (0666 less the umask), where it was created private for
+    // its writing. Nothing to do on Windows. (engine/new_file_permissions.cpp)
+    virtual IoError useNewFilePermissions(FileHandle file);
     virtual IoError flush(FileHandle file) = 0;
     virtual IoError close(FileHandle file) = 0;
     // Makes the names in a folder durable (fsync of the directory on Linux).

@@ -77,8 +77,8 @@ struct FolderRunResult {
     std::string problemPath;
     // The parent's ".hidden" could not list its locked name (or, unlocked,
     // still lists it): Linux file managers show it (or hide it). The folder
-    // is done all the same.
-    IoError hiddenList = IoError::ok;
+    // is done all the same. It names the list and why.
+    HiddenListResult hiddenList;
     // Unlock: the copy of the key in the folder did not open with the
     // password (wrongPassword, damaged...): its sealed files stay sealed.
     AgeResult folderKey;

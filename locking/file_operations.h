@@ -12,6 +12,7 @@
 #include "engine/age_keys.h"
 #include "engine/desktop.h"
 #include "engine/file_result.h"
+#include "engine/hidden_list.h"
 
 namespace vellumar {
 
@@ -70,8 +71,9 @@ struct ItemResult {
     std::string ownName;
     // done, but its folder's ".hidden" could not list the locked name (or,
     // unlocked, still lists it): Linux file managers go by that list, so
-    // they show it (or hide it); its attribute is set as it should be.
-    IoError hiddenList = IoError::ok;
+    // they show it (or hide it); its attribute is set as it should be. It
+    // names the list and why.
+    HiddenListResult hiddenList;
 };
 
 struct RunReport {

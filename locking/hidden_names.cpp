@@ -1,5 +1,7 @@
 #include "locking/hidden_names.h"
 
+#include <set>
+
 #include "engine/hidden_list.h"
 #include "engine/names.h"
 
@@ -18,19 +20,31 @@ std::vector<HiddenNames::Failure> HiddenNames::apply() {
     std::vector<const std::vector<size_t>*> items;
     for (bool hide : {true, false}) {
         for (const auto& [path, folder] : hide ? hide_ : unhide_) {
-            changes.push_back({path, folder.names, hide, IoError::ok});
+            changes.push_back({path, folder.names, hide, {}});
             items.push_back(&folder.items);
         }
     }
     changeFolderLists(changes);
     std::vector<Failure> failures;
     for (size_t i = 0; i < changes.size(); ++i) {
-        if (changes[i].result == IoError::ok) continue;
+        if (changes[i].result.ok()) continue;
         for (size_t item : *items[i]) failures.push_back({item, changes[i].result});
     }
     hide_.clear();
     unhide_.clear();
     return failures;
+}
+
+std::vector<HiddenListResult> listsNotUpdated(const RunReport& report,
+                                              const HiddenListResult& own) {
+    std::vector<HiddenListResult> lists;
+    std::set<std::string> named;
+    auto add = [&](const HiddenListResult& list) {
+        if (!list.ok() && named.insert(list.path).second) lists.push_back(list);
+    };
+    for (const ItemResult& item : report.items) add(item.hiddenList);
+    add(own);
+    return lists;
 }
 
 }  // namespace vellumar

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_system.h"
+#include "engine/hidden_list.h"
+#include "locking/file_operations.h"
 
 namespace vellumar {
 
@@ -21,7 +22,7 @@ class HiddenNames {
 
     struct Failure {
         size_t item;
-        IoError error;
+        HiddenListResult error;  // the list and why it was left as it was
     };
     // Rewrites the list of every folder gathered, once, and forgets them.
     // The items of a list that could not be rewritten are returned: they
@@ -38,5 +39,11 @@ class HiddenNames {
 
     Folders hide_, unhide_;
 };
+
+// Every list a run left as it was, once each however many of its files it
+// concerns, in the order of the files; `own` adds the list of a folder run's
+// own folder. For the front ends to name after the run.
+std::vector<HiddenListResult> listsNotUpdated(const RunReport& report,
+                                              const HiddenListResult& own = {});
 
 }  // namespace vellumar

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <set>
 
 #ifndef _WIN32
@@ -20,6 +21,7 @@
 #include "tests/locking/run_fixture.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/forwarding_file_system.h"
+#include "tests/support/uneditable_hidden_lists.h"
 
 namespace vellumar::test {
 namespace {
@@ -761,6 +763,36 @@ TEST(LockRunBatch, ACrashAtAnyCallLeavesEveryContentPlainOrCompletelyLocked) {
         ASSERT_EQ(waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 42) << "no crash";
         run.check(true);
+    }
+}
+#endif
+
+#ifndef _WIN32
+// A folder's list of hidden names that cannot be edited is named after the
+// run by its own path with the cause; the file is locked all the same (its
+// attribute hides it).
+TEST_F(Runs, AListOfHiddenNamesThatCannotBeEditedIsNamedAfterTheRun) {
+    int index = 0;
+    for (const UneditableList& kind : kUneditableLists) {
+        SCOPED_TRACE(kind.what);
+        const std::string folder = "k" + std::to_string(index++);
+        const std::string plain = temp.write(folder + "/a.txt", "a");
+        kind.make(temp, folder);
+        model.targetList = rows({plain});
+        desktop.messages.clear();
+        ListEditedMeanwhile editor;
+        {
+            std::optional<FileSystemOverride> edited;
+            if (kind.editedMeanwhile) edited.emplace(editor);
+            EXPECT_TRUE(cmdLock_Click(model, desktop).succeeded());
+        }
+        EXPECT_EQ(desktop.messages,
+                  (std::vector<Shown>{{"These folders' lists of hidden names could not be updated, "
+                                       "so file managers may show or hide the wrong files:\r\n" +
+                                           temp / (folder + "/.hidden") + ": " + kind.cause,
+                                       Icon::exclamation, "Vellumar"}}));
+        EXPECT_TRUE(fileExists(lockedName(plain, ".VKL")));
+        EXPECT_EQ(editor.edited, kind.editedMeanwhile);
     }
 }
 #endif

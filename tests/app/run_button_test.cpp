@@ -13,6 +13,7 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -262,6 +263,34 @@ TEST_F(FolderSteps, FoldersAreEncryptedInOrderAndTheSecondOfThreeIsDecrypted) {
     EXPECT_EQ(listTree(temp.home()), "folders\n");
     EXPECT_TRUE(model.targetList.empty() && model.foundFiles.empty());
 }
+
+#ifndef _WIN32
+// The list of hidden names beside the folder and one inside it that cannot
+// be edited are named in one message before the folder's last word; the
+// folder is locked and unlocked all the same (its attribute hides it).
+TEST_F(FolderSteps, ListsOfHiddenNamesThatCannotBeEditedAreNamedBeforeTheLastWord) {
+    makeFolder("A");
+    const std::string beside = temp / "w/.hidden";
+    ASSERT_EQ(::mkfifo(beside.c_str(), 0600), 0);
+    temp.makeFolder("w/A/sub/.hidden");
+    const std::string cause = ": it is not a regular file";
+    auto listsNotUpdated = [&](const std::string& folder) {
+        return Shown{"These folders' lists of hidden names could not be updated, so file "
+                     "managers may show or hide the wrong files:\r\n" +
+                         in(folder, "sub/.hidden") + cause + "\r\n" + beside + cause,
+                     Icon::exclamation, "Vellumar"};
+    };
+    chooseToEncrypt("A");
+    run();
+    EXPECT_EQ(desktop.messages, (std::vector<Shown>{listsNotUpdated(plainPath("A")), kFolderEncrypted}));
+    expectLocked("A", lockedPath("A"));
+    // The files were unlocked while their folder had its locked name.
+    chooseToDecrypt("A", lockedPath("A"));
+    run();
+    EXPECT_EQ(desktop.messages, (std::vector<Shown>{listsNotUpdated(lockedPath("A")), kFolderDecrypted}));
+    expectPlain("A");
+}
+#endif
 
 // The busy pointer shows while a folder's files are worked on, and is gone
 // when the run says how it ended ("No file is checked" for an empty folder

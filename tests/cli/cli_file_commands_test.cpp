@@ -25,6 +25,7 @@
 #include "tests/app/memory_settings.h"
 #include "tests/support/forwarding_file_system.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/uneditable_hidden_lists.h"
 
 namespace vellumar::test {
 namespace {
@@ -154,6 +155,34 @@ TEST_F(CliFiles, AListedFileLeftVisibleIsNamedAndFailsTheRun) {
     EXPECT_EQ(ran.err, locked + ": listed locked file, could not be hidden again: " +
                            describe(IoError::accessDenied) + "\nFile(s) Decrypted Successfully\n");
 }
+
+#ifndef _WIN32
+// A folder's list of hidden names that cannot be edited is named by its own
+// path with the cause, and the run does not end with success; the file is
+// locked all the same (its attribute hides it) and the list stays as it was.
+TEST_F(CliFiles, AListOfHiddenNamesThatCannotBeEditedIsNamedAndFailsTheRun) {
+    int index = 0;
+    for (const UneditableList& kind : kUneditableLists) {
+        SCOPED_TRACE(kind.what);
+        const std::string folder = "k" + std::to_string(index++);
+        const std::string plain = temp.write(folder + "/a.txt", "a");
+        kind.make(temp, folder);
+        ListEditedMeanwhile editor;
+        Ran ran;
+        {
+            std::optional<FileSystemOverride> edited;
+            if (kind.editedMeanwhile) edited.emplace(editor);
+            ran = run({"lock", plain});
+        }
+        EXPECT_EQ(ran.status, 1);
+        EXPECT_EQ(ran.err, temp / (folder + "/.hidden") +
+                               ": list of hidden names not updated: " + kind.cause +
+                               "\nFile(s) Encrypted Successfully\n");
+        EXPECT_TRUE(fileExists(lockedName(plain, ".VKL")));
+        EXPECT_EQ(editor.edited, kind.editedMeanwhile);
+    }
+}
+#endif
 
 // What was done before the cancel is locked and listed for good; the rest
 // stays plain and is counted as not tried, on one line however many.

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <functional>
 #include <sstream>
 #include <utility>
@@ -131,6 +135,30 @@ TEST_F(FolderCommands, ARefusedOrUnknownFolderIsNamedWithTheCause) {
         EXPECT_EQ(listTree(temp.path()), before);
     }
 }
+
+#ifndef _WIN32
+// The list of hidden names beside the folder, or one inside it, that cannot
+// be edited is named with its cause; the folder is locked and unlocked all
+// the same (its attribute hides it), but the command does not end in success.
+TEST_F(FolderCommands, AListOfHiddenNamesThatCannotBeEditedIsNamedAndFailsTheCommand) {
+    const std::string folder = makeTree();
+    const std::string beside = temp / ".hidden";
+    const std::string inside = temp / "T/sub/.hidden";
+    ASSERT_EQ(::mkfifo(beside.c_str(), 0600), 0);
+    ASSERT_EQ(::mkdir(inside.c_str(), 0700), 0);
+    const std::string cause = ": list of hidden names not updated: it is not a regular file\n";
+    Result lock = run({"lock-folder", folder});
+    EXPECT_EQ(lock.err, inside + cause + beside + cause + "Encryption Completed Successfully\n");
+    EXPECT_EQ(lock.status, 1);
+    EXPECT_TRUE(fileExists(locked("T")));
+    // The files were unlocked while their folder had its locked name.
+    Result unlock = run({"unlock-folder", folder});
+    EXPECT_EQ(unlock.err, locked("T") + "/sub/.hidden" + cause + beside + cause +
+                              "Decryption Completed Successfully\n");
+    EXPECT_EQ(unlock.status, 1);
+    EXPECT_EQ(listTree(folder), "a.txt\nb.txt\nsub\nsub/.hidden\nsub/c.txt\n");
+}
+#endif
 
 TEST_F(FolderCommands, AFolderWithAFileThatCannotBeLockedStaysPlainAndListed) {
     const std::string folder = makeTree();

@@ -435,6 +435,7 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
               "     file, a file that is not locked), is damaged or was sealed by another\n"
               "     identity, no longer exists or was not tried (the run was interrupted);\n"
               "     unlock: a listed locked file could not be hidden again;\n"
+              "     a folder's list of hidden names (.hidden) could not be updated;\n"
               "     a folder was refused, is not listed or could not be renamed or listed;\n"
               "     the password was wrong or not set, or none could be read (no terminal\n"
               "     to ask on and no --password-stdin, or standard input ended);\n"

@@ -517,7 +517,7 @@ TEST_F(FolderOperations, ALockedFolderAndItsFilesAreListedWhereFileManagersLook)
 
     const FolderRunResult locked = lockFolder(plain, everyRule(), desktop);
     ASSERT_TRUE(locked.folderDone);
-    EXPECT_EQ(locked.hiddenList, IoError::ok);
+    EXPECT_TRUE(locked.hiddenList.ok()) << hiddenListCause(locked.hiddenList);
     EXPECT_EQ(locked.files.items.size(), 3u);  // the lists are no files of the run
     const std::string folder = lockedOf("T");
     EXPECT_EQ(readFile(temp / ".hidden"), "mine\n" + getFileName(folder) + "\n");
@@ -531,7 +531,7 @@ TEST_F(FolderOperations, ALockedFolderAndItsFilesAreListedWhereFileManagersLook)
 
     const FolderRunResult unlocked = unlockFolder(plain, {}, desktop);
     ASSERT_TRUE(unlocked.folderDone);
-    EXPECT_EQ(unlocked.hiddenList, IoError::ok);
+    EXPECT_TRUE(unlocked.hiddenList.ok()) << hiddenListCause(unlocked.hiddenList);
     EXPECT_EQ(readFile(temp / ".hidden"), "mine\n");
     EXPECT_EQ(readFile(inner), "sub's own\n");
     // T's own list was the program's: gone with its last line.

@@ -75,7 +75,8 @@ TEST(HiddenNames, LockedNamesAreListedOncePerFolderAndTakenOutOnUnlock) {
             report = lockAll(plain, batched, desktop);
         }
         ASSERT_TRUE(report.complete());
-        for (const ItemResult& item : report.items) EXPECT_EQ(item.hiddenList, IoError::ok);
+        for (const ItemResult& item : report.items)
+            EXPECT_TRUE(item.hiddenList.ok()) << hiddenListCause(item.hiddenList);
         EXPECT_EQ(listOf(temp / "w"), "mine\r\nalso mine\n" + getFileName(locked[0]) + "\n" +
                                           getFileName(locked[1]) + "\n");
         EXPECT_EQ(listOf(temp / "v"),
@@ -132,10 +133,13 @@ TEST(HiddenNames, AListThatCannotBeRewrittenLeavesTheFileDone) {
     RunReport report = lockAll({plain}, true, desktop);
     ASSERT_EQ(report.items.size(), 1u);
     EXPECT_EQ(report.items[0].status, ItemStatus::done);
-    EXPECT_EQ(report.items[0].hiddenList, IoError::unsupported);
+    const std::string list = temp / "w/.hidden";
+    EXPECT_EQ(report.items[0].hiddenList.path, list);
+    EXPECT_EQ(hiddenListCause(report.items[0].hiddenList), "it is not a regular file");
     report = unlockAll({lockedName(plain, ".VKL")}, true, desktop);
     EXPECT_EQ(report.items[0].status, ItemStatus::done);
-    EXPECT_EQ(report.items[0].hiddenList, IoError::unsupported);
+    EXPECT_EQ(report.items[0].hiddenList.path, list);
+    EXPECT_EQ(hiddenListCause(report.items[0].hiddenList), "it is not a regular file");
     EXPECT_EQ(readFile(plain), "a");
     EXPECT_EQ(readFile(temp / "w/.hidden/inner"), "a folder where the list would be");
 }

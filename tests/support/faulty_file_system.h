@@ -61,6 +61,9 @@ public:
     IoError copyTimes(const std::string& from, FileHandle to) override {
         return hit("copyTimes") ? error_ : base().copyTimes(from, to);
     }
+    IoError useNewFilePermissions(FileHandle f) override {
+        return hit("useNewFilePermissions") ? error_ : base().useNewFilePermissions(f);
+    }
     IoError flush(FileHandle f) override { return hit("flush") ? error_ : base().flush(f); }
     IoError close(FileHandle f) override {
         // A failed close still releases the handle, as on every platform.

@@ -3,7 +3,11 @@
 // calls it wants to answer itself (a folder that cannot be listed, a
 // made-up drive root).
 
+#include <cstdio>
+#include <string>
+
 #include "engine/file_system.h"
+#include "engine/names.h"
 
 namespace vellumar::test {
 
@@ -31,6 +35,7 @@ class ForwardingFileSystem : public FileSystem {
     IoError copyTimes(const std::string& from, FileHandle to) override {
         return base().copyTimes(from, to);
     }
+    IoError useNewFilePermissions(FileHandle f) override { return base().useNewFilePermissions(f); }
     IoError flush(FileHandle f) override { return base().flush(f); }
     IoError close(FileHandle f) override { return base().close(f); }
     IoError flushFolder(const std::string& p) override { return base().flushFolder(p); }
@@ -76,6 +81,33 @@ class HidingRefused final : public ForwardingFileSystem {
     IoError setAttributes(const std::string& p, uint32_t a) override {
         return (a & kAttrHidden) ? IoError::accessDenied : base().setAttributes(p, a);
     }
+};
+
+// Another program (a file manager, an editor) adds a line to a folder's
+// ".hidden" after the program looked at the list and before its new list
+// takes the name: the first temporary made in that folder once the list's
+// status was taken brings the edit, once (creating the list if need be).
+class ListEditedMeanwhile final : public ForwardingFileSystem {
+  public:
+    bool edited = false;
+    IoError status(const std::string& p, FileStatus& out) override {
+        if (!edited && folder_.empty() && getFileName(p) == ".hidden") folder_ = getFolderPart(p);
+        return base().status(p, out);
+    }
+    IoError createTemporary(const std::string& p, const std::string& mark,
+                            FileHandle& out) override {
+        if (!edited && !folder_.empty() && getFolderPart(p) == folder_) {
+            edited = true;
+            if (FILE* list = std::fopen((folder_ + ".hidden").c_str(), "ab")) {
+                std::fputs("edited\n", list);
+                std::fclose(list);
+            }
+        }
+        return base().createTemporary(p, mark, out);
+    }
+
+  private:
+    std::string folder_;
 };
 
 }  // namespace vellumar::test
