@@ -119,6 +119,14 @@ public:
     virtual IoError status(const std::string& path, FileStatus& out) = 0;
     virtual IoError getAttributes(const std::string& path, uint32_t& out) = 0;
     virtual IoError setAttributes(const std::string& path, uint32_t attributes) = 0;
+    // The attribute bits (read-only, hidden, system, archive) that the file
+    // system holding `path` keeps: a file system that keeps no hidden mark
+    // cannot hide a locked file from anybody.
+    virtual IoError keptAttributes(const std::string& path, uint32_t& out) {
+        (void)path;
+        out = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive;
+        return IoError::ok;
+    }
     // Every entry but "." and "..", hidden ones included, in no particular order.
     virtual IoError listFolder(const std::string& folder, std::vector<FolderEntry>& out) = 0;
 
