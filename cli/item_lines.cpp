@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "app/file_messages.h"
 #include "cli/cli_session.h"
 #include "engine/file_system.h"
 #include "engine/names.h"
@@ -179,6 +180,12 @@ std::vector<std::string> itemLines(const RunReport& report, bool lock) {
     lines.push_back(countText(notTried, "file") + (notTried == 1 ? " was" : " were") +
                     (report.cancelled ? " not tried: the run was interrupted."
                                       : " not tried: the run ended at an earlier file."));
+    return lines;
+}
+
+std::vector<std::string> cannotHideLines(const RunReport& report) {
+    std::vector<std::string> lines;
+    for (const std::string& volume : report.cannotHide) lines.push_back(cannotHideText(volume));
     return lines;
 }
 

@@ -19,6 +19,9 @@ std::string itemLine(const ItemResult& item, bool lock);
 // for each listed locked file left visible, but the files not tried only
 // counted, on one line at the end.
 std::vector<std::string> itemLines(const RunReport& report, bool lock);
+// One line for each volume on which the run locked files that its file
+// system cannot hide: they are locked all the same.
+std::vector<std::string> cannotHideLines(const RunReport& report);
 // "File(s) Encrypted Successfully" when every file got there; otherwise
 // what became of them, counted.
 std::string summaryLine(const RunReport& report, bool lock);
