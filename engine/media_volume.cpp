@@ -14,6 +14,7 @@
 namespace vellumar {
 namespace {
 
+#ifndef _WIN32
 // mountinfo writes a space, tab, line break and backslash as \ooo.
 std::string unescaped(const std::string& field) {
     std::string out;
@@ -36,6 +37,7 @@ bool holds(const std::string& mountPoint, const std::string& path) {
     return path.compare(0, mountPoint.size(), mountPoint) == 0 &&
            (path.size() == mountPoint.size() || path[mountPoint.size()] == '/');
 }
+#endif
 
 }  // namespace
 

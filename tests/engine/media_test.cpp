@@ -242,8 +242,9 @@ TEST(Media, ExfatThroughExfatFuseKeepsNoMarkAndTheRunSaysSo) {
     SKIP_WITHOUT((std::vector<std::string>{"mkfs.exfat", "mount.exfat-fuse"}));
     TempFolder temp;
     Image exfat(temp, "exfat", "mkfs.exfat");
-    // As root it asks for a block device; as a user its "user=" option
-    // needs the fusermount of FUSE 2.
+    // As root it asks for a block device; as a user it asks for allow_other
+    // (user_allow_other in /etc/fuse.conf) and hands fusermount FUSE 2's
+    // "user=" option, which FUSE 3's refuses.
     if (std::string refused = exfat.mount("mount.exfat-fuse"); !refused.empty())
         GTEST_SKIP() << refused;
     const std::vector<std::string> plain = {temp.write("exfat/a.txt", "a"),
