@@ -53,11 +53,6 @@ inline std::string lockedContentText(const std::string& path) {
 inline const std::string kLeftVisibleText =
     "These locked files could not be hidden again and can be seen in their folders:";
 
-// A volume whose file system keeps no hidden mark, on which a run locked files.
-inline std::string cannotHideText(const std::string& volume) {
-    return volume + ": this file system cannot hide files: they are locked but visible";
-}
-
 // A sealed file that none of the keys at hand opens.
 inline const std::string kSealedFileTitle = "Sealed File";
 inline std::string otherIdentityText(const std::string& path) {

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <utility>
 
-#include "app/file_messages.h"
 #include "cli/cli_session.h"
 #include "engine/file_system.h"
 #include "engine/names.h"

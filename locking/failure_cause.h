@@ -17,4 +17,10 @@ std::string failureCause(const ItemResult& item);
 // Why an OS error stopped a step on `path`.
 std::string causeText(IoError error, const std::string& path);
 
+// A volume (RunReport::cannotHide) on which the run locked files that its
+// file system cannot mark hidden.
+inline std::string cannotHideText(const std::string& volume) {
+    return volume + ": this file system cannot hide files: they are locked but visible";
+}
+
 }  // namespace vellumar
