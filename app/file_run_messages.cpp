@@ -208,6 +208,12 @@ void showLockRun(const RunReport& report, Desktop& desktop) {
     }
     failures.show(desktop);
     if (report.count(ItemStatus::failed) > 0) desktop.message(kNotAllLockedText, Icon::none);
+    showCannotHide(report, desktop);
+}
+
+void showCannotHide(const RunReport& report, Desktop& desktop) {
+    for (const std::string& volume : report.cannotHide)
+        desktop.message(cannotHideText(volume), Icon::information);
 }
 
 void showUnlockRun(const RunReport& report, Desktop& desktop) {

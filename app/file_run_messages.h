@@ -20,6 +20,9 @@ void showUnlockRun(const RunReport& report, Desktop& desktop);
 // the busy pointer is gone.
 void showNoFileChecked(const RunReport& report, Desktop& desktop);
 
+// Once for each volume on which the run locked files that stay visible.
+void showCannotHide(const RunReport& report, Desktop& desktop);
+
 // Listed locked files that could not be hidden again, named with their
 // causes in one message; nothing when there are none.
 void showLeftVisible(const std::vector<FileResult>& files, Desktop& desktop);

@@ -47,6 +47,9 @@ int runFiles(CliSession& cli, const std::vector<std::string>& files, bool lock) 
         }
     }
     for (const std::string& line : itemLines(report, lock)) cli.desktop.message(line, Icon::none);
+    // Locked all the same: the exit code does not change for it.
+    for (const std::string& line : cannotHideLines(report))
+        cli.desktop.message(line, Icon::information);
     cli.desktop.message(summaryLine(report, lock), Icon::none);
     return runSucceeded(report) ? kExitDone : kExitFailed;
 }

@@ -93,6 +93,9 @@ class Report {
 
 int reportLock(const FolderRunResult& result, Desktop& desktop) {
     Report report(desktop);
+    if (result.filesRun)
+        for (const std::string& line : cannotHideLines(result.files))
+            desktop.message(line, Icon::information);
     const std::string& folder = result.folder;
     switch (result.problem) {
         case FolderProblem::none: {

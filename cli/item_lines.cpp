@@ -196,6 +196,12 @@ bool runSucceeded(const RunReport& report) {
            listsNotUpdated(report).empty();
 }
 
+std::vector<std::string> cannotHideLines(const RunReport& report) {
+    std::vector<std::string> lines;
+    for (const std::string& volume : report.cannotHide) lines.push_back(cannotHideText(volume));
+    return lines;
+}
+
 std::string summaryLine(const RunReport& report, bool lock) {
     if (report.complete() && !report.cancelled) return lock ? kFilesEncrypted : kFilesDecrypted;
     std::string text = report.cancelled ? "Cancelled: " : "Not every file was done: ";

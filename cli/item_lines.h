@@ -26,6 +26,9 @@ std::vector<std::string> listLines(const std::vector<HiddenListResult>& lists);
 // Whether the run ends in success: every file got there, and nothing it
 // hides is left to be seen (a listed file, a folder's list of hidden names).
 bool runSucceeded(const RunReport& report);
+// One line for each volume on which the run locked files that its file
+// system cannot hide: they are locked all the same.
+std::vector<std::string> cannotHideLines(const RunReport& report);
 // "File(s) Encrypted Successfully" when every file got there; otherwise
 // what became of them, counted.
 std::string summaryLine(const RunReport& report, bool lock);

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "engine/file_system.h"
+#include "engine/media_attributes.h"
 #include "engine/posix_folder_handles.h"
 #include "engine/posix_xattr.h"
 
@@ -101,6 +102,16 @@ IoError storeDosRecord(const std::string& path, const std::string& stored, const
     return lastError();
 }
 
+// A medium without modes has no chmod (fusefat), or takes it and keeps
+// nothing (exfat-fuse): its files all have the mode of the mount. (Not
+// EOPNOTSUPP: that is what a link answers to a chmod that does not follow it.)
+bool keepsNoMode(int error) { return error == ENOSYS; }
+
+int changeMode(const std::string& path, mode_t mode) {
+    if (::fchmodat(AT_FDCWD, path.c_str(), mode, AT_SYMLINK_NOFOLLOW) == 0) return 0;
+    return keepsNoMode(errno) ? 0 : -1;
+}
+
 // Only a user who may write a file can change its extended attributes
 // (root may always, which hides this): a file without its owner's write bit
 // gets it for the change, and its mode back afterwards unless the caller
@@ -114,8 +125,7 @@ public:
 
     IoError open() {
         if (opened_ || (mode_ & S_IWUSR) != 0) return IoError::ok;
-        if (::fchmodat(AT_FDCWD, path_.c_str(), mode_ | S_IWUSR, AT_SYMLINK_NOFOLLOW) != 0)
-            return lastError();
+        if (changeMode(path_, mode_ | S_IWUSR) != 0) return lastError();
         opened_ = true;
         return IoError::ok;
     }
@@ -123,8 +133,7 @@ public:
     IoError restore() {
         if (!opened_) return IoError::ok;
         opened_ = false;
-        return ::fchmodat(AT_FDCWD, path_.c_str(), mode_, AT_SYMLINK_NOFOLLOW) == 0 ? IoError::ok
-                                                                                   : lastError();
+        return changeMode(path_, mode_) == 0 ? IoError::ok : lastError();
     }
     void keep() { opened_ = false; }
 
@@ -229,7 +238,8 @@ public:
             ::fchown(fd, st.st_uid, st.st_gid) != 0 &&
             (now.st_gid == st.st_gid || ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0))
             mode &= ~static_cast<mode_t>(070);
-        return ::fchmod(fd, mode) == 0 ? IoError::ok : lastError();
+        // Where every file has the mode of the mount, so has the new one.
+        return ::fchmod(fd, mode) == 0 || keepsNoMode(errno) ? IoError::ok : lastError();
     }
     IoError openAppend(const std::string& path, FileHandle& out) override {
         return openWith(path, O_WRONLY | O_CREAT | O_APPEND, out);
@@ -416,7 +426,19 @@ public:
         if (::lstat(path.c_str(), &st) != 0) return lastError();
         if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) out |= kAttrReadOnly;
         if (S_ISDIR(st.st_mode)) out |= kAttrDirectory;
-        if (!S_ISLNK(st.st_mode)) out |= readDosBits(path);
+        if (S_ISLNK(st.st_mode)) return IoError::ok;
+        const MediaVolume media(path, st);
+        if (media.error() != IoError::ok) return media.error();
+        switch (media.kind()) {
+            case MediaKind::fat:
+                out = media.word() & (kMediaBits | kAttrDirectory);
+                break;
+            case MediaKind::ntfs:
+                out |= media.word() & kMediaBits;
+                break;
+            default:
+                out |= readDosBits(path);
+        }
         return IoError::ok;
     }
 
@@ -424,26 +446,62 @@ public:
         struct stat st;
         if (::lstat(path.c_str(), &st) != 0) return lastError();
         if (S_ISLNK(st.st_mode)) return IoError::unsupported;  // never act through a link
+        MediaVolume media(path, st);
+        if (media.error() != IoError::ok) return media.error();
+        // The entry holds read-only too, and the mode follows it.
+        if (media.kind() == MediaKind::fat) return media.setWord(attributes);
         const bool readOnly = (attributes & kAttrReadOnly) != 0;
         const mode_t mode = st.st_mode & 07777;
         constexpr mode_t writeBits = S_IWUSR | S_IWGRP | S_IWOTH;
-        std::string stored;
-        // A record that cannot be read is not replaced blindly: it may carry
-        // Samba's other fields.
-        if (!readDosRecord(path, stored)) return lastError();
-        const std::string wanted = dosRecordWithAttributes(stored, attributes & kDosRecordBits);
+        // The bits go in NTFS's attribute word, or else in the record.
+        std::string stored, wanted;
+        bool changes = false;
+        if (media.kind() == MediaKind::ntfs) {
+            changes = (media.word() & kMediaBits) != (attributes & kMediaBits);
+        } else {
+            // A record that cannot be read is not replaced blindly: it may
+            // carry Samba's other fields.
+            if (!readDosRecord(path, stored)) return lastError();
+            wanted = dosRecordWithAttributes(stored, attributes & kDosRecordBits);
+            changes = wanted != stored;
+        }
         // A read-only file is made writable for the change even when it
         // stays read-only, and gets its final mode last.
         WritableForChange writable(path, mode);
-        if (wanted != stored || !readOnly) {
+        if (changes || !readOnly) {
             if (IoError e = writable.open(); e != IoError::ok) return e;
         }
-        if (IoError e = storeDosRecord(path, stored, wanted); e != IoError::ok) return e;
+        const IoError stored_ = media.kind() == MediaKind::ntfs
+                                    ? media.setWord(attributes)
+                                    : storeDosRecord(path, stored, wanted);
+        if (stored_ != IoError::ok) return stored_;
         const bool openedForChange = writable.opened();
         writable.keep();
         if (readOnly && ((mode & writeBits) != 0 || openedForChange)) {
-            if (::fchmodat(AT_FDCWD, path.c_str(), mode & ~writeBits, AT_SYMLINK_NOFOLLOW) != 0)
-                return lastError();
+            if (changeMode(path, mode & ~writeBits) != 0) return lastError();
+        }
+        return IoError::ok;
+    }
+
+    IoError keptAttributes(const std::string& path, uint32_t& out) override {
+        out = 0;
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0) return lastError();
+        const MediaVolume media(path, st);
+        switch (media.kind()) {
+            case MediaKind::fat:
+            case MediaKind::ntfs:
+                out = kMediaBits;
+                break;
+            case MediaKind::bareFuse:
+                // The FUSE FAT and exFAT drivers keep neither the record nor
+                // a mode of each file's own.
+                out = keepsUserAttributes(path) ? kMediaBits : 0;
+                break;
+            case MediaKind::other:
+                // Read-only is the mode; the other bits need the record.
+                out = keepsUserAttributes(path) ? kMediaBits : kAttrReadOnly;
+                break;
         }
         return IoError::ok;
     }
@@ -575,15 +633,20 @@ private:
 #endif
         struct stat st;
         if (::fstatat(from.folder(), from.name(), &st, AT_SYMLINK_NOFOLLOW) != 0) return lastError();
-        if (S_ISDIR(st.st_mode)) {
+        auto checkAndRename = [&] {
             struct stat target;
             if (::fstatat(to.folder(), to.name(), &target, AT_SYMLINK_NOFOLLOW) == 0)
                 return IoError::exists;
             return ::renameat(from.folder(), from.name(), to.folder(), to.name()) == 0
                        ? IoError::ok
                        : lastError();
+        };
+        if (S_ISDIR(st.st_mode)) return checkAndRename();
+        if (::linkat(from.folder(), from.name(), to.folder(), to.name(), 0) != 0) {
+            // A medium without links either (FAT through FUSE): as for folders.
+            if (errno == EPERM || errno == ENOSYS || errno == EOPNOTSUPP) return checkAndRename();
+            return lastError();
         }
-        if (::linkat(from.folder(), from.name(), to.folder(), to.name(), 0) != 0) return lastError();
         if (::unlinkat(from.folder(), from.name(), 0) != 0) {
             IoError e = lastError();
             ::unlinkat(to.folder(), to.name(), 0);
@@ -609,6 +672,12 @@ public:
         PathAt at;
         if (IoError e = locatePath(path, at); e != IoError::ok) return e;
         return PosixFileSystem::setAttributes(reachable(path, at), attributes);
+    }
+    IoError keptAttributes(const std::string& path, uint32_t& out) override {
+        out = 0;
+        PathAt at;
+        if (IoError e = locatePath(path, at); e != IoError::ok) return e;
+        return PosixFileSystem::keptAttributes(reachable(path, at), out);
     }
     IoError temporaryMark(const std::string& path, std::string& out) override {
         out.clear();

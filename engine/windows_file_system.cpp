@@ -267,6 +267,15 @@ public:
                    : lastError();
     }
 
+    // Every Windows file system keeps every bit: FAT and exFAT in their
+    // directory entries, NTFS and shares in their own records.
+    IoError keptAttributes(const std::string& path, uint32_t& out) override {
+        out = 0;
+        if (IoError e = checkConfinedPath(path, false); e != IoError::ok) return e;
+        out = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive;
+        return IoError::ok;
+    }
+
     IoError listFolder(const std::string& folder, std::vector<FolderEntry>& out) override {
         out.clear();
         if (folder.empty()) return IoError::notFound;

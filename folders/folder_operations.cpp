@@ -7,6 +7,7 @@
 #include "engine/hidden_list.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
+#include "engine/media_volume.h"
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "engine/sealed_lock.h"
@@ -123,10 +124,6 @@ std::vector<std::string> plainFilesBelow(const std::string& folder, const RunRep
     return plain;
 }
 
-// The volume a run names when its file system cannot hide: the folder that
-// holds the item.
-std::string volumeName(const std::string& folder) { return getFolderPart(folder); }
-
 // Hides the folder and reads the mark back. A file system that keeps no
 // hidden mark cannot hide it: the folder is locked all the same, and the
 // run says that it can be seen.
@@ -134,7 +131,9 @@ IoError hideLockedFolder(const std::string& folder, FolderRunResult& result) {
     FileSystem& fs = fileSystem();
     uint32_t kept = kAttrHidden;
     if (fs.keptAttributes(folder, kept) == IoError::ok && (kept & kAttrHidden) == 0) {
-        result.cannotHide = volumeName(folder);
+        FileStatus status;
+        fs.status(folder, status);
+        result.cannotHide = volumeName(folder, status.volume);
         return IoError::ok;
     }
     if (IoError e = fs.setAttributes(folder, kAttrHidden); e != IoError::ok) return e;

@@ -8,6 +8,7 @@
 #include "engine/hidden_list.h"
 #include "engine/large_file.h"
 #include "engine/locked_header.h"
+#include "engine/media_volume.h"
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "engine/sealed_lock.h"
@@ -343,6 +344,36 @@ void keepInnerLayersLocked(const RunReport& report) {
     }
     moveListedFiles(moves);
 }
+// The volumes whose file system keeps no hidden mark (a FAT stick through
+// FUSE, a file system without extended attributes), each asked once, before
+// its first file is locked and gone; named once a file there stays locked.
+class UnhiddenVolumes {
+  public:
+    void locking(const std::string& path, uint64_t volume, size_t index) {
+        auto known = hides_.find(volume);
+        if (known == hides_.end()) {
+            uint32_t kept = 0;
+            const bool hides = fileSystem().keptAttributes(path, kept) != IoError::ok ||
+                               (kept & kAttrHidden) != 0;
+            known = hides_.emplace(volume, hides).first;
+        }
+        if (!known->second) locked_.push_back({index, volume});
+    }
+    // After the last commit: a file that failed there is not locked.
+    void name(RunReport& report) const {
+        std::map<uint64_t, bool> named;
+        for (const auto& [index, volume] : locked_) {
+            const ItemResult& item = report.items[index];
+            if (item.status != ItemStatus::done || named[volume]) continue;
+            named[volume] = true;
+            report.cannotHide.push_back(volumeName(item.path, volume));
+        }
+    }
+
+  private:
+    std::map<uint64_t, bool> hides_;
+    std::vector<std::pair<size_t, uint64_t>> locked_;
+};
 
 bool cancelRequested(Desktop& desktop, Decisions& decisions) {
     if (!desktop.cancelRequested()) return false;
@@ -370,6 +401,7 @@ RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& op
     LeftoverPairs pairs(paths, true);
     EarlierRows earlier;
     Waiting waiting(batch);
+    UnhiddenVolumes unhidden;
     FileRequest request;
     request.batch = batch;
     if (options.recordInFilesList) request.listPath = applicationFile("files");
@@ -426,6 +458,7 @@ RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& op
             const bool large = !options.sealFor && status.size >= kLargeFileThreshold;
             decisions.report.items[i].large = large;
             request.plainAttributes = attributes;
+            unhidden.locking(path, status.volume, i);
             const FileResult result =
                 options.sealFor ? lockSealedFile(path, *options.sealFor, desktop, request)
                 : large         ? lockLargeFile(path, desktop, request)
@@ -453,6 +486,7 @@ RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& op
     commit();
     readBackLockRun(decisions.report);
     unlistRelocked(decisions.report);
+    unhidden.name(decisions.report);
     desktop.progress(paths.size(), paths.size(), {});
     return std::move(decisions.report);
 }

@@ -91,6 +91,10 @@ struct RunReport {
     // pruneFilesList: listed locked files that could not be hidden again,
     // each with the OS error; they can be seen in their folders.
     std::vector<FileResult> leftVisible;
+    // Lock only: the volumes (their mount points) on which this run locked
+    // a file that their file system cannot mark hidden, each once. Those
+    // files are locked, but anybody sees them.
+    std::vector<std::string> cannotHide;
 
     size_t count(ItemStatus status) const;
     // Every path done (a repeated path counts as its earlier one).

@@ -16,6 +16,7 @@
 
 #include "app/file_messages.h"
 #include "engine/list_file.h"
+#include "engine/media_volume.h"
 #include "engine/names.h"
 #include "app/file_run_handlers.h"
 #include "tests/locking/run_fixture.h"
@@ -316,6 +317,29 @@ TEST_F(Runs, AFileWhoseAttributesCannotBeReadFails) {
     EXPECT_FALSE(outcome.complete());
     EXPECT_EQ(readFile(unreadable), "unreadable");
     EXPECT_EQ(unlockedContent(lockedName(other, ".VKL"), temp), "other");
+}
+
+// Files locked on a volume that cannot hide them are done; the run says so
+// once for that volume, with information.
+TEST_F(Runs, AVolumeThatCannotHideIsSaidOnce) {
+    const std::string a = temp.write("w/a.txt", "a");
+    const std::string b = temp.write("v/b.txt", "b");
+    FileStatus status;
+    ASSERT_EQ(platformFileSystem().status(a, status), IoError::ok);
+    CannotHide cannotHide;
+    model.targetList = rows({a, b});
+    RunOutcome outcome;
+    {
+        FileSystemOverride use(cannotHide);
+        outcome = cmdLock_Click(model, desktop);
+    }
+    EXPECT_EQ(desktop.messages,
+              (std::vector<Shown>{{volumeName(a, status.volume) +
+                                       ": this file system cannot hide files: they are locked "
+                                       "but visible",
+                                   Icon::information, "Vellumar"}}));
+    EXPECT_EQ(outcome.done, 2u);
+    EXPECT_TRUE(outcome.complete());
 }
 
 // Creates nothing in one folder, as a folder the user may not write to.

@@ -20,6 +20,7 @@
 #include "engine/list_file.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
+#include "engine/media_volume.h"
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "tests/app/memory_settings.h"
@@ -133,6 +134,38 @@ TEST_F(CliFiles, AFileInAReadOnlyFolderFailsWithThatCause) {
     EXPECT_EQ(listTree(temp / "shut"), "report.doc\n");
 }
 #endif
+
+// Files locked on a volume that cannot hide them: one line names the volume,
+// and the run succeeds, for files and for a folder alike.
+TEST_F(CliFiles, AVolumeThatCannotHideIsNamedOnceAndTheRunSucceeds) {
+    const std::string a = temp.write("w/a.txt", "a");
+    const std::string b = temp.write("w/b.txt", "b");
+    const std::string folder = temp.makeFolder("f");
+    temp.write("f/c.txt", "c");
+    FileStatus status;
+    ASSERT_EQ(platformFileSystem().status(a, status), IoError::ok);
+    const std::string line = volumeName(a, status.volume) +
+                             ": this file system cannot hide files: they are locked but visible\n";
+    const struct {
+        std::vector<std::string> arguments;
+        std::string err;
+    } cases[] = {
+        {{"lock", a, b}, line + "File(s) Encrypted Successfully\n"},
+        {{"lock-folder", folder}, line + "Encryption Completed Successfully\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments[0]);
+        CannotHide cannotHide;
+        Ran ran;
+        {
+            FileSystemOverride use(cannotHide);
+            ran = run(c.arguments);
+        }
+        EXPECT_EQ(ran.status, 0);
+        EXPECT_EQ(ran.err, c.err);
+    }
+    EXPECT_EQ(readFile(lockedName(b, ".VKL")).substr(0, kSecretMarker.size()), kSecretMarker);
+}
 
 // A listed locked file that the unlock run's list refresh cannot hide again
 // is named with the cause, and the run does not end with success.

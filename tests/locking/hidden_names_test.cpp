@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/hidden_list.h"
+#include "engine/media_volume.h"
 #include "engine/write_batch.h"
 #include "locking/file_box.h"
 #include "locking/file_operations.h"
@@ -145,6 +146,56 @@ TEST(HiddenNames, AListThatCannotBeRewrittenLeavesTheFileDone) {
 }
 
 #endif
+
+// Locks nothing: no new file can be made, on a volume that cannot hide.
+class CannotHideNorCreate final : public ForwardingFileSystem {
+  public:
+    IoError keptAttributes(const std::string&, uint32_t& out) override {
+        out = kAttrReadOnly;
+        return IoError::ok;
+    }
+    IoError createNew(const std::string&, FileHandle&) override { return IoError::accessDenied; }
+};
+
+// A volume whose file system keeps no hidden mark is named once, however
+// many files the run locked there; a run that locked nothing there names
+// nothing, nor does a volume that hides.
+TEST(HiddenNames, AVolumeThatCannotHideIsNamedOnceForTheFilesLockedThere) {
+    TempFolder temp;
+    ScriptedDesktop desktop;
+    for (bool batched : {false, true}) {
+        SCOPED_TRACE(batched ? "batched" : "one by one");
+        const std::string folder = batched ? "batched/" : "single/";
+        const std::vector<std::string> files = {temp.write(folder + "w/a.txt", "a"),
+                                                temp.write(folder + "v/b.txt", "b")};
+        FileStatus status;
+        ASSERT_EQ(platformFileSystem().status(files[0], status), IoError::ok);
+        CannotHide cannotHide;
+        RunReport report;
+        {
+            FileSystemOverride use(cannotHide);
+            report = lockAll(files, batched, desktop);
+        }
+        ASSERT_TRUE(report.complete());
+        EXPECT_EQ(report.cannotHide,
+                  std::vector<std::string>{volumeName(files[0], status.volume)});
+        EXPECT_EQ(unlockedContent(lockedName(files[1], ".VKL"), temp), "b");
+    }
+    const std::string failing = temp.write("w/c.txt", "c");
+    CannotHideNorCreate nothingLocked;
+    {
+        FileSystemOverride use(nothingLocked);
+        const RunReport report = lockAll({failing}, true, desktop);
+        EXPECT_EQ(report.items[0].status, ItemStatus::failed);
+        EXPECT_TRUE(report.cannotHide.empty());
+    }
+    uint32_t kept = 0;
+    ASSERT_EQ(platformFileSystem().keptAttributes(failing, kept), IoError::ok);
+    if (kept & kAttrHidden) {
+        EXPECT_TRUE(lockAll({failing}, true, desktop).cannotHide.empty());
+    }
+    EXPECT_EQ(readFile(lockedName(failing, ".VKL")).substr(0, 8), "[Secret]");
+}
 
 // Named by hand, the list is refused as one of the program's own files,
 // both ways, and stays as it was.

@@ -59,6 +59,9 @@ class ForwardingFileSystem : public FileSystem {
     IoError setAttributes(const std::string& p, uint32_t a) override {
         return base().setAttributes(p, a);
     }
+    IoError keptAttributes(const std::string& p, uint32_t& out) override {
+        return base().keptAttributes(p, out);
+    }
     IoError listFolder(const std::string& p, std::vector<FolderEntry>& out) override {
         return base().listFolder(p, out);
     }
@@ -108,6 +111,16 @@ class ListEditedMeanwhile final : public ForwardingFileSystem {
 
   private:
     std::string folder_;
+};
+
+// A file system that keeps no hidden mark (a FAT stick through FUSE) and
+// says so; every call passes.
+class CannotHide final : public ForwardingFileSystem {
+  public:
+    IoError keptAttributes(const std::string&, uint32_t& out) override {
+        out = kAttrReadOnly;
+        return IoError::ok;
+    }
 };
 
 }  // namespace vellumar::test
