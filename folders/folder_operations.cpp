@@ -114,10 +114,14 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
     } else if (!fitsOnListLine(folder)) {
         result.refusal = {FolderRule::lineBreak, folder, {}};
     } else if (FolderCheck taken = checkLockedName(folder);
-               taken.rule == FolderRule::lockedFolderBeside) {
+               taken.rule == FolderRule::lockedFolderBeside ||
+               taken.rule == FolderRule::lockedNameCaseTwin ||
+               taken.rule == FolderRule::lockedNameNotAllowed) {
         // A folder locked earlier under the same name: its record is not
         // this folder's, and this one could never get its locked name. A
-        // file in the way only keeps this one from being renamed.
+        // file in the way only keeps this one from being renamed. A name
+        // the volume refuses, or one Windows takes for another, would only
+        // be met once every file is locked.
         result.refusal = taken;
     }
     if (!result.refusal.passed()) return fail(result, FolderProblem::refused, result.folder);

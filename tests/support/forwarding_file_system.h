@@ -54,6 +54,9 @@ class ForwardingFileSystem : public FileSystem {
     IoError listFolder(const std::string& p, std::vector<FolderEntry>& out) override {
         return base().listFolder(p, out);
     }
+    bool takesWindowsNamesOnly(const std::string& p) override {
+        return base().takesWindowsNamesOnly(p);
+    }
 
   protected:
     static FileSystem& base() { return platformFileSystem(); }
