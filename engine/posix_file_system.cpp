@@ -93,7 +93,7 @@ bool takesWindowsNamesOnlyAt(int folder) {
     switch (static_cast<uint32_t>(volume.f_type)) {
         case MSDOS_SUPER_MAGIC:
         case 0x2011BAB0u:  // exFAT
-        case NTFS_SB_MAGIC:
+        case 0x5346544Eu:  // NTFS, the old driver
         case 0x7366746Eu:  // ntfs3
         case 0xFF534D42u:  // CIFS
         case 0xFE534D42u:  // SMB2 and later
