@@ -184,5 +184,25 @@ TEST_F(FailureCauses, EachCauseIsNamedTrulyInBothFrontEnds) {
     }
 }
 
+// A file refused for a locked name that differs only in case from another
+// name of its folder is told with that name, in the words of each front end.
+TEST_F(FailureCauses, ACaseTwinIsRefusedNamingTheOtherName) {
+    const std::string notes = temp.write("w/notes.txt", "notes");
+    temp.write("w/ABGRF.GKT.VKL", "not ours");
+    ScriptedDesktop desktop;
+    WriteBatch batch(BatchThreads::callerOnly);
+    const RunReport report = lockFiles({notes}, LockOptions{}, &batch, desktop);
+
+    const std::string cause = "a locked file's name would differ only in case from "
+                              "ABGRF.GKT.VKL, which Windows cannot tell apart";
+    EXPECT_EQ(itemLines(report, true), std::vector<std::string>{notes + ": refused: " + cause});
+    EXPECT_EQ(summaryLine(report, true), "Not every file was done: 0 locked, 1 refused.");
+    ScriptedDesktop window;
+    showLockRun(report, window);
+    EXPECT_EQ(window.messages, (std::vector<Shown>{{notes + " can not be locked: " + cause + ".",
+                                                    Icon::information, "Vellumar"}}));
+    EXPECT_EQ(readFile(notes), "notes");
+}
+
 }  // namespace
 }  // namespace vellumar::test
