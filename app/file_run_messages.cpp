@@ -195,6 +195,8 @@ void showFileMessage(const FileResult& result, bool locking, bool large, Desktop
         case FileProblem::notAFile:
         case FileProblem::empty:
         case FileProblem::attributesUnreadable:
+        case FileProblem::lockedFileGone:
+        case FileProblem::notKeptHidden:
             break;
     }
 }

@@ -5,8 +5,10 @@
 
 #include "app/file_run_handlers.h"
 #include "app/file_run_messages.h"
+#include "app/file_search.h"
 #include "app/folder_chooser.h"
 #include "folders/folder_lists.h"
+#include "locking/failure_cause.h"
 
 namespace vellumar {
 namespace {
@@ -20,6 +22,31 @@ std::string notRenamedText(const std::string& folder) {
     return "The folder " + folder +
            " could not be given its locked name.\r\nIts files are locked and it is listed: "
            "Decrypt a Folder restores it.";
+}
+
+// At most this many files are named in one message; the rest are counted.
+constexpr size_t kPlainFilesNamed = 40;
+
+std::string plainFilesLeftText(const FolderRunResult& result) {
+    std::string text = "Not every file in the folder " + result.folder +
+                       " is locked after the run, so it was not hidden or renamed:";
+    size_t named = 0;
+    for (const std::string& file : result.leftPlain)
+        if (++named <= kPlainFilesNamed) text += "\r\n" + file + ": it is not locked";
+    if (named > kPlainFilesNamed)
+        text += "\r\n... and " + std::to_string(named - kPlainFilesNamed) + " other files.";
+    for (const UnsearchedFolder& folder : result.unsearched)
+        text += "\r\n" + folder.path + ": it could not be searched: " + unsearchedCause(folder.error);
+    return text +
+           "\r\nIt keeps its plain name and stays listed as being locked: Encrypt a Folder "
+           "locks the rest.";
+}
+
+std::string notHiddenText(const FolderRunResult& result) {
+    return "The folder " + result.folder + " could not be hidden: " +
+           hiddenMarkCause(result.error, result.folder) +
+           ".\r\nIts files are locked and it stays listed as being locked under its plain name: "
+           "Encrypt a Folder tries again, Decrypt a Folder unlocks it.";
 }
 
 std::string keyNotPlacedText(const std::string& folder, IoError error) {
@@ -125,13 +152,12 @@ void showFileRunSummary(const RunOutcome& outcome, bool locking, Desktop& deskto
     desktop.message(text, Icon::exclamation);
 }
 
-// What the search left in the hidden controls, for the folder run.
-FoundFiles foundInWindow(const WindowModel& model) {
-    FoundFiles found;
-    for (const ListRow& row : model.foundFiles) found.files.push_back(row.path);
-    for (const SkippedFolder& skipped : model.skippedFolders)
-        found.unsearched.push_back({skipped.path, IoError::other});
-    return found;
+// The folders the run's own search could not enter: they are what the
+// window names, not those of the search made when the folder was chosen.
+void takeRunSearch(const FolderRunResult& result, WindowModel& model) {
+    model.skippedFolders.clear();
+    for (const UnsearchedFolder& folder : result.unsearched)
+        model.skippedFolders.push_back(skippedFolderOf(folder));
 }
 
 void showSkipped(const WindowModel& model, Desktop& desktop) {
@@ -167,7 +193,15 @@ void showLockFolder(const FolderRunResult& result, const WindowModel& model, Des
     const std::string& folder = result.folder;
     switch (result.problem) {
         case FolderProblem::none:
+            if (!result.cannotHide.empty())
+                desktop.message(cannotHideText(result.cannotHide), Icon::information);
             desktop.message(kFolderEncrypted, Icon::information);
+            return;
+        case FolderProblem::plainFilesLeft:
+            desktop.message(plainFilesLeftText(result), Icon::critical);
+            return;
+        case FolderProblem::notHidden:
+            desktop.message(notHiddenText(result), Icon::critical);
             return;
         case FolderProblem::refused:
             desktop.message(folderRefusalText(result.refusal), Icon::critical);
@@ -261,12 +295,13 @@ FolderRunResult lockFolderStep(WindowModel& model, Desktop& desktop) {
     const bool seal = model.sealChecked && model.sessionKeys.canUnseal();
     const AgeRecipient recipient = seal ? model.sessionKeys.recipient() : AgeRecipient();
     if (seal) options.sealFor = &recipient;
-    const FoundFiles found = foundInWindow(model);
-    options.found = &found;
+    // The folder is searched as it stands now: a file saved into it since it
+    // was chosen is locked with the others.
     // Busy while the files are worked on and their words said; the folder's
     // own word comes after, as at the end of a run of files.
     desktop.setBusy(true);
     const FolderRunResult result = lockFolder(pending, options, desktop);
+    takeRunSearch(result, model);
     if (result.filesRun) showLockRun(result.files, desktop);
     desktop.setBusy(false);
     if (result.filesRun) showNoFileChecked(result.files, desktop);
@@ -277,11 +312,10 @@ FolderRunResult lockFolderStep(WindowModel& model, Desktop& desktop) {
 
 FolderRunResult unlockFolderStep(WindowModel& model, Desktop& desktop) {
     FolderRunOptions options;
-    const FoundFiles found = foundInWindow(model);
-    options.found = &found;
     options.keys = &model.sessionKeys;
     desktop.setBusy(true);
     const FolderRunResult result = unlockFolder(model.PlainFolderPath, options, desktop);
+    takeRunSearch(result, model);
     if (result.filesRun) showUnlockRun(result.files, desktop);
     desktop.setBusy(false);
     if (result.filesRun) showNoFileChecked(result.files, desktop);

@@ -11,6 +11,7 @@
 #include "folders/folder_operations.h"
 #include "folders/folder_paths.h"
 #include "folders/locked_item_rescue.h"
+#include "locking/failure_cause.h"
 
 namespace vellumar {
 namespace {
@@ -93,8 +94,24 @@ int reportLock(const FolderRunResult& result, Desktop& desktop) {
     const std::string& folder = result.folder;
     switch (result.problem) {
         case FolderProblem::none:
+            if (!result.cannotHide.empty())
+                desktop.message(cannotHideText(result.cannotHide), Icon::information);
             desktop.message(kFolderLocked, Icon::information);
             return kExitDone;
+        case FolderProblem::plainFilesLeft:
+            for (const std::string& file : result.leftPlain) report.line(file, "it is not locked");
+            report.unsearched(result.unsearched);
+            report.line(folder, "not every file in it is locked after the run, so it was not "
+                                "hidden or renamed; it keeps its plain name and stays listed as "
+                                "being locked: lock-folder locks the rest");
+            break;
+        case FolderProblem::notHidden:
+            report.line(folder, "it could not be hidden: " +
+                                    hiddenMarkCause(result.error, folder) +
+                                    "; its files are locked and it stays listed as being locked "
+                                    "under its plain name: lock-folder tries again, "
+                                    "unlock-folder unlocks it");
+            break;
         case FolderProblem::refused:
             report.line(folder, ruleCause(result.refusal));
             report.summary(kNothingChanged);

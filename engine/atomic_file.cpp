@@ -26,11 +26,8 @@ std::string temporaryName() {
 
 }  // namespace
 
-void dropTemporaryMark(const std::string& path, uint32_t attributes) {
-    // A read-only file keeps it: without write permission its owner cannot
-    // change its extended attributes. There it names a temporary that is no
-    // more, which makes nothing ours.
-    if ((attributes & kAttrReadOnly) == 0) fileSystem().unmarkTemporary(path);
+void dropTemporaryMark(const std::string& path) {
+    fileSystem().unmarkTemporary(path);
 }
 
 bool isTemporaryName(const std::string& fileName) {
@@ -84,6 +81,8 @@ IoError AtomicFile::open() {
         // Where the file system keeps no mark, a leftover is never removed:
         // clutter, not loss.
         IoError e = fs.createTemporary(temporaryPath_, getFileName(temporaryPath_), file_);
+        // While the new file is still its writer's own, and writable.
+        if (e == IoError::ok) takeTraits();
         if (e == IoError::ok && !source_.empty()) e = fs.copyPermissions(source_, file_);
         if (e == IoError::ok) return e;
         if (file_ != kNoFile) discard();  // created, but it could not take the permissions
@@ -108,15 +107,29 @@ IoError AtomicFile::copyFrom(FileHandle source, uint64_t size) {
     return fileSystem().copy(source, file_, size);
 }
 
+void AtomicFile::takeTraits() {
+    restoredAttributes_ = kAttrNormal;
+    if (traits_ == Traits::carry)
+        fileSystem().carryPlainTraits(source_, plainAttributes_, file_);
+    else if (traits_ == Traits::restore)
+        fileSystem().restorePlainTraits(source_, file_, restoredAttributes_);
+}
+
+void AtomicFile::takeTimes() {
+    // After the last write, which would move it again.
+    if (traits_ != Traits::none) fileSystem().copyTimes(source_, file_);
+}
+
 IoError AtomicFile::commit() {
     FileSystem& fs = fileSystem();
     if (file_ == kNoFile) return IoError::other;
+    takeTimes();
     if (IoError e = fs.flush(file_); e != IoError::ok) return e;
     FileHandle file = file_;
     file_ = kNoFile;
     if (IoError e = fs.close(file); e != IoError::ok) return e;
-    if (attributes_ != kAttrNormal) {
-        if (IoError e = fs.setAttributes(temporaryPath_, attributes_); e != IoError::ok) return e;
+    if (const uint32_t attributes = this->attributes(); attributes != kAttrNormal) {
+        if (IoError e = fs.setAttributes(temporaryPath_, attributes); e != IoError::ok) return e;
     }
     // Taking the place of its own source: only while that is still the file
     // that was read, unchanged.
@@ -134,7 +147,7 @@ IoError AtomicFile::commit() {
     // files would otherwise be taken for one of them). Named, it needs the
     // mark no more: one left by a crash names a temporary that is no more,
     // which makes nothing ours.
-    dropTemporaryMark(finalPath_, attributes_);
+    dropTemporaryMark(finalPath_);
     // The new name is what makes the file count; make it durable before any
     // caller deletes the source.
     return fs.flushFolder(getFolderPart(finalPath_));
@@ -143,11 +156,12 @@ IoError AtomicFile::commit() {
 IoError AtomicFile::handOver(std::string& temporaryPath) {
     FileSystem& fs = fileSystem();
     if (file_ == kNoFile) return IoError::other;
+    takeTimes();
     FileHandle file = file_;
     file_ = kNoFile;
     if (IoError e = fs.close(file); e != IoError::ok) return e;
-    if (attributes_ != kAttrNormal) {
-        if (IoError e = fs.setAttributes(temporaryPath_, attributes_); e != IoError::ok) return e;
+    if (const uint32_t attributes = this->attributes(); attributes != kAttrNormal) {
+        if (IoError e = fs.setAttributes(temporaryPath_, attributes); e != IoError::ok) return e;
     }
     temporaryPath = std::move(temporaryPath_);
     temporaryPath_.clear();
@@ -161,7 +175,7 @@ void AtomicFile::discard() {
         file_ = kNoFile;
     }
     if (!committed_ && !temporaryPath_.empty()) {
-        if (attributes_ & kAttrReadOnly) fs.setAttributes(temporaryPath_, kAttrNormal);
+        if (attributes() & kAttrReadOnly) fs.setAttributes(temporaryPath_, kAttrNormal);
         fs.removeFile(temporaryPath_);
         temporaryPath_.clear();
     }

@@ -28,6 +28,16 @@ public:
         source_ = std::move(source);
         sourceAsRead_ = asRead;
     }
+    // What else the new file takes from its source. Lock: the plain file's
+    // modification time, and its own attributes `plainAttributes` (as they
+    // were before the run cleared them) carried with its attribute record.
+    // Unlock: the modification time and what the locked file carries, its
+    // attributes among them (added to any set with setAttributes()).
+    enum class Traits { none, carry, restore };
+    void keepTraits(Traits traits, uint32_t plainAttributes = kAttrNormal) {
+        traits_ = traits;
+        plainAttributes_ = plainAttributes;
+    }
     const std::string& source() const { return source_; }
     const FileStatus& sourceAsRead() const { return sourceAsRead_; }
     // Creates the temporary (exclusively) beside the final name.
@@ -54,9 +64,14 @@ public:
     const std::string& finalPath() const { return finalPath_; }
     uint64_t bytesWritten() const { return bytesWritten_; }
     const std::string& temporaryPath() const { return temporaryPath_; }
-    uint32_t attributes() const { return attributes_; }
+    uint32_t attributes() const { return attributes_ | restoredAttributes_; }
 
 private:
+    // Best effort, like the bits themselves on a file system without
+    // extended attributes: a file that cannot take them keeps its content.
+    void takeTraits();
+    void takeTimes();
+
     std::string finalPath_;
     std::string temporaryPath_;
     std::string source_;
@@ -64,6 +79,9 @@ private:
     Mode mode_;
     FileHandle file_ = kNoFile;
     uint32_t attributes_ = kAttrNormal;
+    Traits traits_ = Traits::none;
+    uint32_t plainAttributes_ = kAttrNormal;
+    uint32_t restoredAttributes_ = kAttrNormal;
     bool committed_ = false;
     uint64_t bytesWritten_ = 0;
 };
@@ -84,8 +102,9 @@ enum class TemporaryOwner {
 // Whose temporary the file at `path` is. Only a name this writer makes
 // counts, and a leftover only when it carries the mark holding that very name.
 TemporaryOwner temporaryOwner(const std::string& path);
-// A new file that took its final name (with these attributes) needs its
-// temporary's mark no more. Best effort: a mark left over makes nothing ours.
-void dropTemporaryMark(const std::string& path, uint32_t attributes);
+// A new file that took its final name needs its temporary's mark no more,
+// read-only or not (the mark would travel with its copies). Best effort: a
+// mark left over names a temporary that is no more, which makes nothing ours.
+void dropTemporaryMark(const std::string& path);
 
 }  // namespace vellumar

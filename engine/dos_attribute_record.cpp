@@ -166,4 +166,8 @@ std::string dosRecordWithAttributes(std::string_view stored, uint32_t bits) {
     return out;
 }
 
+bool isBinaryDosRecord(std::string_view stored) {
+    return parseRecord(stored).binary;
+}
+
 }  // namespace vellumar

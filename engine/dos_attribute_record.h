@@ -29,4 +29,8 @@ uint32_t dosAttributesFromRecord(std::string_view stored);
 // they were. Empty when nothing needs to be stored.
 std::string dosRecordWithAttributes(std::string_view stored, uint32_t bits);
 
+// Whether the bytes are Samba's binary record (of a version read here),
+// whose fields beyond the bits (a creation time) are worth keeping.
+bool isBinaryDosRecord(std::string_view stored);
+
 }  // namespace vellumar

@@ -26,6 +26,9 @@ enum class FileProblem {
     attributesUnreadable,  // its attributes could not be read (`error` says why, if known)
     otherIdentity,  // a sealed file that none of the identities at hand opens
     noIdentity,     // a sealed file, and no identity to open it with (no password given)
+    lockedFileGone,  // read back after the run: its locked file is not there (`path`)
+    notKeptHidden,   // read back after the run: its locked file (`path`) does not carry
+                     // hidden and read-only, though the file system keeps them
 };
 
 struct FileResult {

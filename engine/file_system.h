@@ -96,6 +96,12 @@ public:
     virtual IoError copyPermissions(const std::string& /*from*/, FileHandle /*to*/) {
         return IoError::ok;
     }
+    // Gives a new file the modification time of the file it stands in for
+    // (on Windows its creation time too), so that a lock and its unlock give
+    // a file back with its own date. Unsupported where times cannot be set.
+    virtual IoError copyTimes(const std::string& /*from*/, FileHandle /*to*/) {
+        return IoError::unsupported;
+    }
     virtual IoError flush(FileHandle file) = 0;
     virtual IoError close(FileHandle file) = 0;
     // Makes the names in a folder durable (fsync of the directory on Linux).
@@ -123,6 +129,14 @@ public:
     virtual IoError status(const std::string& path, FileStatus& out) = 0;
     virtual IoError getAttributes(const std::string& path, uint32_t& out) = 0;
     virtual IoError setAttributes(const std::string& path, uint32_t attributes) = 0;
+    // The attribute bits (read-only, hidden, system, archive) that the file
+    // system holding `path` keeps: a file system that keeps no hidden mark
+    // cannot hide a locked file from anybody.
+    virtual IoError keptAttributes(const std::string& path, uint32_t& out) {
+        (void)path;
+        out = kAttrReadOnly | kAttrHidden | kAttrSystem | kAttrArchive;
+        return IoError::ok;
+    }
     // Every entry but "." and "..", hidden ones included, in no particular order.
     virtual IoError listFolder(const std::string& folder, std::vector<FolderEntry>& out) = 0;
 
@@ -149,6 +163,21 @@ public:
     // takes (engine/name_rules.h): true on Windows, and on Linux for vfat,
     // exFAT, NTFS and SMB mounts, whose names Windows must read back.
     virtual bool takesWindowsNamesOnly(const std::string& folder);
+
+    // What a locked file carries of its plain file that no locked format
+    // holds (engine/plain_traits.h): the plain file's own attribute bits, as
+    // they were before the run cleared them, and its attribute record. The
+    // defaults are the platform's (engine/plain_traits.cpp): an extended
+    // attribute on Linux; unsupported on Windows and wherever the file
+    // system keeps none, where the bits are simply not kept.
+    // Lock: the new locked file, still open and writable, carries them.
+    virtual IoError carryPlainTraits(const std::string& plain, uint32_t attributes,
+                                     FileHandle locked);
+    // Unlock: the new plain file, still open and writable, gets back the
+    // record `locked` carries; `attributes` the bits to give it, normal when
+    // it carries none (or none that can be read).
+    virtual IoError restorePlainTraits(const std::string& locked, FileHandle plain,
+                                       uint32_t& attributes);
 };
 
 // The platform's own file system.

@@ -197,7 +197,7 @@ IoError nameWrittenList(const WrittenList& written) {
     } else {
         e = fs.rename(written.temporary, list.path);
     }
-    if (e == IoError::ok) dropTemporaryMark(list.path, kAttrNormal);
+    if (e == IoError::ok) dropTemporaryMark(list.path);
     return e;
 }
 

@@ -70,6 +70,7 @@ FileResult lockLargeFile(const std::string& path, Desktop& desktop, const FileRe
     batchTaking(request.batch, lockedPath, path);
     AtomicFile locked(lockedPath);
     locked.standInFor(path, status);
+    locked.keepTraits(AtomicFile::Traits::carry, request.plainAttributes);
     IoError e = locked.open();
     if (e == IoError::ok) e = locked.write(header + '\r');
     // Only the part below one chunk is transformed; the chunks follow as they are.
@@ -128,6 +129,7 @@ FileResult unlockLargeFile(const std::string& path, Desktop& desktop,
     batchTaking(request.batch, plainPath, path);
     AtomicFile restored(plainPath);
     restored.standInFor(path, status);
+    restored.keepTraits(AtomicFile::Traits::restore);
     IoError e = restored.open();
     // Only the part below one chunk was transformed; the chunks follow as they are.
     std::string head(contentLength % kChunkSize, '\0');

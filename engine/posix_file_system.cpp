@@ -157,6 +157,39 @@ IoError storeDosRecord(const std::string& path, const std::string& stored, const
     return lastError();
 }
 
+// Only a user who may write a file can change its extended attributes
+// (root may always, which hides this): a file without its owner's write bit
+// gets it for the change, and its mode back afterwards unless the caller
+// settles the mode itself (keep()).
+class WritableForChange {
+public:
+    WritableForChange(const std::string& path, mode_t mode) : path_(path), mode_(mode) {}
+    ~WritableForChange() { restore(); }
+    WritableForChange(const WritableForChange&) = delete;
+    WritableForChange& operator=(const WritableForChange&) = delete;
+
+    IoError open() {
+        if (opened_ || (mode_ & S_IWUSR) != 0) return IoError::ok;
+        if (::fchmodat(AT_FDCWD, path_.c_str(), mode_ | S_IWUSR, AT_SYMLINK_NOFOLLOW) != 0)
+            return lastError();
+        opened_ = true;
+        return IoError::ok;
+    }
+    bool opened() const { return opened_; }
+    IoError restore() {
+        if (!opened_) return IoError::ok;
+        opened_ = false;
+        return ::fchmodat(AT_FDCWD, path_.c_str(), mode_, AT_SYMLINK_NOFOLLOW) == 0 ? IoError::ok
+                                                                                   : lastError();
+    }
+    void keep() { opened_ = false; }
+
+private:
+    const std::string& path_;
+    mode_t mode_;
+    bool opened_ = false;
+};
+
 EntryKind kindOf(mode_t mode) {
     if (S_ISREG(mode)) return EntryKind::file;
     if (S_ISDIR(mode)) return EntryKind::folder;
@@ -468,22 +501,42 @@ public:
         // Samba's other fields.
         if (!readDosRecord(path, stored)) return lastError();
         const std::string wanted = dosRecordWithAttributes(stored, attributes & kDosRecordBits);
-        // Only a user who may write a file can change its extended attribute
-        // (root may always, which hides this): a read-only file is made
-        // writable for the change even when it stays read-only, and gets its
-        // final mode last.
-        const bool openedForChange = (mode & S_IWUSR) == 0 && (wanted != stored || !readOnly);
-        if (openedForChange && ::fchmodat(AT_FDCWD, path.c_str(), mode | S_IWUSR, AT_SYMLINK_NOFOLLOW) != 0)
-            return lastError();
-        if (IoError e = storeDosRecord(path, stored, wanted); e != IoError::ok) {
-            if (openedForChange) ::fchmodat(AT_FDCWD, path.c_str(), mode, AT_SYMLINK_NOFOLLOW);
-            return e;
+        // A read-only file is made writable for the change even when it
+        // stays read-only, and gets its final mode last.
+        WritableForChange writable(path, mode);
+        if (wanted != stored || !readOnly) {
+            if (IoError e = writable.open(); e != IoError::ok) return e;
         }
+        if (IoError e = storeDosRecord(path, stored, wanted); e != IoError::ok) return e;
+        const bool openedForChange = writable.opened();
+        writable.keep();
         if (readOnly && ((mode & writeBits) != 0 || openedForChange)) {
             if (::fchmodat(AT_FDCWD, path.c_str(), mode & ~writeBits, AT_SYMLINK_NOFOLLOW) != 0)
                 return lastError();
         }
         return IoError::ok;
+    }
+
+    // A named file needs its temporary's mark no more, read-only or not.
+    IoError unmarkTemporary(const std::string& path) override {
+        if (IoError e = FileSystem::unmarkTemporary(path); e != IoError::accessDenied) return e;
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0) return lastError();
+        if (S_ISLNK(st.st_mode)) return IoError::unsupported;  // never act through a link
+        WritableForChange writable(path, st.st_mode & 07777);
+        if (IoError e = writable.open(); e != IoError::ok) return e;
+        const IoError unmarked = FileSystem::unmarkTemporary(path);
+        const IoError restored = writable.restore();
+        return unmarked != IoError::ok ? unmarked : restored;
+    }
+
+    IoError copyTimes(const std::string& from, FileHandle to) override {
+        PathAt at;
+        if (IoError e = locatePath(from, at); e != IoError::ok) return e;
+        struct stat st;
+        if (::fstatat(at.folder(), at.name(), &st, AT_SYMLINK_NOFOLLOW) != 0) return lastError();
+        const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+        return ::futimens(static_cast<int>(to), times) == 0 ? IoError::ok : lastError();
     }
 
     IoError listFolder(const std::string& folder, std::vector<FolderEntry>& out) override {
@@ -660,7 +713,20 @@ public:
     IoError unmarkTemporary(const std::string& path) override {
         PathAt at;
         if (IoError e = locatePath(path, at); e != IoError::ok) return e;
-        return FileSystem::unmarkTemporary(reachable(path, at));
+        return PosixFileSystem::unmarkTemporary(reachable(path, at));
+    }
+    IoError carryPlainTraits(const std::string& plain, uint32_t attributes,
+                             FileHandle locked) override {
+        PathAt at;
+        if (IoError e = locatePath(plain, at); e != IoError::ok) return e;
+        return FileSystem::carryPlainTraits(reachable(plain, at), attributes, locked);
+    }
+    IoError restorePlainTraits(const std::string& locked, FileHandle plain,
+                               uint32_t& attributes) override {
+        attributes = kAttrNormal;
+        PathAt at;
+        if (IoError e = locatePath(locked, at); e != IoError::ok) return e;
+        return FileSystem::restorePlainTraits(reachable(locked, at), plain, attributes);
     }
 
 private:

@@ -135,6 +135,7 @@ FileResult lockSealedFile(const std::string& path, const AgeRecipient& recipient
     batchTaking(request.batch, sealedPath, path);
     AtomicFile sealed(sealedPath);
     sealed.standInFor(path, status);
+    sealed.keepTraits(AtomicFile::Traits::carry, request.plainAttributes);
     if (IoError e = sealed.open(); e != IoError::ok) return stepFailed(e, path, sealedPath);
     const AgeResult written = encryptForRecipient(
         recipient, getFileName(path), yieldingSource(plain, desktop), writeToFile(sealed));
@@ -189,6 +190,7 @@ FileResult unlockSealedFile(const std::string& path, const std::vector<AgeIdenti
     batchTaking(request.batch, plainPath, path);
     AtomicFile restored(plainPath);
     restored.standInFor(path, status);
+    restored.keepTraits(AtomicFile::Traits::restore);
     if (IoError e = restored.open(); e != IoError::ok) return stepFailed(e, path, plainPath);
     // Each chunk reaches the new file only once it verified; a chunk that
     // does not leaves the new file uncommitted, and so gone.

@@ -155,6 +155,7 @@ FileResult unlockStreamed(const std::string& path, Desktop& desktop, WriteBatch*
     batchTaking(batch, plainPath, path);
     AtomicFile restored(plainPath, outputMode(plainPath, path));
     restored.standInFor(path, asRead);
+    restored.keepTraits(AtomicFile::Traits::restore);
     IoError e = restored.open();
     StreamedPass write;
     if (e == IoError::ok) e = streamSmallFile(path, desktop, &restored, write);
@@ -200,10 +201,12 @@ FileResult lockSmallFile(const std::string& path, Desktop& desktop, const FileRe
     if (WriteBatch* batch = batchTaking(request.batch, lockedPath, path)) {
         // Listed before the plain file goes, as below.
         if (!request.listPath.empty()) batch->appendLine(request.listPath, lockedPath);
-        batch->adoptContent(lockedPath, path, asRead, std::move(text), kLockedAttributes);
+        batch->adoptContent(lockedPath, path, asRead, std::move(text), kLockedAttributes,
+                            AtomicFile::Traits::carry, request.plainAttributes);
     } else {
         AtomicFile locked(lockedPath, outputMode(lockedPath, path));
         locked.standInFor(path, asRead);
+        locked.keepTraits(AtomicFile::Traits::carry, request.plainAttributes);
         IoError e = locked.open();
         if (e == IoError::ok) e = writeInSlices(locked, text, desktop);
         locked.setAttributes(kLockedAttributes);
@@ -287,10 +290,12 @@ FileResult unlockSmallFile(const std::string& path, Desktop& desktop,
     if (FileResult cleared = clearForUnlock(attributes, path, asRead); !cleared.done())
         return cleared;
     if (WriteBatch* batch = batchTaking(request.batch, plainPath, path)) {
-        batch->adoptContent(plainPath, path, asRead, std::move(plain), kAttrNormal);
+        batch->adoptContent(plainPath, path, asRead, std::move(plain), kAttrNormal,
+                            AtomicFile::Traits::restore);
     } else {
         AtomicFile restored(plainPath, outputMode(plainPath, path));
         restored.standInFor(path, asRead);
+        restored.keepTraits(AtomicFile::Traits::restore);
         IoError e = restored.open();
         if (e == IoError::ok) e = writeInSlices(restored, plain, desktop);
         if (e == IoError::ok) e = commitInPlaceOf(restored, path, request.batch);

@@ -153,6 +153,16 @@ public:
         return IoError::ok;
     }
 
+    // The creation time too: the locked file keeps it for the file it gives back.
+    IoError copyTimes(const std::string& from, FileHandle to) override {
+        if (IoError e = checkConfinedPath(from, false); e != IoError::ok) return e;
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExA(from.c_str(), GetFileExInfoStandard, &data)) return lastError();
+        return SetFileTime(toHandle(to), &data.ftCreationTime, nullptr, &data.ftLastWriteTime)
+                   ? IoError::ok
+                   : lastError();
+    }
+
     IoError flush(FileHandle file) override {
         return FlushFileBuffers(toHandle(file)) ? IoError::ok : lastError();
     }

@@ -34,12 +34,15 @@ struct WriteBatch::PendingWrite {
     FileStatus sourceAsRead;
     std::string content;
     uint32_t attributes = kAttrNormal;
+    AtomicFile::Traits traits = AtomicFile::Traits::none;
+    uint32_t plainAttributes = kAttrNormal;
     std::string temporary;
     IoError error = IoError::ok;
 
     void run() {
         AtomicFile file(target);
         file.standInFor(source, sourceAsRead);
+        file.keepTraits(traits, plainAttributes);
         IoError e = file.open();
         if (e == IoError::ok) e = file.write(content);
         file.setAttributes(attributes);
@@ -81,12 +84,11 @@ bool WriteBatch::accepts(const std::string& folder) {
 }
 
 WriteBatch::Entry WriteBatch::newEntry(const std::string& target, const std::string& source,
-                                       const FileStatus& sourceAsRead, uint32_t attributes) {
+                                       const FileStatus& sourceAsRead) {
     Entry entry;
     entry.target = target;
     entry.source = source;
     entry.sourceAsRead = sourceAsRead;
-    entry.attributes = attributes;
     entry.folder = getFolderPart(target);
     return entry;
 }
@@ -99,7 +101,7 @@ void WriteBatch::admit(Entry entry, uint64_t bytes) {
 }
 
 IoError WriteBatch::adopt(AtomicFile& output, const std::string& source) {
-    Entry entry = newEntry(output.finalPath(), source, output.sourceAsRead(), output.attributes());
+    Entry entry = newEntry(output.finalPath(), source, output.sourceAsRead());
     if (!accepts(entry.folder)) return IoError::unsupported;
     entry.volume = folders_[entry.folder].second;
     if (IoError e = output.handOver(entry.temporary); e != IoError::ok) return e;
@@ -109,8 +111,9 @@ IoError WriteBatch::adopt(AtomicFile& output, const std::string& source) {
 
 void WriteBatch::adoptContent(const std::string& target, const std::string& source,
                               const FileStatus& sourceAsRead, std::string content,
-                              uint32_t attributes) {
-    Entry entry = newEntry(target, source, sourceAsRead, attributes);
+                              uint32_t attributes, AtomicFile::Traits traits,
+                              uint32_t plainAttributes) {
+    Entry entry = newEntry(target, source, sourceAsRead);
     accepts(entry.folder);
     entry.volume = folders_[entry.folder].second;
     const uint64_t bytes = content.size();
@@ -120,6 +123,8 @@ void WriteBatch::adoptContent(const std::string& target, const std::string& sour
     entry.write->sourceAsRead = sourceAsRead;
     entry.write->content = std::move(content);
     entry.write->attributes = attributes;
+    entry.write->traits = traits;
+    entry.write->plainAttributes = plainAttributes;
     if (!writer_) writer_ = std::make_unique<BackgroundWriter>(helped(), kMaxWaitingBytes);
     writer_->post([write = entry.write] { write->run(); }, bytes);
     admit(std::move(entry), bytes);
@@ -190,7 +195,7 @@ void WriteBatch::name(Entry& entry, Failures& failures) {
         return;
     }
     entry.named = true;
-    dropTemporaryMark(entry.target, entry.attributes);
+    dropTemporaryMark(entry.target);
 }
 
 void WriteBatch::removeSource(Entry& entry, Failures& failures) {

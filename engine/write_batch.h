@@ -76,10 +76,13 @@ class WriteBatch {
     IoError adopt(AtomicFile& output, const std::string& source);
     // Takes the whole content of a new file `target` that replaces `source`
     // (a different file, in a folder the batch accepts, with its status as
-    // it was opened for reading) and writes it with the given attributes
-    // before the commit.
+    // it was opened for reading) and writes it with the given attributes,
+    // and what it keeps of its source (AtomicFile::keepTraits), before the
+    // commit.
     void adoptContent(const std::string& target, const std::string& source,
-                      const FileStatus& sourceAsRead, std::string content, uint32_t attributes);
+                      const FileStatus& sourceAsRead, std::string content, uint32_t attributes,
+                      AtomicFile::Traits traits = AtomicFile::Traits::none,
+                      uint32_t plainAttributes = kAttrNormal);
     // A line to add to a list file with the batch, before any source goes.
     void appendLine(const std::string& listPath, const std::string& line);
     // True when the path is the source of a file waiting in the batch: done
@@ -109,7 +112,6 @@ class WriteBatch {
         std::string source;
         std::string folder;
         FileStatus sourceAsRead;
-        uint32_t attributes = kAttrNormal;  // the new file's
         uint64_t volume = 0;
         bool named = false;  // the new file holds its final name
         bool live = true;    // still on its way to commit
@@ -125,7 +127,7 @@ class WriteBatch {
                      Failures& failures);
     bool helped() const;
     static Entry newEntry(const std::string& target, const std::string& source,
-                          const FileStatus& sourceAsRead, uint32_t attributes);
+                          const FileStatus& sourceAsRead);
     // Takes the entry into the batch, with the bytes its new file holds.
     void admit(Entry entry, uint64_t bytes);
     // Waits until every handed-over content is written (or writes them).

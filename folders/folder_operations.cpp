@@ -65,12 +65,13 @@ size_t runOverFound(const FoundFiles& found, Wanted wanted, FolderRunResult& res
     return found.files.size() - paths.size();
 }
 
-// The folders' hidden lists and the copies of the key that sealed folders
-// carry are the program's own files: no file of a run.
-void leaveOutOwnFiles(FoundFiles& found) {
-    std::erase_if(found.files, [](const std::string& file) {
-        const std::string name = getFileName(file);
-        return isHiddenListName(name) || isFolderIdentityName(name);
+// The folders' hidden lists and the copy of the key that a sealed folder
+// carries in its root are the program's own files: no file of a run.
+void leaveOutOwnFiles(FoundFiles& found, const std::string& folder) {
+    const std::string keyCopy = addBackslash(folder) + kFolderIdentityName;
+    std::erase_if(found.files, [&keyCopy](const std::string& file) {
+        return isHiddenListName(getFileName(file)) ||
+               (file == keyCopy && isFolderIdentityCopy(file));
     });
 }
 
@@ -102,6 +103,46 @@ void unlistUnlockedFiles(const FoundFiles& found) {
     stale.apply();
 }
 
+// What a folder lock claims, read back from the disk before the folder is
+// hidden: every file below is locked. The run's own locked files were read
+// back by the run; the others found now (locked before, or saved into the
+// folder meanwhile) must be locked files that verify.
+std::vector<std::string> plainFilesBelow(const std::string& folder, const RunReport& run,
+                                         const std::vector<std::string>& lockedBefore,
+                                         std::vector<UnsearchedFolder>& unsearched,
+                                         Desktop& desktop) {
+    std::set<std::string> locked(lockedBefore.begin(), lockedBefore.end());
+    for (const ItemResult& item : run.items)
+        if (item.status == ItemStatus::done) locked.insert(item.file.output);
+    FoundFiles now = findFilesBelow(folder, desktop);
+    leaveOutOwnFiles(now, folder);
+    unsearched = now.unsearched;
+    std::vector<std::string> plain;
+    for (const std::string& file : now.files)
+        if (locked.count(file) == 0 && !isLockedFile(file)) plain.push_back(file);
+    return plain;
+}
+
+// The volume a run names when its file system cannot hide: the folder that
+// holds the item.
+std::string volumeName(const std::string& folder) { return getFolderPart(folder); }
+
+// Hides the folder and reads the mark back. A file system that keeps no
+// hidden mark cannot hide it: the folder is locked all the same, and the
+// run says that it can be seen.
+IoError hideLockedFolder(const std::string& folder, FolderRunResult& result) {
+    FileSystem& fs = fileSystem();
+    uint32_t kept = kAttrHidden;
+    if (fs.keptAttributes(folder, kept) == IoError::ok && (kept & kAttrHidden) == 0) {
+        result.cannotHide = volumeName(folder);
+        return IoError::ok;
+    }
+    if (IoError e = fs.setAttributes(folder, kAttrHidden); e != IoError::ok) return e;
+    uint32_t attributes = kAttrNormal;
+    if (IoError e = fs.getAttributes(folder, attributes); e != IoError::ok) return e;
+    return (attributes & kAttrHidden) != 0 ? IoError::ok : IoError::unsupported;
+}
+
 }  // namespace
 
 FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& options,
@@ -130,7 +171,7 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
     result.listedBefore = isRecordedFolder(path);
     result.listed = result.listedBefore;
     FoundFiles found = options.found ? *options.found : findFilesBelow(path, desktop);
-    leaveOutOwnFiles(found);
+    leaveOutOwnFiles(found, path);
     result.unsearched = found.unsearched;
     // Its files would be left plain inside a hidden folder: nothing is
     // locked until every folder inside can be searched.
@@ -189,9 +230,16 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
                     noneLocked ? FolderProblem::noFileLocked : FolderProblem::filesNotLocked, path);
     }
     listLockedFiles(lockedBefore);
-    // A file gone before its turn needed no lock.
+    // A file gone before its turn needed no lock; one that came meanwhile
+    // keeps the folder from being hidden.
+    std::vector<UnsearchedFolder> unsearchedNow;
+    result.leftPlain = plainFilesBelow(path, files, lockedBefore, unsearchedNow, desktop);
+    result.unsearched = unsearchedNow;
+    if (!result.leftPlain.empty() || !unsearchedNow.empty())
+        return fail(result, FolderProblem::plainFilesLeft, path);
+    if (IoError e = hideLockedFolder(path, result); e != IoError::ok)
+        return fail(result, FolderProblem::notHidden, path, e);
     FileSystem& fs = fileSystem();
-    fs.setAttributes(path, kAttrHidden);
     std::string name = path, parent;
     splitFolderPath(name, parent);
     const std::string locked = parent + lockedFolderName(name);
@@ -229,7 +277,7 @@ FolderRunResult unlockFolder(const std::string& plainPath, const FolderRunOption
     // A folder whose locking could not rename it still has its plain name.
     const std::string start = lockedStands ? lockedPath : plainPath;
     FoundFiles found = options.found ? *options.found : findFilesBelow(start, desktop);
-    leaveOutOwnFiles(found);
+    leaveOutOwnFiles(found, start);
     result.unsearched = found.unsearched;
     // A plain file is unlocked already (by an interrupted run, or never locked).
     bool stillLocked = !found.unsearched.empty();

@@ -26,6 +26,11 @@ enum class FolderProblem {
     notRecorded,       // lock: it could not be added to "folders" (`error`); nothing changed
     filesNotLocked,    // lock: not every file got locked; plain name, listed as being locked
     noFileLocked,      // lock: no file could be locked; plain name, not listed
+    plainFilesLeft,    // lock: read back after the run, files below are not locked
+                       // (`leftPlain`: saved into it meanwhile...): plain name, listed as
+                       // being locked
+    notHidden,         // lock: every file locked and listed, but the folder does not keep
+                       // its hidden mark (`error`): plain name, listed as being locked
     notRenamed,        // lock: every file locked and listed, but the name stayed (`error`)
     keyNotPlaced,      // lock, sealing: the copy of the key could not be placed in the
                        // folder (`error`); nothing was sealed
@@ -61,6 +66,11 @@ struct FolderRunResult {
     bool listed = false;
     // Lock: hidden, locked name and listed. Unlock: plain name, no record.
     bool folderDone = false;
+    // Lock, read back after the run: the files below that are not locked.
+    std::vector<std::string> leftPlain;
+    // Lock: the volume, when its file system cannot keep the folder's hidden
+    // mark: the folder is locked and renamed, but visible.
+    std::string cannotHide;
     FolderProblem problem = FolderProblem::none;
     IoError error = IoError::ok;
     // The path the problem concerns (the folder, its locked path, the list).

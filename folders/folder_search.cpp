@@ -40,9 +40,9 @@ class Walk {
         const std::string prefix = addBackslash(path);
         size_t own = 0;
         for (const std::string& name : listing.files) {
-            // The copy of the key a sealed folder carries is the program's,
-            // never a file to lock, unlock or count.
-            if (isFolderIdentityName(name)) {
+            // The copy of the key a sealed folder carries in its root is the
+            // program's, never a file to lock, unlock or count.
+            if (atStart && isFolderIdentityCopy(prefix + name)) {
                 ++own;
                 continue;
             }
@@ -89,7 +89,7 @@ bool readFolderListing(const std::string& path, FolderListing& out, IoError* err
     for (const FolderEntry& entry : entries)
         if (entry.kind == EntryKind::folder) out.folders.push_back(entry.name);
     std::sort(out.folders.begin(), out.folders.end(), nameOrder);
-    out.files = fileBoxNames(path, entries);
+    out.files = fileBoxNames(path, entries, true);
     return true;
 }
 

@@ -44,7 +44,8 @@ struct FoundFiles {
 FoundFiles findFilesBelow(const std::string& folder, Desktop& desktop);
 
 // One folder's entries as the walk sees them: its subfolders' names and its
-// files' names (as the file box lists them), each in the boxes' order.
+// files' names (as the file box lists them, system files too), each in the
+// boxes' order.
 struct FolderListing {
     std::vector<std::string> folders;
     std::vector<std::string> files;

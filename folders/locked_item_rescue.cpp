@@ -69,18 +69,36 @@ RelistResult relistScannedItems(const ScanResult& scan) {
 IoError adoptLockedFolder(const std::string& path, std::string& plainPath) {
     plainPath = path;
     if (isRecordedFolder(path) || !isFolderPath(path)) return IoError::ok;
-    uint32_t attributes = 0;
-    if (fileSystem().getAttributes(path, attributes) != IoError::ok ||
-        (attributes & kAttrHidden) == 0)
-        return IoError::ok;
     std::string name = path, parent;
     splitFolderPath(name, parent);
     const std::string plainName = decodedFolderName(name);
     if (plainName.empty()) return IoError::ok;
+    uint32_t attributes = 0;
+    const bool hidden = fileSystem().getAttributes(path, attributes) == IoError::ok &&
+                        (attributes & kAttrHidden) != 0;
+    if (isRecordedFolder(parent + plainName)) {
+        plainPath = parent + plainName;
+        return IoError::ok;
+    }
+    std::vector<std::string> records{parent + plainName};
+    if (!hidden) {
+        // One that lost its hidden mark is told by what it holds, as the
+        // scan tells. So are the locked folders inside it, which its unlock
+        // leaves with plain files and nothing to tell them by: they are
+        // recorded with it, to be unlocked by their plain paths.
+        struct Quiet final : Desktop {
+            void message(const std::string&, Icon, const std::string&) override {}
+        } quiet;
+        const ScanResult scan = scanLockedItems(path, ScanOptions{}, quiet);
+        if (scan.folders.empty() || scan.folders[0].path != path) return IoError::ok;
+        records.clear();
+        for (const ScannedFolder& folder : scan.folders)
+            if (!folder.listed) records.push_back(folder.plainPath);
+    }
     plainPath = parent + plainName;
-    if (isRecordedFolder(plainPath)) return IoError::ok;
-    if (!fitsOnListLine(plainPath)) return IoError::other;
-    return appendFolderRecord(plainPath);
+    if (!std::all_of(records.begin(), records.end(), fitsOnListLine)) return IoError::other;
+    size_t added = 0;
+    return addMissingLines(applicationFile(kFoldersList), records, added);
 }
 
 bool RescueResult::complete() const {

@@ -33,9 +33,10 @@ struct RelistResult {
 RelistResult relistScannedItems(const ScanResult& scan);
 
 // The plain path to unlock a folder by: `path` itself when it is listed or
-// no locked folder; the plain path of a hidden folder standing under its
-// locked name, recorded in "folders" first when it is not listed, so that
-// the folder is never unlocked unknown to the program.
+// no locked folder; the plain path of a folder standing under its locked
+// name, hidden or found by the scan, recorded in "folders" first when it is
+// not listed, so that the folder is never unlocked unknown to the program
+// (with the locked folders the scan finds inside one that is not hidden).
 IoError adoptLockedFolder(const std::string& path, std::string& plainPath);
 
 struct RescueResult {

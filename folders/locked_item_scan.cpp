@@ -14,6 +14,7 @@
 #include "engine/transfer.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"
+#include "locking/sealing_keys.h"
 
 namespace vellumar {
 namespace {
@@ -100,6 +101,24 @@ bool isNameCharacter(unsigned char c) {
     return c >= 0x20 && kForbidden.find(static_cast<char>(c)) == std::string::npos;
 }
 
+// A file the program leaves in a locked folder beside the locked files: a
+// temporary of a run, the folder's ".hidden", the copy of the key.
+bool isOwnFileName(const std::string& name) {
+    return isTemporaryName(name) || isHiddenListName(name) || isFolderIdentityName(name);
+}
+
+bool holdsLetter(const std::string& name) {
+    return std::any_of(name.begin(), name.end(),
+                       [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
+}
+
+// Whether the ".hidden" of its folder names the folder at `path`.
+bool namedInHiddenList(const std::string& path) {
+    std::vector<std::string> names;
+    return hiddenNamesOf(getFolderPart(path), names) == IoError::ok &&
+           std::find(names.begin(), names.end(), getFileName(path)) != names.end();
+}
+
 class Walk {
   public:
     Walk(const ScanOptions& options, Desktop& desktop, ScanResult& result)
@@ -148,12 +167,18 @@ class Walk {
         uint32_t attributes = 0;
         const bool hidden =
             fs.getAttributes(path, attributes) == IoError::ok && (attributes & kAttrHidden) != 0;
-        const std::string decoded = hidden ? decodedFolderName(name) : std::string();
-        const std::string plainPath = plainPrefix + (decoded.empty() ? name : decoded);
-        // A hidden folder is a locked one when its name decodes, or (its
-        // renaming never happened) when "folders" records it. Any other is
-        // the person's own, hidden on purpose: its locked files are loose ones.
-        if (!hidden || (decoded.empty() && !isListed(plainPath))) {
+        // A folder whose name decodes is a locked one when it is hidden, or
+        // "folders" records it, or it lost its hidden mark (a copy, a FAT
+        // stick, a client that unhid it) and what it holds tells. Only such
+        // a name has its files looked at here.
+        const std::string decoded = decodedFolderName(name);
+        const bool locked = !decoded.empty() && (hidden || isListed(plainPrefix + decoded) ||
+                                                 lostItsMark(path, decoded, status.volume));
+        const std::string plainPath = plainPrefix + (locked ? decoded : name);
+        // A hidden folder under another name is a locked one when "folders"
+        // records it (its renaming never happened). Any other is the
+        // person's own, hidden on purpose: its locked files are loose ones.
+        if (!locked && !(hidden && isListed(plainPath))) {
             folder(path, plainPath, status.volume);
             return;
         }
@@ -163,11 +188,66 @@ class Walk {
         open_.push_back(index);
         folder(path, plainPath, status.volume);
         open_.pop_back();
-        if (decoded.empty() && result_.files.size() == filesBefore)
+        if (!locked && result_.files.size() == filesBefore)
             result_.folders.erase(result_.folders.begin() + static_cast<ptrdiff_t>(index));
     }
 
   private:
+    // A locked folder that lost its hidden mark holds, in it or below,
+    // locked files and nothing of a person's. So may a person's folder
+    // whose files were locked one by one, and every folder inside a locked
+    // one: many plain names in lower case decode, to names without a letter
+    // ("build" to "!4(+#"). So the ".hidden" of its folder must still name
+    // it, as locking it did, or (in no locked folder) its plain name must
+    // hold a letter, which no name in lower case decodes to.
+    bool lostItsMark(const std::string& path, const std::string& plainName, uint64_t volume) {
+        if ((!open_.empty() || !holdsLetter(plainName)) && !namedInHiddenList(path)) return false;
+        return holdsOnlyLockedFiles(path, volume);
+    }
+
+    bool holdsOnlyLockedFiles(const std::string& path, uint64_t volume) {
+        uint64_t locked = 0;
+        return holdsNothingElse(path, volume, locked) && locked > 0;
+    }
+
+    // Hidden locked folders inside take care of themselves: they prove
+    // nothing. Stops at the first file of a person's, which most folders
+    // show at once.
+    bool holdsNothingElse(const std::string& path, uint64_t volume, uint64_t& locked) {
+        if (desktop_.cancelRequested()) return false;
+        FileSystem& fs = fileSystem();
+        std::vector<FolderEntry> entries;
+        if (fs.listFolder(path, entries) != IoError::ok) return false;
+        const std::string prefix = addBackslash(path);
+        std::vector<std::string> files, folders;
+        for (const FolderEntry& entry : entries) {
+            if (entry.kind == EntryKind::folder)
+                folders.push_back(prefix + entry.name);
+            else if (entry.kind != EntryKind::file || !isOwnFileName(entry.name))
+                files.push_back(prefix + entry.name);
+        }
+        // Names first, so that a person's file ends it before any head is read.
+        for (const std::string& file : files)
+            if (!readerFor(file)) return false;
+        for (const std::string& file : files) {
+            FileStart start;
+            if (!readStart(file, start) || !readerFor(file)->recognise(start)) return false;
+        }
+        locked += files.size();
+        for (const std::string& sub : folders) {
+            FileStatus status;
+            if (fs.status(sub, status) != IoError::ok || status.kind != EntryKind::folder ||
+                status.volume != volume)
+                return false;
+            uint32_t attributes = 0;
+            const bool hidden =
+                fs.getAttributes(sub, attributes) == IoError::ok && (attributes & kAttrHidden) != 0;
+            if (hidden && !decodedFolderName(getFileName(sub)).empty()) continue;
+            if (!holdsNothingElse(sub, volume, locked)) return false;
+        }
+        return true;
+    }
+
     void staleLines(const std::string& folder) {
         std::vector<std::string> names;
         if (hiddenNamesOf(folder, names) != IoError::ok) return;

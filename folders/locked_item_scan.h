@@ -2,8 +2,10 @@
 // Finding every locked file and folder below a path from what the disk
 // holds alone, for when the program's lists are lost (a reinstall, a moved
 // disk). A locked file carries its marker and header line; a locked folder
-// is hidden and its name decodes to a plain name. The scan reads headers
-// only, never follows a link and, unless asked, stays on the path's volume.
+// has a name that decodes to a plain name and is hidden, or recorded in
+// "folders", or (its hidden mark lost to a copy) holds locked files and
+// nothing of a person's. The scan reads headers only, never follows a link
+// and, unless asked, stays on the path's volume.
 
 #include <cstdint>
 #include <string>

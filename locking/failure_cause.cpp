@@ -38,6 +38,15 @@ std::string caseTwinText(const std::string& other) {
            ", which Windows cannot tell apart";
 }
 
+std::string hiddenMarkCause(IoError error, const std::string& path) {
+    if (error == IoError::unsupported) return "the file system did not keep its hidden mark";
+    return causeText(error, path);
+}
+
+std::string cannotHideText(const std::string& volume) {
+    return volume + ": this file system cannot hide files: they are locked but visible";
+}
+
 std::string failureCause(const ItemResult& item) {
     const FileResult& file = item.file;
     switch (file.problem) {
@@ -50,6 +59,13 @@ std::string failureCause(const ItemResult& item) {
             // Not found here only means they could not be looked up.
             if (file.error == IoError::notFound || file.error == IoError::other) return text;
             return text + ": " + causeText(file.error, item.path);
+        }
+        case FileProblem::lockedFileGone:
+            return "its locked file " + file.path + " is not there after the run";
+        case FileProblem::notKeptHidden: {
+            const std::string text =
+                "its locked file " + file.path + " is not hidden and read-only after the run";
+            return file.error == IoError::ok ? text : text + ": " + causeText(file.error, file.path);
         }
         default:
             return {};

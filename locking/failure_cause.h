@@ -21,4 +21,12 @@ std::string causeText(IoError error, const std::string& path);
 // name of its folder, is refused.
 std::string caseTwinText(const std::string& other);
 
+// Why a locked folder is not hidden: `unsupported` when the file system
+// took the mark and did not keep it.
+std::string hiddenMarkCause(IoError error, const std::string& path);
+
+// The line a run gives once for a volume whose file system keeps no hidden
+// mark: what it locked there can be seen.
+std::string cannotHideText(const std::string& volume);
+
 }  // namespace vellumar

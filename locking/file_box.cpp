@@ -27,7 +27,8 @@ std::vector<std::string> fileBoxNames(const std::string& folder) {
 }
 
 std::vector<std::string> fileBoxNames(const std::string& folder,
-                                      const std::vector<FolderEntry>& entries) {
+                                      const std::vector<FolderEntry>& entries,
+                                      bool withSystemFiles) {
     FileSystem& fs = fileSystem();
     const std::string prefix = addBackslash(folder);
     std::vector<std::string> names;
@@ -47,7 +48,7 @@ std::vector<std::string> fileBoxNames(const std::string& folder,
             if (owner != TemporaryOwner::none) continue;
         }
         uint32_t attributes = 0;
-        if (fs.getAttributes(prefix + entry.name, attributes) == IoError::ok &&
+        if (!withSystemFiles && fs.getAttributes(prefix + entry.name, attributes) == IoError::ok &&
             (attributes & kAttrSystem) != 0)
             continue;
         names.push_back(entry.name);

@@ -39,7 +39,7 @@ class OwnFiles {
     // The name the refusal gives the row's file, or null when it is not ours.
     const std::string* find(const std::string& path, const FileStatus& status) const {
         if (isHiddenListName(getFileName(path))) return &kHiddenListName;
-        if (isFolderIdentityName(getFileName(path))) return &kFolderIdentityName;
+        if (isFolderIdentityCopy(path)) return &kFolderIdentityName;
         for (const OwnFile& file : own_) {
             if (file.volume == status.volume && file.index == status.index) return &file.name;
         }
@@ -275,6 +275,91 @@ std::string plannedLockedName(const std::string& path, const FileStatus& status,
     return lockedName(path, ".VKL");
 }
 
+constexpr uint32_t kLockMarks = kAttrHidden | kAttrReadOnly;
+
+bool hasLockedExtension(const std::string& path) {
+    const std::string extension = toUpper(getExtension(path));
+    return extension == "VKL" || extension == "VKW" || extension == "VKS";
+}
+
+// The marks a locked file must carry on its file system: hidden and
+// read-only as far as the file system keeps them (one that keeps no hidden
+// mark says so, and the run says so per volume).
+uint32_t lockMarksKeptFor(const std::string& path) {
+    uint32_t kept = kLockMarks;
+    if (fileSystem().keptAttributes(path, kept) != IoError::ok) kept = kLockMarks;
+    return kept & kLockMarks;
+}
+
+// Gives a locked file the marks it lacks, keeping its other attributes.
+IoError markLocked(const std::string& path, uint32_t wanted) {
+    uint32_t attributes = kAttrNormal;
+    if (IoError e = fileSystem().getAttributes(path, attributes); e != IoError::ok) return e;
+    if ((attributes & wanted) == wanted) return IoError::ok;
+    return fileSystem().setAttributes(path, (attributes & ~kAttrDirectory) | wanted);
+}
+
+// What a lock claims, read back from the disk: the locked file is there,
+// a file, and carries hidden and read-only as its file system keeps them.
+// Marks lost on the way are set once more before the file counts as failed.
+FileResult readBackLocked(const std::string& locked) {
+    FileSystem& fs = fileSystem();
+    FileStatus status;
+    const IoError looked = fs.status(locked, status);
+    if (looked != IoError::ok || status.kind != EntryKind::file)
+        return fileProblem(FileProblem::lockedFileGone, locked,
+                           looked == IoError::notFound ? IoError::ok : looked);
+    const uint32_t wanted = lockMarksKeptFor(locked);
+    uint32_t attributes = kAttrNormal;
+    IoError e = fs.getAttributes(locked, attributes);
+    if (e == IoError::ok && (attributes & wanted) != wanted) {
+        e = markLocked(locked, wanted);
+        if (e == IoError::ok) e = fs.getAttributes(locked, attributes);
+    }
+    if (e != IoError::ok || (attributes & wanted) != wanted)
+        return fileProblem(FileProblem::notKeptHidden, locked, e);
+    return fileDone(locked);
+}
+
+// Every file a lock run reports done is read back; one that is not as the
+// run claims is failed, naming its locked file and the cause.
+void readBackLockRun(RunReport& report) {
+    for (ItemResult& item : report.items) {
+        if (item.status != ItemStatus::done || item.file.output.empty()) continue;
+        const FileResult check = readBackLocked(item.file.output);
+        if (check.done()) continue;
+        item.status = ItemStatus::failed;
+        item.file = check;
+    }
+}
+
+// A listed locked file that was locked once more (a layer keeps its name)
+// keeps one line: "files" names each file once.
+void unlistRelocked(const RunReport& report) {
+    std::vector<std::pair<std::string, std::string>> moves;
+    for (const ItemResult& item : report.items) {
+        if (item.status != ItemStatus::done || !hasLockedExtension(item.path)) continue;
+        const bool layer = item.file.output == item.path;
+        moves.emplace_back(item.path, layer ? item.path : std::string());
+    }
+    moveListedFiles(moves);
+}
+
+// An unlock that took one layer off a file locked twice gave back a file
+// that is still locked: it keeps the marks and the one line of a locked file.
+void keepInnerLayersLocked(const RunReport& report) {
+    std::vector<std::pair<std::string, std::string>> moves;
+    for (const ItemResult& item : report.items) {
+        const std::string& inner = item.file.output;
+        if (item.status != ItemStatus::done || inner.empty() || !hasLockedExtension(inner) ||
+            !(startsWithLockedMarker(inner) || startsLikeSealedFile(inner)))
+            continue;
+        markLocked(inner, lockMarksKeptFor(inner));
+        moves.emplace_back(item.path, inner);
+    }
+    moveListedFiles(moves);
+}
+
 bool cancelRequested(Desktop& desktop, Decisions& decisions) {
     if (!desktop.cancelRequested()) return false;
     decisions.report.cancelled = true;
@@ -359,10 +444,11 @@ RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& op
             // Devices and pipes are refused as system files: reading one may never end.
             decisions.refuse(i, Refusal::systemFile);
         } else if (pairs.finish(path)) {
-            decisions.decide(i, ItemStatus::done);  // locked already by a run that was interrupted
-            // It may have been stopped before its name was listed.
+            // Locked already by a run that was interrupted.
             const std::string locked =
                 lockedName(path, status.size < kLargeFileThreshold ? ".VKL" : ".VKW");
+            decisions.decide(i, ItemStatus::done).file = fileDone(locked);
+            // It may have been stopped before its name was listed.
             waiting.listOnCommit(path, i, locked, true);
             names.given(locked);
         } else if (status.kind == EntryKind::folder) {
@@ -375,6 +461,7 @@ RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& op
             const bool cleared = clear && fs.setAttributes(path, kAttrNormal) == IoError::ok;
             const bool large = !options.sealFor && status.size >= kLargeFileThreshold;
             decisions.report.items[i].large = large;
+            request.plainAttributes = attributes;
             const FileResult result =
                 options.sealFor ? lockSealedFile(path, *options.sealFor, desktop, request)
                 : large         ? lockLargeFile(path, desktop, request)
@@ -401,6 +488,8 @@ RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& op
     }
     decisions.now = paths.size();  // the last commit comes after every path
     commit();
+    readBackLockRun(decisions.report);
+    unlistRelocked(decisions.report);
     desktop.progress(paths.size(), paths.size(), {});
     return std::move(decisions.report);
 }
@@ -421,6 +510,7 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
         return false;
     };
     auto endEarly = [&](size_t after) {
+        keepInnerLayersLocked(decisions.report);
         decisions.report.endedEarly = true;
         decisions.report.endedAfter = after;
         desktop.progress(paths.size(), paths.size(), {});
@@ -467,7 +557,7 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
             decisions.refuse(i, Refusal::notRegular);
         } else if (isHiddenListName(getFileName(path))) {
             decisions.refuse(i, Refusal::ownFile).ownName = kHiddenListName;
-        } else if (isFolderIdentityName(getFileName(path))) {
+        } else if (isFolderIdentityCopy(path)) {
             decisions.refuse(i, Refusal::ownFile).ownName = kFolderIdentityName;
         } else if (hasSealedExtension(path) && startsLikeSealedFile(path)) {
             unseal(i, status);
@@ -509,6 +599,7 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
     }
     decisions.now = paths.size();  // the last commit comes after every path
     if (commitEnds()) return endEarly(paths.size());
+    keepInnerLayersLocked(decisions.report);
     if (options.pruneFilesList) decisions.report.leftVisible = pruneLockedFilesList();
     desktop.progress(paths.size(), paths.size(), {});
     return std::move(decisions.report);

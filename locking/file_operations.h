@@ -21,7 +21,9 @@ struct SealingKeys;
 enum class ItemStatus {
     done,      // locked, or unlocked (also: finished from an interrupted run's leftovers)
     refused,   // a rule kept it as it is (see Refusal); nothing was changed
-    failed,    // tried, and it did not get there; it stands as it was
+    failed,    // tried, and it did not get there; it stands as it was. Or, read back
+               // after a lock, its locked file is not as the run claims (see
+               // FileProblem::lockedFileGone and notKeptHidden)
     missing,   // not there any more: passed over
     repeated,  // the same file as an earlier path of the run: passed over
     notTried,  // the run ended (cancelled, or stopped early) before its turn

@@ -1,5 +1,7 @@
 #include "locking/locked_files_list.h"
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -60,6 +62,33 @@ std::vector<FileResult> pruneLockedFilesList() {
         return true;
     });
     return leftVisible;
+}
+
+IoError moveListedFiles(const std::vector<std::pair<std::string, std::string>>& moves) {
+    if (moves.empty()) return IoError::ok;
+    const std::string list = applicationFile(kLockedFilesList);
+    const std::map<std::string, std::string> movedTo(moves.begin(), moves.end());
+    const ListLock lock;
+    if (!fileExists(list)) return IoError::ok;
+    return editListFile(list, [&movedTo](std::vector<std::string>& paths) {
+        std::vector<std::string> kept;
+        std::set<std::string> seen;
+        bool changed = false;
+        for (const std::string& path : paths) {
+            auto moved = movedTo.find(path);
+            const std::string line = moved == movedTo.end() ? path : moved->second;
+            changed = changed || moved != movedTo.end();
+            // One line a file: the new name may have been listed by the run.
+            if (line.empty() || !seen.insert(line).second) {
+                changed = true;
+                continue;
+            }
+            kept.push_back(line);
+        }
+        if (!changed) return false;
+        paths = std::move(kept);
+        return true;
+    });
 }
 
 }  // namespace vellumar

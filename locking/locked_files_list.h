@@ -3,6 +3,8 @@
 // per line, each ended by CR LF, naming the files that "Encrypt File(s)"
 // locked.
 
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/file_result.h"
@@ -20,5 +22,11 @@ void unhideLockedFiles();
 // list is left as it is. Returns the listed files that could not be hidden
 // again (each with the OS error), which can be seen in their folders.
 std::vector<FileResult> pruneLockedFilesList();
+
+// A listed file that a run turned into another file that is still locked
+// (a further layer, or one layer taken off two) keeps one line: the line of
+// `from` names `to` instead, or goes when `to` is empty. Lines of other
+// files stay as they are; nothing is written when no line changes.
+IoError moveListedFiles(const std::vector<std::pair<std::string, std::string>>& moves);
 
 }  // namespace vellumar

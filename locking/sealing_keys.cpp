@@ -55,6 +55,27 @@ bool isFolderIdentityName(const std::string& fileName) {
     return toUpper(fileName) == toUpper(kFolderIdentityName);
 }
 
+bool isFolderIdentityCopy(const std::string& path) {
+    if (!isFolderIdentityName(getFileName(path))) return false;
+    std::string text, own;
+    if (readSmallFile(path, text) != IoError::ok) return false;
+    if (readSmallFile(identityFilePath(), own) == IoError::ok && text == own) return true;
+    // One stanza, and that one of a password: what writeIdentityFile writes.
+    const std::string start = "age-encryption.org/v1\n-> scrypt ";
+    const size_t end = text.find("\n--- ");
+    if (text.compare(0, start.size(), start) != 0 || end == std::string::npos ||
+        text.find("\n-> ", start.size()) < end)
+        return false;
+    // The copy is placed hidden and read-only; a copy of the folder made with
+    // tools that drop extended attributes keeps read-only at least.
+    constexpr uint32_t kMarks = kAttrHidden | kAttrReadOnly;
+    uint32_t attributes = kAttrNormal, kept = kAttrNormal;
+    FileSystem& fs = fileSystem();
+    if (fs.getAttributes(path, attributes) != IoError::ok) return false;
+    return (attributes & kMarks) != 0 ||
+           (fs.keptAttributes(path, kept) == IoError::ok && (kept & kMarks) == 0);
+}
+
 void SealingKeys::add(const AgeIdentity& identity) {
     for (const AgeIdentity& held : identities)
         if (held.secret() == identity.secret()) return;
@@ -104,7 +125,8 @@ AgeResult readRecoveryKey(const std::string& path, SealingKeys& keys) {
 IoError placeFolderIdentity(const std::string& folder) {
     const std::string target = folderIdentityPath(folder);
     FileStatus status;
-    if (fileSystem().status(target, status) == IoError::ok) return IoError::ok;
+    if (IoError e = fileSystem().status(target, status); e != IoError::notFound)
+        return e != IoError::ok || isFolderIdentityCopy(target) ? e : IoError::exists;
     std::string text;
     if (IoError e = readSmallFile(identityFilePath(), text); e != IoError::ok) return e;
     AtomicFile copy(target);
@@ -136,7 +158,7 @@ IoError removeFolderIdentity(const std::string& folder) {
     FileStatus status;
     if (IoError e = fs.status(path, status); e != IoError::ok)
         return e == IoError::notFound ? IoError::ok : e;
-    if (status.kind != EntryKind::file) return IoError::unsupported;
+    if (!isFolderIdentityCopy(path)) return IoError::ok;
     fs.setAttributes(path, kAttrNormal);
     return fs.removeFile(path);
 }

@@ -22,6 +22,11 @@ std::string identityFilePath();
 // Whether sealing is on: the identity file exists (readable or not).
 bool sealingIsOn();
 bool isFolderIdentityName(const std::string& fileName);
+// Whether the file is the copy of the key that a sealed folder carries: the
+// program's own by its name, its content (an age file that only a password
+// opens) and its mark (hidden, where the file system keeps that mark), never
+// by its name alone: a person's file of that name is locked like any other.
+bool isFolderIdentityCopy(const std::string& path);
 
 struct SealingKeys {
     std::vector<AgeIdentity> identities;
@@ -52,12 +57,14 @@ AgeResult turnOnSealing(const std::string& password, SealingKeys& keys);
 AgeResult readRecoveryKey(const std::string& path, SealingKeys& keys);
 
 // Places a copy of the identity file in `folder`'s root (hidden and
-// read-only), unless one is there already.
+// read-only), unless one is there already. A person's file that stands
+// under its name keeps the copy out: `exists`.
 IoError placeFolderIdentity(const std::string& folder);
 // Opens the copy in `folder`'s root, if any, with the keys' password and
 // holds its identity. ok when there is none.
 AgeResult addFolderIdentity(const std::string& folder, SealingKeys& keys);
-// Removes the copy from a folder that holds no sealed file any more.
+// Removes the copy from a folder that holds no sealed file any more; a
+// person's file of its name stays.
 IoError removeFolderIdentity(const std::string& folder);
 
 }  // namespace vellumar

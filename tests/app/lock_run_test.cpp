@@ -730,7 +730,10 @@ TEST(LockRunBatch, AFailureAtAnyCallKeepsEveryFileWhole) {
             outcome = cmdLock_Click(run.model, run.desktop);
         }
         SCOPED_TRACE(testing::Message() << "call " << n << " (" << faulty.log()[n - 1] << ")");
-        EXPECT_EQ(outcome.done, run.check(false));
+        // A locked file whose read-back failed is not called done, though it stands.
+        const size_t locked = run.check(false);
+        EXPECT_LE(outcome.done, locked);
+        EXPECT_LE(locked, outcome.done + outcome.failed);
         EXPECT_EQ(outcome.done + outcome.failed + outcome.missing, std::size(kBatch));
         for (const std::string& folder : {run.temp / "w", run.temp / "w/sub", run.temp.home()}) {
             for (const std::string& name : namesIn(folder))

@@ -21,6 +21,7 @@
 #include "engine/locked_folder_name.h"
 #include "app/folder_chooser.h"
 #include "folders/folder_lists.h"
+#include "folders/folder_state.h"
 #include "tests/locking/run_fixture.h"
 #include "tests/support/forwarding_file_system.h"
 
@@ -822,21 +823,34 @@ TEST_F(FolderSteps, ACancelledLockSaysTheFolderStaysListedWhenAFileInsideWasLock
     EXPECT_EQ(folderAttributes(plainPath("A")), kAttrDirectory);
 }
 
-// A subfolder the search could not enter: its files were never found. The
-// folder is not locked at all (or, listed already, not finished); when
+// Refuses to list the folders named, as a folder its user may not enter.
+class Unenterable final : public ForwardingFileSystem {
+  public:
+    std::set<std::string> folders;
+    IoError listFolder(const std::string& p, std::vector<FolderEntry>& out) override {
+        if (folders.count(p)) return IoError::accessDenied;
+        return ForwardingFileSystem::listFolder(p, out);
+    }
+};
+
+// A subfolder the run's search could not enter: its files were never found.
+// The folder is not locked at all (or, listed already, not finished); when
 // unlocking, it stays listed.
 TEST_F(FolderSteps, AFolderWithASubfolderTheSearchCouldNotEnterIsNotDone) {
-    const SkippedFolder skipped{plainPath("A") + kSeparator + "sub", "permission denied"};
-    const Shown skippedShown{
-        "The folder " + skipped.path + " could not be searched: permission denied.", Icon::critical,
-        "Vellumar"};
+    const std::string sub = plainPath("A") + kSeparator + "sub";
+    const Shown skippedShown{"The folder " + sub + " could not be searched: permission denied.",
+                             Icon::critical, "Vellumar"};
     makeFolder("A");
+    Unenterable disk;
     for (bool recorded : {false, true}) {
         SCOPED_TRACE(recorded);
         if (recorded) appendFolderRecord(plainPath("A"));
         chooseToEncrypt("A");
-        model.skippedFolders = {skipped};
-        run();
+        disk.folders = {sub};
+        {
+            FileSystemOverride use(disk);
+            run();
+        }
         const std::string refused =
             recorded ? "Not every folder inside the folder " + plainPath("A") +
                            " could be searched.\r\nIt keeps its plain name and stays listed as "
@@ -855,15 +869,94 @@ TEST_F(FolderSteps, AFolderWithASubfolderTheSearchCouldNotEnterIsNotDone) {
     chooseToEncrypt("A");
     run();
     chooseToDecrypt("A", lockedPath("A"));
-    model.skippedFolders = {skipped};
-    run();
+    const std::string lockedSub = lockedPath("A") + kSeparator + "sub";
+    disk.folders = {lockedSub};
+    {
+        FileSystemOverride use(disk);
+        run();
+    }
     EXPECT_EQ(desktop.messages,
-              (std::vector<Shown>{skippedShown,
+              (std::vector<Shown>{{"The folder " + lockedSub +
+                                       " could not be searched: permission denied.",
+                                   Icon::critical, "Vellumar"},
                                   {"Not every file in the folder " + plainPath("A") +
                                        " could be unlocked.\r\nIt has its name back and stays "
                                        "listed: Decrypt a Folder unlocks the rest.",
                                    Icon::critical, "Vellumar"}}));
     EXPECT_EQ(records(), Lines{plainPath("A")});
+}
+
+// Saves a person's file into the folder at the first rename (while its
+// files are being locked), or refuses to keep the folder's hidden mark.
+class BusyFolder final : public ForwardingFileSystem {
+  public:
+    std::string savedMeanwhile, notHiding;
+    IoError rename(const std::string& from, const std::string& to) override {
+        if (!savedMeanwhile.empty()) {
+            FileHandle file = kNoFile;
+            if (base().createNew(savedMeanwhile, file) == IoError::ok) base().close(file);
+            savedMeanwhile.clear();
+        }
+        return ForwardingFileSystem::rename(from, to);
+    }
+    IoError setAttributes(const std::string& p, uint32_t a) override {
+        if (p == notHiding && (a & kAttrHidden)) return IoError::accessDenied;
+        return ForwardingFileSystem::setAttributes(p, a);
+    }
+};
+
+// The folder is read back after its files are locked: what it does not
+// confirm is named, and it stays plain and listed as being locked.
+TEST_F(FolderSteps, WhatTheFolderDoesNotConfirmIsNamedAndItStaysListed) {
+    for (const bool saved : {true, false}) {
+        SCOPED_TRACE(saved);
+        const std::string name = saved ? "Saved" : "Shown";
+        makeFolder(name);
+        chooseToEncrypt(name);
+        BusyFolder disk;
+        if (saved) {
+            disk.savedMeanwhile = in(plainPath(name), "late.txt");
+        } else {
+            disk.notHiding = plainPath(name);
+        }
+        {
+            FileSystemOverride use(disk);
+            run();
+        }
+        const std::string text =
+            saved ? "Not every file in the folder " + plainPath(name) +
+                        " is locked after the run, so it was not hidden or renamed:\r\n" +
+                        in(plainPath(name), "late.txt") +
+                        ": it is not locked\r\nIt keeps its plain name and stays listed as "
+                        "being locked: Encrypt a Folder locks the rest."
+                  : "The folder " + plainPath(name) +
+                        " could not be hidden: permission denied.\r\nIts files are locked and it "
+                        "stays listed as being locked under its plain name: Encrypt a Folder "
+                        "tries again, Decrypt a Folder unlocks it.";
+        EXPECT_EQ(desktop.messages, (std::vector<Shown>{{text, Icon::critical, "Vellumar"}}));
+        EXPECT_TRUE(fileExists(plainPath(name)));
+    }
+    EXPECT_EQ(records(), (Lines{plainPath("Saved"), plainPath("Shown")}));
+}
+
+// The folder is searched when it is locked, not when it was chosen: a file
+// saved into it in between is locked with the others.
+TEST_F(FolderSteps, AFileSavedAfterTheFolderWasChosenIsLockedWithTheOthers) {
+    makeFolder("A");
+    chooseToEncrypt("A");
+    temp.write("w/A/sub/late.txt", "late");
+    run();
+    EXPECT_EQ(desktop.messages, (std::vector<Shown>{{"Encryption Completed Successfully",
+                                                     Icon::information, "Vellumar"}}));
+    std::vector<std::string> files;
+    filesBelow(lockedPath("A"), files);
+    size_t locked = 0;
+    for (const std::string& file : files) {
+        if (getFileName(file) == ".hidden") continue;  // where file managers look
+        EXPECT_TRUE(isLockedFile(file)) << file;
+        ++locked;
+    }
+    EXPECT_EQ(locked, 3u);
 }
 
 #ifndef _WIN32

@@ -153,6 +153,60 @@ TEST_F(FolderCommands, AFolderWithAFileThatCannotBeLockedStaysPlainAndListed) {
     EXPECT_EQ(run({"folders"}).out, folder + "\n");
 }
 
+// Saves a person's file into the folder at the first rename (while its
+// files are being locked), or refuses to keep the folder's hidden mark.
+class BusyFolder final : public ForwardingFileSystem {
+  public:
+    std::string savedMeanwhile, notHiding;
+    IoError rename(const std::string& from, const std::string& to) override {
+        if (!savedMeanwhile.empty()) {
+            FileHandle file = kNoFile;
+            if (base().createNew(savedMeanwhile, file) == IoError::ok) base().close(file);
+            savedMeanwhile.clear();
+        }
+        return ForwardingFileSystem::rename(from, to);
+    }
+    IoError setAttributes(const std::string& p, uint32_t a) override {
+        if (p == notHiding && (a & kAttrHidden)) return IoError::accessDenied;
+        return ForwardingFileSystem::setAttributes(p, a);
+    }
+};
+
+// The folder is read back after its files are locked: a file saved into it
+// meanwhile, or a hidden mark the folder does not keep, is no success.
+TEST_F(FolderCommands, WhatTheFolderDoesNotConfirmIsNamedAndItStaysListed) {
+    for (const bool saved : {true, false}) {
+        SCOPED_TRACE(saved);
+        const std::string name = saved ? "Saved" : "Shown";
+        const std::string folder = makeTree(name);
+        BusyFolder disk;
+        (saved ? disk.savedMeanwhile : disk.notHiding) =
+            saved ? temp / (name + "/late.txt") : folder;
+        Result lock;
+        {
+            FileSystemOverride use(disk);
+            lock = run({"lock-folder", folder});
+        }
+        EXPECT_EQ(lock.status, 1);
+        const std::string expected =
+            saved ? temp / (name + "/late.txt") + ": it is not locked\n" + folder +
+                        ": not every file in it is locked after the run, so it was not hidden or "
+                        "renamed; it keeps its plain name and stays listed as being locked: "
+                        "lock-folder locks the rest\n"
+                  : folder +
+                        ": it could not be hidden: permission denied; its files are locked and it "
+                        "stays listed as being locked under its plain name: lock-folder tries "
+                        "again, unlock-folder unlocks it\n";
+        EXPECT_TRUE(endsWith(lock.err, expected)) << lock.err;
+        EXPECT_TRUE(fileExists(folder));
+    }
+    EXPECT_EQ(run({"folders"}).out, temp / "Saved" + "\n" + temp / "Shown" + "\n");
+    // Run again, it finishes.
+    EXPECT_EQ(run({"lock-folder", temp / "Saved"}).status, 0);
+    EXPECT_EQ(run({"lock-folder", temp / "Shown"}).status, 0);
+    EXPECT_FALSE(fileExists(temp / "Saved"));
+}
+
 // An interrupt (Ctrl-C) stops the run between two files: the folder keeps
 // its plain name, stays listed for the file locked, and a run again
 // finishes it.

@@ -2,7 +2,8 @@
 // scan, scan --relist, rescue and unlock-folder by a locked name, in
 // process, on a home whose "folders" and "files" were deleted after a tree
 // of nested folders and loose files was locked; decoys beside them; and a
-// rescue ended at any file-system call, then run again.
+// rescue ended at any file-system call, then run again; copies of a locked
+// folder that lost its hidden mark.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -12,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 
@@ -244,6 +246,54 @@ TEST_F(Rescue, UnlockFolderTakesALockedFolderByItsNameOnDisk) {
     Result plainFolder = run({"unlock-folder", w + "/L"});
     EXPECT_EQ(plainFolder.status, 1);
     EXPECT_NE(plainFolder.err.find("not one of the encrypted folders"), std::string::npos);
+}
+
+// Copies of a locked folder as `cp -r` makes them (no hidden mark, no line
+// in the ".hidden" above; the inner locked folder keeps the one its folder
+// holds): rescue brings each back, and so does unlock-folder, by the locked
+// name or by the plain name once scan --relist has listed it.
+TEST_F(Rescue, ACopyThatLostItsHiddenMarkComesBack) {
+    // The plain tree of W but for the loose file beside T.
+    std::string plainT = lockTreeAndLoseLists(false);
+    for (const std::string line : {"L=\n", "L/x.txt=x-ray\n"}) {
+        ASSERT_NE(plainT.find(line), std::string::npos) << plainT;
+        plainT.erase(plainT.find(line), line.size());
+    }
+    auto copyOfT = [&](const std::string& into) {
+        const std::string copy = dir->makeFolder(into) + "/" + lockedFolderName("T");
+        std::filesystem::copy(lockedT(), copy, std::filesystem::copy_options::recursive);
+        uint32_t attributes = kAttrHidden;
+        EXPECT_EQ(fileSystem().getAttributes(copy, attributes), IoError::ok);
+        EXPECT_EQ(attributes & kAttrHidden, 0u);
+        return copy;
+    };
+    const std::string rescued = *dir / "R", byLockedName = *dir / "U", relisted = *dir / "S";
+    copyOfT("R");
+    const std::string copyU = copyOfT("U");
+    copyOfT("S");
+
+    Result scan = run({"scan", rescued});
+    EXPECT_EQ(scan.err, "2 locked folders and 3 locked files found (0 damaged).\n");
+    Result rescue = run({"rescue", rescued});
+    EXPECT_EQ(rescue.status, 0) << rescue.err;
+    EXPECT_EQ(rescue.err, "2 of 2 folders and 0 of 0 loose files unlocked.\n");
+    EXPECT_EQ(treeWithContents(rescued), plainT);
+
+    Result outer = run({"unlock-folder", copyU});
+    EXPECT_EQ(outer.status, 0) << outer.err;
+    // The inner one, its files unlocked with the outer's, is listed by its plain path.
+    Result inner = run({"unlock-folder", byLockedName + "/T/In"});
+    EXPECT_EQ(inner.status, 0) << inner.err;
+    EXPECT_EQ(treeWithContents(byLockedName), plainT);
+
+    EXPECT_EQ(run({"scan", relisted, "--relist"}).status, 0);
+    EXPECT_EQ(run({"folders"}).out, relisted + "/T\n" + relisted + "/T/In\n");
+    for (const char* folder : {"/T", "/T/In"}) {
+        Result unlock = run({"unlock-folder", relisted + folder});
+        EXPECT_EQ(unlock.status, 0) << folder << "\n" << unlock.err;
+    }
+    EXPECT_EQ(treeWithContents(relisted), plainT);
+    EXPECT_EQ(run({"folders"}).out, "");
 }
 
 TEST_F(Rescue, OptionsBelongToTheScanCommands) {

@@ -141,10 +141,12 @@ TEST(Temporaries, OnlyAMarkedTemporaryIsOurs) {
 }
 #endif
 
-TEST(Temporaries, AWritableFileLosesTheMarkWithItsFinalName) {
+// A read-only one too (a locked file): the mark would travel with its copies.
+TEST(Temporaries, AFileLosesTheMarkWithItsFinalName) {
     test::TempFolder temp;
     if (!marksTemporaries(temp)) GTEST_SKIP() << "this file system keeps no marks";
-    for (const uint32_t attributes : {kAttrNormal, kAttrHidden}) {
+    for (const uint32_t attributes : std::initializer_list<uint32_t>{
+             kAttrNormal, kAttrHidden, kAttrReadOnly, kAttrReadOnly | kAttrHidden}) {
         const std::string target = temp / ("out" + std::to_string(attributes));
         AtomicFile file(target);
         ASSERT_EQ(file.open(), IoError::ok);
@@ -153,6 +155,9 @@ TEST(Temporaries, AWritableFileLosesTheMarkWithItsFinalName) {
         std::string mark = "?";
         EXPECT_EQ(fileSystem().temporaryMark(target, mark), IoError::ok);
         EXPECT_EQ(mark, "");
+        uint32_t now = 0;
+        EXPECT_EQ(fileSystem().getAttributes(target, now), IoError::ok);
+        EXPECT_EQ(now, attributes);
     }
 }
 

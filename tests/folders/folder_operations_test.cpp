@@ -27,14 +27,30 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// Refuses to list the folders named.
+// Refuses to list the folders named; saves a person's file into a folder at
+// the run's first rename (while its files are being locked); refuses to
+// keep the hidden mark of the folder named.
 class Unlistable final : public ForwardingFileSystem {
   public:
     std::set<std::string> folders;
     IoError refusal = IoError::accessDenied;
+    std::string savedMeanwhile;
+    std::string notHiding;
     IoError listFolder(const std::string& p, std::vector<FolderEntry>& out) override {
         if (folders.count(p)) return refusal;
         return ForwardingFileSystem::listFolder(p, out);
+    }
+    IoError rename(const std::string& from, const std::string& to) override {
+        if (!savedMeanwhile.empty()) {
+            FileHandle file = kNoFile;
+            if (base().createNew(savedMeanwhile, file) == IoError::ok) base().close(file);
+            savedMeanwhile.clear();
+        }
+        return ForwardingFileSystem::rename(from, to);
+    }
+    IoError setAttributes(const std::string& p, uint32_t a) override {
+        if (p == notHiding && (a & kAttrHidden)) return IoError::accessDenied;
+        return ForwardingFileSystem::setAttributes(p, a);
     }
 };
 
@@ -320,6 +336,35 @@ TEST_F(FolderOperations, ALockThatStopsShortSaysWhyAndWhere) {
          {S::done, S::failed, S::done},
          true,
          false},
+        {"a file saved into it while its files are locked",
+         [&disk](const std::string& plain) { disk.savedMeanwhile = in(plain, "new.txt"); },
+         true,
+         FolderProblem::plainFilesLeft,
+         "<folder>",
+         IoError::ok,
+         {S::done, S::done, S::done},
+         true,
+         false},
+        {"a file a Windows client marked System",
+         [](const std::string& plain) {
+             fileSystem().setAttributes(in(plain, "b.txt"), kAttrSystem);
+         },
+         true,
+         FolderProblem::filesNotLocked,
+         "<folder>",
+         IoError::ok,
+         {S::done, S::done, S::refused},
+         true,
+         false},
+        {"the folder does not keep its hidden mark",
+         [&disk](const std::string& plain) { disk.notHiding = plain; },
+         true,
+         FolderProblem::notHidden,
+         "<folder>",
+         IoError::accessDenied,
+         {S::done, S::done, S::done},
+         true,
+         false},
         {"a file has the locked name",
          [this](const std::string& plain) {
              temp.write(lockedFolderName(getFileName(plain)), "x");
@@ -347,7 +392,11 @@ TEST_F(FolderOperations, ALockThatStopsShortSaysWhyAndWhere) {
             result = lockFolder(plain, options, desktop);
         }
         disk.folders.clear();
+        disk.notHiding.clear();
         EXPECT_EQ(result.problem, c.problem);
+        if (c.problem == FolderProblem::plainFilesLeft) {
+            EXPECT_EQ(result.leftPlain, Lines{in(plain, "new.txt")});
+        }
         const std::string where = c.problemPath == "<folder>"   ? plain
                                   : c.problemPath == "<locked>" ? lockedOf(name)
                                                                 : c.problemPath;
@@ -361,7 +410,8 @@ TEST_F(FolderOperations, ALockThatStopsShortSaysWhyAndWhere) {
         EXPECT_TRUE(fileExists(plain));
         EXPECT_EQ((attributesOf(plain) & kAttrHidden) != 0, c.hidden);
     }
-    EXPECT_EQ(records(), (Lines{temp / "F3", temp / "F4"}));
+    EXPECT_EQ(records(),
+              (Lines{temp / "F3", temp / "F4", temp / "F5", temp / "F6", temp / "F7"}));
 }
 
 // A list that cannot be read is never replaced: the folder is not locked.

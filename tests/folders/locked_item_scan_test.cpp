@@ -1,17 +1,25 @@
 // The scan as values: which names are locked folder names, a locked folder
-// named as the start itself, a folder the walk cannot enter, and a cancel
-// between two folders.
+// named as the start itself, locked folders that lost their hidden mark
+// told from a person's folders whose names merely decode, a folder the walk
+// cannot enter, and a cancel between two folders.
 
 #include "folders/locked_item_scan.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <functional>
 #include <set>
 
+#include "engine/atomic_file.h"
 #include "engine/locked_folder_name.h"
+#include "engine/locked_header.h"
+#include "engine/names.h"
 #include "engine/platform.h"
 #include "engine/text_shift.h"
 #include "folders/folder_operations.h"
+#include "locking/file_operations.h"
+#include "locking/sealing_keys.h"
 #include "tests/support/forwarding_file_system.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/temp_folder.h"
@@ -94,6 +102,177 @@ TEST_F(Scan, AFolderThatCannotBeEnteredIsNamedAndACancelStopsTheWalk) {
     EXPECT_TRUE(cancelled.cancelled);
     EXPECT_EQ(cancelled.foldersWalked, 1u);
     EXPECT_TRUE(cancelled.files.empty());
+}
+
+// Writes through the engine's file system, which can spell a locked folder's name.
+void writeThrough(const std::string& path, const std::string& content) {
+    AtomicFile file(path);
+    ASSERT_EQ(file.open(), IoError::ok);
+    ASSERT_EQ(file.write(content), IoError::ok);
+    ASSERT_EQ(file.commit(), IoError::ok);
+}
+
+// Copies a tree as `cp -r` or a copy to a FAT stick does: the contents,
+// without the hidden marks, and without the ".hidden" of the folder above.
+void copyTree(const std::string& from, const std::string& to) {
+    ASSERT_EQ(fileSystem().createFolder(to), IoError::ok);
+    std::vector<FolderEntry> entries;
+    ASSERT_EQ(fileSystem().listFolder(from, entries), IoError::ok);
+    for (const FolderEntry& entry : entries) {
+        const std::string source = from + kSeparator + entry.name;
+        const std::string target = to + kSeparator + entry.name;
+        if (entry.kind == EntryKind::folder) {
+            copyTree(source, target);
+            continue;
+        }
+        std::string content;
+        ASSERT_EQ(readWholeFile(source, content), IoError::ok);
+        writeThrough(target, content);
+    }
+}
+
+// Windows keeps no ".hidden": there only a plain name with a letter tells.
+#ifdef _WIN32
+constexpr bool kHiddenLists = false;
+#else
+constexpr bool kHiddenLists = true;
+#endif
+
+class UnmarkedFolders : public Scan {
+  protected:
+    UnmarkedFolders() {
+#ifdef _WIN32
+        _putenv_s("TESSARIN_TEST_SCRYPT_LOG_N", "10");
+#else
+        setenv("TESSARIN_TEST_SCRYPT_LOG_N", "10", 1);
+#endif
+    }
+
+    // Locks the folder `plain` holding `files` (relative to it, each
+    // holding its own name) in a workshop, sealed with `keys` when given,
+    // and copies the locked folder into `into`. Returns the copy.
+    std::string lockedCopy(const std::string& into, const std::string& plain,
+                           const std::vector<std::string>& files, SealingKeys* keys = nullptr) {
+        const std::string work = "work" + std::to_string(++works_);
+        for (const std::string& file : files) temp.write(work + "/" + plain + "/" + file, file);
+        const AgeRecipient recipient = keys ? keys->recipient() : AgeRecipient();
+        LockFolderOptions options;
+        if (keys) options.sealFor = &recipient;
+        EXPECT_TRUE(lockFolder(temp / (work + "/" + plain), options, desktop).folderDone);
+        const std::string copy = into + kSeparator + lockedFolderName(plain);
+        copyTree(temp / work + kSeparator + lockedFolderName(plain), copy);
+        return copy;
+    }
+
+    int works_ = 0;
+};
+
+TEST_F(UnmarkedFolders, ALockedFolderThatLostItsHiddenMarkIsFoundAndNoOtherFolderIs) {
+    SealingKeys keys;
+    ASSERT_TRUE(turnOnSealing("pw", keys).ok());
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& at)> build;
+        std::vector<std::string> found;  // plain paths, below the case's folder
+        size_t lockedFiles;
+    } cases[] = {
+        // Its folder "sub" has a name that decodes, and holds locked files only.
+        {"a copy",
+         [&](const std::string& at) {
+             lockedCopy(at, "Photos", {"a.txt", "sub/b.txt"});
+         },
+         {"Photos"},
+         2},
+        {"a copy of a sealed folder",
+         [&](const std::string& at) { lockedCopy(at, "Sealed", {"s.txt"}, &keys); },
+         {"Sealed"},
+         1},
+        {"a copy holding folders of locked files alone",
+         [&](const std::string& at) { lockedCopy(at, "Deep", {"x/y/z.txt"}); },
+         {"Deep"},
+         1},
+        {"a copy holding a locked folder",
+         [&](const std::string& at) {
+             temp.write("nest/Outer/o.txt", "o");
+             temp.write("nest/Outer/In/i.txt", "i");
+             ASSERT_TRUE(lockFolder(temp / "nest/Outer/In", {}, desktop).folderDone);
+             ASSERT_TRUE(lockFolder(temp / "nest/Outer", {}, desktop).folderDone);
+             copyTree(temp / "nest" + kSeparator + lockedFolderName("Outer"),
+                      at + kSeparator + lockedFolderName("Outer"));
+         },
+         kHiddenLists
+             ? std::vector<std::string>{"Outer", "Outer" + std::string(1, kSeparator) + "In"}
+             : std::vector<std::string>{"Outer"},
+         2},
+        // No letter in its plain name: its ".hidden" line still tells.
+        {"unhidden where it was locked",
+         [&](const std::string& at) {
+             temp.write(getFileName(at) + "/2024/a.txt", "a");
+             ASSERT_TRUE(lockFolder(at + kSeparator + "2024", {}, desktop).folderDone);
+             ASSERT_EQ(fileSystem().setAttributes(at + kSeparator + lockedFolderName("2024"),
+                                                  kAttrNormal),
+                       IoError::ok);
+         },
+         kHiddenLists ? std::vector<std::string>{"2024"} : std::vector<std::string>{}, 1},
+        // As a person's folder "sqsu" would decode.
+        {"a copy without a letter in its plain name",
+         [&](const std::string& at) { lockedCopy(at, "2024", {"a.txt"}); },
+         {},
+         1},
+        {"a copy with a plain file added",
+         [&](const std::string& at) {
+             writeThrough(lockedCopy(at, "Mixed", {"a.txt"}) + kSeparator + "plain.txt", "p");
+         },
+         {},
+         1},
+        {"a name that decodes, no file",
+         [&](const std::string& at) {
+             ASSERT_EQ(fileSystem().createFolder(at + kSeparator + lockedFolderName("Void")),
+                       IoError::ok);
+         },
+         {},
+         0},
+        {"a name that decodes, a plain file",
+         [&](const std::string& at) {
+             const std::string folder = at + kSeparator + lockedFolderName("Plain");
+             ASSERT_EQ(fileSystem().createFolder(folder), IoError::ok);
+             writeThrough(folder + kSeparator + "p.txt", "p");
+         },
+         {},
+         0},
+        {"a name that decodes, a file with a marker only",
+         [&](const std::string& at) {
+             const std::string folder = at + kSeparator + lockedFolderName("Fake");
+             ASSERT_EQ(fileSystem().createFolder(folder), IoError::ok);
+             writeThrough(lockedName(folder + kSeparator + "f.txt", ".VKL"), "[Secret] no header");
+         },
+         {},
+         0},
+        // "notes" decodes to "-.3$2".
+        {"a person's folder whose files were locked one by one",
+         [&](const std::string& at) {
+             const std::string file = temp.write(getFileName(at) + "/notes/n.txt", "n");
+             ASSERT_TRUE(lockFiles({file}, LockOptions{}, nullptr, desktop).complete());
+         },
+         {},
+         1},
+    };
+    int number = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string at = temp.makeFolder("case" + std::to_string(++number));
+        c.build(at);
+        const ScanResult scan = scanLockedItems(at, ScanOptions{}, desktop);
+        std::vector<std::string> found;
+        for (const ScannedFolder& folder : scan.folders)
+            found.push_back(folder.plainPath.substr(at.size() + 1));
+        EXPECT_EQ(found, c.found);
+        EXPECT_EQ(scan.files.size(), c.lockedFiles);
+        for (const ScannedFile& file : scan.files) {
+            EXPECT_EQ(file.inLockedFolder, !c.found.empty()) << file.path;
+            EXPECT_FALSE(file.damaged()) << file.path;
+        }
+    }
 }
 
 }  // namespace

@@ -174,6 +174,31 @@ TEST_F(SealedFolders, AKeyThatCannotBePlacedLeavesTheFolderAsItWas) {
     EXPECT_EQ(listTree(folder), before);
 }
 
+// Only the program's copy of the key is its own: a person's file of that
+// name is locked and unlocked like any other, in the root or below, and
+// one in the root keeps a sealing run from claiming a copy it never placed.
+TEST_F(SealedFolders, APersonsFileNamedLikeTheKeyIsLockedLikeAnyOther) {
+    ASSERT_TRUE(turnOnSealing("pw", keys).ok());
+    const std::string folder = makeTree(temp);
+    const std::string rootFile = temp.write("T/" + kFolderIdentityName, "my notes");
+    const std::string deepFile = temp.write("T/deep/" + kFolderIdentityName, "age-like");
+    const std::string before = listTree(folder);
+
+    const FolderRunResult refused = seal(folder);
+    EXPECT_EQ(refused.problem, FolderProblem::keyNotPlaced);
+    EXPECT_EQ(refused.error, IoError::exists);
+    EXPECT_FALSE(refused.filesRun);
+    EXPECT_EQ(listTree(folder), before);
+
+    // The compatible formats need no key: both files are locked, and come back.
+    FolderRunResult locked = lockFolder(folder, LockFolderOptions{}, desktop);
+    ASSERT_TRUE(locked.folderDone);
+    EXPECT_EQ(locked.files.count(ItemStatus::done), 5u);
+    ASSERT_TRUE(unseal(folder, keys).folderDone);
+    EXPECT_EQ(readFile(rootFile), "my notes");
+    EXPECT_EQ(readFile(deepFile), "age-like");
+}
+
 TEST_F(SealedFolders, TheSearchLeavesOutTheKeyAndUnlockLeavesOutFilesThatOnlyLookSealed) {
     ASSERT_TRUE(turnOnSealing("pw", keys).ok());
     makeTree(temp);

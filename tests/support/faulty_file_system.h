@@ -58,6 +58,9 @@ public:
     IoError copyPermissions(const std::string& from, FileHandle to) override {
         return hit("copyPermissions") ? error_ : base().copyPermissions(from, to);
     }
+    IoError copyTimes(const std::string& from, FileHandle to) override {
+        return hit("copyTimes") ? error_ : base().copyTimes(from, to);
+    }
     IoError flush(FileHandle f) override { return hit("flush") ? error_ : base().flush(f); }
     IoError close(FileHandle f) override {
         // A failed close still releases the handle, as on every platform.
@@ -120,6 +123,13 @@ public:
     }
     IoError unmarkTemporary(const std::string& p) override {
         return hit("unmarkTemporary") ? error_ : base().unmarkTemporary(p);
+    }
+    IoError carryPlainTraits(const std::string& p, uint32_t a, FileHandle f) override {
+        return hit("carryPlainTraits") ? error_ : base().carryPlainTraits(p, a, f);
+    }
+    IoError restorePlainTraits(const std::string& p, FileHandle f, uint32_t& a) override {
+        a = kAttrNormal;
+        return hit("restorePlainTraits") ? error_ : base().restorePlainTraits(p, f, a);
     }
 
 private:

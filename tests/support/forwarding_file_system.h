@@ -28,6 +28,9 @@ class ForwardingFileSystem : public FileSystem {
     IoError copyPermissions(const std::string& from, FileHandle to) override {
         return base().copyPermissions(from, to);
     }
+    IoError copyTimes(const std::string& from, FileHandle to) override {
+        return base().copyTimes(from, to);
+    }
     IoError flush(FileHandle f) override { return base().flush(f); }
     IoError close(FileHandle f) override { return base().close(f); }
     IoError flushFolder(const std::string& p) override { return base().flushFolder(p); }
@@ -56,6 +59,13 @@ class ForwardingFileSystem : public FileSystem {
     }
     bool takesWindowsNamesOnly(const std::string& p) override {
         return base().takesWindowsNamesOnly(p);
+    }
+    IoError unmarkTemporary(const std::string& p) override { return base().unmarkTemporary(p); }
+    IoError carryPlainTraits(const std::string& p, uint32_t a, FileHandle f) override {
+        return base().carryPlainTraits(p, a, f);
+    }
+    IoError restorePlainTraits(const std::string& p, FileHandle f, uint32_t& a) override {
+        return base().restorePlainTraits(p, f, a);
     }
 
   protected:
