@@ -86,6 +86,8 @@ std::string refusalText(const ItemResult& item, bool locking) {
             return path + " is already unlocked.";
         case Refusal::notSealed:
             return path + " is not sealed: only the application password unlocks it.";
+        case Refusal::caseTwin:
+            return path + " can not be locked: " + caseTwinText(item.caseTwin) + ".";
         case Refusal::none:
             break;
     }

@@ -1,6 +1,7 @@
 #include "app/folder_chooser.h"
 
 #include "app/file_search.h"
+#include "engine/file_system.h"
 #include "engine/names.h"
 #include "folders/folder_lists.h"
 
@@ -41,6 +42,15 @@ std::string folderRefusalText(const FolderCheck& check) {
             return "The folder " + folder + " cannot be locked: its locked name is taken by " +
                    check.other +
                    ".\r\nMove that away, or give this folder another name. Nothing was changed.";
+        case FolderRule::lockedNameCaseTwin:
+            return "The folder " + folder + " cannot be locked: its locked name would differ " +
+                   "only in case from " + check.other +
+                   ", which Windows cannot tell apart.\r\nMove that away, or give this folder "
+                   "another name. Nothing was changed.";
+        case FolderRule::lockedNameNotAllowed:
+            return "The folder " + folder + " cannot be locked: " +
+                   describe(IoError::nameNotAllowed) + " (" + check.other +
+                   ", its locked name).\r\nGive this folder another name. Nothing was changed.";
     }
     return {};
 }

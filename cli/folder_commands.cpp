@@ -45,6 +45,12 @@ std::string ruleCause(const FolderCheck& check) {
             return "a locked folder of the same name stands beside it (" + check.other + ")";
         case FolderRule::lockedNameTaken:
             return "its locked name is taken by " + check.other;
+        case FolderRule::lockedNameCaseTwin:
+            return "its locked name would differ only in case from " + check.other +
+                   ", which Windows cannot tell apart";
+        case FolderRule::lockedNameNotAllowed:
+            return describe(IoError::nameNotAllowed) + std::string(" (") + check.other +
+                   ", its locked name)";
         case FolderRule::insideLockedFolder:
             return "it lies inside the locked folder " + check.other;
         case FolderRule::attributes:

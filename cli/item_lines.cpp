@@ -133,6 +133,8 @@ std::string refusalText(const ItemResult& item) {
             return "not locked";
         case Refusal::notSealed:
             return "not sealed: only the application password unlocks it";
+        case Refusal::caseTwin:
+            return caseTwinText(item.caseTwin);
         case Refusal::none:
             break;
     }

@@ -27,10 +27,22 @@ const char* describe(IoError error) {
             return "the file changed while it was being read";
         case IoError::outsideFolder:
             return "a link on its path leads out of the folder";
+        case IoError::nameNotAllowed:
+            return "the file system does not allow this name";
+        case IoError::cannotRenameWithoutReplacing:
+            return "the file system cannot do the rename without replacing";
         case IoError::other:
             break;
     }
     return "input/output error";
+}
+
+bool FileSystem::takesWindowsNamesOnly(const std::string& /*folder*/) {
+#ifdef _WIN32
+    return true;
+#else
+    return false;
+#endif
 }
 
 FileSystem& fileSystem() { return current ? *current : platformFileSystem(); }

@@ -23,6 +23,10 @@ enum class IoError {
     other,
     changed,  // a source changed after it was read: it is kept, its new file is not
     outsideFolder,  // a link on the way would lead out of the folder being worked on
+    nameNotAllowed,  // the file system refuses the name itself (vfat and "|", a device name...)
+    // No rename that cannot replace: no RENAME_NOREPLACE and no hard links
+    // to fall back on (vfat, exFAT, some shares).
+    cannotRenameWithoutReplacing,
 };
 
 const char* describe(IoError error);
@@ -158,6 +162,11 @@ public:
     // The mark a file carries; empty when it carries none.
     virtual IoError temporaryMark(const std::string& path, std::string& out);
     virtual IoError unmarkTemporary(const std::string& path);
+
+    // Whether the volume that holds `folder` takes only the names Windows
+    // takes (engine/name_rules.h): true on Windows, and on Linux for vfat,
+    // exFAT, NTFS and SMB mounts, whose names Windows must read back.
+    virtual bool takesWindowsNamesOnly(const std::string& folder);
 
     // What a locked file carries of its plain file that no locked format
     // holds (engine/plain_traits.h): the plain file's own attribute bits, as

@@ -81,7 +81,7 @@ FileResult lockLargeFile(const std::string& path, Desktop& desktop, const FileRe
     // A file that grew meanwhile (a log being written) would lose its end.
     if (FileStatus now; e == IoError::ok && (fs.status(path, now) != IoError::ok ||
                                              now.size != length))
-        e = IoError::alreadyOpen;
+        e = IoError::changed;
     if (e == IoError::ok) {
         // Closed before the plain file is removed (Windows refuses to remove an open file).
         e = fs.close(plain);

@@ -19,12 +19,14 @@
 
 #include "engine/file_system.h"
 #include "engine/media_attributes.h"
+#include "engine/name_rules.h"
 #include "engine/posix_folder_handles.h"
 #include "engine/posix_xattr.h"
 
 #ifdef __linux__
 #include <linux/magic.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <sys/vfs.h>
 #endif
 
@@ -53,6 +55,60 @@ bool syncfsReportsErrors() {
 #endif
 
 IoError lastError() { return ioErrorOf(errno); }
+
+// A call that gives a name: EINVAL is how vfat, exFAT, NTFS and shares
+// refuse the name itself.
+IoError namingError() { return errno == EINVAL ? IoError::nameNotAllowed : lastError(); }
+
+#ifdef __linux__
+// FUSE mounts say what they are only in the mount table: ntfs-3g and the
+// exFAT drivers mount a block device ("fuseblk"), or name themselves.
+bool fuseTakesWindowsNamesOnly(dev_t device) {
+    FILE* table = std::fopen("/proc/self/mountinfo", "re");
+    if (!table) return false;
+    const std::string wanted = std::to_string(major(device)) + ":" + std::to_string(minor(device));
+    bool windows = false;
+    char* line = nullptr;
+    size_t size = 0;
+    while (::getline(&line, &size, table) > 0) {
+        // "36 35 98:0 /root /mount options ... - type source options"
+        char id[32];
+        if (std::sscanf(line, "%*s %*s %31s", id) != 1 || wanted != id) continue;
+        const char* dash = std::strstr(line, " - ");
+        char type[64];
+        if (!dash || std::sscanf(dash + 3, "%63s", type) != 1) continue;
+        const std::string kind = type;
+        windows = kind == "fuseblk" || (kind.starts_with("fuse.") &&
+                                        (kind.find("ntfs") != std::string::npos ||
+                                         kind.find("exfat") != std::string::npos));
+        break;
+    }
+    std::free(line);
+    std::fclose(table);
+    return windows;
+}
+
+bool takesWindowsNamesOnlyAt(int folder) {
+    struct statfs volume;
+    if (::fstatfs(folder, &volume) != 0) return false;
+    switch (static_cast<uint32_t>(volume.f_type)) {
+        case MSDOS_SUPER_MAGIC:
+        case 0x2011BAB0u:  // exFAT
+        case 0x5346544Eu:  // NTFS, the old driver
+        case 0x7366746Eu:  // ntfs3
+        case 0xFF534D42u:  // CIFS
+        case 0xFE534D42u:  // SMB2 and later
+        case SMB_SUPER_MAGIC:
+            return true;
+        case FUSE_SUPER_MAGIC: {
+            struct stat st;
+            return ::fstat(folder, &st) == 0 && fuseTakesWindowsNamesOnly(st.st_dev);
+        }
+        default:
+            return false;
+    }
+}
+#endif
 
 // Read-only, hidden, system and archive live in the extended attribute that
 // Samba and Wine use (engine/dos_attribute_record.h); read-only also in the
@@ -354,6 +410,19 @@ public:
 #endif
     }
 
+    bool takesWindowsNamesOnly(const std::string& folder) override {
+#ifdef __linux__
+        int fd = -1;
+        if (openFolder(folder, O_RDONLY | O_DIRECTORY, fd) != IoError::ok) return false;
+        const bool windows = takesWindowsNamesOnlyAt(fd);
+        ::close(fd);
+        return windows;
+#else
+        (void)folder;
+        return false;
+#endif
+    }
+
     IoError rename(const std::string& from, const std::string& to) override {
         PathAt source, target;
         if (IoError e = locatePath(from, source); e != IoError::ok) return e;
@@ -401,7 +470,7 @@ public:
     IoError createFolder(const std::string& path) override {
         PathAt at;
         if (IoError e = locatePath(path, at); e != IoError::ok) return e;
-        return ::mkdirat(at.folder(), at.name(), 0777) == 0 ? IoError::ok : lastError();
+        return ::mkdirat(at.folder(), at.name(), 0777) == 0 ? IoError::ok : namingError();
     }
 
     IoError status(const std::string& path, FileStatus& out) override {
@@ -611,7 +680,7 @@ private:
         PathAt at;
         if (IoError e = locatePath(path, at); e != IoError::ok) return e;
         int fd = ::openat(at.folder(), at.name(), flags | O_CLOEXEC | O_NOFOLLOW, mode);
-        if (fd < 0) return lastError();
+        if (fd < 0) return (flags & O_CREAT) ? namingError() : lastError();
         struct stat st;
         if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
             ::close(fd);
@@ -624,28 +693,48 @@ private:
     // Renames without replacing: renameat2 where the kernel and the file
     // system have it, else a hard link, which cannot replace anything.
     // Folders cannot be linked, so for them check first and rename.
+#ifdef __linux__
+    // Whether the target's volume takes only Windows' names and this one
+    // breaks them.
+    static bool refusesName(const PathAt& to) {
+        int folder = -1;
+        if (to.confined())
+            folder = ::dup(to.folder());
+        else
+            openFolder(folderOf(to.name()), O_RDONLY | O_DIRECTORY, folder);
+        if (folder < 0) return false;
+        const bool windows = takesWindowsNamesOnlyAt(folder);
+        ::close(folder);
+        const std::string name = to.name();
+        return windows && windowsNameCheck(name.substr(name.rfind('/') + 1)) != IoError::ok;
+    }
+#endif
+
     static IoError renameAt(const PathAt& from, const PathAt& to) {
 #if defined(__linux__) && defined(SYS_renameat2)
         if (syscall(SYS_renameat2, from.folder(), from.name(), to.folder(), to.name(),
                     1u /*RENAME_NOREPLACE*/) == 0)
             return IoError::ok;
         if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return lastError();
+        // EINVAL also comes from a volume that takes the flag but not the name.
+        if (errno == EINVAL && refusesName(to)) return IoError::nameNotAllowed;
 #endif
         struct stat st;
         if (::fstatat(from.folder(), from.name(), &st, AT_SYMLINK_NOFOLLOW) != 0) return lastError();
-        auto checkAndRename = [&] {
+        if (S_ISDIR(st.st_mode)) {
             struct stat target;
             if (::fstatat(to.folder(), to.name(), &target, AT_SYMLINK_NOFOLLOW) == 0)
                 return IoError::exists;
             return ::renameat(from.folder(), from.name(), to.folder(), to.name()) == 0
                        ? IoError::ok
-                       : lastError();
-        };
-        if (S_ISDIR(st.st_mode)) return checkAndRename();
+                       : namingError();
+        }
         if (::linkat(from.folder(), from.name(), to.folder(), to.name(), 0) != 0) {
-            // A medium without links either (FAT through FUSE): as for folders.
-            if (errno == EPERM || errno == ENOSYS || errno == EOPNOTSUPP) return checkAndRename();
-            return lastError();
+            // A file system without hard links (vfat, exFAT, many shares)
+            // leaves no rename that is sure not to replace a file.
+            if (errno == EPERM || errno == ENOSYS || errno == ENOTSUP || errno == EOPNOTSUPP)
+                return IoError::cannotRenameWithoutReplacing;
+            return namingError();
         }
         if (::unlinkat(from.folder(), from.name(), 0) != 0) {
             IoError e = lastError();

@@ -143,7 +143,7 @@ FileResult lockSealedFile(const std::string& path, const AgeRecipient& recipient
     IoError e = IoError::ok;
     // A file that grew meanwhile (a log being written) would lose its end.
     if (FileStatus now; fs.status(path, now) != IoError::ok || now.size != status.size)
-        e = IoError::alreadyOpen;
+        e = IoError::changed;
     if (e == IoError::ok) {
         // Closed before the plain file is removed (Windows refuses to remove an open file).
         e = fs.close(plain);

@@ -163,7 +163,7 @@ FileResult unlockStreamed(const std::string& path, Desktop& desktop, WriteBatch*
     if (e == IoError::ok && (write.locked.reader().fault() != FormatFault::none ||
                              !headerVerifies(write.locked.reader().header()) ||
                              write.innerLayer() != layer))
-        e = IoError::alreadyOpen;
+        e = IoError::changed;
     if (e == IoError::ok) e = commitInPlaceOf(restored, path, batch);
     if (e != IoError::ok) return stepFailed(e, path, plainPath);
     attributes.keepCleared();

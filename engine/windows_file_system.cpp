@@ -52,6 +52,14 @@ IoError lastError() {
     return fromWin32(GetLastError());
 }
 
+// A call that gives a name: an invalid name there is the name refused, not
+// a path that names nothing.
+IoError namingError() {
+    const DWORD error = GetLastError();
+    return error == ERROR_INVALID_NAME || error == ERROR_BAD_PATHNAME ? IoError::nameNotAllowed
+                                                                      : fromWin32(error);
+}
+
 HANDLE toHandle(FileHandle file) {
     return reinterpret_cast<HANDLE>(file);
 }
@@ -187,7 +195,7 @@ public:
 
     IoError createFolder(const std::string& path) override {
         if (IoError e = checkConfinedPath(path, false); e != IoError::ok) return e;
-        return CreateDirectoryA(path.c_str(), nullptr) ? IoError::ok : lastError();
+        return CreateDirectoryA(path.c_str(), nullptr) ? IoError::ok : namingError();
     }
 
     IoError status(const std::string& path, FileStatus& out) override {
@@ -312,7 +320,8 @@ private:
         // A link is opened as itself and then refused, never followed.
         HANDLE handle = CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        if (handle == INVALID_HANDLE_VALUE) return lastError();
+        if (handle == INVALID_HANDLE_VALUE)
+            return disposition == OPEN_EXISTING ? lastError() : namingError();
         BY_HANDLE_FILE_INFORMATION info;
         if (GetFileInformationByHandle(handle, &info) &&
             (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))) {
@@ -326,7 +335,7 @@ private:
     static IoError move(const std::string& from, const std::string& to, DWORD flags) {
         if (IoError e = checkConfinedPath(from, false); e != IoError::ok) return e;
         if (IoError e = checkConfinedPath(to, false); e != IoError::ok) return e;
-        return MoveFileExA(from.c_str(), to.c_str(), flags) ? IoError::ok : lastError();
+        return MoveFileExA(from.c_str(), to.c_str(), flags) ? IoError::ok : namingError();
     }
 };
 

@@ -5,6 +5,7 @@
 
 #include "engine/file_system.h"
 #include "engine/locked_folder_name.h"
+#include "engine/name_rules.h"
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "folders/folder_lists.h"
@@ -39,6 +40,32 @@ FolderCheck checkNesting(const std::string& folder) {
     return refused(FolderRule::none, folder);
 }
 
+// The locked name `locked` of `folder` (plain name `name`), free on its
+// volume: one the volume takes, and the same as no other name of its folder
+// but for case.
+FolderCheck checkLockedNameRules(const std::string& folder, const std::string& name,
+                                 const std::string& locked) {
+    FileSystem& fs = fileSystem();
+    const std::string parent = getFolderPart(locked);
+    const std::string lockedName = getFileName(locked);
+    FolderCheck check = refused(FolderRule::none, folder);
+    if (fs.takesWindowsNamesOnly(parent) && windowsNameCheck(lockedName) != IoError::ok) {
+        check.rule = FolderRule::lockedNameNotAllowed;
+        check.other = locked;
+        return check;
+    }
+    std::vector<FolderEntry> entries;
+    if (fs.listFolder(parent, entries) != IoError::ok) return check;
+    const std::string folded = caseFolded(lockedName);
+    for (const FolderEntry& entry : entries) {
+        if (entry.name == name || caseFolded(entry.name) != folded) continue;
+        check.rule = FolderRule::lockedNameCaseTwin;
+        check.other = parent + entry.name;
+        return check;
+    }
+    return check;
+}
+
 }  // namespace
 
 SystemFolders platformSystemFolders() {
@@ -51,7 +78,7 @@ FolderCheck checkLockedName(const std::string& folder) {
     const std::string locked = lockedFolderPath(parentPath, name);
     FileStatus status;
     if (fileSystem().status(locked, status) != IoError::ok)
-        return refused(FolderRule::none, folder);
+        return checkLockedNameRules(folder, name, locked);
     FolderCheck check = refused(status.kind == EntryKind::folder ? FolderRule::lockedFolderBeside
                                                                  : FolderRule::lockedNameTaken,
                                 folder);

@@ -18,6 +18,8 @@ enum class FolderRule {
     lineBreak,           // its path holds a line break: no list line can keep it
     lockedFolderBeside,  // a locked folder of the same name stands beside it (`other`)
     lockedNameTaken,     // something else has its locked name (`other`)
+    lockedNameCaseTwin,  // its locked name would differ only in case from `other`'s
+    lockedNameNotAllowed,  // its volume does not take its locked name (`other`)
     insideLockedFolder,  // it lies inside a listed folder's locked name (`other`)
     attributes,          // read-only, hidden, system or archive: passed over without a word
 };
@@ -27,6 +29,8 @@ struct FolderCheck {
     // The folder in its normal spelling; for notAFolder, the path as given.
     std::string path;
     // lockedFolderBeside, lockedNameTaken: what has its locked name;
+    // lockedNameCaseTwin: what has a name that differs from it only in case;
+    // lockedNameNotAllowed: the locked path it would take;
     // insideLockedFolder: the listed folder, as listed.
     std::string other;
 
@@ -44,9 +48,11 @@ SystemFolders platformSystemFolders();
 // folder-browse dialog or the command line gave it.
 FolderCheck checkFolderToLock(const std::string& chosen, const SystemFolders& system);
 
-// The one rule about the folder's locked name: free, or taken by a locked
+// The rules about the folder's locked name: free, or taken by a locked
 // folder of the same name (whose record this folder would share) or by
-// something else. `folder` in its normal spelling.
+// something else; one its volume takes (Windows' names on vfat, NTFS,
+// shares...); and no other name of its folder the same but for case, which
+// Windows could not tell apart. `folder` in its normal spelling.
 FolderCheck checkLockedName(const std::string& folder);
 
 }  // namespace vellumar

@@ -133,7 +133,11 @@ IoError hideLockedFolder(const std::string& folder, FolderRunResult& result) {
     if (fs.keptAttributes(folder, kept) == IoError::ok && (kept & kAttrHidden) == 0) {
         FileStatus status;
         fs.status(folder, status);
-        result.cannotHide = volumeName(folder, status.volume);
+        const std::string volume = volumeName(folder, status.volume);
+        // Named once a run: the file run may have named it already.
+        const std::vector<std::string>& named = result.files.cannotHide;
+        if (std::find(named.begin(), named.end(), volume) == named.end())
+            result.cannotHide = volume;
         return IoError::ok;
     }
     if (IoError e = fs.setAttributes(folder, kAttrHidden); e != IoError::ok) return e;
@@ -154,10 +158,14 @@ FolderRunResult lockFolder(const std::string& folder, const LockFolderOptions& o
     } else if (!fitsOnListLine(folder)) {
         result.refusal = {FolderRule::lineBreak, folder, {}};
     } else if (FolderCheck taken = checkLockedName(folder);
-               taken.rule == FolderRule::lockedFolderBeside) {
+               taken.rule == FolderRule::lockedFolderBeside ||
+               taken.rule == FolderRule::lockedNameCaseTwin ||
+               taken.rule == FolderRule::lockedNameNotAllowed) {
         // A folder locked earlier under the same name: its record is not
         // this folder's, and this one could never get its locked name. A
-        // file in the way only keeps this one from being renamed.
+        // file in the way only keeps this one from being renamed. A name
+        // the volume refuses, or one Windows takes for another, would only
+        // be met once every file is locked.
         result.refusal = taken;
     }
     if (!result.refusal.passed()) return fail(result, FolderProblem::refused, result.folder);

@@ -23,12 +23,19 @@ std::string causeText(IoError error, const std::string& path) {
         case IoError::changed:
             return "it changed while the run read it, and was kept as it is";
         case IoError::outsideFolder:
+        case IoError::nameNotAllowed:
+        case IoError::cannotRenameWithoutReplacing:
             return describe(error);
         case IoError::ok:
         case IoError::other:
             break;
     }
     return "input/output error";
+}
+
+std::string caseTwinText(const std::string& other) {
+    return "a locked file's name would differ only in case from " + other +
+           ", which Windows cannot tell apart";
 }
 
 std::string hiddenMarkCause(IoError error, const std::string& path) {

@@ -17,6 +17,10 @@ std::string failureCause(const ItemResult& item);
 // Why an OS error stopped a step on `path`.
 std::string causeText(IoError error, const std::string& path);
 
+// Why a file whose locked name would differ only in case from `other`, a
+// name of its folder, is refused.
+std::string caseTwinText(const std::string& other);
+
 // Why a locked folder is not hidden: `unsupported` when the file system
 // took the mark and did not keep it.
 std::string hiddenMarkCause(IoError error, const std::string& path);

@@ -17,6 +17,7 @@
 #include "locking/hidden_names.h"
 #include "locking/leftover_pairs.h"
 #include "locking/locked_files_list.h"
+#include "locking/locked_names.h"
 #include "locking/sealing_keys.h"
 
 namespace vellumar {
@@ -260,6 +261,21 @@ class Waiting {
     HiddenNames hidden_;
 };
 
+// The path a lock will give the file, as its format names it; empty where
+// it gives no new name of this kind: a sealed file's name is random, a large
+// locked file is refused, and a small locked file gains a layer under its
+// own name (a file merely named like one, whose marker is missing, is told
+// apart here as the lock tells it).
+std::string plannedLockedName(const std::string& path, const FileStatus& status,
+                              const LockOptions& options) {
+    if (options.sealFor) return {};
+    const std::string extension = toUpper(getExtension(path));
+    if (status.size >= kLargeFileThreshold)
+        return extension == "VKW" ? std::string() : lockedName(path, ".VKW");
+    if (extension == "VKL" && startsWithLockedMarker(path)) return {};
+    return lockedName(path, ".VKL");
+}
+
 constexpr uint32_t kLockMarks = kAttrHidden | kAttrReadOnly;
 
 bool hasLockedExtension(const std::string& path) {
@@ -406,6 +422,23 @@ RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& op
     request.batch = batch;
     if (options.recordInFilesList) request.listPath = applicationFile("files");
     auto commit = [&] { earlier.committed(waiting.commit(decisions)); };
+    LockedNames names;
+    // The name the file would get, checked before anything changes: true
+    // when it keeps the file as it is.
+    auto nameRefused = [&](size_t i, const std::string& path, const FileStatus& status) {
+        const std::string target = plannedLockedName(path, status, options);
+        if (target.empty()) return false;
+        const LockedNames::Verdict verdict = names.check(target);
+        if (verdict.volume != IoError::ok) {
+            decisions.fail(i, fileProblem(FileProblem::ioError, path, verdict.volume));
+            earlier.add(path, &status, false);
+        } else if (!verdict.caseTwin.empty()) {
+            decisions.refuse(i, Refusal::caseTwin).caseTwin = verdict.caseTwin;
+        } else {
+            return false;
+        }
+        return true;
+    };
     for (size_t i = 0; i < paths.size(); ++i) {
         if (cancelRequested(desktop, decisions)) break;
         decisions.now = i;
@@ -449,9 +482,12 @@ RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& op
             decisions.decide(i, ItemStatus::done).file = fileDone(locked);
             // It may have been stopped before its name was listed.
             waiting.listOnCommit(path, i, locked, true);
+            names.given(locked);
         } else if (status.kind == EntryKind::folder) {
             decisions.fail(i, fileProblem(FileProblem::notAFile, path));
             earlier.add(path, &status, false);
+        } else if (nameRefused(i, path, status)) {
+            // decided there: nothing was changed
         } else {
             const bool clear = attributes != kAttrNormal;
             const bool cleared = clear && fs.setAttributes(path, kAttrNormal) == IoError::ok;
@@ -466,6 +502,7 @@ RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& op
             desktop.workedThrough(status.size);
             if (result.done()) {
                 decisions.decide(i, ItemStatus::done).file = result;
+                names.given(result.output);
                 waiting.add(path, i);
                 if (cleared && waiting.replacing(path)) waiting.clearedAttributes(path, attributes);
                 waiting.listOnCommit(path, i, result.output, true);

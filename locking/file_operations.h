@@ -42,6 +42,7 @@ enum class Refusal {
     notRegular,  // unlock: not a regular file
     notLocked,   // unlock: does not begin with the locked marker
     notSealed,   // unlock with a recovery key alone: not a sealed file
+    caseTwin,    // its locked name would differ only in case from a name of its folder
 };
 
 struct ItemResult {
@@ -69,6 +70,9 @@ struct ItemResult {
     bool earlierDone = false;
     // refused as ownFile: the name the file is known by ("files", the executable...).
     std::string ownName;
+    // refused as caseTwin: the name of its folder that Windows would take
+    // for its locked name.
+    std::string caseTwin;
     // done, but its folder's ".hidden" could not list the locked name (or,
     // unlocked, still lists it): Linux file managers go by that list, so
     // they show it (or hide it); its attribute is set as it should be. It

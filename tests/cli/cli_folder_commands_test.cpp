@@ -111,6 +111,13 @@ TEST_F(FolderCommands, ARefusedOrUnknownFolderIsNamedWithTheCause) {
         {{"lock-folder", vault},
          vault + ": a locked folder of the same name stands beside it (" + locked("Vault") + ")" +
              unchanged},
+#ifndef _WIN32
+        // "Y" locked is "š", the locked "I" beside it "Š": one name to Windows.
+        {{"lock-folder", temp.makeFolder("Y")},
+         temp / "Y" + ": its locked name would differ only in case from " +
+             temp.makeFolder(lockedFolderName("I")) + ", which Windows cannot tell apart" +
+             unchanged},
+#endif
         {{"lock-folder", hidden},
          hidden +
              ": passed over, as a folder that is read-only, hidden, system or archive is "

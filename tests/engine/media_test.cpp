@@ -206,9 +206,10 @@ TEST(Media, NtfsThroughNtfs3gKeepsEveryBitInItsWord) {
     ntfs.unmount();
 }
 
-// fusefat keeps no attribute at all: it says so, the run locks the files all
-// the same and names the volume, and the image shows them plain.
-TEST(Media, FatThroughFusefatKeepsNoMarkAndTheRunSaysSo) {
+// fusefat keeps no attribute at all, and no hard link: it says so, and a
+// lock, which has no rename there that is sure not to replace a file, fails
+// with that cause and leaves the files as they were on the image.
+TEST(Media, FatThroughFusefatKeepsNoMarkAndALockSaysWhyItCannot) {
     SKIP_WITHOUT((std::vector<std::string>{"mkfs.vfat", "fusefat", "mattrib", "mcopy", "mmd"}));
     TempFolder temp;
     Image fat(temp, "fat", "mkfs.vfat");
@@ -223,17 +224,17 @@ TEST(Media, FatThroughFusefatKeepsNoMarkAndTheRunSaysSo) {
     const std::vector<std::string> plain = {fat / "a.txt", fat / "d/b.txt"};
     EXPECT_EQ(keptOn(plain[0]), 0u);
     const RunReport report = lockAll(plain);
-    ASSERT_TRUE(report.complete());
-    EXPECT_EQ(report.cannotHide, std::vector<std::string>{fat.mountPoint()});
-    EXPECT_EQ(fileSystem().setAttributes(fat / "d", kAttrHidden), IoError::ok);
-    fat.unmount();
-    for (const std::string& file : plain) {
-        const std::string locked = lockedName(file, ".VKL").substr(fat.mountPoint().size() + 1);
-        SCOPED_TRACE(locked);
-        const std::string letters = fatLetters(fat.path(), locked);
-        EXPECT_EQ(letters.find('H'), std::string::npos);
-        EXPECT_EQ(letters.find('R'), std::string::npos);
+    for (const ItemResult& item : report.items) {
+        SCOPED_TRACE(item.path);
+        EXPECT_EQ(item.status, ItemStatus::failed);
+        EXPECT_EQ(item.file.error, IoError::cannotRenameWithoutReplacing);
+        EXPECT_EQ(readFile(item.path), "plain");
     }
+    EXPECT_TRUE(report.cannotHide.empty());
+    fat.unmount();
+    // On the image as Windows would read it: the plain files, unmarked.
+    for (const char* name : {"a.txt", "d/b.txt"})
+        EXPECT_EQ(fatLetters(fat.path(), name).find('H'), std::string::npos) << name;
 }
 
 // exfat-fuse keeps no attribute either (no extended attributes, and every

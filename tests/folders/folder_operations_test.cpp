@@ -15,6 +15,7 @@
 #include "engine/locked_folder_name.h"
 #include "engine/names.h"
 #include "engine/text_shift.h"
+#include "app/folder_chooser.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"
 #include "folders/folder_state.h"
@@ -128,6 +129,63 @@ TEST_F(FolderOperations, TheCheckNamesTheRuleAndThePaths) {
     // its locked name away, and the run may be finished.
     ASSERT_EQ(appendFolderRecord(hidden), IoError::ok);
     EXPECT_EQ(checkFolderToLock(hidden, system).rule, FolderRule::none);
+}
+
+// A volume that takes only the names Windows takes.
+class WindowsNamesOnly final : public ForwardingFileSystem {
+  public:
+    bool takesWindowsNamesOnly(const std::string&) override { return true; }
+};
+
+// A locked name that Windows would take for another name of its folder, or
+// that the volume does not take at all, would only be met at the folder's
+// rename, once every file inside is locked: refused before anything changes,
+// whichever way the lock is started.
+TEST_F(FolderOperations, ALockedNameWindowsCouldNotTakeIsRefusedBeforeAnythingChanges) {
+    WindowsNamesOnly windowsNames;
+    // ";" locked is "|", which Windows takes in no name.
+    temp.write("a;b/a.txt", "a");
+    struct Case {
+        std::string folder;
+        FolderRule rule;
+        std::string other;
+        FileSystem* fs;
+        std::string words;
+    } cases[] = {
+        {temp / "a;b", FolderRule::lockedNameNotAllowed, lockedOf("a;b"), &windowsNames,
+         "The folder " + temp / "a;b" +
+             " cannot be locked: the file system does not allow this name (" + lockedOf("a;b") +
+             ", its locked name).\r\nGive this folder another name. Nothing was changed."},
+#ifndef _WIN32
+        // "I" locked is "Š", "Y" locked is "š": one name to Windows. (On
+        // Windows itself the two are one name already.)
+        {temp / "Y", FolderRule::lockedNameCaseTwin, temp.makeFolder(lockedFolderName("I")),
+         &platformFileSystem(),
+         "The folder " + temp / "Y" + " cannot be locked: its locked name would differ only in "
+             "case from " + lockedOf("I") + ", which Windows cannot tell apart.\r\nMove that "
+             "away, or give this folder another name. Nothing was changed."},
+#endif
+    };
+    temp.write("Y/a.txt", "a");
+    const std::string tree = listTree(temp.path());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        FileSystemOverride use(*c.fs);
+        const FolderCheck check = checkFolderToLock(c.folder, {});
+        EXPECT_EQ(check.rule, c.rule);
+        EXPECT_EQ(check.other, c.other);
+        EXPECT_EQ(folderRefusalText(check), c.words);
+        for (bool checkAll : {true, false}) {
+            LockFolderOptions options = everyRule();
+            options.checkEveryRule = checkAll;
+            const FolderRunResult result = lockFolder(c.folder, options, desktop);
+            EXPECT_EQ(result.problem, FolderProblem::refused);
+            EXPECT_EQ(result.refusal.rule, c.rule);
+            EXPECT_FALSE(result.filesRun);
+        }
+    }
+    EXPECT_EQ(listTree(temp.path()), tree);
+    EXPECT_EQ(records(), Lines{});
 }
 
 // A folder under a locked folder's locked name would be listed under that

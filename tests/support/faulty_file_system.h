@@ -112,6 +112,10 @@ public:
         out.clear();
         return hit("listFolder") ? error_ : base().listFolder(p, out);
     }
+    // A question of the volume, not a call that can fail.
+    bool takesWindowsNamesOnly(const std::string& p) override {
+        return base().takesWindowsNamesOnly(p);
+    }
 
     IoError markTemporary(FileHandle f, const std::string& mark) override {
         return hit("markTemporary") ? error_ : base().markTemporary(f, mark);

@@ -65,6 +65,9 @@ class ForwardingFileSystem : public FileSystem {
     IoError listFolder(const std::string& p, std::vector<FolderEntry>& out) override {
         return base().listFolder(p, out);
     }
+    bool takesWindowsNamesOnly(const std::string& p) override {
+        return base().takesWindowsNamesOnly(p);
+    }
     IoError unmarkTemporary(const std::string& p) override { return base().unmarkTemporary(p); }
     IoError carryPlainTraits(const std::string& p, uint32_t a, FileHandle f) override {
         return base().carryPlainTraits(p, a, f);
