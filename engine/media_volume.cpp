@@ -72,6 +72,13 @@ std::string volumeName(const std::string& path, uint64_t device) {
         return mountPoint;
 #else
     (void)device;
+    // The drive ("D:\"), or the share of a network path ("\\server\share\").
+    if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') return path.substr(0, 3);
+    if (path.compare(0, 2, "\\\\") == 0) {
+        const size_t server = path.find('\\', 2);
+        const size_t share = server == std::string::npos ? server : path.find('\\', server + 1);
+        if (share != std::string::npos) return path.substr(0, share + 1);
+    }
 #endif
     std::string folder = getFolderPart(path);
     if (folder.size() > 1) folder.pop_back();  // the separator

@@ -12,7 +12,7 @@ namespace vellumar {
 std::string mountPointIn(const std::string& mountinfo, uint64_t device, const std::string& path);
 
 // The mount point of the volume that holds `path`, whose file lies on
-// `device`; the path's folder when that is not known (or on Windows).
+// `device`; on Windows its drive or share; the path's folder when neither is known.
 std::string volumeName(const std::string& path, uint64_t device);
 
 }  // namespace vellumar

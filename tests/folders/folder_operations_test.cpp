@@ -20,6 +20,7 @@
 #include "folders/folder_paths.h"
 #include "folders/folder_state.h"
 #include "tests/locking/run_fixture.h"
+#include "tests/support/file_attributes.h"
 #include "tests/support/forwarding_file_system.h"
 
 namespace vellumar::test {
@@ -345,6 +346,7 @@ TEST_F(FolderOperations, ALockThatStopsShortSaysWhyAndWhere) {
          {S::done, S::done, S::done},
          true,
          false},
+        // Found by the search, and refused as it carries the mark alone.
         {"a file a Windows client marked System",
          [](const std::string& plain) {
              fileSystem().setAttributes(in(plain, "b.txt"), kAttrSystem);
@@ -377,10 +379,14 @@ TEST_F(FolderOperations, ALockThatStopsShortSaysWhyAndWhere) {
          true,
          true},
     };
+    // Wine adds archive to every file, so no file there carries System alone.
+    const bool systemAlone = fileAttributesAfterSetting(kAttrSystem) == kAttrSystem;
+    Lines listed;
     int n = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string name = std::string("F").append(std::to_string(n++));
+        if (!systemAlone && std::string(c.name).find("System") != std::string::npos) continue;
         for (const char* file : {"/a.txt", "/b.txt", "/sub/c.txt"}) temp.write(name + file, "x");
         const std::string plain = temp / name;
         c.prepare(plain);
@@ -409,9 +415,9 @@ TEST_F(FolderOperations, ALockThatStopsShortSaysWhyAndWhere) {
         EXPECT_EQ(isRecordedFolder(plain), c.listed);
         EXPECT_TRUE(fileExists(plain));
         EXPECT_EQ((attributesOf(plain) & kAttrHidden) != 0, c.hidden);
+        if (c.listed) listed.push_back(plain);
     }
-    EXPECT_EQ(records(),
-              (Lines{temp / "F3", temp / "F4", temp / "F5", temp / "F6", temp / "F7"}));
+    EXPECT_EQ(records(), listed);
 }
 
 // A list that cannot be read is never replaced: the folder is not locked.

@@ -204,7 +204,8 @@ TEST_F(UnmarkedFolders, ALockedFolderThatLostItsHiddenMarkIsFoundAndNoOtherFolde
              ? std::vector<std::string>{"Outer", "Outer" + std::string(1, kSeparator) + "In"}
              : std::vector<std::string>{"Outer"},
          2},
-        // No letter in its plain name: its ".hidden" line still tells.
+        // No letter in its plain name: its record (and on Linux its
+        // ".hidden" line) still tells.
         {"unhidden where it was locked",
          [&](const std::string& at) {
              temp.write(getFileName(at) + "/2024/a.txt", "a");
@@ -213,7 +214,8 @@ TEST_F(UnmarkedFolders, ALockedFolderThatLostItsHiddenMarkIsFoundAndNoOtherFolde
                                                   kAttrNormal),
                        IoError::ok);
          },
-         kHiddenLists ? std::vector<std::string>{"2024"} : std::vector<std::string>{}, 1},
+         {"2024"},
+         1},
         // As a person's folder "sqsu" would decode.
         {"a copy without a letter in its plain name",
          [&](const std::string& at) { lockedCopy(at, "2024", {"a.txt"}); },
