@@ -271,7 +271,9 @@ TEST(VolumeName, TheMountPointOfTheDeviceThatHoldsThePath) {
     EXPECT_EQ(mountPointIn(mountinfo, makedev(8, 1), "/x/b.txt"), "");
     EXPECT_EQ(volumeName("/nowhere/known/b.txt", makedev(250, 250)), "/nowhere/known");
 #else
-    EXPECT_EQ(volumeName("C:\\w\\b.txt", 1), "C:\\w");
+    // The drive, or the share of a network path.
+    EXPECT_EQ(volumeName("C:\\w\\b.txt", 1), "C:\\");
+    EXPECT_EQ(volumeName("\\\\server\\share\\w\\b.txt", 1), "\\\\server\\share\\");
 #endif
 }
 
