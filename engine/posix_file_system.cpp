@@ -540,10 +540,10 @@ public:
         if (changes || !readOnly) {
             if (IoError e = writable.open(); e != IoError::ok) return e;
         }
-        const IoError stored_ = media.kind() == MediaKind::ntfs
+        const IoError written = media.kind() == MediaKind::ntfs
                                     ? media.setWord(attributes)
                                     : storeDosRecord(path, stored, wanted);
-        if (stored_ != IoError::ok) return stored_;
+        if (written != IoError::ok) return written;
         const bool openedForChange = writable.opened();
         writable.keep();
         if (readOnly && ((mode & writeBits) != 0 || openedForChange)) {

@@ -30,11 +30,6 @@ bool isFolder(const std::string& path) {
     return fileSystem().status(path, status) == IoError::ok && status.kind == EntryKind::folder;
 }
 
-bool hasLockedExtension(const std::string& path) {
-    const std::string extension = toUpper(getExtension(path));
-    return extension == "VKL" || extension == "VKW" || extension == "VKS";
-}
-
 // The files an unlock run takes. A ".VKS" file that does not start like a
 // sealed file is a person's own file with that name: it is left as it is and
 // keeps no folder from being unlocked.

@@ -278,11 +278,6 @@ std::string plannedLockedName(const std::string& path, const FileStatus& status,
 
 constexpr uint32_t kLockMarks = kAttrHidden | kAttrReadOnly;
 
-bool hasLockedExtension(const std::string& path) {
-    const std::string extension = toUpper(getExtension(path));
-    return extension == "VKL" || extension == "VKW" || extension == "VKS";
-}
-
 // The marks a locked file must carry on its file system: hidden and
 // read-only as far as the file system keeps them (one that keeps no hidden
 // mark says so, and the run says so per volume).

@@ -852,16 +852,6 @@ TEST_F(FolderSteps, ACancelledLockSaysTheFolderStaysListedWhenAFileInsideWasLock
     EXPECT_EQ(folderAttributes(plainPath("A")), kAttrDirectory);
 }
 
-// Refuses to list the folders named, as a folder its user may not enter.
-class Unenterable final : public ForwardingFileSystem {
-  public:
-    std::set<std::string> folders;
-    IoError listFolder(const std::string& p, std::vector<FolderEntry>& out) override {
-        if (folders.count(p)) return IoError::accessDenied;
-        return ForwardingFileSystem::listFolder(p, out);
-    }
-};
-
 // A subfolder the run's search could not enter: its files were never found.
 // The folder is not locked at all (or, listed already, not finished); when
 // unlocking, it stays listed.
@@ -870,12 +860,12 @@ TEST_F(FolderSteps, AFolderWithASubfolderTheSearchCouldNotEnterIsNotDone) {
     const Shown skippedShown{"The folder " + sub + " could not be searched: permission denied.",
                              Icon::critical, "Vellumar"};
     makeFolder("A");
-    Unenterable disk;
+    BusyFolder disk;
     for (bool recorded : {false, true}) {
         SCOPED_TRACE(recorded);
         if (recorded) appendFolderRecord(plainPath("A"));
         chooseToEncrypt("A");
-        disk.folders = {sub};
+        disk.unlistable = {sub};
         {
             FileSystemOverride use(disk);
             run();
@@ -899,7 +889,7 @@ TEST_F(FolderSteps, AFolderWithASubfolderTheSearchCouldNotEnterIsNotDone) {
     run();
     chooseToDecrypt("A", lockedPath("A"));
     const std::string lockedSub = lockedPath("A") + kSeparator + "sub";
-    disk.folders = {lockedSub};
+    disk.unlistable = {lockedSub};
     {
         FileSystemOverride use(disk);
         run();
@@ -914,25 +904,6 @@ TEST_F(FolderSteps, AFolderWithASubfolderTheSearchCouldNotEnterIsNotDone) {
                                    Icon::critical, "Vellumar"}}));
     EXPECT_EQ(records(), Lines{plainPath("A")});
 }
-
-// Saves a person's file into the folder at the first rename (while its
-// files are being locked), or refuses to keep the folder's hidden mark.
-class BusyFolder final : public ForwardingFileSystem {
-  public:
-    std::string savedMeanwhile, notHiding;
-    IoError rename(const std::string& from, const std::string& to) override {
-        if (!savedMeanwhile.empty()) {
-            FileHandle file = kNoFile;
-            if (base().createNew(savedMeanwhile, file) == IoError::ok) base().close(file);
-            savedMeanwhile.clear();
-        }
-        return ForwardingFileSystem::rename(from, to);
-    }
-    IoError setAttributes(const std::string& p, uint32_t a) override {
-        if (p == notHiding && (a & kAttrHidden)) return IoError::accessDenied;
-        return ForwardingFileSystem::setAttributes(p, a);
-    }
-};
 
 // The folder is read back after its files are locked: what it does not
 // confirm is named, and it stays plain and listed as being locked.

@@ -181,25 +181,6 @@ TEST_F(FolderCommands, AFolderWithAFileThatCannotBeLockedStaysPlainAndListed) {
     EXPECT_EQ(run({"folders"}).out, folder + "\n");
 }
 
-// Saves a person's file into the folder at the first rename (while its
-// files are being locked), or refuses to keep the folder's hidden mark.
-class BusyFolder final : public ForwardingFileSystem {
-  public:
-    std::string savedMeanwhile, notHiding;
-    IoError rename(const std::string& from, const std::string& to) override {
-        if (!savedMeanwhile.empty()) {
-            FileHandle file = kNoFile;
-            if (base().createNew(savedMeanwhile, file) == IoError::ok) base().close(file);
-            savedMeanwhile.clear();
-        }
-        return ForwardingFileSystem::rename(from, to);
-    }
-    IoError setAttributes(const std::string& p, uint32_t a) override {
-        if (p == notHiding && (a & kAttrHidden)) return IoError::accessDenied;
-        return ForwardingFileSystem::setAttributes(p, a);
-    }
-};
-
 // The folder is read back after its files are locked: a file saved into it
 // meanwhile, or a hidden mark the folder does not keep, is no success.
 TEST_F(FolderCommands, WhatTheFolderDoesNotConfirmIsNamedAndItStaysListed) {

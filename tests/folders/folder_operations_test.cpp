@@ -28,33 +28,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// Refuses to list the folders named; saves a person's file into a folder at
-// the run's first rename (while its files are being locked); refuses to
-// keep the hidden mark of the folder named.
-class Unlistable final : public ForwardingFileSystem {
-  public:
-    std::set<std::string> folders;
-    IoError refusal = IoError::accessDenied;
-    std::string savedMeanwhile;
-    std::string notHiding;
-    IoError listFolder(const std::string& p, std::vector<FolderEntry>& out) override {
-        if (folders.count(p)) return refusal;
-        return ForwardingFileSystem::listFolder(p, out);
-    }
-    IoError rename(const std::string& from, const std::string& to) override {
-        if (!savedMeanwhile.empty()) {
-            FileHandle file = kNoFile;
-            if (base().createNew(savedMeanwhile, file) == IoError::ok) base().close(file);
-            savedMeanwhile.clear();
-        }
-        return ForwardingFileSystem::rename(from, to);
-    }
-    IoError setAttributes(const std::string& p, uint32_t a) override {
-        if (p == notHiding && (a & kAttrHidden)) return IoError::accessDenied;
-        return ForwardingFileSystem::setAttributes(p, a);
-    }
-};
-
 // A path below a folder, `relative` written with '/'.
 std::string in(const std::string& folder, std::string relative) {
     std::replace(relative.begin(), relative.end(), '/', kSeparator);
@@ -221,8 +194,8 @@ TEST_F(FolderOperations, TheSearchNamesEveryFolderItCouldNotEnterWithTheCause) {
     const std::string start = makeTree();
     temp.write("T/deny/d.txt", "d");
     temp.write("T/long/l.txt", "l");
-    Unlistable disk;
-    disk.folders = {temp / "T/deny"};
+    BusyFolder disk;
+    disk.unlistable = {temp / "T/deny"};
     FoundFiles found;
     {
         FileSystemOverride use(disk);
@@ -239,7 +212,7 @@ TEST_F(FolderOperations, TheSearchNamesEveryFolderItCouldNotEnterWithTheCause) {
     EXPECT_EQ(desktop.yields, 3);
 
     // The start folder itself: named when it is there but cannot be read.
-    disk.folders = {start};
+    disk.unlistable = {start};
     {
         FileSystemOverride use(disk);
         found = findFilesBelow(start, desktop);
@@ -279,7 +252,7 @@ TEST_F(FolderOperations, ALockedFolderIsListedHiddenAndRenamedAndUnlocksBack) {
 // left on disk: the folder never hidden or renamed unless all its files are
 // locked, and listed only while any file inside is.
 TEST_F(FolderOperations, ALockThatStopsShortSaysWhyAndWhere) {
-    Unlistable disk;
+    BusyFolder disk;
     struct Case {
         const char* name;
         std::function<void(const std::string& plain)> prepare;
@@ -309,7 +282,7 @@ TEST_F(FolderOperations, ALockThatStopsShortSaysWhyAndWhere) {
          false,
          false},
         {"a folder inside that cannot be searched",
-         [&disk](const std::string& plain) { disk.folders = {plain + kSeparator + "sub"}; },
+         [&disk](const std::string& plain) { disk.unlistable = {plain + kSeparator + "sub"}; },
          true,
          FolderProblem::notSearched,
          "<folder>",
@@ -397,7 +370,7 @@ TEST_F(FolderOperations, ALockThatStopsShortSaysWhyAndWhere) {
             FileSystemOverride use(disk);
             result = lockFolder(plain, options, desktop);
         }
-        disk.folders.clear();
+        disk.unlistable.clear();
         disk.notHiding.clear();
         EXPECT_EQ(result.problem, c.problem);
         if (c.problem == FolderProblem::plainFilesLeft) {

@@ -4,7 +4,9 @@
 // made-up drive root).
 
 #include <cstdio>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "engine/file_system.h"
 #include "engine/names.h"
@@ -114,6 +116,33 @@ class ListEditedMeanwhile final : public ForwardingFileSystem {
 
   private:
     std::string folder_;
+};
+
+// A folder a run works on while other things happen to it: a person's file
+// saved into it at the run's first rename (while its files are being
+// locked), a folder whose hidden mark is refused, folders that cannot be
+// listed (as folders their user may not enter).
+class BusyFolder final : public ForwardingFileSystem {
+  public:
+    std::string savedMeanwhile, notHiding;
+    std::set<std::string> unlistable;
+    IoError listRefusal = IoError::accessDenied;
+    IoError rename(const std::string& from, const std::string& to) override {
+        if (!savedMeanwhile.empty()) {
+            FileHandle file = kNoFile;
+            if (base().createNew(savedMeanwhile, file) == IoError::ok) base().close(file);
+            savedMeanwhile.clear();
+        }
+        return ForwardingFileSystem::rename(from, to);
+    }
+    IoError setAttributes(const std::string& p, uint32_t a) override {
+        if (p == notHiding && (a & kAttrHidden)) return IoError::accessDenied;
+        return ForwardingFileSystem::setAttributes(p, a);
+    }
+    IoError listFolder(const std::string& p, std::vector<FolderEntry>& out) override {
+        if (unlistable.count(p)) return listRefusal;
+        return ForwardingFileSystem::listFolder(p, out);
+    }
 };
 
 // A file system that keeps no hidden mark (a FAT stick through FUSE) and
