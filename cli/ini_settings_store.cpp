@@ -67,7 +67,12 @@ std::vector<IniLine> parseIni(const std::string& content) {
     while (at < content.size()) {
         IniLine line;
         std::string body;  // the line without its ends, escaped line ends joined
-        for (;;) {
+        // Every line but a comment goes on after an escaping backslash (a
+        // section header and a line starting with '#' too). What it starts
+        // with stands in its first piece, looked at once: looking again at
+        // the whole line for each piece made a long one quadratic.
+        bool goesOn = true;
+        for (bool first = true;; first = false) {
             size_t end = content.find_first_of("\r\n", at);
             if (end == std::string::npos) end = content.size();
             std::string_view piece(content.data() + at, end - at);
@@ -77,10 +82,11 @@ std::vector<IniLine> parseIni(const std::string& content) {
             line.raw.append(content, at, next - at);
             body += piece;
             at = next;
-            // Every line but a comment goes on after an escaping backslash
-            // (a section header and a line starting with '#' too).
-            const std::string_view start = trimmed(body);
-            if (start.empty() || start[0] == ';' || !endsInEscape(piece)) break;
+            if (first) {
+                const std::string_view start = trimmed(piece);
+                goesOn = !start.empty() && start[0] != ';';
+            }
+            if (!goesOn || !endsInEscape(piece)) break;
             if (at >= content.size()) {
                 line.escapesNext = true;
                 break;
