@@ -478,6 +478,24 @@ TEST_F(Cli, TheSettingsFileAndANewApplicationDirectoryArePrivate) {
     EXPECT_EQ(mode(conf), 0600u);
 }
 
+// A settings file too large to read stops every command with its name, once,
+// and is left as it is.
+TEST_F(Cli, ASettingsFileTooLargeToReadIsNamed) {
+    const std::string conf = temp / "config/Tessarin.conf";
+    const std::string large = "[Settings]\n;" + std::string(5 << 20, 'c') + "\n";
+    temp.write("config/Tessarin.conf", large);
+    const std::string said = "tessarin-cli: the settings file " + conf + " is too large to read\n";
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"--password-stdin", "folders"},
+          std::vector<std::string>{"--password-stdin", "set-password"}}) {
+        const Result result = run(command, "pw\npw\n");
+        EXPECT_NE(result.status, 0);
+        EXPECT_EQ(result.err.find(said), 0u) << result.err;
+        EXPECT_EQ(result.err.find(said, 1), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(readFile(conf), large);
+}
+
 // Locks run at once in several processes lose no line of a list: each adds
 // its line under the lock every process shares. Locked files go to "files",
 // locked folders to "folders".

@@ -14,6 +14,7 @@
 #include <future>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/cli/ini_forms.h"
 #include "tests/support/temp_folder.h"
@@ -138,6 +139,27 @@ TEST_F(IniSettings, ALongContinuedLineIsReadInLinearTime) {
         ASSERT_TRUE(store.saveSetting("Tessarin", "Settings", "k", "kept"));
     });
     EXPECT_EQ(readFile(conf()), file.substr(0, file.size() - 6) + "kept\n");
+}
+
+// A file larger than the program could have made is neither read nor
+// rewritten, and the reason names it.
+TEST_F(IniSettings, AFileTooLargeToReadIsLeftAsItIsAndNamed) {
+    std::vector<std::string> problems;
+    store.onProblem([&problems](const std::string& p) { problems.push_back(p); });
+    const std::string atLimit = "[Settings]\nk=v\n;" +
+                                std::string(IniSettingsStore::kMaxFileSize - 17, 'c') + "\n";
+    ASSERT_EQ(atLimit.size(), IniSettingsStore::kMaxFileSize);
+    temp.write("config/Tessarin.conf", atLimit);
+    EXPECT_EQ(store.getSetting("Tessarin", "Settings", "k"), "v");
+
+    const std::string over = atLimit + ";";
+    temp.write("config/Tessarin.conf", over);
+    EXPECT_EQ(store.getSetting("Tessarin", "Settings", "k"), "");
+    EXPECT_FALSE(store.saveSetting("Tessarin", "Settings", "k", "new"));
+    EXPECT_EQ(readFile(conf()), over);
+    const std::string problem = "the settings file " + conf() + " is too large to read";
+    EXPECT_EQ(problems, (std::vector<std::string>{problem, problem}));
+    EXPECT_EQ(listTree(temp / "config"), "Tessarin.conf\n");
 }
 
 // The file holds the shifted password: one left open to others is closed up
