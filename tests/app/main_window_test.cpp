@@ -51,6 +51,7 @@
 #include "engine/sealed_lock.h"
 #include "engine/locked_folder_name.h"
 #include "engine/text_shift.h"
+#include "locking/sealing_keys.h"
 #include "app/file_run_handlers.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/file_attributes.h"
@@ -1153,7 +1154,7 @@ TEST_F(Gui, ALockLeftByACrashedInstanceIsTakenOver) {
 // Sealing through the real window: the box turns sealing on (the question
 // answered Yes), files and then a folder are sealed and come back.
 TEST_F(Gui, SealedFilesAndAFolderComeBackThroughTheWindow) {
-    qputenv("TESSARIN_TEST_SCRYPT_LOG_N", "10");
+    setIdentityWorkFactor(10);
     qputenv("TESSARIN_ANSWER", "yes");
     Program program;
     program.passGate();

@@ -14,6 +14,7 @@
 #include "engine/names.h"
 #include "engine/sealed_identity.h"
 #include "engine/sealed_lock.h"
+#include "locking/sealing_keys.h"
 #include "tests/app/wizard_fixture.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/forwarding_file_system.h"
@@ -24,11 +25,7 @@ namespace {
 class SealChoice : public Wizard {
   protected:
     void SetUp() override {
-#ifdef _WIN32
-        _putenv_s("TESSARIN_TEST_SCRYPT_LOG_N", "10");
-#else
-        setenv("TESSARIN_TEST_SCRYPT_LOG_N", "10", 1);
-#endif
+        setIdentityWorkFactor(10);  // identity files cheap to make and open
         Wizard::SetUp();
     }
     // Adds the files and presses the run button.
