@@ -20,10 +20,12 @@ namespace {
 // window keeps it for a moment only (QLockFile's default).
 constexpr std::chrono::seconds kStaleAfter{30};
 
-// Up to `most` bytes from the start of the file; false when it does not open.
-bool readStart(const char* path, size_t most, std::string& text) {
+// Up to `most` bytes from the start of the file; false when it does not
+// open. The machine's id is often a link to /etc/machine-id; a lock file
+// that is a link is never read through.
+bool readStart(const char* path, size_t most, std::string& text, bool followLink = true) {
     text.clear();
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
     if (fd < 0) return false;
     text.resize(most);
     ssize_t got;
@@ -99,7 +101,7 @@ bool isPid(const std::string& text) {
 // holder keeps it: QLockFile's judgement, so that both agree.
 bool isLeftOver(const std::string& path) {
     std::string text;
-    if (!readStart(path.c_str(), 4096, text)) return false;  // gone meanwhile
+    if (!readStart(path.c_str(), 4096, text, false)) return false;  // gone meanwhile
     const std::vector<std::string> info = linesOf(text);
     const std::string &pid = info[0], &program = info[1], &host = info[2], &machine = info[3],
                       &boot = info[4];
