@@ -179,8 +179,8 @@ IniFileLock::Outcome IniFileLock::take(std::chrono::milliseconds wait) {
         if (isLeftOver(path_)) {
             // One remover at a time, as with QLockFile.
             IniFileLock remover(path_ + ".rmlock");
-            if (remover.take(std::chrono::milliseconds(0)) == Outcome::taken &&
-                isLeftOver(path_) && removeLeftOver(path_))
+            if (remover.take(std::chrono::milliseconds(0)) == Outcome::taken && isLeftOver(path_) &&
+                removeLeftOver(path_))
                 continue;
         }
         const auto now = std::chrono::steady_clock::now();

@@ -228,8 +228,8 @@ bool IniSettingsStore::saveSetting(const std::string& application, const std::st
             report("the settings file " + named + " is locked by another program");
             return false;
         case IniFileLock::Outcome::failed:
-            report("the settings file " + named + " cannot be locked: " +
-                   std::strerror(lock.error()));
+            report("the settings file " + named +
+                   " cannot be locked: " + std::strerror(lock.error()));
             return false;
     }
     const std::string path = linkTarget(named);

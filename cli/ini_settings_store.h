@@ -28,9 +28,7 @@ class IniSettingsStore final : public SettingsStore {
                               std::chrono::milliseconds lockWait = kLockWait);
 
     // Told why a file could not be read or rewritten, in words that name it.
-    void onProblem(std::function<void(const std::string&)> report) {
-        report_ = std::move(report);
-    }
+    void onProblem(std::function<void(const std::string&)> report) { report_ = std::move(report); }
 
     std::string getSetting(const std::string& application, const std::string& section,
                            const std::string& key) override;

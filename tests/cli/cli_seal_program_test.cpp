@@ -64,7 +64,8 @@ TEST_F(Cli, TheKeyFileTakesTheFullWorkFactorWhateverTheEnvironment) {
     const std::string identity = readFile(applicationFile(kIdentityFileName));
     const size_t stanza = identity.find("\n-> scrypt ");
     ASSERT_NE(stanza, std::string::npos) << identity;
-    const std::string line = identity.substr(stanza + 1, identity.find('\n', stanza + 1) - stanza - 1);
+    const std::string line =
+        identity.substr(stanza + 1, identity.find('\n', stanza + 1) - stanza - 1);
     EXPECT_EQ(line.substr(line.rfind(' ') + 1), std::to_string(kDefaultScryptLogN)) << line;
     EXPECT_EQ(kDefaultScryptLogN, 18);
 }

@@ -3,14 +3,13 @@
 // settings in keeps them.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <QLockFile>
 #include <QSettings>
 #include <QString>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <barrier>
 #include <string>
 #include <thread>
@@ -223,8 +222,8 @@ TEST_F(SettingsFile, ALeftOverLockIsTakenOverAndAHeldOneNamed) {
     const std::string before = readFile(conf());
     EXPECT_FALSE(waiting.saveSetting("Tessarin", "Settings", "k", "while held"));
     EXPECT_EQ(readFile(conf()), before);
-    EXPECT_EQ(problems,
-              std::vector<std::string>{"the settings file " + conf() + " is locked by another program"});
+    EXPECT_EQ(problems, std::vector<std::string>{"the settings file " + conf() +
+                                                 " is locked by another program"});
 }
 
 }  // namespace

@@ -146,8 +146,8 @@ TEST_F(IniSettings, ALongContinuedLineIsReadInLinearTime) {
 TEST_F(IniSettings, AFileTooLargeToReadIsLeftAsItIsAndNamed) {
     std::vector<std::string> problems;
     store.onProblem([&problems](const std::string& p) { problems.push_back(p); });
-    const std::string atLimit = "[Settings]\nk=v\n;" +
-                                std::string(IniSettingsStore::kMaxFileSize - 17, 'c') + "\n";
+    const std::string atLimit =
+        "[Settings]\nk=v\n;" + std::string(IniSettingsStore::kMaxFileSize - 17, 'c') + "\n";
     ASSERT_EQ(atLimit.size(), IniSettingsStore::kMaxFileSize);
     temp.write("config/Tessarin.conf", atLimit);
     EXPECT_EQ(store.getSetting("Tessarin", "Settings", "k"), "v");
