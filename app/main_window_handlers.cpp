@@ -212,6 +212,7 @@ void MainWindowHandlers::cmdPassword_Click() {
         case PasswordGate::notConfirmed:
         case PasswordGate::refusedCharacters:
         case PasswordGate::keyUnreadable:
+        case PasswordGate::keyMissing:
             desktop_.message(passwordMessage(gate), Icon::critical);
             model_.txtPassword.clear();
             model_.txtConfirm.clear();

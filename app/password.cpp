@@ -1,5 +1,6 @@
 #include "app/password.h"
 
+#include "engine/file_system.h"
 #include "engine/names.h"
 #include "engine/text_shift.h"
 #include "locking/sealing_keys.h"
@@ -44,6 +45,9 @@ PasswordGate checkPassword(SettingsStore& settings, const std::string& password,
                            const std::string& confirm, SealingKeys* keys) {
     std::string p = trim(password);
     if (sealingStarted(settings)) {
+        FileStatus status;
+        if (fileSystem().status(identityFilePath(), status) == IoError::notFound)
+            return PasswordGate::keyMissing;
         // No key is ever kept under an empty password (nor can the library take one).
         if (p.empty()) return PasswordGate::wrongPassword;
         SealingKeys opened;
@@ -94,11 +98,25 @@ std::string passwordMessage(PasswordGate gate) {
         case PasswordGate::keyUnreadable:
             return "The Password Can Not Be Checked: The Key File " + identityFilePath() +
                    " Can Not Be Read Or Is Damaged";
+        case PasswordGate::keyMissing:
+            return "The Password Can Not Be Checked: The Key File " + identityFilePath() +
+                   " Is Missing. Restore It With The Recovery Key.";
         case PasswordGate::accepted:
         case PasswordGate::passwordSet:
             break;
     }
     return {};
+}
+
+bool recordSealingStarted(SettingsStore& settings) {
+    settings.saveSetting(kSettingsApplication, kSettingsSection, kSealingKey, "on");
+    return forgetShiftedPassword(settings);
+}
+
+bool saveShiftedPassword(SettingsStore& settings, const std::string& password) {
+    settings.saveSetting(kSettingsApplication, kSettingsSection, passwordKey(),
+                         encodeText(password));
+    return storedPassword(settings) == password;
 }
 
 SealingStartResult startSealing(SettingsStore& settings, const std::string& password,
@@ -107,8 +125,7 @@ SealingStartResult startSealing(SettingsStore& settings, const std::string& pass
     const bool wasOn = sealingIsOn();
     result.age = turnOnSealing(trim(password), keys);
     if (!result.age.ok()) return result;
-    settings.saveSetting(kSettingsApplication, kSettingsSection, kSealingKey, "on");
-    const bool forgotten = forgetShiftedPassword(settings);
+    const bool forgotten = recordSealingStarted(settings);
     result.start = wasOn ? SealingStart::wasOn
                    : forgotten ? SealingStart::started
                                : SealingStart::passwordKept;
