@@ -45,19 +45,11 @@ PasswordGate checkPassword(SettingsStore& settings, const std::string& password,
                            const std::string& confirm, SealingKeys* keys) {
     std::string p = trim(password);
     if (sealingStarted(settings)) {
-        FileStatus status;
-        if (fileSystem().status(identityFilePath(), status) == IoError::notFound)
-            return PasswordGate::keyMissing;
-        // No key is ever kept under an empty password (nor can the library take one).
-        if (p.empty()) return PasswordGate::wrongPassword;
         SealingKeys opened;
-        const AgeResult result = openSealingKeys(p, opened);
-        if (result.error == AgeError::wrongPassword) return PasswordGate::wrongPassword;
-        if (!result.ok()) return PasswordGate::keyUnreadable;
-        if (keys) *keys = opened;
-        // A store that could not be cleared when sealing started is cleared now.
-        forgetShiftedPassword(settings);
-        return PasswordGate::accepted;
+        const PasswordGate gate = openKeyFile(p, opened);
+        if (gate == PasswordGate::accepted && keys) *keys = opened;
+        keyFileOpened(settings, gate);
+        return gate;
     }
     // The password opens the copies of the identity that sealed folders
     // carry, even where sealing is not on (a folder brought from elsewhere).
@@ -66,6 +58,30 @@ PasswordGate checkPassword(SettingsStore& settings, const std::string& password,
     if (keys && (gate == PasswordGate::accepted || gate == PasswordGate::passwordSet))
         keys->password = p;
     return gate;
+}
+
+bool gateOpensKeyFile(SettingsStore& settings) {
+    return sealingStarted(settings);
+}
+
+PasswordGate openKeyFile(const std::string& password, SealingKeys& keys) {
+    const std::string p = trim(password);
+    FileStatus status;
+    if (fileSystem().status(identityFilePath(), status) == IoError::notFound)
+        return PasswordGate::keyMissing;
+    // No key is ever kept under an empty password (nor can the library take one).
+    if (p.empty()) return PasswordGate::wrongPassword;
+    SealingKeys opened;
+    const AgeResult result = openSealingKeys(p, opened);
+    if (result.error == AgeError::wrongPassword) return PasswordGate::wrongPassword;
+    if (!result.ok()) return PasswordGate::keyUnreadable;
+    keys = opened;
+    return PasswordGate::accepted;
+}
+
+void keyFileOpened(SettingsStore& settings, PasswordGate gate) {
+    // A store that could not be cleared when sealing started is cleared now.
+    if (gate == PasswordGate::accepted) forgetShiftedPassword(settings);
 }
 
 static PasswordGate checkShiftedPassword(SettingsStore& settings, const std::string& p,

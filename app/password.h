@@ -37,6 +37,14 @@ bool passwordIsSet(SettingsStore& settings);
 PasswordGate checkPassword(SettingsStore& settings, const std::string& password,
                            const std::string& confirm, SealingKeys* keys = nullptr);
 
+// The gate's two halves, for a front end that opens the key file off its
+// own thread. Whether the typed password is checked by opening the key file
+// (sealing started); then openKeyFile does that, with the settings store
+// untouched, and keyFileOpened finishes on the front end's thread.
+bool gateOpensKeyFile(SettingsStore& settings);
+PasswordGate openKeyFile(const std::string& password, SealingKeys& keys);
+void keyFileOpened(SettingsStore& settings, PasswordGate gate);
+
 enum class SealingStart {
     started,        // the identity was made; the shifted password is gone from the store
     wasOn,          // sealing was on already: its identity was opened

@@ -5,6 +5,7 @@
 #include "engine/text_shift.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"
+#include "locking/failure_cause.h"
 
 namespace vellumar {
 namespace {
@@ -81,6 +82,24 @@ PasswordChange changePassword(SettingsStore& settings, const std::string& curren
     else if (change.keys.keyFile.ok() && keys)
         keys->password = p;
     return change;
+}
+
+std::string recoveryKeyProblem(const AgeResult& read, const std::string& path) {
+    uint32_t attributes = 0;
+    if (fileSystem().getAttributes(path, attributes) == IoError::ok &&
+        (attributes & kAttrDirectory) != 0)
+        return "a folder, not a recovery key";
+    if (read.error == AgeError::notAge)
+        return "not a recovery key (it must hold one \"AGE-SECRET-KEY-1...\" line)";
+    if (read.error == AgeError::io && read.io == IoError::notFound) return "no such file";
+    return "the recovery key could not be read: " + keyFileCause(read, path);
+}
+
+std::string keyFileCause(const AgeResult& result, const std::string& path) {
+    if (result.error == AgeError::io) return causeText(result.io, path);
+    if (result.error == AgeError::wrongPassword) return "it does not open with the old password";
+    if (result.error == AgeError::damaged) return "it is damaged";
+    return describe(result.error);
 }
 
 std::vector<std::string> lockedFolderRoots() {

@@ -43,6 +43,12 @@ PasswordChange changePassword(SettingsStore& settings, const std::string& curren
                               const std::string& password, const std::string& confirm,
                               SealingKeys* keys = nullptr);
 
+// Why the file given as the recovery key gave none, in the words a person
+// who typed the wrong name or picked the wrong file needs.
+std::string recoveryKeyProblem(const AgeResult& read, const std::string& path);
+// Why the key file or a key copy at `path` could not be opened or written.
+std::string keyFileCause(const AgeResult& result, const std::string& path);
+
 // The listed locked folders as they stand on the disk (by their locked
 // name, or their plain one when they never got it): where sealed ones keep
 // their key copies.

@@ -28,13 +28,6 @@ std::string newPasswordProblem(NewPassword fresh) {
     return {};
 }
 
-std::string keyCause(const AgeResult& result, const std::string& path) {
-    if (result.error == AgeError::io) return causeText(result.io, path);
-    if (result.error == AgeError::wrongPassword) return "it does not open with the old password";
-    if (result.error == AgeError::damaged) return "it is damaged";
-    return describe(result.error);
-}
-
 bool readNewPassword(CliSession& cli, std::string& password, std::string& confirm) {
     return cli.readSecret("New password: ", password) &&
            cli.readSecret("Confirm password: ", confirm);
@@ -85,7 +78,7 @@ int restoreKeyCommand(CliSession& cli, const std::vector<std::string>&) {
             break;
     }
     cli.console.err << identityFilePath() << ": the key file could not be written: "
-                    << keyCause(restored.age, identityFilePath()) << "\nNothing was changed.\n";
+                    << keyFileCause(restored.age, identityFilePath()) << "\nNothing was changed.\n";
     return kExitFailed;
 }
 
@@ -119,13 +112,13 @@ int changePasswordCommand(CliSession& cli, const std::vector<std::string>&) {
     }
     if (change.sealing && !change.keys.keyFile.ok()) {
         cli.console.err << identityFilePath() << ": the key file could not be changed: "
-                        << keyCause(change.keys.keyFile, identityFilePath())
+                        << keyFileCause(change.keys.keyFile, identityFilePath())
                         << "\nNothing was changed; the password is still the old one.\n";
         return kExitFailed;
     }
     for (const RewrapFailure& failure : change.keys.copies)
         cli.console.err << failure.path << ": this sealed folder's key copy could not be changed: "
-                        << keyCause(failure.cause, failure.path)
+                        << keyFileCause(failure.cause, failure.path)
                         << "; the folder still opens with the old password\n";
     cli.console.err << "The application password has been changed.\n";
     if (!change.keys.copies.empty()) {

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "app/password.h"
+#include "app/password_changes.h"
 #include "cli/absolute_path.h"
 #include "cli/cli.h"
 #include "cli/item_lines.h"
@@ -28,23 +29,6 @@ std::string ageCause(const AgeResult& result) {
     if (result.error == AgeError::io) return describe(result.io);
     return describe(result.error);
 }
-
-}  // namespace
-
-std::string recoveryKeyProblem(const AgeResult& read, const std::string& path) {
-    uint32_t attributes = 0;
-    if (fileSystem().getAttributes(path, attributes) == IoError::ok &&
-        (attributes & kAttrDirectory) != 0)
-        return "a folder, not a recovery key";
-    if (read.error == AgeError::notAge)
-        return "not a recovery key (it must hold one \"AGE-SECRET-KEY-1...\" line)";
-    if (read.error == AgeError::io && read.io == IoError::notFound) return "no such file";
-    if (read.error == AgeError::io)
-        return "the recovery key could not be read: " + causeText(read.io, path);
-    return "the recovery key could not be read: " + ageCause(read);
-}
-
-namespace {
 
 // The file --recovery-key-out names: made new and private (0600, never over
 // another file) before anything changes, so that sealing is never turned

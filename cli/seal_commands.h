@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "cli/cli_session.h"
-#include "engine/age_format.h"
 
 namespace vellumar {
 
@@ -22,10 +21,6 @@ int exportRecoveryKeyCommand(CliSession& cli, const std::vector<std::string>& ar
 // unlock --recovery-key-file F FILE...: no password asked; only sealed files.
 int unlockWithRecoveryKey(CliSession& cli, const std::vector<std::string>& files,
                           const std::string& keyFile);
-
-// Why the file given as the recovery key gave none, in the words a person
-// who typed the wrong name or picked the wrong file needs.
-std::string recoveryKeyProblem(const AgeResult& read, const std::string& path);
 
 // The sentence that goes with the recovery key wherever it is shown.
 extern const char* const kRecoveryKeyAdvice;

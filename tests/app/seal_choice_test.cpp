@@ -145,6 +145,7 @@ TEST_F(SealChoice, TheGateChecksThePasswordByTheKey) {
     WindowModel again;
     MainWindowHandlers second{again, desktop, settings};
     again.txtPassword = again.txtConfirm = "new one";
+    desktop.answers = {false};
     second.cmdPassword_Click();
     EXPECT_EQ(again.topPage(), Page::fraPassword);
     EXPECT_EQ(desktop.messages.back(),
