@@ -116,13 +116,21 @@ TEST_F(PasswordChanges, TheGateRestoresAMissingKeyFileFromTheRecoveryKey) {
 // a copy that does not open with the old password is named with its cause.
 TEST_F(PasswordChanges, ChangingThePasswordWrapsTheKeyAndTheFolderCopies) {
     sealingOn();
-    const std::string box = temp / "box", odd = temp / "odd";
+    // box: a copy of the key file; far: a folder sealed elsewhere under the
+    // same password, with its own key; odd: one under another password.
+    const std::string box = temp / "box", far = temp / "far", odd = temp / "odd";
     temp.write("box/a.txt", "a");
+    temp.write("far/c.txt", "c");
     temp.write("odd/b.txt", "b");
-    for (const std::string& folder : {box, odd}) ASSERT_EQ(appendFolderRecord(folder), IoError::ok);
+    for (const std::string& folder : {box, far, odd})
+        ASSERT_EQ(appendFolderRecord(folder), IoError::ok);
     ASSERT_EQ(placeFolderIdentity(box), IoError::ok);
     const std::string boxCopy = addBackslash(box) + kFolderIdentityName;
     const std::string oddCopy = addBackslash(odd) + kFolderIdentityName;
+    const std::string farCopy = addBackslash(far) + kFolderIdentityName;
+    const AgeIdentity farKey = AgeIdentity::generate();
+    ASSERT_TRUE(writeIdentityFile(farCopy, farKey, "old", 10).ok());
+    fileSystem().setAttributes(farCopy, kAttrHidden | kAttrReadOnly);
     ASSERT_TRUE(writeIdentityFile(oddCopy, AgeIdentity::generate(), "elsewhere", 10).ok());
     fileSystem().setAttributes(oddCopy, kAttrHidden | kAttrReadOnly);
 
@@ -150,6 +158,9 @@ TEST_F(PasswordChanges, ChangingThePasswordWrapsTheKeyAndTheFolderCopies) {
     EXPECT_FALSE(keyOpensWith(identityFilePath(), "old"));
     EXPECT_TRUE(keyOpensWith(boxCopy, "new"));
     EXPECT_TRUE(keyOpensWith(oddCopy, "elsewhere"));
+    AgeIdentity farOpened;
+    ASSERT_TRUE(readIdentityFile(farCopy, "new", farOpened).ok());
+    EXPECT_EQ(farOpened.secret(), farKey.secret());
     // The copy is still known for the program's own.
     EXPECT_TRUE(isFolderIdentityCopy(boxCopy));
 }
