@@ -61,8 +61,8 @@ TEST_F(Cli, SetPasswordAppliesTheFirstUseRules) {
         {{"set-password", "--password-stdin"},
          "pw\npw\n",
          1,
-         "The application password is set already; the other commands ask for it. There is no "
-         "command to change it yet.\n"},
+         "The application password is set already; the other commands ask for it. Change it "
+         "with: tessarin-cli change-password\n"},
         {{"lock", "a.txt"}, "pw\n", 1, noTerminal},
     };
     for (const Case& c : cases) {
@@ -442,7 +442,10 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
               "     set-password: a password is set already, or the new one was refused\n"
               "     or could not be saved; sealing could not be turned on; the recovery\n"
               "     key file is missing or holds no key; export-recovery-key: sealing is\n"
-              "     not on;\n"
+              "     not on; --recovery-key-out: the file exists or could not be made;\n"
+              "     restore-key: the key file stands and is whole, or could not be written;\n"
+              "     change-password: the new password was refused or could not be saved,\n"
+              "     or a sealed folder's key copy still opens with the old password only;\n"
               "     scan: PATH is no folder, a folder below it could not be searched, the\n"
               "     scan was interrupted or the lists could not be written (a damaged\n"
               "     locked file is listed, and does not change the status); rescue: any\n"
