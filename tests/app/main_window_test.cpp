@@ -1224,7 +1224,7 @@ TEST_F(Gui, SealedFilesAndAFolderComeBackThroughTheWindow) {
 // while it does, a second click starts nothing, and the answer lands on the
 // window. The check is held open by the test, not by time.
 TEST_F(Gui, TheGateOpensTheKeyWithoutFreezingTheWindow) {
-    qputenv("TESSARIN_TEST_SCRYPT_LOG_N", "10");
+    setIdentityWorkFactor(10);
     Program program;
     SealingKeys keys;
     ASSERT_EQ(startSealing(program.settings, "secret", keys).start, SealingStart::started);
