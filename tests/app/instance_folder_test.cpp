@@ -26,8 +26,12 @@ namespace {
 
 using test::TempFolder;
 
-std::string bytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
-QString qpath(const std::string& path) { return QFile::decodeName(path.c_str()); }
+std::string bytes(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+QString qpath(const std::string& path) {
+    return QFile::decodeName(path.c_str());
+}
 
 unsigned modeOf(const std::string& path) {
     struct stat st {};
@@ -59,8 +63,10 @@ class InstanceFolder : public ::testing::Test {
     void TearDown() override {
         for (const char* name : {"XDG_RUNTIME_DIR", "TMPDIR"}) {
             const auto it = saved_.find(name);
-            if (it == saved_.end()) ::unsetenv(name);
-            else ::setenv(name, it->second.c_str(), 1);
+            if (it == saved_.end())
+                ::unsetenv(name);
+            else
+                ::setenv(name, it->second.c_str(), 1);
         }
     }
     // A folder open to every user, as /tmp is.
@@ -166,7 +172,8 @@ TEST_F(InstanceFolder, WithoutAPrivateFolderTheProgramRunsWithoutLockOrDoor) {
     InstanceChannel channel;
     EXPECT_FALSE(channel.listen());
     EXPECT_FALSE(InstanceChannel::send(OpenRequest{}, QStringLiteral("Tessarin"), 1000));
-    EXPECT_EQ(test::listTree(temp.path()), "home\nhome/runtime\nhome/runtime/Tessarin.lock\nshared\n");
+    EXPECT_EQ(test::listTree(temp.path()),
+              "home\nhome/runtime\nhome/runtime/Tessarin.lock\nshared\n");
 }
 
 }  // namespace

@@ -21,8 +21,8 @@ namespace {
 constexpr uid_t kOtherUser = 12345;
 
 std::string lockFolder() {
-    const std::string path = QFile::encodeName(SingleInstance::lockPath(QStringLiteral("Tessarin")))
-                                 .toStdString();
+    const std::string path =
+        QFile::encodeName(SingleInstance::lockPath(QStringLiteral("Tessarin"))).toStdString();
     return path.substr(0, path.rfind('/'));
 }
 
@@ -63,8 +63,10 @@ TEST(InstanceOwner, AnotherUsersFolderNeverHoldsTheLock) {
         EXPECT_EQ(lockFolder(), temp.home() + "/runtime");
         SingleInstance instance;
         EXPECT_TRUE(instance.acquired());
-        if (tmp) ::setenv("TMPDIR", keptTmp.c_str(), 1);
-        else ::unsetenv("TMPDIR");
+        if (tmp)
+            ::setenv("TMPDIR", keptTmp.c_str(), 1);
+        else
+            ::unsetenv("TMPDIR");
     }
     {
         SCOPED_TRACE("the folder under the application directory is another user's");
@@ -74,8 +76,10 @@ TEST(InstanceOwner, AnotherUsersFolderNeverHoldsTheLock) {
         EXPECT_EQ(SingleInstance::lockPath(QStringLiteral("Tessarin")).toStdString(), "");
     }
 
-    if (kept) ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    else ::unsetenv("XDG_RUNTIME_DIR");
+    if (kept)
+        ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    else
+        ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 }  // namespace
