@@ -19,8 +19,9 @@ QString InstanceChannel::serverName(const QString& name) {
     // A pipe name: one per user.
     return name + QLatin1Char('-') + qEnvironmentVariable("USERNAME");
 #else
-    // Beside the lock, in the user's own runtime folder.
+    // Beside the lock, in the user's own private folder.
     QString path = SingleInstance::lockPath(name);
+    if (path.isEmpty()) return {};
     path.chop(5);  // ".lock"
     return path + QStringLiteral(".socket");
 #endif
@@ -37,6 +38,7 @@ InstanceChannel::~InstanceChannel() {
 
 bool InstanceChannel::listen() {
     const QString name = serverName(name_);
+    if (name.isEmpty()) return false;
     QLocalServer::removeServer(name);
     return server_.listen(name);
 }
@@ -64,8 +66,10 @@ void InstanceChannel::accept() {
 }
 
 bool InstanceChannel::send(const OpenRequest& request, const QString& name, int timeoutMs) {
+    const QString server = serverName(name);
+    if (server.isEmpty()) return false;
     QLocalSocket socket;
-    socket.connectToServer(serverName(name));
+    socket.connectToServer(server);
     if (!socket.waitForConnected(timeoutMs)) return false;
     const std::string bytes = encodeOpenRequest(request);
     socket.write(bytes.data(), static_cast<qint64>(bytes.size()));

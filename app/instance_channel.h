@@ -1,6 +1,6 @@
 #pragma once
-// The running copy's door for later starts: a local socket keyed per user,
-// next to the single-instance lock. A later start hands over the paths it
+// The running copy's door for later starts: a local socket beside the
+// single-instance lock, in the same folder of the user's alone. A later start hands over the paths it
 // was given (or only asks for the window to come to the front) and ends.
 
 #include <QLocalServer>
@@ -28,6 +28,8 @@ class InstanceChannel {
     // Hands a request to the running copy; true once that copy took it.
     static bool send(const OpenRequest& request, const QString& name = QStringLiteral("Tessarin"),
                      int timeoutMs = 5000);
+    // The socket's full path (empty without a private folder), never a bare
+    // name that Qt would place in the shared temporary folder.
     static QString serverName(const QString& name);
 
   private:

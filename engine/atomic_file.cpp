@@ -81,12 +81,13 @@ IoError AtomicFile::open() {
         // Where the file system keeps no mark, a leftover is never removed:
         // clutter, not loss.
         IoError e = fs.createTemporary(temporaryPath_, getFileName(temporaryPath_), file_);
-        // While the new file is still its writer's own, and writable.
-        if (e == IoError::ok) takeTraits();
-        if (e == IoError::ok && !source_.empty()) e = fs.copyPermissions(source_, file_);
-        else if (e == IoError::ok && asNewFile_) e = fs.useNewFilePermissions(file_);
-        if (e == IoError::ok) return e;
-        if (file_ != kNoFile) discard();  // created, but it could not take the permissions
+        // While the new file is still its writer's own, and writable. Its
+        // permissions wait for its content to be complete (takePermissions).
+        if (e == IoError::ok) {
+            takeTraits();
+            return e;
+        }
+        if (file_ != kNoFile) discard();  // created, but it could not be marked
         if (e != IoError::exists) {
             temporaryPath_.clear();
             return e;
@@ -121,10 +122,19 @@ void AtomicFile::takeTimes() {
     if (traits_ != Traits::none) fileSystem().copyTimes(source_, file_);
 }
 
+IoError AtomicFile::takePermissions() {
+    // Private (0600, as created) while written: plain content is never
+    // readable by others before it is whole, whatever mode it ends with.
+    if (!source_.empty()) return fileSystem().copyPermissions(source_, file_);
+    if (asNewFile_) return fileSystem().useNewFilePermissions(file_);
+    return IoError::ok;
+}
+
 IoError AtomicFile::commit() {
     FileSystem& fs = fileSystem();
     if (file_ == kNoFile) return IoError::other;
     takeTimes();
+    if (IoError e = takePermissions(); e != IoError::ok) return e;
     if (IoError e = fs.flush(file_); e != IoError::ok) return e;
     FileHandle file = file_;
     file_ = kNoFile;
@@ -158,6 +168,7 @@ IoError AtomicFile::handOver(std::string& temporaryPath) {
     FileSystem& fs = fileSystem();
     if (file_ == kNoFile) return IoError::other;
     takeTimes();
+    if (IoError e = takePermissions(); e != IoError::ok) return e;
     FileHandle file = file_;
     file_ = kNoFile;
     if (IoError e = fs.close(file); e != IoError::ok) return e;

@@ -53,14 +53,15 @@ public:
     // Attributes the final file gets; applied before it takes its name.
     void setAttributes(uint32_t attributes) { attributes_ = attributes; }
 
-    // Flushes, closes, names and flushes the folder: the commit point. With
-    // keepExisting an existing final name fails with IoError::exists.
+    // Gives the file its permissions, flushes, closes, names and flushes the
+    // folder: the commit point. With keepExisting an existing final name
+    // fails with IoError::exists.
     IoError commit();
     // Deletes the temporary now (also done by the destructor).
     void discard();
-    // For a write batch, which names the file later: closes the temporary
-    // unflushed, applies the attributes and hands over its path. The
-    // destructor then leaves it alone.
+    // For a write batch, which names the file later: gives it its
+    // permissions, closes the temporary unflushed, applies the attributes and
+    // hands over its path. The destructor then leaves it alone.
     IoError handOver(std::string& temporaryPath);
 
     // True once the file holds its final name (even if the folder flush then failed).
@@ -75,6 +76,8 @@ private:
     // extended attributes: a file that cannot take them keeps its content.
     void takeTraits();
     void takeTimes();
+    // The source's permissions, or a person's new file's; after the last write.
+    IoError takePermissions();
 
     std::string finalPath_;
     std::string temporaryPath_;

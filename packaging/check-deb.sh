@@ -96,6 +96,36 @@ if [ -f "$root/usr/share/doc/tessarin/changelog.gz" ]; then
         fail "the changelog's newest entry is '$entry', not tessarin $version"
 fi
 
+# The programs as built hardened (cmake/hardening.cmake): position-independent
+# (ELF type DYN), relocations read-only (GNU_RELRO) and bound at start (NOW),
+# stack canaries (__stack_chk_fail) and fortified C library calls (__*_chk).
+# What is read back is shown.
+if command -v readelf > /dev/null 2>&1; then
+    for program in Tessarin tessarin-cli; do
+        binary=$root/usr/bin/$program
+        [ -f "$binary" ] || continue
+        type=$(readelf -hW "$binary" | sed -n 's/^ *Type: *\([A-Z]*\).*/\1/p')
+        dynamic=$(readelf -dW "$binary")
+        flags=$(sed -n 's/.*(FLAGS) *//p' <<< "$dynamic" | xargs)
+        flags1=$(sed -n 's/.*(FLAGS_1) *Flags: *//p' <<< "$dynamic" | xargs)
+        relro=$(readelf -lW "$binary" | grep -c '^ *GNU_RELRO')
+        imported=$(readelf --dyn-syms -W "$binary" | awk '$7 == "UND" {sub(/@.*/, "", $8); print $8}')
+        checked=$(grep -E '^__[a-z0-9_]+_chk(_fail)?$' <<< "$imported" | sort -u | xargs)
+        echo "$program: ELF type $type; FLAGS ${flags:-none}; FLAGS_1 ${flags1:-none};" \
+            "GNU_RELRO segments $relro; imports $checked"
+        [ "$type" = DYN ] || fail "$program is not position-independent (ELF type $type)"
+        grep -qw NOW <<< "$flags1" || grep -qw BIND_NOW <<< "$flags" ||
+            fail "$program does not bind its symbols at start (no BIND_NOW)"
+        [ "$relro" -ge 1 ] || fail "$program has no GNU_RELRO segment"
+        grep -qx __stack_chk_fail <<< "$imported" ||
+            fail "$program imports no __stack_chk_fail (no stack protector)"
+        grep -vx __stack_chk_fail <<< "$imported" | grep -qE '^__[a-z0-9_]+_chk$' ||
+            fail "$program imports no fortified call (__*_chk)"
+    done
+else
+    fail "readelf is missing (Debian package binutils): the programs' hardening is not read"
+fi
+
 # Debian's own checks: errors fail, warnings are shown.
 if command -v lintian > /dev/null 2>&1; then
     lintian "$deb" > "$work/lintian" 2>&1

@@ -529,5 +529,48 @@ TEST_F(Cli, ParallelLocksLoseNoLineOfTheLists) {
     }
 }
 
+// A folder's ".hidden" of 2 GiB (sparse: no disk, any size) is never read
+// whole, by a run or a scan: each finishes, within little memory, names the
+// list and leaves it as it is.
+TEST_F(Cli, AHugeListOfHiddenNamesIsNeverReadWhole) {
+    setPassword();
+    const std::string file = temp.write("data/a.txt", "a");
+    temp.write("data/sub/b.txt", "b");
+    const std::string list = temp.write("data/.hidden", "");
+    constexpr off_t kHuge = off_t{2} << 30;
+    ASSERT_EQ(::truncate(list.c_str(), kHuge), 0);
+#if !defined(__SANITIZE_ADDRESS__)
+    // Far less than the list: reading it whole would fail (AddressSanitizer
+    // reserves more than this for itself).
+    environment = "ulimit -v 524288;";
+#endif
+    const std::string notUpdated =
+        list + ": list of hidden names not updated: it is larger than 1 MiB\n";
+    const std::string locked = lockedName(file, ".VKL");
+    // Each ends of itself; a run that changes the list names it first.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> runs = {
+        {{"lock", file}, notUpdated},
+        {{"unlock", locked}, notUpdated},
+        {{"lock-folder", temp / "data/sub"}, notUpdated},
+        {{"scan", temp / "data"}, ""},
+        {{"unlock-folder", temp / "data/sub"}, notUpdated},
+        {{"lock-folder", temp / "data/sub"}, notUpdated},
+        {{"rescue", temp / "data"}, ""},
+    };
+    for (const auto& [command, err] : runs) {
+        std::vector<std::string> arguments{"--password-stdin"};
+        arguments.insert(arguments.end(), command.begin(), command.end());
+        SCOPED_TRACE(command[0]);
+        const Result result = run(arguments, "pw\n");
+        EXPECT_TRUE(result.status == 0 || result.status == 1) << result.status << result.err;
+        EXPECT_EQ(result.err.substr(0, err.size()), err) << result.err;
+    }
+    EXPECT_EQ(readFile(file), "a");
+    EXPECT_EQ(readFile(temp / "data/sub/b.txt"), "b");
+    struct stat st {};
+    ASSERT_EQ(::stat(list.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, kHuge);
+}
+
 }  // namespace
 }  // namespace vellumar::test

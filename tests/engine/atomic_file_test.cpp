@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <climits>
+#include <mutex>
+#include <vector>
+#endif
 
 #include "engine/names.h"
 #include "tests/support/faulty_file_system.h"
@@ -138,6 +145,105 @@ TEST(Temporaries, OnlyAMarkedTemporaryIsOurs) {
     }
     ASSERT_FALSE(unmarked.empty());
     EXPECT_EQ(temporaryOwner(unmarked), TemporaryOwner::none);
+}
+#endif
+
+#ifndef _WIN32
+// Notes the mode of every temporary as each write reaches it.
+class ModeAtWrite final : public test::ForwardingFileSystem {
+  public:
+    IoError write(FileHandle f, const char* d, size_t n) override {
+        note(f);
+        return ForwardingFileSystem::write(f, d, n);
+    }
+    IoError copy(FileHandle from, FileHandle to, uint64_t n) override {
+        note(to);
+        return ForwardingFileSystem::copy(from, to, n);
+    }
+    std::vector<unsigned> modes() {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return modes_;
+    }
+
+  private:
+    void note(FileHandle f) {
+        const int fd = static_cast<int>(f);
+        char target[PATH_MAX];
+        const std::string link = "/proc/self/fd/" + std::to_string(fd);
+        const ssize_t length = ::readlink(link.c_str(), target, sizeof target - 1);
+        struct stat st {};
+        if (length <= 0 || ::fstat(fd, &st) != 0) return;
+        if (!isTemporaryName(getFileName(std::string(target, static_cast<size_t>(length)))))
+            return;
+        std::lock_guard<std::mutex> hold(mutex_);
+        modes_.push_back(st.st_mode & 07777);
+    }
+    std::mutex mutex_;
+    std::vector<unsigned> modes_;
+};
+
+unsigned modeOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+}
+
+// Nobody else can read a new file while its content is being written (plain
+// content, on an unlock): it takes its final permissions only once complete.
+TEST(AtomicFile, ATemporaryIsPrivateWhileWrittenAndThenTakesItsPermissions) {
+    struct Case {
+        const char* name;
+        size_t length;
+        FileResult (*lock)(const std::string&, Desktop&, const FileRequest&);
+        FileResult (*unlock)(const std::string&, Desktop&, const FileRequest&);
+    };
+    const Case cases[] = {
+        {"small", 100, lockSmallFile, unlockSmallFile},
+        {"large", 200001, lockLargeFile, unlockLargeFile},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempFolder temp;
+        const std::string content = test::patternBytes(c.length, 3);
+        const std::string plain = temp.write("report.txt", content);
+        ASSERT_EQ(::chmod(plain.c_str(), 0644), 0);
+        test::ScriptedDesktop desktop;
+        ModeAtWrite observed;
+        FileSystemOverride use(observed);
+
+        const FileResult locked = c.lock(plain, desktop, {});
+        ASSERT_TRUE(locked.done()) << static_cast<int>(locked.problem);
+        EXPECT_EQ(modeOf(locked.output), 0444u);  // read-only: the write bits go
+        const FileResult unlocked = c.unlock(locked.output, desktop, {});
+        ASSERT_TRUE(unlocked.done()) << static_cast<int>(unlocked.problem);
+        EXPECT_EQ(modeOf(plain), 0644u);
+        EXPECT_EQ(test::readFile(plain), content);
+
+        const std::vector<unsigned> modes = observed.modes();
+        ASSERT_FALSE(modes.empty());
+        for (unsigned mode : modes) EXPECT_EQ(mode, 0600u);
+    }
+
+    // A new file standing in for none, committed or handed to a batch.
+    for (const bool handedOver : {false, true}) {
+        SCOPED_TRACE(handedOver ? "handed over" : "committed");
+        test::TempFolder temp;
+        ModeAtWrite observed;
+        std::string written;
+        {
+            FileSystemOverride use(observed);
+            AtomicFile file(temp / "new.txt");
+            file.openToOthersAsNew();
+            ASSERT_EQ(file.open(), IoError::ok);
+            ASSERT_EQ(file.write("plain"), IoError::ok);
+            ASSERT_EQ(handedOver ? file.handOver(written) : file.commit(), IoError::ok);
+            if (!handedOver) written = temp / "new.txt";
+        }
+        const mode_t mask = ::umask(022);
+        ::umask(mask);
+        EXPECT_EQ(modeOf(written), 0666u & ~mask);
+        EXPECT_EQ(observed.modes(), std::vector<unsigned>{0600u});
+    }
 }
 #endif
 

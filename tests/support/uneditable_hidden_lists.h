@@ -29,7 +29,8 @@ inline const UneditableList kUneditableLists[] = {
      [](const TempFolder& t, const std::string& f) {
          const std::string outside = t.write(f + "-outside", "mine\n");
          t.makeFolder(f);
-         ::symlink(outside.c_str(), (t / (f + "/.hidden")).c_str());
+         // A link not made leaves no list: the case's expected cause then fails it.
+         (void)!::symlink(outside.c_str(), (t / (f + "/.hidden")).c_str());
      },
      "it is a symbolic link"},
     {"a named pipe",
