@@ -164,6 +164,10 @@ const char* describe(AgeError error) {
             return "sealed for another identity";
         case AgeError::wrongPassword:
             return "wrong password";
+        case AgeError::passwordOnly:
+            return "sealed with a password";
+        case AgeError::tooCostly:
+            return "its password asks for too much work";
     }
     return "unknown";
 }
@@ -322,17 +326,22 @@ AgeResult AgeReader::openWithIdentity(const AgeIdentity& identity) {
         case UnwrapResult::opened:
             return acceptFileKey(fileKey);
         case UnwrapResult::notForUs:
+            for (const AgeStanza& stanza : stanzas_)
+                if (stanza.arguments[0] == "scrypt") return AgeResult::of(AgeError::passwordOnly);
             return AgeResult::of(AgeError::otherIdentity);
         case UnwrapResult::malformed:
+        case UnwrapResult::tooCostly:
             break;
     }
     return AgeResult::of(AgeError::damaged);
 }
 
-AgeResult AgeReader::openWithPassword(const std::string& password) {
+AgeResult AgeReader::openWithPassword(const std::string& password, int maxLogN) {
     if (AgeResult header = readHeader(); !header.ok()) return header;
     std::string fileKey;
-    switch (unwrapWithPassword(password, stanzas_, fileKey)) {
+    switch (unwrapWithPassword(password, stanzas_, fileKey, maxLogN)) {
+        case UnwrapResult::tooCostly:
+            return AgeResult::of(AgeError::tooCostly);
         case UnwrapResult::opened:
             return acceptFileKey(fileKey);
         case UnwrapResult::notForUs:

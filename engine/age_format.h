@@ -26,8 +26,10 @@ enum class AgeError {
     notAge,         // not a file of this format at all
     unsupported,    // another version of the format
     damaged,        // malformed, cut short or changed: it does not verify
-    otherIdentity,  // no stanza opens with this identity (or it is a password file)
+    otherIdentity,  // no stanza opens with this identity
     wrongPassword,  // the password stanza does not open (or it is no password file)
+    passwordOnly,   // opened with an identity: it is a file only a password opens
+    tooCostly,      // its password stanza asks for more work than the caller allows
 };
 
 // A short English phrase for logs and tests; messages to people are the caller's.
@@ -71,7 +73,8 @@ class AgeReader {
     explicit AgeReader(AgeSource source);
 
     AgeResult openWithIdentity(const AgeIdentity& identity);
-    AgeResult openWithPassword(const std::string& password);
+    // A work factor over `maxLogN` is refused as tooCostly before any work.
+    AgeResult openWithPassword(const std::string& password, int maxLogN = kMaxScryptLogN);
     // The plain name carried with the file (once opened); empty when none.
     const std::string& plainName() const { return plainName_; }
     // Streams the content to `sink`, each chunk only once it verified. On

@@ -40,13 +40,13 @@ AgeResult writeIdentityFile(const std::string& path, const AgeIdentity& identity
 }
 
 AgeResult readIdentityFile(const std::string& path, const std::string& password,
-                           AgeIdentity& identity) {
+                           AgeIdentity& identity, int maxLogN) {
     FileSystem& fs = fileSystem();
     FileHandle input = kNoFile;
     FileCloser closer(input);
     if (IoError e = fs.openRead(path, input); e != IoError::ok) return AgeResult::ofIo(e);
     AgeReader reader(readFromFile(input));
-    if (AgeResult result = reader.openWithPassword(password); !result.ok()) return result;
+    if (AgeResult result = reader.openWithPassword(password, maxLogN); !result.ok()) return result;
     std::string text;
     bool tooLong = false;
     AgeResult result = reader.decryptTo([&](const char* data, size_t size) {

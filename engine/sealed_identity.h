@@ -19,9 +19,10 @@ AgeResult writeIdentityFile(const std::string& path, const AgeIdentity& identity
                             AtomicFile::Mode mode = AtomicFile::Mode::keepExisting);
 
 // Opens the identity file with `password`: wrongPassword when it does not
-// open, damaged when it opens to anything but one identity.
+// open, damaged when it opens to anything but one identity, tooCostly when
+// it asks for a work factor over `maxLogN`.
 AgeResult readIdentityFile(const std::string& path, const std::string& password,
-                           AgeIdentity& identity);
+                           AgeIdentity& identity, int maxLogN = kMaxScryptLogN);
 
 // The text of an identity file: comment lines (starting with "#") and blank
 // lines pass, and exactly one identity must remain.

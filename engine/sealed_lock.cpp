@@ -57,12 +57,16 @@ FileResult sealFailed(const AgeResult& result, const std::string& source,
         case AgeError::otherIdentity:
         case AgeError::wrongPassword:
             return fileProblem(FileProblem::otherIdentity, source);
+        case AgeError::passwordOnly:
+            return fileProblem(FileProblem::otherIdentity, source, IoError::ok,
+                               "it is sealed with a passphrase, not for this program's key");
         case AgeError::notAge:
             return fileProblem(FileProblem::damaged, source, IoError::ok,
                                "its header is not that of a sealed file");
         case AgeError::unsupported:
             return fileProblem(FileProblem::damaged, source, IoError::ok,
                                "it is of another version of the age format");
+        case AgeError::tooCostly:  // an identity opens no password stanza
         case AgeError::damaged:
             break;
     }
@@ -97,6 +101,16 @@ FileResult openToRead(const std::string& path, FileStatus& status, FileHandle& f
     if (status.kind != EntryKind::file) return fileProblem(FileProblem::notAFile, path);
     if (IoError e = fs.openRead(path, file); e != IoError::ok) return stepFailed(e, path, path);
     return fileDone(path);
+}
+
+// The header opened with the first identity that opens it.
+AgeResult openWithFirst(AgeReader& reader, const std::vector<AgeIdentity>& identities) {
+    AgeResult opened = AgeResult::of(AgeError::otherIdentity);
+    for (const AgeIdentity& identity : identities) {
+        opened = reader.openWithIdentity(identity);
+        if (opened.error != AgeError::otherIdentity) break;
+    }
+    return opened;
 }
 
 }  // namespace
@@ -159,6 +173,16 @@ FileResult lockSealedFile(const std::string& path, const AgeRecipient& recipient
     return fileDone(sealedPath);
 }
 
+AgeResult openSealedHeader(const std::string& path, const std::vector<AgeIdentity>& identities) {
+    FileStatus status;
+    FileHandle source = kNoFile;
+    FileCloser closeSource(source);
+    if (FileResult opened = openToRead(path, status, source); !opened.done())
+        return AgeResult::ofIo(opened.error == IoError::ok ? IoError::unsupported : opened.error);
+    AgeReader reader(readFromFile(source));
+    return openWithFirst(reader, identities);
+}
+
 FileResult unlockSealedFile(const std::string& path, const std::vector<AgeIdentity>& identities,
                             Desktop& desktop, const FileRequest& request) {
     FileSystem& fs = fileSystem();
@@ -169,12 +193,7 @@ FileResult unlockSealedFile(const std::string& path, const std::vector<AgeIdenti
 
     // The header, opened and verified before anything is written.
     AgeReader reader(yieldingSource(source, desktop));
-    AgeResult opened = AgeResult::of(AgeError::otherIdentity);
-    for (const AgeIdentity& identity : identities) {
-        opened = reader.openWithIdentity(identity);
-        if (opened.error != AgeError::otherIdentity) break;
-    }
-    if (!opened.ok()) return sealFailed(opened, path, path);
+    if (AgeResult opened = openWithFirst(reader, identities); !opened.ok()) return sealFailed(opened, path, path);
     std::string name = reader.plainName();
     if (name.empty()) name = nameWithoutMarker(path);
     if (!isUsableName(name))

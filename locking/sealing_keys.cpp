@@ -145,8 +145,11 @@ AgeResult addFolderIdentity(const std::string& folder, SealingKeys& keys) {
     if (keys.canUnseal() && readSmallFile(path, copy) == IoError::ok &&
         readSmallFile(identityFilePath(), own) == IoError::ok && copy == own)
         return {};
+    // Anyone can plant a copy in a folder: one asking for more work than the
+    // program ever writes would cost the owner seconds and gigabytes.
     AgeIdentity identity;
-    if (AgeResult result = readIdentityFile(path, keys.password, identity); !result.ok())
+    if (AgeResult result = readIdentityFile(path, keys.password, identity, kDefaultScryptLogN);
+        !result.ok())
         return result;
     keys.add(identity);
     return {};

@@ -61,7 +61,8 @@ AgeResult readRecoveryKey(const std::string& path, SealingKeys& keys);
 // under its name keeps the copy out: `exists`.
 IoError placeFolderIdentity(const std::string& folder);
 // Opens the copy in `folder`'s root, if any, with the keys' password and
-// holds its identity. ok when there is none.
+// holds its identity. ok when there is none; tooCostly when it asks for a
+// work factor over the one the program writes (kDefaultScryptLogN).
 AgeResult addFolderIdentity(const std::string& folder, SealingKeys& keys);
 // Removes the copy from a folder that holds no sealed file any more; a
 // person's file of its name stays.

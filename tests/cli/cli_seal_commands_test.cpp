@@ -17,6 +17,7 @@
 #include "cli/seal_commands.h"
 #include "engine/age_keys.h"
 #include "engine/names.h"
+#include "engine/locked_folder_name.h"
 #include "engine/platform.h"
 #include "engine/sealed_identity.h"
 #include "locking/sealing_keys.h"
@@ -178,6 +179,33 @@ TEST_F(CliSeal, AFolderIsSealedAndComesBack) {
     ASSERT_EQ(unlocked.status, 0) << unlocked.err;
     EXPECT_EQ(listTree(temp / "box"), before);
     EXPECT_TRUE(readFile(temp / "box/deep/b.bin") == patternBytes(300000, 4));
+}
+
+// A folder whose sealed files no key at hand opens, its copy of the key
+// included, is left as it was, and the copy is named with its cause.
+TEST_F(CliSeal, AFolderNoKeyOpensIsLeftAsItWas) {
+    temp.write("box/a.txt", "a");
+    ASSERT_EQ(run({"--password-stdin", "lock-folder", "--seal", temp / "box"}).status, 0);
+    const std::string locked = temp / lockedFolderName("box");
+    const std::string copy = locked + kSeparator + kFolderIdentityName;
+    // Another key at home, and a copy in the folder that opens with another password.
+    for (const std::string& path : {identityFilePath(), copy}) {
+        platformFileSystem().setAttributes(path, kAttrNormal);
+        ASSERT_EQ(platformFileSystem().removeFile(path), IoError::ok);
+    }
+    ASSERT_TRUE(writeIdentityFile(identityFilePath(), AgeIdentity::generate(), "pw", 10).ok());
+    ASSERT_TRUE(writeIdentityFile(copy, AgeIdentity::generate(), "theirs", 10).ok());
+    platformFileSystem().setAttributes(copy, kAttrHidden | kAttrReadOnly);
+    const std::string standing = listTree(temp.path());
+
+    const Ran ran = run({"--password-stdin", "unlock-folder", temp / "box"});
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_EQ(ran.err, copy +
+                           ": the copy of the key in the folder does not open with this password\n" +
+                           temp / "box" +
+                           ": none of its sealed files opens, so it was left as it was\n"
+                           "Nothing was changed.\n");
+    EXPECT_EQ(listTree(temp.path()), standing);
 }
 
 TEST_F(CliSeal, SealingOptionsBelongToTheirCommands) {

@@ -235,7 +235,8 @@ TEST(AgeFormat, KeysThatDoNotFitAreToldApart) {
     std::string passwordFile;
     ASSERT_TRUE(
         encryptWithPassword("secret", 10, readFromText("content"), intoText(passwordFile)).ok());
-    EXPECT_EQ(openText(identity, passwordFile), AgeError::otherIdentity);
+    // A file only a password opens says so, not that another key sealed it.
+    EXPECT_EQ(openText(identity, passwordFile), AgeError::passwordOnly);
     struct Case {
         const char* what;
         std::string file, password;
@@ -259,6 +260,11 @@ TEST(AgeFormat, KeysThatDoNotFitAreToldApart) {
     costly.replace(costly.find(" 10\n"), 4, " 23\n");
     AgeReader costlyReader(readFromText(costly));
     EXPECT_EQ(costlyReader.openWithPassword("secret").error, AgeError::damaged);
+    // Within the format's bound, a caller may allow less, and no work is spent beyond it.
+    AgeReader boundedReader(readFromText(passwordFile));
+    EXPECT_EQ(boundedReader.openWithPassword("secret", 9).error, AgeError::tooCostly);
+    AgeReader allowedReader(readFromText(passwordFile));
+    EXPECT_EQ(allowedReader.openWithPassword("secret", 10).error, AgeError::ok);
 }
 
 }  // namespace
