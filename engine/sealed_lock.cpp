@@ -6,6 +6,7 @@
 #include "engine/file_system.h"
 #include "engine/kept_attributes.h"
 #include "engine/names.h"
+#include "engine/sealed_names.h"
 #include "engine/transfer.h"
 
 namespace vellumar {
@@ -199,6 +200,9 @@ FileResult unlockSealedFile(const std::string& path, const std::vector<AgeIdenti
     if (!isUsableName(name))
         return fileProblem(FileProblem::damaged, path, IoError::ok,
                            "the name it carries is no file name here");
+    if (isProgramOwnName(getFolderPart(path), name))
+        return fileProblem(FileProblem::damaged, path, IoError::ok,
+                           "the name it carries is one of this program's own files");
     const std::string plainPath = addBackslash(getFolderPart(path)) + name;
     if (nameTaken(plainPath, request.batch)) return fileProblem(FileProblem::nameTaken, plainPath);
 

@@ -11,12 +11,10 @@
 
 #include "engine/age_format.h"
 #include "engine/file_system.h"
+#include "engine/sealed_names.h"
 
 namespace vellumar {
 
-inline const std::string kIdentityFileName = "identity.age";
-// The copy in a sealed folder's root: hidden, one of the program's own files.
-inline const std::string kFolderIdentityName = ".tessarin-identity.age";
 
 std::string identityFilePath();
 // Whether sealing is on: the identity file exists (readable or not).

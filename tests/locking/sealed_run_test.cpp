@@ -11,6 +11,7 @@
 
 #include "engine/age_format.h"
 #include "engine/list_file.h"
+#include "engine/platform.h"
 #include "engine/sealed_lock.h"
 #include "engine/write_batch.h"
 #include "locking/file_operations.h"
@@ -196,6 +197,51 @@ TEST_F(SealedRuns, AFileWithoutACarriedNameTakesItsOwnNameWithoutTheMarker) {
     platformFileSystem().close(input);
     EXPECT_TRUE(unseal({temp / "w/report.pdf.VKS"}, &keys).complete());
     EXPECT_TRUE(readFile(temp / "w/report.pdf") == "from the tool");
+}
+
+// Anyone with the public key can seal a file under any name: one that would
+// stand as the program's own file where it lands is damaged, and kept.
+TEST_F(SealedRuns, AFileCarryingOneOfTheProgramsOwnNamesIsRefused) {
+    const std::string home = applicationDirectory();
+    temp.write("w/other.txt", "");
+    struct Case {
+        std::string name, folder;
+        bool refused;
+    } cases[] = {
+        {".hidden", temp / "w", true},
+        {".HIDDEN", temp / "w", true},
+        {".tessarin-identity.age", temp / "w", true},
+        {".tessarin-99-1-1.tmp", temp / "w", true},
+        {"folders", home, true},
+        {"Identity.age", home, true},
+        // The same names are anyone's anywhere else.
+        {"folders", temp / "w", false},
+        {"identity.age", temp / "w", false},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name + " in " + c.folder);
+        const std::string sealed = addBackslash(c.folder) + "s" + std::to_string(n++) + ".VKS";
+        {
+            AtomicFile out(sealed);
+            ASSERT_EQ(out.open(), IoError::ok);
+            ASSERT_TRUE(encryptForRecipient(keys.recipient(), c.name, readFromText("planted"),
+                                            writeToFile(out))
+                            .ok());
+            ASSERT_EQ(out.commit(), IoError::ok);
+        }
+        const auto before = namesIn(c.folder);
+        const RunReport report = unseal({sealed}, &keys);
+        if (!c.refused) {
+            EXPECT_TRUE(report.complete());
+            EXPECT_EQ(readFile(addBackslash(c.folder) + c.name), "planted");
+            continue;
+        }
+        EXPECT_EQ(report.items[0].file.problem, FileProblem::damaged);
+        EXPECT_EQ(report.items[0].file.detail,
+                  "the name it carries is one of this program's own files");
+        EXPECT_EQ(namesIn(c.folder), before);
+    }
 }
 
 TEST_F(SealedRuns, AFaultAtAnyCallOfASealOrUnsealLosesNothing) {
