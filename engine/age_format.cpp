@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "engine/age_armor.h"
 #include "engine/age_encoding.h"
 #include "engine/atomic_file.h"
 
@@ -253,23 +254,39 @@ IoError AgeReader::readFull(char* out, size_t size, size_t& got) {
     return IoError::ok;
 }
 
+IoError AgeReader::takeArmor() {
+    if (IoError e = fill(); e != IoError::ok) return e;
+    if (!startsArmored(buffer_.data() + position_, end_ - position_)) return IoError::ok;
+    std::string head(buffer_.data() + position_, end_ - position_);
+    position_ = end_ = 0;
+    source_ = dearmored(std::move(head), std::move(source_), armorBroken_);
+    return IoError::ok;
+}
+
+AgeResult AgeReader::readFailed(IoError error) const {
+    return *armorBroken_ ? AgeResult::of(AgeError::damaged) : AgeResult::ofIo(error);
+}
+
 AgeResult AgeReader::readHeader() {
     if (headerRead_) return headerResult_;
     headerRead_ = true;
     auto fail = [this](AgeResult result) { return headerResult_ = result; };
+    if (IoError e = takeArmor(); e != IoError::ok) return fail(readFailed(e));
     std::string line;
     bool complete = false;
     if (IoError e = readLine(256, line, complete); e != IoError::ok)
-        return fail(AgeResult::ofIo(e));
+        return fail(readFailed(e));
     if (line.compare(0, std::strlen(kVersionPrefix), kVersionPrefix) != 0)
         return fail(AgeResult::of(AgeError::notAge));
     if (!complete) return fail(AgeResult::of(AgeError::damaged));
+    // A line end changed on the way (CRLF) spoils the header, it is no other version.
+    if (line == std::string(kVersionLine) + "\r") return fail(AgeResult::of(AgeError::damaged));
     if (line != kVersionLine) return fail(AgeResult::of(AgeError::unsupported));
     const AgeResult damaged = AgeResult::of(AgeError::damaged);
     while (true) {
         if (headerText_.size() > kMaxHeaderSize) return fail(damaged);
         if (IoError e = readLine(kMaxHeaderSize, line, complete); e != IoError::ok)
-            return fail(AgeResult::ofIo(e));
+            return fail(readFailed(e));
         if (!complete) return fail(damaged);
         if (line.compare(0, 4, "--- ") == 0) {
             std::string mac;
@@ -286,7 +303,7 @@ AgeResult AgeReader::readHeader() {
         std::string body;
         while (true) {
             if (IoError e = readLine(kColumns, line, complete); e != IoError::ok)
-                return fail(AgeResult::ofIo(e));
+                return fail(readFailed(e));
             if (!complete || line.size() > kColumns) return fail(damaged);
             for (char c : line)
                 if (!isBase64Char(c)) return fail(damaged);
@@ -358,7 +375,7 @@ AgeResult AgeReader::decryptTo(const AgeSink& sink) {
     std::string nonce(kNonceSize, '\0');
     size_t got = 0;
     if (IoError e = readFull(nonce.data(), nonce.size(), got); e != IoError::ok)
-        return AgeResult::ofIo(e);
+        return readFailed(e);
     if (got != nonce.size()) return damaged;
     const std::string payloadKey = hkdfSha256(fileKey_, nonce, "payload");
     Aead aead(reinterpret_cast<const uint8_t*>(payloadKey.data()));
@@ -368,7 +385,7 @@ AgeResult AgeReader::decryptTo(const AgeSink& sink) {
     std::vector<char> sealed(kSealedChunkSize + 1), plain(kAgeChunkSize);
     size_t have = 0;
     if (IoError e = readFull(sealed.data(), sealed.size(), have); e != IoError::ok)
-        return AgeResult::ofIo(e);
+        return readFailed(e);
     uint8_t chunkNonce[kAeadNonceSize];
     for (uint64_t counter = 0;; ++counter) {
         const bool last = have <= kSealedChunkSize;
@@ -383,7 +400,7 @@ AgeResult AgeReader::decryptTo(const AgeSink& sink) {
         if (last) return {};
         sealed[0] = sealed[kSealedChunkSize];
         if (IoError e = readFull(sealed.data() + 1, kSealedChunkSize, got); e != IoError::ok)
-            return AgeResult::ofIo(e);
+            return readFailed(e);
         have = 1 + got;
     }
 }

@@ -10,6 +10,7 @@
 // exact content.
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,8 +67,8 @@ AgeResult encryptForRecipient(const AgeRecipient& recipient, const std::string& 
 AgeResult encryptWithPassword(const std::string& password, int logN, const AgeSource& source,
                               const AgeSink& sink);
 
-// Reads one file: first its header, opened with an identity or a
-// password, then its content.
+// Reads one file, binary or armored: first its header, opened with an
+// identity or a password, then its content. A broken armor is damaged.
 class AgeReader {
   public:
     explicit AgeReader(AgeSource source);
@@ -87,6 +88,9 @@ class AgeReader {
 
   private:
     AgeResult readHeader();
+    // An armored file is read through its armor, which is checked as it goes.
+    IoError takeArmor();
+    AgeResult readFailed(IoError error) const;
     AgeResult acceptFileKey(const std::string& fileKey);
     IoError fill();
     // A line without its LF; false when none ends within `limit` bytes.
@@ -103,6 +107,7 @@ class AgeReader {
     std::string fileKey_;
     std::string plainName_;
     bool headerRead_ = false;
+    std::shared_ptr<bool> armorBroken_ = std::make_shared<bool>(false);
     AgeResult headerResult_;
 };
 

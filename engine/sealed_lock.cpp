@@ -1,5 +1,8 @@
 #include "engine/sealed_lock.h"
 
+#include <cstring>
+
+#include "engine/age_armor.h"
 #include "engine/age_encoding.h"
 #include "engine/age_format.h"
 #include "engine/atomic_file.h"
@@ -12,7 +15,7 @@
 namespace vellumar {
 namespace {
 
-const char kAgeVersionLine[] = "age-encryption.org/v1\n";
+const char kAgeVersionPrefix[] = "age-encryption.org/";
 constexpr uint32_t kSealedAttributes = kAttrReadOnly | kAttrHidden;
 // Random bytes in a sealed name: 120 bits, 24 characters of base 32.
 constexpr size_t kNameRandomBytes = 15;
@@ -66,7 +69,7 @@ FileResult sealFailed(const AgeResult& result, const std::string& source,
                                "its header is not that of a sealed file");
         case AgeError::unsupported:
             return fileProblem(FileProblem::damaged, source, IoError::ok,
-                               "it is of another version of the age format");
+                               "it is a sealed file of a version this program cannot read");
         case AgeError::tooCostly:  // an identity opens no password stanza
         case AgeError::damaged:
             break;
@@ -125,8 +128,19 @@ bool startsLikeSealedFile(const std::string& path) {
     FileHandle file = kNoFile;
     if (fileSystem().openRead(path, file) != IoError::ok) return false;
     FileCloser closer(file);
-    std::string head(sizeof kAgeVersionLine - 1, '\0');
-    return readExactly(file, head.data(), head.size()) == IoError::ok && head == kAgeVersionLine;
+    // Any version of the format, or its armor: a file this version cannot
+    // read is still a sealed file, and is named so.
+    char head[64];
+    size_t have = 0;
+    while (have < sizeof head) {
+        size_t got = 0;
+        if (fileSystem().read(file, head + have, sizeof head - have, got) != IoError::ok) return false;
+        if (got == 0) break;
+        have += got;
+    }
+    const size_t prefix = sizeof kAgeVersionPrefix - 1;
+    return (have >= prefix && std::memcmp(head, kAgeVersionPrefix, prefix) == 0) ||
+           startsArmored(head, have);
 }
 
 FileResult lockSealedFile(const std::string& path, const AgeRecipient& recipient, Desktop& desktop,

@@ -158,12 +158,14 @@ TEST_F(SealedRuns, BadSealedFilesAreRefusedAndKeptAsTheyAre) {
 }
 
 // A ".VKS" name alone or an age header alone is no sealed file; with a
-// recovery key alone the compatible formats are refused.
+// recovery key alone the compatible formats are refused. A file of another
+// version of the format, or with its line ends changed, is a sealed file that
+// cannot be read, and is named so.
 TEST_F(SealedRuns, OnlyAnAgeFileUnderTheMarkerIsUnsealed) {
     const std::string sealed = sealedFile("w/a.txt", "sealed text");
     const std::string misnamed = temp / "w/a.age";
     overwrite(misnamed, readFile(sealed));
-    const std::string fake = temp.write("w/fake.VKS", "age-encryption.org/v2\nnot one\n");
+    const std::string fake = temp.write("w/fake.VKS", "not sealed at all\n");
     const std::string compatible = temp.write("w/old.txt", "old");
     ASSERT_TRUE(lockSmallShown(compatible, desktop));
     const std::string compatibleLocked = lockedName(compatible, ".VKL");
@@ -179,6 +181,26 @@ TEST_F(SealedRuns, OnlyAnAgeFileUnderTheMarkerIsUnsealed) {
     EXPECT_EQ(normal.items[0].refusal, Refusal::notLocked);
     EXPECT_EQ(normal.items[1].refusal, Refusal::notLocked);
     EXPECT_EQ(normal.items[2].status, ItemStatus::done);
+
+    const std::string good = readFile(sealedFile("w/b.txt", "b"));
+    std::string crlf = good;
+    crlf.replace(0, 22, "age-encryption.org/v1\r\n");
+    const struct {
+        std::string name, bytes, detail;
+    } unreadable[] = {
+        {"v2.VKS", "age-encryption.org/v2\nnot one\n",
+         "it is a sealed file of a version this program cannot read"},
+        {"crlf.VKS", crlf, "it does not verify: it was cut short or changed"},
+    };
+    for (const auto& c : unreadable) {
+        const std::string path = temp.write("w/" + c.name, c.bytes);
+        for (const bool sealedOnly : {false, true}) {
+            const RunReport report = unseal({path}, &keys, sealedOnly);
+            EXPECT_EQ(report.items[0].file.problem, FileProblem::damaged) << c.name;
+            EXPECT_EQ(report.items[0].file.detail, c.detail) << c.name;
+            EXPECT_EQ(report.items[0].file.path, path);
+        }
+    }
 }
 
 // A file sealed by the age tool carries no name: it is unsealed under its
