@@ -64,6 +64,20 @@ std::string folderKeyCause(const AgeResult& copy) {
     }
 }
 
+std::string keyFileKindText(KeyFileKind kind) {
+    switch (kind) {
+        case KeyFileKind::link:
+            return "it is a link, which is not followed to a key";
+        case KeyFileKind::notRegular:
+            return "it is not a regular file";
+        case KeyFileKind::tooLarge:
+            return "it is too large to be a recovery key";
+        case KeyFileKind::usable:
+            break;
+    }
+    return {};
+}
+
 std::string failureCause(const ItemResult& item) {
     const FileResult& file = item.file;
     switch (file.problem) {

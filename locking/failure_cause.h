@@ -8,6 +8,7 @@
 #include "engine/age_format.h"
 #include "engine/file_system.h"
 #include "locking/file_operations.h"
+#include "locking/sealing_keys.h"
 
 namespace vellumar {
 
@@ -29,6 +30,9 @@ std::string hiddenMarkCause(IoError error, const std::string& path);
 // Why the copy of the key a sealed folder carries did not open (`copy` is
 // what opening it gave); with ok, that no key at hand opens its sealed files.
 std::string folderKeyCause(const AgeResult& copy);
+
+// What a file given as a recovery key is, when it cannot be one.
+std::string keyFileKindText(KeyFileKind kind);
 
 // The line a run gives once for a volume whose file system keeps no hidden
 // mark: what it locked there can be seen.

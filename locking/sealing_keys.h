@@ -51,8 +51,15 @@ AgeResult openSealingKeys(const std::string& password, SealingKeys& keys);
 // `password`. When the file exists already, it is opened instead.
 AgeResult turnOnSealing(const std::string& password, SealingKeys& keys);
 
-// Reads a recovery key (an identity file of the age tool, or the one line).
+// Reads a recovery key (an identity file of the age tool, which may hold
+// several, or the one line) and holds every identity in it. A file that is
+// no regular file of a key's size is refused unread: io, `unsupported`.
 AgeResult readRecoveryKey(const std::string& path, SealingKeys& keys);
+
+// Why the file at `path` cannot be a key file, told without following a
+// link or opening it.
+enum class KeyFileKind { usable, link, notRegular, tooLarge };
+KeyFileKind keyFileKind(const std::string& path);
 
 // Places a copy of the identity file in `folder`'s root (hidden and
 // read-only), unless one is there already. A person's file that stands

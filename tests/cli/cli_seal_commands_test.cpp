@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -18,6 +23,7 @@
 #include "engine/age_keys.h"
 #include "engine/names.h"
 #include "engine/locked_folder_name.h"
+#include "engine/atomic_file.h"
 #include "engine/platform.h"
 #include "engine/sealed_identity.h"
 #include "locking/sealing_keys.h"
@@ -137,7 +143,8 @@ TEST_F(CliSeal, TheRecoveryKeyOpensSealedFilesWithoutThePassword) {
     const Ran bad = run({"unlock", "--recovery-key-file", notAKey, sealedPath}, "");
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.err, notAKey +
-                           ": not a recovery key (it must hold one \"AGE-SECRET-KEY-1...\" line)\n"
+                           ": not a recovery key (it must hold \"AGE-SECRET-KEY-1...\" lines and "
+                           "comments only)\n"
                            "Nothing was changed.\n");
     EXPECT_TRUE(fileExists(sealedPath));
 
@@ -149,6 +156,41 @@ TEST_F(CliSeal, TheRecoveryKeyOpensSealedFilesWithoutThePassword) {
     EXPECT_EQ(readFile(notes), "dear diary");
     EXPECT_TRUE(fileExists(oldLocked));
 }
+
+#ifndef _WIN32
+// A file that cannot be a recovery key is named for what it is, and a pipe
+// is never waited on; an identity file holding several keys gives them all.
+TEST_F(CliSeal, RecoveryKeyFilesAreToldByWhatTheyAre) {
+    const Ran first = sealed({temp.write("w/notes.txt", "dear diary")});
+    ASSERT_EQ(first.status, 0);
+    const std::string sealedPath = sealedIn(temp / "w");
+    const std::string key = writeKey(first.out);
+    const std::string link = temp / "link.txt";
+    ASSERT_EQ(symlink(key.c_str(), link.c_str()), 0);
+    const std::string pipe = temp / "pipe.txt";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const std::string huge = temp.write("huge.txt", first.out + std::string(70000, '#'));
+    const struct {
+        std::string path, cause;
+    } refused[] = {
+        {link, "it is a link, which is not followed to a key"},
+        {pipe, "it is not a regular file"},
+        {huge, "it is too large to be a recovery key"},
+    };
+    for (const auto& c : refused) {
+        const Ran ran = run({"unlock", "--recovery-key-file", c.path, sealedPath}, "");
+        EXPECT_EQ(ran.status, 1);
+        EXPECT_EQ(ran.err, c.path + ": " + c.cause + "\nNothing was changed.\n");
+    }
+    EXPECT_TRUE(fileExists(sealedPath));
+
+    const std::string both = temp.write(
+        "both.txt", identityText(AgeIdentity::generate()) + "\n# mine\n" + first.out);
+    const Ran opened = run({"unlock", "--recovery-key-file", both, sealedPath}, "");
+    EXPECT_EQ(opened.status, 0) << opened.err;
+    EXPECT_EQ(readFile(temp / "w/notes.txt"), "dear diary");
+}
+#endif
 
 // A damaged sealed file is named with the cause and kept byte for byte.
 TEST_F(CliSeal, ADamagedSealedFileIsNamedAndKept) {
@@ -165,6 +207,20 @@ TEST_F(CliSeal, ADamagedSealedFileIsNamedAndKept) {
                            "Not every file was done: 0 unlocked, 1 failed.\n");
     EXPECT_EQ(readFile(sealedPath), bytes);
     EXPECT_EQ(namesIn(temp / "w").size(), 1u);
+
+    // One made with a passphrase (as age -p makes them) says so.
+    const std::string passphrase = temp / "p/pass.VKS";
+    temp.write("p/other", "");
+    {
+        AtomicFile out(passphrase);
+        ASSERT_EQ(out.open(), IoError::ok);
+        ASSERT_TRUE(encryptWithPassword("words", 10, readFromText("x"), writeToFile(out)).ok());
+        ASSERT_EQ(out.commit(), IoError::ok);
+    }
+    const Ran pass = run({"--password-stdin", "unlock", passphrase});
+    EXPECT_EQ(pass.err, passphrase +
+                            ": it is sealed with a passphrase, not for this program's key\n"
+                            "Not every file was done: 0 unlocked, 1 failed.\n");
 }
 
 TEST_F(CliSeal, AFolderIsSealedAndComesBack) {
