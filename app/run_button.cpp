@@ -117,8 +117,8 @@ std::string notAllUnlockedText(const std::string& folder) {
 
 // None of its sealed files would open: the folder was left as it was.
 std::string noneOpensText(const FolderRunResult& result) {
-    return "The folder " + result.folder + " was not unlocked: " +
-           folderKeyCause(result.folderKey) + ".\r\nNothing was changed.";
+    return "The folder " + result.folder +
+           " was not unlocked: " + folderKeyCause(result.folderKey) + ".\r\nNothing was changed.";
 }
 
 std::string unlockCancelledText(const std::string& folder) {

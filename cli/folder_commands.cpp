@@ -6,7 +6,6 @@
 #include "cli/cli.h"
 #include "cli/item_lines.h"
 #include "cli/seal_commands.h"
-#include "locking/failure_cause.h"
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "folders/folder_operations.h"
@@ -229,8 +228,9 @@ int reportUnlock(const FolderRunResult& result, Desktop& desktop) {
         case FolderProblem::filesNotUnlocked:
             report.unsearched(result.unsearched);
             if (!result.folderKey.ok())
-                report.line(addBackslash(folder) + kFolderIdentityName,
-                            folderKeyCause(result.folderKey) + ": files sealed elsewhere stay sealed");
+                report.line(
+                    addBackslash(folder) + kFolderIdentityName,
+                    folderKeyCause(result.folderKey) + ": files sealed elsewhere stay sealed");
             report.files(result.files, false);
             report.line(folder,
                         "not every file in it could be unlocked; it has its name back "
@@ -239,8 +239,9 @@ int reportUnlock(const FolderRunResult& result, Desktop& desktop) {
             break;
         case FolderProblem::noneOpens:
             report.unsearched(result.unsearched);
-            report.line(result.folderKey.ok() ? folder
-                                              : addBackslash(result.problemPath) + kFolderIdentityName,
+            report.line(result.folderKey.ok()
+                            ? folder
+                            : addBackslash(result.problemPath) + kFolderIdentityName,
                         folderKeyCause(result.folderKey));
             report.line(folder, "none of its sealed files opens, so it was left as it was");
             report.summary(kNothingChanged);

@@ -274,8 +274,7 @@ AgeResult AgeReader::readHeader() {
     if (IoError e = takeArmor(); e != IoError::ok) return fail(readFailed(e));
     std::string line;
     bool complete = false;
-    if (IoError e = readLine(256, line, complete); e != IoError::ok)
-        return fail(readFailed(e));
+    if (IoError e = readLine(256, line, complete); e != IoError::ok) return fail(readFailed(e));
     if (line.compare(0, std::strlen(kVersionPrefix), kVersionPrefix) != 0)
         return fail(AgeResult::of(AgeError::notAge));
     if (!complete) return fail(AgeResult::of(AgeError::damaged));

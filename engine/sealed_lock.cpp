@@ -134,7 +134,8 @@ bool startsLikeSealedFile(const std::string& path) {
     size_t have = 0;
     while (have < sizeof head) {
         size_t got = 0;
-        if (fileSystem().read(file, head + have, sizeof head - have, got) != IoError::ok) return false;
+        if (fileSystem().read(file, head + have, sizeof head - have, got) != IoError::ok)
+            return false;
         if (got == 0) break;
         have += got;
     }
@@ -208,7 +209,8 @@ FileResult unlockSealedFile(const std::string& path, const std::vector<AgeIdenti
 
     // The header, opened and verified before anything is written.
     AgeReader reader(yieldingSource(source, desktop));
-    if (AgeResult opened = openWithFirst(reader, identities); !opened.ok()) return sealFailed(opened, path, path);
+    if (AgeResult opened = openWithFirst(reader, identities); !opened.ok())
+        return sealFailed(opened, path, path);
     std::string name = reader.plainName();
     if (name.empty()) name = nameWithoutMarker(path);
     if (!isUsableName(name))

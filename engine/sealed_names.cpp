@@ -10,8 +10,8 @@ namespace vellumar {
 namespace {
 
 // The files the program keeps in its application directory.
-const char* const kApplicationFiles[] = {"files", "folders", "encfile", "temp", "temp_folder",
-                                         "identity.age"};
+const char* const kApplicationFiles[] = {"files", "folders",     "encfile",
+                                         "temp",  "temp_folder", "identity.age"};
 
 // Named like a temporary, in any case.
 bool isTemporaryLike(const std::string& upper) {

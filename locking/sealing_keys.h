@@ -15,7 +15,6 @@
 
 namespace vellumar {
 
-
 std::string identityFilePath();
 // Whether sealing is on: the identity file exists (readable or not).
 bool sealingIsOn();

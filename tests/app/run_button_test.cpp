@@ -18,9 +18,9 @@
 #include <unistd.h>
 #endif
 
-#include "engine/names.h"
-#include "engine/locked_folder_name.h"
 #include "app/folder_chooser.h"
+#include "engine/locked_folder_name.h"
+#include "engine/names.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_state.h"
 #include "locking/sealing_keys.h"

@@ -21,9 +21,9 @@
 #include "cli/cli.h"
 #include "cli/seal_commands.h"
 #include "engine/age_keys.h"
-#include "engine/names.h"
-#include "engine/locked_folder_name.h"
 #include "engine/atomic_file.h"
+#include "engine/locked_folder_name.h"
+#include "engine/names.h"
 #include "engine/platform.h"
 #include "engine/sealed_identity.h"
 #include "locking/sealing_keys.h"
@@ -184,8 +184,8 @@ TEST_F(CliSeal, RecoveryKeyFilesAreToldByWhatTheyAre) {
     }
     EXPECT_TRUE(fileExists(sealedPath));
 
-    const std::string both = temp.write(
-        "both.txt", identityText(AgeIdentity::generate()) + "\n# mine\n" + first.out);
+    const std::string both =
+        temp.write("both.txt", identityText(AgeIdentity::generate()) + "\n# mine\n" + first.out);
     const Ran opened = run({"unlock", "--recovery-key-file", both, sealedPath}, "");
     EXPECT_EQ(opened.status, 0) << opened.err;
     EXPECT_EQ(readFile(temp / "w/notes.txt"), "dear diary");
@@ -256,11 +256,11 @@ TEST_F(CliSeal, AFolderNoKeyOpensIsLeftAsItWas) {
 
     const Ran ran = run({"--password-stdin", "unlock-folder", temp / "box"});
     EXPECT_EQ(ran.status, 1);
-    EXPECT_EQ(ran.err, copy +
-                           ": the copy of the key in the folder does not open with this password\n" +
-                           temp / "box" +
-                           ": none of its sealed files opens, so it was left as it was\n"
-                           "Nothing was changed.\n");
+    EXPECT_EQ(ran.err,
+              copy + ": the copy of the key in the folder does not open with this password\n" +
+                  temp / "box" +
+                  ": none of its sealed files opens, so it was left as it was\n"
+                  "Nothing was changed.\n");
     EXPECT_EQ(listTree(temp.path()), standing);
 }
 

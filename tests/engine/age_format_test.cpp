@@ -326,7 +326,8 @@ TEST(AgeArmor, OnlyTheStrictFormOpens) {
         {"a short line inside", replaced(firstLine + 60, 4, ""), AgeError::damaged},
         {"space at a line end", replaced(firstLine + 64, 0, " "), AgeError::damaged},
         {"space at a line start", replaced(firstLine, 0, " "), AgeError::damaged},
-        {"padding dropped", replaced(padding, armored.find('\n', padding) - padding, ""), AgeError::damaged},
+        {"padding dropped", replaced(padding, armored.find('\n', padding) - padding, ""),
+         AgeError::damaged},
         {"a header line", replaced(firstLine, 0, "Version: 1\n"), AgeError::damaged},
     };
     for (const Case& c : cases) {
