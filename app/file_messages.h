@@ -65,6 +65,11 @@ inline std::string otherIdentityText(const std::string& path) {
     return "The sealed file " + path +
            " was sealed by another identity and cannot be unlocked here. It was kept as it is.";
 }
+// The same, saying why none opens it (a file sealed with a passphrase).
+inline std::string otherIdentityText(const std::string& path, const std::string& cause) {
+    return "The sealed file " + path + " cannot be unlocked here: " + cause +
+           ". It was kept as it is.";
+}
 // Sealing is not on in this program, so it holds no key to try.
 inline std::string noIdentityText(const std::string& path) {
     return "The sealed file " + path +

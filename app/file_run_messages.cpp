@@ -185,7 +185,9 @@ void showFileMessage(const FileResult& result, bool locking, bool large, Desktop
             desktop.message(result.path + ": " + describe(IoError::outsideFolder), Icon::critical);
             break;
         case FileProblem::otherIdentity:
-            desktop.message(otherIdentityText(result.path), Icon::critical, kSealedFileTitle);
+            desktop.message(result.detail.empty() ? otherIdentityText(result.path)
+                                                  : otherIdentityText(result.path, result.detail),
+                            Icon::critical, kSealedFileTitle);
             break;
         case FileProblem::noIdentity:
             desktop.message(noIdentityText(result.path), Icon::critical, kSealedFileTitle);

@@ -115,6 +115,12 @@ std::string notAllUnlockedText(const std::string& folder) {
            "Decrypt a Folder unlocks the rest.";
 }
 
+// None of its sealed files would open: the folder was left as it was.
+std::string noneOpensText(const FolderRunResult& result) {
+    return "The folder " + result.folder +
+           " was not unlocked: " + folderKeyCause(result.folderKey) + ".\r\nNothing was changed.";
+}
+
 std::string unlockCancelledText(const std::string& folder) {
     return "Unlocking the folder " + folder +
            " was cancelled.\r\nIt keeps its locked name and stays listed: Decrypt a Folder "
@@ -269,6 +275,9 @@ void showUnlockFolder(const FolderRunResult& result, const WindowModel& model, D
         case FolderProblem::filesNotUnlocked:
             showSkipped(model, desktop);
             desktop.message(notAllUnlockedText(folder), Icon::critical);
+            return;
+        case FolderProblem::noneOpens:
+            desktop.message(noneOpensText(result), Icon::critical);
             return;
         case FolderProblem::cancelled:
             desktop.message(unlockCancelledText(folder) + "\r\n" +

@@ -228,15 +228,23 @@ int reportUnlock(const FolderRunResult& result, Desktop& desktop) {
         case FolderProblem::filesNotUnlocked:
             report.unsearched(result.unsearched);
             if (!result.folderKey.ok())
-                report.line(addBackslash(folder) + kFolderIdentityName,
-                            "the copy of the key in the folder does not open with this password "
-                            "(" + std::string(describe(result.folderKey.error)) +
-                                "): files sealed elsewhere stay sealed");
+                report.line(
+                    addBackslash(folder) + kFolderIdentityName,
+                    folderKeyCause(result.folderKey) + ": files sealed elsewhere stay sealed");
             report.files(result.files, false);
             report.line(folder,
                         "not every file in it could be unlocked; it has its name back "
                         "and stays listed: unlock-folder unlocks the rest");
             report.count(result, "unlocked");
+            break;
+        case FolderProblem::noneOpens:
+            report.unsearched(result.unsearched);
+            report.line(result.folderKey.ok()
+                            ? folder
+                            : addBackslash(result.problemPath) + kFolderIdentityName,
+                        folderKeyCause(result.folderKey));
+            report.line(folder, "none of its sealed files opens, so it was left as it was");
+            report.summary(kNothingChanged);
             break;
         case FolderProblem::cancelled:
             report.files(result.files, false);

@@ -64,7 +64,7 @@ std::string failureText(const ItemResult& item, bool lock) {
         case FileProblem::outOfReach:
             return describe(IoError::outsideFolder);
         case FileProblem::otherIdentity:
-            return "it was sealed by another identity";
+            return file.detail.empty() ? "it was sealed by another identity" : file.detail;
         case FileProblem::noIdentity:
             return "it is sealed: only the application password or the recovery key opens it";
         default:

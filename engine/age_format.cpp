@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "engine/age_armor.h"
 #include "engine/age_encoding.h"
 #include "engine/atomic_file.h"
 
@@ -164,6 +165,10 @@ const char* describe(AgeError error) {
             return "sealed for another identity";
         case AgeError::wrongPassword:
             return "wrong password";
+        case AgeError::passwordOnly:
+            return "sealed with a password";
+        case AgeError::tooCostly:
+            return "its password asks for too much work";
     }
     return "unknown";
 }
@@ -249,23 +254,38 @@ IoError AgeReader::readFull(char* out, size_t size, size_t& got) {
     return IoError::ok;
 }
 
+IoError AgeReader::takeArmor() {
+    if (IoError e = fill(); e != IoError::ok) return e;
+    if (!startsArmored(buffer_.data() + position_, end_ - position_)) return IoError::ok;
+    std::string head(buffer_.data() + position_, end_ - position_);
+    position_ = end_ = 0;
+    source_ = dearmored(std::move(head), std::move(source_), armorBroken_);
+    return IoError::ok;
+}
+
+AgeResult AgeReader::readFailed(IoError error) const {
+    return *armorBroken_ ? AgeResult::of(AgeError::damaged) : AgeResult::ofIo(error);
+}
+
 AgeResult AgeReader::readHeader() {
     if (headerRead_) return headerResult_;
     headerRead_ = true;
     auto fail = [this](AgeResult result) { return headerResult_ = result; };
+    if (IoError e = takeArmor(); e != IoError::ok) return fail(readFailed(e));
     std::string line;
     bool complete = false;
-    if (IoError e = readLine(256, line, complete); e != IoError::ok)
-        return fail(AgeResult::ofIo(e));
+    if (IoError e = readLine(256, line, complete); e != IoError::ok) return fail(readFailed(e));
     if (line.compare(0, std::strlen(kVersionPrefix), kVersionPrefix) != 0)
         return fail(AgeResult::of(AgeError::notAge));
     if (!complete) return fail(AgeResult::of(AgeError::damaged));
+    // A line end changed on the way (CRLF) spoils the header, it is no other version.
+    if (line == std::string(kVersionLine) + "\r") return fail(AgeResult::of(AgeError::damaged));
     if (line != kVersionLine) return fail(AgeResult::of(AgeError::unsupported));
     const AgeResult damaged = AgeResult::of(AgeError::damaged);
     while (true) {
         if (headerText_.size() > kMaxHeaderSize) return fail(damaged);
         if (IoError e = readLine(kMaxHeaderSize, line, complete); e != IoError::ok)
-            return fail(AgeResult::ofIo(e));
+            return fail(readFailed(e));
         if (!complete) return fail(damaged);
         if (line.compare(0, 4, "--- ") == 0) {
             std::string mac;
@@ -282,7 +302,7 @@ AgeResult AgeReader::readHeader() {
         std::string body;
         while (true) {
             if (IoError e = readLine(kColumns, line, complete); e != IoError::ok)
-                return fail(AgeResult::ofIo(e));
+                return fail(readFailed(e));
             if (!complete || line.size() > kColumns) return fail(damaged);
             for (char c : line)
                 if (!isBase64Char(c)) return fail(damaged);
@@ -322,17 +342,22 @@ AgeResult AgeReader::openWithIdentity(const AgeIdentity& identity) {
         case UnwrapResult::opened:
             return acceptFileKey(fileKey);
         case UnwrapResult::notForUs:
+            for (const AgeStanza& stanza : stanzas_)
+                if (stanza.arguments[0] == "scrypt") return AgeResult::of(AgeError::passwordOnly);
             return AgeResult::of(AgeError::otherIdentity);
         case UnwrapResult::malformed:
+        case UnwrapResult::tooCostly:
             break;
     }
     return AgeResult::of(AgeError::damaged);
 }
 
-AgeResult AgeReader::openWithPassword(const std::string& password) {
+AgeResult AgeReader::openWithPassword(const std::string& password, int maxLogN) {
     if (AgeResult header = readHeader(); !header.ok()) return header;
     std::string fileKey;
-    switch (unwrapWithPassword(password, stanzas_, fileKey)) {
+    switch (unwrapWithPassword(password, stanzas_, fileKey, maxLogN)) {
+        case UnwrapResult::tooCostly:
+            return AgeResult::of(AgeError::tooCostly);
         case UnwrapResult::opened:
             return acceptFileKey(fileKey);
         case UnwrapResult::notForUs:
@@ -349,7 +374,7 @@ AgeResult AgeReader::decryptTo(const AgeSink& sink) {
     std::string nonce(kNonceSize, '\0');
     size_t got = 0;
     if (IoError e = readFull(nonce.data(), nonce.size(), got); e != IoError::ok)
-        return AgeResult::ofIo(e);
+        return readFailed(e);
     if (got != nonce.size()) return damaged;
     const std::string payloadKey = hkdfSha256(fileKey_, nonce, "payload");
     Aead aead(reinterpret_cast<const uint8_t*>(payloadKey.data()));
@@ -359,7 +384,7 @@ AgeResult AgeReader::decryptTo(const AgeSink& sink) {
     std::vector<char> sealed(kSealedChunkSize + 1), plain(kAgeChunkSize);
     size_t have = 0;
     if (IoError e = readFull(sealed.data(), sealed.size(), have); e != IoError::ok)
-        return AgeResult::ofIo(e);
+        return readFailed(e);
     uint8_t chunkNonce[kAeadNonceSize];
     for (uint64_t counter = 0;; ++counter) {
         const bool last = have <= kSealedChunkSize;
@@ -374,7 +399,7 @@ AgeResult AgeReader::decryptTo(const AgeSink& sink) {
         if (last) return {};
         sealed[0] = sealed[kSealedChunkSize];
         if (IoError e = readFull(sealed.data() + 1, kSealedChunkSize, got); e != IoError::ok)
-            return AgeResult::ofIo(e);
+            return readFailed(e);
         have = 1 + got;
     }
 }

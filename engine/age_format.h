@@ -10,6 +10,7 @@
 // exact content.
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,10 @@ enum class AgeError {
     notAge,         // not a file of this format at all
     unsupported,    // another version of the format
     damaged,        // malformed, cut short or changed: it does not verify
-    otherIdentity,  // no stanza opens with this identity (or it is a password file)
+    otherIdentity,  // no stanza opens with this identity
     wrongPassword,  // the password stanza does not open (or it is no password file)
+    passwordOnly,   // opened with an identity: it is a file only a password opens
+    tooCostly,      // its password stanza asks for more work than the caller allows
 };
 
 // A short English phrase for logs and tests; messages to people are the caller's.
@@ -64,14 +67,15 @@ AgeResult encryptForRecipient(const AgeRecipient& recipient, const std::string& 
 AgeResult encryptWithPassword(const std::string& password, int logN, const AgeSource& source,
                               const AgeSink& sink);
 
-// Reads one file: first its header, opened with an identity or a
-// password, then its content.
+// Reads one file, binary or armored: first its header, opened with an
+// identity or a password, then its content. A broken armor is damaged.
 class AgeReader {
   public:
     explicit AgeReader(AgeSource source);
 
     AgeResult openWithIdentity(const AgeIdentity& identity);
-    AgeResult openWithPassword(const std::string& password);
+    // A work factor over `maxLogN` is refused as tooCostly before any work.
+    AgeResult openWithPassword(const std::string& password, int maxLogN = kMaxScryptLogN);
     // The plain name carried with the file (once opened); empty when none.
     const std::string& plainName() const { return plainName_; }
     // Streams the content to `sink`, each chunk only once it verified. On
@@ -84,6 +88,9 @@ class AgeReader {
 
   private:
     AgeResult readHeader();
+    // An armored file is read through its armor, which is checked as it goes.
+    IoError takeArmor();
+    AgeResult readFailed(IoError error) const;
     AgeResult acceptFileKey(const std::string& fileKey);
     IoError fill();
     // A line without its LF; false when none ends within `limit` bytes.
@@ -100,6 +107,7 @@ class AgeReader {
     std::string fileKey_;
     std::string plainName_;
     bool headerRead_ = false;
+    std::shared_ptr<bool> armorBroken_ = std::make_shared<bool>(false);
     AgeResult headerResult_;
 };
 

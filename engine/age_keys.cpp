@@ -124,7 +124,7 @@ bool wrapWithPassword(const std::string& fileKey, const std::string& password, i
 }
 
 UnwrapResult unwrapWithPassword(const std::string& password, const std::vector<AgeStanza>& stanzas,
-                                std::string& fileKey) {
+                                std::string& fileKey, int maxLogN) {
     bool anyScrypt = false;
     for (const AgeStanza& stanza : stanzas)
         anyScrypt |= !stanza.arguments.empty() && stanza.arguments[0] == "scrypt";
@@ -137,6 +137,7 @@ UnwrapResult unwrapWithPassword(const std::string& password, const std::vector<A
         salt.size() != 16 || !parseWorkFactor(stanza.arguments[2], logN) || logN > kMaxScryptLogN ||
         stanza.body.size() != kFileKeySize + kAeadTagSize)
         return UnwrapResult::malformed;
+    if (logN > maxLogN) return UnwrapResult::tooCostly;
     Key32 key;
     if (!scrypt(password, kScryptLabel + salt, logN, key)) return UnwrapResult::malformed;
     return aeadOpenOnce(bytesOf(key), stanza.body, fileKey) ? UnwrapResult::opened

@@ -46,7 +46,8 @@ class AgeIdentity {
     Key32 secret_{};
 };
 
-enum class UnwrapResult { opened, notForUs, malformed };
+// tooCostly: a password stanza asking for more work than the caller allows.
+enum class UnwrapResult { opened, notForUs, malformed, tooCostly };
 
 // Looks for an X25519 stanza that opens with `identity`; stanzas of other
 // types are passed over. A malformed X25519 stanza spoils the header.
@@ -60,8 +61,9 @@ UnwrapResult unwrapX25519(const Key32& secret, const AgeStanza& stanza, std::str
 bool wrapWithPassword(const std::string& fileKey, const std::string& password, int logN,
                       AgeStanza& out);
 // The stanzas must be one scrypt stanza and nothing else. `notForUs` is a
-// wrong password; malformed covers a work factor over kMaxScryptLogN too.
+// wrong password; malformed covers a work factor over kMaxScryptLogN too,
+// and one over `maxLogN` is tooCostly: no work is spent on either.
 UnwrapResult unwrapWithPassword(const std::string& password, const std::vector<AgeStanza>& stanzas,
-                                std::string& fileKey);
+                                std::string& fileKey, int maxLogN = kMaxScryptLogN);
 
 }  // namespace vellumar

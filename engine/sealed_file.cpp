@@ -2,6 +2,7 @@
 
 #include "engine/atomic_file.h"
 #include "engine/names.h"
+#include "engine/sealed_names.h"
 
 namespace vellumar {
 namespace {
@@ -58,6 +59,7 @@ AgeResult unsealFile(const std::string& sealed, const AgeIdentity& identity,
     AgeReader reader(readFromFile(input));
     if (AgeResult result = reader.openWithIdentity(identity); !result.ok()) return result;
     const std::string name = reader.plainName().empty() ? fallbackName : reader.plainName();
+    if (isProgramOwnName(folder, name)) return AgeResult::of(AgeError::damaged);
     AtomicFile output(addBackslash(folder) + name);
     output.standInFor(sealed, status);
     output.setAttributes(attributes);

@@ -13,8 +13,8 @@ std::string identityText(const AgeIdentity& identity) {
     return "# public key: " + identity.recipient().encode() + "\n" + identity.encode() + "\n";
 }
 
-bool parseIdentityText(const std::string& text, AgeIdentity& identity) {
-    int found = 0;
+bool parseIdentities(const std::string& text, std::vector<AgeIdentity>& identities) {
+    identities.clear();
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
@@ -23,9 +23,21 @@ bool parseIdentityText(const std::string& text, AgeIdentity& identity) {
         start = end + 1;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty() || line[0] == '#') continue;
-        if (++found > 1 || !AgeIdentity::parse(line, identity)) return false;
+        AgeIdentity identity;
+        if (!AgeIdentity::parse(line, identity)) {
+            identities.clear();
+            return false;
+        }
+        identities.push_back(identity);
     }
-    return found == 1;
+    return !identities.empty();
+}
+
+bool parseIdentityText(const std::string& text, AgeIdentity& identity) {
+    std::vector<AgeIdentity> identities;
+    if (!parseIdentities(text, identities) || identities.size() != 1) return false;
+    identity = identities.front();
+    return true;
 }
 
 AgeResult writeIdentityFile(const std::string& path, const AgeIdentity& identity,
@@ -40,13 +52,13 @@ AgeResult writeIdentityFile(const std::string& path, const AgeIdentity& identity
 }
 
 AgeResult readIdentityFile(const std::string& path, const std::string& password,
-                           AgeIdentity& identity) {
+                           AgeIdentity& identity, int maxLogN) {
     FileSystem& fs = fileSystem();
     FileHandle input = kNoFile;
     FileCloser closer(input);
     if (IoError e = fs.openRead(path, input); e != IoError::ok) return AgeResult::ofIo(e);
     AgeReader reader(readFromFile(input));
-    if (AgeResult result = reader.openWithPassword(password); !result.ok()) return result;
+    if (AgeResult result = reader.openWithPassword(password, maxLogN); !result.ok()) return result;
     std::string text;
     bool tooLong = false;
     AgeResult result = reader.decryptTo([&](const char* data, size_t size) {

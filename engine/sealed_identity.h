@@ -6,6 +6,7 @@
 // the "AGE-SECRET-KEY-1..." line.
 
 #include <string>
+#include <vector>
 
 #include "engine/age_format.h"
 #include "engine/atomic_file.h"
@@ -19,13 +20,17 @@ AgeResult writeIdentityFile(const std::string& path, const AgeIdentity& identity
                             AtomicFile::Mode mode = AtomicFile::Mode::keepExisting);
 
 // Opens the identity file with `password`: wrongPassword when it does not
-// open, damaged when it opens to anything but one identity.
+// open, damaged when it opens to anything but one identity, tooCostly when
+// it asks for a work factor over `maxLogN`.
 AgeResult readIdentityFile(const std::string& path, const std::string& password,
-                           AgeIdentity& identity);
+                           AgeIdentity& identity, int maxLogN = kMaxScryptLogN);
 
 // The text of an identity file: comment lines (starting with "#") and blank
 // lines pass, and exactly one identity must remain.
 bool parseIdentityText(const std::string& text, AgeIdentity& identity);
+// The same for an identity file of the age tool, which may hold several:
+// every other line is an identity, and there is at least one.
+bool parseIdentities(const std::string& text, std::vector<AgeIdentity>& identities);
 std::string identityText(const AgeIdentity& identity);
 
 }  // namespace vellumar

@@ -1,17 +1,21 @@
 #include "engine/sealed_lock.h"
 
+#include <cstring>
+
+#include "engine/age_armor.h"
 #include "engine/age_encoding.h"
 #include "engine/age_format.h"
 #include "engine/atomic_file.h"
 #include "engine/file_system.h"
 #include "engine/kept_attributes.h"
 #include "engine/names.h"
+#include "engine/sealed_names.h"
 #include "engine/transfer.h"
 
 namespace vellumar {
 namespace {
 
-const char kAgeVersionLine[] = "age-encryption.org/v1\n";
+const char kAgeVersionPrefix[] = "age-encryption.org/";
 constexpr uint32_t kSealedAttributes = kAttrReadOnly | kAttrHidden;
 // Random bytes in a sealed name: 120 bits, 24 characters of base 32.
 constexpr size_t kNameRandomBytes = 15;
@@ -57,12 +61,16 @@ FileResult sealFailed(const AgeResult& result, const std::string& source,
         case AgeError::otherIdentity:
         case AgeError::wrongPassword:
             return fileProblem(FileProblem::otherIdentity, source);
+        case AgeError::passwordOnly:
+            return fileProblem(FileProblem::otherIdentity, source, IoError::ok,
+                               "it is sealed with a passphrase, not for this program's key");
         case AgeError::notAge:
             return fileProblem(FileProblem::damaged, source, IoError::ok,
                                "its header is not that of a sealed file");
         case AgeError::unsupported:
             return fileProblem(FileProblem::damaged, source, IoError::ok,
-                               "it is of another version of the age format");
+                               "it is a sealed file of a version this program cannot read");
+        case AgeError::tooCostly:  // an identity opens no password stanza
         case AgeError::damaged:
             break;
     }
@@ -99,6 +107,16 @@ FileResult openToRead(const std::string& path, FileStatus& status, FileHandle& f
     return fileDone(path);
 }
 
+// The header opened with the first identity that opens it.
+AgeResult openWithFirst(AgeReader& reader, const std::vector<AgeIdentity>& identities) {
+    AgeResult opened = AgeResult::of(AgeError::otherIdentity);
+    for (const AgeIdentity& identity : identities) {
+        opened = reader.openWithIdentity(identity);
+        if (opened.error != AgeError::otherIdentity) break;
+    }
+    return opened;
+}
+
 }  // namespace
 
 bool hasSealedExtension(const std::string& path) {
@@ -110,8 +128,20 @@ bool startsLikeSealedFile(const std::string& path) {
     FileHandle file = kNoFile;
     if (fileSystem().openRead(path, file) != IoError::ok) return false;
     FileCloser closer(file);
-    std::string head(sizeof kAgeVersionLine - 1, '\0');
-    return readExactly(file, head.data(), head.size()) == IoError::ok && head == kAgeVersionLine;
+    // Any version of the format, or its armor: a file this version cannot
+    // read is still a sealed file, and is named so.
+    char head[64];
+    size_t have = 0;
+    while (have < sizeof head) {
+        size_t got = 0;
+        if (fileSystem().read(file, head + have, sizeof head - have, got) != IoError::ok)
+            return false;
+        if (got == 0) break;
+        have += got;
+    }
+    const size_t prefix = sizeof kAgeVersionPrefix - 1;
+    return (have >= prefix && std::memcmp(head, kAgeVersionPrefix, prefix) == 0) ||
+           startsArmored(head, have);
 }
 
 FileResult lockSealedFile(const std::string& path, const AgeRecipient& recipient, Desktop& desktop,
@@ -159,6 +189,16 @@ FileResult lockSealedFile(const std::string& path, const AgeRecipient& recipient
     return fileDone(sealedPath);
 }
 
+AgeResult openSealedHeader(const std::string& path, const std::vector<AgeIdentity>& identities) {
+    FileStatus status;
+    FileHandle source = kNoFile;
+    FileCloser closeSource(source);
+    if (FileResult opened = openToRead(path, status, source); !opened.done())
+        return AgeResult::ofIo(opened.error == IoError::ok ? IoError::unsupported : opened.error);
+    AgeReader reader(readFromFile(source));
+    return openWithFirst(reader, identities);
+}
+
 FileResult unlockSealedFile(const std::string& path, const std::vector<AgeIdentity>& identities,
                             Desktop& desktop, const FileRequest& request) {
     FileSystem& fs = fileSystem();
@@ -169,17 +209,16 @@ FileResult unlockSealedFile(const std::string& path, const std::vector<AgeIdenti
 
     // The header, opened and verified before anything is written.
     AgeReader reader(yieldingSource(source, desktop));
-    AgeResult opened = AgeResult::of(AgeError::otherIdentity);
-    for (const AgeIdentity& identity : identities) {
-        opened = reader.openWithIdentity(identity);
-        if (opened.error != AgeError::otherIdentity) break;
-    }
-    if (!opened.ok()) return sealFailed(opened, path, path);
+    if (AgeResult opened = openWithFirst(reader, identities); !opened.ok())
+        return sealFailed(opened, path, path);
     std::string name = reader.plainName();
     if (name.empty()) name = nameWithoutMarker(path);
     if (!isUsableName(name))
         return fileProblem(FileProblem::damaged, path, IoError::ok,
                            "the name it carries is no file name here");
+    if (isProgramOwnName(getFolderPart(path), name))
+        return fileProblem(FileProblem::damaged, path, IoError::ok,
+                           "the name it carries is one of this program's own files");
     const std::string plainPath = addBackslash(getFolderPart(path)) + name;
     if (nameTaken(plainPath, request.batch)) return fileProblem(FileProblem::nameTaken, plainPath);
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/age_keys.h"
+#include "engine/age_format.h"
 #include "engine/desktop.h"
 #include "engine/file_request.h"
 #include "engine/file_result.h"
@@ -30,6 +30,10 @@ bool startsLikeSealedFile(const std::string& path);
 // plain file goes. When not done the plain file is untouched.
 FileResult lockSealedFile(const std::string& path, const AgeRecipient& recipient, Desktop& desktop,
                           const FileRequest& request = {});
+
+// Opens only the header of a sealed file with the first identity that
+// opens it: ok, otherIdentity when none does, or why it cannot be read.
+AgeResult openSealedHeader(const std::string& path, const std::vector<AgeIdentity>& identities);
 
 // Restores the plain file of a ".VKS" file under the name it carries (or,
 // for a file made by the age tool, its own name without the marker) with

@@ -12,6 +12,7 @@
 #include "engine/platform.h"
 #include "engine/sealed_lock.h"
 #include "engine/write_batch.h"
+#include "folders/folder_keys.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"
 #include "folders/folder_state.h"
@@ -282,7 +283,14 @@ FolderRunResult unlockFolder(const std::string& plainPath, const FolderRunOption
     SealingKeys keys = options.keys ? *options.keys : SealingKeys{};
     {
         const FolderConfinement confined(start);
-        result.folderKey = addFolderIdentity(start, keys);
+        std::vector<std::string> toUnlock;
+        for (const std::string& file : found.files)
+            if (isFileToUnlock(file)) toUnlock.push_back(file);
+        const FolderKeys settled = settleFolderKeys(start, toUnlock, keys);
+        result.folderKey = settled.copy;
+        // A folder none of whose files would open keeps its name, its mark
+        // and its record: a wrong password must not leave it half undone.
+        if (settled.noneOpens) return fail(result, FolderProblem::noneOpens, start);
         runOverFound(found, isFileToUnlock, result,
                      [&desktop, &keys](const std::vector<std::string>& paths) {
                          WriteBatch batch;

@@ -47,6 +47,9 @@ enum class FolderProblem {
     notRestored,       // unlock: it could not get its plain name back (`error`): it keeps
                        // its locked name and its record
     filesNotUnlocked,  // unlock: a file inside is still locked: plain name, still listed
+    noneOpens,         // unlock: none of its sealed files opens with the keys at hand nor
+                       // with the copy of the key it carries (`folderKey` says why that
+                       // did not open); nothing changed
     notUnlisted,       // unlock: all done, but its record could not be dropped (`error`)
 };
 
@@ -79,8 +82,9 @@ struct FolderRunResult {
     // still lists it): Linux file managers show it (or hide it). The folder
     // is done all the same. It names the list and why.
     HiddenListResult hiddenList;
-    // Unlock: the copy of the key in the folder did not open with the
-    // password (wrongPassword, damaged...): its sealed files stay sealed.
+    // Unlock: the copy of the key in the folder, tried because the keys at
+    // hand did not open every sealed file, did not open (wrongPassword,
+    // tooCostly, damaged...): the files sealed with it stay sealed.
     AgeResult folderKey;
     // Unlock: the copy of the key could not be removed from the folder,
     // which is unlocked all the same.

@@ -47,6 +47,37 @@ std::string cannotHideText(const std::string& volume) {
     return volume + ": this file system cannot hide files: they are locked but visible";
 }
 
+std::string folderKeyCause(const AgeResult& copy) {
+    const std::string key = "the copy of the key in the folder ";
+    switch (copy.error) {
+        case AgeError::ok:
+            return "none of its sealed files opens with the keys at hand";
+        case AgeError::io:
+            return key + "could not be read: " + describe(copy.io);
+        case AgeError::wrongPassword:
+            return key + "does not open with this password";
+        case AgeError::tooCostly:
+            return key + "asks for more work to open than this program's own copies (2^" +
+                   std::to_string(kDefaultScryptLogN) + "), so it was not opened";
+        default:
+            return key + "is damaged";
+    }
+}
+
+std::string keyFileKindText(KeyFileKind kind) {
+    switch (kind) {
+        case KeyFileKind::link:
+            return "it is a link, which is not followed to a key";
+        case KeyFileKind::notRegular:
+            return "it is not a regular file";
+        case KeyFileKind::tooLarge:
+            return "it is too large to be a recovery key";
+        case KeyFileKind::usable:
+            break;
+    }
+    return {};
+}
+
 std::string failureCause(const ItemResult& item) {
     const FileResult& file = item.file;
     switch (file.problem) {

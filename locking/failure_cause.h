@@ -5,8 +5,10 @@
 
 #include <string>
 
+#include "engine/age_format.h"
 #include "engine/file_system.h"
 #include "locking/file_operations.h"
+#include "locking/sealing_keys.h"
 
 namespace vellumar {
 
@@ -24,6 +26,13 @@ std::string caseTwinText(const std::string& other);
 // Why a locked folder is not hidden: `unsupported` when the file system
 // took the mark and did not keep it.
 std::string hiddenMarkCause(IoError error, const std::string& path);
+
+// Why the copy of the key a sealed folder carries did not open (`copy` is
+// what opening it gave); with ok, that no key at hand opens its sealed files.
+std::string folderKeyCause(const AgeResult& copy);
+
+// What a file given as a recovery key is, when it cannot be one.
+std::string keyFileKindText(KeyFileKind kind);
 
 // The line a run gives once for a volume whose file system keeps no hidden
 // mark: what it locked there can be seen.

@@ -122,10 +122,23 @@ AgeResult turnOnSealing(const std::string& password, SealingKeys& keys) {
 AgeResult readRecoveryKey(const std::string& path, SealingKeys& keys) {
     std::string text;
     if (IoError e = readSmallFile(path, text); e != IoError::ok) return AgeResult::ofIo(e);
-    AgeIdentity identity;
-    if (!parseIdentityText(text, identity)) return AgeResult::of(AgeError::notAge);
-    keys.add(identity);
+    std::vector<AgeIdentity> identities;
+    if (!parseIdentities(text, identities)) return AgeResult::of(AgeError::notAge);
+    for (const AgeIdentity& identity : identities) keys.add(identity);
     return {};
+}
+
+KeyFileKind keyFileKind(const std::string& path) {
+    FileStatus status;
+    if (fileSystem().status(path, status) != IoError::ok) return KeyFileKind::usable;
+    switch (status.kind) {
+        case EntryKind::link:
+            return KeyFileKind::link;
+        case EntryKind::file:
+            return status.size > kMaxIdentityFileSize ? KeyFileKind::tooLarge : KeyFileKind::usable;
+        default:
+            return KeyFileKind::notRegular;
+    }
 }
 
 IoError placeFolderIdentity(const std::string& folder) {
@@ -151,8 +164,11 @@ AgeResult addFolderIdentity(const std::string& folder, SealingKeys& keys) {
     if (keys.canUnseal() && readSmallFile(path, copy) == IoError::ok &&
         readSmallFile(identityFilePath(), own) == IoError::ok && copy == own)
         return {};
+    // Anyone can plant a copy in a folder: one asking for more work than the
+    // program ever writes would cost the owner seconds and gigabytes.
     AgeIdentity identity;
-    if (AgeResult result = readIdentityFile(path, keys.password, identity); !result.ok())
+    if (AgeResult result = readIdentityFile(path, keys.password, identity, kDefaultScryptLogN);
+        !result.ok())
         return result;
     keys.add(identity);
     return {};

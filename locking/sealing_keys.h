@@ -11,12 +11,9 @@
 
 #include "engine/age_format.h"
 #include "engine/file_system.h"
+#include "engine/sealed_names.h"
 
 namespace vellumar {
-
-inline const std::string kIdentityFileName = "identity.age";
-// The copy in a sealed folder's root: hidden, one of the program's own files.
-inline const std::string kFolderIdentityName = ".tessarin-identity.age";
 
 std::string identityFilePath();
 // Whether sealing is on: the identity file exists (readable or not).
@@ -54,15 +51,23 @@ AgeResult openSealingKeys(const std::string& password, SealingKeys& keys);
 // `password`. When the file exists already, it is opened instead.
 AgeResult turnOnSealing(const std::string& password, SealingKeys& keys);
 
-// Reads a recovery key (an identity file of the age tool, or the one line).
+// Reads a recovery key (an identity file of the age tool, which may hold
+// several, or the one line) and holds every identity in it. A file that is
+// no regular file of a key's size is refused unread: io, `unsupported`.
 AgeResult readRecoveryKey(const std::string& path, SealingKeys& keys);
+
+// Why the file at `path` cannot be a key file, told without following a
+// link or opening it.
+enum class KeyFileKind { usable, link, notRegular, tooLarge };
+KeyFileKind keyFileKind(const std::string& path);
 
 // Places a copy of the identity file in `folder`'s root (hidden and
 // read-only), unless one is there already. A person's file that stands
 // under its name keeps the copy out: `exists`.
 IoError placeFolderIdentity(const std::string& folder);
 // Opens the copy in `folder`'s root, if any, with the keys' password and
-// holds its identity. ok when there is none.
+// holds its identity. ok when there is none; tooCostly when it asks for a
+// work factor over the one the program writes (kDefaultScryptLogN).
 AgeResult addFolderIdentity(const std::string& folder, SealingKeys& keys);
 // Removes the copy from a folder that holds no sealed file any more; a
 // person's file of its name stays.

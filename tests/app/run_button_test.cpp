@@ -18,11 +18,12 @@
 #include <unistd.h>
 #endif
 
-#include "engine/names.h"
-#include "engine/locked_folder_name.h"
 #include "app/folder_chooser.h"
+#include "engine/locked_folder_name.h"
+#include "engine/names.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_state.h"
+#include "locking/sealing_keys.h"
 #include "tests/locking/run_fixture.h"
 #include "tests/support/forwarding_file_system.h"
 
@@ -978,6 +979,33 @@ TEST_F(FolderSteps, AFolderWhosePathHoldsALineBreakIsNotLocked) {
     }
 }
 #endif
+
+// A sealed folder none of whose files opens (a wrong password for the copy
+// of the key it carries) is left as it was, and the window says why.
+TEST_F(Runs, ASealedFolderThatDoesNotOpenIsLeftAsItWas) {
+    setIdentityWorkFactor(10);  // identity files cheap to make and open
+    SealingKeys keys;
+    ASSERT_TRUE(turnOnSealing("pw", keys).ok());
+    temp.write("S/a.txt", "a");
+    const AgeRecipient recipient = keys.recipient();
+    LockFolderOptions options;
+    options.sealFor = &recipient;
+    ASSERT_TRUE(lockFolder(temp / "S", options, desktop).folderDone);
+    const std::string standing = listTree(temp.path());
+
+    WindowModel other;
+    other.PlainFolderPath = temp / "S";
+    other.sessionKeys.password = "not it";
+    desktop.messages.clear();
+    const FolderRunResult result = unlockFolderStep(other, desktop);
+    EXPECT_EQ(result.problem, FolderProblem::noneOpens);
+    EXPECT_EQ(desktop.messages,
+              (std::vector<Shown>{{"The folder " + temp / "S" +
+                                       " was not unlocked: the copy of the key in the folder does "
+                                       "not open with this password.\r\nNothing was changed.",
+                                   Icon::critical, "Vellumar"}}));
+    EXPECT_EQ(listTree(temp.path()), standing);
+}
 
 }  // namespace
 }  // namespace vellumar::test

@@ -11,6 +11,7 @@
 
 #include "app/file_messages.h"
 #include "app/password.h"
+#include "engine/atomic_file.h"
 #include "engine/names.h"
 #include "engine/sealed_identity.h"
 #include "engine/sealed_lock.h"
@@ -215,6 +216,18 @@ TEST_F(SealChoice, ASealedFileThatDoesNotOpenIsNamedAndKeptAsItIs) {
     turnOnWithTheBox();
     form.cmdBack_Click();
     expectKept(foreign, {otherIdentityText(foreign), Icon::critical, kSealedFileTitle});
+    // One made with a passphrase (as age -p makes them) says so.
+    const std::string passphrase = temp / "a/pass.VKS";
+    {
+        AtomicFile out(passphrase);
+        ASSERT_EQ(out.open(), IoError::ok);
+        ASSERT_TRUE(encryptWithPassword("words", 10, readFromText("x"), writeToFile(out)).ok());
+        ASSERT_EQ(out.commit(), IoError::ok);
+    }
+    expectKept(passphrase,
+               {otherIdentityText(passphrase,
+                                  "it is sealed with a passphrase, not for this program's key"),
+                Icon::critical, kSealedFileTitle});
 
     // Files of this program's own key, changed after they were sealed.
     struct Change {

@@ -9,6 +9,9 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -19,10 +22,11 @@
 #include "cli/cli.h"
 #include "cli/seal_commands.h"
 #include "engine/age_keys.h"
+#include "engine/atomic_file.h"
+#include "engine/locked_folder_name.h"
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "app/password_changes.h"
-#include "engine/atomic_file.h"
 #include "engine/sealed_identity.h"
 #include "locking/sealing_keys.h"
 #include "tests/app/memory_settings.h"
@@ -137,7 +141,8 @@ TEST_F(CliSeal, TheRecoveryKeyOpensSealedFilesWithoutThePassword) {
     const Ran bad = run({"unlock", "--recovery-key-file", notAKey, sealedPath}, "");
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.err, notAKey +
-                           ": not a recovery key (it must hold one \"AGE-SECRET-KEY-1...\" line)\n"
+                           ": not a recovery key (it must hold \"AGE-SECRET-KEY-1...\" lines and "
+                           "comments only)\n"
                            "Nothing was changed.\n");
     EXPECT_TRUE(fileExists(sealedPath));
 
@@ -149,6 +154,41 @@ TEST_F(CliSeal, TheRecoveryKeyOpensSealedFilesWithoutThePassword) {
     EXPECT_EQ(readFile(notes), "dear diary");
     EXPECT_TRUE(fileExists(oldLocked));
 }
+
+#ifndef _WIN32
+// A file that cannot be a recovery key is named for what it is, and a pipe
+// is never waited on; an identity file holding several keys gives them all.
+TEST_F(CliSeal, RecoveryKeyFilesAreToldByWhatTheyAre) {
+    const Ran first = sealed({temp.write("w/notes.txt", "dear diary")});
+    ASSERT_EQ(first.status, 0);
+    const std::string sealedPath = sealedIn(temp / "w");
+    const std::string key = writeKey(first.out);
+    const std::string link = temp / "link.txt";
+    ASSERT_EQ(symlink(key.c_str(), link.c_str()), 0);
+    const std::string pipe = temp / "pipe.txt";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const std::string huge = temp.write("huge.txt", first.out + std::string(70000, '#'));
+    const struct {
+        std::string path, cause;
+    } refused[] = {
+        {link, "it is a link, which is not followed to a key"},
+        {pipe, "it is not a regular file"},
+        {huge, "it is too large to be a recovery key"},
+    };
+    for (const auto& c : refused) {
+        const Ran ran = run({"unlock", "--recovery-key-file", c.path, sealedPath}, "");
+        EXPECT_EQ(ran.status, 1);
+        EXPECT_EQ(ran.err, c.path + ": " + c.cause + "\nNothing was changed.\n");
+    }
+    EXPECT_TRUE(fileExists(sealedPath));
+
+    const std::string both =
+        temp.write("both.txt", identityText(AgeIdentity::generate()) + "\n# mine\n" + first.out);
+    const Ran opened = run({"unlock", "--recovery-key-file", both, sealedPath}, "");
+    EXPECT_EQ(opened.status, 0) << opened.err;
+    EXPECT_EQ(readFile(temp / "w/notes.txt"), "dear diary");
+}
+#endif
 
 // A damaged sealed file is named with the cause and kept byte for byte.
 TEST_F(CliSeal, ADamagedSealedFileIsNamedAndKept) {
@@ -165,6 +205,20 @@ TEST_F(CliSeal, ADamagedSealedFileIsNamedAndKept) {
                            "Not every file was done: 0 unlocked, 1 failed.\n");
     EXPECT_EQ(readFile(sealedPath), bytes);
     EXPECT_EQ(namesIn(temp / "w").size(), 1u);
+
+    // One made with a passphrase (as age -p makes them) says so.
+    const std::string passphrase = temp / "p/pass.VKS";
+    temp.write("p/other", "");
+    {
+        AtomicFile out(passphrase);
+        ASSERT_EQ(out.open(), IoError::ok);
+        ASSERT_TRUE(encryptWithPassword("words", 10, readFromText("x"), writeToFile(out)).ok());
+        ASSERT_EQ(out.commit(), IoError::ok);
+    }
+    const Ran pass = run({"--password-stdin", "unlock", passphrase});
+    EXPECT_EQ(pass.err, passphrase +
+                            ": it is sealed with a passphrase, not for this program's key\n"
+                            "Not every file was done: 0 unlocked, 1 failed.\n");
 }
 
 TEST_F(CliSeal, AFolderIsSealedAndComesBack) {
@@ -179,6 +233,33 @@ TEST_F(CliSeal, AFolderIsSealedAndComesBack) {
     ASSERT_EQ(unlocked.status, 0) << unlocked.err;
     EXPECT_EQ(listTree(temp / "box"), before);
     EXPECT_TRUE(readFile(temp / "box/deep/b.bin") == patternBytes(300000, 4));
+}
+
+// A folder whose sealed files no key at hand opens, its copy of the key
+// included, is left as it was, and the copy is named with its cause.
+TEST_F(CliSeal, AFolderNoKeyOpensIsLeftAsItWas) {
+    temp.write("box/a.txt", "a");
+    ASSERT_EQ(run({"--password-stdin", "lock-folder", "--seal", temp / "box"}).status, 0);
+    const std::string locked = temp / lockedFolderName("box");
+    const std::string copy = locked + kSeparator + kFolderIdentityName;
+    // Another key at home, and a copy in the folder that opens with another password.
+    for (const std::string& path : {identityFilePath(), copy}) {
+        platformFileSystem().setAttributes(path, kAttrNormal);
+        ASSERT_EQ(platformFileSystem().removeFile(path), IoError::ok);
+    }
+    ASSERT_TRUE(writeIdentityFile(identityFilePath(), AgeIdentity::generate(), "pw", 10).ok());
+    ASSERT_TRUE(writeIdentityFile(copy, AgeIdentity::generate(), "theirs", 10).ok());
+    platformFileSystem().setAttributes(copy, kAttrHidden | kAttrReadOnly);
+    const std::string standing = listTree(temp.path());
+
+    const Ran ran = run({"--password-stdin", "unlock-folder", temp / "box"});
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_EQ(ran.err,
+              copy + ": the copy of the key in the folder does not open with this password\n" +
+                  temp / "box" +
+                  ": none of its sealed files opens, so it was left as it was\n"
+                  "Nothing was changed.\n");
+    EXPECT_EQ(listTree(temp.path()), standing);
 }
 
 TEST_F(CliSeal, SealingOptionsBelongToTheirCommands) {

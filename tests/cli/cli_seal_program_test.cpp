@@ -163,7 +163,8 @@ TEST_F(CliSealing, BadInputIsRefusedAndNothingChanges) {
         {"a file that is no key",
          {"unlock", "--recovery-key-file", notAKey, sealed},
          "",
-         notAKey + ": not a recovery key (it must hold one \"AGE-SECRET-KEY-1...\" line)\n"
+         notAKey + ": not a recovery key (it must hold \"AGE-SECRET-KEY-1...\" lines and "
+                   "comments only)\n"
                    "Nothing was changed.\n"},
         {"no such key file",
          {"unlock", "--recovery-key-file", "missing.txt", sealed},

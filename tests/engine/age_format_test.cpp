@@ -207,8 +207,9 @@ TEST(AgeFormat, MalformedHeadersAreRefusedBeforeAnyKeyIsTried) {
          AgeError::damaged},
         {"padded share", replaced(shareArgument, shareArgument + "="), AgeError::damaged},
         {"share too short", replaced(shareArgument, shareArgument.substr(4)), AgeError::damaged},
+        // Line ends changed on the way spoil it; it is no other version.
         {"carriage return", replaced("age-encryption.org/v1\n", "age-encryption.org/v1\r\n"),
-         AgeError::unsupported},
+         AgeError::damaged},
         {"unknown line", replaced("-> X25519", "-< X25519"), AgeError::damaged},
     };
     for (const Case& c : cases) EXPECT_EQ(openText(identity, c.file), c.expected) << c.what;
@@ -235,7 +236,8 @@ TEST(AgeFormat, KeysThatDoNotFitAreToldApart) {
     std::string passwordFile;
     ASSERT_TRUE(
         encryptWithPassword("secret", 10, readFromText("content"), intoText(passwordFile)).ok());
-    EXPECT_EQ(openText(identity, passwordFile), AgeError::otherIdentity);
+    // A file only a password opens says so, not that another key sealed it.
+    EXPECT_EQ(openText(identity, passwordFile), AgeError::passwordOnly);
     struct Case {
         const char* what;
         std::string file, password;
@@ -259,6 +261,84 @@ TEST(AgeFormat, KeysThatDoNotFitAreToldApart) {
     costly.replace(costly.find(" 10\n"), 4, " 23\n");
     AgeReader costlyReader(readFromText(costly));
     EXPECT_EQ(costlyReader.openWithPassword("secret").error, AgeError::damaged);
+    // Within the format's bound, a caller may allow less, and no work is spent beyond it.
+    AgeReader boundedReader(readFromText(passwordFile));
+    EXPECT_EQ(boundedReader.openWithPassword("secret", 9).error, AgeError::tooCostly);
+    AgeReader allowedReader(readFromText(passwordFile));
+    EXPECT_EQ(allowedReader.openWithPassword("secret", 10).error, AgeError::ok);
+}
+
+}  // namespace
+}  // namespace vellumar
+
+namespace vellumar {
+namespace {
+
+// The strict PEM form of a binary file, with `eol` ending each line.
+std::string armor(const std::string& binary, const std::string& eol = "\n") {
+    std::string text = "-----BEGIN AGE ENCRYPTED FILE-----" + eol;
+    for (size_t at = 0; at < binary.size(); at += 48) {
+        std::string line = encodeBase64(binary.substr(at, 48));
+        while (line.size() % 4 != 0) line += '=';
+        text += line + eol;
+    }
+    return text + "-----END AGE ENCRYPTED FILE-----" + eol;
+}
+
+// Armored files open like binary ones; every liberty beyond whitespace
+// around the block and CRLF line ends is refused as damaged, not as some
+// other file, and nothing of the content is released.
+TEST(AgeArmor, OnlyTheStrictFormOpens) {
+    const AgeIdentity identity = AgeIdentity::generate();
+    const std::string content = patterned(1000);
+    const std::string binary = sealText(identity, content);
+    ASSERT_NE(binary.size() % 3, 0u);  // so that its last line is padded
+    const std::string armored = armor(binary);
+    // A binary file whose size is a multiple of 48 ends in a full line.
+    const size_t over = sealText(identity, content.substr(0, 600)).size() % 48;
+    const std::string fullContent = content.substr(0, 600 + (48 - over) % 48);
+    const std::string full = sealText(identity, fullContent);
+    ASSERT_EQ(full.size() % 48, 0u);
+    const std::string bodyStart = "FILE-----\n";
+    const size_t firstLine = armored.find(bodyStart) + bodyStart.size();
+    const size_t endLine = armored.find("-----END");
+    const size_t padding = armored.find('=');
+    auto replaced = [&armored](size_t at, size_t size, const std::string& with) {
+        return std::string(armored).replace(at, size, with);
+    };
+    struct Case {
+        const char* what;
+        std::string file;
+        AgeError expected;
+        std::string content = {};
+    } cases[] = {
+        {"as written", armored, AgeError::ok, content},
+        {"CRLF", armor(binary, "\r\n"), AgeError::ok, content},
+        {"whitespace around", " \n\t" + armored + "\n \n", AgeError::ok, content},
+        {"a full last line", armor(full), AgeError::ok, fullContent},
+        {"lowercase label", replaced(0, 10, "-----begin"), AgeError::notAge},
+        {"another label", replaced(11, 3, "PGP"), AgeError::notAge},
+        {"garbage before", "x" + armored, AgeError::notAge},
+        {"garbage after", armored + "x", AgeError::damaged},
+        {"no end line", armored.substr(0, endLine), AgeError::damaged},
+        {"an empty line", replaced(firstLine, 0, "\n"), AgeError::damaged},
+        {"a long line", replaced(firstLine + 64, 1, ""), AgeError::damaged},
+        {"a short line inside", replaced(firstLine + 60, 4, ""), AgeError::damaged},
+        {"space at a line end", replaced(firstLine + 64, 0, " "), AgeError::damaged},
+        {"space at a line start", replaced(firstLine, 0, " "), AgeError::damaged},
+        {"padding dropped", replaced(padding, armored.find('\n', padding) - padding, ""),
+         AgeError::damaged},
+        {"a header line", replaced(firstLine, 0, "Version: 1\n"), AgeError::damaged},
+    };
+    for (const Case& c : cases) {
+        std::string plain, name;
+        const AgeError error = openText(identity, c.file, &plain, &name);
+        EXPECT_EQ(error, c.expected) << c.what;
+        if (c.expected == AgeError::ok) {
+            EXPECT_TRUE(plain == c.content) << c.what;
+            EXPECT_EQ(name, "notes.txt") << c.what;
+        }
+    }
 }
 
 }  // namespace

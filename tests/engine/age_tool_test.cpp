@@ -102,16 +102,21 @@ TEST(AgeTool, FilesItMakesForOurRecipientUnsealHere) {
     const AgeIdentity identity = AgeIdentity::generate();
     const std::string content = patterned(2 * kAgeChunkSize + 3);
     const std::string source = temp.write("in.bin", content);
-    const std::string sealed = temp / "made.age";
-    ASSERT_EQ(runTool({ageTool(), "-r", identity.recipient().encode(), source}, sealed,
-                      temp / "messages"),
-              0)
-        << test::readFile(temp / "messages");
-    test::TempFolder out;
-    std::string written;
-    ASSERT_TRUE(unsealFile(sealed, identity, out.path(), "fallback.bin", written).ok());
-    EXPECT_EQ(written, out / "fallback.bin");
-    EXPECT_EQ(test::readFile(written), content);
+    // Binary and armored alike.
+    for (const bool armored : {false, true}) {
+        SCOPED_TRACE(armored ? "armored" : "binary");
+        const std::string sealed = temp / (armored ? "made.asc" : "made.age");
+        std::vector<std::string> arguments{ageTool(), "-r", identity.recipient().encode()};
+        if (armored) arguments.push_back("-a");
+        arguments.push_back(source);
+        ASSERT_EQ(runTool(arguments, sealed, temp / "messages"), 0)
+            << test::readFile(temp / "messages");
+        test::TempFolder out;
+        std::string written;
+        ASSERT_TRUE(unsealFile(sealed, identity, out.path(), "fallback.bin", written).ok());
+        EXPECT_EQ(written, out / "fallback.bin");
+        EXPECT_EQ(test::readFile(written), content);
+    }
 }
 
 TEST(AgeTool, OpensTheIdentityFileWithThePassword) {

@@ -11,6 +11,7 @@
 
 #include "engine/atomic_file.h"
 #include "engine/locked_folder_name.h"
+#include "engine/sealed_identity.h"
 #include "engine/sealed_lock.h"
 #include "folders/folder_operations.h"
 #include "folders/folder_search.h"
@@ -106,19 +107,73 @@ TEST_F(SealedFolders, CopiedToAFreshHomeItOpensWithThePasswordAlone) {
     ASSERT_EQ(adoptLockedFolder(temp / lockedFolderName("T"), plain), IoError::ok);
     ASSERT_EQ(plain, temp / "T");
 
+    // A wrong password opens none of its files: the folder stays exactly as
+    // it was, locked name, hidden mark and record.
+    const std::string lockedPath = temp / lockedFolderName("T");
+    const std::string standing = listTree(temp.path());
     SealingKeys wrong;
     wrong.password = "not it";
     const FolderRunResult refused = unseal(plain, wrong);
     EXPECT_FALSE(refused.folderDone);
-    EXPECT_EQ(refused.problem, FolderProblem::filesNotUnlocked);
+    EXPECT_EQ(refused.problem, FolderProblem::noneOpens);
     EXPECT_EQ(refused.folderKey.error, AgeError::wrongPassword);
-    EXPECT_EQ(refused.files.count(ItemStatus::failed), 3u);
+    EXPECT_FALSE(refused.filesRun);
+    EXPECT_EQ(listTree(temp.path()), standing);
+    uint32_t attributes = kAttrNormal;
+    ASSERT_EQ(platformFileSystem().getAttributes(lockedPath, attributes), IoError::ok);
+    EXPECT_NE(attributes & kAttrHidden, 0u);
+    EXPECT_TRUE(isRecordedFolder(plain));
 
     SealingKeys passwordOnly;
     passwordOnly.password = "pw";
     const FolderRunResult opened = unseal(plain, passwordOnly);
     ASSERT_TRUE(opened.folderDone) << static_cast<int>(opened.problem);
     EXPECT_EQ(listTree(temp / "T"), before);
+}
+
+// Anyone may plant a copy of a key in a folder. It is opened only when the
+// keys at hand leave its sealed files shut, and never when it asks for more
+// work than the program's own copies, whatever the password.
+TEST_F(SealedFolders, TheCopyOfTheKeyIsOpenedOnlyWhenNeededAndWithinTheProgramsWork) {
+    ASSERT_TRUE(turnOnSealing("pw", keys).ok());
+    makeTree(temp);
+    ASSERT_TRUE(seal(temp / "T").folderDone);
+    const std::string lockedPath = temp / lockedFolderName("T");
+    const std::string copy = lockedPath + kSeparator + kFolderIdentityName;
+    auto plant = [&copy](const std::string& bytes) {
+        platformFileSystem().setAttributes(copy, kAttrNormal);
+        ASSERT_EQ(platformFileSystem().removeFile(copy), IoError::ok);
+        writeThrough(copy, bytes);
+        platformFileSystem().setAttributes(copy, kAttrHidden | kAttrReadOnly);
+    };
+
+    // A copy of another key, under another password: the own key opens
+    // every file, so the copy is never tried.
+    const std::string stranger = temp / "stranger.age";
+    ASSERT_TRUE(writeIdentityFile(stranger, AgeIdentity::generate(), "theirs", 10).ok());
+    plant(readFile(stranger));
+    const FolderRunResult own = unseal(temp / "T", keys);
+    EXPECT_TRUE(own.folderKey.ok()) << describe(own.folderKey.error);
+    ASSERT_TRUE(own.folderDone) << static_cast<int>(own.problem);
+
+    // Sealed again, then on a fresh home with the password alone: a copy
+    // asking for 2^19 is refused before any work, named as the copy's fault.
+    ASSERT_TRUE(seal(temp / "T").folderDone);
+    std::string costly = readFile(copy);
+    const size_t factor = costly.find(" 10\n");
+    ASSERT_NE(factor, std::string::npos);
+    costly.replace(factor, 4, " 19\n");
+    plant(costly);
+    TempFolder other;
+    std::string plain;
+    ASSERT_EQ(adoptLockedFolder(lockedPath, plain), IoError::ok);
+    const std::string standing = listTree(temp.path());
+    SealingKeys passwordOnly;
+    passwordOnly.password = "pw";
+    const FolderRunResult refused = unseal(plain, passwordOnly);
+    EXPECT_EQ(refused.folderKey.error, AgeError::tooCostly);
+    EXPECT_EQ(refused.problem, FolderProblem::noneOpens);
+    EXPECT_EQ(listTree(temp.path()), standing);
 }
 
 TEST_F(SealedFolders, TheScanTellsSealedItemsAndRescueUnsealsThem) {

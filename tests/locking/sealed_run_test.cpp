@@ -11,6 +11,7 @@
 
 #include "engine/age_format.h"
 #include "engine/list_file.h"
+#include "engine/platform.h"
 #include "engine/sealed_lock.h"
 #include "engine/write_batch.h"
 #include "locking/file_operations.h"
@@ -157,12 +158,14 @@ TEST_F(SealedRuns, BadSealedFilesAreRefusedAndKeptAsTheyAre) {
 }
 
 // A ".VKS" name alone or an age header alone is no sealed file; with a
-// recovery key alone the compatible formats are refused.
+// recovery key alone the compatible formats are refused. A file of another
+// version of the format, or with its line ends changed, is a sealed file that
+// cannot be read, and is named so.
 TEST_F(SealedRuns, OnlyAnAgeFileUnderTheMarkerIsUnsealed) {
     const std::string sealed = sealedFile("w/a.txt", "sealed text");
     const std::string misnamed = temp / "w/a.age";
     overwrite(misnamed, readFile(sealed));
-    const std::string fake = temp.write("w/fake.VKS", "age-encryption.org/v2\nnot one\n");
+    const std::string fake = temp.write("w/fake.VKS", "not sealed at all\n");
     const std::string compatible = temp.write("w/old.txt", "old");
     ASSERT_TRUE(lockSmallShown(compatible, desktop));
     const std::string compatibleLocked = lockedName(compatible, ".VKL");
@@ -178,6 +181,26 @@ TEST_F(SealedRuns, OnlyAnAgeFileUnderTheMarkerIsUnsealed) {
     EXPECT_EQ(normal.items[0].refusal, Refusal::notLocked);
     EXPECT_EQ(normal.items[1].refusal, Refusal::notLocked);
     EXPECT_EQ(normal.items[2].status, ItemStatus::done);
+
+    const std::string good = readFile(sealedFile("w/b.txt", "b"));
+    std::string crlf = good;
+    crlf.replace(0, 22, "age-encryption.org/v1\r\n");
+    const struct {
+        std::string name, bytes, detail;
+    } unreadable[] = {
+        {"v2.VKS", "age-encryption.org/v2\nnot one\n",
+         "it is a sealed file of a version this program cannot read"},
+        {"crlf.VKS", crlf, "it does not verify: it was cut short or changed"},
+    };
+    for (const auto& c : unreadable) {
+        const std::string path = temp.write("w/" + c.name, c.bytes);
+        for (const bool sealedOnly : {false, true}) {
+            const RunReport report = unseal({path}, &keys, sealedOnly);
+            EXPECT_EQ(report.items[0].file.problem, FileProblem::damaged) << c.name;
+            EXPECT_EQ(report.items[0].file.detail, c.detail) << c.name;
+            EXPECT_EQ(report.items[0].file.path, path);
+        }
+    }
 }
 
 // A file sealed by the age tool carries no name: it is unsealed under its
@@ -196,6 +219,51 @@ TEST_F(SealedRuns, AFileWithoutACarriedNameTakesItsOwnNameWithoutTheMarker) {
     platformFileSystem().close(input);
     EXPECT_TRUE(unseal({temp / "w/report.pdf.VKS"}, &keys).complete());
     EXPECT_TRUE(readFile(temp / "w/report.pdf") == "from the tool");
+}
+
+// Anyone with the public key can seal a file under any name: one that would
+// stand as the program's own file where it lands is damaged, and kept.
+TEST_F(SealedRuns, AFileCarryingOneOfTheProgramsOwnNamesIsRefused) {
+    const std::string home = applicationDirectory();
+    temp.write("w/other.txt", "");
+    struct Case {
+        std::string name, folder;
+        bool refused;
+    } cases[] = {
+        {".hidden", temp / "w", true},
+        {".HIDDEN", temp / "w", true},
+        {".tessarin-identity.age", temp / "w", true},
+        {".tessarin-99-1-1.tmp", temp / "w", true},
+        {"folders", home, true},
+        {"Identity.age", home, true},
+        // The same names are anyone's anywhere else.
+        {"folders", temp / "w", false},
+        {"identity.age", temp / "w", false},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name + " in " + c.folder);
+        const std::string sealed = addBackslash(c.folder) + "s" + std::to_string(n++) + ".VKS";
+        {
+            AtomicFile out(sealed);
+            ASSERT_EQ(out.open(), IoError::ok);
+            ASSERT_TRUE(encryptForRecipient(keys.recipient(), c.name, readFromText("planted"),
+                                            writeToFile(out))
+                            .ok());
+            ASSERT_EQ(out.commit(), IoError::ok);
+        }
+        const auto before = namesIn(c.folder);
+        const RunReport report = unseal({sealed}, &keys);
+        if (!c.refused) {
+            EXPECT_TRUE(report.complete());
+            EXPECT_EQ(readFile(addBackslash(c.folder) + c.name), "planted");
+            continue;
+        }
+        EXPECT_EQ(report.items[0].file.problem, FileProblem::damaged);
+        EXPECT_EQ(report.items[0].file.detail,
+                  "the name it carries is one of this program's own files");
+        EXPECT_EQ(namesIn(c.folder), before);
+    }
 }
 
 TEST_F(SealedRuns, AFaultAtAnyCallOfASealOrUnsealLosesNothing) {
