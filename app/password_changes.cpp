@@ -89,8 +89,9 @@ std::string recoveryKeyProblem(const AgeResult& read, const std::string& path) {
     if (fileSystem().getAttributes(path, attributes) == IoError::ok &&
         (attributes & kAttrDirectory) != 0)
         return "a folder, not a recovery key";
+    if (std::string kind = keyFileKindText(keyFileKind(path)); !kind.empty()) return kind;
     if (read.error == AgeError::notAge)
-        return "not a recovery key (it must hold one \"AGE-SECRET-KEY-1...\" line)";
+        return "not a recovery key (it must hold \"AGE-SECRET-KEY-1...\" lines and comments only)";
     if (read.error == AgeError::io && read.io == IoError::notFound) return "no such file";
     return "the recovery key could not be read: " + keyFileCause(read, path);
 }

@@ -19,6 +19,9 @@ class SettingsStore {
     // Creates or replaces the value; false when it could not be kept.
     virtual bool saveSetting(const std::string& application, const std::string& section,
                              const std::string& key, const std::string& value) = 0;
+    // Whether the last read found the store there but could not read it, so
+    // that its empty answers say nothing about what is stored.
+    virtual bool lastReadFailed() const { return false; }
 };
 
 }  // namespace vellumar

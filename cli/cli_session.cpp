@@ -24,6 +24,8 @@ bool CliSession::readSecret(const std::string& prompt, std::string& secret) {
 
 bool CliSession::passGate() {
     if (!passwordIsSet(settings)) {
+        // A store that could not be read (said already) tells nothing of a password.
+        if (settings.lastReadFailed()) return false;
         console.err << "No application password is set yet. Set one with: " << kProgram
                     << " set-password\n";
         return false;

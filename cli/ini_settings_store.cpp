@@ -182,13 +182,20 @@ void IniSettingsStore::report(const std::string& problem) {
 
 bool IniSettingsStore::readFile(const std::string& path, std::string& content) {
     content.clear();
+    lastReadFailed_ = true;
     struct stat st;
     bool tooLarge = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
                     static_cast<uintmax_t>(st.st_size) > kMaxFileSize;
     if (!tooLarge) {
         const IoError e = readWholeFile(path, content);
-        if (e == IoError::notFound) return true;  // no settings yet
-        if (e != IoError::ok) return false;
+        if (e == IoError::notFound) {
+            lastReadFailed_ = false;  // no settings yet
+            return true;
+        }
+        if (e != IoError::ok) {
+            report("the settings file " + path + " cannot be read");
+            return false;
+        }
         tooLarge = content.size() > kMaxFileSize;  // grown since
     }
     if (tooLarge) {
@@ -196,6 +203,7 @@ bool IniSettingsStore::readFile(const std::string& path, std::string& content) {
         report("the settings file " + path + " is too large to read");
         return false;
     }
+    lastReadFailed_ = false;
     return true;
 }
 

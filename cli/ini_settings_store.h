@@ -34,6 +34,7 @@ class IniSettingsStore final : public SettingsStore {
                            const std::string& key) override;
     bool saveSetting(const std::string& application, const std::string& section,
                      const std::string& key, const std::string& value) override;
+    bool lastReadFailed() const override { return lastReadFailed_; }
 
     std::string settingsFilePath(const std::string& application) const;
 
@@ -46,6 +47,7 @@ class IniSettingsStore final : public SettingsStore {
     std::string configFolder_;
     std::chrono::milliseconds lockWait_;
     std::function<void(const std::string&)> report_;
+    bool lastReadFailed_ = false;
 };
 
 }  // namespace vellumar

@@ -88,22 +88,6 @@ class RecoveryKeyFile {
     FileHandle file_ = kNoFile;
 };
 
-// Why the file given as the recovery key gave none, in the words a person
-// who typed the wrong name or picked the wrong file needs.
-std::string recoveryKeyProblem(const AgeResult& read, const std::string& path) {
-    uint32_t attributes = 0;
-    if (fileSystem().getAttributes(path, attributes) == IoError::ok &&
-        (attributes & kAttrDirectory) != 0)
-        return "a folder, not a recovery key";
-    if (std::string kind = keyFileKindText(keyFileKind(path)); !kind.empty()) return kind;
-    if (read.error == AgeError::notAge)
-        return "not a recovery key (it must hold \"AGE-SECRET-KEY-1...\" lines and comments only)";
-    if (read.error == AgeError::io && read.io == IoError::notFound) return "no such file";
-    if (read.error == AgeError::io)
-        return "the recovery key could not be read: " + causeText(read.io, path);
-    return "the recovery key could not be read: " + ageCause(read);
-}
-
 }  // namespace
 
 bool readyToSeal(CliSession& cli) {

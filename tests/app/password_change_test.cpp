@@ -61,7 +61,7 @@ TEST_F(PasswordChanges, TheGateRestoresAMissingKeyFileFromTheRecoveryKey) {
         {true,
          {{notAKey}},
          {},
-         {{notAKey + ": not a recovery key (it must hold one \"AGE-SECRET-KEY-1...\" line)",
+         {{notAKey + ": not a recovery key (it must hold \"AGE-SECRET-KEY-1...\" lines and comments only)",
            Icon::critical, kApplicationTitle}}},
         {true, {{recoveryKey}}, {{}}, {}},  // the password dialog cancelled
         {true,

@@ -305,7 +305,7 @@ TEST_F(CliSeal, RestoreKeyBringsBackALostKeyFileUnderANewPassword) {
                         "new\nnew\n");
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.err, notAKey +
-                           ": not a recovery key (it must hold one \"AGE-SECRET-KEY-1...\" line)\n"
+                           ": not a recovery key (it must hold \"AGE-SECRET-KEY-1...\" lines and comments only)\n"
                            "Nothing was changed.\n");
     const Ran differ =
         run({"--password-stdin", "restore-key", "--recovery-key-file", key}, "new\nnwe\n");

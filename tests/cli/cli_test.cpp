@@ -495,8 +495,18 @@ TEST_F(Cli, ASettingsFileTooLargeToReadIsNamed) {
         EXPECT_NE(result.status, 0);
         EXPECT_EQ(result.err.find(said), 0u) << result.err;
         EXPECT_EQ(result.err.find(said, 1), std::string::npos) << result.err;
+        // Nothing is known of a password in a file that was not read.
+        EXPECT_EQ(result.err.find("No application password"), std::string::npos) << result.err;
     }
     EXPECT_EQ(readFile(conf), large);
+#ifndef _WIN32
+    if (::geteuid() == 0) return;  // root reads any file
+    temp.write("config/Tessarin.conf", "[Settings]\n");
+    ASSERT_EQ(::chmod(conf.c_str(), 0), 0);
+    const Result unreadable = run({"--password-stdin", "folders"}, "pw\n");
+    EXPECT_NE(unreadable.status, 0);
+    EXPECT_EQ(unreadable.err, "tessarin-cli: the settings file " + conf + " cannot be read\n");
+#endif
 }
 
 // Locks run at once in several processes lose no line of a list: each adds
