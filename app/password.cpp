@@ -101,11 +101,12 @@ std::string passwordMessage(PasswordGate gate) {
     return {};
 }
 
-SealingStartResult startSealing(SettingsStore& settings, const std::string& password,
+SealingStartResult startSealing(SettingsStore& settings, const SecretBytes& password,
                                 SealingKeys& keys) {
     SealingStartResult result;
     const bool wasOn = sealingIsOn();
-    result.age = turnOnSealing(trim(password), keys);
+    // The gate keeps the password trimmed already.
+    result.age = turnOnSealing(password.view(), keys);
     if (!result.age.ok()) return result;
     settings.saveSetting(kSettingsApplication, kSettingsSection, kSealingKey, "on");
     const bool forgotten = forgetShiftedPassword(settings);

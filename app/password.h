@@ -51,7 +51,7 @@ struct SealingStartResult {
 // Turns sealing on with the password the gate accepted: the identity file
 // is made, and only once it opens with the password is the shifted password
 // removed from the store. This cannot be undone.
-SealingStartResult startSealing(SettingsStore& settings, const std::string& password,
+SealingStartResult startSealing(SettingsStore& settings, const SecretBytes& password,
                                 SealingKeys& keys);
 
 // The message for a refused attempt; empty for accepted and passwordSet.

@@ -17,8 +17,7 @@ namespace {
 const std::string kSealSettingKey = "Seal";
 
 std::string notStartedText(const AgeResult& result) {
-    const std::string cause =
-        result.error == AgeError::io ? describe(result.io) : describe(result.error);
+    const std::string cause = describeCause(result);
     return "Sealing could not be turned on: the key " + identityFilePath() +
            " could not be made (" + cause + ").\r\nNothing was changed.";
 }

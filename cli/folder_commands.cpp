@@ -230,7 +230,7 @@ int reportUnlock(const FolderRunResult& result, Desktop& desktop) {
             if (!result.folderKey.ok())
                 report.line(addBackslash(folder) + kFolderIdentityName,
                             "the copy of the key in the folder does not open with this password "
-                            "(" + std::string(describe(result.folderKey.error)) +
+                            "(" + describeCause(result.folderKey) +
                                 "): files sealed elsewhere stay sealed");
             report.files(result.files, false);
             report.line(folder,

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "engine/secret_process.h"
 
 #ifdef _WIN32
 #include "cli/registry_settings_store.h"
@@ -12,6 +13,7 @@
 #endif
 
 int main(int argc, char* argv[]) {
+    vellumar::protectProcessSecrets();
     std::vector<std::string> arguments(argv + 1, argv + argc);
 #ifdef _WIN32
     vellumar::RegistrySettingsStore settings;

@@ -24,8 +24,7 @@ const char* const kRecoveryKeyAdvice =
 namespace {
 
 std::string ageCause(const AgeResult& result) {
-    if (result.error == AgeError::io) return describe(result.io);
-    return describe(result.error);
+    return describeCause(result);
 }
 
 // Why the file given as the recovery key gave none, in the words a person

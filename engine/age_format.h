@@ -28,6 +28,7 @@ enum class AgeError {
     damaged,        // malformed, cut short or changed: it does not verify
     otherIdentity,  // no stanza opens with this identity (or it is a password file)
     wrongPassword,  // the password stanza does not open (or it is no password file)
+    library,        // the cryptographic library failed: see AgeResult::libraryMessage
 };
 
 // A short English phrase for logs and tests; messages to people are the caller's.
@@ -36,12 +37,26 @@ const char* describe(AgeError error);
 struct AgeResult {
     AgeError error = AgeError::ok;
     IoError io = IoError::ok;
+    std::string libraryMessage;  // the library's own words for its failure
     bool ok() const { return error == AgeError::ok; }
-    static AgeResult of(AgeError error) { return {error, IoError::ok}; }
+    static AgeResult of(AgeError error) { return {error, IoError::ok, {}}; }
     static AgeResult ofIo(IoError io) {
-        return io == IoError::ok ? AgeResult{} : AgeResult{AgeError::io, io};
+        return io == IoError::ok ? AgeResult{} : AgeResult{AgeError::io, io, {}};
+    }
+    static AgeResult ofLibrary(const std::string& message) {
+        return {AgeError::library, IoError::ok, message};
+    }
+    // A primitive's failure: the library's when it is one, else `refused`.
+    static AgeResult ofStep(const CryptoResult& step, AgeError refused) {
+        return step.libraryFailed() ? ofLibrary(step.message()) : of(refused);
     }
 };
+
+// The cause in words, for both front ends: the OS error of an io failure,
+// "the cryptographic library failed: <its message>", or describe(error).
+std::string describeCause(const AgeResult& result);
+// "the cryptographic library failed: <message>"
+std::string libraryFailedText(const std::string& message);
 
 // Reads up to `size` bytes; `got` is 0 only at the end.
 using AgeSource = std::function<IoError(char* buffer, size_t size, size_t& got)>;
@@ -61,7 +76,7 @@ extern const char* const kNameStanzaType;
 AgeResult encryptForRecipient(const AgeRecipient& recipient, const std::string& plainName,
                               const AgeSource& source, const AgeSink& sink);
 // Writes a whole file that opens with `password` (one scrypt stanza).
-AgeResult encryptWithPassword(const std::string& password, int logN, const AgeSource& source,
+AgeResult encryptWithPassword(std::string_view password, int logN, const AgeSource& source,
                               const AgeSink& sink);
 
 // Reads one file: first its header, opened with an identity or a
@@ -71,7 +86,7 @@ class AgeReader {
     explicit AgeReader(AgeSource source);
 
     AgeResult openWithIdentity(const AgeIdentity& identity);
-    AgeResult openWithPassword(const std::string& password);
+    AgeResult openWithPassword(std::string_view password);
     // The plain name carried with the file (once opened); empty when none.
     const std::string& plainName() const { return plainName_; }
     // Streams the content to `sink`, each chunk only once it verified. On
@@ -84,7 +99,7 @@ class AgeReader {
 
   private:
     AgeResult readHeader();
-    AgeResult acceptFileKey(const std::string& fileKey);
+    AgeResult acceptFileKey(SecretBytes fileKey);
     IoError fill();
     // A line without its LF; false when none ends within `limit` bytes.
     IoError readLine(size_t limit, std::string& line, bool& complete);
@@ -97,7 +112,7 @@ class AgeReader {
     std::string headerText_;  // what the MAC covers
     std::string mac_;
     std::vector<AgeStanza> stanzas_;
-    std::string fileKey_;
+    SecretBytes fileKey_;
     std::string plainName_;
     bool headerRead_ = false;
     AgeResult headerResult_;

@@ -63,6 +63,9 @@ FileResult sealFailed(const AgeResult& result, const std::string& source,
         case AgeError::unsupported:
             return fileProblem(FileProblem::damaged, source, IoError::ok,
                                "it is of another version of the age format");
+        case AgeError::library:
+            return fileProblem(FileProblem::libraryFailed, source, IoError::ok,
+                               result.libraryMessage);
         case AgeError::damaged:
             break;
     }

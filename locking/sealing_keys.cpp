@@ -90,7 +90,7 @@ int identityWorkFactor() {
     return kDefaultScryptLogN;
 }
 
-AgeResult openSealingKeys(const std::string& password, SealingKeys& keys) {
+AgeResult openSealingKeys(std::string_view password, SealingKeys& keys) {
     AgeIdentity identity;
     if (AgeResult result = readIdentityFile(identityFilePath(), password, identity); !result.ok())
         return result;
@@ -99,7 +99,7 @@ AgeResult openSealingKeys(const std::string& password, SealingKeys& keys) {
     return {};
 }
 
-AgeResult turnOnSealing(const std::string& password, SealingKeys& keys) {
+AgeResult turnOnSealing(std::string_view password, SealingKeys& keys) {
     if (sealingIsOn()) return openSealingKeys(password, keys);
     const AgeIdentity identity = AgeIdentity::generate();
     // Never over another identity file: a second program that turned it on
@@ -146,7 +146,7 @@ AgeResult addFolderIdentity(const std::string& folder, SealingKeys& keys) {
         readSmallFile(identityFilePath(), own) == IoError::ok && copy == own)
         return {};
     AgeIdentity identity;
-    if (AgeResult result = readIdentityFile(path, keys.password, identity); !result.ok())
+    if (AgeResult result = readIdentityFile(path, keys.password.view(), identity); !result.ok())
         return result;
     keys.add(identity);
     return {};
