@@ -1,3 +1,4 @@
+#include "app/background_task.h"
 #include "app/main_window.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QSvgRenderer>
+#include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
 #include <numeric>
@@ -177,8 +179,21 @@ MainWindow::MainWindow(MainWindowHandlers& logic, QWidget* parent)
             },
             Qt::QueuedConnection);
     };
+    // The gate opens the key file off this thread; its answer waits for
+    // any handler still running (a message box open) to end.
+    logic_.hooks.inBackground = [this](std::function<void()> work, std::function<void()> then) {
+        runInBackground(this, std::move(work), [this, then] { whenIdle(then); });
+    };
     render();
     qApp->installEventFilter(this);
+}
+
+void MainWindow::whenIdle(const std::function<void()>& handler) {
+    if (handlerRunning_ || model_.runInProgress) {
+        QTimer::singleShot(50, this, [this, handler] { whenIdle(handler); });
+        return;
+    }
+    run(handler);
 }
 
 MainWindow::~MainWindow() {
@@ -433,6 +448,8 @@ void MainWindow::buildMenus() {
         FindLockedItemsDialog dialog(desktop, this, &model_.sessionKeys);
         dialog.exec();
     });
+    add(file, {"mnuChangePassword", "&Change Password...",
+               &MainWindowHandlers::mnuChangePassword_Click});
     add(file, {"mnuExit", "E&xit", &MainWindowHandlers::mnuExit_Click});
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -453,6 +470,7 @@ void MainWindow::buildPasswordPage() {
     label(page, QStringLiteral("Confirm Password"), {16, 136, 120, 24});
     txtConfirm_ = passwordField(page, "txtConfirm", {140, 136, 205, 24});
     QPushButton* ok = pushButton(page, "cmdPassword", QStringLiteral("&OK"), {255, 242, 95, 28});
+    cmdPassword_ = ok;
     anchor(ok, kRight | kBottom);
     button(ok, &MainWindowHandlers::cmdPassword_Click);
 
@@ -651,6 +669,7 @@ void MainWindow::render() {
         optionButtons_[i]->setChecked(static_cast<size_t>(model_.selectedOption) == i + 1);
     options_->setExclusive(true);
     cmdNext_->setEnabled(model_.nextButtonEnabled);
+    cmdPassword_->setEnabled(!model_.passwordChecking);
 
     Label3_->setText(qt(model_.targetPrompt));
     cmdEncDec_->setText(runButtonText(model_.runButtonCaption));

@@ -55,6 +55,8 @@ class MainWindow : public QMainWindow {
   private:
     void run(void (MainWindowHandlers::*handler)());
     void run(const std::function<void()>& handler);
+    // Runs the handler once no other one runs.
+    void whenIdle(const std::function<void()>& handler);
     bool keyPressed(QWidget* widget, QEvent* event);
     bool dragged(QWidget* widget, QEvent* event);
     // Keeps each widget's place relative to the edges it is anchored to.
@@ -84,6 +86,7 @@ class MainWindow : public QMainWindow {
     std::array<QFrame*, 4> pages_{};
     QLineEdit* txtPassword_ = nullptr;
     QLineEdit* txtConfirm_ = nullptr;
+    QPushButton* cmdPassword_ = nullptr;
     QButtonGroup* options_ = nullptr;
     std::array<QRadioButton*, 4> optionButtons_{};
     QPushButton* cmdNext_ = nullptr;

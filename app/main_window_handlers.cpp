@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "app/byte_size.h"
 #include "app/file_run_messages.h"
 #include "app/folder_chooser.h"
 #include "app/password.h"
+#include "app/password_changes.h"
 #include "app/run_button.h"
 #include "app/seal_choice.h"
 #include "app/selection.h"
@@ -20,6 +22,7 @@
 #include "locking/file_box.h"
 #include "locking/file_operations.h"
 #include "locking/locked_files_list.h"
+#include "locking/sealing_keys.h"
 
 namespace vellumar {
 namespace {
@@ -194,8 +197,40 @@ void MainWindowHandlers::Form_Unload() {
 }
 
 void MainWindowHandlers::cmdPassword_Click() {
-    PasswordGate gate =
-        checkPassword(settings_, model_.txtPassword, model_.txtConfirm, &model_.sessionKeys);
+    // One check at a time: a second click while the key opens does nothing.
+    if (model_.passwordChecking) return;
+    if (!gateOpensKeyFile(settings_)) {
+        passwordChecked(
+            checkPassword(settings_, model_.txtPassword, model_.txtConfirm, &model_.sessionKeys));
+        return;
+    }
+    // Opening the key file takes seconds (scrypt): the window stays alive.
+    struct Check {
+        PasswordGate gate = PasswordGate::wrongPassword;
+        SealingKeys keys;
+    };
+    auto check = std::make_shared<Check>();
+    auto open = hooks.openKeyFile ? hooks.openKeyFile : openKeyFile;
+    auto work = [check, open, typed = model_.txtPassword] { check->gate = open(typed, check->keys); };
+    auto then = [this, check] {
+        model_.passwordChecking = false;
+        desktop_.setBusy(false);
+        keyFileOpened(settings_, check->gate);
+        if (check->gate == PasswordGate::accepted) model_.sessionKeys = check->keys;
+        passwordChecked(check->gate);
+    };
+    model_.passwordChecking = true;
+    desktop_.setBusy(true);
+    model_.changed();
+    if (hooks.inBackground) {
+        hooks.inBackground(work, then);
+    } else {
+        work();
+        then();
+    }
+}
+
+void MainWindowHandlers::passwordChecked(PasswordGate gate) {
     switch (gate) {
         case PasswordGate::accepted:
         case PasswordGate::passwordSet:
@@ -212,13 +247,127 @@ void MainWindowHandlers::cmdPassword_Click() {
         case PasswordGate::notConfirmed:
         case PasswordGate::refusedCharacters:
         case PasswordGate::keyUnreadable:
+        case PasswordGate::keyMissing:
             desktop_.message(passwordMessage(gate), Icon::critical);
             model_.txtPassword.clear();
             model_.txtConfirm.clear();
             model_.setFocus(Field::txtPassword);
+            if (gate == PasswordGate::keyMissing) offerKeyRestore();
             break;
     }
     model_.changed();
+}
+
+void MainWindowHandlers::offerKeyRestore() {
+    if (!desktop_.ask("Restore The Key File With Your Recovery Key Now?\rPick The File That "
+                      "Holds The Recovery Key, Then Type A New Password Twice.",
+                      Icon::exclamation, kApplicationTitle))
+        return;
+    const std::string picked = joinSelection(desktop_.pickFiles());
+    if (picked.empty()) return;
+    const std::string keyPath = getSelectedFile(picked, 1);
+    SealingKeys brought;
+    if (AgeResult read = readRecoveryKey(keyPath, brought); !read.ok()) {
+        desktop_.message(keyPath + ": " + recoveryKeyProblem(read, keyPath), Icon::critical);
+        return;
+    }
+    std::vector<std::string> typed;
+    if (!desktop_.askPasswords("Restore The Key File", {"New Password", "Confirm Password"},
+                               typed) ||
+        typed.size() != 2)
+        return;
+    // The key file checks the password: any characters work.
+    switch (checkNewPassword(typed[0], typed[1], false)) {
+        case NewPassword::accepted:
+            break;
+        case NewPassword::blank:
+            desktop_.message(passwordMessage(PasswordGate::notSet), Icon::critical);
+            return;
+        case NewPassword::differs:
+        case NewPassword::refusedCharacters:
+            desktop_.message(passwordMessage(PasswordGate::notConfirmed), Icon::critical);
+            return;
+    }
+    desktop_.setBusy(true);
+    const KeyRestoreResult restored =
+        restoreSealingKey(settings_, brought.identities.front(), typed[0], model_.sessionKeys);
+    desktop_.setBusy(false);
+    switch (restored.outcome) {
+        case KeyRestore::restored:
+            desktop_.message("The Key File Has Been Restored From The Recovery Key.\rIt Opens "
+                             "With The New Password.",
+                             Icon::information);
+            model_.bringToFront(Page::fraSelect);
+            break;
+        case KeyRestore::keyFileOpens:
+            desktop_.message("The Key File " + identityFilePath() +
+                                 " Is There And Is Not Damaged, So It Was Left Alone.",
+                             Icon::critical);
+            break;
+        case KeyRestore::failed:
+            desktop_.message("The Key File " + identityFilePath() + " Could Not Be Written: " +
+                                 keyFileCause(restored.age, identityFilePath()),
+                             Icon::critical);
+            break;
+    }
+    model_.changed();
+}
+
+void MainWindowHandlers::mnuChangePassword_Click() {
+    if (!passwordIsSet(settings_)) {
+        desktop_.message(passwordMessage(PasswordGate::notSet), Icon::critical);
+        return;
+    }
+    std::vector<std::string> typed;
+    if (!desktop_.askPasswords("Change Password",
+                               {"Current Password", "New Password", "Confirm New Password"},
+                               typed) ||
+        typed.size() != 3)
+        return;
+    desktop_.setBusy(true);
+    const PasswordChange change = changePassword(settings_, typed[0], typed[1], typed[2]);
+    desktop_.setBusy(false);
+    if (change.current != PasswordGate::accepted) {
+        desktop_.message(passwordMessage(change.current), Icon::critical);
+        return;
+    }
+    switch (change.fresh) {
+        case NewPassword::accepted:
+            break;
+        case NewPassword::blank:
+            desktop_.message(passwordMessage(PasswordGate::notSet), Icon::critical);
+            return;
+        case NewPassword::differs:
+            desktop_.message(passwordMessage(PasswordGate::notConfirmed), Icon::critical);
+            return;
+        case NewPassword::refusedCharacters:
+            desktop_.message(passwordMessage(PasswordGate::refusedCharacters), Icon::critical);
+            return;
+    }
+    if (!change.sealing && !change.saved) {
+        desktop_.message("The Password Could Not Be Saved. It Is Still The Old One.",
+                         Icon::critical);
+        return;
+    }
+    if (change.sealing && !change.keys.keyFile.ok()) {
+        desktop_.message("The Key File " + identityFilePath() + " Could Not Be Changed: " +
+                             keyFileCause(change.keys.keyFile, identityFilePath()) +
+                             "\rThe Password Is Still The Old One.",
+                         Icon::critical);
+        return;
+    }
+    // Sealed folders this session opens take the new password from now on.
+    if (!model_.sessionKeys.password.empty()) model_.sessionKeys.password = trim(typed[1]);
+    if (change.keys.copies.empty()) {
+        desktop_.message("The Password Has Been Changed.", Icon::information);
+        return;
+    }
+    std::string text =
+        "The Password Has Been Changed, But The Key Copy Of These Sealed Folders Could Not Be "
+        "Changed: They Still Open With The Old Password.";
+    for (const RewrapFailure& failure : change.keys.copies)
+        text += "\r" + failure.path + ": " + keyFileCause(failure.cause, failure.path);
+    desktop_.message(text, Icon::exclamation);
 }
 
 void MainWindowHandlers::cmdAdd_Click() {

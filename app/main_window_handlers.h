@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "app/password.h"
 #include "app/settings_store.h"
 #include "engine/desktop.h"
 #include "app/window_model.h"
@@ -29,6 +30,12 @@ class MainWindowHandlers {
         std::function<void()> cmdEncDec_Click;
         // The folder chooser behind Add for "Encrypt a Folder".
         std::function<void()> Folder_Encrypt;
+        // Runs `work` off the window's thread, then `then` on it; empty: both
+        // at once, here.
+        std::function<void(std::function<void()> work, std::function<void()> then)> inBackground;
+        // Opens the key file at the gate (app/password.h's openKeyFile
+        // unless replaced).
+        std::function<PasswordGate(const std::string& password, SealingKeys& keys)> openKeyFile;
     } hooks;
 
     // Start-up. Shows the refusal and unloads the windows when another
@@ -46,7 +53,8 @@ class MainWindowHandlers {
     void cmdNext_Click();
     void cmdExit_Click();
 
-    // Password page.
+    // Password page. With sealing on the key file is opened in the
+    // background; OK stays disabled and the pointer busy until it is.
     void cmdPassword_Click();
 
     // Target page.
@@ -63,6 +71,8 @@ class MainWindowHandlers {
 
     // Menus and about page.
     void mnuExit_Click();
+    // File > Change Password...: the current password, the new one twice.
+    void mnuChangePassword_Click();
     void mnuOnline_Click();
     void mnuVisit_Click();
     void mnuAbout_Click();
@@ -74,6 +84,11 @@ class MainWindowHandlers {
 
   private:
     void selectOption(Option option);
+    // What the gate does with its answer, on the window's thread.
+    void passwordChecked(PasswordGate gate);
+    // After "The Key File ... Is Missing": the recovery key and a new
+    // password restore it.
+    void offerKeyRestore();
     // Hides the listed locked files again if Decrypt File(s) unhid them.
     void hideLockedFilesAgain();
     static void call(const std::function<void()>& hook) {

@@ -1,5 +1,6 @@
 #include "app/password.h"
 
+#include "engine/file_system.h"
 #include "engine/names.h"
 #include "engine/text_shift.h"
 #include "locking/sealing_keys.h"
@@ -44,16 +45,11 @@ PasswordGate checkPassword(SettingsStore& settings, const std::string& password,
                            const std::string& confirm, SealingKeys* keys) {
     std::string p = trim(password);
     if (sealingStarted(settings)) {
-        // No key is ever kept under an empty password (nor can the library take one).
-        if (p.empty()) return PasswordGate::wrongPassword;
         SealingKeys opened;
-        const AgeResult result = openSealingKeys(p, opened);
-        if (result.error == AgeError::wrongPassword) return PasswordGate::wrongPassword;
-        if (!result.ok()) return PasswordGate::keyUnreadable;
-        if (keys) *keys = opened;
-        // A store that could not be cleared when sealing started is cleared now.
-        forgetShiftedPassword(settings);
-        return PasswordGate::accepted;
+        const PasswordGate gate = openKeyFile(p, opened);
+        if (gate == PasswordGate::accepted && keys) *keys = opened;
+        keyFileOpened(settings, gate);
+        return gate;
     }
     // The password opens the copies of the identity that sealed folders
     // carry, even where sealing is not on (a folder brought from elsewhere).
@@ -62,6 +58,30 @@ PasswordGate checkPassword(SettingsStore& settings, const std::string& password,
     if (keys && (gate == PasswordGate::accepted || gate == PasswordGate::passwordSet))
         keys->password = p;
     return gate;
+}
+
+bool gateOpensKeyFile(SettingsStore& settings) {
+    return sealingStarted(settings);
+}
+
+PasswordGate openKeyFile(const std::string& password, SealingKeys& keys) {
+    const std::string p = trim(password);
+    FileStatus status;
+    if (fileSystem().status(identityFilePath(), status) == IoError::notFound)
+        return PasswordGate::keyMissing;
+    // No key is ever kept under an empty password (nor can the library take one).
+    if (p.empty()) return PasswordGate::wrongPassword;
+    SealingKeys opened;
+    const AgeResult result = openSealingKeys(p, opened);
+    if (result.error == AgeError::wrongPassword) return PasswordGate::wrongPassword;
+    if (!result.ok()) return PasswordGate::keyUnreadable;
+    keys = opened;
+    return PasswordGate::accepted;
+}
+
+void keyFileOpened(SettingsStore& settings, PasswordGate gate) {
+    // A store that could not be cleared when sealing started is cleared now.
+    if (gate == PasswordGate::accepted) forgetShiftedPassword(settings);
 }
 
 static PasswordGate checkShiftedPassword(SettingsStore& settings, const std::string& p,
@@ -94,6 +114,9 @@ std::string passwordMessage(PasswordGate gate) {
         case PasswordGate::keyUnreadable:
             return "The Password Can Not Be Checked: The Key File " + identityFilePath() +
                    " Can Not Be Read Or Is Damaged";
+        case PasswordGate::keyMissing:
+            return "The Password Can Not Be Checked: The Key File " + identityFilePath() +
+                   " Is Missing. Restore It With The Recovery Key.";
         case PasswordGate::accepted:
         case PasswordGate::passwordSet:
             break;
@@ -101,15 +124,25 @@ std::string passwordMessage(PasswordGate gate) {
     return {};
 }
 
-SealingStartResult startSealing(SettingsStore& settings, const SecretBytes& password,
+bool recordSealingStarted(SettingsStore& settings) {
+    settings.saveSetting(kSettingsApplication, kSettingsSection, kSealingKey, "on");
+    return forgetShiftedPassword(settings);
+}
+
+bool saveShiftedPassword(SettingsStore& settings, const std::string& password) {
+    settings.saveSetting(kSettingsApplication, kSettingsSection, passwordKey(),
+                         encodeText(password));
+    return storedPassword(settings) == password;
+}
+
+SealingStartResult startSealing(SettingsStore& settings, std::string_view password,
                                 SealingKeys& keys) {
     SealingStartResult result;
     const bool wasOn = sealingIsOn();
     // The gate keeps the password trimmed already.
-    result.age = turnOnSealing(password.view(), keys);
+    result.age = turnOnSealing(password, keys);
     if (!result.age.ok()) return result;
-    settings.saveSetting(kSettingsApplication, kSettingsSection, kSealingKey, "on");
-    const bool forgotten = forgetShiftedPassword(settings);
+    const bool forgotten = recordSealingStarted(settings);
     result.start = wasOn ? SealingStart::wasOn
                    : forgotten ? SealingStart::started
                                : SealingStart::passwordKept;

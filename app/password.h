@@ -20,6 +20,7 @@ enum class PasswordGate {
     notConfirmed,       // first use with fields that differ
     refusedCharacters,  // first use with a character that has no encoded form
     keyUnreadable,      // sealing is on and its identity file could not be read, or is damaged
+    keyMissing,         // sealing is on and its identity file is gone: the recovery key restores it
 };
 
 struct SealingKeys;
@@ -36,6 +37,14 @@ bool passwordIsSet(SettingsStore& settings);
 PasswordGate checkPassword(SettingsStore& settings, const std::string& password,
                            const std::string& confirm, SealingKeys* keys = nullptr);
 
+// The gate's two halves, for a front end that opens the key file off its
+// own thread. Whether the typed password is checked by opening the key file
+// (sealing started); then openKeyFile does that, with the settings store
+// untouched, and keyFileOpened finishes on the front end's thread.
+bool gateOpensKeyFile(SettingsStore& settings);
+PasswordGate openKeyFile(const std::string& password, SealingKeys& keys);
+void keyFileOpened(SettingsStore& settings, PasswordGate gate);
+
 enum class SealingStart {
     started,        // the identity was made; the shifted password is gone from the store
     wasOn,          // sealing was on already: its identity was opened
@@ -51,8 +60,15 @@ struct SealingStartResult {
 // Turns sealing on with the password the gate accepted: the identity file
 // is made, and only once it opens with the password is the shifted password
 // removed from the store. This cannot be undone.
-SealingStartResult startSealing(SettingsStore& settings, const SecretBytes& password,
+SealingStartResult startSealing(SettingsStore& settings, std::string_view password,
                                 SealingKeys& keys);
+
+// Records that sealing has started and forgets the shifted password; false
+// when the store still holds it.
+bool recordSealingStarted(SettingsStore& settings);
+// Stores `password` (trimmed, with an encoded form) as the shifted password
+// and reads it back; false when the store did not take it.
+bool saveShiftedPassword(SettingsStore& settings, const std::string& password);
 
 // The message for a refused attempt; empty for accepted and passwordSet.
 std::string passwordMessage(PasswordGate gate);

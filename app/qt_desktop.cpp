@@ -1,3 +1,4 @@
+#include "app/password_dialog.h"
 #include "app/qt_desktop.h"
 
 #include <QApplication>
@@ -121,6 +122,16 @@ bool QtDesktop::ask(const std::string& text, Icon icon, const std::string& title
     box.setDefaultButton(QMessageBox::No);
     keepRoom(box, displayText(title), shown);
     return box.exec() == QMessageBox::Yes;
+}
+
+bool QtDesktop::askPasswords(const std::string& title, const std::vector<std::string>& labels,
+                             std::vector<std::string>& typed) {
+    QStringList captions, answers;
+    for (const std::string& label : labels) captions << displayText(label);
+    if (!askPasswordsDialog(window_, displayText(title), captions, answers)) return false;
+    typed.clear();
+    for (const QString& answer : answers) typed.push_back(answer.toStdString());
+    return true;
 }
 
 std::vector<std::string> QtDesktop::pickFiles() {

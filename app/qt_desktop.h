@@ -27,6 +27,8 @@ class QtDesktop : public Desktop {
     using Desktop::message;
     void message(const std::string& text, Icon icon, const std::string& title) override;
     bool ask(const std::string& text, Icon icon, const std::string& title) override;
+    bool askPasswords(const std::string& title, const std::vector<std::string>& labels,
+                      std::vector<std::string>& typed) override;
     std::vector<std::string> pickFiles() override;
     std::string pickFolder() override;
     void showEncryptedFolders() override;

@@ -26,7 +26,7 @@ std::string notStartedText(const AgeResult& result) {
 bool turnOnSealing(WindowModel& model, Desktop& desktop, SettingsStore& settings) {
     if (!desktop.ask(kTurnOnSealingText, Icon::exclamation, kSealingTitle)) return false;
     const SealingStartResult start =
-        startSealing(settings, model.sessionKeys.password, model.sessionKeys);
+        startSealing(settings, model.sessionKeys.password.view(), model.sessionKeys);
     if (start.start == SealingStart::notStarted) {
         desktop.message(notStartedText(start.age), Icon::critical, kSealingTitle);
         return false;

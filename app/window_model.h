@@ -74,6 +74,8 @@ struct WindowModel {
     Field focus = Field::none;
     uint64_t focusRequests = 0;
     void setFocus(Field field);
+    // The key file is being opened with the typed password: OK is disabled.
+    bool passwordChecking = false;
 
     // Choice and target pages.
     bool nextButtonEnabled = true;

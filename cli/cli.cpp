@@ -11,6 +11,7 @@
 #include "cli/cli_session.h"
 #include "cli/folder_commands.h"
 #include "cli/item_lines.h"
+#include "cli/password_commands.h"
 #include "cli/scan_commands.h"
 #include "cli/seal_commands.h"
 #include "engine/file_system.h"
@@ -83,7 +84,8 @@ std::string setPasswordProblem(PasswordGate gate) {
 int setPasswordCommand(CliSession& cli, const std::vector<std::string>&) {
     if (passwordIsSet(cli.settings)) {
         cli.console.err << "The application password is set already; the other commands ask for "
-                           "it. There is no command to change it yet.\n";
+                           "it. Change it with: "
+                        << kProgram << " change-password\n";
         return kExitFailed;
     }
     std::string password, confirm;
@@ -128,8 +130,13 @@ const Command kCommands[] = {
     {"folders", "", "list the locked folders, one per line", 0, 0, foldersCommand},
     {"set-password", "", "set the application password on first use (asked twice)", 0, 0,
      setPasswordCommand},
+    {"change-password", "", "change the application password (the current one, then the\n"
+     "                      new one twice)", 0, 0, changePasswordCommand},
     {"export-recovery-key", "", "show the recovery key of sealed files again", 0, 0,
      exportRecoveryKeyCommand},
+    {"restore-key", "", "write a lost key file again from the recovery key\n"
+     "                      (--recovery-key-file F) under a new password, asked twice", 0, 0,
+     restoreKeyCommand},
 };
 
 void printHelp(std::ostream& out) {
@@ -162,22 +169,29 @@ void printHelp(std::ostream& out) {
         << "                      turns sealing on and shows the recovery key once\n"
         << "  --recovery-key-file F\n"
         << "                      unlock: open sealed files with the recovery key in F,\n"
-        << "                      without the password; other files are refused\n"
+        << "                      without the password; other files are refused;\n"
+        << "                      restore-key: the recovery key to restore the key file from\n"
+        << "  --recovery-key-out F\n"
+        << "                      lock --seal, lock-folder --seal, export-recovery-key:\n"
+        << "                      write the recovery key to F, a new file only you can\n"
+        << "                      read, rather than to standard output; F must not exist\n"
         << "  -h, --help          show this help\n"
         << "  --version           show the program's name and version\n"
         << "  --                  end of options: every later argument is a file or folder\n"
         << "\n"
-        << "Every command but set-password and unlock --recovery-key-file asks for the\n"
-        << "application password, on the terminal without echo unless --password-stdin\n"
-        << "is given; it is refused until a password has been set (with set-password or\n"
-        << "in the window). Messages go to standard error; each file that does not get\n"
-        << "there is named with the cause, as \"PATH: cause\", then a summary follows.\n"
-        << "The recovery key goes to standard output (when sealing is turned on, and\n"
-        << "with export-recovery-key), to be kept in a file. An interrupt (Ctrl+C) stops\n"
-        << "a lock or unlock between two files; the files not tried are counted on one\n"
-        << "line. Small locked files are added to the locked-files list \"files\",\n"
-        << "locked folders to the list \"folders\", both in the application directory,\n"
-        << "which the window shares.\n"
+        << "Every command but set-password, restore-key and unlock --recovery-key-file\n"
+        << "asks for the application password, on the terminal without echo unless\n"
+        << "--password-stdin is given (then one line each: change-password reads the\n"
+        << "current password, the new one and its confirmation); it is refused until a\n"
+        << "password has been set (with set-password or in the window). Messages go to\n"
+        << "standard error; each file that does not get there is named with the cause,\n"
+        << "as \"PATH: cause\", then a summary follows. The recovery key goes to\n"
+        << "standard output (when sealing is turned on, and with export-recovery-key),\n"
+        << "or with --recovery-key-out to a new file only you can read. An interrupt\n"
+        << "(Ctrl+C) stops a lock or unlock between two files; the files not tried are\n"
+        << "counted on one line. Small locked files are added to the locked-files list\n"
+        << "\"files\", locked folders to the list \"folders\", both in the application\n"
+        << "directory, which the window shares.\n"
         << "\n"
         << "Exit status:\n"
         << "  0  everything was done: every file locked or unlocked (a file named twice\n"
@@ -195,7 +209,10 @@ void printHelp(std::ostream& out) {
         << "     set-password: a password is set already, or the new one was refused\n"
         << "     or could not be saved; sealing could not be turned on; the recovery\n"
         << "     key file is missing or holds no key; export-recovery-key: sealing is\n"
-        << "     not on;\n"
+        << "     not on; --recovery-key-out: the file exists or could not be made;\n"
+        << "     restore-key: the key file stands and is whole, or could not be written;\n"
+        << "     change-password: the new password was refused or could not be saved,\n"
+        << "     or a sealed folder's key copy still opens with the old password only;\n"
         << "     scan: PATH is no folder, a folder below it could not be searched, the\n"
         << "     scan was interrupted or the lists could not be written (a damaged\n"
         << "     locked file is listed, and does not change the status); rescue: any\n"
@@ -213,7 +230,7 @@ int usageError(Console& console, const std::string& problem) {
 
 int runCli(const std::vector<std::string>& arguments, SettingsStore& settings, Console& console) {
     bool help = false, version = false, passwordStdin = false, optionsEnded = false, seal = false;
-    std::string recoveryKeyFile;
+    std::string recoveryKeyFile, recoveryKeyOut;
     std::vector<std::string> words, commandOptions;
     for (size_t at = 0; at < arguments.size(); ++at) {
         const std::string& argument = arguments[at];
@@ -233,6 +250,10 @@ int runCli(const std::vector<std::string>& arguments, SettingsStore& settings, C
             if (at + 1 == arguments.size() || arguments[at + 1].empty())
                 return usageError(console, "--recovery-key-file: the file is missing");
             recoveryKeyFile = arguments[++at];
+        } else if (argument == "--recovery-key-out") {
+            if (at + 1 == arguments.size() || arguments[at + 1].empty())
+                return usageError(console, "--recovery-key-out: the file is missing");
+            recoveryKeyOut = arguments[++at];
         } else if (std::find(kScanOptions.begin(), kScanOptions.end(), argument) !=
                    kScanOptions.end()) {
             commandOptions.push_back(argument);
@@ -267,12 +288,20 @@ int runCli(const std::vector<std::string>& arguments, SettingsStore& settings, C
             return usageError(console, "rescue: only --cross-volumes may be given");
         if (seal && words[0] != "lock" && words[0] != "lock-folder")
             return usageError(console, words[0] + ": unknown option '--seal'");
-        if (!recoveryKeyFile.empty() && words[0] != "unlock")
+        if (!recoveryKeyFile.empty() && words[0] != "unlock" && words[0] != "restore-key")
             return usageError(console, words[0] + ": unknown option '--recovery-key-file'");
+        if (recoveryKeyFile.empty() && words[0] == "restore-key")
+            return usageError(console, "restore-key: --recovery-key-file F missing");
+        if (!recoveryKeyOut.empty() && !seal && words[0] != "export-recovery-key")
+            return usageError(console, words[0] + ": unknown option '--recovery-key-out'" +
+                                           (words[0] == "lock" || words[0] == "lock-folder"
+                                                ? " (without --seal)"
+                                                : ""));
         rest.insert(rest.end(), commandOptions.begin(), commandOptions.end());
         CliSession cli(settings, console, passwordStdin);
         cli.seal = seal;
         cli.recoveryKeyFile = recoveryKeyFile;
+        cli.recoveryKeyOut = recoveryKeyOut;
         return command.run(cli, rest);
     }
     return usageError(console, "unknown command '" + words[0] + "'");

@@ -37,6 +37,9 @@ class CliSession {
     bool seal = false;
     // unlock --recovery-key-file F: the key that opens sealed files without the password.
     std::string recoveryKeyFile;
+    // --recovery-key-out F: the recovery key goes to F, a new private file,
+    // rather than to standard output.
+    std::string recoveryKeyOut;
 
   private:
     bool passwordStdin_;

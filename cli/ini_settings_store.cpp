@@ -2,10 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
+#include "cli/ini_file_lock.h"
 #include "cli/ini_text.h"
 #include "engine/durable_folder.h"
 #include "engine/atomic_file.h"
@@ -68,7 +71,12 @@ std::vector<IniLine> parseIni(const std::string& content) {
     while (at < content.size()) {
         IniLine line;
         std::string body;  // the line without its ends, escaped line ends joined
-        for (;;) {
+        // Every line but a comment goes on after an escaping backslash (a
+        // section header and a line starting with '#' too). What it starts
+        // with stands in its first piece, looked at once: looking again at
+        // the whole line for each piece made a long one quadratic.
+        bool goesOn = true;
+        for (bool first = true;; first = false) {
             size_t end = content.find_first_of("\r\n", at);
             if (end == std::string::npos) end = content.size();
             std::string_view piece(content.data() + at, end - at);
@@ -78,10 +86,11 @@ std::vector<IniLine> parseIni(const std::string& content) {
             line.raw.append(content, at, next - at);
             body += piece;
             at = next;
-            // Every line but a comment goes on after an escaping backslash
-            // (a section header and a line starting with '#' too).
-            const std::string_view start = trimmed(body);
-            if (start.empty() || start[0] == ';' || !endsInEscape(piece)) break;
+            if (first) {
+                const std::string_view start = trimmed(piece);
+                goesOn = !start.empty() && start[0] != ';';
+            }
+            if (!goesOn || !endsInEscape(piece)) break;
             if (at >= content.size()) {
                 line.escapesNext = true;
                 break;
@@ -148,8 +157,8 @@ bool makeFolders(const std::string& folder) {
 
 }  // namespace
 
-IniSettingsStore::IniSettingsStore(std::string configFolder)
-    : configFolder_(std::move(configFolder)) {
+IniSettingsStore::IniSettingsStore(std::string configFolder, std::chrono::milliseconds lockWait)
+    : configFolder_(std::move(configFolder)), lockWait_(lockWait) {
     if (!configFolder_.empty()) return;
     // Where QSettings looks: $XDG_CONFIG_HOME when it is an absolute path,
     // else ~/.config.
@@ -168,12 +177,35 @@ std::string IniSettingsStore::settingsFilePath(const std::string& application) c
     return folder + application + ".conf";
 }
 
+void IniSettingsStore::report(const std::string& problem) {
+    if (report_) report_(problem);
+}
+
+bool IniSettingsStore::readFile(const std::string& path, std::string& content) {
+    content.clear();
+    struct stat st;
+    bool tooLarge = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+                    static_cast<uintmax_t>(st.st_size) > kMaxFileSize;
+    if (!tooLarge) {
+        const IoError e = readWholeFile(path, content);
+        if (e == IoError::notFound) return true;  // no settings yet
+        if (e != IoError::ok) return false;
+        tooLarge = content.size() > kMaxFileSize;  // grown since
+    }
+    if (tooLarge) {
+        content.clear();
+        report("the settings file " + path + " is too large to read");
+        return false;
+    }
+    return true;
+}
+
 std::string IniSettingsStore::getSetting(const std::string& application, const std::string& section,
                                          const std::string& key) {
     const std::string path = linkTarget(settingsFilePath(application));
     closeUp(path);
     std::string content;
-    if (readWholeFile(path, content) != IoError::ok) return {};
+    if (!readFile(path, content)) return {};
     std::string value;
     for (const IniLine& line : parseIni(content)) {
         if (line.isEntry && line.section == section && line.key == key)
@@ -184,13 +216,29 @@ std::string IniSettingsStore::getSetting(const std::string& application, const s
 
 bool IniSettingsStore::saveSetting(const std::string& application, const std::string& section,
                                    const std::string& key, const std::string& value) {
-    const std::string path = linkTarget(settingsFilePath(application));
+    const std::string named = settingsFilePath(application);
+    if (!makeFolders(configFolder_)) return false;
+    // Read, changed and written back under the window's lock, or one of the
+    // two writes would undo the other. QSettings names the lock after the
+    // settings file's path as given, a link or not.
+    IniFileLock lock(named + ".lock");
+    switch (lock.take(lockWait_)) {
+        case IniFileLock::Outcome::taken:
+            break;
+        case IniFileLock::Outcome::busy:
+            report("the settings file " + named + " is locked by another program");
+            return false;
+        case IniFileLock::Outcome::failed:
+            report("the settings file " + named +
+                   " cannot be locked: " + std::strerror(lock.error()));
+            return false;
+    }
+    const std::string path = linkTarget(named);
     closeUp(path);
     std::string content;
     // A file that is there but cannot be read is never replaced: its other
     // settings would be lost.
-    if (IoError e = readWholeFile(path, content); e != IoError::ok && e != IoError::notFound)
-        return false;
+    if (!readFile(path, content)) return false;
     std::vector<IniLine> lines = parseIni(content);
     const std::string entry = escapedIniKey(key) + "=" + escapedIniValue(value) + "\n";
 
@@ -239,7 +287,6 @@ bool IniSettingsStore::saveSetting(const std::string& application, const std::st
     }
     if (startsWith(content, kByteOrderMark)) text.insert(0, kByteOrderMark);
 
-    if (!makeFolders(configFolder_)) return false;
     // Written beside it and then put in its place: a crash leaves the old
     // file or the new one. The new file is created 0600.
     AtomicFile file(path, AtomicFile::Mode::replaceExisting);

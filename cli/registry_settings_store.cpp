@@ -49,6 +49,9 @@ std::string RegistrySettingsStore::getSetting(const std::string& application,
     return narrow(value);
 }
 
+// No lock as with the INI file: a save sets one value, which the registry
+// replaces whole, and reads or rewrites no other; QSettings on Windows
+// likewise writes each value on its own.
 bool RegistrySettingsStore::saveSetting(const std::string& application, const std::string& section,
                                         const std::string& key, const std::string& value) {
     HKEY handle = nullptr;

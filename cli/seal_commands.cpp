@@ -4,10 +4,12 @@
 #include <ostream>
 
 #include "app/password.h"
+#include "app/password_changes.h"
 #include "cli/absolute_path.h"
 #include "cli/cli.h"
 #include "cli/item_lines.h"
 #include "engine/file_system.h"
+#include "engine/names.h"
 #include "engine/sealed_identity.h"
 #include "engine/write_batch.h"
 #include "locking/failure_cause.h"
@@ -27,33 +29,84 @@ std::string ageCause(const AgeResult& result) {
     return describeCause(result);
 }
 
-// Why the file given as the recovery key gave none, in the words a person
-// who typed the wrong name or picked the wrong file needs.
-std::string recoveryKeyProblem(const AgeResult& read, const std::string& path) {
-    uint32_t attributes = 0;
-    if (fileSystem().getAttributes(path, attributes) == IoError::ok &&
-        (attributes & kAttrDirectory) != 0)
-        return "a folder, not a recovery key";
-    if (read.error == AgeError::notAge)
-        return "not a recovery key (it must hold one \"AGE-SECRET-KEY-1...\" line)";
-    if (read.error == AgeError::io && read.io == IoError::notFound) return "no such file";
-    if (read.error == AgeError::io)
-        return "the recovery key could not be read: " + causeText(read.io, path);
-    return "the recovery key could not be read: " + ageCause(read);
-}
+// The file --recovery-key-out names: made new and private (0600, never over
+// another file) before anything changes, so that sealing is never turned
+// on without its key having a place. Removed again when it never got it.
+class RecoveryKeyFile {
+  public:
+    ~RecoveryKeyFile() {
+        if (file_ == kNoFile) return;
+        fileSystem().close(file_);
+        fileSystem().removeFile(path_);
+    }
+    bool wanted() const { return !path_.empty(); }
+    // False, having said why, when the file could not be made.
+    bool create(CliSession& cli) {
+        if (cli.recoveryKeyOut.empty()) return true;
+        path_ = absolutePath(cli.recoveryKeyOut);
+        const IoError e = fileSystem().createNew(path_, file_);
+        if (e == IoError::ok) return true;
+        file_ = kNoFile;
+        cli.console.err << path_
+                        << (e == IoError::exists
+                                ? ": a file of that name exists; the recovery key is only "
+                                  "written to a new file"
+                                : ": the recovery key file could not be made: " +
+                                      causeText(e, path_))
+                        << "\nNothing was changed.\n";
+        return false;
+    }
+    // Writes the key, flushed to the disk. On failure the key is shown on
+    // standard output instead: it must reach the person somewhere.
+    bool deliver(CliSession& cli, const std::string& text) {
+        if (!wanted()) {
+            cli.console.out << text << std::flush;
+            return true;
+        }
+        FileSystem& fs = fileSystem();
+        IoError e = fs.write(file_, text.data(), text.size());
+        if (e == IoError::ok) e = fs.flush(file_);
+        const IoError closed = fs.close(file_);
+        file_ = kNoFile;
+        if (e == IoError::ok) e = closed;
+        if (e == IoError::ok) e = fs.flushFolder(getFolderPart(path_));
+        if (e == IoError::ok) {
+            cli.console.err << "The recovery key has been written to " << path_
+                            << ", readable by you alone.\n";
+            return true;
+        }
+        fs.removeFile(path_);
+        cli.console.err << path_ << ": the recovery key could not be written: "
+                        << causeText(e, path_) << "\nIt follows on standard output.\n";
+        cli.console.out << text << std::flush;
+        return false;
+    }
+
+  private:
+    std::string path_;
+    FileHandle file_ = kNoFile;
+};
 
 }  // namespace
 
 bool readyToSeal(CliSession& cli) {
-    if (cli.keys.canUnseal()) return true;
-    const SealingStartResult start = startSealing(cli.settings, cli.keys.password, cli.keys);
+    RecoveryKeyFile keyFile;
+    if (!keyFile.create(cli)) return false;
+    if (cli.keys.canUnseal()) {
+        if (keyFile.wanted()) return keyFile.deliver(cli, identityText(cli.keys.identities.front()));
+        return true;
+    }
+    const SealingStartResult start = startSealing(cli.settings, cli.keys.password.view(), cli.keys);
     if (start.start == SealingStart::notStarted) {
         cli.console.err << identityFilePath()
                         << ": sealing could not be turned on: " << ageCause(start.age)
                         << "\nNothing was changed.\n";
         return false;
     }
-    if (start.start == SealingStart::wasOn) return true;
+    if (start.start == SealingStart::wasOn) {
+        if (keyFile.wanted()) return keyFile.deliver(cli, identityText(cli.keys.identities.front()));
+        return true;
+    }
     // Said once: the old, merely shifted form of the password leaves the
     // settings now, and sealing can not be turned off again.
     cli.console.err << "Sealing is now on. ";
@@ -67,7 +120,8 @@ bool readyToSeal(CliSession& cli) {
                        "key ("
                     << identityFilePath() << ").\nThis cannot be undone.\n";
     cli.console.err << kRecoveryKeyAdvice << "\n";
-    cli.console.out << identityText(cli.keys.identities.front()) << std::flush;
+    // Sealing is on now whatever became of the file: the run goes on.
+    keyFile.deliver(cli, identityText(cli.keys.identities.front()));
     return true;
 }
 
@@ -78,9 +132,11 @@ int exportRecoveryKeyCommand(CliSession& cli, const std::vector<std::string>&) {
                            "time a file or folder is sealed (lock --seal).\n";
         return kExitFailed;
     }
+    RecoveryKeyFile keyFile;
+    if (!keyFile.create(cli)) return kExitFailed;
     cli.console.err << kRecoveryKeyAdvice << "\n";
-    cli.console.out << identityText(cli.keys.identities.front()) << std::flush;
-    return kExitDone;
+    return keyFile.deliver(cli, identityText(cli.keys.identities.front())) ? kExitDone
+                                                                            : kExitFailed;
 }
 
 int unlockWithRecoveryKey(CliSession& cli, const std::vector<std::string>& files,

@@ -27,6 +27,14 @@ public:
         return false;
     }
 
+    // Asks for passwords in a small dialog, one field without echo for each
+    // label; false when cancelled, else `answers` holds one text per label.
+    virtual bool askPasswords(const std::string& /*title*/,
+                              const std::vector<std::string>& /*labels*/,
+                              std::vector<std::string>& /*answers*/) {
+        return false;
+    }
+
     // The open-file dialog: empty when cancelled; otherwise what the dialog
     // returns (one full path, or the folder followed by the names).
     virtual std::vector<std::string> pickFiles() { return {}; }

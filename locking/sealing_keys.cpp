@@ -1,5 +1,7 @@
 #include "locking/sealing_keys.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 
 #include "engine/atomic_file.h"
@@ -82,12 +84,16 @@ void SealingKeys::add(const AgeIdentity& identity) {
     identities.push_back(identity);
 }
 
+namespace {
+std::atomic<int> workFactor{kDefaultScryptLogN};
+}  // namespace
+
 int identityWorkFactor() {
-    if (const char* text = std::getenv("TESSARIN_TEST_SCRYPT_LOG_N")) {
-        const int logN = std::atoi(text);
-        if (logN >= 10 && logN <= kDefaultScryptLogN) return logN;
-    }
-    return kDefaultScryptLogN;
+    return workFactor;
+}
+
+void setIdentityWorkFactor(int logN) {
+    workFactor = std::clamp(logN, 10, kDefaultScryptLogN);
 }
 
 AgeResult openSealingKeys(std::string_view password, SealingKeys& keys) {

@@ -40,10 +40,11 @@ struct SealingKeys {
     void add(const AgeIdentity& identity);
 };
 
-// The scrypt work factor of identity files written from now on. Only
-// tests lower it (TESSARIN_TEST_SCRYPT_LOG_N, 10 to 18), so that they can
-// make many.
+// The scrypt work factor of identity files written from now on:
+// kDefaultScryptLogN. Only tests lower it (10 at the least), so that they
+// can make many; the programs never do.
 int identityWorkFactor();
+void setIdentityWorkFactor(int logN);
 
 // Opens the identity file with `password` (wrongPassword when it does
 // not open) and holds its identity.

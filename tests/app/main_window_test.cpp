@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCursor>
 #include <QDialog>
 #include <QDir>
 #include <QDirIterator>
@@ -34,7 +35,9 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <atomic>
 #include <deque>
+#include <future>
 #include <functional>
 
 #include "app/instance_channel.h"
@@ -51,6 +54,7 @@
 #include "engine/sealed_lock.h"
 #include "engine/locked_folder_name.h"
 #include "engine/text_shift.h"
+#include "locking/sealing_keys.h"
 #include "app/file_run_handlers.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/file_attributes.h"
@@ -1153,7 +1157,7 @@ TEST_F(Gui, ALockLeftByACrashedInstanceIsTakenOver) {
 // Sealing through the real window: the box turns sealing on (the question
 // answered Yes), files and then a folder are sealed and come back.
 TEST_F(Gui, SealedFilesAndAFolderComeBackThroughTheWindow) {
-    qputenv("TESSARIN_TEST_SCRYPT_LOG_N", "10");
+    setIdentityWorkFactor(10);
     qputenv("TESSARIN_ANSWER", "yes");
     Program program;
     program.passGate();
@@ -1214,6 +1218,78 @@ TEST_F(Gui, SealedFilesAndAFolderComeBackThroughTheWindow) {
     EXPECT_EQ(test::listTree(folder), "a.txt\n");
     EXPECT_EQ(readFile(folder + "/a.txt"), "a");
     qunsetenv("TESSARIN_ANSWER");
+}
+
+// The key opens off the window's thread: OK is disabled and the pointer busy
+// while it does, a second click starts nothing, and the answer lands on the
+// window. The check is held open by the test, not by time.
+TEST_F(Gui, TheGateOpensTheKeyWithoutFreezingTheWindow) {
+    setIdentityWorkFactor(10);
+    Program program;
+    SealingKeys keys;
+    ASSERT_EQ(startSealing(program.settings, "secret", keys).start, SealingStart::started);
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    struct Releaser {
+        std::promise<void>& promise;
+        bool done = false;
+        void now() {
+            if (!done) promise.set_value();
+            done = true;
+        }
+        ~Releaser() { now(); }
+    } releaser{release};
+    std::atomic<int> opened{0};
+    program.logic.hooks.openKeyFile = [&opened, released](const std::string& password,
+                                                          SealingKeys& into) {
+        ++opened;
+        released.wait();
+        return openKeyFile(password, into);
+    };
+    QTest::keyClicks(program.find<QLineEdit>("txtPassword"), QStringLiteral("secret"));
+    program.click("cmdPassword");
+    QCoreApplication::processEvents();
+    auto* ok = program.find<QPushButton>("cmdPassword");
+    EXPECT_FALSE(ok->isEnabled());
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    EXPECT_EQ(program.visiblePage(), QStringLiteral("fraPassword"));
+    program.logic.cmdPassword_Click();  // what a second click would reach: nothing starts
+
+    releaser.now();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&program] { return program.model.topPage() == Page::fraSelect; }, 10000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(opened, 1);
+    // Its page lies behind now, and is disabled as a whole.
+    EXPECT_TRUE(ok->isEnabledTo(ok->parentWidget()));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(program.model.sessionKeys.canUnseal());
+    EXPECT_EQ(messages(), "");
+}
+
+// File > Change Password... asks in a small dialog of password fields.
+TEST_F(Gui, ChangePasswordAsksInADialog) {
+    Program program;
+    program.passGate();
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Change Password"));
+        const QStringList typed{QStringLiteral("secret"), QStringLiteral("other"),
+                                QStringLiteral("other")};
+        for (int i = 0; i < 3; ++i) {
+            auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("txtPassword%1").arg(i));
+            ASSERT_NE(field, nullptr);
+            EXPECT_EQ(field->echoMode(), QLineEdit::Password);
+            QTest::keyClicks(field, typed[i]);
+        }
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("cmdPasswordsOK")),
+                          Qt::LeftButton);
+    });
+    program.menu("mnuChangePassword");
+    EXPECT_EQ(messages(), "64\tVellumar\tThe Password Has Been Changed.\n");
+    EXPECT_EQ(storedPassword(program.settings), "other");
 }
 
 }  // namespace

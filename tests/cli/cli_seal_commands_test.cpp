@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -18,6 +21,8 @@
 #include "engine/age_keys.h"
 #include "engine/names.h"
 #include "engine/platform.h"
+#include "app/password_changes.h"
+#include "engine/atomic_file.h"
 #include "engine/sealed_identity.h"
 #include "locking/sealing_keys.h"
 #include "tests/app/memory_settings.h"
@@ -41,11 +46,7 @@ std::string sealedIn(const std::string& folder) {
 class CliSeal : public ::testing::Test {
   protected:
     CliSeal() {
-#ifdef _WIN32
-        _putenv_s("TESSARIN_TEST_SCRYPT_LOG_N", "10");
-#else
-        setenv("TESSARIN_TEST_SCRYPT_LOG_N", "10", 1);
-#endif
+        setIdentityWorkFactor(10);  // identity files cheap to make and open
         checkPassword(settings, "pw", "pw");
     }
 
@@ -223,6 +224,216 @@ TEST_F(CliSeal, SealingOptionsBelongToTheirCommands) {
     const Ran notOn = run({"--password-stdin", "export-recovery-key"});
     EXPECT_EQ(notOn.status, 1);
     EXPECT_EQ(notOn.out, "");
+}
+
+// The application folder was lost with the key file in it: the gate says
+// so, and restore-key writes the key file again from the recovery key under
+// a new password. A whole key file is never replaced; a damaged one is.
+TEST_F(CliSeal, RestoreKeyBringsBackALostKeyFileUnderANewPassword) {
+    const std::string notes = temp.write("w/notes.txt", "dear diary");
+    const Ran first = sealed({notes});
+    ASSERT_EQ(first.status, 0) << first.err;
+    const std::string key = writeKey(first.out);
+    const std::string sealedPath = sealedIn(temp / "w");
+    ASSERT_EQ(std::remove(identityFilePath().c_str()), 0);
+
+    const Ran gate = run({"--password-stdin", "unlock", sealedPath});
+    EXPECT_EQ(gate.status, 1);
+    EXPECT_EQ(gate.err, "The Password Can Not Be Checked: The Key File " + identityFilePath() +
+                            " Is Missing. Restore It With The Recovery Key.\n");
+    EXPECT_EQ(run({"--password-stdin", "set-password"}, "x\nx\n").status, 1);
+
+    const std::string notAKey = temp.write("notakey.txt", "AGE-SECRET-KEY-1 typed badly\n");
+    const Ran bad = run({"--password-stdin", "restore-key", "--recovery-key-file", notAKey},
+                        "new\nnew\n");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.err, notAKey +
+                           ": not a recovery key (it must hold one \"AGE-SECRET-KEY-1...\" line)\n"
+                           "Nothing was changed.\n");
+    const Ran differ =
+        run({"--password-stdin", "restore-key", "--recovery-key-file", key}, "new\nnwe\n");
+    EXPECT_EQ(differ.status, 1);
+    EXPECT_EQ(differ.err, "The passwords differ.\nNothing was changed.\n");
+    EXPECT_FALSE(fileExists(identityFilePath()));
+
+    const Ran restored =
+        run({"--password-stdin", "restore-key", "--recovery-key-file", key}, "new\nnew\n");
+    ASSERT_EQ(restored.status, 0) << restored.err;
+    EXPECT_EQ(restored.err, "The key file " + identityFilePath() +
+                                " has been restored from the recovery key; it opens with the "
+                                "new password.\n");
+    EXPECT_EQ(run({"--password-stdin", "unlock", sealedPath}, "pw\n").status, 1);
+    const Ran unlocked = run({"--password-stdin", "unlock", sealedPath}, "new\n");
+    EXPECT_EQ(unlocked.status, 0) << unlocked.err;
+    EXPECT_EQ(readFile(notes), "dear diary");
+
+    // Whole: kept byte for byte, even for a recovery key of another identity.
+    const std::string whole = readFile(identityFilePath());
+    const std::string stranger = temp.write("stranger.txt", identityText(AgeIdentity::generate()));
+    const Ran again =
+        run({"--password-stdin", "restore-key", "--recovery-key-file", stranger}, "x\nx\n");
+    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(again.err, identityFilePath() +
+                             ": the key file is there and is not damaged, so it was left alone: "
+                             "it opens with the application password. To choose another "
+                             "password use tessarin-cli change-password.\n");
+    EXPECT_EQ(readFile(identityFilePath()), whole);
+
+    // Damaged: the gate cannot open it, and the recovery key replaces it.
+    platformFileSystem().setAttributes(identityFilePath(), kAttrNormal);
+    std::ofstream(identityFilePath(), std::ios::binary | std::ios::trunc) << "scribbled over";
+    EXPECT_EQ(run({"--password-stdin", "export-recovery-key"}, "new\n").err,
+              passwordMessage(PasswordGate::keyUnreadable) + "\n");
+    ASSERT_EQ(run({"--password-stdin", "restore-key", "--recovery-key-file", key}, "n2\nn2\n")
+                  .status,
+              0);
+    const Ran exported = run({"--password-stdin", "export-recovery-key"}, "n2\n");
+    EXPECT_EQ(exported.out, first.out);
+}
+
+TEST_F(CliSeal, RestoreKeyNeedsItsKeyFile) {
+    const Ran ran = run({"restore-key"});
+    EXPECT_EQ(ran.status, 2);
+    EXPECT_EQ(ran.err,
+              "tessarin-cli: restore-key: --recovery-key-file F missing\n"
+              "Try 'tessarin-cli --help'.\n");
+}
+
+// With sealing on the key file and every listed sealed folder's copy are
+// wrapped again: the new password opens all, the old one none. A copy that
+// does not open with the old password is named and left as it was.
+TEST_F(CliSeal, ChangePasswordWrapsTheKeyAndTheFolderCopiesAgain) {
+    const std::string notes = temp.write("w/notes.txt", "dear diary");
+    ASSERT_EQ(sealed({notes}).status, 0);
+    const std::string sealedPath = sealedIn(temp / "w");
+    temp.write("box/a.txt", "a");
+    temp.write("odd/b.txt", "b");
+    ASSERT_EQ(run({"--password-stdin", "lock-folder", "--seal", temp / "box"}).status, 0);
+    ASSERT_EQ(run({"--password-stdin", "lock-folder", "--seal", temp / "odd"}).status, 0);
+    // The folders in their listed order; a copy brought from elsewhere in
+    // "odd": the old password does not open it.
+    const std::vector<std::string> roots = lockedFolderRoots();
+    ASSERT_EQ(roots.size(), 2u);
+    const std::string oddLocked = roots[1];
+    const std::string oddCopy = addBackslash(oddLocked) + kFolderIdentityName;
+    platformFileSystem().setAttributes(oddCopy, kAttrNormal);
+    ASSERT_TRUE(writeIdentityFile(oddCopy, AgeIdentity::generate(), "elsewhere", 10,
+                                  AtomicFile::Mode::replaceExisting)
+                    .ok());
+    platformFileSystem().setAttributes(oddCopy, kAttrHidden | kAttrReadOnly);
+    const std::string oddBytes = readFile(oddCopy);
+
+    const Ran wrong = run({"--password-stdin", "change-password"}, "wrong\nnew\nnew\n");
+    EXPECT_EQ(wrong.status, 1);
+    EXPECT_EQ(wrong.err, "Please Enter The Right Password\n");
+    const Ran differ = run({"--password-stdin", "change-password"}, "pw\nnew\nnwe\n");
+    EXPECT_EQ(differ.status, 1);
+    EXPECT_EQ(differ.err, "The passwords differ.\nNothing was changed.\n");
+
+    const Ran changed = run({"--password-stdin", "change-password"}, "pw\nnew\nnew\n");
+    EXPECT_EQ(changed.status, 1);
+    EXPECT_EQ(changed.err, oddCopy +
+                               ": this sealed folder's key copy could not be changed: it does "
+                               "not open with the old password; the folder still opens with the "
+                               "old password\nThe application password has been changed.\n"
+                               "The sealed folders named above still open with the old password "
+                               "only.\n");
+    EXPECT_EQ(readFile(oddCopy), oddBytes);
+    EXPECT_EQ(run({"--password-stdin", "unlock", sealedPath}, "pw\n").status, 1);
+    EXPECT_EQ(run({"--password-stdin", "unlock", sealedPath}, "new\n").status, 0);
+    EXPECT_EQ(readFile(notes), "dear diary");
+
+    // The copy in the folder opens with the new password alone: a session
+    // holding no key but the password's unseals it.
+    ASSERT_EQ(std::remove(identityFilePath().c_str()), 0);
+    SealingKeys byPassword;
+    byPassword.password = "new";
+    ASSERT_TRUE(addFolderIdentity(roots[0], byPassword).ok());
+    EXPECT_TRUE(byPassword.canUnseal());
+    SealingKeys byOld;
+    byOld.password = "pw";
+    EXPECT_EQ(addFolderIdentity(roots[0], byOld).error, AgeError::wrongPassword);
+}
+
+// Without sealing the shifted password in the store is replaced, under the
+// rules of a first password.
+TEST_F(CliSeal, ChangePasswordWithoutSealingReplacesTheStoredPassword) {
+    struct Case {
+        std::string input;
+        int status;
+        std::string err;
+        std::string stored;
+    } cases[] = {
+        {"wrong\nnew\nnew\n", 1, "Please Enter The Right Password\n", "pw"},
+        {"pw\n \n \n", 1, "An empty password cannot be set.\nNothing was changed.\n", "pw"},
+        {"pw\n\xE2\x82\xAC\n\xE2\x82\xAC\n", 1,
+         "The password may hold only letters, digits and common symbols.\nNothing was "
+         "changed.\n",
+         "pw"},
+        {"pw\n new \nnew\n", 0, "The application password has been changed.\n", "new"},
+    };
+    for (const Case& c : cases) {
+        const Ran ran = run({"--password-stdin", "change-password"}, c.input);
+        EXPECT_EQ(ran.status, c.status) << c.input;
+        EXPECT_EQ(ran.err, c.err) << c.input;
+        EXPECT_EQ(storedPassword(settings), c.stored) << c.input;
+    }
+    settings.readOnly = true;
+    const Ran unsaved = run({"--password-stdin", "change-password"}, "new\nnewer\nnewer\n");
+    EXPECT_EQ(unsaved.status, 1);
+    EXPECT_EQ(unsaved.err, "The password could not be saved; it is still the old one.\n");
+    EXPECT_EQ(storedPassword(settings), "new");
+}
+
+// --recovery-key-out: the key goes to a new file only its owner reads; a
+// file of that name stops the run before sealing is turned on.
+TEST_F(CliSeal, TheRecoveryKeyGoesToANewPrivateFile) {
+    const std::string notes = temp.write("w/notes.txt", "dear diary");
+    const std::string taken = temp.write("taken.txt", "mine");
+    const Ran refused =
+        run({"--password-stdin", "lock", "--seal", "--recovery-key-out", taken, notes});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, taken +
+                               ": a file of that name exists; the recovery key is only written "
+                               "to a new file\nNothing was changed.\n");
+    EXPECT_EQ(readFile(taken), "mine");
+    EXPECT_FALSE(sealingIsOn());
+    EXPECT_EQ(readFile(notes), "dear diary");
+
+    const std::string out = temp / "key.out";
+    const Ran first =
+        run({"--password-stdin", "lock", "--seal", "--recovery-key-out", out, notes});
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.out, "");
+    EXPECT_NE(first.err.find(kRecoveryKeyAdvice + std::string("\nThe recovery key has been "
+                                                              "written to ") +
+                             out + ", readable by you alone.\n"),
+              std::string::npos)
+        << first.err;
+    SealingKeys shown;
+    ASSERT_TRUE(readRecoveryKey(out, shown).ok());
+    EXPECT_EQ(identityText(shown.identities[0]), readFile(out));
+#ifndef _WIN32
+    struct stat info {};
+    ASSERT_EQ(::stat(out.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+#endif
+
+    const std::string again = temp / "again.out";
+    const Ran exported =
+        run({"--password-stdin", "export-recovery-key", "--recovery-key-out", again});
+    EXPECT_EQ(exported.status, 0) << exported.err;
+    EXPECT_EQ(exported.out, "");
+    EXPECT_EQ(readFile(again), readFile(out));
+    EXPECT_EQ(run({"--password-stdin", "export-recovery-key", "--recovery-key-out", again})
+                  .status,
+              1);
+
+    const Ran unsealed = run({"lock", "--recovery-key-out", again, notes});
+    EXPECT_EQ(unsealed.status, 2);
+    EXPECT_EQ(unsealed.err,
+              "tessarin-cli: lock: unknown option '--recovery-key-out' (without --seal)\n"
+              "Try 'tessarin-cli --help'.\n");
 }
 
 }  // namespace

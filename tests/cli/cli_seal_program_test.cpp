@@ -17,6 +17,7 @@
 #include "engine/names.h"
 #include "engine/platform.h"
 #include "engine/sealed_identity.h"
+#include "locking/sealing_keys.h"
 #include "tests/cli/program_fixture.h"
 
 namespace vellumar::test {
@@ -26,7 +27,7 @@ class CliSealing : public Cli {
   protected:
     CliSealing() {
         // Identity files cheap to make and open.
-        environment = "TESSARIN_TEST_SCRYPT_LOG_N=10";
+        program = TESSARIN_CLI_CHEAP_KEYS;
         setPassword();
     }
 
@@ -52,6 +53,22 @@ class CliSealing : public Cli {
     std::string key;
     std::vector<std::string> sealedFiles;
 };
+
+// The program people run has no switch that lowers the key file's work
+// factor: the variable tests once used changes nothing.
+TEST_F(Cli, TheKeyFileTakesTheFullWorkFactorWhateverTheEnvironment) {
+    environment = "TESSARIN_TEST_SCRYPT_LOG_N=10";
+    setPassword();
+    const std::string file = temp.write("w/a.txt", "a");
+    ASSERT_EQ(run({"--password-stdin", "lock", "--seal", file}, "pw\n").status, 0);
+    const std::string identity = readFile(applicationFile(kIdentityFileName));
+    const size_t stanza = identity.find("\n-> scrypt ");
+    ASSERT_NE(stanza, std::string::npos) << identity;
+    const std::string line =
+        identity.substr(stanza + 1, identity.find('\n', stanza + 1) - stanza - 1);
+    EXPECT_EQ(line.substr(line.rfind(' ') + 1), std::to_string(kDefaultScryptLogN)) << line;
+    EXPECT_EQ(kDefaultScryptLogN, 18);
+}
 
 TEST_F(CliSealing, FilesAndAFolderAreSealedAndComeBack) {
     sealTwoFiles();

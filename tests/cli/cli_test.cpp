@@ -61,8 +61,8 @@ TEST_F(Cli, SetPasswordAppliesTheFirstUseRules) {
         {{"set-password", "--password-stdin"},
          "pw\npw\n",
          1,
-         "The application password is set already; the other commands ask for it. There is no "
-         "command to change it yet.\n"},
+         "The application password is set already; the other commands ask for it. Change it "
+         "with: tessarin-cli change-password\n"},
         {{"lock", "a.txt"}, "pw\n", 1, noTerminal},
     };
     for (const Case& c : cases) {
@@ -442,7 +442,10 @@ TEST_F(Cli, HelpAndVersionAnswerOnStandardOutput) {
               "     set-password: a password is set already, or the new one was refused\n"
               "     or could not be saved; sealing could not be turned on; the recovery\n"
               "     key file is missing or holds no key; export-recovery-key: sealing is\n"
-              "     not on;\n"
+              "     not on; --recovery-key-out: the file exists or could not be made;\n"
+              "     restore-key: the key file stands and is whole, or could not be written;\n"
+              "     change-password: the new password was refused or could not be saved,\n"
+              "     or a sealed folder's key copy still opens with the old password only;\n"
               "     scan: PATH is no folder, a folder below it could not be searched, the\n"
               "     scan was interrupted or the lists could not be written (a damaged\n"
               "     locked file is listed, and does not change the status); rescue: any\n"
@@ -476,6 +479,24 @@ TEST_F(Cli, TheSettingsFileAndANewApplicationDirectoryArePrivate) {
     temp.write("config/Tessarin.conf", "");
     setPassword();
     EXPECT_EQ(mode(conf), 0600u);
+}
+
+// A settings file too large to read stops every command with its name, once,
+// and is left as it is.
+TEST_F(Cli, ASettingsFileTooLargeToReadIsNamed) {
+    const std::string conf = temp / "config/Tessarin.conf";
+    const std::string large = "[Settings]\n;" + std::string(5 << 20, 'c') + "\n";
+    temp.write("config/Tessarin.conf", large);
+    const std::string said = "tessarin-cli: the settings file " + conf + " is too large to read\n";
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"--password-stdin", "folders"},
+          std::vector<std::string>{"--password-stdin", "set-password"}}) {
+        const Result result = run(command, "pw\npw\n");
+        EXPECT_NE(result.status, 0);
+        EXPECT_EQ(result.err.find(said), 0u) << result.err;
+        EXPECT_EQ(result.err.find(said, 1), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(readFile(conf), large);
 }
 
 // Locks run at once in several processes lose no line of a list: each adds

@@ -3,13 +3,20 @@
 // settings in keeps them.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <QFile>
+#include <QLockFile>
 #include <QSettings>
 #include <QString>
+#include <barrier>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/qt_settings_store.h"
+#include "cli/ini_file_lock.h"
 #include "cli/ini_settings_store.h"
 #include "tests/cli/ini_forms.h"
 #include "tests/support/temp_folder.h"
@@ -128,6 +135,95 @@ TEST_F(SettingsFile, ReadsEveryFormAsQSettingsDoes) {
         EXPECT_EQ(qt.getSetting("Tessarin", "S", "k"), c.value);
         EXPECT_EQ(IniSettingsStore(config).getSetting("Tessarin", "S", "k"), c.value);
     }
+}
+
+// The window and the command line rewriting the file at once, each a key of
+// its own, many times over: every key either wrote is there at the end.
+TEST_F(SettingsFile, WritesAtOnceWithTheWindowLoseNothing) {
+    // Other settings make each rewrite take a while, as a real file does.
+    {
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Tessarin");
+        for (int i = 0; i < 300; ++i)
+            settings.setValue(QStringLiteral("Window/entry%1").arg(i), QString(40, 'w'));
+    }
+    const int rounds = 40, writesPerRound = 4;
+    std::barrier start(2);
+    std::thread window([&start] {
+        for (int round = 0; round < rounds; ++round) {
+            start.arrive_and_wait();
+            for (int i = 0; i < writesPerRound; ++i) {
+                QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Tessarin");
+                settings.setValue(QStringLiteral("Settings/window%1_%2").arg(round).arg(i), "w");
+                settings.sync();
+            }
+        }
+    });
+    for (int round = 0; round < rounds; ++round) {
+        start.arrive_and_wait();
+        for (int i = 0; i < writesPerRound; ++i)
+            EXPECT_TRUE(ini.saveSetting("Tessarin", "Settings",
+                                        "cli" + std::to_string(round) + "_" + std::to_string(i),
+                                        "c"));
+    }
+    window.join();
+    int lost = 0;
+    for (int round = 0; round < rounds; ++round) {
+        for (int i = 0; i < writesPerRound; ++i) {
+            const std::string suffix = std::to_string(round) + "_" + std::to_string(i);
+            lost += ini.getSetting("Tessarin", "Settings", "window" + suffix) != "w";
+            lost += ini.getSetting("Tessarin", "Settings", "cli" + suffix) != "c";
+        }
+    }
+    EXPECT_EQ(lost, 0);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(conf() + ".lock")));
+}
+
+// The lock is QLockFile's own: the same lines, and while one side holds it
+// the other waits, taking it for nobody's left over.
+TEST_F(SettingsFile, TheLockIsTheOneQLockFileTakes) {
+    const std::string lockPath = temp / "config.lock";
+    const QString qtPath = QString::fromStdString(lockPath);
+    {
+        QLockFile qtLock(qtPath);
+        ASSERT_TRUE(qtLock.tryLock(0));
+        EXPECT_EQ(readFile(lockPath), IniFileLock::contents());
+        IniFileLock ours(lockPath);
+        EXPECT_EQ(ours.take(std::chrono::milliseconds(50)), IniFileLock::Outcome::busy);
+    }
+    IniFileLock ours(lockPath);
+    ASSERT_EQ(ours.take(std::chrono::milliseconds(0)), IniFileLock::Outcome::taken);
+    EXPECT_EQ(readFile(lockPath), IniFileLock::contents());
+    QLockFile qtLock(qtPath);
+    EXPECT_FALSE(qtLock.tryLock(50));
+    EXPECT_EQ(qtLock.error(), QLockFile::LockFailedError);
+    ours.release();
+    EXPECT_TRUE(qtLock.tryLock(0));
+}
+
+// A lock whose process is gone is taken over at once; one held by a
+// running process keeps the settings as they are and says why.
+TEST_F(SettingsFile, ALeftOverLockIsTakenOverAndAHeldOneNamed) {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    std::string leftOver = IniFileLock::contents();
+    leftOver.replace(0, leftOver.find('\n'), std::to_string(child));
+    temp.write("config/Tessarin.conf.lock", leftOver);
+    ASSERT_TRUE(ini.saveSetting("Tessarin", "Settings", "k", "after"));
+    EXPECT_EQ(qt.getSetting("Tessarin", "Settings", "k"), "after");
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(conf() + ".lock")));
+
+    std::vector<std::string> problems;
+    IniSettingsStore waiting(temp / "config", std::chrono::milliseconds(100));
+    waiting.onProblem([&problems](const std::string& p) { problems.push_back(p); });
+    QLockFile held(QString::fromStdString(conf() + ".lock"));
+    ASSERT_TRUE(held.tryLock(0));
+    const std::string before = readFile(conf());
+    EXPECT_FALSE(waiting.saveSetting("Tessarin", "Settings", "k", "while held"));
+    EXPECT_EQ(readFile(conf()), before);
+    EXPECT_EQ(problems, std::vector<std::string>{"the settings file " + conf() +
+                                                 " is locked by another program"});
 }
 
 }  // namespace

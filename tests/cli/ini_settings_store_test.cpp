@@ -9,7 +9,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/names.h"
@@ -105,6 +110,59 @@ TEST_F(IniSettings, ReadsTheFormsOtherWritersLeave) {
     temp.write("config/Tessarin.conf", "\xEF\xBB\xBF[General]\nk=root\n[%General]\nk=group\n");
     EXPECT_EQ(store.getSetting("Tessarin", "", "k"), "root");
     EXPECT_EQ(store.getSetting("Tessarin", "General", "k"), "group");
+}
+
+// Ends the run when `work` has not returned within a minute: reading the
+// files below takes milliseconds when linear and most of an hour when not.
+template <class Work>
+void finishesWithinAMinute(Work work) {
+    std::promise<void> done;
+    std::future<void> finished = done.get_future();
+    std::thread watchdog([&finished] {
+        if (finished.wait_for(std::chrono::minutes(1)) == std::future_status::timeout) {
+            std::fputs("the settings file is still being read after a minute\n", stderr);
+            std::_Exit(1);
+        }
+    });
+    work();
+    done.set_value();
+    watchdog.join();
+}
+
+// A long continued line after many blanks, within the size the store reads.
+TEST_F(IniSettings, ALongContinuedLineIsReadInLinearTime) {
+    const size_t pieces = 700000;
+    std::string file = "[Settings]\n" + std::string(1500000, ' ') + "a=x\\\n";
+    for (size_t i = 0; i < pieces; ++i) file += "y\\\n";
+    file += "\nk=found\n";
+    temp.write("config/Tessarin.conf", file);
+    finishesWithinAMinute([&] {
+        EXPECT_EQ(store.getSetting("Tessarin", "Settings", "k"), "found");
+        EXPECT_EQ(store.getSetting("Tessarin", "Settings", "a"), "x" + std::string(pieces, 'y'));
+        ASSERT_TRUE(store.saveSetting("Tessarin", "Settings", "k", "kept"));
+    });
+    EXPECT_EQ(readFile(conf()), file.substr(0, file.size() - 6) + "kept\n");
+}
+
+// A file larger than the program could have made is neither read nor
+// rewritten, and the reason names it.
+TEST_F(IniSettings, AFileTooLargeToReadIsLeftAsItIsAndNamed) {
+    std::vector<std::string> problems;
+    store.onProblem([&problems](const std::string& p) { problems.push_back(p); });
+    const std::string atLimit =
+        "[Settings]\nk=v\n;" + std::string(IniSettingsStore::kMaxFileSize - 17, 'c') + "\n";
+    ASSERT_EQ(atLimit.size(), IniSettingsStore::kMaxFileSize);
+    temp.write("config/Tessarin.conf", atLimit);
+    EXPECT_EQ(store.getSetting("Tessarin", "Settings", "k"), "v");
+
+    const std::string over = atLimit + ";";
+    temp.write("config/Tessarin.conf", over);
+    EXPECT_EQ(store.getSetting("Tessarin", "Settings", "k"), "");
+    EXPECT_FALSE(store.saveSetting("Tessarin", "Settings", "k", "new"));
+    EXPECT_EQ(readFile(conf()), over);
+    const std::string problem = "the settings file " + conf() + " is too large to read";
+    EXPECT_EQ(problems, (std::vector<std::string>{problem, problem}));
+    EXPECT_EQ(listTree(temp / "config"), "Tessarin.conf\n");
 }
 
 // The file holds the shifted password: one left open to others is closed up

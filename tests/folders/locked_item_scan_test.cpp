@@ -141,11 +141,7 @@ constexpr bool kHiddenLists = true;
 class UnmarkedFolders : public Scan {
   protected:
     UnmarkedFolders() {
-#ifdef _WIN32
-        _putenv_s("TESSARIN_TEST_SCRYPT_LOG_N", "10");
-#else
-        setenv("TESSARIN_TEST_SCRYPT_LOG_N", "10", 1);
-#endif
+        setIdentityWorkFactor(10);  // identity files cheap to make and open
     }
 
     // Locks the folder `plain` holding `files` (relative to it, each

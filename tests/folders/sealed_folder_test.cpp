@@ -49,11 +49,7 @@ void writeThrough(const std::string& path, const std::string& content) {
 class SealedFolders : public ::testing::Test {
   protected:
     SealedFolders() {
-#ifdef _WIN32
-        _putenv_s("TESSARIN_TEST_SCRYPT_LOG_N", "10");
-#else
-        setenv("TESSARIN_TEST_SCRYPT_LOG_N", "10", 1);
-#endif
+        setIdentityWorkFactor(10);  // identity files cheap to make and open
     }
     // T with a small, an empty and a large file, one folder down.
     std::string makeTree(const TempFolder& where) {

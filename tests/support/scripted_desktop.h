@@ -69,6 +69,17 @@ public:
         answers.pop_front();
         return answer;
     }
+    bool askPasswords(const std::string& title, const std::vector<std::string>& labels,
+                      std::vector<std::string>& typed) override {
+        passwordDialogs.push_back({title, labels});
+        if (passwordAnswers.empty()) {
+            ADD_FAILURE() << "unexpected password dialog: " << title;
+            return false;
+        }
+        typed = passwordAnswers.front();
+        passwordAnswers.pop_front();
+        return !typed.empty();
+    }
     void openAddress(const std::string& address) override { addresses.push_back(address); }
     void setBusy(bool busy) override { busyChanges.push_back(busy); }
     void progress(uint64_t done, uint64_t total, const std::string& current) override {
@@ -84,6 +95,10 @@ public:
     std::deque<std::string> folderAnswers;
     std::vector<Shown> questions;
     std::deque<bool> answers;  // Yes (true) or No, one per question
+    // Each password dialog: its title and the labels of its fields.
+    std::vector<std::pair<std::string, std::vector<std::string>>> passwordDialogs;
+    // What is typed in each password dialog's fields; none: cancelled.
+    std::deque<std::vector<std::string>> passwordAnswers;
     std::function<void()> onEncryptedFolders;
     std::vector<std::string> addresses;
     std::vector<bool> busyChanges;
