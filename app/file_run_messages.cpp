@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/file_messages.h"
+#include "engine/age_format.h"
 #include "engine/platform.h"
 
 namespace vellumar {
@@ -191,6 +192,10 @@ void showFileMessage(const FileResult& result, bool locking, bool large, Desktop
             break;
         case FileProblem::noIdentity:
             desktop.message(noIdentityText(result.path), Icon::critical, kSealedFileTitle);
+            break;
+        case FileProblem::libraryFailed:
+            desktop.message(result.path + ": " + libraryFailedText(result.detail), Icon::critical,
+                            kSealedFileTitle);
             break;
         case FileProblem::none:
         case FileProblem::missing:

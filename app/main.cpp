@@ -23,6 +23,7 @@
 #include "app/qt_settings_store.h"
 #include "app/single_instance.h"
 #include "app/start_options.h"
+#include "engine/secret_process.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ int finish(const vellumar::StartExit& exit) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    vellumar::protectProcessSecrets();
     // Read before QApplication, which needs a display: --help, --version and a
     // misspelt long option are answered without one.
     const vellumar::StartExit early =

@@ -135,11 +135,12 @@ bool saveShiftedPassword(SettingsStore& settings, const std::string& password) {
     return storedPassword(settings) == password;
 }
 
-SealingStartResult startSealing(SettingsStore& settings, const std::string& password,
+SealingStartResult startSealing(SettingsStore& settings, std::string_view password,
                                 SealingKeys& keys) {
     SealingStartResult result;
     const bool wasOn = sealingIsOn();
-    result.age = turnOnSealing(trim(password), keys);
+    // The gate keeps the password trimmed already.
+    result.age = turnOnSealing(password, keys);
     if (!result.age.ok()) return result;
     const bool forgotten = recordSealingStarted(settings);
     result.start = wasOn ? SealingStart::wasOn

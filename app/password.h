@@ -60,7 +60,7 @@ struct SealingStartResult {
 // Turns sealing on with the password the gate accepted: the identity file
 // is made, and only once it opens with the password is the shifted password
 // removed from the store. This cannot be undone.
-SealingStartResult startSealing(SettingsStore& settings, const std::string& password,
+SealingStartResult startSealing(SettingsStore& settings, std::string_view password,
                                 SealingKeys& keys);
 
 // Records that sealing has started and forgets the shifted password; false

@@ -100,7 +100,7 @@ std::string keyFileCause(const AgeResult& result, const std::string& path) {
     if (result.error == AgeError::io) return causeText(result.io, path);
     if (result.error == AgeError::wrongPassword) return "it does not open with the old password";
     if (result.error == AgeError::damaged) return "it is damaged";
-    return describe(result.error);
+    return describeCause(result);
 }
 
 std::vector<std::string> lockedFolderRoots() {

@@ -17,8 +17,7 @@ namespace {
 const std::string kSealSettingKey = "Seal";
 
 std::string notStartedText(const AgeResult& result) {
-    const std::string cause =
-        result.error == AgeError::io ? describe(result.io) : describe(result.error);
+    const std::string cause = describeCause(result);
     return "Sealing could not be turned on: the key " + identityFilePath() +
            " could not be made (" + cause + ").\r\nNothing was changed.";
 }
@@ -27,7 +26,7 @@ std::string notStartedText(const AgeResult& result) {
 bool turnOnSealing(WindowModel& model, Desktop& desktop, SettingsStore& settings) {
     if (!desktop.ask(kTurnOnSealingText, Icon::exclamation, kSealingTitle)) return false;
     const SealingStartResult start =
-        startSealing(settings, model.sessionKeys.password, model.sessionKeys);
+        startSealing(settings, model.sessionKeys.password.view(), model.sessionKeys);
     if (start.start == SealingStart::notStarted) {
         desktop.message(notStartedText(start.age), Icon::critical, kSealingTitle);
         return false;

@@ -32,7 +32,9 @@ bool CliSession::passGate() {
     }
     std::string typed;
     if (!readSecret("Password: ", typed)) return false;
-    PasswordGate gate = checkPassword(settings, typed, {}, &keys);
+    const PasswordGate gate = checkPassword(settings, typed, {}, &keys);
+    // The session keeps the password in secure memory (keys); this copy goes.
+    wipeSecret(typed);
     if (gate != PasswordGate::accepted) {
         desktop.message(passwordMessage(gate), Icon::critical);
         return false;

@@ -10,6 +10,7 @@
 
 #include "cli/ini_file_lock.h"
 #include "cli/ini_text.h"
+#include "engine/durable_folder.h"
 #include "engine/atomic_file.h"
 #include "engine/file_system.h"
 
@@ -150,7 +151,7 @@ bool makeFolders(const std::string& folder) {
     if (::stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
     const size_t slash = folder.find_last_of('/', folder.size() - 2);
     if (slash != std::string::npos && !makeFolders(folder.substr(0, slash))) return false;
-    const IoError e = fileSystem().createFolder(folder);
+    const IoError e = makeFolderDurably(folder);
     return e == IoError::ok || e == IoError::exists;
 }
 

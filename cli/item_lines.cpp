@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "cli/cli_session.h"
+#include "engine/age_format.h"
 #include "engine/file_system.h"
 #include "engine/names.h"
 #include "engine/platform.h"
@@ -67,6 +68,8 @@ std::string failureText(const ItemResult& item, bool lock) {
             return file.detail.empty() ? "it was sealed by another identity" : file.detail;
         case FileProblem::noIdentity:
             return "it is sealed: only the application password or the recovery key opens it";
+        case FileProblem::libraryFailed:
+            return libraryFailedText(file.detail);
         default:
             return "input/output error";
     }

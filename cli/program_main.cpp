@@ -6,6 +6,7 @@
 
 #include "cli/cli.h"
 #include "cli/cli_session.h"
+#include "engine/secret_process.h"
 
 #ifdef _WIN32
 #include "cli/registry_settings_store.h"
@@ -16,6 +17,7 @@
 namespace vellumar {
 
 int programMain(int argc, char* argv[]) {
+    protectProcessSecrets();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     Console console = systemConsole();
 #ifdef _WIN32

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <optional>
 #include <ostream>
 
@@ -10,6 +9,7 @@
 #include "cli/cli.h"
 #include "cli/folder_commands.h"
 #include "cli/item_lines.h"
+#include "cli/json_text.h"
 #include "engine/platform.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"
@@ -73,43 +73,6 @@ bool has(const std::vector<std::string>& arguments, const std::string& option) {
     return std::find(arguments.begin(), arguments.end(), option) != arguments.end();
 }
 
-bool isUtf8(const std::string& text) {
-    for (size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        const size_t length = c < 0x80         ? 1
-                              : (c >> 5) == 6  ? 2
-                              : (c >> 4) == 14 ? 3
-                              : (c >> 3) == 30 ? 4
-                                               : 0;
-        if (length == 0 || i + length > text.size()) return false;
-        for (size_t k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-        i += length;
-    }
-    return true;
-}
-
-// A JSON string. A path that is no UTF-8 has each byte above 127 written
-// as the character of that code, so that every path can be printed.
-std::string jsonText(const std::string& text) {
-    const bool utf8 = isUtf8(text);
-    std::string out = "\"";
-    for (char ch : text) {
-        const unsigned char c = static_cast<unsigned char>(ch);
-        char escaped[8];
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (c < 0x20 || (!utf8 && c >= 0x80)) {
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += ch;
-        }
-    }
-    return out + "\"";
-}
-
 const char* formatName(LockedFileFormat format) {
     switch (format) {
         case LockedFileFormat::small:
@@ -124,8 +87,8 @@ const char* formatName(LockedFileFormat format) {
 
 void printFile(std::ostream& out, const ScannedFile& file, bool json) {
     if (json) {
-        out << "{\"kind\":\"file\",\"path\":" << jsonText(file.path)
-            << ",\"plainName\":" << jsonText(file.plainName) << ",\"format\":\""
+        out << "{\"kind\":\"file\"," << jsonPathFields("path", file.path) << ","
+            << jsonPathFields("plainName", file.plainName) << ",\"format\":\""
             << formatName(file.format) << "\",\"damaged\":" << (file.damaged() ? "true" : "false");
         if (file.damaged()) out << ",\"cause\":" << jsonText(describeFault(file.fault));
         out << "}\n";
@@ -139,8 +102,8 @@ void printFile(std::ostream& out, const ScannedFile& file, bool json) {
 
 void printFolder(std::ostream& out, const ScannedFolder& folder, bool json) {
     if (json) {
-        out << "{\"kind\":\"folder\",\"path\":" << jsonText(folder.path)
-            << ",\"plainPath\":" << jsonText(folder.plainPath)
+        out << "{\"kind\":\"folder\"," << jsonPathFields("path", folder.path) << ","
+            << jsonPathFields("plainPath", folder.plainPath)
             << ",\"lockedFiles\":" << folder.lockedFiles
             << ",\"listed\":" << (folder.listed ? "true" : "false") << "}\n";
         return;

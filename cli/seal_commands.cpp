@@ -26,8 +26,7 @@ const char* const kRecoveryKeyAdvice =
 namespace {
 
 std::string ageCause(const AgeResult& result) {
-    if (result.error == AgeError::io) return describe(result.io);
-    return describe(result.error);
+    return describeCause(result);
 }
 
 // The file --recovery-key-out names: made new and private (0600, never over
@@ -97,7 +96,7 @@ bool readyToSeal(CliSession& cli) {
         if (keyFile.wanted()) return keyFile.deliver(cli, identityText(cli.keys.identities.front()));
         return true;
     }
-    const SealingStartResult start = startSealing(cli.settings, cli.keys.password, cli.keys);
+    const SealingStartResult start = startSealing(cli.settings, cli.keys.password.view(), cli.keys);
     if (start.start == SealingStart::notStarted) {
         cli.console.err << identityFilePath()
                         << ": sealing could not be turned on: " << ageCause(start.age)

@@ -23,11 +23,16 @@ constexpr size_t kMaxHeaderSize = 256 * 1024;
 // The carried name is padded to a multiple of this, so its length shows little.
 constexpr size_t kNamePadding = 256;
 
-std::string headerMacKey(const std::string& fileKey) {
-    return hkdfSha256(fileKey, "", "header");
+CryptoResult headerMacKey(const SecretBytes& fileKey, SecretBytes& key) {
+    return hkdfSha256(fileKey.view(), "", "header", key);
 }
-std::string nameKey(const std::string& fileKey) {
-    return hkdfSha256(fileKey, "", kNameStanzaType);
+CryptoResult nameKey(const SecretBytes& fileKey, SecretBytes& key) {
+    return hkdfSha256(fileKey.view(), "", kNameStanzaType, key);
+}
+CryptoResult headerMac(const SecretBytes& fileKey, const std::string& header, std::string& mac) {
+    SecretBytes key;
+    CryptoResult step = headerMacKey(fileKey, key);
+    return step ? hmacSha256(key.view(), header, mac) : step;
 }
 
 std::string formatStanza(const AgeStanza& stanza) {
@@ -106,23 +111,27 @@ bool unpackName(const std::string& packed, std::string& name) {
     return true;
 }
 
-AgeResult writeAgeFile(const std::string& fileKey, const std::vector<AgeStanza>& stanzas,
+AgeResult writeAgeFile(const SecretBytes& fileKey, const std::vector<AgeStanza>& stanzas,
                        const AgeSource& source, const AgeSink& sink) {
     std::string header = std::string(kVersionLine) + "\n";
     for (const AgeStanza& stanza : stanzas) header += formatStanza(stanza);
     header += "---";
-    const std::string mac = encodeBase64(hmacSha256(headerMacKey(fileKey), header));
+    std::string mac;
+    if (CryptoResult step = headerMac(fileKey, header, mac); !step)
+        return AgeResult::ofStep(step, AgeError::unsupported);
     header += ' ';
-    header += mac;
+    header += encodeBase64(mac);
     header += '\n';
     std::string nonce(kNonceSize, '\0');
     fillRandom(nonce.data(), nonce.size());
     header += nonce;
     if (IoError e = sink(header.data(), header.size()); e != IoError::ok) return AgeResult::ofIo(e);
 
-    const std::string payloadKey = hkdfSha256(fileKey, nonce, "payload");
-    Aead aead(reinterpret_cast<const uint8_t*>(payloadKey.data()));
-    if (!aead.valid()) return AgeResult::of(AgeError::unsupported);
+    SecretBytes payloadKey;
+    if (CryptoResult step = hkdfSha256(fileKey.view(), nonce, "payload", payloadKey); !step)
+        return AgeResult::ofStep(step, AgeError::unsupported);
+    Aead aead(payloadKey.bytes());
+    if (!aead.valid()) return AgeResult::ofStep(aead.status(), AgeError::unsupported);
     // One byte read ahead tells whether a chunk is the last.
     std::vector<char> plain(kAgeChunkSize + 1), sealed(kSealedChunkSize);
     size_t have = 0;
@@ -133,8 +142,8 @@ AgeResult writeAgeFile(const std::string& fileKey, const std::vector<AgeStanza>&
         const bool last = have <= kAgeChunkSize;
         const size_t size = last ? have : kAgeChunkSize;
         setCounterNonce(chunkNonce, counter, last);
-        if (!aead.seal(chunkNonce, plain.data(), size, sealed.data()))
-            return AgeResult::of(AgeError::unsupported);
+        if (CryptoResult step = aead.seal(chunkNonce, plain.data(), size, sealed.data()); !step)
+            return AgeResult::ofStep(step, AgeError::unsupported);
         if (IoError e = sink(sealed.data(), size + kAeadTagSize); e != IoError::ok)
             return AgeResult::ofIo(e);
         if (last) return {};
@@ -169,8 +178,20 @@ const char* describe(AgeError error) {
             return "sealed with a password";
         case AgeError::tooCostly:
             return "its password asks for too much work";
+        case AgeError::library:
+            return "the cryptographic library failed";
     }
     return "unknown";
+}
+
+std::string describeCause(const AgeResult& result) {
+    if (result.error == AgeError::io) return describe(result.io);
+    if (result.error == AgeError::library) return libraryFailedText(result.libraryMessage);
+    return describe(result.error);
+}
+
+std::string libraryFailedText(const std::string& message) {
+    return std::string(describe(AgeError::library)) + ": " + message;
 }
 
 AgeSource readFromFile(FileHandle file) {
@@ -195,25 +216,30 @@ AgeSink writeToFile(AtomicFile& file) {
 
 AgeResult encryptForRecipient(const AgeRecipient& recipient, const std::string& plainName,
                               const AgeSource& source, const AgeSink& sink) {
-    std::string fileKey(kFileKeySize, '\0');
+    SecretBytes fileKey(kFileKeySize);
     fillRandom(fileKey.data(), fileKey.size());
     std::vector<AgeStanza> stanzas(1);
-    if (!recipient.wrap(fileKey, stanzas[0])) return AgeResult::of(AgeError::unsupported);
+    if (CryptoResult step = recipient.wrap(fileKey.view(), stanzas[0]); !step)
+        return AgeResult::ofStep(step, AgeError::unsupported);
     if (!plainName.empty()) {
-        std::string packed;
+        std::string packed, sealedName;
         if (!packName(plainName, packed)) return AgeResult::ofIo(IoError::nameTooLong);
-        stanzas.push_back(AgeStanza{{kNameStanzaType}, aeadSealOnce(nameKey(fileKey), packed)});
+        SecretBytes key;
+        CryptoResult step = nameKey(fileKey, key);
+        if (step) step = aeadSealOnce(key.view(), packed, sealedName);
+        if (!step) return AgeResult::ofStep(step, AgeError::unsupported);
+        stanzas.push_back(AgeStanza{{kNameStanzaType}, sealedName});
     }
     return writeAgeFile(fileKey, stanzas, source, sink);
 }
 
-AgeResult encryptWithPassword(const std::string& password, int logN, const AgeSource& source,
+AgeResult encryptWithPassword(std::string_view password, int logN, const AgeSource& source,
                               const AgeSink& sink) {
-    std::string fileKey(kFileKeySize, '\0');
+    SecretBytes fileKey(kFileKeySize);
     fillRandom(fileKey.data(), fileKey.size());
     std::vector<AgeStanza> stanzas(1);
-    if (!wrapWithPassword(fileKey, password, logN, stanzas[0]))
-        return AgeResult::of(AgeError::wrongPassword);
+    if (CryptoResult step = wrapWithPassword(fileKey.view(), password, logN, stanzas[0]); !step)
+        return AgeResult::ofStep(step, AgeError::wrongPassword);
     return writeAgeFile(fileKey, stanzas, source, sink);
 }
 
@@ -315,9 +341,11 @@ AgeResult AgeReader::readHeader() {
     }
 }
 
-AgeResult AgeReader::acceptFileKey(const std::string& fileKey) {
-    if (!equalInConstantTime(hmacSha256(headerMacKey(fileKey), headerText_), mac_))
-        return AgeResult::of(AgeError::damaged);
+AgeResult AgeReader::acceptFileKey(SecretBytes fileKey) {
+    std::string mac;
+    if (CryptoResult step = headerMac(fileKey, headerText_, mac); !step)
+        return AgeResult::ofStep(step, AgeError::damaged);
+    if (!equalInConstantTime(mac, mac_)) return AgeResult::of(AgeError::damaged);
     const AgeStanza* nameStanza = nullptr;
     for (const AgeStanza& stanza : stanzas_) {
         if (stanza.arguments[0] != kNameStanzaType) continue;
@@ -325,26 +353,32 @@ AgeResult AgeReader::acceptFileKey(const std::string& fileKey) {
         nameStanza = &stanza;
     }
     if (nameStanza) {
-        std::string packed;
-        if (nameStanza->body.size() > kMaxCarriedNameSize + kNamePadding + kAeadTagSize ||
-            !aeadOpenOnce(nameKey(fileKey), nameStanza->body, packed) ||
-            !unpackName(packed, plainName_))
+        if (nameStanza->body.size() > kMaxCarriedNameSize + kNamePadding + kAeadTagSize)
+            return AgeResult::of(AgeError::damaged);
+        SecretBytes key, packed;
+        CryptoResult step = nameKey(fileKey, key);
+        if (step) step = aeadOpenOnce(key.view(), nameStanza->body, packed);
+        if (!step) return AgeResult::ofStep(step, AgeError::damaged);
+        if (!unpackName(std::string(packed.view()), plainName_))
             return AgeResult::of(AgeError::damaged);
     }
-    fileKey_ = fileKey;
+    fileKey_ = std::move(fileKey);
     return {};
 }
 
 AgeResult AgeReader::openWithIdentity(const AgeIdentity& identity) {
     if (AgeResult header = readHeader(); !header.ok()) return header;
-    std::string fileKey;
-    switch (unwrapForIdentity(identity, stanzas_, fileKey)) {
+    SecretBytes fileKey;
+    std::string libraryMessage;
+    switch (unwrapForIdentity(identity, stanzas_, fileKey, &libraryMessage)) {
         case UnwrapResult::opened:
-            return acceptFileKey(fileKey);
+            return acceptFileKey(std::move(fileKey));
         case UnwrapResult::notForUs:
             for (const AgeStanza& stanza : stanzas_)
                 if (stanza.arguments[0] == "scrypt") return AgeResult::of(AgeError::passwordOnly);
             return AgeResult::of(AgeError::otherIdentity);
+        case UnwrapResult::libraryFailed:
+            return AgeResult::ofLibrary(libraryMessage);
         case UnwrapResult::malformed:
         case UnwrapResult::tooCostly:
             break;
@@ -352,16 +386,19 @@ AgeResult AgeReader::openWithIdentity(const AgeIdentity& identity) {
     return AgeResult::of(AgeError::damaged);
 }
 
-AgeResult AgeReader::openWithPassword(const std::string& password, int maxLogN) {
+AgeResult AgeReader::openWithPassword(std::string_view password, int maxLogN) {
     if (AgeResult header = readHeader(); !header.ok()) return header;
-    std::string fileKey;
-    switch (unwrapWithPassword(password, stanzas_, fileKey, maxLogN)) {
+    SecretBytes fileKey;
+    std::string libraryMessage;
+    switch (unwrapWithPassword(password, stanzas_, fileKey, maxLogN, &libraryMessage)) {
         case UnwrapResult::tooCostly:
             return AgeResult::of(AgeError::tooCostly);
         case UnwrapResult::opened:
-            return acceptFileKey(fileKey);
+            return acceptFileKey(std::move(fileKey));
         case UnwrapResult::notForUs:
             return AgeResult::of(AgeError::wrongPassword);
+        case UnwrapResult::libraryFailed:
+            return AgeResult::ofLibrary(libraryMessage);
         case UnwrapResult::malformed:
             break;
     }
@@ -376,12 +413,19 @@ AgeResult AgeReader::decryptTo(const AgeSink& sink) {
     if (IoError e = readFull(nonce.data(), nonce.size(), got); e != IoError::ok)
         return readFailed(e);
     if (got != nonce.size()) return damaged;
-    const std::string payloadKey = hkdfSha256(fileKey_, nonce, "payload");
-    Aead aead(reinterpret_cast<const uint8_t*>(payloadKey.data()));
-    if (!aead.valid()) return AgeResult::of(AgeError::unsupported);
+    SecretBytes payloadKey;
+    if (CryptoResult step = hkdfSha256(fileKey_.view(), nonce, "payload", payloadKey); !step)
+        return AgeResult::ofStep(step, AgeError::unsupported);
+    Aead aead(payloadKey.bytes());
+    if (!aead.valid()) return AgeResult::ofStep(aead.status(), AgeError::unsupported);
     // One byte read ahead tells whether a chunk is the last: only the last
     // may be shorter, and only it carries the flag.
     std::vector<char> sealed(kSealedChunkSize + 1), plain(kAgeChunkSize);
+    // The content may be a secret itself (the identity file's).
+    struct Wipe {
+        std::vector<char>& buffer;
+        ~Wipe() { wipeSecret(buffer.data(), buffer.size()); }
+    } wipePlain{plain};
     size_t have = 0;
     if (IoError e = readFull(sealed.data(), sealed.size(), have); e != IoError::ok)
         return readFailed(e);
@@ -393,7 +437,8 @@ AgeResult AgeReader::decryptTo(const AgeSink& sink) {
         // Only a file with no content at all ends in an empty chunk.
         if (last && size == kAeadTagSize && counter > 0) return damaged;
         setCounterNonce(chunkNonce, counter, last);
-        if (!aead.open(chunkNonce, sealed.data(), size, plain.data())) return damaged;
+        if (CryptoResult step = aead.open(chunkNonce, sealed.data(), size, plain.data()); !step)
+            return AgeResult::ofStep(step, AgeError::damaged);
         if (IoError e = sink(plain.data(), size - kAeadTagSize); e != IoError::ok)
             return AgeResult::ofIo(e);
         if (last) return {};

@@ -31,6 +31,7 @@ enum class AgeError {
     wrongPassword,  // the password stanza does not open (or it is no password file)
     passwordOnly,   // opened with an identity: it is a file only a password opens
     tooCostly,      // its password stanza asks for more work than the caller allows
+    library,        // the cryptographic library failed: see AgeResult::libraryMessage
 };
 
 // A short English phrase for logs and tests; messages to people are the caller's.
@@ -39,12 +40,26 @@ const char* describe(AgeError error);
 struct AgeResult {
     AgeError error = AgeError::ok;
     IoError io = IoError::ok;
+    std::string libraryMessage;  // the library's own words for its failure
     bool ok() const { return error == AgeError::ok; }
-    static AgeResult of(AgeError error) { return {error, IoError::ok}; }
+    static AgeResult of(AgeError error) { return {error, IoError::ok, {}}; }
     static AgeResult ofIo(IoError io) {
-        return io == IoError::ok ? AgeResult{} : AgeResult{AgeError::io, io};
+        return io == IoError::ok ? AgeResult{} : AgeResult{AgeError::io, io, {}};
+    }
+    static AgeResult ofLibrary(const std::string& message) {
+        return {AgeError::library, IoError::ok, message};
+    }
+    // A primitive's failure: the library's when it is one, else `refused`.
+    static AgeResult ofStep(const CryptoResult& step, AgeError refused) {
+        return step.libraryFailed() ? ofLibrary(step.message()) : of(refused);
     }
 };
+
+// The cause in words, for both front ends: the OS error of an io failure,
+// "the cryptographic library failed: <its message>", or describe(error).
+std::string describeCause(const AgeResult& result);
+// "the cryptographic library failed: <message>"
+std::string libraryFailedText(const std::string& message);
 
 // Reads up to `size` bytes; `got` is 0 only at the end.
 using AgeSource = std::function<IoError(char* buffer, size_t size, size_t& got)>;
@@ -64,7 +79,7 @@ extern const char* const kNameStanzaType;
 AgeResult encryptForRecipient(const AgeRecipient& recipient, const std::string& plainName,
                               const AgeSource& source, const AgeSink& sink);
 // Writes a whole file that opens with `password` (one scrypt stanza).
-AgeResult encryptWithPassword(const std::string& password, int logN, const AgeSource& source,
+AgeResult encryptWithPassword(std::string_view password, int logN, const AgeSource& source,
                               const AgeSink& sink);
 
 // Reads one file, binary or armored: first its header, opened with an
@@ -75,7 +90,7 @@ class AgeReader {
 
     AgeResult openWithIdentity(const AgeIdentity& identity);
     // A work factor over `maxLogN` is refused as tooCostly before any work.
-    AgeResult openWithPassword(const std::string& password, int maxLogN = kMaxScryptLogN);
+    AgeResult openWithPassword(std::string_view password, int maxLogN = kMaxScryptLogN);
     // The plain name carried with the file (once opened); empty when none.
     const std::string& plainName() const { return plainName_; }
     // Streams the content to `sink`, each chunk only once it verified. On
@@ -91,7 +106,7 @@ class AgeReader {
     // An armored file is read through its armor, which is checked as it goes.
     IoError takeArmor();
     AgeResult readFailed(IoError error) const;
-    AgeResult acceptFileKey(const std::string& fileKey);
+    AgeResult acceptFileKey(SecretBytes fileKey);
     IoError fill();
     // A line without its LF; false when none ends within `limit` bytes.
     IoError readLine(size_t limit, std::string& line, bool& complete);
@@ -104,7 +119,7 @@ class AgeReader {
     std::string headerText_;  // what the MAC covers
     std::string mac_;
     std::vector<AgeStanza> stanzas_;
-    std::string fileKey_;
+    SecretBytes fileKey_;
     std::string plainName_;
     bool headerRead_ = false;
     std::shared_ptr<bool> armorBroken_ = std::make_shared<bool>(false);

@@ -27,7 +27,7 @@ class AgeRecipient {
     std::string encode() const;
     const Key32& publicKey() const { return publicKey_; }
     // A stanza wrapping `fileKey` for this recipient, with a fresh ephemeral key.
-    bool wrap(const std::string& fileKey, AgeStanza& out) const;
+    CryptoResult wrap(std::string_view fileKey, AgeStanza& out) const;
 
   private:
     friend class AgeIdentity;
@@ -38,32 +38,38 @@ class AgeIdentity {
   public:
     static AgeIdentity generate();
     static bool parse(const std::string& text, AgeIdentity& out);
+    // The secret spelling: wipe it (wipeSecret) once it has been used.
     std::string encode() const;
     AgeRecipient recipient() const;
-    const Key32& secret() const { return secret_; }
+    // The scalar, kept in secure memory (engine/secret_bytes.h).
+    const Key32& secret() const { return secret_.get(); }
 
   private:
-    Key32 secret_{};
+    Secret<Key32> secret_;
 };
 
 // tooCostly: a password stanza asking for more work than the caller allows.
-enum class UnwrapResult { opened, notForUs, malformed, tooCostly };
+// libraryFailed: the cryptographic library failed, no verdict on the stanza;
+// its message goes to `libraryMessage` when one is given.
+enum class UnwrapResult { opened, notForUs, malformed, tooCostly, libraryFailed };
 
 // Looks for an X25519 stanza that opens with `identity`; stanzas of other
 // types are passed over. A malformed X25519 stanza spoils the header.
 UnwrapResult unwrapForIdentity(const AgeIdentity& identity, const std::vector<AgeStanza>& stanzas,
-                               std::string& fileKey);
+                               SecretBytes& fileKey, std::string* libraryMessage = nullptr);
 // Same with the identity's secret given as the raw scalar (for tests of
 // published vectors).
-UnwrapResult unwrapX25519(const Key32& secret, const AgeStanza& stanza, std::string& fileKey);
+UnwrapResult unwrapX25519(const Key32& secret, const AgeStanza& stanza, SecretBytes& fileKey,
+                          std::string* libraryMessage = nullptr);
 
-// False when the library refuses the password (it takes no empty one).
-bool wrapWithPassword(const std::string& fileKey, const std::string& password, int logN,
-                      AgeStanza& out);
+// Refused for an empty password (the library takes none).
+CryptoResult wrapWithPassword(std::string_view fileKey, std::string_view password, int logN,
+                              AgeStanza& out);
 // The stanzas must be one scrypt stanza and nothing else. `notForUs` is a
 // wrong password; malformed covers a work factor over kMaxScryptLogN too,
 // and one over `maxLogN` is tooCostly: no work is spent on either.
-UnwrapResult unwrapWithPassword(const std::string& password, const std::vector<AgeStanza>& stanzas,
-                                std::string& fileKey, int maxLogN = kMaxScryptLogN);
+UnwrapResult unwrapWithPassword(std::string_view password, const std::vector<AgeStanza>& stanzas,
+                                SecretBytes& fileKey, int maxLogN = kMaxScryptLogN,
+                                std::string* libraryMessage = nullptr);
 
 }  // namespace vellumar

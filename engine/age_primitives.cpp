@@ -2,18 +2,54 @@
 
 #include <gcrypt.h>
 
+#include <atomic>
 #include <cstdarg>
+#include <cstring>
 #include <mutex>
 
 namespace vellumar {
 namespace {
 
+// The pool of secure memory: what a normal user may lock by default (64 KiB
+// on most systems) holds it, and it holds many times the secrets of a run.
+// Where the pages cannot be locked the library keeps the pool unlocked, and
+// it is still wiped.
+constexpr unsigned kSecurePoolSize = 32 * 1024;
+
 // The library's own notes (on Windows, one about disk statistics for its
-// random pool) would land on the person's console: every failure reaches
-// us as a value, so they are dropped.
+// random pool; anywhere, one that secure memory could not be locked) would
+// land on the person's console: every failure reaches us as a value, so
+// they are dropped.
 void dropLibraryNote(void*, int, const char*, va_list) {}
 
-void ensureLibraryReady() {
+std::atomic<bool> injecting{false};
+std::atomic<int> injectionSkip{0};
+std::atomic<unsigned> injectedCode{0};
+std::atomic<LibraryCall> injectedKind{LibraryCall::any};
+
+// Every call into the library that can fail asks here first.
+gcry_error_t injectedFailure(LibraryCall kind) {
+    if (!injecting.load()) return 0;
+    if (injectedKind.load() != LibraryCall::any && injectedKind.load() != kind) return 0;
+    if (injectionSkip.fetch_sub(1) > 0) return 0;
+    return gcry_error(static_cast<gcry_err_code_t>(injectedCode.load()));
+}
+
+template <typename Call>
+gcry_error_t library(LibraryCall kind, Call call) {
+    if (gcry_error_t e = injectedFailure(kind)) return e;
+    return call();
+}
+
+CryptoResult failure(gcry_error_t error) {
+    return CryptoResult::failed(gcry_strerror(error));
+}
+
+const Key32 kBasePoint = {9};
+
+}  // namespace
+
+void ensureCryptoLibraryReady() {
     static std::once_flag once;
     std::call_once(once, [] {
         if (!gcry_control(GCRYCTL_INITIALIZATION_FINISHED_P)) {
@@ -22,68 +58,104 @@ void ensureLibraryReady() {
             gcry_set_log_handler(dropLibraryNote, nullptr);
 #pragma GCC diagnostic pop
             gcry_check_version(nullptr);
-            // Keys live in ordinary memory: the secure pool is small and
-            // would need privileges to lock pages.
-            gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
+            gcry_control(GCRYCTL_DISABLE_SECMEM_WARN, 0);
+            gcry_control(GCRYCTL_INIT_SECMEM, kSecurePoolSize, 0);
+            // The library's own secret state (cipher and MAC contexts) may
+            // take more pools when the first is full.
+            gcry_control(GCRYCTL_AUTO_EXPAND_SECMEM, kSecurePoolSize);
             gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
         }
     });
 }
 
-const Key32 kBasePoint = {9};
+LibraryFailureInjection::LibraryFailureInjection(unsigned code, LibraryCall kind, int skip) {
+    injectedCode = code;
+    injectedKind = kind;
+    injectionSkip = skip;
+    injecting = true;
+}
 
-}  // namespace
+LibraryFailureInjection::~LibraryFailureInjection() { injecting = false; }
 
 void fillRandom(void* out, size_t size) {
-    ensureLibraryReady();
+    ensureCryptoLibraryReady();
     gcry_randomize(out, size, GCRY_STRONG_RANDOM);
 }
 
-bool x25519(const Key32& scalar, const Key32& point, Key32& out) {
-    ensureLibraryReady();
-    if (gcry_ecc_mul_point(GCRY_ECC_CURVE25519, out.data(), scalar.data(), point.data()) != 0)
-        return false;
+CryptoResult x25519(const Key32& scalar, const Key32& point, Key32& out) {
+    ensureCryptoLibraryReady();
+    if (gcry_error_t e = library(LibraryCall::curve, [&] {
+            return gcry_ecc_mul_point(GCRY_ECC_CURVE25519, out.data(), scalar.data(), point.data());
+        }))
+        return failure(e);
     uint8_t any = 0;
     for (uint8_t byte : out) any |= byte;
-    return any != 0;
+    return any != 0 ? CryptoResult::done() : CryptoResult::refused();
 }
 
-bool x25519Base(const Key32& scalar, Key32& out) {
+CryptoResult x25519Base(const Key32& scalar, Key32& out) {
     return x25519(scalar, kBasePoint, out);
 }
 
-std::string hmacSha256(const std::string& key, const std::string& data) {
-    ensureLibraryReady();
+CryptoResult hmacSha256(std::string_view key, std::string_view data, std::string& out) {
+    ensureCryptoLibraryReady();
+    out.clear();
     gcry_mac_hd_t mac = nullptr;
-    std::string out(32, '\0');
-    size_t length = out.size();
-    if (gcry_mac_open(&mac, GCRY_MAC_HMAC_SHA256, 0, nullptr) != 0) return {};
-    const bool done = gcry_mac_setkey(mac, key.data(), key.size()) == 0 &&
-                      gcry_mac_write(mac, data.data(), data.size()) == 0 &&
-                      gcry_mac_read(mac, out.data(), &length) == 0 && length == out.size();
+    // The key schedule of a secret key stays in secure memory.
+    if (gcry_error_t e = library(LibraryCall::mac, [&] {
+            return gcry_mac_open(&mac, GCRY_MAC_HMAC_SHA256, GCRY_MAC_FLAG_SECURE, nullptr);
+        }))
+        return failure(e);
+    std::string result(32, '\0');
+    size_t length = result.size();
+    gcry_error_t e = library(LibraryCall::mac, [&] { return gcry_mac_setkey(mac, key.data(), key.size()); });
+    if (!e) e = library(LibraryCall::mac, [&] { return gcry_mac_write(mac, data.data(), data.size()); });
+    if (!e) e = library(LibraryCall::mac, [&] { return gcry_mac_read(mac, result.data(), &length); });
     gcry_mac_close(mac);
-    return done ? out : std::string();
-}
-
-std::string hkdfSha256(const std::string& ikm, const std::string& salt, const std::string& info,
-                       size_t length) {
-    // An empty salt stands for a block of zeros, which HMAC pads it to anyway.
-    const std::string pseudoRandomKey = hmacSha256(salt, ikm);
-    std::string out, block;
-    for (uint8_t counter = 1; out.size() < length; ++counter) {
-        block = hmacSha256(pseudoRandomKey, block + info + static_cast<char>(counter));
-        out += block;
+    if (e) {
+        wipeSecret(result);
+        return failure(e);
     }
-    out.resize(length);
-    return out;
+    out = std::move(result);
+    return CryptoResult::done();
 }
 
-bool scrypt(const std::string& password, const std::string& salt, int logN, Key32& out) {
-    ensureLibraryReady();
-    if (logN < 1 || logN > 30) return false;
+CryptoResult hkdfSha256(std::string_view ikm, std::string_view salt, std::string_view info,
+                        SecretBytes& out, size_t length) {
+    out.clear();
+    constexpr size_t kHashSize = 32;
+    if (length > 255 * kHashSize) return CryptoResult::refused();
+    // An empty salt stands for a block of zeros, which HMAC pads it to anyway.
+    std::string pseudoRandomKey, block, input;
+    SecretBytes result(length);
+    CryptoResult step = hmacSha256(salt, ikm, pseudoRandomKey);
+    size_t have = 0;
+    for (uint8_t counter = 1; step && have < length; ++counter) {
+        input.assign(block).append(info).push_back(static_cast<char>(counter));
+        step = hmacSha256(pseudoRandomKey, input, block);
+        if (!step) break;
+        const size_t part = std::min(kHashSize, length - have);
+        std::memcpy(result.data() + have, block.data(), part);
+        have += part;
+    }
+    wipeSecret(pseudoRandomKey);
+    wipeSecret(block);
+    wipeSecret(input);
+    if (!step) return step;
+    out = std::move(result);
+    return CryptoResult::done();
+}
+
+CryptoResult scrypt(std::string_view password, std::string_view salt, int logN, Key32& out) {
+    ensureCryptoLibraryReady();
+    if (logN < 1 || logN > 30) return CryptoResult::refused();
     // The library takes N as the sub-algorithm and p as the iteration count.
-    return gcry_kdf_derive(password.data(), password.size(), GCRY_KDF_SCRYPT, 1 << logN,
-                           salt.data(), salt.size(), 1, out.size(), out.data()) == 0;
+    if (gcry_error_t e = library(LibraryCall::kdf, [&] {
+            return gcry_kdf_derive(password.data(), password.size(), GCRY_KDF_SCRYPT, 1 << logN,
+                                   salt.data(), salt.size(), 1, out.size(), out.data());
+        }))
+        return failure(e);
+    return CryptoResult::done();
 }
 
 bool equalInConstantTime(const std::string& a, const std::string& b) {
@@ -94,11 +166,18 @@ bool equalInConstantTime(const std::string& a, const std::string& b) {
 }
 
 Aead::Aead(const uint8_t* key) {
-    ensureLibraryReady();
+    ensureCryptoLibraryReady();
     gcry_cipher_hd_t cipher = nullptr;
-    if (gcry_cipher_open(&cipher, GCRY_CIPHER_CHACHA20, GCRY_CIPHER_MODE_POLY1305, 0) != 0) return;
-    if (gcry_cipher_setkey(cipher, key, 32) != 0) {
+    if (gcry_error_t e = library(LibraryCall::cipher, [&] {
+            return gcry_cipher_open(&cipher, GCRY_CIPHER_CHACHA20, GCRY_CIPHER_MODE_POLY1305,
+                                    GCRY_CIPHER_SECURE);
+        })) {
+        status_ = failure(e);
+        return;
+    }
+    if (gcry_error_t e = library(LibraryCall::cipher, [&] { return gcry_cipher_setkey(cipher, key, 32); })) {
         gcry_cipher_close(cipher);
+        status_ = failure(e);
         return;
     }
     handle_ = cipher;
@@ -108,41 +187,55 @@ Aead::~Aead() {
     if (handle_) gcry_cipher_close(static_cast<gcry_cipher_hd_t>(handle_));
 }
 
-bool Aead::seal(const uint8_t* nonce, const char* plain, size_t size, char* out) {
+CryptoResult Aead::seal(const uint8_t* nonce, const char* plain, size_t size, char* out) {
     auto cipher = static_cast<gcry_cipher_hd_t>(handle_);
-    return cipher && gcry_cipher_setiv(cipher, nonce, kAeadNonceSize) == 0 &&
-           gcry_cipher_final(cipher) == 0 &&
-           gcry_cipher_encrypt(cipher, out, size, plain, size) == 0 &&
-           gcry_cipher_gettag(cipher, out + size, kAeadTagSize) == 0;
+    if (!cipher) return status_;
+    gcry_error_t e = library(LibraryCall::cipher, [&] { return gcry_cipher_setiv(cipher, nonce, kAeadNonceSize); });
+    if (!e) e = library(LibraryCall::cipher, [&] { return gcry_cipher_final(cipher); });
+    if (!e) e = library(LibraryCall::cipher, [&] { return gcry_cipher_encrypt(cipher, out, size, plain, size); });
+    if (!e) e = library(LibraryCall::cipher, [&] { return gcry_cipher_gettag(cipher, out + size, kAeadTagSize); });
+    return e ? failure(e) : CryptoResult::done();
 }
 
-bool Aead::open(const uint8_t* nonce, const char* sealed, size_t size, char* out) {
+CryptoResult Aead::open(const uint8_t* nonce, const char* sealed, size_t size, char* out) {
     auto cipher = static_cast<gcry_cipher_hd_t>(handle_);
-    if (!cipher || size < kAeadTagSize) return false;
+    if (!cipher) return status_;
+    if (size < kAeadTagSize) return CryptoResult::refused();
     const size_t plainSize = size - kAeadTagSize;
-    return gcry_cipher_setiv(cipher, nonce, kAeadNonceSize) == 0 &&
-           gcry_cipher_final(cipher) == 0 &&
-           gcry_cipher_decrypt(cipher, out, plainSize, sealed, plainSize) == 0 &&
-           gcry_cipher_checktag(cipher, sealed + plainSize, kAeadTagSize) == 0;
+    gcry_error_t e = library(LibraryCall::cipher, [&] { return gcry_cipher_setiv(cipher, nonce, kAeadNonceSize); });
+    if (!e) e = library(LibraryCall::cipher, [&] { return gcry_cipher_final(cipher); });
+    if (!e)
+        e = library(LibraryCall::cipher, [&] { return gcry_cipher_decrypt(cipher, out, plainSize, sealed, plainSize); });
+    if (e) return failure(e);
+    // A tag that does not match is the verdict on the message; any other
+    // error is the library's.
+    e = library(LibraryCall::cipher, [&] { return gcry_cipher_checktag(cipher, sealed + plainSize, kAeadTagSize); });
+    if (gcry_err_code(e) == GPG_ERR_CHECKSUM) return CryptoResult::refused();
+    return e ? failure(e) : CryptoResult::done();
 }
 
-std::string aeadSealOnce(const std::string& key, const std::string& plain) {
+CryptoResult aeadSealOnce(std::string_view key, std::string_view plain, std::string& sealed) {
+    sealed.clear();
     const uint8_t nonce[kAeadNonceSize] = {};
-    if (key.size() != 32) return {};
+    if (key.size() != 32) return CryptoResult::refused();
     Aead aead(reinterpret_cast<const uint8_t*>(key.data()));
     std::string out(plain.size() + kAeadTagSize, '\0');
-    if (!aead.seal(nonce, plain.data(), plain.size(), out.data())) return {};
-    return out;
+    if (CryptoResult done = aead.seal(nonce, plain.data(), plain.size(), out.data()); !done)
+        return done;
+    sealed = std::move(out);
+    return CryptoResult::done();
 }
 
-bool aeadOpenOnce(const std::string& key, const std::string& sealed, std::string& plain) {
-    const uint8_t nonce[kAeadNonceSize] = {};
-    if (key.size() != 32 || sealed.size() < kAeadTagSize) return false;
-    Aead aead(reinterpret_cast<const uint8_t*>(key.data()));
-    plain.assign(sealed.size() - kAeadTagSize, '\0');
-    if (aead.open(nonce, sealed.data(), sealed.size(), plain.data())) return true;
+CryptoResult aeadOpenOnce(std::string_view key, std::string_view sealed, SecretBytes& plain) {
     plain.clear();
-    return false;
+    const uint8_t nonce[kAeadNonceSize] = {};
+    if (key.size() != 32 || sealed.size() < kAeadTagSize) return CryptoResult::refused();
+    Aead aead(reinterpret_cast<const uint8_t*>(key.data()));
+    SecretBytes out(sealed.size() - kAeadTagSize);
+    if (CryptoResult opened = aead.open(nonce, sealed.data(), sealed.size(), out.data()); !opened)
+        return opened;
+    plain = std::move(out);
+    return CryptoResult::done();
 }
 
 }  // namespace vellumar

@@ -25,6 +25,7 @@ enum class FileProblem {
     outOfReach,     // a link on its path leads out of the folder being worked on
     attributesUnreadable,  // its attributes could not be read (`error` says why, if known)
     otherIdentity,  // a sealed file that none of the identities at hand opens
+    libraryFailed,  // the cryptographic library failed: `detail` holds its message
     noIdentity,     // a sealed file, and no identity to open it with (no password given)
     lockedFileGone,  // read back after the run: its locked file is not there (`path`)
     notKeptHidden,   // read back after the run: its locked file (`path`) does not carry

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "engine/durable_folder.h"
 #include "engine/platform.h"
 
 namespace vellumar {
@@ -29,7 +30,12 @@ bool makeFolders(const std::string& path) {
     for (size_t i = 0; i <= path.size(); ++i) {
         if (i == path.size() || (path[i] == '/' && i > 0)) {
             partial = path.substr(0, i);
-            if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) return false;
+            // Made private from the start, so not through the engine's
+            // file system, which makes folders as a person's own.
+            if (::mkdir(partial.c_str(), 0700) == 0)
+                flushParentOf(partial);
+            else if (errno != EEXIST)
+                return false;
         }
     }
     return true;

@@ -1,5 +1,8 @@
 #include "engine/sealed_identity.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace vellumar {
 namespace {
 
@@ -10,7 +13,14 @@ constexpr size_t kMaxIdentityText = 4096;
 }  // namespace
 
 std::string identityText(const AgeIdentity& identity) {
-    return "# public key: " + identity.recipient().encode() + "\n" + identity.encode() + "\n";
+    std::string secret = identity.encode();
+    std::string text = "# public key: " + identity.recipient().encode() + "\n";
+    // Room for all of it, so that no copy of the secret is left behind by a
+    // growing buffer.
+    text.reserve(text.size() + secret.size() + 1);
+    text.append(secret).push_back('\n');
+    wipeSecret(secret);
+    return text;
 }
 
 bool parseIdentities(const std::string& text, std::vector<AgeIdentity>& identities) {
@@ -41,17 +51,25 @@ bool parseIdentityText(const std::string& text, AgeIdentity& identity) {
 }
 
 AgeResult writeIdentityFile(const std::string& path, const AgeIdentity& identity,
-                            const std::string& password, int logN, AtomicFile::Mode mode) {
+                            std::string_view password, int logN, AtomicFile::Mode mode) {
     AtomicFile output(path, mode);
     if (IoError e = output.open(); e != IoError::ok) return AgeResult::ofIo(e);
-    if (AgeResult result = encryptWithPassword(password, logN, readFromText(identityText(identity)),
-                                               writeToFile(output));
-        !result.ok())
-        return result;
+    // The secret text is read in place and wiped, never copied into the source.
+    std::string text = identityText(identity);
+    size_t at = 0;
+    const AgeSource source = [&](char* buffer, size_t size, size_t& got) {
+        got = std::min(size, text.size() - at);
+        std::memcpy(buffer, text.data() + at, got);
+        at += got;
+        return IoError::ok;
+    };
+    const AgeResult result = encryptWithPassword(password, logN, source, writeToFile(output));
+    wipeSecret(text);
+    if (!result.ok()) return result;
     return AgeResult::ofIo(output.commit());
 }
 
-AgeResult readIdentityFile(const std::string& path, const std::string& password,
+AgeResult readIdentityFile(const std::string& path, std::string_view password,
                            AgeIdentity& identity, int maxLogN) {
     FileSystem& fs = fileSystem();
     FileHandle input = kNoFile;
@@ -60,6 +78,7 @@ AgeResult readIdentityFile(const std::string& path, const std::string& password,
     AgeReader reader(readFromFile(input));
     if (AgeResult result = reader.openWithPassword(password, maxLogN); !result.ok()) return result;
     std::string text;
+    text.reserve(kMaxIdentityText);
     bool tooLong = false;
     AgeResult result = reader.decryptTo([&](const char* data, size_t size) {
         if (text.size() + size > kMaxIdentityText)
@@ -68,8 +87,10 @@ AgeResult readIdentityFile(const std::string& path, const std::string& password,
             text.append(data, size);
         return IoError::ok;
     });
+    const bool parsed = result.ok() && !tooLong && parseIdentityText(text, identity);
+    wipeSecret(text);
     if (!result.ok()) return result;
-    if (tooLong || !parseIdentityText(text, identity)) return AgeResult::of(AgeError::damaged);
+    if (!parsed) return AgeResult::of(AgeError::damaged);
     return {};
 }
 

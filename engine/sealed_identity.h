@@ -16,13 +16,13 @@ namespace vellumar {
 // Writes the identity file at `path` through AtomicFile. With
 // keepExisting (the default) an existing file is never replaced.
 AgeResult writeIdentityFile(const std::string& path, const AgeIdentity& identity,
-                            const std::string& password, int logN = kDefaultScryptLogN,
+                            std::string_view password, int logN = kDefaultScryptLogN,
                             AtomicFile::Mode mode = AtomicFile::Mode::keepExisting);
 
 // Opens the identity file with `password`: wrongPassword when it does not
 // open, damaged when it opens to anything but one identity, tooCostly when
 // it asks for a work factor over `maxLogN`.
-AgeResult readIdentityFile(const std::string& path, const std::string& password,
+AgeResult readIdentityFile(const std::string& path, std::string_view password,
                            AgeIdentity& identity, int maxLogN = kMaxScryptLogN);
 
 // The text of an identity file: comment lines (starting with "#") and blank

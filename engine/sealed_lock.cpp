@@ -70,6 +70,9 @@ FileResult sealFailed(const AgeResult& result, const std::string& source,
         case AgeError::unsupported:
             return fileProblem(FileProblem::damaged, source, IoError::ok,
                                "it is a sealed file of a version this program cannot read");
+        case AgeError::library:
+            return fileProblem(FileProblem::libraryFailed, source, IoError::ok,
+                               result.libraryMessage);
         case AgeError::tooCostly:  // an identity opens no password stanza
         case AgeError::damaged:
             break;

@@ -59,6 +59,8 @@ std::string folderKeyCause(const AgeResult& copy) {
         case AgeError::tooCostly:
             return key + "asks for more work to open than this program's own copies (2^" +
                    std::to_string(kDefaultScryptLogN) + "), so it was not opened";
+        case AgeError::library:
+            return key + "could not be opened: " + describeCause(copy);
         default:
             return key + "is damaged";
     }

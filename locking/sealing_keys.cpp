@@ -96,7 +96,7 @@ void setIdentityWorkFactor(int logN) {
     workFactor = std::clamp(logN, 10, kDefaultScryptLogN);
 }
 
-AgeResult openSealingKeys(const std::string& password, SealingKeys& keys) {
+AgeResult openSealingKeys(std::string_view password, SealingKeys& keys) {
     AgeIdentity identity;
     if (AgeResult result = readIdentityFile(identityFilePath(), password, identity); !result.ok())
         return result;
@@ -105,7 +105,7 @@ AgeResult openSealingKeys(const std::string& password, SealingKeys& keys) {
     return {};
 }
 
-AgeResult turnOnSealing(const std::string& password, SealingKeys& keys) {
+AgeResult turnOnSealing(std::string_view password, SealingKeys& keys) {
     if (sealingIsOn()) return openSealingKeys(password, keys);
     const AgeIdentity identity = AgeIdentity::generate();
     // Never over another identity file: a second program that turned it on
@@ -167,7 +167,8 @@ AgeResult addFolderIdentity(const std::string& folder, SealingKeys& keys) {
     // Anyone can plant a copy in a folder: one asking for more work than the
     // program ever writes would cost the owner seconds and gigabytes.
     AgeIdentity identity;
-    if (AgeResult result = readIdentityFile(path, keys.password, identity, kDefaultScryptLogN);
+    if (AgeResult result =
+            readIdentityFile(path, keys.password.view(), identity, kDefaultScryptLogN);
         !result.ok())
         return result;
     keys.add(identity);

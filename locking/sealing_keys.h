@@ -28,7 +28,7 @@ bool isFolderIdentityCopy(const std::string& path);
 struct SealingKeys {
     std::vector<AgeIdentity> identities;
     // What opens the copies sealed folders carry; empty: none is tried.
-    std::string password;
+    SecretBytes password;
 
     bool canUnseal() const { return !identities.empty(); }
     // The recipient new files are sealed for: the first identity's.
@@ -45,11 +45,11 @@ void setIdentityWorkFactor(int logN);
 
 // Opens the identity file with `password` (wrongPassword when it does
 // not open) and holds its identity.
-AgeResult openSealingKeys(const std::string& password, SealingKeys& keys);
+AgeResult openSealingKeys(std::string_view password, SealingKeys& keys);
 
 // Turns sealing on: makes the identity and its file, which opens with
 // `password`. When the file exists already, it is opened instead.
-AgeResult turnOnSealing(const std::string& password, SealingKeys& keys);
+AgeResult turnOnSealing(std::string_view password, SealingKeys& keys);
 
 // Reads a recovery key (an identity file of the age tool, which may hold
 // several, or the one line) and holds every identity in it. A file that is

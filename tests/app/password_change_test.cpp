@@ -172,7 +172,7 @@ TEST_F(PasswordChanges, WithoutSealingTheStoredPasswordIsReplaced) {
                    Icon::critical, kApplicationTitle},
                   {"The Password Has Been Changed.", Icon::information, kApplicationTitle}}));
     EXPECT_EQ(storedPassword(settings), "new");
-    EXPECT_EQ(model.sessionKeys.password, "new");
+    EXPECT_EQ(model.sessionKeys.password.view(), "new");
 }
 
 // The key opens in the background: OK is held disabled and the pointer

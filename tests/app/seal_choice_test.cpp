@@ -260,6 +260,16 @@ TEST_F(SealChoice, ASealedFileThatDoesNotOpenIsNamedAndKeptAsItIs) {
         expectKept(sealed[0],
                    {damagedFileText(sealed[0], change.cause), Icon::critical, kDamagedFileTitle});
     }
+
+    // A failing library is no verdict on the file: it is named as such.
+    choose(&MainWindowHandlers::OptEncFiles_Click);
+    run({temp.write("c/notes.txt", "notes")});
+    const std::vector<std::string> sealed = sealedIn("c");
+    ASSERT_EQ(sealed.size(), 1u);
+    constexpr unsigned kSelftestFailed = 50;  // GPG_ERR_SELFTEST_FAILED
+    LibraryFailureInjection fail(kSelftestFailed, LibraryCall::curve);
+    expectKept(sealed[0], {sealed[0] + ": the cryptographic library failed: Selftest failed",
+                           Icon::critical, kSealedFileTitle});
 }
 
 // Turning sealing on says what it could not do: a key that cannot be made

@@ -18,6 +18,7 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "engine/age_encoding.h"
 #include "engine/file_system.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_format.h"
@@ -294,6 +295,68 @@ TEST_F(Rescue, ACopyThatLostItsHiddenMarkComesBack) {
     }
     EXPECT_EQ(treeWithContents(relisted), plainT);
     EXPECT_EQ(run({"folders"}).out, "");
+}
+
+// The value of `"key":"..."` in one line of JSON output; empty when absent.
+std::string jsonField(const std::string& line, const std::string& key) {
+    const std::string start = "\"" + key + "\":\"";
+    const size_t at = line.find(start);
+    if (at == std::string::npos) return {};
+    const size_t from = at + start.size();
+    return line.substr(from, line.find('"', from) - from);
+}
+
+std::string lineWith(const std::string& text, const std::string& part) {
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line))
+        if (line.find(part) != std::string::npos) return line;
+    return {};
+}
+
+std::string fromPaddedBase64(std::string text) {
+    while (!text.empty() && text.back() == '=') text.pop_back();
+    std::string bytes;
+    EXPECT_TRUE(decodeBase64(text, bytes)) << text;
+    return bytes;
+}
+
+// Names that are no UTF-8 (byte 0xFF): the JSON stays valid UTF-8, showing
+// U+FFFD for the byte, and "..._bytes" gives the exact name back; names that
+// are UTF-8 carry no such field.
+TEST_F(Rescue, ScanJsonGivesNamesThatAreNoUtf8Back) {
+    const std::string w = *dir / "W";
+    const std::string odd = w + "/\xff";
+    const std::string shown = w + "/\xEF\xBF\xBD";
+    dir->write("W/\xff/n\xffme.txt", "one");
+    dir->write("W/\xff/F/a.txt", "two");
+    dir->write("W/G/b.txt", "three");
+    ASSERT_EQ(run({"lock", odd + "/n\xffme.txt"}).status, 0);
+    ASSERT_EQ(run({"lock-folder", odd + "/F"}).status, 0);
+    ASSERT_EQ(run({"lock-folder", w + "/G"}).status, 0);
+
+    Result scan = run({"scan", w, "--json"});
+    ASSERT_EQ(scan.status, 0) << scan.err;
+    EXPECT_EQ(scan.out.find('\xff'), std::string::npos) << scan.out;
+
+    const std::string file = lineWith(scan.out, "\"plainName\":\"n");
+    EXPECT_EQ(jsonField(file, "plainName"), "n\xEF\xBF\xBDme.txt");
+    EXPECT_EQ(jsonField(file, "plainName_bytes"), "bv9tZS50eHQ=");
+    EXPECT_EQ(jsonField(file, "path").rfind(shown + "/", 0), 0u) << file;
+    EXPECT_EQ(fromPaddedBase64(jsonField(file, "path_bytes")),
+              lockedName(odd + "/n\xffme.txt", ".VKL"));
+
+    const std::string folder = lineWith(scan.out, "\"plainPath\":\"" + shown + "/F\"");
+    EXPECT_EQ(fromPaddedBase64(jsonField(folder, "plainPath_bytes")), odd + "/F");
+    EXPECT_EQ(fromPaddedBase64(jsonField(folder, "path_bytes")), odd + "/" + lockedFolderName("F"));
+
+    // A folder and a file whose names are UTF-8 throughout: no "_bytes".
+    const std::string plainFolder = lineWith(scan.out, "\"plainPath\":\"" + w + "/G\"");
+    const std::string plainFile = lineWith(scan.out, "\"plainName\":\"b.txt\"");
+    for (const std::string& line : {plainFolder, plainFile}) {
+        EXPECT_FALSE(line.empty()) << scan.out;
+        EXPECT_EQ(line.find("_bytes"), std::string::npos) << line;
+    }
 }
 
 TEST_F(Rescue, OptionsBelongToTheScanCommands) {

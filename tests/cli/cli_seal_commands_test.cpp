@@ -221,6 +221,30 @@ TEST_F(CliSeal, ADamagedSealedFileIsNamedAndKept) {
                             "Not every file was done: 0 unlocked, 1 failed.\n");
 }
 
+// A failing cryptographic library is named as such, with its own message,
+// and the file is kept as it was: neither sealed nor taken for damaged.
+TEST_F(CliSeal, AFailingLibraryIsNamedAndTheFileKept) {
+    ASSERT_EQ(sealed({temp.write("w/notes.txt", "notes")}).status, 0);
+    const std::string sealedPath = sealedIn(temp / "w");
+    const std::string plainPath = temp.write("w/plain.txt", "plain");
+    const std::string sealedBytes = readFile(sealedPath);
+    constexpr unsigned kSelftestFailed = 50;  // GPG_ERR_SELFTEST_FAILED
+    // The password opens the key without the curve; both runs need it.
+    LibraryFailureInjection fail(kSelftestFailed, LibraryCall::curve);
+    for (const std::string& path : {sealedPath, plainPath}) {
+        const bool unlocking = path == sealedPath;
+        const Ran ran = unlocking ? run({"--password-stdin", "unlock", path}) : sealed({path});
+        EXPECT_EQ(ran.status, 1);
+        EXPECT_EQ(ran.err, path +
+                               ": the cryptographic library failed: Selftest failed\n"
+                               "Not every file was done: 0 " +
+                               (unlocking ? "unlocked" : "locked") + ", 1 failed.\n");
+    }
+    EXPECT_EQ(readFile(sealedPath), sealedBytes);
+    EXPECT_EQ(readFile(plainPath), "plain");
+    EXPECT_EQ(namesIn(temp / "w").size(), 2u);
+}
+
 TEST_F(CliSeal, AFolderIsSealedAndComesBack) {
     temp.write("box/a.txt", "a");
     temp.write("box/deep/b.bin", patternBytes(300000, 4));

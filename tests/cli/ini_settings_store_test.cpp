@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +17,9 @@
 #include <thread>
 #include <vector>
 
+#include "engine/names.h"
 #include "tests/cli/ini_forms.h"
+#include "tests/support/forwarding_file_system.h"
 #include "tests/support/temp_folder.h"
 
 namespace vellumar::test {
@@ -191,6 +194,27 @@ TEST_F(IniSettings, ALinkedFileIsRewrittenWhereItLeads) {
     EXPECT_EQ(listTree(temp / "dotfiles"), "tessarin.conf\n");
     EXPECT_EQ(store.getSetting("Tessarin", "Settings", kKey), "new");
     EXPECT_EQ(store.getSetting("Tessarin", "Other", "k"), "kept");
+}
+
+// The folders made for the file are flushed into their parents before the
+// file is written, so that a crash does not take the new file with them.
+TEST_F(IniSettings, NewFoldersAreFlushedIntoTheirParents) {
+    struct Recorder : ForwardingFileSystem {
+        IoError flushFolder(const std::string& p) override {
+            FileStatus status;
+            base().status(p + "config", status);
+            flushed.push_back(p + (status.kind == EntryKind::folder ? " holding config" : ""));
+            return ForwardingFileSystem::flushFolder(p);
+        }
+        std::vector<std::string> flushed;
+    } recorder;
+    {
+        FileSystemOverride use(recorder);
+        ASSERT_TRUE(store.saveSetting("Tessarin", "Settings", kKey, "value"));
+    }
+    const std::string root = addBackslash(temp.path());
+    EXPECT_NE(std::find(recorder.flushed.begin(), recorder.flushed.end(), root + " holding config"),
+              recorder.flushed.end());
 }
 
 }  // namespace

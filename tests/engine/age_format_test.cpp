@@ -133,14 +133,18 @@ std::string craftFile(const AgeIdentity& identity,
     EXPECT_TRUE(identity.recipient().wrap(fileKey, stanza));
     std::string header = "age-encryption.org/v1\n-> " + stanza.arguments[0] + " " +
                          stanza.arguments[1] + "\n" + encodeBase64(stanza.body) + "\n---";
-    const std::string mac = encodeBase64(hmacSha256(hkdfSha256(fileKey, "", "header"), header));
+    SecretBytes macKey, payloadKey;
+    std::string macBytes;
+    EXPECT_TRUE(hkdfSha256(fileKey, "", "header", macKey));
+    EXPECT_TRUE(hmacSha256(macKey.view(), header, macBytes));
+    const std::string mac = encodeBase64(macBytes);
     std::string out = header;
     out += ' ';
     out += mac;
     out += '\n';
     out += nonce;
-    const std::string payloadKey = hkdfSha256(fileKey, nonce, "payload");
-    Aead aead(reinterpret_cast<const uint8_t*>(payloadKey.data()));
+    EXPECT_TRUE(hkdfSha256(fileKey, nonce, "payload", payloadKey));
+    Aead aead(payloadKey.bytes());
     for (size_t i = 0; i < chunks.size(); ++i) {
         uint8_t chunkNonce[12] = {};
         chunkNonce[10] = static_cast<uint8_t>(i);

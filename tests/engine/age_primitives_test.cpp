@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/age_encoding.h"
+#include "engine/age_format.h"
 #include "engine/age_keys.h"
 
 namespace vellumar {
@@ -48,23 +49,27 @@ TEST(AgePrimitives, X25519MatchesTheRfc7748Exchange) {
 
 TEST(AgePrimitives, HkdfMatchesTheRfc5869Vectors) {
     // Test cases 1 and 3 (the second with no salt and no info).
-    EXPECT_EQ(
-        hkdfSha256(fromHex("0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b"),
-                   fromHex("000102030405060708090a0b0c"), fromHex("f0f1f2f3f4f5f6f7f8f9"), 42),
-        fromHex("3cb25f25faacd57a90434f64d0362f2a2d2d0a90cf1a5a4c5db02d56ecc4c5bf34007208d5"
-                "b887185865"));
-    EXPECT_EQ(hkdfSha256(fromHex("0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b"), "", "", 42),
+    SecretBytes out;
+    ASSERT_TRUE(hkdfSha256(fromHex("0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b"),
+                           fromHex("000102030405060708090a0b0c"),
+                           fromHex("f0f1f2f3f4f5f6f7f8f9"), out, 42));
+    EXPECT_EQ(out.view(),
+              fromHex("3cb25f25faacd57a90434f64d0362f2a2d2d0a90cf1a5a4c5db02d56ecc4c5bf34007208d5"
+                      "b887185865"));
+    ASSERT_TRUE(hkdfSha256(fromHex("0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b0b"), "", "", out, 42));
+    EXPECT_EQ(out.view(),
               fromHex("8da4e775a563c18f715f802a063c5a31b8a11f5c5ee1879ec3454e5f3c738d2d9d201395fa"
                       "a4b61a96c8"));
 }
 
 TEST(AgePrimitives, OneTimeSealOpensOnlyUnchangedUnderItsKey) {
     const std::string key(32, 'k'), otherKey(32, 'o');
-    const std::string sealed = aeadSealOnce(key, "file key 16bytes");
+    std::string sealed;
+    ASSERT_TRUE(aeadSealOnce(key, "file key 16bytes", sealed));
     ASSERT_EQ(sealed.size(), 16 + kAeadTagSize);
-    std::string plain;
+    SecretBytes plain;
     EXPECT_TRUE(aeadOpenOnce(key, sealed, plain));
-    EXPECT_EQ(plain, "file key 16bytes");
+    EXPECT_EQ(plain.view(), "file key 16bytes");
     EXPECT_FALSE(aeadOpenOnce(otherKey, sealed, plain));
     for (size_t at : {size_t{0}, size_t{15}, size_t{16}, sealed.size() - 1}) {
         std::string changed = sealed;
@@ -72,6 +77,60 @@ TEST(AgePrimitives, OneTimeSealOpensOnlyUnchangedUnderItsKey) {
         EXPECT_FALSE(aeadOpenOnce(key, changed, plain)) << at;
     }
     EXPECT_FALSE(aeadOpenOnce(key, sealed.substr(0, 15), plain));
+}
+
+// A failing library is named with its own message, and never taken for a
+// verdict on the file (damaged, another identity, a wrong password).
+constexpr unsigned kSelftestFailed = 50;  // GPG_ERR_SELFTEST_FAILED
+const char kNamedFailure[] = "the cryptographic library failed: Selftest failed";
+
+TEST(LibraryFailure, HkdfStopsAtTheFirstFailure) {
+    // Each HMAC makes four calls: the extract, then the first and the second block.
+    for (int skip : {0, 3, 4, 8, 11}) {
+        LibraryFailureInjection fail(kSelftestFailed, LibraryCall::mac, skip);
+        SecretBytes out(std::string_view("stale"));
+        const CryptoResult derived = hkdfSha256("ikm", "", "info", out, 64);
+        EXPECT_TRUE(derived.libraryFailed()) << skip;
+        EXPECT_EQ(derived.message(), "Selftest failed") << skip;
+        EXPECT_TRUE(out.empty()) << skip;
+    }
+}
+
+TEST(LibraryFailure, SealingAndOpeningNameTheLibrary) {
+    const AgeIdentity identity = AgeIdentity::generate();
+    const AgeRecipient recipient = identity.recipient();
+    std::string sealed;
+    const AgeSink sink = [&sealed](const char* data, size_t size) {
+        sealed.append(data, size);
+        return IoError::ok;
+    };
+    ASSERT_TRUE(encryptForRecipient(recipient, "name", readFromText("content"), sink).ok());
+    const std::string forIdentity = sealed;
+    sealed.clear();
+    ASSERT_TRUE(encryptWithPassword("pw", 10, readFromText("content"), sink).ok());
+    const std::string forPassword = sealed;
+
+    for (LibraryCall kind : {LibraryCall::curve, LibraryCall::mac, LibraryCall::cipher}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        LibraryFailureInjection fail(kSelftestFailed, kind);
+        EXPECT_EQ(describeCause(encryptForRecipient(recipient, "name", readFromText("x"), sink)),
+                  kNamedFailure);
+        AgeReader reader(readFromText(forIdentity));
+        EXPECT_EQ(describeCause(reader.openWithIdentity(identity)), kNamedFailure);
+    }
+    for (LibraryCall kind : {LibraryCall::kdf, LibraryCall::mac, LibraryCall::cipher}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        LibraryFailureInjection fail(kSelftestFailed, kind);
+        EXPECT_EQ(describeCause(encryptWithPassword("pw", 10, readFromText("x"), sink)),
+                  kNamedFailure);
+        AgeReader reader(readFromText(forPassword));
+        EXPECT_EQ(describeCause(reader.openWithPassword("pw")), kNamedFailure);
+    }
+    // Opened, then the content.
+    AgeReader reader(readFromText(forIdentity));
+    ASSERT_TRUE(reader.openWithIdentity(identity).ok());
+    LibraryFailureInjection fail(kSelftestFailed, LibraryCall::cipher);
+    EXPECT_EQ(describeCause(reader.decryptTo(sink)), kNamedFailure);
 }
 
 TEST(AgeEncoding, Base64IsUnpaddedAndOnlyCanonicalTextDecodes) {
