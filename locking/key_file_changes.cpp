@@ -41,7 +41,7 @@ bool readsAsPasswordFile(const std::string& path) {
     std::string text;
     if (readKeyFileText(path, text) != IoError::ok) return false;
     AgeReader reader(readFromText(text));
-    return reader.openWithIdentity(AgeIdentity::generate()).error == AgeError::otherIdentity;
+    return reader.openWithIdentity(AgeIdentity::generate()).error == AgeError::passwordOnly;
 }
 
 // The text of a key file holding `identity` under `password`, checked to
