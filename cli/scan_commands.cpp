@@ -14,6 +14,7 @@
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"
 #include "folders/locked_item_rescue.h"
+#include "locking/hidden_names.h"
 
 namespace vellumar {
 namespace {
@@ -190,9 +191,15 @@ int rescueCommand(CliSession& cli, const std::vector<std::string>& arguments) {
     const RescueResult rescue = rescueLockedItems(root, scan, desktop, &cli.keys);
     size_t foldersDone = 0;
     for (const FolderRunResult& folder : rescue.folders) {
-        if (folder.folderDone)
+        if (folder.folderDone) {
             ++foldersDone;
-        else if (folder.problem == FolderProblem::notRecorded)
+            // Unlocked, but a file manager may still hide or show it wrongly.
+            for (const std::string& line :
+                 listLines(listsNotUpdated(folder.files, folder.hiddenList))) {
+                desktop.message(line, Icon::exclamation);
+                whole = false;
+            }
+        } else if (folder.problem == FolderProblem::notRecorded)
             desktop.message(folder.folder +
                                 ": left locked, as it could not be added to the list of "
                                 "encrypted folders (" +
@@ -207,6 +214,7 @@ int rescueCommand(CliSession& cli, const std::vector<std::string>& arguments) {
             Icon::critical);
     for (const std::string& line : itemLines(rescue.files, false))
         desktop.message(line, Icon::critical);
+    if (!listsNotUpdated(rescue.files).empty()) whole = false;
     if (rescue.cancelled) desktop.message("The rescue was cancelled.", Icon::critical);
     desktop.message(std::to_string(foldersDone) + " of " +
                         countText(rescue.folders.size(), "folder") + " and " +
