@@ -248,6 +248,7 @@ void MainWindowHandlers::passwordChecked(PasswordGate gate) {
         case PasswordGate::refusedCharacters:
         case PasswordGate::keyUnreadable:
         case PasswordGate::keyMissing:
+        case PasswordGate::libraryFailed:
             desktop_.message(passwordMessage(gate), Icon::critical);
             model_.txtPassword.clear();
             model_.txtConfirm.clear();

@@ -74,6 +74,8 @@ PasswordGate openKeyFile(const std::string& password, SealingKeys& keys) {
     SealingKeys opened;
     const AgeResult result = openSealingKeys(p, opened);
     if (result.error == AgeError::wrongPassword) return PasswordGate::wrongPassword;
+    // Not the file's fault: it must not be taken for damaged and replaced.
+    if (result.error == AgeError::library) return PasswordGate::libraryFailed;
     if (!result.ok()) return PasswordGate::keyUnreadable;
     keys = opened;
     return PasswordGate::accepted;
@@ -117,6 +119,8 @@ std::string passwordMessage(PasswordGate gate) {
         case PasswordGate::keyMissing:
             return "The Password Can Not Be Checked: The Key File " + identityFilePath() +
                    " Is Missing. Restore It With The Recovery Key.";
+        case PasswordGate::libraryFailed:
+            return "The Password Can Not Be Checked: The Cryptographic Library Failed";
         case PasswordGate::accepted:
         case PasswordGate::passwordSet:
             break;

@@ -21,6 +21,7 @@ enum class PasswordGate {
     refusedCharacters,  // first use with a character that has no encoded form
     keyUnreadable,      // sealing is on and its identity file could not be read, or is damaged
     keyMissing,         // sealing is on and its identity file is gone: the recovery key restores it
+    libraryFailed,      // the cryptographic library failed while opening the identity file
 };
 
 struct SealingKeys;

@@ -133,6 +133,16 @@ TEST_F(SealChoice, TheGateChecksThePasswordByTheKey) {
                   (Shown{"Please Enter The Right Password", Icon::critical, kApplicationTitle}))
             << "'" << wrong << "'";
     }
+    {
+        // A failing library says nothing about the key file: never "damaged".
+        constexpr unsigned kSelftestFailed = 50;  // GPG_ERR_SELFTEST_FAILED
+        LibraryFailureInjection fail(kSelftestFailed, LibraryCall::kdf);
+        typePassword("gr\xC3\xBC\xC3\x9F dich \xE2\x82\xAC", "");
+        EXPECT_EQ(model.topPage(), Page::fraPassword);
+        EXPECT_EQ(desktop.messages.back(),
+                  (Shown{"The Password Can Not Be Checked: The Cryptographic Library Failed",
+                         Icon::critical, kApplicationTitle}));
+    }
     typePassword("  gr\xC3\xBC\xC3\x9F dich \xE2\x82\xAC ", "");
     EXPECT_EQ(model.topPage(), Page::fraSelect);
     EXPECT_TRUE(model.sessionKeys.canUnseal());
