@@ -68,6 +68,16 @@ ListRow fileRow(const std::string& path, const std::string& shownAs) {
     return row;
 }
 
+// A new password that cannot be taken gets the gate's own words for it.
+bool saidNewPasswordProblem(Desktop& desktop, NewPassword fresh) {
+    const PasswordGate gate = fresh == NewPassword::blank     ? PasswordGate::notSet
+                              : fresh == NewPassword::differs ? PasswordGate::notConfirmed
+                                                              : PasswordGate::refusedCharacters;
+    if (fresh == NewPassword::accepted) return false;
+    desktop.message(passwordMessage(gate), Icon::critical);
+    return true;
+}
+
 }  // namespace
 
 MainWindowHandlers::MainWindowHandlers(WindowModel& model, Desktop& desktop, SettingsStore& settings)
@@ -278,17 +288,7 @@ void MainWindowHandlers::offerKeyRestore() {
         typed.size() != 2)
         return;
     // The key file checks the password: any characters work.
-    switch (checkNewPassword(typed[0], typed[1], false)) {
-        case NewPassword::accepted:
-            break;
-        case NewPassword::blank:
-            desktop_.message(passwordMessage(PasswordGate::notSet), Icon::critical);
-            return;
-        case NewPassword::differs:
-        case NewPassword::refusedCharacters:
-            desktop_.message(passwordMessage(PasswordGate::notConfirmed), Icon::critical);
-            return;
-    }
+    if (saidNewPasswordProblem(desktop_, checkNewPassword(typed[0], typed[1], false))) return;
     desktop_.setBusy(true);
     const KeyRestoreResult restored =
         restoreSealingKey(settings_, brought.identities.front(), typed[0], model_.sessionKeys);
@@ -332,19 +332,7 @@ void MainWindowHandlers::mnuChangePassword_Click() {
         desktop_.message(passwordMessage(change.current), Icon::critical);
         return;
     }
-    switch (change.fresh) {
-        case NewPassword::accepted:
-            break;
-        case NewPassword::blank:
-            desktop_.message(passwordMessage(PasswordGate::notSet), Icon::critical);
-            return;
-        case NewPassword::differs:
-            desktop_.message(passwordMessage(PasswordGate::notConfirmed), Icon::critical);
-            return;
-        case NewPassword::refusedCharacters:
-            desktop_.message(passwordMessage(PasswordGate::refusedCharacters), Icon::critical);
-            return;
-    }
+    if (saidNewPasswordProblem(desktop_, change.fresh)) return;
     if (!change.sealing && !change.saved) {
         desktop_.message("The Password Could Not Be Saved. It Is Still The Old One.",
                          Icon::critical);

@@ -9,32 +9,6 @@
 namespace vellumar {
 namespace {
 
-// More than a key file of ours holds.
-constexpr uint64_t kMaxKeyFileSize = 64 * 1024;
-
-IoError readKeyFileText(const std::string& path, std::string& text) {
-    FileSystem& fs = fileSystem();
-    FileStatus status;
-    if (IoError e = fs.status(path, status); e != IoError::ok) return e;
-    if (status.kind != EntryKind::file || status.size > kMaxKeyFileSize)
-        return IoError::unsupported;
-    FileHandle file = kNoFile;
-    if (IoError e = fs.openRead(path, file); e != IoError::ok) return e;
-    FileCloser closer(file);
-    text.assign(status.size, '\0');
-    size_t have = 0;
-    while (have < text.size()) {
-        size_t got = 0;
-        if (IoError e = fs.read(file, text.data() + have, text.size() - have, got);
-            e != IoError::ok)
-            return e;
-        if (got == 0) break;
-        have += got;
-    }
-    text.resize(have);
-    return IoError::ok;
-}
-
 // A whole password file of this format: its header reads, and no identity
 // opens it. Without the password that is as far as it can be told.
 bool readsAsPasswordFile(const std::string& path) {

@@ -19,7 +19,9 @@ std::string folderIdentityPath(const std::string& folder) {
     return addBackslash(folder) + kFolderIdentityName;
 }
 
-IoError readSmallFile(const std::string& path, std::string& text) {
+}  // namespace
+
+IoError readKeyFileText(const std::string& path, std::string& text) {
     FileSystem& fs = fileSystem();
     FileStatus status;
     if (IoError e = fs.status(path, status); e != IoError::ok) return e;
@@ -42,8 +44,6 @@ IoError readSmallFile(const std::string& path, std::string& text) {
     return IoError::ok;
 }
 
-}  // namespace
-
 std::string identityFilePath() {
     return applicationFile(kIdentityFileName);
 }
@@ -60,8 +60,8 @@ bool isFolderIdentityName(const std::string& fileName) {
 bool isFolderIdentityCopy(const std::string& path) {
     if (!isFolderIdentityName(getFileName(path))) return false;
     std::string text, own;
-    if (readSmallFile(path, text) != IoError::ok) return false;
-    if (readSmallFile(identityFilePath(), own) == IoError::ok && text == own) return true;
+    if (readKeyFileText(path, text) != IoError::ok) return false;
+    if (readKeyFileText(identityFilePath(), own) == IoError::ok && text == own) return true;
     // One stanza, and that one of a password: what writeIdentityFile writes.
     const std::string start = "age-encryption.org/v1\n-> scrypt ";
     const size_t end = text.find("\n--- ");
@@ -121,7 +121,7 @@ AgeResult turnOnSealing(std::string_view password, SealingKeys& keys) {
 
 AgeResult readRecoveryKey(const std::string& path, SealingKeys& keys) {
     std::string text;
-    if (IoError e = readSmallFile(path, text); e != IoError::ok) return AgeResult::ofIo(e);
+    if (IoError e = readKeyFileText(path, text); e != IoError::ok) return AgeResult::ofIo(e);
     std::vector<AgeIdentity> identities;
     if (!parseIdentities(text, identities)) return AgeResult::of(AgeError::notAge);
     for (const AgeIdentity& identity : identities) keys.add(identity);
@@ -147,7 +147,7 @@ IoError placeFolderIdentity(const std::string& folder) {
     if (IoError e = fileSystem().status(target, status); e != IoError::notFound)
         return e != IoError::ok || isFolderIdentityCopy(target) ? e : IoError::exists;
     std::string text;
-    if (IoError e = readSmallFile(identityFilePath(), text); e != IoError::ok) return e;
+    if (IoError e = readKeyFileText(identityFilePath(), text); e != IoError::ok) return e;
     AtomicFile copy(target);
     copy.setAttributes(kAttrHidden | kAttrReadOnly);
     if (IoError e = copy.open(); e != IoError::ok) return e;
@@ -161,8 +161,8 @@ AgeResult addFolderIdentity(const std::string& folder, SealingKeys& keys) {
     if (keys.password.empty() || fileSystem().status(path, status) != IoError::ok) return {};
     // A copy of the key the run holds already costs no second password derivation.
     std::string copy, own;
-    if (keys.canUnseal() && readSmallFile(path, copy) == IoError::ok &&
-        readSmallFile(identityFilePath(), own) == IoError::ok && copy == own)
+    if (keys.canUnseal() && readKeyFileText(path, copy) == IoError::ok &&
+        readKeyFileText(identityFilePath(), own) == IoError::ok && copy == own)
         return {};
     // Anyone can plant a copy in a folder: one asking for more work than the
     // program ever writes would cost the owner seconds and gigabytes.

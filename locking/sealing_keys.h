@@ -16,6 +16,10 @@
 namespace vellumar {
 
 std::string identityFilePath();
+// The whole text of a key file (the program's own or a folder's copy): a
+// regular file of at most 64 KiB, more than any key file of ours holds;
+// `unsupported` for anything else.
+IoError readKeyFileText(const std::string& path, std::string& text);
 // Whether sealing is on: the identity file exists (readable or not).
 bool sealingIsOn();
 bool isFolderIdentityName(const std::string& fileName);

@@ -191,17 +191,7 @@ unsigned modeOf(const std::string& path) {
 // Nobody else can read a new file while its content is being written (plain
 // content, on an unlock): it takes its final permissions only once complete.
 TEST(AtomicFile, ATemporaryIsPrivateWhileWrittenAndThenTakesItsPermissions) {
-    struct Case {
-        const char* name;
-        size_t length;
-        FileResult (*lock)(const std::string&, Desktop&, const FileRequest&);
-        FileResult (*unlock)(const std::string&, Desktop&, const FileRequest&);
-    };
-    const Case cases[] = {
-        {"small", 100, lockSmallFile, unlockSmallFile},
-        {"large", 200001, lockLargeFile, unlockLargeFile},
-    };
-    for (const Case& c : cases) {
+    for (const test::FormatRun& c : test::kFormatRuns) {
         SCOPED_TRACE(c.name);
         test::TempFolder temp;
         const std::string content = test::patternBytes(c.length, 3);

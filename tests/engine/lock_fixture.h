@@ -24,6 +24,19 @@
 
 namespace vellumar::test {
 
+// The two compatible formats, each with a length that takes it: for tests
+// that must hold for both.
+struct FormatRun {
+    const char* name;
+    size_t length;
+    FileResult (*lock)(const std::string&, Desktop&, const FileRequest&);
+    FileResult (*unlock)(const std::string&, Desktop&, const FileRequest&);
+};
+inline const FormatRun kFormatRuns[] = {
+    {"small", 100, lockSmallFile, unlockSmallFile},
+    {"large", 200001, lockLargeFile, unlockLargeFile},
+};
+
 // Every byte value, in an order that repeats only every few hundred bytes.
 inline std::string patternBytes(size_t length, unsigned seed = 1) {
     std::string bytes(length, '\0');

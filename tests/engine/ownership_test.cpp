@@ -27,17 +27,7 @@ struct stat statusOf(const std::string& path) {
 
 TEST(Ownership, LockAndUnlockKeepTheOwnerGroupAndModeOfAnotherUsersFile) {
     if (::geteuid() != 0) GTEST_SKIP() << "only root can make a file of another user";
-    struct Case {
-        const char* name;
-        size_t length;
-        FileResult (*lock)(const std::string&, Desktop&, const FileRequest&);
-        FileResult (*unlock)(const std::string&, Desktop&, const FileRequest&);
-    };
-    const Case cases[] = {
-        {"small", 100, lockSmallFile, unlockSmallFile},
-        {"large", 200001, lockLargeFile, unlockLargeFile},
-    };
-    for (const Case& c : cases) {
+    for (const test::FormatRun& c : test::kFormatRuns) {
         SCOPED_TRACE(c.name);
         test::TempFolder temp;
         const std::string plain = temp.write("report.txt", test::patternBytes(c.length, 5));
