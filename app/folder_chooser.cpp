@@ -2,7 +2,7 @@
 
 #include "app/file_search.h"
 #include "engine/file_system.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "folders/folder_lists.h"
 
 namespace vellumar {

@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/platform.h"
 
 namespace vellumar {

@@ -17,6 +17,7 @@
 #include "engine/file_system.h"
 #include "engine/list_file.h"
 #include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/platform.h"
 #include "engine/sealed_lock.h"
 #include "locking/file_box.h"

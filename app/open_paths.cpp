@@ -2,7 +2,7 @@
 
 #include "engine/file_system.h"
 #include "engine/locked_folder_name.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/sealed_lock.h"
 #include "folders/folder_operations.h"
 #include "folders/folder_paths.h"

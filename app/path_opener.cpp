@@ -5,7 +5,7 @@
 #include "app/encrypted_folders.h"
 #include "app/folder_chooser.h"
 #include "engine/file_system.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "locking/file_operations.h"
 
 namespace vellumar {

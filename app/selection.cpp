@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/platform.h"
 
 namespace vellumar {

@@ -3,6 +3,7 @@
 #include "app/byte_size.h"
 #include "engine/file_system.h"
 #include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/sealed_lock.h"
 #include "locking/file_operations.h"
 

@@ -1,6 +1,6 @@
 #include "app/web_pages.h"
 
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/platform.h"
 
 namespace vellumar {

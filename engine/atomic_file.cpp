@@ -3,7 +3,7 @@
 #include <atomic>
 #include <chrono>
 
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/platform.h"
 
 #ifdef _WIN32

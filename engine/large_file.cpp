@@ -9,6 +9,7 @@
 #include "engine/locked_format.h"
 #include "engine/locked_header.h"
 #include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/rc4.h"
 #include "engine/registry_store.h"
 #include "engine/transfer.h"

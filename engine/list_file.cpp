@@ -2,7 +2,7 @@
 
 #include "engine/atomic_file.h"
 #include "engine/list_lock.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 
 namespace vellumar {
 

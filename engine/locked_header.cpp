@@ -6,6 +6,7 @@
 
 #include "engine/cipher.h"
 #include "engine/names.h"
+#include "engine/paths.h"
 
 namespace vellumar {
 

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <vector>
 
-#include "engine/names.h"
+#include "engine/paths.h"
 
 #ifndef _WIN32
 #include <sys/sysmacros.h>

@@ -4,7 +4,7 @@
 
 #include "engine/atomic_file.h"
 #include "engine/file_system.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/registry_hive.h"
 
 namespace vellumar {

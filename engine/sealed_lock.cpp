@@ -8,7 +8,7 @@
 #include "engine/atomic_file.h"
 #include "engine/file_system.h"
 #include "engine/kept_attributes.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/sealed_names.h"
 #include "engine/transfer.h"
 

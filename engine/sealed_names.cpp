@@ -3,7 +3,7 @@
 #include "engine/atomic_file.h"
 #include "engine/file_system.h"
 #include "engine/hidden_list.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/platform.h"
 
 namespace vellumar {

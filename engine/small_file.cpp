@@ -11,6 +11,7 @@
 #include "engine/locked_format.h"
 #include "engine/locked_header.h"
 #include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/platform.h"
 #include "engine/registry_store.h"
 #include "engine/small_unlock_stream.h"

@@ -20,7 +20,7 @@
 
 #include "engine/atomic_file.h"
 #include "engine/file_system.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/platform.h"
 #include "engine/text_shift.h"
 #include "locking/file_box.h"

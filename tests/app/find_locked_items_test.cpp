@@ -17,7 +17,7 @@
 #include "app/main_window.h"
 #include "app/qt_desktop.h"
 #include "engine/locked_folder_name.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/platform.h"
 #include "engine/sealed_lock.h"
 #include "folders/folder_lists.h"

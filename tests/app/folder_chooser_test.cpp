@@ -9,7 +9,7 @@
 
 #include "engine/file_system.h"
 #include "engine/locked_folder_name.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/platform.h"
 #include "engine/text_shift.h"
 #include "folders/folder_lists.h"

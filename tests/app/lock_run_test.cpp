@@ -17,7 +17,7 @@
 #include "app/file_messages.h"
 #include "engine/list_file.h"
 #include "engine/media_volume.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "app/file_run_handlers.h"
 #include "tests/locking/run_fixture.h"
 #include "tests/support/faulty_file_system.h"

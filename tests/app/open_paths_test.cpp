@@ -14,6 +14,7 @@
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
 #include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/platform.h"
 #include "tests/app/wizard_fixture.h"
 

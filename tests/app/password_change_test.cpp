@@ -9,7 +9,7 @@
 
 #include "app/password.h"
 #include "engine/atomic_file.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/sealed_identity.h"
 #include "folders/folder_lists.h"
 #include "locking/sealing_keys.h"

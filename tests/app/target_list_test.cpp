@@ -5,7 +5,7 @@
 #include "locking/locked_files_list.h"
 #include "app/selection.h"
 #include "engine/file_system.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "tests/app/wizard_fixture.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/file_attributes.h"

@@ -2,7 +2,7 @@
 
 #include "app/web_pages.h"
 #include "engine/file_system.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "tests/app/wizard_fixture.h"
 #include "tests/support/file_attributes.h"
 

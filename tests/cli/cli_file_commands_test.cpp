@@ -21,7 +21,7 @@
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
 #include "engine/media_volume.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/platform.h"
 #include "tests/app/memory_settings.h"
 #include "tests/support/forwarding_file_system.h"

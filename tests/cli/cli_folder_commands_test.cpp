@@ -17,7 +17,7 @@
 #include "engine/file_system.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/platform.h"
 #include "tests/app/memory_settings.h"
 #include "tests/support/forwarding_file_system.h"

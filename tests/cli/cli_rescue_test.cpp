@@ -23,7 +23,7 @@
 #include "engine/locked_folder_name.h"
 #include "engine/locked_format.h"
 #include "engine/locked_header.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/platform.h"
 #include "tests/app/memory_settings.h"
 #include "tests/support/faulty_file_system.h"

@@ -24,7 +24,7 @@
 #include "engine/age_keys.h"
 #include "engine/atomic_file.h"
 #include "engine/locked_folder_name.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/platform.h"
 #include "app/password_changes.h"
 #include "engine/sealed_identity.h"

@@ -14,7 +14,7 @@
 
 #include "engine/age_keys.h"
 #include "engine/locked_folder_name.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/platform.h"
 #include "engine/sealed_identity.h"
 #include "locking/sealing_keys.h"

@@ -15,7 +15,7 @@
 #include "engine/list_file.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/platform.h"
 #include "engine/text_shift.h"
 #include "tests/cli/program_fixture.h"

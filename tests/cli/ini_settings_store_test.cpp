@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "tests/cli/ini_forms.h"
 #include "tests/support/forwarding_file_system.h"
 #include "tests/support/temp_folder.h"

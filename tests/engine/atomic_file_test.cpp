@@ -11,7 +11,7 @@
 #include <vector>
 #endif
 
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/file_attributes.h"
 #include "tests/support/forwarding_file_system.h"

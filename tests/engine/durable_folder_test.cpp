@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/platform.h"
 #include "tests/support/forwarding_file_system.h"
 #include "tests/support/temp_folder.h"

@@ -18,7 +18,7 @@
 #endif
 
 #include "engine/atomic_file.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/file_attributes.h"
 #include "tests/support/forwarding_file_system.h"

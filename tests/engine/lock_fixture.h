@@ -16,7 +16,7 @@
 #include "engine/file_system.h"
 #include "engine/large_file.h"
 #include "engine/locked_header.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/platform.h"
 #include "engine/small_file.h"
 #include "tests/support/scripted_desktop.h"

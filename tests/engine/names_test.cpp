@@ -1,4 +1,5 @@
 #include "engine/names.h"
+#include "engine/paths.h"
 
 #include <gtest/gtest.h>
 

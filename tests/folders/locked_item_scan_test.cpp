@@ -14,7 +14,7 @@
 #include "engine/atomic_file.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "engine/platform.h"
 #include "engine/text_shift.h"
 #include "folders/folder_operations.h"

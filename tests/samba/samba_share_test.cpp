@@ -28,7 +28,7 @@
 #include "engine/file_system.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/temp_folder.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/file_system.h"
-#include "engine/names.h"
+#include "engine/paths.h"
 
 namespace vellumar::test {
 
