@@ -6,7 +6,7 @@
 
 #include "app/file_messages.h"
 #include "engine/age_format.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 
 namespace vellumar {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "engine/locked_folder_name.h"
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 
 namespace vellumar {
 namespace {

@@ -8,7 +8,7 @@
 #include <QTreeWidget>
 
 #include "app/qt_desktop.h"
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 #include "folders/locked_item_rescue.h"
 
 namespace vellumar {

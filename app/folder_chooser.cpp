@@ -1,8 +1,8 @@
 #include "app/folder_chooser.h"
 
 #include "app/file_search.h"
-#include "engine/file_system.h"
-#include "engine/paths.h"
+#include "engine/platform/file_system.h"
+#include "engine/platform/paths.h"
 #include "folders/folder_lists.h"
 
 namespace vellumar {

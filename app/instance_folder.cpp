@@ -6,8 +6,8 @@
 
 #include <cstdlib>
 
-#include "engine/paths.h"
-#include "engine/platform.h"
+#include "engine/platform/paths.h"
+#include "engine/platform/platform.h"
 
 namespace vellumar {
 

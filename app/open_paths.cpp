@@ -1,8 +1,8 @@
 #include "app/open_paths.h"
 
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "engine/locked_folder_name.h"
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 #include "engine/sealed_lock.h"
 #include "folders/folder_operations.h"
 #include "folders/folder_paths.h"

@@ -1,7 +1,7 @@
 #include "app/password.h"
 
-#include "engine/file_system.h"
-#include "engine/paths.h"
+#include "engine/platform/file_system.h"
+#include "engine/platform/paths.h"
 #include "engine/text_shift.h"
 #include "locking/sealing_keys.h"
 

@@ -1,7 +1,7 @@
 #include "app/password_changes.h"
 
 #include "engine/locked_folder_name.h"
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 #include "engine/text_shift.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"

@@ -4,8 +4,8 @@
 
 #include "app/encrypted_folders.h"
 #include "app/folder_chooser.h"
-#include "engine/file_system.h"
-#include "engine/paths.h"
+#include "engine/platform/file_system.h"
+#include "engine/platform/paths.h"
 #include "locking/file_operations.h"
 
 namespace vellumar {

@@ -1,7 +1,7 @@
 #include "app/plain_folder_names.h"
 
 #include "engine/locked_folder_name.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 #include "engine/text_shift.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"

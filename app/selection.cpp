@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "engine/paths.h"
-#include "engine/platform.h"
+#include "engine/platform/paths.h"
+#include "engine/platform/platform.h"
 
 namespace vellumar {
 

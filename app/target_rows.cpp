@@ -1,9 +1,9 @@
 #include "app/target_rows.h"
 
 #include "app/byte_size.h"
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "engine/names.h"
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 #include "engine/sealed_lock.h"
 #include "locking/file_operations.h"
 

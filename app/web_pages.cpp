@@ -1,7 +1,7 @@
 #include "app/web_pages.h"
 
-#include "engine/paths.h"
-#include "engine/platform.h"
+#include "engine/platform/paths.h"
+#include "engine/platform/platform.h"
 
 namespace vellumar {
 

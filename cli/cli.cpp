@@ -14,9 +14,9 @@
 #include "cli/password_commands.h"
 #include "cli/scan_commands.h"
 #include "cli/seal_commands.h"
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "engine/names.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 #include "engine/write_batch.h"
 #include "locking/file_operations.h"
 

@@ -7,7 +7,7 @@
 #include "cli/item_lines.h"
 #include "cli/seal_commands.h"
 #include "engine/names.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 #include "folders/folder_operations.h"
 #include "folders/folder_paths.h"
 #include "folders/locked_item_rescue.h"

@@ -10,9 +10,9 @@
 
 #include "cli/ini_file_lock.h"
 #include "cli/ini_text.h"
-#include "engine/durable_folder.h"
-#include "engine/atomic_file.h"
-#include "engine/file_system.h"
+#include "engine/platform/durable_folder.h"
+#include "engine/platform/atomic_file.h"
+#include "engine/platform/file_system.h"
 
 namespace vellumar {
 namespace {

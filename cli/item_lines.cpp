@@ -5,9 +5,9 @@
 
 #include "cli/cli_session.h"
 #include "engine/age_format.h"
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "engine/names.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 #include "engine/sealed_lock.h"
 #include "folders/folder_paths.h"
 #include "folders/folder_state.h"

@@ -10,7 +10,7 @@
 #include "cli/folder_commands.h"
 #include "cli/item_lines.h"
 #include "cli/json_text.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"
 #include "folders/locked_item_rescue.h"

@@ -8,7 +8,7 @@
 #include "cli/absolute_path.h"
 #include "cli/cli.h"
 #include "cli/item_lines.h"
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "engine/names.h"
 #include "engine/sealed_identity.h"
 #include "engine/write_batch.h"

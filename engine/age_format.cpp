@@ -5,7 +5,7 @@
 
 #include "engine/age_armor.h"
 #include "engine/age_encoding.h"
-#include "engine/atomic_file.h"
+#include "engine/platform/atomic_file.h"
 
 namespace vellumar {
 

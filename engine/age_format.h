@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "engine/age_keys.h"
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 
 namespace vellumar {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 
 namespace vellumar {
 

@@ -4,9 +4,9 @@
 #include <map>
 #include <set>
 
-#include "engine/atomic_file.h"
+#include "engine/platform/atomic_file.h"
 #include "engine/list_lock.h"
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 
 namespace vellumar {
 

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-#include "engine/atomic_file.h"
+#include "engine/platform/atomic_file.h"
 #include "engine/cipher.h"
-#include "engine/file_system.h"
-#include "engine/kept_attributes.h"
+#include "engine/platform/file_system.h"
+#include "engine/platform/kept_attributes.h"
 #include "engine/locked_format.h"
 #include "engine/locked_header.h"
 #include "engine/names.h"
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 #include "engine/rc4.h"
 #include "engine/registry_store.h"
 #include "engine/transfer.h"

@@ -1,8 +1,8 @@
 #include "engine/list_file.h"
 
-#include "engine/atomic_file.h"
+#include "engine/platform/atomic_file.h"
 #include "engine/list_lock.h"
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 
 namespace vellumar {
 

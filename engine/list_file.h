@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 
 namespace vellumar {
 

@@ -17,7 +17,7 @@
 #include <mutex>
 #include <string>
 
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 
 // The lock is no file of the program's: it bypasses FileSystem, so a test
 // counting calls counts the lists' own.

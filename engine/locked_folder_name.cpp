@@ -1,6 +1,6 @@
 #include "engine/locked_folder_name.h"
 
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "engine/text_shift.h"
 
 namespace vellumar {

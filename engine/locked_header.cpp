@@ -6,7 +6,7 @@
 
 #include "engine/cipher.h"
 #include "engine/names.h"
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 
 namespace vellumar {
 

@@ -1,6 +1,6 @@
 #include "engine/names.h"
 
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 
 namespace vellumar {
 namespace {

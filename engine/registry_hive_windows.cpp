@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 #include "engine/registry_hive.h"
 #include "engine/registry_store.h"
 

@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "engine/atomic_file.h"
-#include "engine/file_system.h"
-#include "engine/paths.h"
+#include "engine/platform/atomic_file.h"
+#include "engine/platform/file_system.h"
+#include "engine/platform/paths.h"
 #include "engine/registry_hive.h"
 
 namespace vellumar {

@@ -1,7 +1,7 @@
 #include "engine/sealed_file.h"
 
-#include "engine/atomic_file.h"
-#include "engine/paths.h"
+#include "engine/platform/atomic_file.h"
+#include "engine/platform/paths.h"
 #include "engine/sealed_names.h"
 
 namespace vellumar {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/age_format.h"
-#include "engine/atomic_file.h"
+#include "engine/platform/atomic_file.h"
 
 namespace vellumar {
 

@@ -1,10 +1,10 @@
 #include "engine/sealed_names.h"
 
-#include "engine/atomic_file.h"
-#include "engine/file_system.h"
+#include "engine/platform/atomic_file.h"
+#include "engine/platform/file_system.h"
 #include "engine/hidden_list.h"
-#include "engine/paths.h"
-#include "engine/platform.h"
+#include "engine/platform/paths.h"
+#include "engine/platform/platform.h"
 
 namespace vellumar {
 namespace {

@@ -3,16 +3,16 @@
 #include <algorithm>
 #include <new>
 
-#include "engine/atomic_file.h"
+#include "engine/platform/atomic_file.h"
 #include "engine/cipher.h"
-#include "engine/file_system.h"
-#include "engine/kept_attributes.h"
+#include "engine/platform/file_system.h"
+#include "engine/platform/kept_attributes.h"
 #include "engine/list_file.h"
 #include "engine/locked_format.h"
 #include "engine/locked_header.h"
 #include "engine/names.h"
-#include "engine/paths.h"
-#include "engine/platform.h"
+#include "engine/platform/paths.h"
+#include "engine/platform/platform.h"
 #include "engine/registry_store.h"
 #include "engine/small_unlock_stream.h"
 #include "engine/transfer.h"

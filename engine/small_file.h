@@ -10,7 +10,7 @@
 #include "engine/desktop.h"
 #include "engine/file_request.h"
 #include "engine/file_result.h"
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 
 namespace vellumar {
 

@@ -1,7 +1,7 @@
 #include "engine/transfer.h"
 
 #include "engine/list_file.h"
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 #include "engine/write_batch.h"
 
 namespace vellumar {

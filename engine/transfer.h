@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/atomic_file.h"
+#include "engine/platform/atomic_file.h"
 #include "engine/file_result.h"
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 
 namespace vellumar {
 

@@ -4,7 +4,7 @@
 
 #include "engine/background_writer.h"
 #include "engine/list_file.h"
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 #include "engine/transfer.h"
 
 namespace vellumar {

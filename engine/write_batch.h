@@ -36,8 +36,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/atomic_file.h"
-#include "engine/file_system.h"
+#include "engine/platform/atomic_file.h"
+#include "engine/platform/file_system.h"
 
 namespace vellumar {
 

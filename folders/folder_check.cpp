@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "engine/locked_folder_name.h"
-#include "engine/name_rules.h"
+#include "engine/platform/name_rules.h"
 #include "engine/names.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"
 #include "folders/folder_state.h"

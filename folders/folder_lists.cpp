@@ -5,7 +5,7 @@
 
 #include "engine/list_file.h"
 #include "engine/list_lock.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 
 namespace vellumar {
 

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <set>
 
-#include "engine/folder_confinement.h"
+#include "engine/platform/folder_confinement.h"
 #include "engine/hidden_list.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
-#include "engine/media_volume.h"
+#include "engine/platform/media_volume.h"
 #include "engine/names.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 #include "engine/sealed_lock.h"
 #include "engine/write_batch.h"
 #include "folders/folder_keys.h"

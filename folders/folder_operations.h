@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/desktop.h"
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "folders/folder_check.h"
 #include "folders/folder_search.h"
 #include "locking/file_operations.h"

@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "engine/names.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 
 namespace vellumar {
 namespace {

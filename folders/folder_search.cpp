@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "engine/folder_confinement.h"
+#include "engine/platform/folder_confinement.h"
 #include "engine/names.h"
 #include "locking/file_box.h"
 #include "locking/sealing_keys.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/desktop.h"
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 
 namespace vellumar {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "engine/list_file.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 #include "engine/write_batch.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"

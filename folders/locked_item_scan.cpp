@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <array>
 
-#include "engine/atomic_file.h"
-#include "engine/folder_confinement.h"
+#include "engine/platform/atomic_file.h"
+#include "engine/platform/folder_confinement.h"
 #include "engine/hidden_list.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
 #include "engine/names.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 #include "engine/text_shift.h"
 #include "engine/transfer.h"
 #include "folders/folder_lists.h"

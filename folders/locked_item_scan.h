@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/desktop.h"
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "engine/locked_format.h"
 #include "folders/folder_search.h"
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "engine/file_system.h"
-#include "engine/posix_xattr.h"
+#include "engine/platform/file_system.h"
+#include "engine/platform/posix_xattr.h"
 
 using namespace vellumar;
 

@@ -1,6 +1,6 @@
 #include "locking/failure_cause.h"
 
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 
 namespace vellumar {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/age_format.h"
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "locking/file_operations.h"
 #include "locking/sealing_keys.h"
 

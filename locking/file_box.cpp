@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/atomic_file.h"
+#include "engine/platform/atomic_file.h"
 #include "engine/hidden_list.h"
 #include "engine/names.h"
 

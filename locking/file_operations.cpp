@@ -3,14 +3,14 @@
 #include <map>
 #include <utility>
 
-#include "engine/atomic_file.h"
-#include "engine/file_system.h"
+#include "engine/platform/atomic_file.h"
+#include "engine/platform/file_system.h"
 #include "engine/hidden_list.h"
 #include "engine/large_file.h"
 #include "engine/locked_header.h"
-#include "engine/media_volume.h"
+#include "engine/platform/media_volume.h"
 #include "engine/names.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 #include "engine/sealed_lock.h"
 #include "engine/small_file.h"
 #include "engine/write_batch.h"

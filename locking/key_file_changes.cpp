@@ -1,7 +1,7 @@
 #include "locking/key_file_changes.h"
 
-#include "engine/atomic_file.h"
-#include "engine/folder_confinement.h"
+#include "engine/platform/atomic_file.h"
+#include "engine/platform/folder_confinement.h"
 #include "engine/names.h"
 #include "engine/sealed_identity.h"
 #include "locking/sealing_keys.h"

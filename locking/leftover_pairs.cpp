@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <new>
 
-#include "engine/file_system.h"
-#include "engine/kept_attributes.h"
+#include "engine/platform/file_system.h"
+#include "engine/platform/kept_attributes.h"
 #include "engine/large_file.h"
 #include "engine/locked_format.h"
 #include "engine/locked_header.h"

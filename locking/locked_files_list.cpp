@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "engine/list_file.h"
 #include "engine/list_lock.h"
 #include "engine/names.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 
 namespace vellumar {
 namespace {

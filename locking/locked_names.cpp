@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "engine/name_rules.h"
+#include "engine/platform/name_rules.h"
 #include "engine/names.h"
 
 namespace vellumar {

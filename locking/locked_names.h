@@ -9,7 +9,7 @@
 #include <set>
 #include <string>
 
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 
 namespace vellumar {
 

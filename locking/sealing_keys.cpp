@@ -4,9 +4,9 @@
 #include <atomic>
 #include <cstdlib>
 
-#include "engine/atomic_file.h"
+#include "engine/platform/atomic_file.h"
 #include "engine/names.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 #include "engine/sealed_identity.h"
 
 namespace vellumar {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/age_format.h"
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "engine/sealed_names.h"
 
 namespace vellumar {

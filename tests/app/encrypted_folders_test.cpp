@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 #include "engine/text_shift.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/temp_folder.h"

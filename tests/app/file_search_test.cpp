@@ -18,10 +18,10 @@
 #include <unistd.h>
 #endif
 
-#include "engine/atomic_file.h"
-#include "engine/file_system.h"
-#include "engine/paths.h"
-#include "engine/platform.h"
+#include "engine/platform/atomic_file.h"
+#include "engine/platform/file_system.h"
+#include "engine/platform/paths.h"
+#include "engine/platform/platform.h"
 #include "engine/text_shift.h"
 #include "locking/file_box.h"
 #include "app/file_run_handlers.h"

@@ -7,10 +7,10 @@
 
 #include <filesystem>
 
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "engine/locked_folder_name.h"
-#include "engine/paths.h"
-#include "engine/platform.h"
+#include "engine/platform/paths.h"
+#include "engine/platform/platform.h"
 #include "engine/text_shift.h"
 #include "folders/folder_lists.h"
 #include "app/file_search.h"

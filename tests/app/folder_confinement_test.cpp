@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "engine/locked_folder_name.h"
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 #include "app/run_button.h"
 #include "app/encrypted_folders.h"
 #include "app/folder_chooser.h"

@@ -11,7 +11,7 @@
 
 #include <algorithm>
 
-#include "engine/atomic_file.h"
+#include "engine/platform/atomic_file.h"
 #include "engine/locked_folder_name.h"
 #include "app/run_button.h"
 #include "app/encrypted_folders.h"

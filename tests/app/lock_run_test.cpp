@@ -16,8 +16,8 @@
 
 #include "app/file_messages.h"
 #include "engine/list_file.h"
-#include "engine/media_volume.h"
-#include "engine/paths.h"
+#include "engine/platform/media_volume.h"
+#include "engine/platform/paths.h"
 #include "app/file_run_handlers.h"
 #include "tests/locking/run_fixture.h"
 #include "tests/support/faulty_file_system.h"

@@ -49,7 +49,7 @@
 #include "app/single_instance.h"
 #include "app/web_pages.h"
 #include "engine/locked_header.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 #include "engine/sealed_identity.h"
 #include "engine/sealed_lock.h"
 #include "engine/locked_folder_name.h"

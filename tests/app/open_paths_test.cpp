@@ -14,8 +14,8 @@
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
 #include "engine/names.h"
-#include "engine/paths.h"
-#include "engine/platform.h"
+#include "engine/platform/paths.h"
+#include "engine/platform/platform.h"
 #include "tests/app/wizard_fixture.h"
 
 namespace vellumar::test {

@@ -8,8 +8,8 @@
 #include <functional>
 
 #include "app/password.h"
-#include "engine/atomic_file.h"
-#include "engine/paths.h"
+#include "engine/platform/atomic_file.h"
+#include "engine/platform/paths.h"
 #include "engine/sealed_identity.h"
 #include "folders/folder_lists.h"
 #include "locking/sealing_keys.h"

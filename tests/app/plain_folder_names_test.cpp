@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/locked_folder_name.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 #include "engine/text_shift.h"
 #include "tests/support/temp_folder.h"
 

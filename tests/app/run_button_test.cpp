@@ -20,7 +20,7 @@
 
 #include "app/folder_chooser.h"
 #include "engine/locked_folder_name.h"
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_state.h"
 #include "locking/sealing_keys.h"

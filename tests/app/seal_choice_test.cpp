@@ -11,8 +11,8 @@
 
 #include "app/file_messages.h"
 #include "app/password.h"
-#include "engine/atomic_file.h"
-#include "engine/paths.h"
+#include "engine/platform/atomic_file.h"
+#include "engine/platform/paths.h"
 #include "engine/sealed_identity.h"
 #include "engine/sealed_lock.h"
 #include "locking/sealing_keys.h"

@@ -13,7 +13,7 @@
 #include <unistd.h>
 #endif
 
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 #include "app/file_run_handlers.h"
 #include "tests/locking/run_fixture.h"
 #include "tests/support/forwarding_file_system.h"

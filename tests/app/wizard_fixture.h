@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/main_window_handlers.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 #include "tests/app/memory_settings.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/temp_folder.h"

@@ -1,8 +1,8 @@
 // Start-up, the choice page, Next and Back, the ways out, menus and about page.
 
 #include "app/web_pages.h"
-#include "engine/file_system.h"
-#include "engine/paths.h"
+#include "engine/platform/file_system.h"
+#include "engine/platform/paths.h"
 #include "tests/app/wizard_fixture.h"
 #include "tests/support/file_attributes.h"
 

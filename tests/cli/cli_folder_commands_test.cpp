@@ -14,11 +14,11 @@
 #include <utility>
 
 #include "cli/cli.h"
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
-#include "engine/paths.h"
-#include "engine/platform.h"
+#include "engine/platform/paths.h"
+#include "engine/platform/platform.h"
 #include "tests/app/memory_settings.h"
 #include "tests/support/forwarding_file_system.h"
 #include "tests/support/temp_folder.h"

@@ -14,8 +14,8 @@
 
 #include "engine/age_keys.h"
 #include "engine/locked_folder_name.h"
-#include "engine/paths.h"
-#include "engine/platform.h"
+#include "engine/platform/paths.h"
+#include "engine/platform/platform.h"
 #include "engine/sealed_identity.h"
 #include "locking/sealing_keys.h"
 #include "tests/cli/program_fixture.h"

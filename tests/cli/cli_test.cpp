@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "engine/list_file.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
-#include "engine/paths.h"
-#include "engine/platform.h"
+#include "engine/platform/paths.h"
+#include "engine/platform/platform.h"
 #include "engine/text_shift.h"
 #include "tests/cli/program_fixture.h"
 #include "tests/engine/lock_fixture.h"

@@ -15,7 +15,7 @@
 #include "engine/age_keys.h"
 #include "engine/large_file.h"
 #include "engine/locked_header.h"
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 #include "engine/small_file.h"
 #include "engine/write_batch.h"
 #include "locking/file_operations.h"

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 #include "tests/cli/ini_forms.h"
 #include "tests/support/forwarding_file_system.h"
 #include "tests/support/temp_folder.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/paths.h"
-#include "engine/platform.h"
+#include "engine/platform/paths.h"
+#include "engine/platform/platform.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/temp_folder.h"
 

@@ -1,4 +1,4 @@
-#include "engine/atomic_file.h"
+#include "engine/platform/atomic_file.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <vector>
 #endif
 
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/file_attributes.h"
 #include "tests/support/forwarding_file_system.h"

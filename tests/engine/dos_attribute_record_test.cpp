@@ -1,8 +1,8 @@
-#include "engine/dos_attribute_record.h"
+#include "engine/platform/dos_attribute_record.h"
 
 #include <gtest/gtest.h>
 
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 
 namespace vellumar {
 namespace {

@@ -1,7 +1,7 @@
 // A folder the program makes is flushed into its parent before anything is
 // written below it.
 
-#include "engine/durable_folder.h"
+#include "engine/platform/durable_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/paths.h"
-#include "engine/platform.h"
+#include "engine/platform/paths.h"
+#include "engine/platform/platform.h"
 #include "tests/support/forwarding_file_system.h"
 #include "tests/support/temp_folder.h"
 

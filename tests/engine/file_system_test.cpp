@@ -1,4 +1,4 @@
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <functional>
 #include <map>
 
-#include "engine/folder_confinement.h"
-#include "engine/platform.h"
+#include "engine/platform/folder_confinement.h"
+#include "engine/platform/platform.h"
 #include "tests/support/file_attributes.h"
 #include "tests/support/temp_folder.h"
 
@@ -19,7 +19,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
-#include "engine/posix_xattr.h"
+#include "engine/platform/posix_xattr.h"
 #endif
 
 namespace vellumar {

@@ -17,8 +17,8 @@
 #include <unistd.h>
 #endif
 
-#include "engine/atomic_file.h"
-#include "engine/paths.h"
+#include "engine/platform/atomic_file.h"
+#include "engine/platform/paths.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/file_attributes.h"
 #include "tests/support/forwarding_file_system.h"

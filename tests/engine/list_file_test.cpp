@@ -16,7 +16,7 @@
 #endif
 
 #include "engine/list_lock.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 #include "tests/support/temp_folder.h"
 
 namespace vellumar {

@@ -12,12 +12,12 @@
 #endif
 
 #include "app/file_run_messages.h"
-#include "engine/atomic_file.h"
-#include "engine/file_system.h"
+#include "engine/platform/atomic_file.h"
+#include "engine/platform/file_system.h"
 #include "engine/large_file.h"
 #include "engine/locked_header.h"
-#include "engine/paths.h"
-#include "engine/platform.h"
+#include "engine/platform/paths.h"
+#include "engine/platform/platform.h"
 #include "engine/small_file.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/temp_folder.h"

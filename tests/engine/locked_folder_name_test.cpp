@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "engine/text_shift.h"
 #include "tests/support/temp_folder.h"
 

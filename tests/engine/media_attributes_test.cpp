@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_system.h"
-#include "engine/media_volume.h"
+#include "engine/platform/file_system.h"
+#include "engine/platform/media_volume.h"
 #include "tests/support/temp_folder.h"
 
 #ifndef _WIN32
@@ -23,8 +23,8 @@
 
 #include <cstring>
 
-#include "engine/media_attributes.h"
-#include "engine/posix_xattr.h"
+#include "engine/platform/media_attributes.h"
+#include "engine/platform/posix_xattr.h"
 #endif
 
 namespace vellumar::test {

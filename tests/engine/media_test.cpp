@@ -21,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "engine/write_batch.h"
 #include "locking/file_operations.h"
 #include "tests/engine/lock_fixture.h"

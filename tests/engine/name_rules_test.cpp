@@ -1,5 +1,5 @@
 // The names Windows takes, and names as Windows matches them in any case.
-#include "engine/name_rules.h"
+#include "engine/platform/name_rules.h"
 
 #include <gtest/gtest.h>
 

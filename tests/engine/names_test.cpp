@@ -1,9 +1,9 @@
 #include "engine/names.h"
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 
 #include <gtest/gtest.h>
 
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 #include "tests/support/temp_folder.h"
 
 namespace vellumar {

@@ -1,7 +1,7 @@
 // The form a locked file carries its plain file's attributes in: what it
 // writes reads back, and anything else reads as nothing carried.
 
-#include "engine/plain_traits.h"
+#include "engine/platform/plain_traits.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 #include "engine/sealed_identity.h"
 #include "tests/engine/age_test_printing.h"
 #include "tests/support/faulty_file_system.h"

@@ -7,8 +7,8 @@
 
 #include <cstdlib>
 
-#include "engine/file_system.h"
-#include "engine/platform.h"
+#include "engine/platform/file_system.h"
+#include "engine/platform/platform.h"
 #include "engine/registry_store.h"
 #include "tests/support/temp_folder.h"
 

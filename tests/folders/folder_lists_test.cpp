@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/temp_folder.h"
 

@@ -13,7 +13,7 @@
 
 #include "engine/hidden_list.h"
 #include "engine/locked_folder_name.h"
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 #include "engine/text_shift.h"
 #include "app/folder_chooser.h"
 #include "folders/folder_lists.h"

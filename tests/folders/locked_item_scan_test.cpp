@@ -11,11 +11,11 @@
 #include <functional>
 #include <set>
 
-#include "engine/atomic_file.h"
+#include "engine/platform/atomic_file.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
-#include "engine/paths.h"
-#include "engine/platform.h"
+#include "engine/platform/paths.h"
+#include "engine/platform/platform.h"
 #include "engine/text_shift.h"
 #include "folders/folder_operations.h"
 #include "locking/file_operations.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/atomic_file.h"
+#include "engine/platform/atomic_file.h"
 #include "engine/locked_folder_name.h"
 #include "engine/sealed_identity.h"
 #include "engine/sealed_lock.h"

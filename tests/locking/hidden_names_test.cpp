@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/hidden_list.h"
-#include "engine/media_volume.h"
+#include "engine/platform/media_volume.h"
 #include "engine/write_batch.h"
 #include "locking/file_box.h"
 #include "locking/file_operations.h"

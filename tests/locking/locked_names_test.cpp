@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/locked_header.h"
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 #include "engine/write_batch.h"
 #include "locking/file_operations.h"
 #include "tests/engine/lock_fixture.h"

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "engine/large_file.h"
 #include "engine/locked_header.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 #include "engine/small_file.h"
 #include "app/window_model.h"
 #include "tests/engine/lock_fixture.h"

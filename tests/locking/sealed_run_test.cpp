@@ -11,7 +11,7 @@
 
 #include "engine/age_format.h"
 #include "engine/list_file.h"
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 #include "engine/sealed_lock.h"
 #include "engine/write_batch.h"
 #include "locking/file_operations.h"

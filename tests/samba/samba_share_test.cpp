@@ -25,10 +25,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/temp_folder.h"
 

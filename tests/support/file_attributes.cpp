@@ -1,6 +1,6 @@
 #include "tests/support/file_attributes.h"
 
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 
 #ifdef _WIN32
 #include <windows.h>

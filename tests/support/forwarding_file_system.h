@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_system.h"
-#include "engine/paths.h"
+#include "engine/platform/file_system.h"
+#include "engine/platform/paths.h"
 
 namespace vellumar::test {
 

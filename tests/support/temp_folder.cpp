@@ -8,8 +8,8 @@
 #include <sstream>
 #include <vector>
 
-#include "engine/file_system.h"
-#include "engine/platform.h"
+#include "engine/platform/file_system.h"
+#include "engine/platform/platform.h"
 
 namespace fs = std::filesystem;
 

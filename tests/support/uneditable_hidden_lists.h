@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 #include "engine/hidden_list.h"
 #include "tests/support/temp_folder.h"
 

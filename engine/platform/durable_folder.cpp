@@ -1,6 +1,6 @@
-#include "engine/durable_folder.h"
+#include "engine/platform/durable_folder.h"
 
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 
 namespace vellumar {
 

@@ -1,11 +1,11 @@
-#include "engine/media_volume.h"
+#include "engine/platform/media_volume.h"
 
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <vector>
 
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 
 #ifndef _WIN32
 #include <sys/sysmacros.h>

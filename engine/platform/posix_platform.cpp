@@ -11,8 +11,8 @@
 #include <csignal>
 #include <cstdlib>
 
-#include "engine/durable_folder.h"
-#include "engine/platform.h"
+#include "engine/platform/durable_folder.h"
+#include "engine/platform/platform.h"
 
 namespace vellumar {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/dos_attribute_record.h"
+#include "engine/platform/dos_attribute_record.h"
 
 #include <cstdio>
 

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/file_system.h"
-#include "engine/windows_folder_confinement.h"
+#include "engine/platform/file_system.h"
+#include "engine/platform/windows_folder_confinement.h"
 
 namespace vellumar {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 
 namespace vellumar {
 namespace {

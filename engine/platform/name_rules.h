@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 
 namespace vellumar {
 

@@ -1,4 +1,4 @@
-#include "engine/media_attributes.h"
+#include "engine/platform/media_attributes.h"
 #ifndef _WIN32
 
 #include <errno.h>
@@ -6,8 +6,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include "engine/posix_folder_handles.h"
-#include "engine/posix_xattr.h"
+#include "engine/platform/posix_folder_handles.h"
+#include "engine/platform/posix_xattr.h"
 
 #ifdef __linux__
 #include <linux/msdos_fs.h>

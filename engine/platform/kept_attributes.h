@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 
 namespace vellumar {
 

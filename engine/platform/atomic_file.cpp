@@ -1,10 +1,10 @@
-#include "engine/atomic_file.h"
+#include "engine/platform/atomic_file.h"
 
 #include <atomic>
 #include <chrono>
 
-#include "engine/paths.h"
-#include "engine/platform.h"
+#include "engine/platform/paths.h"
+#include "engine/platform/platform.h"
 
 #ifdef _WIN32
 #include <process.h>

@@ -1,7 +1,7 @@
-#include "engine/paths.h"
+#include "engine/platform/paths.h"
 
-#include "engine/file_system.h"
-#include "engine/platform.h"
+#include "engine/platform/file_system.h"
+#include "engine/platform/platform.h"
 
 namespace vellumar {
 namespace {

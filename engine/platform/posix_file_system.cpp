@@ -17,11 +17,11 @@
 #include <string>
 #include <thread>
 
-#include "engine/file_system.h"
-#include "engine/media_attributes.h"
-#include "engine/name_rules.h"
-#include "engine/posix_folder_handles.h"
-#include "engine/posix_xattr.h"
+#include "engine/platform/file_system.h"
+#include "engine/platform/media_attributes.h"
+#include "engine/platform/name_rules.h"
+#include "engine/platform/posix_folder_handles.h"
+#include "engine/platform/posix_xattr.h"
 
 #ifdef __linux__
 #include <linux/magic.h>

@@ -1,6 +1,6 @@
 #ifndef _WIN32
 
-#include "engine/posix_folder_handles.h"
+#include "engine/platform/posix_folder_handles.h"
 
 #include <errno.h>
 #include <sys/stat.h>
@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "engine/folder_confinement.h"
+#include "engine/platform/folder_confinement.h"
 
 namespace vellumar {
 

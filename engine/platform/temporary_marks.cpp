@@ -1,10 +1,10 @@
 // The platform's marks on temporaries (see FileSystem::markTemporary): the
 // extended attribute "user.tessarin.temporary" on Linux, none elsewhere, so
 // that there a leftover temporary is never taken for ours and removed.
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 
 #ifndef _WIN32
-#include "engine/posix_folder_handles.h"
+#include "engine/platform/posix_folder_handles.h"
 #endif
 
 #ifdef __linux__

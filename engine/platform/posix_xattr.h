@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/dos_attribute_record.h"
+#include "engine/platform/dos_attribute_record.h"
 
 namespace vellumar {
 

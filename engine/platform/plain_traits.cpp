@@ -1,15 +1,15 @@
-#include "engine/plain_traits.h"
+#include "engine/platform/plain_traits.h"
 
 #include <cstdio>
 
-#include "engine/dos_attribute_record.h"
-#include "engine/file_system.h"
+#include "engine/platform/dos_attribute_record.h"
+#include "engine/platform/file_system.h"
 
 #ifdef __linux__
 #include <errno.h>
 #include <sys/xattr.h>
 
-#include "engine/posix_folder_handles.h"
+#include "engine/platform/posix_folder_handles.h"
 #endif
 
 namespace vellumar {

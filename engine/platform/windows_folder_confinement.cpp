@@ -1,13 +1,13 @@
 #ifdef _WIN32
 
-#include "engine/windows_folder_confinement.h"
+#include "engine/platform/windows_folder_confinement.h"
 
 #include <windows.h>
 
 #include <mutex>
 #include <utility>
 
-#include "engine/folder_confinement.h"
+#include "engine/platform/folder_confinement.h"
 
 namespace vellumar {
 

@@ -1,4 +1,4 @@
-#include "engine/name_rules.h"
+#include "engine/platform/name_rules.h"
 
 #include <array>
 

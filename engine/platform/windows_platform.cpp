@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/platform.h"
+#include "engine/platform/platform.h"
 
 namespace vellumar {
 namespace {

@@ -1,6 +1,6 @@
 // The permissions a person's new file gets: what the program creates private
 // for its writing is opened to others as any file the person makes would be.
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/posix_folder_handles.h"
+#include "engine/platform/posix_folder_handles.h"
 #endif
 
 namespace vellumar {

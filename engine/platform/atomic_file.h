@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/file_system.h"
+#include "engine/platform/file_system.h"
 
 namespace vellumar {
 
