@@ -15,7 +15,7 @@
 #include "app/selection.h"
 #include "app/web_pages.h"
 #include "engine/platform/file_system.h"
-#include "engine/list_file.h"
+#include "engine/lists/list_file.h"
 #include "engine/names.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"

@@ -11,7 +11,7 @@
 #include "engine/names.h"
 #include "engine/platform/paths.h"
 #include "engine/rc4.h"
-#include "engine/registry_store.h"
+#include "engine/lists/registry_store.h"
 #include "engine/transfer.h"
 
 namespace vellumar {

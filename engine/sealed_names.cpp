@@ -2,7 +2,7 @@
 
 #include "engine/platform/atomic_file.h"
 #include "engine/platform/file_system.h"
-#include "engine/hidden_list.h"
+#include "engine/lists/hidden_list.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 

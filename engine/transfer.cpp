@@ -1,6 +1,6 @@
 #include "engine/transfer.h"
 
-#include "engine/list_file.h"
+#include "engine/lists/list_file.h"
 #include "engine/platform/paths.h"
 #include "engine/write_batch.h"
 

@@ -3,7 +3,7 @@
 #include <system_error>
 
 #include "engine/background_writer.h"
-#include "engine/list_file.h"
+#include "engine/lists/list_file.h"
 #include "engine/platform/paths.h"
 #include "engine/transfer.h"
 

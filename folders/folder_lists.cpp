@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
-#include "engine/list_file.h"
-#include "engine/list_lock.h"
+#include "engine/lists/list_file.h"
+#include "engine/lists/list_lock.h"
 #include "engine/platform/platform.h"
 
 namespace vellumar {

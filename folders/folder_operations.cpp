@@ -4,7 +4,7 @@
 #include <set>
 
 #include "engine/platform/folder_confinement.h"
-#include "engine/hidden_list.h"
+#include "engine/lists/hidden_list.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
 #include "engine/platform/media_volume.h"

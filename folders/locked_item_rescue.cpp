@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/list_file.h"
+#include "engine/lists/list_file.h"
 #include "engine/platform/platform.h"
 #include "engine/write_batch.h"
 #include "folders/folder_lists.h"

@@ -5,7 +5,7 @@
 
 #include "engine/platform/atomic_file.h"
 #include "engine/platform/folder_confinement.h"
-#include "engine/hidden_list.h"
+#include "engine/lists/hidden_list.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
 #include "engine/names.h"

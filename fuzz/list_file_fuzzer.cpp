@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/list_file.h"
+#include "engine/lists/list_file.h"
 #include "fuzz/fuzz_folder.h"
 
 using namespace vellumar;

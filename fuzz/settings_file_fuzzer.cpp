@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/registry_store.h"
+#include "engine/lists/registry_store.h"
 #include "fuzz/fuzz_folder.h"
 
 using namespace vellumar;

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "engine/platform/atomic_file.h"
-#include "engine/hidden_list.h"
+#include "engine/lists/hidden_list.h"
 #include "engine/names.h"
 
 namespace vellumar {

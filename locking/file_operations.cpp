@@ -5,7 +5,7 @@
 
 #include "engine/platform/atomic_file.h"
 #include "engine/platform/file_system.h"
-#include "engine/hidden_list.h"
+#include "engine/lists/hidden_list.h"
 #include "engine/large_file.h"
 #include "engine/locked_header.h"
 #include "engine/platform/media_volume.h"

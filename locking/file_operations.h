@@ -12,7 +12,7 @@
 #include "engine/age_keys.h"
 #include "engine/desktop.h"
 #include "engine/file_result.h"
-#include "engine/hidden_list.h"
+#include "engine/lists/hidden_list.h"
 
 namespace vellumar {
 

@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "engine/hidden_list.h"
+#include "engine/lists/hidden_list.h"
 #include "engine/names.h"
 
 namespace vellumar {

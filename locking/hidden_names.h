@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/hidden_list.h"
+#include "engine/lists/hidden_list.h"
 #include "locking/file_operations.h"
 
 namespace vellumar {

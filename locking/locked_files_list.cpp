@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "engine/platform/file_system.h"
-#include "engine/list_file.h"
-#include "engine/list_lock.h"
+#include "engine/lists/list_file.h"
+#include "engine/lists/list_lock.h"
 #include "engine/names.h"
 #include "engine/platform/platform.h"
 

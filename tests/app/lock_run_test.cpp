@@ -15,7 +15,7 @@
 #endif
 
 #include "app/file_messages.h"
-#include "engine/list_file.h"
+#include "engine/lists/list_file.h"
 #include "engine/platform/media_volume.h"
 #include "engine/platform/paths.h"
 #include "app/file_run_handlers.h"

@@ -17,7 +17,7 @@
 
 #include "app/password.h"
 #include "cli/cli.h"
-#include "engine/list_file.h"
+#include "engine/lists/list_file.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
 #include "engine/platform/media_volume.h"

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/platform/file_system.h"
-#include "engine/list_file.h"
+#include "engine/lists/list_file.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_header.h"
 #include "engine/platform/paths.h"

@@ -1,7 +1,7 @@
 // The folder's ".hidden" list: the item's line added and taken out again,
 // every other byte of the person's own lines kept, the list never replaced
 // when it is not a plain list we may rewrite, and what GLib makes of it.
-#include "engine/hidden_list.h"
+#include "engine/lists/hidden_list.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The list files under the list lock: writers in parallel, in other
 // processes or on other threads, lose none of each other's lines.
 
-#include "engine/list_file.h"
+#include "engine/lists/list_file.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include <unistd.h>
 #endif
 
-#include "engine/list_lock.h"
+#include "engine/lists/list_lock.h"
 #include "engine/platform/platform.h"
 #include "tests/support/temp_folder.h"
 

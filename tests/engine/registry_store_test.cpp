@@ -1,4 +1,4 @@
-#include "engine/registry_store.h"
+#include "engine/lists/registry_store.h"
 
 #include <gtest/gtest.h>
 

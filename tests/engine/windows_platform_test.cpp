@@ -9,7 +9,7 @@
 
 #include "engine/platform/file_system.h"
 #include "engine/platform/platform.h"
-#include "engine/registry_store.h"
+#include "engine/lists/registry_store.h"
 #include "tests/support/temp_folder.h"
 
 namespace vellumar {

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <set>
 
-#include "engine/hidden_list.h"
+#include "engine/lists/hidden_list.h"
 #include "engine/locked_folder_name.h"
 #include "engine/platform/paths.h"
 #include "engine/text_shift.h"

@@ -17,7 +17,7 @@
 #include <unistd.h>
 #endif
 
-#include "engine/list_file.h"
+#include "engine/lists/list_file.h"
 #include "engine/write_batch.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/faulty_file_system.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/hidden_list.h"
+#include "engine/lists/hidden_list.h"
 #include "engine/platform/media_volume.h"
 #include "engine/write_batch.h"
 #include "locking/file_box.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/age_format.h"
-#include "engine/list_file.h"
+#include "engine/lists/list_file.h"
 #include "engine/platform/platform.h"
 #include "engine/sealed_lock.h"
 #include "engine/write_batch.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine/platform/file_system.h"
-#include "engine/hidden_list.h"
+#include "engine/lists/hidden_list.h"
 #include "tests/support/temp_folder.h"
 
 namespace vellumar::test {

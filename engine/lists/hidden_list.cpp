@@ -1,11 +1,11 @@
-#include "engine/hidden_list.h"
+#include "engine/lists/hidden_list.h"
 
 #include <algorithm>
 #include <map>
 #include <set>
 
 #include "engine/platform/atomic_file.h"
-#include "engine/list_lock.h"
+#include "engine/lists/list_lock.h"
 #include "engine/platform/paths.h"
 
 namespace vellumar {

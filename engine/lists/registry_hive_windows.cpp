@@ -11,8 +11,8 @@
 #include <utility>
 
 #include "engine/platform/paths.h"
-#include "engine/registry_hive.h"
-#include "engine/registry_store.h"
+#include "engine/lists/registry_hive.h"
+#include "engine/lists/registry_store.h"
 
 namespace vellumar {
 namespace {

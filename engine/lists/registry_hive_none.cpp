@@ -1,8 +1,8 @@
 // Systems without a registry: a hive root names no store.
 #ifndef _WIN32
 
-#include "engine/registry_hive.h"
-#include "engine/registry_store.h"
+#include "engine/lists/registry_hive.h"
+#include "engine/lists/registry_store.h"
 
 namespace vellumar {
 

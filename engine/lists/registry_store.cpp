@@ -1,11 +1,11 @@
-#include "engine/registry_store.h"
+#include "engine/lists/registry_store.h"
 
 #include <vector>
 
 #include "engine/platform/atomic_file.h"
 #include "engine/platform/file_system.h"
 #include "engine/platform/paths.h"
-#include "engine/registry_hive.h"
+#include "engine/lists/registry_hive.h"
 
 namespace vellumar {
 namespace {

@@ -1,7 +1,7 @@
-#include "engine/list_file.h"
+#include "engine/lists/list_file.h"
 
 #include "engine/platform/atomic_file.h"
-#include "engine/list_lock.h"
+#include "engine/lists/list_lock.h"
 #include "engine/platform/paths.h"
 
 namespace vellumar {

@@ -1,4 +1,4 @@
-#include "engine/list_lock.h"
+#include "engine/lists/list_lock.h"
 
 #ifdef _WIN32
 #include <windows.h>
