@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "engine/desktop.h"
+#include "engine/runs/desktop.h"
 #include "app/window_model.h"
 
 namespace vellumar {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/file_run_messages.h"
-#include "engine/write_batch.h"
+#include "engine/runs/write_batch.h"
 #include "locking/hidden_names.h"
 
 namespace vellumar {

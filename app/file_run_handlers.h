@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/desktop.h"
+#include "engine/runs/desktop.h"
 #include "locking/file_operations.h"
 #include "app/window_model.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/desktop.h"
-#include "engine/file_result.h"
+#include "engine/runs/desktop.h"
+#include "engine/runs/file_result.h"
 #include "locking/failure_cause.h"
 #include "locking/file_operations.h"
 

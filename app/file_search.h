@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "engine/desktop.h"
+#include "engine/runs/desktop.h"
 #include "folders/folder_paths.h"
 #include "folders/folder_search.h"
 #include "app/window_model.h"

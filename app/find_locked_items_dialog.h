@@ -7,7 +7,7 @@
 #include <QDialog>
 #include <string>
 
-#include "engine/desktop.h"
+#include "engine/runs/desktop.h"
 #include "folders/locked_item_scan.h"
 #include "locking/sealing_keys.h"
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "engine/desktop.h"
+#include "engine/runs/desktop.h"
 #include "folders/folder_check.h"
 #include "folders/folder_paths.h"
 #include "app/window_model.h"

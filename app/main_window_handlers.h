@@ -8,7 +8,7 @@
 
 #include "app/password.h"
 #include "app/settings_store.h"
-#include "engine/desktop.h"
+#include "engine/runs/desktop.h"
 #include "app/window_model.h"
 
 namespace vellumar {

@@ -11,7 +11,7 @@
 #include "app/main_window_handlers.h"
 #include "app/open_paths.h"
 #include "app/target_rows.h"
-#include "engine/desktop.h"
+#include "engine/runs/desktop.h"
 
 namespace vellumar {
 

@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "engine/desktop.h"
+#include "engine/runs/desktop.h"
 #include "app/window_model.h"
 
 namespace vellumar {

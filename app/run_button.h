@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/desktop.h"
+#include "engine/runs/desktop.h"
 #include "folders/folder_operations.h"
 #include "app/window_model.h"
 

@@ -9,7 +9,7 @@
 
 #include "app/settings_store.h"
 #include "app/window_model.h"
-#include "engine/desktop.h"
+#include "engine/runs/desktop.h"
 
 namespace vellumar {
 

@@ -13,7 +13,7 @@
 #include <map>
 #include <string>
 
-#include "engine/desktop.h"
+#include "engine/runs/desktop.h"
 #include "app/file_search.h"
 #include "app/window_model.h"
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "engine/desktop.h"
+#include "engine/runs/desktop.h"
 #include "engine/large_file.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "engine/desktop.h"
+#include "engine/runs/desktop.h"
 #include "engine/large_file.h"
 #include "engine/small_file.h"
 

@@ -17,7 +17,7 @@
 #include "engine/platform/file_system.h"
 #include "engine/names.h"
 #include "engine/platform/platform.h"
-#include "engine/write_batch.h"
+#include "engine/runs/write_batch.h"
 #include "locking/file_operations.h"
 
 namespace vellumar {

@@ -11,7 +11,7 @@
 #include "engine/platform/file_system.h"
 #include "engine/names.h"
 #include "engine/sealed_identity.h"
-#include "engine/write_batch.h"
+#include "engine/runs/write_batch.h"
 #include "locking/failure_cause.h"
 #include "locking/file_operations.h"
 #include "locking/sealing_keys.h"

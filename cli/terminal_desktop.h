@@ -9,7 +9,7 @@
 #include <iosfwd>
 #include <utility>
 
-#include "engine/desktop.h"
+#include "engine/runs/desktop.h"
 
 namespace vellumar {
 

@@ -12,7 +12,7 @@
 #include "engine/platform/paths.h"
 #include "engine/rc4.h"
 #include "engine/lists/registry_store.h"
-#include "engine/transfer.h"
+#include "engine/runs/transfer.h"
 
 namespace vellumar {
 namespace {

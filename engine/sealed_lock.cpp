@@ -10,7 +10,7 @@
 #include "engine/platform/kept_attributes.h"
 #include "engine/platform/paths.h"
 #include "engine/sealed_names.h"
-#include "engine/transfer.h"
+#include "engine/runs/transfer.h"
 
 namespace vellumar {
 namespace {

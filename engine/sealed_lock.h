@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "engine/age_format.h"
-#include "engine/desktop.h"
-#include "engine/file_request.h"
-#include "engine/file_result.h"
+#include "engine/runs/desktop.h"
+#include "engine/runs/file_request.h"
+#include "engine/runs/file_result.h"
 
 namespace vellumar {
 

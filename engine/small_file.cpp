@@ -15,8 +15,8 @@
 #include "engine/platform/platform.h"
 #include "engine/lists/registry_store.h"
 #include "engine/small_unlock_stream.h"
-#include "engine/transfer.h"
-#include "engine/write_batch.h"
+#include "engine/runs/transfer.h"
+#include "engine/runs/write_batch.h"
 
 namespace vellumar {
 namespace {

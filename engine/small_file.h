@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/desktop.h"
-#include "engine/file_request.h"
-#include "engine/file_result.h"
+#include "engine/runs/desktop.h"
+#include "engine/runs/file_request.h"
+#include "engine/runs/file_result.h"
 #include "engine/platform/file_system.h"
 
 namespace vellumar {

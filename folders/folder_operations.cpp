@@ -11,7 +11,7 @@
 #include "engine/names.h"
 #include "engine/platform/platform.h"
 #include "engine/sealed_lock.h"
-#include "engine/write_batch.h"
+#include "engine/runs/write_batch.h"
 #include "folders/folder_keys.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"

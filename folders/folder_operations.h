@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/desktop.h"
+#include "engine/runs/desktop.h"
 #include "engine/platform/file_system.h"
 #include "folders/folder_check.h"
 #include "folders/folder_search.h"

@@ -6,7 +6,7 @@
 #include "engine/locked_header.h"
 #include "engine/names.h"
 #include "engine/sealed_lock.h"
-#include "engine/transfer.h"
+#include "engine/runs/transfer.h"
 #include "folders/folder_lists.h"
 
 namespace vellumar {

@@ -4,7 +4,7 @@
 
 #include "engine/lists/list_file.h"
 #include "engine/platform/platform.h"
-#include "engine/write_batch.h"
+#include "engine/runs/write_batch.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"
 #include "folders/folder_state.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/desktop.h"
+#include "engine/runs/desktop.h"
 #include "folders/folder_operations.h"
 #include "folders/locked_item_scan.h"
 #include "locking/file_operations.h"

@@ -11,7 +11,7 @@
 #include "engine/names.h"
 #include "engine/platform/platform.h"
 #include "engine/text_shift.h"
-#include "engine/transfer.h"
+#include "engine/runs/transfer.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"
 #include "locking/sealing_keys.h"

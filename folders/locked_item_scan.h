@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/desktop.h"
+#include "engine/runs/desktop.h"
 #include "engine/platform/file_system.h"
 #include "engine/locked_format.h"
 #include "folders/folder_search.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/desktop.h"
+#include "engine/runs/desktop.h"
 #include "engine/platform/file_system.h"
 
 namespace vellumar::fuzz {

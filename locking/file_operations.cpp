@@ -13,7 +13,7 @@
 #include "engine/platform/platform.h"
 #include "engine/sealed_lock.h"
 #include "engine/small_file.h"
-#include "engine/write_batch.h"
+#include "engine/runs/write_batch.h"
 #include "locking/hidden_names.h"
 #include "locking/leftover_pairs.h"
 #include "locking/locked_files_list.h"

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "engine/age_keys.h"
-#include "engine/desktop.h"
-#include "engine/file_result.h"
+#include "engine/runs/desktop.h"
+#include "engine/runs/file_result.h"
 #include "engine/lists/hidden_list.h"
 
 namespace vellumar {

@@ -11,7 +11,7 @@
 #include "engine/names.h"
 #include "engine/rc4.h"
 #include "engine/small_unlock_stream.h"
-#include "engine/transfer.h"
+#include "engine/runs/transfer.h"
 
 namespace vellumar {
 namespace {

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/file_result.h"
+#include "engine/runs/file_result.h"
 
 namespace vellumar {
 

@@ -17,7 +17,7 @@
 #include "engine/locked_header.h"
 #include "engine/platform/paths.h"
 #include "engine/small_file.h"
-#include "engine/write_batch.h"
+#include "engine/runs/write_batch.h"
 #include "locking/file_operations.h"
 #include "locking/sealing_keys.h"
 #include "tests/engine/lock_fixture.h"

@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "app/file_messages.h"
-#include "engine/write_batch.h"
+#include "engine/runs/write_batch.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/forwarding_file_system.h"
 

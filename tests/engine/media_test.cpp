@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "engine/platform/file_system.h"
-#include "engine/write_batch.h"
+#include "engine/runs/write_batch.h"
 #include "locking/file_operations.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/scripted_desktop.h"

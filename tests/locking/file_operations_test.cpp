@@ -18,7 +18,7 @@
 #endif
 
 #include "engine/lists/list_file.h"
-#include "engine/write_batch.h"
+#include "engine/runs/write_batch.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/forwarding_file_system.h"

@@ -12,7 +12,7 @@
 
 #include "engine/lists/hidden_list.h"
 #include "engine/platform/media_volume.h"
-#include "engine/write_batch.h"
+#include "engine/runs/write_batch.h"
 #include "locking/file_box.h"
 #include "locking/file_operations.h"
 #include "tests/engine/lock_fixture.h"

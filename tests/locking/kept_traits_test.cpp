@@ -18,7 +18,7 @@
 
 #include "engine/age_format.h"
 #include "engine/large_file.h"
-#include "engine/write_batch.h"
+#include "engine/runs/write_batch.h"
 #include "locking/file_operations.h"
 #include "locking/sealing_keys.h"
 #include "tests/engine/lock_fixture.h"

@@ -11,7 +11,7 @@
 
 #include "engine/locked_header.h"
 #include "engine/platform/paths.h"
-#include "engine/write_batch.h"
+#include "engine/runs/write_batch.h"
 #include "locking/file_operations.h"
 #include "tests/engine/lock_fixture.h"
 

@@ -13,7 +13,7 @@
 #include "engine/lists/list_file.h"
 #include "engine/platform/platform.h"
 #include "engine/sealed_lock.h"
-#include "engine/write_batch.h"
+#include "engine/runs/write_batch.h"
 #include "locking/file_operations.h"
 #include "locking/sealing_keys.h"
 #include "tests/engine/lock_fixture.h"

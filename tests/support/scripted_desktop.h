@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/desktop.h"
+#include "engine/runs/desktop.h"
 
 namespace vellumar::test {
 

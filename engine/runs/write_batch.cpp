@@ -1,11 +1,11 @@
-#include "engine/write_batch.h"
+#include "engine/runs/write_batch.h"
 
 #include <system_error>
 
-#include "engine/background_writer.h"
+#include "engine/runs/background_writer.h"
 #include "engine/lists/list_file.h"
 #include "engine/platform/paths.h"
-#include "engine/transfer.h"
+#include "engine/runs/transfer.h"
 
 namespace vellumar {
 namespace {

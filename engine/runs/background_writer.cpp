@@ -1,4 +1,4 @@
-#include "engine/background_writer.h"
+#include "engine/runs/background_writer.h"
 
 #include <system_error>
 

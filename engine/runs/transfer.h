@@ -7,7 +7,7 @@
 #include <string>
 
 #include "engine/platform/atomic_file.h"
-#include "engine/file_result.h"
+#include "engine/runs/file_result.h"
 #include "engine/platform/file_system.h"
 
 namespace vellumar {

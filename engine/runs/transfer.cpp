@@ -1,8 +1,8 @@
-#include "engine/transfer.h"
+#include "engine/runs/transfer.h"
 
 #include "engine/lists/list_file.h"
 #include "engine/platform/paths.h"
-#include "engine/write_batch.h"
+#include "engine/runs/write_batch.h"
 
 namespace vellumar {
 
