@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/file_messages.h"
-#include "engine/age_format.h"
+#include "engine/sealing/age_format.h"
 #include "engine/platform/platform.h"
 
 namespace vellumar {

@@ -23,7 +23,7 @@
 #include "app/qt_settings_store.h"
 #include "app/single_instance.h"
 #include "app/start_options.h"
-#include "engine/secret_process.h"
+#include "engine/sealing/secret_process.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "engine/names.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
-#include "engine/sealed_lock.h"
+#include "engine/sealing/sealed_lock.h"
 #include "locking/file_box.h"
 #include "locking/file_operations.h"
 #include "locking/locked_files_list.h"

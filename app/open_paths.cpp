@@ -3,7 +3,7 @@
 #include "engine/platform/file_system.h"
 #include "engine/locked_folder_name.h"
 #include "engine/platform/paths.h"
-#include "engine/sealed_lock.h"
+#include "engine/sealing/sealed_lock.h"
 #include "folders/folder_operations.h"
 #include "folders/folder_paths.h"
 #include "locking/file_operations.h"

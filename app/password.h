@@ -8,7 +8,7 @@
 #include <string>
 
 #include "app/settings_store.h"
-#include "engine/age_format.h"
+#include "engine/sealing/age_format.h"
 
 namespace vellumar {
 

@@ -1,7 +1,7 @@
 #include "app/seal_choice.h"
 
 #include "app/password.h"
-#include "engine/sealed_identity.h"
+#include "engine/sealing/sealed_identity.h"
 
 namespace vellumar {
 

@@ -4,7 +4,7 @@
 #include "engine/platform/file_system.h"
 #include "engine/names.h"
 #include "engine/platform/paths.h"
-#include "engine/sealed_lock.h"
+#include "engine/sealing/sealed_lock.h"
 #include "locking/file_operations.h"
 
 namespace vellumar {

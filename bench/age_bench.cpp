@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/age_format.h"
-#include "engine/age_primitives.h"
+#include "engine/sealing/age_format.h"
+#include "engine/sealing/age_primitives.h"
 
 namespace vellumar {
 namespace {

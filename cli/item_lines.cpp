@@ -4,11 +4,11 @@
 #include <utility>
 
 #include "cli/cli_session.h"
-#include "engine/age_format.h"
+#include "engine/sealing/age_format.h"
 #include "engine/platform/file_system.h"
 #include "engine/names.h"
 #include "engine/platform/platform.h"
-#include "engine/sealed_lock.h"
+#include "engine/sealing/sealed_lock.h"
 #include "folders/folder_paths.h"
 #include "folders/folder_state.h"
 #include "folders/locked_item_scan.h"

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "engine/age_encoding.h"
+#include "engine/sealing/age_encoding.h"
 
 namespace vellumar {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "cli/cli.h"
 #include "cli/cli_session.h"
-#include "engine/secret_process.h"
+#include "engine/sealing/secret_process.h"
 
 #ifdef _WIN32
 #include "cli/registry_settings_store.h"

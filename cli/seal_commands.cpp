@@ -10,7 +10,7 @@
 #include "cli/item_lines.h"
 #include "engine/platform/file_system.h"
 #include "engine/names.h"
-#include "engine/sealed_identity.h"
+#include "engine/sealing/sealed_identity.h"
 #include "engine/runs/write_batch.h"
 #include "locking/failure_cause.h"
 #include "locking/file_operations.h"

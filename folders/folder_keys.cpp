@@ -1,6 +1,6 @@
 #include "folders/folder_keys.h"
 
-#include "engine/sealed_lock.h"
+#include "engine/sealing/sealed_lock.h"
 
 namespace vellumar {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/age_format.h"
+#include "engine/sealing/age_format.h"
 #include "locking/sealing_keys.h"
 
 namespace vellumar {

@@ -10,7 +10,7 @@
 #include "engine/platform/media_volume.h"
 #include "engine/names.h"
 #include "engine/platform/platform.h"
-#include "engine/sealed_lock.h"
+#include "engine/sealing/sealed_lock.h"
 #include "engine/runs/write_batch.h"
 #include "folders/folder_keys.h"
 #include "folders/folder_lists.h"

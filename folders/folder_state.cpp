@@ -5,7 +5,7 @@
 
 #include "engine/locked_header.h"
 #include "engine/names.h"
-#include "engine/sealed_lock.h"
+#include "engine/sealing/sealed_lock.h"
 #include "engine/runs/transfer.h"
 #include "folders/folder_lists.h"
 

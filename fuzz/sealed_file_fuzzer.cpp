@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/age_keys.h"
-#include "engine/sealed_lock.h"
+#include "engine/sealing/age_keys.h"
+#include "engine/sealing/sealed_lock.h"
 #include "fuzz/fuzz_folder.h"
 
 using namespace vellumar;

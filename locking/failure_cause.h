@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "engine/age_format.h"
+#include "engine/sealing/age_format.h"
 #include "engine/platform/file_system.h"
 #include "locking/file_operations.h"
 #include "locking/sealing_keys.h"

@@ -11,7 +11,7 @@
 #include "engine/platform/media_volume.h"
 #include "engine/names.h"
 #include "engine/platform/platform.h"
-#include "engine/sealed_lock.h"
+#include "engine/sealing/sealed_lock.h"
 #include "engine/small_file.h"
 #include "engine/runs/write_batch.h"
 #include "locking/hidden_names.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/age_keys.h"
+#include "engine/sealing/age_keys.h"
 #include "engine/runs/desktop.h"
 #include "engine/runs/file_result.h"
 #include "engine/lists/hidden_list.h"

@@ -7,7 +7,7 @@
 #include "engine/platform/atomic_file.h"
 #include "engine/names.h"
 #include "engine/platform/platform.h"
-#include "engine/sealed_identity.h"
+#include "engine/sealing/sealed_identity.h"
 
 namespace vellumar {
 namespace {

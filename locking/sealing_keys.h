@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/age_format.h"
+#include "engine/sealing/age_format.h"
 #include "engine/platform/file_system.h"
-#include "engine/sealed_names.h"
+#include "engine/sealing/sealed_names.h"
 
 namespace vellumar {
 

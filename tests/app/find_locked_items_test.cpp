@@ -19,7 +19,7 @@
 #include "engine/locked_folder_name.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
-#include "engine/sealed_lock.h"
+#include "engine/sealing/sealed_lock.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_operations.h"
 #include "locking/file_operations.h"

@@ -10,7 +10,7 @@
 #include "app/password.h"
 #include "engine/platform/atomic_file.h"
 #include "engine/platform/paths.h"
-#include "engine/sealed_identity.h"
+#include "engine/sealing/sealed_identity.h"
 #include "folders/folder_lists.h"
 #include "locking/sealing_keys.h"
 #include "tests/app/wizard_fixture.h"

@@ -18,7 +18,7 @@
 #include <sstream>
 
 #include "cli/cli.h"
-#include "engine/age_encoding.h"
+#include "engine/sealing/age_encoding.h"
 #include "engine/platform/file_system.h"
 #include "engine/locked_folder_name.h"
 #include "engine/locked_format.h"

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/age_keys.h"
+#include "engine/sealing/age_keys.h"
 #include "engine/locked_folder_name.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
-#include "engine/sealed_identity.h"
+#include "engine/sealing/sealed_identity.h"
 #include "locking/sealing_keys.h"
 #include "tests/cli/program_fixture.h"
 

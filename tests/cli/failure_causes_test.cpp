@@ -12,7 +12,7 @@
 #include "app/file_messages.h"
 #include "app/file_run_messages.h"
 #include "cli/item_lines.h"
-#include "engine/age_keys.h"
+#include "engine/sealing/age_keys.h"
 #include "engine/large_file.h"
 #include "engine/locked_header.h"
 #include "engine/platform/paths.h"

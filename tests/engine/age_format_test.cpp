@@ -1,10 +1,10 @@
-#include "engine/age_format.h"
+#include "engine/sealing/age_format.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "engine/age_encoding.h"
+#include "engine/sealing/age_encoding.h"
 #include "tests/engine/age_test_printing.h"
 
 namespace vellumar {

@@ -1,12 +1,12 @@
-#include "engine/age_primitives.h"
+#include "engine/sealing/age_primitives.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "engine/age_encoding.h"
-#include "engine/age_format.h"
-#include "engine/age_keys.h"
+#include "engine/sealing/age_encoding.h"
+#include "engine/sealing/age_format.h"
+#include "engine/sealing/age_keys.h"
 
 namespace vellumar {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <ostream>
 
-#include "engine/age_format.h"
+#include "engine/sealing/age_format.h"
 
 namespace vellumar {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/sealed_file.h"
-#include "engine/sealed_identity.h"
+#include "engine/sealing/sealed_file.h"
+#include "engine/sealing/sealed_identity.h"
 #include "tests/support/temp_folder.h"
 
 namespace vellumar {

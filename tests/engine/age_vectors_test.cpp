@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/age_format.h"
+#include "engine/sealing/age_format.h"
 #include "tests/engine/age_test_printing.h"
 
 namespace vellumar {

@@ -1,11 +1,11 @@
-#include "engine/sealed_file.h"
+#include "engine/sealing/sealed_file.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "engine/platform/paths.h"
-#include "engine/sealed_identity.h"
+#include "engine/sealing/sealed_identity.h"
 #include "tests/engine/age_test_printing.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/file_attributes.h"

@@ -1,7 +1,7 @@
 // Secrets in memory: kept in the library's secure memory, wiped before that
 // memory is given back, and kept out of core dumps.
 
-#include "engine/secret_bytes.h"
+#include "engine/sealing/secret_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,8 @@
 #include <unistd.h>
 #endif
 
-#include "engine/age_keys.h"
-#include "engine/secret_process.h"
+#include "engine/sealing/age_keys.h"
+#include "engine/sealing/secret_process.h"
 
 namespace vellumar {
 namespace {

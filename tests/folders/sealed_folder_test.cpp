@@ -11,8 +11,8 @@
 
 #include "engine/platform/atomic_file.h"
 #include "engine/locked_folder_name.h"
-#include "engine/sealed_identity.h"
-#include "engine/sealed_lock.h"
+#include "engine/sealing/sealed_identity.h"
+#include "engine/sealing/sealed_lock.h"
 #include "folders/folder_operations.h"
 #include "folders/folder_search.h"
 #include "folders/folder_state.h"

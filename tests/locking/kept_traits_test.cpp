@@ -16,7 +16,7 @@
 #include <sys/xattr.h>
 #endif
 
-#include "engine/age_format.h"
+#include "engine/sealing/age_format.h"
 #include "engine/large_file.h"
 #include "engine/runs/write_batch.h"
 #include "locking/file_operations.h"

@@ -1,15 +1,15 @@
-#include "engine/sealed_lock.h"
+#include "engine/sealing/sealed_lock.h"
 
 #include <cstring>
 
-#include "engine/age_armor.h"
-#include "engine/age_encoding.h"
-#include "engine/age_format.h"
+#include "engine/sealing/age_armor.h"
+#include "engine/sealing/age_encoding.h"
+#include "engine/sealing/age_format.h"
 #include "engine/platform/atomic_file.h"
 #include "engine/platform/file_system.h"
 #include "engine/platform/kept_attributes.h"
 #include "engine/platform/paths.h"
-#include "engine/sealed_names.h"
+#include "engine/sealing/sealed_names.h"
 #include "engine/runs/transfer.h"
 
 namespace vellumar {

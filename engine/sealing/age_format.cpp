@@ -1,10 +1,10 @@
-#include "engine/age_format.h"
+#include "engine/sealing/age_format.h"
 
 #include <cstring>
 #include <memory>
 
-#include "engine/age_armor.h"
-#include "engine/age_encoding.h"
+#include "engine/sealing/age_armor.h"
+#include "engine/sealing/age_encoding.h"
 #include "engine/platform/atomic_file.h"
 
 namespace vellumar {

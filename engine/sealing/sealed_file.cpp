@@ -1,8 +1,8 @@
-#include "engine/sealed_file.h"
+#include "engine/sealing/sealed_file.h"
 
 #include "engine/platform/atomic_file.h"
 #include "engine/platform/paths.h"
-#include "engine/sealed_names.h"
+#include "engine/sealing/sealed_names.h"
 
 namespace vellumar {
 namespace {

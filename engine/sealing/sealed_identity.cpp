@@ -1,4 +1,4 @@
-#include "engine/sealed_identity.h"
+#include "engine/sealing/sealed_identity.h"
 
 #include <algorithm>
 #include <cstring>

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/age_format.h"
+#include "engine/sealing/age_format.h"
 
 namespace vellumar {
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/age_keys.h"
+#include "engine/sealing/age_keys.h"
 #include "engine/platform/file_system.h"
 
 namespace vellumar {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/age_format.h"
+#include "engine/sealing/age_format.h"
 #include "engine/runs/desktop.h"
 #include "engine/runs/file_request.h"
 #include "engine/runs/file_result.h"

@@ -1,4 +1,4 @@
-#include "engine/sealed_names.h"
+#include "engine/sealing/sealed_names.h"
 
 #include "engine/platform/atomic_file.h"
 #include "engine/platform/file_system.h"

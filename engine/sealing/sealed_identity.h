@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/age_format.h"
+#include "engine/sealing/age_format.h"
 #include "engine/platform/atomic_file.h"
 
 namespace vellumar {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/age_primitives.h"
+#include "engine/sealing/age_primitives.h"
 
 namespace vellumar {
 

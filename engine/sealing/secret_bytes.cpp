@@ -1,4 +1,4 @@
-#include "engine/secret_bytes.h"
+#include "engine/sealing/secret_bytes.h"
 
 #include <gcrypt.h>
 
@@ -11,7 +11,7 @@
 #include <sys/mman.h>
 #endif
 
-#include "engine/age_primitives.h"
+#include "engine/sealing/age_primitives.h"
 
 namespace vellumar {
 namespace {

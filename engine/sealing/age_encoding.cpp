@@ -1,4 +1,4 @@
-#include "engine/age_encoding.h"
+#include "engine/sealing/age_encoding.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,11 +1,11 @@
-#include "engine/secret_process.h"
+#include "engine/sealing/secret_process.h"
 
 #ifdef __linux__
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #endif
 
-#include "engine/age_primitives.h"
+#include "engine/sealing/age_primitives.h"
 
 namespace vellumar {
 

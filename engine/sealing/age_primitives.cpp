@@ -1,4 +1,4 @@
-#include "engine/age_primitives.h"
+#include "engine/sealing/age_primitives.h"
 
 #include <gcrypt.h>
 

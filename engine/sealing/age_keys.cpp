@@ -1,8 +1,8 @@
-#include "engine/age_keys.h"
+#include "engine/sealing/age_keys.h"
 
 #include <cstring>
 
-#include "engine/age_encoding.h"
+#include "engine/sealing/age_encoding.h"
 
 namespace vellumar {
 namespace {

@@ -1,8 +1,8 @@
-#include "engine/age_armor.h"
+#include "engine/sealing/age_armor.h"
 
 #include <cstring>
 
-#include "engine/age_encoding.h"
+#include "engine/sealing/age_encoding.h"
 
 namespace vellumar {
 namespace {

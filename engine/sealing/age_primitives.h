@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/secret_bytes.h"
+#include "engine/sealing/secret_bytes.h"
 
 namespace vellumar {
 
