@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/file_search.h"
-#include "engine/locked_folder_name.h"
+#include "engine/formats/locked_folder_name.h"
 #include "folders/folder_operations.h"
 
 namespace vellumar {

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "engine/locked_folder_name.h"
+#include "engine/formats/locked_folder_name.h"
 #include "engine/platform/paths.h"
 
 namespace vellumar {

@@ -16,7 +16,7 @@
 #include "app/web_pages.h"
 #include "engine/platform/file_system.h"
 #include "engine/lists/list_file.h"
-#include "engine/names.h"
+#include "engine/formats/names.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 #include "engine/sealing/sealed_lock.h"

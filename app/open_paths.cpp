@@ -1,7 +1,7 @@
 #include "app/open_paths.h"
 
 #include "engine/platform/file_system.h"
-#include "engine/locked_folder_name.h"
+#include "engine/formats/locked_folder_name.h"
 #include "engine/platform/paths.h"
 #include "engine/sealing/sealed_lock.h"
 #include "folders/folder_operations.h"

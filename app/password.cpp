@@ -2,7 +2,7 @@
 
 #include "engine/platform/file_system.h"
 #include "engine/platform/paths.h"
-#include "engine/text_shift.h"
+#include "engine/formats/text_shift.h"
 #include "locking/sealing_keys.h"
 
 namespace vellumar {

@@ -1,8 +1,8 @@
 #include "app/password_changes.h"
 
-#include "engine/locked_folder_name.h"
+#include "engine/formats/locked_folder_name.h"
 #include "engine/platform/paths.h"
-#include "engine/text_shift.h"
+#include "engine/formats/text_shift.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"
 #include "locking/failure_cause.h"

@@ -1,8 +1,8 @@
 #include "app/plain_folder_names.h"
 
-#include "engine/locked_folder_name.h"
+#include "engine/formats/locked_folder_name.h"
 #include "engine/platform/platform.h"
-#include "engine/text_shift.h"
+#include "engine/formats/text_shift.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"
 

@@ -2,7 +2,7 @@
 
 #include "app/byte_size.h"
 #include "engine/platform/file_system.h"
-#include "engine/names.h"
+#include "engine/formats/names.h"
 #include "engine/platform/paths.h"
 #include "engine/sealing/sealed_lock.h"
 #include "locking/file_operations.h"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/cipher.h"
+#include "engine/formats/cipher.h"
 
 namespace vellumar {
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "engine/runs/desktop.h"
-#include "engine/large_file.h"
+#include "engine/formats/large_file.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "engine/runs/desktop.h"
-#include "engine/large_file.h"
-#include "engine/small_file.h"
+#include "engine/formats/large_file.h"
+#include "engine/formats/small_file.h"
 
 namespace vellumar {
 namespace {

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "engine/platform/file_system.h"
-#include "engine/locked_folder_name.h"
+#include "engine/formats/locked_folder_name.h"
 #include "engine/platform/name_rules.h"
-#include "engine/names.h"
+#include "engine/formats/names.h"
 #include "engine/platform/platform.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"

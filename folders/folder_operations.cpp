@@ -5,10 +5,10 @@
 
 #include "engine/platform/folder_confinement.h"
 #include "engine/lists/hidden_list.h"
-#include "engine/locked_folder_name.h"
-#include "engine/locked_header.h"
+#include "engine/formats/locked_folder_name.h"
+#include "engine/formats/locked_header.h"
 #include "engine/platform/media_volume.h"
-#include "engine/names.h"
+#include "engine/formats/names.h"
 #include "engine/platform/platform.h"
 #include "engine/sealing/sealed_lock.h"
 #include "engine/runs/write_batch.h"

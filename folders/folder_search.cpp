@@ -4,7 +4,7 @@
 #include <climits>
 
 #include "engine/platform/folder_confinement.h"
-#include "engine/names.h"
+#include "engine/formats/names.h"
 #include "locking/file_box.h"
 #include "locking/sealing_keys.h"
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "engine/locked_header.h"
-#include "engine/names.h"
+#include "engine/formats/locked_header.h"
+#include "engine/formats/names.h"
 #include "engine/sealing/sealed_lock.h"
 #include "engine/runs/transfer.h"
 #include "folders/folder_lists.h"

@@ -13,7 +13,7 @@
 
 #include "engine/runs/desktop.h"
 #include "engine/platform/file_system.h"
-#include "engine/locked_format.h"
+#include "engine/formats/locked_format.h"
 #include "folders/folder_search.h"
 
 namespace vellumar {

@@ -5,10 +5,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/large_file.h"
-#include "engine/locked_format.h"
-#include "engine/locked_header.h"
-#include "engine/rc4.h"
+#include "engine/formats/large_file.h"
+#include "engine/formats/locked_format.h"
+#include "engine/formats/locked_header.h"
+#include "engine/formats/rc4.h"
 #include "fuzz/fuzz_folder.h"
 
 using namespace vellumar;

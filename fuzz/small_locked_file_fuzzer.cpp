@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/cipher.h"
-#include "engine/locked_format.h"
-#include "engine/small_file.h"
+#include "engine/formats/cipher.h"
+#include "engine/formats/locked_format.h"
+#include "engine/formats/small_file.h"
 #include "fuzz/fuzz_folder.h"
 
 using namespace vellumar;

@@ -5,12 +5,12 @@
 
 #include "engine/platform/file_system.h"
 #include "engine/platform/kept_attributes.h"
-#include "engine/large_file.h"
-#include "engine/locked_format.h"
-#include "engine/locked_header.h"
-#include "engine/names.h"
-#include "engine/rc4.h"
-#include "engine/small_unlock_stream.h"
+#include "engine/formats/large_file.h"
+#include "engine/formats/locked_format.h"
+#include "engine/formats/locked_header.h"
+#include "engine/formats/names.h"
+#include "engine/formats/rc4.h"
+#include "engine/formats/small_unlock_stream.h"
 #include "engine/runs/transfer.h"
 
 namespace vellumar {

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/platform/platform.h"
-#include "engine/text_shift.h"
+#include "engine/formats/text_shift.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/temp_folder.h"
 

@@ -22,7 +22,7 @@
 #include "engine/platform/file_system.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
-#include "engine/text_shift.h"
+#include "engine/formats/text_shift.h"
 #include "locking/file_box.h"
 #include "app/file_run_handlers.h"
 #include "tests/engine/lock_fixture.h"

@@ -16,7 +16,7 @@
 #include "app/find_locked_items_dialog.h"
 #include "app/main_window.h"
 #include "app/qt_desktop.h"
-#include "engine/locked_folder_name.h"
+#include "engine/formats/locked_folder_name.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 #include "engine/sealing/sealed_lock.h"

@@ -8,10 +8,10 @@
 #include <filesystem>
 
 #include "engine/platform/file_system.h"
-#include "engine/locked_folder_name.h"
+#include "engine/formats/locked_folder_name.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
-#include "engine/text_shift.h"
+#include "engine/formats/text_shift.h"
 #include "folders/folder_lists.h"
 #include "app/file_search.h"
 #include "tests/support/scripted_desktop.h"

@@ -11,7 +11,7 @@
 #include <functional>
 #include <utility>
 
-#include "engine/locked_folder_name.h"
+#include "engine/formats/locked_folder_name.h"
 #include "engine/platform/paths.h"
 #include "app/run_button.h"
 #include "app/encrypted_folders.h"

@@ -12,7 +12,7 @@
 #include <algorithm>
 
 #include "engine/platform/atomic_file.h"
-#include "engine/locked_folder_name.h"
+#include "engine/formats/locked_folder_name.h"
 #include "app/run_button.h"
 #include "app/encrypted_folders.h"
 #include "app/folder_chooser.h"

@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "engine/locked_header.h"
-#include "engine/locked_folder_name.h"
+#include "engine/formats/locked_header.h"
+#include "engine/formats/locked_folder_name.h"
 #include "app/run_button.h"
 #include "app/encrypted_folders.h"
 #include "app/folder_chooser.h"

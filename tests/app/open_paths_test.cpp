@@ -11,9 +11,9 @@
 
 #include "app/path_opener.h"
 #include "app/start_options.h"
-#include "engine/locked_folder_name.h"
-#include "engine/locked_header.h"
-#include "engine/names.h"
+#include "engine/formats/locked_folder_name.h"
+#include "engine/formats/locked_header.h"
+#include "engine/formats/names.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 #include "tests/app/wizard_fixture.h"

@@ -2,7 +2,7 @@
 
 #include "app/password.h"
 
-#include "engine/text_shift.h"
+#include "engine/formats/text_shift.h"
 #include "tests/app/wizard_fixture.h"
 
 namespace vellumar::test {

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/locked_folder_name.h"
+#include "engine/formats/locked_folder_name.h"
 #include "engine/platform/platform.h"
-#include "engine/text_shift.h"
+#include "engine/formats/text_shift.h"
 #include "tests/support/temp_folder.h"
 
 namespace vellumar::test {

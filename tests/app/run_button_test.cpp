@@ -19,7 +19,7 @@
 #endif
 
 #include "app/folder_chooser.h"
-#include "engine/locked_folder_name.h"
+#include "engine/formats/locked_folder_name.h"
 #include "engine/platform/paths.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_state.h"

@@ -15,8 +15,8 @@
 
 #include "cli/cli.h"
 #include "engine/platform/file_system.h"
-#include "engine/locked_folder_name.h"
-#include "engine/locked_header.h"
+#include "engine/formats/locked_folder_name.h"
+#include "engine/formats/locked_header.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 #include "tests/app/memory_settings.h"

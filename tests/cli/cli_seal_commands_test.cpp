@@ -23,7 +23,7 @@
 #include "cli/seal_commands.h"
 #include "engine/sealing/age_keys.h"
 #include "engine/platform/atomic_file.h"
-#include "engine/locked_folder_name.h"
+#include "engine/formats/locked_folder_name.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 #include "app/password_changes.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/sealing/age_keys.h"
-#include "engine/locked_folder_name.h"
+#include "engine/formats/locked_folder_name.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 #include "engine/sealing/sealed_identity.h"

@@ -1,6 +1,6 @@
-#include "engine/cipher.h"
+#include "engine/formats/cipher.h"
 
-#include "engine/cpu_features.h"
+#include "engine/formats/cpu_features.h"
 
 #include <gtest/gtest.h>
 

@@ -8,9 +8,9 @@
 #include <unistd.h>
 #endif
 
-#include "engine/large_file.h"
-#include "engine/locked_header.h"
-#include "engine/small_file.h"
+#include "engine/formats/large_file.h"
+#include "engine/formats/locked_header.h"
+#include "engine/formats/small_file.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/faulty_file_system.h"
 

@@ -13,8 +13,8 @@
 #include <fstream>
 #endif
 
-#include "engine/locked_header.h"
-#include "engine/small_file.h"
+#include "engine/formats/locked_header.h"
+#include "engine/formats/small_file.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/file_attributes.h"
 

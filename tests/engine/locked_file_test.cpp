@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <functional>
 
-#include "engine/cipher.h"
+#include "engine/formats/cipher.h"
 #include "app/file_messages.h"
-#include "engine/large_file.h"
-#include "engine/locked_header.h"
-#include "engine/rc4.h"
-#include "engine/small_file.h"
+#include "engine/formats/large_file.h"
+#include "engine/formats/locked_header.h"
+#include "engine/formats/rc4.h"
+#include "engine/formats/small_file.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/file_attributes.h"

@@ -1,9 +1,9 @@
-#include "engine/locked_folder_name.h"
+#include "engine/formats/locked_folder_name.h"
 
 #include <gtest/gtest.h>
 
 #include "engine/platform/file_system.h"
-#include "engine/text_shift.h"
+#include "engine/formats/text_shift.h"
 #include "tests/support/temp_folder.h"
 
 namespace vellumar {

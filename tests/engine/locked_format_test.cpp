@@ -1,11 +1,11 @@
 // The small format's reader sees a file in pieces of whatever size the
 // reads return: its verdict, the fault it names and the body it hands on
 // must never depend on where the pieces begin.
-#include "engine/locked_format.h"
+#include "engine/formats/locked_format.h"
 
 #include <gtest/gtest.h>
 
-#include "engine/small_file.h"
+#include "engine/formats/small_file.h"
 #include "tests/engine/lock_fixture.h"
 
 namespace vellumar {

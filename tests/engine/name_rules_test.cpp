@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "engine/locked_folder_name.h"
+#include "engine/formats/locked_folder_name.h"
 
 namespace vellumar {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/names.h"
+#include "engine/formats/names.h"
 #include "engine/platform/paths.h"
 
 #include <gtest/gtest.h>

@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "engine/large_file.h"
-#include "engine/small_file.h"
+#include "engine/formats/large_file.h"
+#include "engine/formats/small_file.h"
 #include "tests/engine/lock_fixture.h"
 
 namespace vellumar {

@@ -1,4 +1,4 @@
-#include "engine/text_shift.h"
+#include "engine/formats/text_shift.h"
 
 #include <gtest/gtest.h>
 

@@ -12,9 +12,9 @@
 #include <set>
 
 #include "engine/lists/hidden_list.h"
-#include "engine/locked_folder_name.h"
+#include "engine/formats/locked_folder_name.h"
 #include "engine/platform/paths.h"
-#include "engine/text_shift.h"
+#include "engine/formats/text_shift.h"
 #include "app/folder_chooser.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"

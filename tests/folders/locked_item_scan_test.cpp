@@ -12,11 +12,11 @@
 #include <set>
 
 #include "engine/platform/atomic_file.h"
-#include "engine/locked_folder_name.h"
-#include "engine/locked_header.h"
+#include "engine/formats/locked_folder_name.h"
+#include "engine/formats/locked_header.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
-#include "engine/text_shift.h"
+#include "engine/formats/text_shift.h"
 #include "folders/folder_operations.h"
 #include "locking/file_operations.h"
 #include "locking/sealing_keys.h"

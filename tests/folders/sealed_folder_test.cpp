@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/platform/atomic_file.h"
-#include "engine/locked_folder_name.h"
+#include "engine/formats/locked_folder_name.h"
 #include "engine/sealing/sealed_identity.h"
 #include "engine/sealing/sealed_lock.h"
 #include "folders/folder_operations.h"

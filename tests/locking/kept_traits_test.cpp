@@ -17,7 +17,7 @@
 #endif
 
 #include "engine/sealing/age_format.h"
-#include "engine/large_file.h"
+#include "engine/formats/large_file.h"
 #include "engine/runs/write_batch.h"
 #include "locking/file_operations.h"
 #include "locking/sealing_keys.h"

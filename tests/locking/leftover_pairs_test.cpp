@@ -17,7 +17,7 @@
 #endif
 
 #include "app/file_messages.h"
-#include "engine/locked_format.h"
+#include "engine/formats/locked_format.h"
 #include "app/file_run_handlers.h"
 #include "tests/locking/run_fixture.h"
 #include "tests/support/forwarding_file_system.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/locked_header.h"
+#include "engine/formats/locked_header.h"
 #include "engine/platform/paths.h"
 #include "engine/runs/write_batch.h"
 #include "locking/file_operations.h"

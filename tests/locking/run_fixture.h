@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "engine/platform/file_system.h"
-#include "engine/large_file.h"
-#include "engine/locked_header.h"
+#include "engine/formats/large_file.h"
+#include "engine/formats/locked_header.h"
 #include "engine/platform/platform.h"
-#include "engine/small_file.h"
+#include "engine/formats/small_file.h"
 #include "app/window_model.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/file_attributes.h"

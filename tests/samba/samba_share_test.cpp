@@ -26,8 +26,8 @@
 #include <vector>
 
 #include "engine/platform/file_system.h"
-#include "engine/locked_folder_name.h"
-#include "engine/locked_header.h"
+#include "engine/formats/locked_folder_name.h"
+#include "engine/formats/locked_header.h"
 #include "engine/platform/paths.h"
 #include "tests/engine/lock_fixture.h"
 #include "tests/support/temp_folder.h"

@@ -19,7 +19,7 @@ put() {
 goodTree() {
     rm -rf "$work/tree"
     put engine/names.h '#include <vector>' '#include <queue>' '#include "engine/platform/file_system.h"'
-    put locking/file_runs.h '#include "engine/names.h"' '#include "locking/file_search.h"'
+    put locking/file_runs.h '#include "engine/formats/names.h"' '#include "locking/file_search.h"'
     put folders/dispatcher.cpp '#include "locking/file_runs.h"' '#include "folders/folder_lists.h"'
     put app/frm_main.cpp '#include <QWidget>' '#include "folders/dispatcher.h"' \
         '#include "locking/window_model.h"'

@@ -1,6 +1,6 @@
-#include "engine/small_unlock_stream.h"
+#include "engine/formats/small_unlock_stream.h"
 
-#include "engine/locked_header.h"
+#include "engine/formats/locked_header.h"
 
 namespace vellumar {
 

@@ -1,7 +1,7 @@
-#include "engine/locked_folder_name.h"
+#include "engine/formats/locked_folder_name.h"
 
 #include "engine/platform/file_system.h"
-#include "engine/text_shift.h"
+#include "engine/formats/text_shift.h"
 
 namespace vellumar {
 

@@ -1,10 +1,10 @@
-#include "engine/locked_format.h"
+#include "engine/formats/locked_format.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "engine/cipher.h"
-#include "engine/locked_header.h"
+#include "engine/formats/cipher.h"
+#include "engine/formats/locked_header.h"
 
 namespace vellumar {
 namespace {

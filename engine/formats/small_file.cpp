@@ -1,20 +1,20 @@
-#include "engine/small_file.h"
+#include "engine/formats/small_file.h"
 
 #include <algorithm>
 #include <new>
 
 #include "engine/platform/atomic_file.h"
-#include "engine/cipher.h"
+#include "engine/formats/cipher.h"
 #include "engine/platform/file_system.h"
 #include "engine/platform/kept_attributes.h"
 #include "engine/lists/list_file.h"
-#include "engine/locked_format.h"
-#include "engine/locked_header.h"
-#include "engine/names.h"
+#include "engine/formats/locked_format.h"
+#include "engine/formats/locked_header.h"
+#include "engine/formats/names.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 #include "engine/lists/registry_store.h"
-#include "engine/small_unlock_stream.h"
+#include "engine/formats/small_unlock_stream.h"
 #include "engine/runs/transfer.h"
 #include "engine/runs/write_batch.h"
 

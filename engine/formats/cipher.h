@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/random_generator.h"
+#include "engine/formats/random_generator.h"
 
 namespace vellumar {
 

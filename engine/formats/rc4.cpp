@@ -1,4 +1,4 @@
-#include "engine/rc4.h"
+#include "engine/formats/rc4.h"
 
 #include <array>
 #include <cstdint>

@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <string>
 
-#include "engine/cipher.h"
-#include "engine/locked_format.h"
+#include "engine/formats/cipher.h"
+#include "engine/formats/locked_format.h"
 
 namespace vellumar {
 

@@ -1,6 +1,6 @@
-#include "engine/cipher.h"
+#include "engine/formats/cipher.h"
 
-#include "engine/cpu_features.h"
+#include "engine/formats/cpu_features.h"
 
 #ifdef VELLUMAR_X86_KERNELS
 #include <immintrin.h>

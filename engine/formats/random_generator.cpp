@@ -1,9 +1,9 @@
-#include "engine/random_generator.h"
+#include "engine/formats/random_generator.h"
 
 #include <bit>
 #include <cstring>
 
-#include "engine/cpu_features.h"
+#include "engine/formats/cpu_features.h"
 
 #ifdef VELLUMAR_X86_KERNELS
 #include <immintrin.h>

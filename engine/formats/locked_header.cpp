@@ -1,11 +1,11 @@
-#include "engine/locked_header.h"
+#include "engine/formats/locked_header.h"
 
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 
-#include "engine/cipher.h"
-#include "engine/names.h"
+#include "engine/formats/cipher.h"
+#include "engine/formats/names.h"
 #include "engine/platform/paths.h"
 
 namespace vellumar {

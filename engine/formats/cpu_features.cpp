@@ -1,4 +1,4 @@
-#include "engine/cpu_features.h"
+#include "engine/formats/cpu_features.h"
 
 namespace vellumar {
 namespace {

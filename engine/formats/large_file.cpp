@@ -1,16 +1,16 @@
-#include "engine/large_file.h"
+#include "engine/formats/large_file.h"
 
 #include <algorithm>
 
 #include "engine/platform/atomic_file.h"
-#include "engine/cipher.h"
+#include "engine/formats/cipher.h"
 #include "engine/platform/file_system.h"
 #include "engine/platform/kept_attributes.h"
-#include "engine/locked_format.h"
-#include "engine/locked_header.h"
-#include "engine/names.h"
+#include "engine/formats/locked_format.h"
+#include "engine/formats/locked_header.h"
+#include "engine/formats/names.h"
 #include "engine/platform/paths.h"
-#include "engine/rc4.h"
+#include "engine/formats/rc4.h"
 #include "engine/lists/registry_store.h"
 #include "engine/runs/transfer.h"
 
