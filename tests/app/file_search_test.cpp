@@ -25,7 +25,7 @@
 #include "engine/formats/text_shift.h"
 #include "locking/file_box.h"
 #include "app/file_run_handlers.h"
-#include "tests/engine/lock_fixture.h"
+#include "tests/engine/formats/lock_fixture.h"
 #include "tests/support/forwarding_file_system.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/temp_folder.h"

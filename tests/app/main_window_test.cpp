@@ -56,7 +56,7 @@
 #include "engine/formats/text_shift.h"
 #include "locking/sealing_keys.h"
 #include "app/file_run_handlers.h"
-#include "tests/engine/lock_fixture.h"
+#include "tests/engine/formats/lock_fixture.h"
 #include "tests/support/file_attributes.h"
 #include "tests/support/temp_folder.h"
 

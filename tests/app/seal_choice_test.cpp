@@ -17,7 +17,7 @@
 #include "engine/sealing/sealed_lock.h"
 #include "locking/sealing_keys.h"
 #include "tests/app/wizard_fixture.h"
-#include "tests/engine/lock_fixture.h"
+#include "tests/engine/formats/lock_fixture.h"
 #include "tests/support/forwarding_file_system.h"
 
 namespace vellumar::test {

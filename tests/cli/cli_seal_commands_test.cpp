@@ -30,7 +30,7 @@
 #include "engine/sealing/sealed_identity.h"
 #include "locking/sealing_keys.h"
 #include "tests/app/memory_settings.h"
-#include "tests/engine/lock_fixture.h"
+#include "tests/engine/formats/lock_fixture.h"
 #include "tests/support/temp_folder.h"
 
 namespace vellumar::test {

@@ -19,7 +19,7 @@
 #include "engine/platform/platform.h"
 #include "engine/formats/text_shift.h"
 #include "tests/cli/program_fixture.h"
-#include "tests/engine/lock_fixture.h"
+#include "tests/engine/formats/lock_fixture.h"
 #include "tests/support/temp_folder.h"
 
 namespace vellumar::test {

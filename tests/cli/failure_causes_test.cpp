@@ -20,7 +20,7 @@
 #include "engine/runs/write_batch.h"
 #include "locking/file_operations.h"
 #include "locking/sealing_keys.h"
-#include "tests/engine/lock_fixture.h"
+#include "tests/engine/formats/lock_fixture.h"
 #include "tests/support/forwarding_file_system.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/temp_folder.h"

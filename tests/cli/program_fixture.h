@@ -11,7 +11,7 @@
 
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
-#include "tests/engine/lock_fixture.h"
+#include "tests/engine/formats/lock_fixture.h"
 #include "tests/support/temp_folder.h"
 
 namespace vellumar::test {

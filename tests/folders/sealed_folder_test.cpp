@@ -19,7 +19,7 @@
 #include "folders/locked_item_rescue.h"
 #include "folders/locked_item_scan.h"
 #include "locking/sealing_keys.h"
-#include "tests/engine/lock_fixture.h"
+#include "tests/engine/formats/lock_fixture.h"
 #include "tests/support/file_attributes.h"
 
 namespace vellumar::test {

@@ -19,7 +19,7 @@
 
 #include "engine/lists/list_file.h"
 #include "engine/runs/write_batch.h"
-#include "tests/engine/lock_fixture.h"
+#include "tests/engine/formats/lock_fixture.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/forwarding_file_system.h"
 

@@ -15,7 +15,7 @@
 #include "engine/runs/write_batch.h"
 #include "locking/file_box.h"
 #include "locking/file_operations.h"
-#include "tests/engine/lock_fixture.h"
+#include "tests/engine/formats/lock_fixture.h"
 #include "tests/support/forwarding_file_system.h"
 
 namespace vellumar::test {

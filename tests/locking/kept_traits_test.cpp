@@ -21,7 +21,7 @@
 #include "engine/runs/write_batch.h"
 #include "locking/file_operations.h"
 #include "locking/sealing_keys.h"
-#include "tests/engine/lock_fixture.h"
+#include "tests/engine/formats/lock_fixture.h"
 
 namespace vellumar::test {
 namespace {

@@ -13,7 +13,7 @@
 #include "engine/platform/paths.h"
 #include "engine/runs/write_batch.h"
 #include "locking/file_operations.h"
-#include "tests/engine/lock_fixture.h"
+#include "tests/engine/formats/lock_fixture.h"
 
 namespace vellumar::test {
 namespace {

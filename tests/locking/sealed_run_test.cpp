@@ -16,7 +16,7 @@
 #include "engine/runs/write_batch.h"
 #include "locking/file_operations.h"
 #include "locking/sealing_keys.h"
-#include "tests/engine/lock_fixture.h"
+#include "tests/engine/formats/lock_fixture.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/file_attributes.h"
 

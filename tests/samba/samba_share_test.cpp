@@ -29,7 +29,7 @@
 #include "engine/formats/locked_folder_name.h"
 #include "engine/formats/locked_header.h"
 #include "engine/platform/paths.h"
-#include "tests/engine/lock_fixture.h"
+#include "tests/engine/formats/lock_fixture.h"
 #include "tests/support/temp_folder.h"
 
 extern char** environ;

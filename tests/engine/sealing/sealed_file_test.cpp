@@ -6,7 +6,7 @@
 
 #include "engine/platform/paths.h"
 #include "engine/sealing/sealed_identity.h"
-#include "tests/engine/age_test_printing.h"
+#include "tests/engine/sealing/age_test_printing.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/file_attributes.h"
 #include "tests/support/forwarding_file_system.h"

@@ -11,7 +11,7 @@
 #include "engine/formats/locked_header.h"
 #include "engine/formats/rc4.h"
 #include "engine/formats/small_file.h"
-#include "tests/engine/lock_fixture.h"
+#include "tests/engine/formats/lock_fixture.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/file_attributes.h"
 

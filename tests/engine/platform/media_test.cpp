@@ -24,7 +24,7 @@
 #include "engine/platform/file_system.h"
 #include "engine/runs/write_batch.h"
 #include "locking/file_operations.h"
-#include "tests/engine/lock_fixture.h"
+#include "tests/engine/formats/lock_fixture.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/temp_folder.h"
 

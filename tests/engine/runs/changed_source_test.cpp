@@ -8,7 +8,7 @@
 
 #include "app/file_messages.h"
 #include "engine/runs/write_batch.h"
-#include "tests/engine/lock_fixture.h"
+#include "tests/engine/formats/lock_fixture.h"
 #include "tests/support/forwarding_file_system.h"
 
 namespace vellumar {

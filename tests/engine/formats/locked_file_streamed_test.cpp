@@ -15,7 +15,7 @@
 
 #include "engine/formats/locked_header.h"
 #include "engine/formats/small_file.h"
-#include "tests/engine/lock_fixture.h"
+#include "tests/engine/formats/lock_fixture.h"
 #include "tests/support/file_attributes.h"
 
 namespace vellumar {

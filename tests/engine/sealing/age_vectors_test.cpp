@@ -1,4 +1,4 @@
-// The published age test vectors (tests/engine/data/age-vectors), each read
+// The published age test vectors (tests/engine/sealing/data/age-vectors), each read
 // by AgeReader with the vector's identities or passphrases, its outcome and
 // the content it released checked against what the vector expects.
 
@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "engine/sealing/age_format.h"
-#include "tests/engine/age_test_printing.h"
+#include "tests/engine/sealing/age_test_printing.h"
 
 namespace vellumar {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "engine/sealing/age_encoding.h"
-#include "tests/engine/age_test_printing.h"
+#include "tests/engine/sealing/age_test_printing.h"
 
 namespace vellumar {
 namespace {

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/formats/small_file.h"
-#include "tests/engine/lock_fixture.h"
+#include "tests/engine/formats/lock_fixture.h"
 
 namespace vellumar {
 namespace {
