@@ -15,7 +15,7 @@
 #include "cli/scan_commands.h"
 #include "cli/seal_commands.h"
 #include "engine/platform/file_system.h"
-#include "engine/formats/names.h"
+#include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 #include "engine/runs/write_batch.h"
 #include "locking/file_operations.h"

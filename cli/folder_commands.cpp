@@ -6,7 +6,7 @@
 #include "cli/cli.h"
 #include "cli/item_lines.h"
 #include "cli/seal_commands.h"
-#include "engine/formats/names.h"
+#include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 #include "folders/folder_operations.h"
 #include "folders/folder_paths.h"

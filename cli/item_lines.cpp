@@ -6,7 +6,7 @@
 #include "cli/cli_session.h"
 #include "engine/sealing/age_format.h"
 #include "engine/platform/file_system.h"
-#include "engine/formats/names.h"
+#include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 #include "engine/sealing/sealed_lock.h"
 #include "folders/folder_paths.h"

@@ -9,7 +9,7 @@
 #include "cli/cli.h"
 #include "cli/item_lines.h"
 #include "engine/platform/file_system.h"
-#include "engine/formats/names.h"
+#include "engine/platform/paths.h"
 #include "engine/sealing/sealed_identity.h"
 #include "engine/runs/write_batch.h"
 #include "locking/failure_cause.h"

@@ -6,7 +6,7 @@
 #include "engine/platform/file_system.h"
 #include "engine/formats/locked_folder_name.h"
 #include "engine/platform/name_rules.h"
-#include "engine/formats/names.h"
+#include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_paths.h"

@@ -8,7 +8,7 @@
 #include "engine/formats/locked_folder_name.h"
 #include "engine/formats/locked_header.h"
 #include "engine/platform/media_volume.h"
-#include "engine/formats/names.h"
+#include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 #include "engine/sealing/sealed_lock.h"
 #include "engine/runs/write_batch.h"

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "engine/platform/file_system.h"
-#include "engine/formats/names.h"
+#include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 
 namespace vellumar {

@@ -4,7 +4,7 @@
 #include <climits>
 
 #include "engine/platform/folder_confinement.h"
-#include "engine/formats/names.h"
+#include "engine/platform/paths.h"
 #include "locking/file_box.h"
 #include "locking/sealing_keys.h"
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "engine/formats/locked_header.h"
-#include "engine/formats/names.h"
+#include "engine/platform/paths.h"
 #include "engine/sealing/sealed_lock.h"
 #include "engine/runs/transfer.h"
 #include "folders/folder_lists.h"

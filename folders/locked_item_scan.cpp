@@ -8,7 +8,7 @@
 #include "engine/lists/hidden_list.h"
 #include "engine/formats/locked_folder_name.h"
 #include "engine/formats/locked_header.h"
-#include "engine/formats/names.h"
+#include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 #include "engine/formats/text_shift.h"
 #include "engine/runs/transfer.h"

@@ -4,7 +4,7 @@
 
 #include "engine/platform/atomic_file.h"
 #include "engine/lists/hidden_list.h"
-#include "engine/formats/names.h"
+#include "engine/platform/paths.h"
 
 namespace vellumar {
 

@@ -9,7 +9,7 @@
 #include "engine/formats/large_file.h"
 #include "engine/formats/locked_header.h"
 #include "engine/platform/media_volume.h"
-#include "engine/formats/names.h"
+#include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 #include "engine/sealing/sealed_lock.h"
 #include "engine/formats/small_file.h"

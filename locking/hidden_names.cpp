@@ -3,7 +3,7 @@
 #include <set>
 
 #include "engine/lists/hidden_list.h"
-#include "engine/formats/names.h"
+#include "engine/platform/paths.h"
 
 namespace vellumar {
 

@@ -2,7 +2,7 @@
 
 #include "engine/platform/atomic_file.h"
 #include "engine/platform/folder_confinement.h"
-#include "engine/formats/names.h"
+#include "engine/platform/paths.h"
 #include "engine/sealing/sealed_identity.h"
 #include "locking/sealing_keys.h"
 

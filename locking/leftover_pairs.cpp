@@ -8,7 +8,7 @@
 #include "engine/formats/large_file.h"
 #include "engine/formats/locked_format.h"
 #include "engine/formats/locked_header.h"
-#include "engine/formats/names.h"
+#include "engine/platform/paths.h"
 #include "engine/formats/rc4.h"
 #include "engine/formats/small_unlock_stream.h"
 #include "engine/runs/transfer.h"

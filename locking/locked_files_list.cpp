@@ -8,7 +8,7 @@
 #include "engine/platform/file_system.h"
 #include "engine/lists/list_file.h"
 #include "engine/lists/list_lock.h"
-#include "engine/formats/names.h"
+#include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 
 namespace vellumar {

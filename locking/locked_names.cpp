@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "engine/platform/name_rules.h"
-#include "engine/formats/names.h"
+#include "engine/platform/paths.h"
 
 namespace vellumar {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "engine/platform/atomic_file.h"
-#include "engine/formats/names.h"
+#include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 #include "engine/sealing/sealed_identity.h"
 
