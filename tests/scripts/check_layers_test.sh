@@ -18,8 +18,11 @@ put() {
 
 goodTree() {
     rm -rf "$work/tree"
-    put engine/names.h '#include <vector>' '#include <queue>' '#include "engine/platform/file_system.h"'
-    put locking/file_runs.h '#include "engine/formats/names.h"' '#include "locking/file_search.h"'
+    put engine/platform/paths.h '#include <vector>' '#include <queue>' \
+        '#include "engine/platform/file_system.h"'
+    put engine/formats/small_file.h '#include "engine/runs/transfer.h"' \
+        '#include "engine/sealing/sealed_lock.h"' '#include "engine/lists/list_file.h"'
+    put locking/file_runs.h '#include "engine/platform/paths.h"' '#include "locking/file_search.h"'
     put folders/dispatcher.cpp '#include "locking/file_runs.h"' '#include "folders/folder_lists.h"'
     put app/frm_main.cpp '#include <QWidget>' '#include "folders/dispatcher.h"' \
         '#include "locking/window_model.h"'
@@ -45,18 +48,22 @@ expect 0 ""
 
 # <file> | <line 3 of it> | <cause>
 cases=(
-    'engine/cipher.cpp|#include "locking/file_runs.h"|includes locking/file_runs.h from a layer above: engine/ stands below locking/'
+    'engine/formats/cipher.cpp|#include "locking/file_runs.h"|includes locking/file_runs.h from a layer above: engine/formats/ stands below locking/'
+    'engine/platform/paths.cpp|#include "engine/lists/list_file.h"|includes engine/lists/list_file.h from a layer above: engine/platform/ stands below engine/lists/'
+    'engine/runs/transfer.cpp|#include "engine/sealing/age_format.h"|includes engine/sealing/age_format.h from a layer above: engine/runs/ stands below engine/sealing/'
+    'engine/sealing/sealed_lock.cpp|#include "engine/formats/cipher.h"|includes engine/formats/cipher.h from a layer above: engine/sealing/ stands below engine/formats/'
+    'engine/cipher.h|#include "engine/formats/rc4.h"|stands outside the engine'"'"'s rooms: engine/ keeps its files in platform/, lists/, runs/, sealing/ and formats/'
     'locking/file_box.h|#include "folders/folder_lists.h"|includes folders/folder_lists.h from a layer above: locking/ stands below folders/'
     'folders/folder_state.cpp|#include "app/frm_main.h"|includes app/frm_main.h from a layer above: folders/ stands below app/'
     'folders/folder_state.cpp|#include "cli/console.h"|includes cli/console.h from a layer above: folders/ stands below cli/'
     'folders/folder_chooser.h|#include <QString>|includes the Qt header <QString>: folders/ holds no Qt'
-    'engine/list_file.h|#  include <QtCore/QFile>|includes the Qt header <QtCore/QFile>: engine/ holds no Qt'
+    'engine/lists/list_file.h|#  include <QtCore/QFile>|includes the Qt header <QtCore/QFile>: engine/lists/ holds no Qt'
     'locking/file_box.cpp|#include <QtWidgets>|includes the Qt header <QtWidgets>: locking/ holds no Qt'
     'cli/console.cpp|#include "app/frm_main.h"|includes app/frm_main.h: cli/ takes from app/ its settings store and password rules alone, never the window'"'"'s code'
     'cli/cli.h|#include "app/qt_settings_store.h"|includes app/qt_settings_store.h: cli/ takes from app/ its settings store and password rules alone, never the window'"'"'s code'
     'app/selection.cpp|#include "cli/cli.h"|includes cli/cli.h: app/ and cli/ are two front ends, apart'
     'cli/cli_session.cpp|#include "locking/window_model.h"|includes locking/window_model.h, the window'"'"'s state: only app/ may'
-    'engine/names.cpp|#include "locking/window_model.h"|includes locking/window_model.h, the window'"'"'s state: only app/ may'
+    'engine/platform/paths.cpp|#include "locking/window_model.h"|includes locking/window_model.h, the window'"'"'s state: only app/ may'
 )
 for entry in "${cases[@]}"; do
     IFS='|' read -r file include cause <<<"$entry"
@@ -69,11 +76,11 @@ done
 
 case="every fault named, in file and line order"
 goodTree
-put engine/b.h '#include <QByteArray>' '#include "folders/folder_lists.h"'
-put engine/a.h '#include "app/password.h"'
-expect 1 "engine/a.h:3: includes app/password.h from a layer above: engine/ stands below app/
-engine/b.h:3: includes the Qt header <QByteArray>: engine/ holds no Qt
-engine/b.h:4: includes folders/folder_lists.h from a layer above: engine/ stands below folders/
+put engine/runs/b.h '#include <QByteArray>' '#include "folders/folder_lists.h"'
+put engine/runs/a.h '#include "app/password.h"'
+expect 1 "engine/runs/a.h:3: includes app/password.h from a layer above: engine/runs/ stands below app/
+engine/runs/b.h:3: includes the Qt header <QByteArray>: engine/runs/ holds no Qt
+engine/runs/b.h:4: includes folders/folder_lists.h from a layer above: engine/runs/ stands below folders/
 check-layers: 3 include(s) against the layers"
 
 case="a folder that holds no layer"
