@@ -77,11 +77,8 @@ FileResult lockLargeFile(const std::string& path, Desktop& desktop, const FileRe
             e = copyUnchanged(plain, locked, length - length % kChunkSize, desktop);
         return e;
     };
-    Replacement step;
-    step.source = path;
-    step.target = lockedPath;
-    step.batch = request.batch;
-    step.plainAttributes = request.plainAttributes;
+    Replacement step = lockReplacement(path, lockedPath, request);
+    step.listPath.clear();  // a large locked file is never listed
     step.openSource = &plain;
     step.lengthMustHold = true;
     if (FileResult locked = replaceInPlace(step, status, writeLocked); !locked.done())
@@ -128,11 +125,7 @@ FileResult unlockLargeFile(const std::string& path, Desktop& desktop,
                               desktop);
         return e;
     };
-    Replacement step;
-    step.direction = Replacement::Direction::unlock;
-    step.source = path;
-    step.target = plainPath;
-    step.batch = request.batch;
+    Replacement step = unlockReplacement(path, plainPath, request.batch);
     step.openSource = &source;
     if (FileResult restored = replaceInPlace(step, status, writeRestored); !restored.done())
         return restored;

@@ -39,18 +39,6 @@ FileResult unlockTarget(const std::string& lockedPath, bool layer, const WriteBa
     return fileDone(plainPath);
 }
 
-// Unlocking one layer: the plain content, or an inner layer, comes in
-// place of the locked file.
-Replacement unlockStep(const std::string& lockedPath, const std::string& target,
-                       WriteBatch* batch) {
-    Replacement step;
-    step.direction = Replacement::Direction::unlock;
-    step.source = lockedPath;
-    step.target = target;
-    step.batch = batch;
-    return step;
-}
-
 // The locked file's text: the header line, then the stretched body in lines
 // of 70 characters. An empty body still gets one (empty) line.
 std::string lockedText(const std::string& header, const std::string& body) {
@@ -150,7 +138,7 @@ FileResult unlockStreamed(const std::string& path, Desktop& desktop, WriteBatch*
             e = IoError::changed;
         return e;
     };
-    FileResult unlocked = replaceInPlace(unlockStep(path, plainPath, batch), asRead, writeUnlocked);
+    FileResult unlocked = replaceInPlace(unlockReplacement(path, plainPath, batch), asRead, writeUnlocked);
     if (unlocked.done()) forgetRecord(plainPath);
     return unlocked;
 }
@@ -181,13 +169,8 @@ FileResult lockSmallFile(const std::string& path, Desktop& desktop, const FileRe
     if (!layer && nameTaken(lockedPath, request.batch))
         return fileProblem(FileProblem::nameTaken, lockedPath);
 
-    Replacement step;
-    step.source = path;
-    step.target = lockedPath;
-    step.batch = request.batch;
-    step.listPath = request.listPath;
-    step.plainAttributes = request.plainAttributes;
-    if (FileResult locked = replaceWithContent(step, asRead, std::move(text), desktop);
+    if (FileResult locked = replaceWithContent(lockReplacement(path, lockedPath, request), asRead,
+                                               std::move(text), desktop);
         !locked.done())
         return locked;
 
@@ -259,8 +242,8 @@ FileResult unlockSmallFile(const std::string& path, Desktop& desktop,
     if (!target.done()) return target;
     const std::string& plainPath = target.output;
 
-    FileResult unlocked = replaceWithContent(unlockStep(path, plainPath, request.batch), asRead,
-                                             std::move(plain), desktop);
+    FileResult unlocked = replaceWithContent(unlockReplacement(path, plainPath, request.batch),
+                                             asRead, std::move(plain), desktop);
     if (unlocked.done()) forgetRecord(plainPath);
     return unlocked;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/platform/kept_attributes.h"
+#include "engine/platform/paths.h"
 #include "engine/runs/transfer.h"
 #include "engine/runs/write_batch.h"
 
@@ -11,6 +12,65 @@ namespace {
 
 // Work written between two yields to the window.
 constexpr size_t kYieldEvery = 64 * 1024;
+
+// How the new file must be committed: in place of the source when the names
+// are the same (a layer of the small format), otherwise never over an
+// existing file.
+AtomicFile::Mode outputMode(const std::string& target, const std::string& source) {
+    return target == source ? AtomicFile::Mode::replaceExisting : AtomicFile::Mode::keepExisting;
+}
+
+// `batch` when it takes the new file `target` replacing `source` (content
+// and all), or null when that must be committed on its own.
+WriteBatch* batchTaking(WriteBatch* batch, const std::string& target, const std::string& source) {
+    // In a batch the source goes only once the whole batch is durable. (A
+    // layer written in place is never batched: it replaces its source.)
+    return batch && target != source && batch->accepts(getFolderPart(target)) ? batch : nullptr;
+}
+
+// After the program changed the source's attributes itself (which moves its
+// change time): the status to check at the removal from now on, or
+// `changed` when the content changed since `asRead` was taken.
+IoError restatAfterOwnChange(const std::string& path, FileStatus& asRead) {
+    FileStatus now;
+    if (IoError e = fileSystem().status(path, now); e != IoError::ok) return e;
+    FileStatus expected = asRead;
+    expected.changed = now.changed;
+    if (!sameUnchanged(expected, now)) return IoError::changed;
+    asRead = now;
+    return IoError::ok;
+}
+
+// Commits `output`, then removes `source` (the output's standInFor()) unless
+// the output took its place; in `batch` when it takes the file. On failure
+// nothing is left of the output and the source stands; IoError::changed when
+// the source changed after it was read.
+IoError commitInPlaceOf(AtomicFile& output, const std::string& source, WriteBatch* batch) {
+    FileSystem& fs = fileSystem();
+    const std::string& target = output.finalPath();
+    const bool inPlace = target == source;
+    if (WriteBatch* taking = batchTaking(batch, target, source)) return taking->adopt(output, source);
+    if (IoError e = output.commit(); e != IoError::ok) {
+        // When only the folder flush failed, the output has its name already.
+        // In place, the old file is gone and the new one holds the same
+        // content; beside the source, take the output back.
+        if (output.committed()) {
+            if (inPlace) return IoError::ok;
+            fs.removeFile(target);
+        }
+        return e;
+    }
+    if (inPlace) return IoError::ok;
+    if (IoError e = removeUnchangedSource(source, output.sourceAsRead()); e != IoError::ok) {
+        // Take the output back only while the source is surely still there.
+        if (fileExists(source)) fs.removeFile(target);
+        return e;
+    }
+    // Makes the removal durable too; a crash before it leaves both files,
+    // which loses nothing.
+    fs.flushFolder(getFolderPart(target));
+    return IoError::ok;
+}
 
 bool locking(const Replacement& step) {
     return step.direction == Replacement::Direction::lock;
@@ -69,6 +129,27 @@ FileResult concluded(const Replacement& step, ClearedAttributes& marks, IoError 
 }
 
 }  // namespace
+
+Replacement lockReplacement(const std::string& source, const std::string& target,
+                            const FileRequest& request) {
+    Replacement step;
+    step.source = source;
+    step.target = target;
+    step.batch = request.batch;
+    step.listPath = request.listPath;
+    step.plainAttributes = request.plainAttributes;
+    return step;
+}
+
+Replacement unlockReplacement(const std::string& source, const std::string& target,
+                              WriteBatch* batch) {
+    Replacement step;
+    step.direction = Replacement::Direction::unlock;
+    step.source = source;
+    step.target = target;
+    step.batch = batch;
+    return step;
+}
 
 FileResult replaceInPlace(const Replacement& step, FileStatus& sourceAsRead,
                           const ContentWriter& write) {

@@ -15,6 +15,7 @@
 #include "engine/platform/atomic_file.h"
 #include "engine/platform/file_system.h"
 #include "engine/runs/desktop.h"
+#include "engine/runs/file_request.h"
 #include "engine/runs/file_result.h"
 
 namespace vellumar {
@@ -49,6 +50,13 @@ struct Replacement {
     // being written) would lose its end.
     bool lengthMustHold = false;
 };
+
+// Locking `source` into `target` as `request` asks it.
+Replacement lockReplacement(const std::string& source, const std::string& target,
+                            const FileRequest& request);
+// Unlocking `source` into `target`.
+Replacement unlockReplacement(const std::string& source, const std::string& target,
+                              WriteBatch* batch);
 
 // Writes the new file's whole content into `output`, which is open.
 using ContentWriter = std::function<IoError(AtomicFile& output)>;

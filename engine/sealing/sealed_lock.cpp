@@ -168,12 +168,7 @@ FileResult lockSealedFile(const std::string& path, const AgeRecipient& recipient
     FileCloser closePlain(plain);
     if (FileResult opened = openToRead(path, status, plain); !opened.done()) return opened;
 
-    Replacement step;
-    step.source = path;
-    step.target = sealedPath;
-    step.batch = request.batch;
-    step.listPath = request.listPath;
-    step.plainAttributes = request.plainAttributes;
+    Replacement step = lockReplacement(path, sealedPath, request);
     step.openSource = &plain;
     step.lengthMustHold = true;
     AgeResult written;
@@ -217,11 +212,7 @@ FileResult unlockSealedFile(const std::string& path, const std::vector<AgeIdenti
     const std::string plainPath = addBackslash(getFolderPart(path)) + name;
     if (nameTaken(plainPath, request.batch)) return fileProblem(FileProblem::nameTaken, plainPath);
 
-    Replacement step;
-    step.direction = Replacement::Direction::unlock;
-    step.source = path;
-    step.target = plainPath;
-    step.batch = request.batch;
+    Replacement step = unlockReplacement(path, plainPath, request.batch);
     step.openSource = &source;
     AgeResult read;
     const FileResult restored = replaceInPlace(step, status, [&](AtomicFile& output) {
