@@ -138,7 +138,8 @@ FileResult unlockStreamed(const std::string& path, Desktop& desktop, WriteBatch*
             e = IoError::changed;
         return e;
     };
-    FileResult unlocked = replaceInPlace(unlockReplacement(path, plainPath, batch), asRead, writeUnlocked);
+    FileResult unlocked =
+        replaceInPlace(unlockReplacement(path, plainPath, batch), asRead, writeUnlocked);
     if (unlocked.done()) forgetRecord(plainPath);
     return unlocked;
 }

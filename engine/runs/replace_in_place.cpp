@@ -49,7 +49,8 @@ IoError commitInPlaceOf(AtomicFile& output, const std::string& source, WriteBatc
     FileSystem& fs = fileSystem();
     const std::string& target = output.finalPath();
     const bool inPlace = target == source;
-    if (WriteBatch* taking = batchTaking(batch, target, source)) return taking->adopt(output, source);
+    if (WriteBatch* taking = batchTaking(batch, target, source))
+        return taking->adopt(output, source);
     if (IoError e = output.commit(); e != IoError::ok) {
         // When only the folder flush failed, the output has its name already.
         // In place, the old file is gone and the new one holds the same
@@ -177,11 +178,10 @@ FileResult replaceWithContent(const Replacement& step, FileStatus& sourceAsRead,
         // Listed before the source goes, as above.
         if (!step.listPath.empty()) batch->appendLine(step.listPath, step.target);
         batch->adoptContent(step.target, step.source, sourceAsRead, std::move(content),
-                            kLockedFileAttributes, AtomicFile::Traits::carry,
-                            step.plainAttributes);
+                            kLockedFileAttributes, AtomicFile::Traits::carry, step.plainAttributes);
     } else {
-        batch->adoptContent(step.target, step.source, sourceAsRead, std::move(content),
-                            kAttrNormal, AtomicFile::Traits::restore);
+        batch->adoptContent(step.target, step.source, sourceAsRead, std::move(content), kAttrNormal,
+                            AtomicFile::Traits::restore);
     }
     return concluded(step, marks, IoError::ok);
 }
