@@ -5,13 +5,13 @@
 #include "engine/platform/atomic_file.h"
 #include "engine/formats/cipher.h"
 #include "engine/platform/file_system.h"
-#include "engine/platform/kept_attributes.h"
 #include "engine/formats/locked_format.h"
 #include "engine/formats/locked_header.h"
 #include "engine/formats/names.h"
 #include "engine/platform/paths.h"
 #include "engine/formats/rc4.h"
 #include "engine/lists/registry_store.h"
+#include "engine/runs/replace_in_place.h"
 #include "engine/runs/transfer.h"
 
 namespace vellumar {
@@ -67,30 +67,22 @@ FileResult lockLargeFile(const std::string& path, Desktop& desktop, const FileRe
     if (IoError e = fs.openRead(path, plain); e != IoError::ok) return stepFailed(e, path, path);
     FileCloser closePlain(plain);
 
-    // A batch opens its hold on the volume before anything is written there.
-    batchTaking(request.batch, lockedPath, path);
-    AtomicFile locked(lockedPath);
-    locked.standInFor(path, status);
-    locked.keepTraits(AtomicFile::Traits::carry, request.plainAttributes);
-    IoError e = locked.open();
-    if (e == IoError::ok) e = locked.write(header + '\r');
-    // Only the part below one chunk is transformed; the chunks follow as they are.
-    std::string head(length % kChunkSize, '\0');
-    if (e == IoError::ok) e = readExactly(plain, head.data(), head.size());
-    if (e == IoError::ok) e = locked.write(rc4Crypt(std::move(head), kHeadKey));
-    if (e == IoError::ok) e = copyUnchanged(plain, locked, length - length % kChunkSize, desktop);
-    // A file that grew meanwhile (a log being written) would lose its end.
-    if (FileStatus now; e == IoError::ok && (fs.status(path, now) != IoError::ok ||
-                                             now.size != length))
-        e = IoError::changed;
-    if (e == IoError::ok) {
-        // Closed before the plain file is removed (Windows refuses to remove an open file).
-        e = fs.close(plain);
-        plain = kNoFile;
-    }
-    locked.setAttributes(kAttrReadOnly | kAttrHidden);
-    if (e == IoError::ok) e = commitInPlaceOf(locked, path, request.batch);
-    if (e != IoError::ok) return stepFailed(e, path, lockedPath);
+    const auto writeLocked = [&](AtomicFile& locked) {
+        IoError e = locked.write(header + '\r');
+        // Only the part below one chunk is transformed; the chunks follow as they are.
+        std::string head(length % kChunkSize, '\0');
+        if (e == IoError::ok) e = readExactly(plain, head.data(), head.size());
+        if (e == IoError::ok) e = locked.write(rc4Crypt(std::move(head), kHeadKey));
+        if (e == IoError::ok)
+            e = copyUnchanged(plain, locked, length - length % kChunkSize, desktop);
+        return e;
+    };
+    Replacement step = lockReplacement(path, lockedPath, request);
+    step.listPath.clear();  // a large locked file is never listed
+    step.openSource = &plain;
+    step.lengthMustHold = true;
+    if (FileResult locked = replaceInPlace(step, status, writeLocked); !locked.done())
+        return locked;
 
     writeRegValue(RegistryRoot, kLockedVkwFile, scrambleName(trim(path)), "S",
                   scrambleName(trim(lockedPath)));
@@ -123,28 +115,20 @@ FileResult unlockLargeFile(const std::string& path, Desktop& desktop,
     const std::string plainPath = restoredName(path);
     if (nameTaken(plainPath, request.batch)) return fileProblem(FileProblem::nameTaken, plainPath);
 
-    ClearedAttributes attributes(path);
-    if (IoError e = attributes.clear(); e != IoError::ok) return stepFailed(e, path, path);
-    if (IoError e = restatAfterOwnChange(path, status); e != IoError::ok)
-        return stepFailed(e, path, path);
-    batchTaking(request.batch, plainPath, path);
-    AtomicFile restored(plainPath);
-    restored.standInFor(path, status);
-    restored.keepTraits(AtomicFile::Traits::restore);
-    IoError e = restored.open();
-    // Only the part below one chunk was transformed; the chunks follow as they are.
-    std::string head(contentLength % kChunkSize, '\0');
-    if (e == IoError::ok) e = readExactly(source, head.data(), head.size());
-    if (e == IoError::ok) e = restored.write(rc4Crypt(std::move(head), kHeadKey));
-    if (e == IoError::ok)
-        e = copyUnchanged(source, restored, contentLength - contentLength % kChunkSize, desktop);
-    if (e == IoError::ok) {
-        e = fs.close(source);
-        source = kNoFile;
-    }
-    if (e == IoError::ok) e = commitInPlaceOf(restored, path, request.batch);
-    if (e != IoError::ok) return stepFailed(e, path, plainPath);
-    attributes.keepCleared();
+    const auto writeRestored = [&](AtomicFile& restored) {
+        // Only the part below one chunk was transformed; the chunks follow as they are.
+        std::string head(contentLength % kChunkSize, '\0');
+        IoError e = readExactly(source, head.data(), head.size());
+        if (e == IoError::ok) e = restored.write(rc4Crypt(std::move(head), kHeadKey));
+        if (e == IoError::ok)
+            e = copyUnchanged(source, restored, contentLength - contentLength % kChunkSize,
+                              desktop);
+        return e;
+    };
+    Replacement step = unlockReplacement(path, plainPath, request.batch);
+    step.openSource = &source;
+    if (FileResult restored = replaceInPlace(step, status, writeRestored); !restored.done())
+        return restored;
 
     std::string record;
     const std::string name = scrambleName(trim(plainPath));

@@ -6,7 +6,6 @@
 #include "engine/platform/atomic_file.h"
 #include "engine/formats/cipher.h"
 #include "engine/platform/file_system.h"
-#include "engine/platform/kept_attributes.h"
 #include "engine/lists/list_file.h"
 #include "engine/formats/locked_format.h"
 #include "engine/formats/locked_header.h"
@@ -15,8 +14,8 @@
 #include "engine/platform/platform.h"
 #include "engine/lists/registry_store.h"
 #include "engine/formats/small_unlock_stream.h"
+#include "engine/runs/replace_in_place.h"
 #include "engine/runs/transfer.h"
-#include "engine/runs/write_batch.h"
 
 namespace vellumar {
 namespace {
@@ -40,15 +39,6 @@ FileResult unlockTarget(const std::string& lockedPath, bool layer, const WriteBa
     return fileDone(plainPath);
 }
 
-// Clears the source's attributes, so that it can be removed, and takes its
-// status anew (the change moved its change time).
-FileResult clearForUnlock(ClearedAttributes& attributes, const std::string& path,
-                          FileStatus& asRead) {
-    if (IoError e = attributes.clear(); e != IoError::ok) return failed(e, path);
-    if (IoError e = restatAfterOwnChange(path, asRead); e != IoError::ok) return failed(e, path);
-    return fileDone(path);
-}
-
 // The locked file's text: the header line, then the stretched body in lines
 // of 70 characters. An empty body still gets one (empty) line.
 std::string lockedText(const std::string& header, const std::string& body) {
@@ -59,17 +49,6 @@ std::string lockedText(const std::string& header, const std::string& body) {
     for (size_t at = 0, line = 0; line < lines; ++line, at += kLineLength)
         text.append(body, at, kLineLength).append(kLineEnd);
     return text;
-}
-
-// Writes in slices, letting the window paint between two of them.
-IoError writeInSlices(AtomicFile& file, const std::string& text, Desktop& desktop) {
-    for (size_t at = 0; at < text.size(); at += kYieldEvery) {
-        if (IoError e = file.write(text.data() + at, std::min(kYieldEvery, text.size() - at));
-            e != IoError::ok)
-            return e;
-        desktop.yield();
-    }
-    return IoError::ok;
 }
 
 // Store clean-up after an unlock, `path` being the file just written.
@@ -149,27 +128,20 @@ FileResult unlockStreamed(const std::string& path, Desktop& desktop, WriteBatch*
     if (!target.done()) return target;
     const std::string& plainPath = target.output;
 
-    ClearedAttributes attributes(path);
-    if (FileResult cleared = clearForUnlock(attributes, path, asRead); !cleared.done())
-        return cleared;
-    // A batch opens its hold on the volume before anything is written there.
-    batchTaking(batch, plainPath, path);
-    AtomicFile restored(plainPath, outputMode(plainPath, path));
-    restored.standInFor(path, asRead);
-    restored.keepTraits(AtomicFile::Traits::restore);
-    IoError e = restored.open();
-    StreamedPass write;
-    if (e == IoError::ok) e = streamSmallFile(path, desktop, &restored, write);
-    // Anything else than the first pass saw means the file changed meanwhile.
-    if (e == IoError::ok && (write.locked.reader().fault() != FormatFault::none ||
-                             !headerVerifies(write.locked.reader().header()) ||
-                             write.innerLayer() != layer))
-        e = IoError::changed;
-    if (e == IoError::ok) e = commitInPlaceOf(restored, path, batch);
-    if (e != IoError::ok) return stepFailed(e, path, plainPath);
-    attributes.keepCleared();
-    forgetRecord(plainPath);
-    return fileDone(plainPath);
+    const auto writeUnlocked = [&](AtomicFile& restored) {
+        StreamedPass write;
+        IoError e = streamSmallFile(path, desktop, &restored, write);
+        // Anything else than the first pass saw means the file changed meanwhile.
+        if (e == IoError::ok && (write.locked.reader().fault() != FormatFault::none ||
+                                 !headerVerifies(write.locked.reader().header()) ||
+                                 write.innerLayer() != layer))
+            e = IoError::changed;
+        return e;
+    };
+    FileResult unlocked =
+        replaceInPlace(unlockReplacement(path, plainPath, batch), asRead, writeUnlocked);
+    if (unlocked.done()) forgetRecord(plainPath);
+    return unlocked;
 }
 
 }  // namespace
@@ -198,26 +170,10 @@ FileResult lockSmallFile(const std::string& path, Desktop& desktop, const FileRe
     if (!layer && nameTaken(lockedPath, request.batch))
         return fileProblem(FileProblem::nameTaken, lockedPath);
 
-    constexpr uint32_t kLockedAttributes = kAttrReadOnly | kAttrHidden;
-    if (WriteBatch* batch = batchTaking(request.batch, lockedPath, path)) {
-        // Listed before the plain file goes, as below.
-        if (!request.listPath.empty()) batch->appendLine(request.listPath, lockedPath);
-        batch->adoptContent(lockedPath, path, asRead, std::move(text), kLockedAttributes,
-                            AtomicFile::Traits::carry, request.plainAttributes);
-    } else {
-        AtomicFile locked(lockedPath, outputMode(lockedPath, path));
-        locked.standInFor(path, asRead);
-        locked.keepTraits(AtomicFile::Traits::carry, request.plainAttributes);
-        IoError e = locked.open();
-        if (e == IoError::ok) e = writeInSlices(locked, text, desktop);
-        locked.setAttributes(kLockedAttributes);
-        // Listed before the plain file goes: a line whose file is missing is
-        // dropped when the list is next read, a locked file missing from it is not.
-        if (e == IoError::ok && !request.listPath.empty())
-            e = appendListLine(request.batch, request.listPath, lockedPath);
-        if (e == IoError::ok) e = commitInPlaceOf(locked, path, request.batch);
-        if (e != IoError::ok) return stepFailed(e, path, lockedPath);
-    }
+    if (FileResult locked = replaceWithContent(lockReplacement(path, lockedPath, request), asRead,
+                                               std::move(text), desktop);
+        !locked.done())
+        return locked;
 
     writeRegValue(RegistryRoot, kLockedVklFile, scrambleName(trim(path)), "S",
                   scrambleName(trim(lockedPath)));
@@ -287,24 +243,10 @@ FileResult unlockSmallFile(const std::string& path, Desktop& desktop,
     if (!target.done()) return target;
     const std::string& plainPath = target.output;
 
-    ClearedAttributes attributes(path);
-    if (FileResult cleared = clearForUnlock(attributes, path, asRead); !cleared.done())
-        return cleared;
-    if (WriteBatch* batch = batchTaking(request.batch, plainPath, path)) {
-        batch->adoptContent(plainPath, path, asRead, std::move(plain), kAttrNormal,
-                            AtomicFile::Traits::restore);
-    } else {
-        AtomicFile restored(plainPath, outputMode(plainPath, path));
-        restored.standInFor(path, asRead);
-        restored.keepTraits(AtomicFile::Traits::restore);
-        IoError e = restored.open();
-        if (e == IoError::ok) e = writeInSlices(restored, plain, desktop);
-        if (e == IoError::ok) e = commitInPlaceOf(restored, path, request.batch);
-        if (e != IoError::ok) return stepFailed(e, path, plainPath);
-    }
-    attributes.keepCleared();
-    forgetRecord(plainPath);
-    return fileDone(plainPath);
+    FileResult unlocked = replaceWithContent(unlockReplacement(path, plainPath, request.batch),
+                                             asRead, std::move(plain), desktop);
+    if (unlocked.done()) forgetRecord(plainPath);
+    return unlocked;
 }
 
 }  // namespace vellumar

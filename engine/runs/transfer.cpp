@@ -6,16 +6,6 @@
 
 namespace vellumar {
 
-AtomicFile::Mode outputMode(const std::string& target, const std::string& source) {
-    return target == source ? AtomicFile::Mode::replaceExisting : AtomicFile::Mode::keepExisting;
-}
-
-WriteBatch* batchTaking(WriteBatch* batch, const std::string& target, const std::string& source) {
-    // In a batch the source goes only once the whole batch is durable. (A
-    // layer written in place is never batched: it replaces its source.)
-    return batch && target != source && batch->accepts(getFolderPart(target)) ? batch : nullptr;
-}
-
 bool nameTaken(const std::string& path, const WriteBatch* batch) {
     return fileExists(path) || (batch && batch->writing(path));
 }
@@ -27,49 +17,12 @@ IoError readWholeSource(const std::string& path, std::string& out, FileStatus& a
     return readWholeFile(path, out);
 }
 
-IoError restatAfterOwnChange(const std::string& path, FileStatus& asRead) {
-    FileStatus now;
-    if (IoError e = fileSystem().status(path, now); e != IoError::ok) return e;
-    FileStatus expected = asRead;
-    expected.changed = now.changed;
-    if (!sameUnchanged(expected, now)) return IoError::changed;
-    asRead = now;
-    return IoError::ok;
-}
-
 IoError removeUnchangedSource(const std::string& source, const FileStatus& asRead) {
     FileSystem& fs = fileSystem();
     FileStatus now;
     if (IoError e = fs.status(source, now); e != IoError::ok) return e;
     if (!sameUnchanged(asRead, now)) return IoError::changed;
     return fs.removeFile(source);
-}
-
-IoError commitInPlaceOf(AtomicFile& output, const std::string& source, WriteBatch* batch) {
-    FileSystem& fs = fileSystem();
-    const std::string& target = output.finalPath();
-    const bool inPlace = target == source;
-    if (WriteBatch* taking = batchTaking(batch, target, source)) return taking->adopt(output, source);
-    if (IoError e = output.commit(); e != IoError::ok) {
-        // When only the folder flush failed, the output has its name already.
-        // In place, the old file is gone and the new one holds the same
-        // content; beside the source, take the output back.
-        if (output.committed()) {
-            if (inPlace) return IoError::ok;
-            fs.removeFile(target);
-        }
-        return e;
-    }
-    if (inPlace) return IoError::ok;
-    if (IoError e = removeUnchangedSource(source, output.sourceAsRead()); e != IoError::ok) {
-        // Take the output back only while the source is surely still there.
-        if (fileExists(source)) fs.removeFile(target);
-        return e;
-    }
-    // Makes the removal durable too; a crash before it leaves both files,
-    // which loses nothing.
-    fs.flushFolder(getFolderPart(target));
-    return IoError::ok;
 }
 
 FileResult lookedUp(const std::string& path) {

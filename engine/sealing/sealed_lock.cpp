@@ -7,16 +7,15 @@
 #include "engine/sealing/age_format.h"
 #include "engine/platform/atomic_file.h"
 #include "engine/platform/file_system.h"
-#include "engine/platform/kept_attributes.h"
 #include "engine/platform/paths.h"
 #include "engine/sealing/sealed_names.h"
+#include "engine/runs/replace_in_place.h"
 #include "engine/runs/transfer.h"
 
 namespace vellumar {
 namespace {
 
 const char kAgeVersionPrefix[] = "age-encryption.org/";
-constexpr uint32_t kSealedAttributes = kAttrReadOnly | kAttrHidden;
 // Random bytes in a sealed name: 120 bits, 24 characters of base 32.
 constexpr size_t kNameRandomBytes = 15;
 // Fresh names tried before a folder that has them all is given up on.
@@ -79,6 +78,12 @@ FileResult sealFailed(const AgeResult& result, const std::string& source,
     }
     return fileProblem(FileProblem::damaged, source, IoError::ok,
                        "it does not verify: it was cut short or changed");
+}
+
+// A failed age pass stops the replace step, which takes the new file back;
+// the caller then words the failure itself (sealFailed).
+IoError writingFailed(const AgeResult& result) {
+    return result.ok() ? IoError::ok : IoError::other;
 }
 
 // A carried name must be one plain name in the sealed file's own folder.
@@ -158,38 +163,21 @@ FileResult lockSealedFile(const std::string& path, const AgeRecipient& recipient
     }
     if (sealedPath.empty()) return fileProblem(FileProblem::nameTaken, folder);
 
-    FileSystem& fs = fileSystem();
     FileStatus status;
     FileHandle plain = kNoFile;
     FileCloser closePlain(plain);
     if (FileResult opened = openToRead(path, status, plain); !opened.done()) return opened;
 
-    // A batch opens its hold on the volume before anything is written there.
-    batchTaking(request.batch, sealedPath, path);
-    AtomicFile sealed(sealedPath);
-    sealed.standInFor(path, status);
-    sealed.keepTraits(AtomicFile::Traits::carry, request.plainAttributes);
-    if (IoError e = sealed.open(); e != IoError::ok) return stepFailed(e, path, sealedPath);
-    const AgeResult written = encryptForRecipient(
-        recipient, getFileName(path), yieldingSource(plain, desktop), writeToFile(sealed));
-    if (!written.ok()) return sealFailed(written, path, sealedPath);
-    IoError e = IoError::ok;
-    // A file that grew meanwhile (a log being written) would lose its end.
-    if (FileStatus now; fs.status(path, now) != IoError::ok || now.size != status.size)
-        e = IoError::changed;
-    if (e == IoError::ok) {
-        // Closed before the plain file is removed (Windows refuses to remove an open file).
-        e = fs.close(plain);
-        plain = kNoFile;
-    }
-    sealed.setAttributes(kSealedAttributes);
-    // Listed before the plain file goes: a line whose file is missing is
-    // dropped when the list is next read, a locked file missing from it is not.
-    if (e == IoError::ok && !request.listPath.empty())
-        e = appendListLine(request.batch, request.listPath, sealedPath);
-    if (e == IoError::ok) e = commitInPlaceOf(sealed, path, request.batch);
-    if (e != IoError::ok) return stepFailed(e, path, sealedPath);
-    return fileDone(sealedPath);
+    Replacement step = lockReplacement(path, sealedPath, request);
+    step.openSource = &plain;
+    step.lengthMustHold = true;
+    AgeResult written;
+    const FileResult sealed = replaceInPlace(step, status, [&](AtomicFile& output) {
+        written = encryptForRecipient(recipient, getFileName(path),
+                                      yieldingSource(plain, desktop), writeToFile(output));
+        return writingFailed(written);
+    });
+    return written.ok() ? sealed : sealFailed(written, path, sealedPath);
 }
 
 AgeResult openSealedHeader(const std::string& path, const std::vector<AgeIdentity>& identities) {
@@ -204,7 +192,6 @@ AgeResult openSealedHeader(const std::string& path, const std::vector<AgeIdentit
 
 FileResult unlockSealedFile(const std::string& path, const std::vector<AgeIdentity>& identities,
                             Desktop& desktop, const FileRequest& request) {
-    FileSystem& fs = fileSystem();
     FileStatus status;
     FileHandle source = kNoFile;
     FileCloser closeSource(source);
@@ -225,25 +212,16 @@ FileResult unlockSealedFile(const std::string& path, const std::vector<AgeIdenti
     const std::string plainPath = addBackslash(getFolderPart(path)) + name;
     if (nameTaken(plainPath, request.batch)) return fileProblem(FileProblem::nameTaken, plainPath);
 
-    ClearedAttributes attributes(path);
-    if (IoError e = attributes.clear(); e != IoError::ok) return stepFailed(e, path, path);
-    if (IoError e = restatAfterOwnChange(path, status); e != IoError::ok)
-        return stepFailed(e, path, path);
-    batchTaking(request.batch, plainPath, path);
-    AtomicFile restored(plainPath);
-    restored.standInFor(path, status);
-    restored.keepTraits(AtomicFile::Traits::restore);
-    if (IoError e = restored.open(); e != IoError::ok) return stepFailed(e, path, plainPath);
-    // Each chunk reaches the new file only once it verified; a chunk that
-    // does not leaves the new file uncommitted, and so gone.
-    if (AgeResult read = reader.decryptTo(writeToFile(restored)); !read.ok())
-        return sealFailed(read, path, plainPath);
-    IoError e = fs.close(source);
-    source = kNoFile;
-    if (e == IoError::ok) e = commitInPlaceOf(restored, path, request.batch);
-    if (e != IoError::ok) return stepFailed(e, path, plainPath);
-    attributes.keepCleared();
-    return fileDone(plainPath);
+    Replacement step = unlockReplacement(path, plainPath, request.batch);
+    step.openSource = &source;
+    AgeResult read;
+    const FileResult restored = replaceInPlace(step, status, [&](AtomicFile& output) {
+        // Each chunk reaches the new file only once it verified; a chunk that
+        // does not leaves the new file uncommitted, and so gone.
+        read = reader.decryptTo(writeToFile(output));
+        return writingFailed(read);
+    });
+    return read.ok() ? restored : sealFailed(read, path, plainPath);
 }
 
 }  // namespace vellumar
