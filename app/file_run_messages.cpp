@@ -204,6 +204,7 @@ void showFileMessage(const FileResult& result, bool locking, bool large, Desktop
         case FileProblem::attributesUnreadable:
         case FileProblem::lockedFileGone:
         case FileProblem::notKeptHidden:
+        case FileProblem::cancelled:  // the run's summary says it
             break;
     }
 }

@@ -25,6 +25,7 @@ std::string causeText(IoError error, const std::string& path) {
         case IoError::outsideFolder:
         case IoError::nameNotAllowed:
         case IoError::cannotRenameWithoutReplacing:
+        case IoError::cancelled:
             return describe(error);
         case IoError::ok:
         case IoError::other:

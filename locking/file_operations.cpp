@@ -392,6 +392,14 @@ bool cancelRequested(Desktop& desktop, Decisions& decisions) {
     return true;
 }
 
+// The person cancelled while the file was worked on: it stands as it was and
+// counts as not tried, like the files after it.
+bool cancelledWithin(const FileResult& result, Decisions& decisions) {
+    if (result.problem != FileProblem::cancelled) return false;
+    decisions.report.cancelled = true;
+    return true;
+}
+
 }  // namespace
 
 size_t RunReport::count(ItemStatus status) const {
@@ -495,6 +503,10 @@ RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& op
                 : large         ? lockLargeFile(path, desktop, request)
                                 : lockSmallFile(path, desktop, request);
             desktop.workedThrough(status.size);
+            if (cancelledWithin(result, decisions)) {
+                if (cleared) fs.setAttributes(path, attributes);
+                break;
+            }
             if (result.done()) {
                 decisions.decide(i, ItemStatus::done).file = result;
                 names.given(result.output);
@@ -558,6 +570,7 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
         const FileResult result =
             unlockSealedFile(path, options.keys->identities, desktop, request);
         desktop.workedThrough(status.size);
+        if (cancelledWithin(result, decisions)) return;
         if (!result.done()) {
             decisions.fail(i, result);
             return;
@@ -590,6 +603,7 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
             decisions.refuse(i, Refusal::ownFile).ownName = kFolderIdentityName;
         } else if (hasSealedExtension(path) && startsLikeSealedFile(path)) {
             unseal(i, status);
+            if (decisions.report.cancelled) break;
         } else if (options.sealedOnly) {
             decisions.refuse(i, Refusal::notSealed);
         } else if (!startsWithLockedMarker(path)) {
@@ -607,6 +621,7 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
             const FileResult result = large ? unlockLargeFile(path, desktop, request)
                                             : unlockSmallFile(path, desktop, request);
             desktop.workedThrough(status.size);
+            if (cancelledWithin(result, decisions)) break;
             if (result.done()) {
                 decisions.decide(i, ItemStatus::done).file = result;
                 waiting.add(path, i);

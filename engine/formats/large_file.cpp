@@ -11,6 +11,7 @@
 #include "engine/platform/paths.h"
 #include "engine/formats/rc4.h"
 #include "engine/lists/registry_store.h"
+#include "engine/runs/chunk_pace.h"
 #include "engine/runs/replace_in_place.h"
 #include "engine/runs/transfer.h"
 
@@ -18,17 +19,19 @@ namespace vellumar {
 namespace {
 
 const std::string& kHeadKey = kLargeFileHeadKey;
-// The unchanged chunks are copied in slices of this many bytes, yielding to
-// the window between two slices.
+// The unchanged chunks are copied in slices of this many bytes, paced
+// (the window painting, a cancel taken) before each slice.
 constexpr uint64_t kCopySlice = 32 * kChunkSize;
 
-// Copies `size` bytes from the current position of `source` to the output.
+// Copies `size` bytes from the current position of `source` to the output,
+// after what was written of it already.
 IoError copyUnchanged(FileHandle source, AtomicFile& output, uint64_t size, Desktop& desktop) {
+    ChunkPace pace(desktop);
     while (size > 0) {
+        if (IoError e = pace.between(kCopySlice); e != IoError::ok) return e;
         const uint64_t slice = std::min(size, kCopySlice);
         if (IoError e = output.copyFrom(source, slice); e != IoError::ok) return e;
         size -= slice;
-        desktop.yield();
     }
     return IoError::ok;
 }

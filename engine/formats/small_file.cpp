@@ -14,6 +14,7 @@
 #include "engine/platform/platform.h"
 #include "engine/lists/registry_store.h"
 #include "engine/formats/small_unlock_stream.h"
+#include "engine/runs/chunk_pace.h"
 #include "engine/runs/replace_in_place.h"
 #include "engine/runs/transfer.h"
 
@@ -91,6 +92,7 @@ IoError streamSmallFile(const std::string& path, Desktop& desktop, AtomicFile* o
     FileHandle file = kNoFile;
     if (IoError e = fs.openRead(path, file); e != IoError::ok) return e;
     FileCloser closer(file);
+    ChunkPace pace(desktop);
     std::string piece(kPieceSize, '\0'), plain;
     auto passOn = [&]() {
         if (pass.plainStart.size() < kSecretMarker.size())
@@ -107,7 +109,7 @@ IoError streamSmallFile(const std::string& path, Desktop& desktop, AtomicFile* o
         // A broken rule or a wrong header ends the pass; the caller says which.
         if (!pass.locked.take(piece.data(), got, plain)) return IoError::ok;
         if (IoError e = passOn(); e != IoError::ok) return e;
-        desktop.yield();
+        if (IoError e = pace.between(got); e != IoError::ok) return e;
     }
     if (!pass.locked.finish(plain)) return IoError::ok;
     return passOn();

@@ -31,6 +31,8 @@ const char* describe(IoError error) {
             return "the file system does not allow this name";
         case IoError::cannotRenameWithoutReplacing:
             return "the file system cannot do the rename without replacing";
+        case IoError::cancelled:
+            return "the run was cancelled";
         case IoError::other:
             break;
     }

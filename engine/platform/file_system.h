@@ -27,6 +27,7 @@ enum class IoError {
     // No rename that cannot replace: no RENAME_NOREPLACE and no hard links
     // to fall back on (vfat, exFAT, some shares).
     cannotRenameWithoutReplacing,
+    cancelled,  // the person asked to stop the run: the step ended, nothing of it kept
 };
 
 const char* describe(IoError error);

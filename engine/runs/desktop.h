@@ -50,8 +50,9 @@ public:
     virtual void workedThrough(uint64_t /*bytes*/) {}
     // Lets the window repaint. Front ends throttle it; callers may call it often.
     virtual void yield() {}
-    // Whether the person asked to stop the run. Asked between two files: what
-    // was done stays done, the rest is left as it was.
+    // Whether the person asked to stop the run. Asked between two files, and
+    // every few MiB inside a long one: what was done stays done, the file
+    // being worked on and the rest are left as they were.
     virtual bool cancelRequested() { return false; }
 };
 

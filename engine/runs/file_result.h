@@ -30,6 +30,8 @@ enum class FileProblem {
     lockedFileGone,  // read back after the run: its locked file is not there (`path`)
     notKeptHidden,   // read back after the run: its locked file (`path`) does not carry
                      // hidden and read-only, though the file system keeps them
+    cancelled,       // the person stopped the run while this file was worked on: it
+                     // stands as it was, and nothing new is left of it
 };
 
 struct FileResult {
@@ -59,8 +61,10 @@ inline FileResult fileProblem(FileProblem problem, const std::string& path,
 }
 
 // A step of turning `source` into `target` failed: the target's name was
-// taken meanwhile, the source changed while it was read, or the OS refused.
+// taken meanwhile, the source changed while it was read, the person
+// cancelled, or the OS refused.
 inline FileResult stepFailed(IoError error, const std::string& source, const std::string& target) {
+    if (error == IoError::cancelled) return fileProblem(FileProblem::cancelled, source, error);
     if (error == IoError::exists) return fileProblem(FileProblem::nameTaken, target, error);
     if (error == IoError::changed) return fileProblem(FileProblem::changed, source, error);
     return fileProblem(FileProblem::ioError, source, error);

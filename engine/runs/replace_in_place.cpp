@@ -4,6 +4,7 @@
 
 #include "engine/platform/kept_attributes.h"
 #include "engine/platform/paths.h"
+#include "engine/runs/chunk_pace.h"
 #include "engine/runs/transfer.h"
 #include "engine/runs/write_batch.h"
 
@@ -86,11 +87,14 @@ IoError clearForUnlock(const Replacement& step, ClearedAttributes& marks, FileSt
 }
 
 IoError writeInSlices(AtomicFile& file, const std::string& text, Desktop& desktop) {
+    ChunkPace pace(desktop);
     for (size_t at = 0; at < text.size(); at += kYieldEvery) {
+        if (at > 0) {
+            if (IoError e = pace.between(kYieldEvery); e != IoError::ok) return e;
+        }
         if (IoError e = file.write(text.data() + at, std::min(kYieldEvery, text.size() - at));
             e != IoError::ok)
             return e;
-        desktop.yield();
     }
     return IoError::ok;
 }

@@ -9,6 +9,7 @@
 #include "engine/platform/file_system.h"
 #include "engine/platform/paths.h"
 #include "engine/sealing/sealed_names.h"
+#include "engine/runs/chunk_pace.h"
 #include "engine/runs/replace_in_place.h"
 #include "engine/runs/transfer.h"
 
@@ -41,12 +42,19 @@ std::string randomSealedName() {
     return name + kSealedExtension;
 }
 
-// The content source, yielding to the window between chunks.
-AgeSource yieldingSource(FileHandle file, Desktop& desktop) {
+// The content source, paced between two reads (age reads a chunk at a
+// time): a cancel there ends the age pass, and the file, as cancelled.
+AgeSource pacedSource(FileHandle file, ChunkPace& pace) {
     AgeSource read = readFromFile(file);
-    return [read, &desktop](char* buffer, size_t size, size_t& got) {
-        desktop.yield();
-        return read(buffer, size, got);
+    return [read, &pace, last = uint64_t{0}, first = true](char* buffer, size_t size,
+                                                            size_t& got) mutable {
+        if (!first) {
+            if (IoError e = pace.between(last); e != IoError::ok) return e;
+        }
+        first = false;
+        IoError e = read(buffer, size, got);
+        last = got;
+        return e;
     };
 }
 
@@ -172,9 +180,10 @@ FileResult lockSealedFile(const std::string& path, const AgeRecipient& recipient
     step.openSource = &plain;
     step.lengthMustHold = true;
     AgeResult written;
+    ChunkPace pace(desktop);
     const FileResult sealed = replaceInPlace(step, status, [&](AtomicFile& output) {
-        written = encryptForRecipient(recipient, getFileName(path),
-                                      yieldingSource(plain, desktop), writeToFile(output));
+        written = encryptForRecipient(recipient, getFileName(path), pacedSource(plain, pace),
+                                      writeToFile(output));
         return writingFailed(written);
     });
     return written.ok() ? sealed : sealFailed(written, path, sealedPath);
@@ -198,7 +207,8 @@ FileResult unlockSealedFile(const std::string& path, const std::vector<AgeIdenti
     if (FileResult opened = openToRead(path, status, source); !opened.done()) return opened;
 
     // The header, opened and verified before anything is written.
-    AgeReader reader(yieldingSource(source, desktop));
+    ChunkPace pace(desktop);
+    AgeReader reader(pacedSource(source, pace));
     if (AgeResult opened = openWithFirst(reader, identities); !opened.ok())
         return sealFailed(opened, path, path);
     std::string name = reader.plainName();
