@@ -90,14 +90,21 @@ TEST_F(Runs, TheDispatcherRunsTheChosenOperationAndStartsOverFromTheChoice) {
     }
 }
 
-// Asks to stop once the run has reported its first `files` files.
+// Asks to stop once the run has worked through its first `files` files: between
+// two files, whatever their length. `within`: once the next file is started
+// too, so that a long one is stopped inside.
 class CancellingDesktop : public ScriptedDesktop {
   public:
-    explicit CancellingDesktop(int files) : files_(files) {}
-    bool cancelRequested() override { return progressCalls >= files_; }
+    explicit CancellingDesktop(int files, bool within = false) : files_(files), within_(within) {}
+    void workedThrough(uint64_t) override { ++worked_; }
+    bool cancelRequested() override {
+        return worked_ >= files_ && (!within_ || progressCalls > files_);
+    }
 
   private:
     const int files_;
+    const bool within_;
+    int worked_ = 0;
 };
 
 // Success is said only when every file got there: a file gone, a cancel or
@@ -106,10 +113,12 @@ TEST_F(Runs, AFileRunThatFallsShortEndsInItsCountNeverInSuccess) {
     struct Case {
         const char* name;
         const char* caption;
-        int cancelAfter;  // files reported before the cancel; -1: none
+        int cancelAfter;  // files worked through before the cancel; -1: none
         bool secondGone;
         size_t rows;
         std::string said;  // the last message, exclamation; empty: none beyond the run's own
+        // The first file is large: the cancel comes inside it, and it stays as it was too.
+        bool firstLarge = false;
     } cases[] = {
         {"a file gone", "Encrypt", -1, true, 2,
          "1 of 2 files were locked.\r\n{gone}: the file is no longer there"},
@@ -117,6 +126,8 @@ TEST_F(Runs, AFileRunThatFallsShortEndsInItsCountNeverInSuccess) {
          "The run was cancelled.\r\n1 of 2 files were locked. The others are as they were."},
         {"cancelled unlock", "Decrypt", 1, false, 2,
          "The run was cancelled.\r\n1 of 2 files were unlocked. The others are as they were."},
+        {"cancelled inside a large file", "Encrypt", 0, false, 2,
+         "The run was cancelled.\r\n0 of 2 files were locked. The others are as they were.", true},
         {"nothing to run", "Encrypt", -1, false, 0, ""},
     };
     for (const Case& c : cases) {
@@ -124,8 +135,11 @@ TEST_F(Runs, AFileRunThatFallsShortEndsInItsCountNeverInSuccess) {
         TempFolder here;
         const bool unlocking = std::string(c.caption) == "Decrypt";
         std::vector<std::string> paths;
+        const std::string large = patternBytes(kLargeFileThreshold + 1);
         for (const char* name : {"a.txt", "b.txt"}) {
-            const std::string plain = here.write(std::string("w/") + name, name);
+            const bool first = paths.empty();
+            const std::string plain =
+                here.write(std::string("w/") + name, first && c.firstLarge ? large : name);
             if (!unlocking) {
                 paths.push_back(plain);
                 continue;
@@ -138,7 +152,7 @@ TEST_F(Runs, AFileRunThatFallsShortEndsInItsCountNeverInSuccess) {
             ASSERT_EQ(std::remove(paths[1].c_str()), 0);
         }
         paths.resize(c.rows);
-        CancellingDesktop person(c.cancelAfter < 0 ? 1000 : c.cancelAfter);
+        CancellingDesktop person(c.cancelAfter < 0 ? 1000 : c.cancelAfter, c.firstLarge);
         model = WindowModel();
         (unlocking ? model.DecFiles : model.EncFiles) = true;
         model.selectedOption = unlocking ? Option::OptDecFiles : Option::OptEncFiles;
@@ -155,9 +169,12 @@ TEST_F(Runs, AFileRunThatFallsShortEndsInItsCountNeverInSuccess) {
         EXPECT_EQ(person.messages, expected);
         EXPECT_EQ(model.topPage(), Page::fraSelect);
         // A cancelled run leaves the second file as it was.
-        if (c.cancelAfter > 0) {
+        if (c.cancelAfter >= 0) {
             EXPECT_TRUE(unlocking ? startsWithLockedMarker(paths[1])
                                   : readFile(paths[1]) == "b.txt");
+        }
+        if (c.firstLarge) {
+            EXPECT_TRUE(readFile(paths[0]) == large);
         }
     }
 }

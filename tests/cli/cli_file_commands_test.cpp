@@ -1,7 +1,7 @@
 // The command line's lock and unlock, in process: each file that does not
 // get there is named with its path and cause, then a summary; the exit
-// status says whether every file got there; a cancel stops between files
-// and keeps what was done.
+// status says whether every file got there; a cancel stops between files,
+// or inside a large one, and keeps what was done.
 
 #include <gtest/gtest.h>
 
@@ -18,6 +18,7 @@
 #include "app/password.h"
 #include "cli/cli.h"
 #include "engine/lists/list_file.h"
+#include "engine/formats/large_file.h"
 #include "engine/formats/locked_folder_name.h"
 #include "engine/formats/locked_header.h"
 #include "engine/platform/media_volume.h"
@@ -222,20 +223,30 @@ TEST_F(CliFiles, AListOfHiddenNamesThatCannotBeEditedIsNamedAndFailsTheRun) {
 TEST_F(CliFiles, ACancelStopsBetweenFilesAndKeepsWhatWasDone) {
     struct Case {
         int cancelAfter;
+        int locked;
         std::string err;
+        // The first file is large: it is asked inside it too, and stays as it was.
+        bool firstLarge = false;
     } cases[] = {
-        {1,
+        {1, 1,
          "2 files were not tried: the run was interrupted.\n"
          "Cancelled: 1 locked, 2 not tried.\n"},
-        {2,
+        {2, 2,
          "1 file was not tried: the run was interrupted.\n"
          "Cancelled: 2 locked, 1 not tried.\n"},
+        {1, 0,
+         "3 files were not tried: the run was interrupted.\n"
+         "Cancelled: 0 locked, 3 not tried.\n",
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.cancelAfter);
+        SCOPED_TRACE(c.firstLarge ? "first file large" : "small files");
         TempFolder fresh;
+        const std::string large(kLargeFileThreshold + 1, 'a');
         std::vector<std::string> files;
-        for (const char* name : {"a", "b", "c"}) files.push_back(fresh.write(name, name));
+        for (const char* name : {"a", "b", "c"})
+            files.push_back(fresh.write(name, files.empty() && c.firstLarge ? large : name));
         std::vector<std::string> arguments = {"lock"};
         arguments.insert(arguments.end(), files.begin(), files.end());
         const Ran ran = run(arguments, c.cancelAfter);
@@ -243,13 +254,17 @@ TEST_F(CliFiles, ACancelStopsBetweenFilesAndKeepsWhatWasDone) {
         EXPECT_EQ(ran.err, c.err);
         std::string listed;
         for (int i = 0; i < 3; ++i) {
-            const bool done = i < c.cancelAfter;
+            const bool done = i < c.locked;
             EXPECT_EQ(fileExists(files[i]), !done) << files[i];
             if (done) listed += lockedName(files[i], ".VKL") + "\r\n";
         }
-        EXPECT_EQ(readFile(applicationFile("files")), listed);
+        // Nothing locked, no list written.
+        EXPECT_EQ(readFile(applicationFile("files")), c.locked > 0 ? listed : "<missing>");
+        if (c.firstLarge) {
+            EXPECT_TRUE(readFile(files[0]) == large);
+        }
 
-        const std::vector<std::string> rest(files.begin() + c.cancelAfter, files.end());
+        const std::vector<std::string> rest(files.begin() + c.locked, files.end());
         arguments = {"lock"};
         arguments.insert(arguments.end(), rest.begin(), rest.end());
         const Ran again = run(arguments);
