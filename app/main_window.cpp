@@ -33,6 +33,7 @@
 #include "app/qt_desktop.h"
 #include "app/seal_choice.h"
 #include "app/target_rows.h"
+#include "app/web_pages.h"
 #include "folders/folder_lists.h"
 
 namespace vellumar {
@@ -437,6 +438,7 @@ void MainWindow::buildMenus() {
         action->setObjectName(QLatin1String(entry.name));
         auto handler = entry.handler;
         connect(action, &QAction::triggered, this, [this, handler] { run(handler); });
+        return action;
     };
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
@@ -454,7 +456,9 @@ void MainWindow::buildMenus() {
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
     add(help, {"mnuOnline", "&Online Help", &MainWindowHandlers::mnuOnline_Click});
-    add(help, {"mnuVisit", "&Visit Us Online", &MainWindowHandlers::mnuVisit_Click});
+    // A page the build has no address for is not offered.
+    add(help, {"mnuVisit", "&Visit Us Online", &MainWindowHandlers::mnuVisit_Click})
+        ->setVisible(!vendorPages().home.empty());
     add(help, {"mnuAbout", "&About Software", &MainWindowHandlers::mnuAbout_Click});
 }
 
@@ -546,10 +550,14 @@ void MainWindow::buildAboutPage() {
                                 "to view them."),
                  {16, 44, 335, 84}, true),
            kWide);
-    button(linkLabel(page, "Label5", QStringLiteral("Visit our web site now"), {16, 140, 250, 22}),
-           &MainWindowHandlers::Label5_Click);
-    button(linkLabel(page, "Label6", QStringLiteral("Contact Us"), {16, 166, 250, 22}),
-           &MainWindowHandlers::Label6_Click);
+    QPushButton* visit =
+        linkLabel(page, "Label5", QStringLiteral("Visit our web site now"), {16, 140, 250, 22});
+    button(visit, &MainWindowHandlers::Label5_Click);
+    visit->setVisible(!vendorPages().home.empty());
+    QPushButton* contact =
+        linkLabel(page, "Label6", QStringLiteral("Contact Us"), {16, 166, 250, 22});
+    button(contact, &MainWindowHandlers::Label6_Click);
+    contact->setVisible(!vendorPages().contact.empty());
     QPushButton* ok = pushButton(page, "cmdOK", QStringLiteral("&OK"), {255, 242, 95, 28});
     button(ok, &MainWindowHandlers::cmdOK_Click);
     anchor(ok, kRight | kBottom);

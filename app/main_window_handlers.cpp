@@ -469,14 +469,15 @@ void MainWindowHandlers::mnuExit_Click() {
 void MainWindowHandlers::mnuOnline_Click() {
     desktop_.openAddress(helpPageAddress());
 }
+// A page the build has no address for opens nothing (its entry is hidden).
 void MainWindowHandlers::mnuVisit_Click() {
-    desktop_.openAddress(kHomePage);
+    if (!vendorPages().home.empty()) desktop_.openAddress(vendorPages().home);
 }
 void MainWindowHandlers::Label5_Click() {
-    desktop_.openAddress(kHomePage);
+    if (!vendorPages().home.empty()) desktop_.openAddress(vendorPages().home);
 }
 void MainWindowHandlers::Label6_Click() {
-    desktop_.openAddress(kContactPage);
+    if (!vendorPages().contact.empty()) desktop_.openAddress(vendorPages().contact);
 }
 
 void MainWindowHandlers::mnuAbout_Click() {

@@ -1011,6 +1011,8 @@ TEST_F(Gui, TheKeyboardReachesEveryButton) {
 }
 
 TEST_F(Gui, OneVersionTheIconAndAWordWhenNoBrowserStarts) {
+    const VendorPages built = vendorPages();
+    vendorPages().home = "https://home.test/";
     Program program;
     EXPECT_FALSE(program.window.windowIcon().isNull());
     EXPECT_EQ(program.find<QLabel>("lblVersion")->text(), program.window.windowTitle());
@@ -1022,8 +1024,9 @@ TEST_F(Gui, OneVersionTheIconAndAWordWhenNoBrowserStarts) {
     qunsetenv("DEFAULT_BROWSER");
     program.menu("mnuVisit");
     qputenv("PATH", path);
+    vendorPages() = built;
     EXPECT_EQ(messages(),
-              "48\tVellumar\tNo web browser could be started to open https://vellumar.example/\n");
+              "48\tVellumar\tNo web browser could be started to open https://home.test/\n");
 }
 
 // A drag of files from a file manager onto the target page.

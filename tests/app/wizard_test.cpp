@@ -3,6 +3,7 @@
 #include "app/web_pages.h"
 #include "engine/platform/file_system.h"
 #include "engine/platform/paths.h"
+#include "engine/platform/platform.h"
 #include "tests/app/wizard_fixture.h"
 #include "tests/support/file_attributes.h"
 
@@ -207,13 +208,31 @@ TEST_F(Wizard, AboutOkReturnsToThePageUnderItWithThePasswordFieldsEmpty) {
     EXPECT_EQ(texts(model.targetList), (std::vector<std::string>{"a", "b"}));
 }
 
-TEST_F(Wizard, WebPagesOpenTheirAddresses) {
-    form.mnuVisit_Click();
-    form.Label5_Click();
-    form.Label6_Click();
-    form.mnuOnline_Click();
-    EXPECT_EQ(desktop.addresses,
-              (std::vector<std::string>{kHomePage, kHomePage, kContactPage, helpPageAddress()}));
+// The addresses are the build's; a page without one opens nothing, and the
+// help page falls back to the online help, or else to where the file belongs.
+TEST_F(Wizard, WebPagesOpenTheirAddressesOrNothingWithoutOne) {
+    const VendorPages built = vendorPages();
+    const std::string besideProgram = fileAddress(getFolderPart(executablePath()) + kHelpFileName);
+    struct Case {
+        VendorPages pages;
+        std::vector<std::string> opened;  // by Visit, "Visit our web site now", "Contact Us", Help
+    } cases[] = {
+        {{"https://home.test/", "https://home.test/contact", "https://home.test/help"},
+         {"https://home.test/", "https://home.test/", "https://home.test/contact",
+          "https://home.test/help"}},
+        {{"", "https://home.test/contact", ""}, {"https://home.test/contact", besideProgram}},
+        {{"", "", ""}, {besideProgram}},
+    };
+    for (const Case& c : cases) {
+        vendorPages() = c.pages;
+        desktop.addresses.clear();
+        form.mnuVisit_Click();
+        form.Label5_Click();
+        form.Label6_Click();
+        form.mnuOnline_Click();
+        EXPECT_EQ(desktop.addresses, c.opened) << c.pages.home << " " << c.pages.contact;
+    }
+    vendorPages() = built;
     EXPECT_TRUE(desktop.messages.empty());
 }
 
