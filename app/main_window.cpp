@@ -32,6 +32,7 @@
 #include "app/plain_folder_names.h"
 #include "app/qt_desktop.h"
 #include "app/seal_choice.h"
+#include "app/target_list_view.h"
 #include "app/target_rows.h"
 #include "app/web_pages.h"
 #include "folders/folder_lists.h"
@@ -125,8 +126,8 @@ QPushButton* linkLabel(QWidget* parent, const char* name, const QString& caption
     result->setFlat(true);
     result->setCursor(Qt::PointingHandCursor);
     result->setStyleSheet(
-        QStringLiteral("QPushButton { color: #0645ad; text-decoration: underline; text-align: left;"
-                       " border: none; padding: 0; }"));
+        QStringLiteral("QPushButton { color: palette(link); text-decoration: underline;"
+                       " text-align: left; border: none; padding: 0; }"));
     return result;
 }
 
@@ -569,7 +570,7 @@ void MainWindow::buildResultPage() {
     Label3_->setObjectName(QStringLiteral("Label3"));
     anchor(Label3_, kWide);
 
-    ListFiles_ = new QTreeWidget(page);
+    ListFiles_ = new TargetListView(page);
     ListFiles_->setObjectName(QStringLiteral("ListFiles"));
     ListFiles_->setGeometry(10, 30, 347, 176);
     ListFiles_->setRootIsDecorated(false);
@@ -690,9 +691,7 @@ void MainWindow::render() {
 
 void MainWindow::renderList() {
     if (renderedColor_ != model_.targetListColor) {
-        QPalette palette = ListFiles_->palette();
-        palette.setColor(QPalette::Base, QColor::fromRgb(model_.targetListColor));
-        ListFiles_->setPalette(palette);
+        ListFiles_->setGreen(model_.targetListColor == kGreen);
         renderedColor_ = model_.targetListColor;
     }
     const std::optional<ListRow> folder = folderRow(model_);

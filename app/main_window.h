@@ -26,6 +26,7 @@ class QTreeWidgetItem;
 namespace vellumar {
 
 class PathOpener;
+class TargetListView;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -91,7 +92,7 @@ class MainWindow : public QMainWindow {
     std::array<QRadioButton*, 4> optionButtons_{};
     QPushButton* cmdNext_ = nullptr;
     QLabel* Label3_ = nullptr;
-    QTreeWidget* ListFiles_ = nullptr;
+    TargetListView* ListFiles_ = nullptr;
     QPushButton* cmdEncDec_ = nullptr;
     QFrame* progressLine_ = nullptr;
     QProgressBar* prgRun_ = nullptr;

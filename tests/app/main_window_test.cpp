@@ -346,7 +346,8 @@ TEST_F(Gui, TheTargetListShowsTypeSizeAndTheLockImage) {
     EXPECT_EQ(locked->text(2), QStringLiteral("1.96 KB"));
     EXPECT_FALSE(locked->icon(0).isNull());
     EXPECT_TRUE(list->topLevelItem(1)->icon(0).isNull());
-    EXPECT_EQ(list->palette().color(QPalette::Base), QColor(0, 255, 0));
+    const QColor green = list->palette().color(QPalette::Base);
+    EXPECT_GT(green.green(), std::max(green.red(), green.blue()) + 40);
     program.screenshot("5-target-rebuilt");
 
     // Every row is run: no row offers a check box that nothing reads.

@@ -20,6 +20,7 @@
 #include "app/find_locked_items_dialog.h"
 #include "app/main_window.h"
 #include "app/qt_desktop.h"
+#include "app/target_list_view.h"
 #include "app/web_pages.h"
 #include "tests/app/memory_settings.h"
 #include "tests/support/scripted_desktop.h"
@@ -27,6 +28,20 @@
 
 namespace vellumar::test {
 namespace {
+
+QPalette darkPalette() {
+    QPalette dark;
+    const QColor window(0x35, 0x35, 0x35), light(0xee, 0xee, 0xee);
+    for (auto role : {QPalette::Window, QPalette::Button, QPalette::AlternateBase})
+        dark.setColor(role, window);
+    for (auto role :
+         {QPalette::WindowText, QPalette::ButtonText, QPalette::Text, QPalette::HighlightedText})
+        dark.setColor(role, light);
+    dark.setColor(QPalette::Base, QColor(0x24, 0x24, 0x24));
+    dark.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
+    dark.setColor(QPalette::Link, QColor(0x6c, 0xb4, 0xf0));
+    return dark;
+}
 
 // The application's palette and the build's web pages come back after each test.
 class Look : public ::testing::Test {
@@ -62,7 +77,95 @@ struct Window {
         window.render();
     }
     QTreeWidget* list() { return window.findChild<QTreeWidget*>(QStringLiteral("ListFiles")); }
+    // What the empty part of the list is painted with.
+    QColor background() {
+        const QImage shot = list()->viewport()->grab().toImage();
+        return shot.pixelColor(shot.width() - 4, shot.height() - 4);
+    }
+    // The colour that stands out most from `behind` within a widget.
+    QColor strongest(QWidget* widget, const QColor& behind) {
+        const QImage shot =
+            window.grab(QRect(widget->mapTo(&window, QPoint()), widget->size())).toImage();
+        QColor best = behind;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x)
+                if (contrastRatio(shot.pixelColor(x, y), behind) > contrastRatio(best, behind))
+                    best = shot.pixelColor(x, y);
+        return best;
+    }
+    void screenshot(const QString& name) {
+        QDir().mkpath(QStringLiteral(VELLUMAR_SCREENSHOT_DIR));
+        EXPECT_TRUE(
+            window.grab().save(QStringLiteral(VELLUMAR_SCREENSHOT_DIR "/") + name + ".png"));
+    }
 };
+
+bool clearlyGreen(const QColor& colour) {
+    return colour.green() - std::max(colour.red(), colour.blue()) >= 40;
+}
+
+TEST_F(Look, TheTargetListReadsWellOnALightAndADarkPalette) {
+    vendorPages() = {"https://home.test/", "https://home.test/contact", ""};
+    struct Case {
+        const char* name;
+        QPalette palette;
+    } cases[] = {{"light", QApplication::style()->standardPalette()}, {"dark", darkPalette()}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QApplication::setPalette(c.palette);
+        const QColor base = c.palette.color(QPalette::Base), text = c.palette.color(QPalette::Text);
+        Window shown;
+        EXPECT_EQ(shown.background(), base);
+        EXPECT_EQ(shown.list()->palette().color(QPalette::Text), text);
+        if (c.name == std::string("dark")) shown.screenshot(QStringLiteral("dark-palette"));
+
+        // The green folder: told apart from Base, and the text still stands out.
+        shown.model.targetListColor = kGreen;
+        shown.window.render();
+        const QColor green = shown.background();
+        EXPECT_TRUE(clearlyGreen(green)) << green.name().toStdString();
+        EXPECT_GE(contrastRatio(green, text), 4.5) << green.name().toStdString();
+        if (c.name == std::string("dark")) shown.screenshot(QStringLiteral("dark-palette-green"));
+
+        // The About page's links stand out from the page as well.
+        shown.model.bringToFront(Page::fraAbout);
+        shown.window.render();
+        const QColor page = c.palette.color(QPalette::Window);
+        for (const char* link : {"Label5", "Label6"}) {
+            auto* label = shown.window.findChild<QPushButton*>(QLatin1String(link));
+            EXPECT_GE(contrastRatio(shown.strongest(label, page), page), 4.5) << link;
+        }
+        if (c.name == std::string("dark")) shown.screenshot(QStringLiteral("dark-palette-about"));
+    }
+
+    // The desktop switches from a light theme to a dark one: the green follows.
+    QApplication::setPalette(QApplication::style()->standardPalette());
+    Window switched;
+    switched.model.targetListColor = kGreen;
+    switched.window.render();
+    QApplication::setPalette(darkPalette());
+    QCoreApplication::processEvents();  // where the new palette reaches the widgets
+    const QColor green = switched.background();
+    EXPECT_TRUE(clearlyGreen(green)) << green.name().toStdString();
+    EXPECT_GE(contrastRatio(green, darkPalette().color(QPalette::Text)), 4.5)
+        << green.name().toStdString();
+}
+
+TEST(GreenBase, KeepsTheTextReadableOnAnyBase) {
+    EXPECT_DOUBLE_EQ(contrastRatio(Qt::black, Qt::white), 21.0);
+    // Base and Text of a palette, a mid-grey one included.
+    const std::pair<QColor, QColor> palettes[] = {
+        {Qt::white, Qt::black},
+        {QColor(0x24, 0x24, 0x24), QColor(0xee, 0xee, 0xee)},
+        {QColor(0x80, 0x80, 0x80), Qt::black},
+        {QColor(0x80, 0x80, 0x80), Qt::white},
+    };
+    for (const auto& [base, text] : palettes) {
+        const QColor green = greenBase(base, text);
+        EXPECT_TRUE(clearlyGreen(green)) << base.name().toStdString();
+        EXPECT_GE(contrastRatio(green, text), 4.5) << base.name().toStdString();
+    }
+}
 
 // An address left empty in the build hides what would open it.
 TEST_F(Look, OnlyPagesWithAnAddressAreOffered) {
