@@ -167,6 +167,41 @@ TEST(GreenBase, KeepsTheTextReadableOnAnyBase) {
     }
 }
 
+// The two dialogs with a list: dragging their corner gives the list the room.
+TEST_F(Look, TheDialogsGrowTheirLists) {
+    WindowModel model;
+    ScriptedDesktop desktop;
+    struct Case {
+        const char* list;
+        std::function<std::unique_ptr<QDialog>()> make;
+    } cases[] = {
+        {"lstDecrypt", [&] { return std::make_unique<EncryptedFoldersDialog>(model, desktop); }},
+        {"lstFound", [&] { return std::make_unique<FindLockedItemsDialog>(desktop); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.list);
+        std::unique_ptr<QDialog> dialog = c.make();
+        dialog->show();
+        auto* list = dialog->findChild<QTreeWidget*>(QLatin1String(c.list));
+        ASSERT_NE(list, nullptr);
+        const QSize before = list->size();
+        dialog->resize(dialog->size() + QSize(200, 150));
+        EXPECT_EQ(list->size(), before + QSize(200, 150));
+
+        // As small as it goes: a few rows of the list and every button whole.
+        dialog->resize(1, 1);
+        EXPECT_EQ(dialog->size(), dialog->minimumSize());
+        EXPECT_GE(dialog->minimumWidth(), 300);
+        EXPECT_GE(list->height(), 4 * list->fontMetrics().height());
+        for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+            EXPECT_GE(button->width(), button->sizeHint().width())
+                << button->objectName().toStdString();
+            EXPECT_TRUE(dialog->rect().contains(button->geometry()))
+                << button->objectName().toStdString();
+        }
+    }
+}
+
 // An address left empty in the build hides what would open it.
 TEST_F(Look, OnlyPagesWithAnAddressAreOffered) {
     struct Case {
