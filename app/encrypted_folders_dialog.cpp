@@ -14,6 +14,7 @@ EncryptedFoldersDialog::EncryptedFoldersDialog(WindowModel& model, Desktop& desk
     setObjectName(QStringLiteral("frmFolderDecrypt"));
     setWindowTitle(QStringLiteral("Select A Folder To Decrypt"));
     setModal(true);
+    setWindowIcon(applicationIcon());
 
     lstDecrypt_ = new QTreeWidget(this);
     lstDecrypt_->setObjectName(QStringLiteral("lstDecrypt"));

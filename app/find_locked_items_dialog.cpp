@@ -68,6 +68,7 @@ FindLockedItemsDialog::FindLockedItemsDialog(Desktop& desktop, QWidget* parent,
     setObjectName(QStringLiteral("frmFindLocked"));
     setWindowTitle(QStringLiteral("Find Locked Items"));
     setModal(true);
+    setWindowIcon(applicationIcon());
 
     lblFolder_ = pathLabel(this, "lblFolder",
                            QStringLiteral("Choose a folder to look for locked items in."));

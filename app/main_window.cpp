@@ -147,7 +147,7 @@ MainWindow::MainWindow(MainWindowHandlers& logic, QWidget* parent)
     : QMainWindow(parent), logic_(logic), model_(logic.model()) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kVersionedTitle);
-    setWindowIcon(QIcon(kPictureResource));
+    setWindowIcon(applicationIcon());
     buildMenus();
 
     auto* client = new ClientArea(this);

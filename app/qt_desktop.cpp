@@ -82,6 +82,10 @@ QString displayText(const std::string& text) {
     return QFile::decodeName(bytes(text));
 }
 
+QIcon applicationIcon() {
+    return QIcon(QStringLiteral(":/artwork/icon.svg"));
+}
+
 QtDesktop::QtDesktop() : messageLog_(qEnvironmentVariable("TESSARIN_MESSAGE_LOG")) {}
 
 void QtDesktop::message(const std::string& text, Icon icon, const std::string& title) {
@@ -98,6 +102,7 @@ void QtDesktop::message(const std::string& text, Icon icon, const std::string& t
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QMessageBox box(boxIcon(icon), displayText(title), shown, QMessageBox::Ok, window_);
+    box.setWindowIcon(applicationIcon());
     box.setTextFormat(Qt::PlainText);
     // Paths and the recovery key can be copied out of it.
     box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -118,6 +123,7 @@ bool QtDesktop::ask(const std::string& text, Icon icon, const std::string& title
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QMessageBox box(boxIcon(icon), displayText(title), shown, QMessageBox::Yes | QMessageBox::No,
                     window_);
+    box.setWindowIcon(applicationIcon());
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::No);
     keepRoom(box, displayText(title), shown);
@@ -137,6 +143,7 @@ bool QtDesktop::askPasswords(const std::string& title, const std::vector<std::st
 std::vector<std::string> QtDesktop::pickFiles() {
     QFileDialog dialog(window_);
     dialog.setObjectName(QStringLiteral("filePicker"));
+    dialog.setWindowIcon(applicationIcon());
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     QStringList filters{QStringLiteral("All files (*)")};

@@ -167,6 +167,54 @@ TEST(GreenBase, KeepsTheTextReadableOnAnyBase) {
     }
 }
 
+// Every window's icon is the square application icon, not the tall picture
+// of the main window's strip.
+TEST_F(Look, EveryWindowShowsTheSquareIcon) {
+    qunsetenv("TESSARIN_MESSAGE_LOG");
+    Window main;
+    QtDesktop desktop;
+    desktop.setWindow(&main.window);
+    desktop.setModel(&main.model);
+    // The icon of the modal window `open` shows, read while it is open.
+    auto modalIcon = [](const std::function<void()>& open) {
+        auto icon = std::make_shared<QIcon>();
+        QTimer::singleShot(0, [icon] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal) return;
+            *icon = modal->windowIcon();
+            qobject_cast<QDialog*>(modal)->reject();
+        });
+        open();
+        return *icon;
+    };
+    const QImage square = QIcon(QStringLiteral(":/artwork/icon.svg")).pixmap(64, 64).toImage();
+    ASSERT_EQ(square.size(), QSize(64, 64));
+    struct Case {
+        const char* window;
+        std::function<QIcon()> icon;
+    } cases[] = {
+        {"main window", [&] { return main.window.windowIcon(); }},
+        {"encrypted folders",
+         [&] { return EncryptedFoldersDialog(main.model, desktop, &main.window).windowIcon(); }},
+        {"find locked items",
+         [&] { return FindLockedItemsDialog(desktop, &main.window).windowIcon(); }},
+        {"passwords",
+         [&] {
+             return modalIcon([&] {
+                 std::vector<std::string> typed;
+                 desktop.askPasswords("Change Password", {"Old"}, typed);
+             });
+         }},
+        {"message", [&] { return modalIcon([&] { desktop.message("Done", Icon::none, "T"); }); }},
+        {"open files", [&] { return modalIcon([&] { desktop.pickFiles(); }); }},
+    };
+    for (const Case& c : cases) {
+        const QImage shown = c.icon().pixmap(64, 64).toImage();
+        EXPECT_EQ(shown.size(), QSize(64, 64)) << c.window;
+        EXPECT_TRUE(shown == square) << c.window;
+    }
+}
+
 // The two dialogs with a list: dragging their corner gives the list the room.
 TEST_F(Look, TheDialogsGrowTheirLists) {
     WindowModel model;
