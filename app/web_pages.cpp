@@ -30,8 +30,8 @@ std::string fileAddress(const std::string& path) {
 
 std::string helpPageAddress() {
     std::string folder = getFolderPart(executablePath());
-    const std::string up = std::string("..") + kSeparator;
     if (!folder.empty()) {
+        const std::string up = std::string("..") + kSeparator;
         for (const std::string& candidate :
              {folder + kHelpFileName,
               folder + up + "share" + kSeparator + "tessarin" + kSeparator + kHelpFileName}) {
