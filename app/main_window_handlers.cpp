@@ -15,7 +15,9 @@
 #include "app/selection.h"
 #include "app/web_pages.h"
 #include "engine/platform/file_system.h"
+#include "engine/formats/locked_kind.h"
 #include "engine/lists/list_file.h"
+#include "engine/lists/list_names.h"
 #include "engine/formats/names.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
@@ -41,8 +43,8 @@ uint64_t sizeOf(const std::string& path) {
 }
 
 bool isLockedName(const std::string& name) {
-    const std::string extension = toUpper(getExtension(name));
-    return extension == "VKL" || extension == "VKW";
+    const LockedKind kind = markedKindOf(name);
+    return kind == LockedKind::small || kind == LockedKind::large;
 }
 
 // One row of the target list for the file `path`, shown as `shownAs` (its
@@ -55,12 +57,12 @@ ListRow fileRow(const std::string& path, const std::string& shownAs) {
     if (isLockedName(name)) {
         const std::string plain = scrambleName(removeExtension(name));
         row.text = shownAs.substr(0, shownAs.size() - name.size()) + plain;
-        if (fileExists(path) && startsWithLockedMarker(path)) row.imageKey = "lock";
+        if (fileExists(path) && lockedKindOf(path) != LockedKind::none) row.imageKey = "lock";
         row.typeText = typeText(plain);
     } else {
         row.text = shownAs;
         row.typeText = typeText(name);
-        if (hasSealedExtension(name) && startsLikeSealedFile(path)) {
+        if (lockedKindOf(path) == LockedKind::sealed) {
             row.imageKey = "lock";
             row.typeText = "Sealed file";
         }
@@ -186,11 +188,10 @@ void MainWindowHandlers::hideLockedFilesAgain() {
     std::vector<FileResult> leftVisible = pruneLockedFilesList();
     // Unhiding took read-only too: a file still locked gets it back.
     std::vector<std::string> paths;
-    if (readListFile(applicationFile("files"), paths) != IoError::ok) return;
+    if (readListFile(applicationFile(kLockedFilesList), paths) != IoError::ok) return;
     for (const std::string& path : paths) {
         uint32_t attributes = kAttrNormal;
-        const bool locked = startsWithLockedMarker(path) ||
-                            (hasSealedExtension(path) && startsLikeSealedFile(path));
+        const bool locked = lockedKindOf(path) != LockedKind::none;
         if (path.empty() || !locked ||
             fileSystem().getAttributes(path, attributes) != IoError::ok)
             continue;
@@ -409,7 +410,7 @@ void MainWindowHandlers::cmdClear_Click() {
     model_.ParentPath.clear();
     model_.FolderName.clear();
     model_.PlainFolderPath.clear();
-    for (const char* scratch : {"temp", "encfile"}) {
+    for (const char* scratch : {kScratchList, kPendingFolderFile}) {
         std::string path = applicationFile(scratch);
         if (fileExists(path)) fileSystem().removeFile(path);
     }

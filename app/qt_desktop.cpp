@@ -17,6 +17,8 @@
 #include "app/encrypted_folders_dialog.h"
 #include "app/plain_folder_names.h"
 #include "app/selection.h"
+#include "engine/formats/locked_kind.h"
+#include "engine/sealing/sealed_lock.h"
 
 namespace vellumar {
 namespace {
@@ -144,7 +146,8 @@ std::vector<std::string> QtDesktop::pickFiles() {
         // Locked files are hidden (by attribute, and in their folder's
         // .hidden list): this dialog shows hidden files rather than have
         // them unhidden, and offers the locked ones first.
-        filters.prepend(QStringLiteral("Locked files (*.VKL *.VKW *.VKS)"));
+        filters.prepend(QString::fromStdString("Locked files (*" + kSmallExtension + " *" +
+                                               kLargeExtension + " *" + kSealedExtension + ")"));
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setFilter(dialog.filter() | QDir::Hidden);
     }

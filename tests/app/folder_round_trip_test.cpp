@@ -8,6 +8,7 @@
 
 #include "engine/formats/locked_header.h"
 #include "engine/formats/locked_folder_name.h"
+#include "engine/formats/locked_kind.h"
 #include "app/run_button.h"
 #include "app/encrypted_folders.h"
 #include "app/folder_chooser.h"

@@ -53,6 +53,7 @@
 #include "engine/sealing/sealed_identity.h"
 #include "engine/sealing/sealed_lock.h"
 #include "engine/formats/locked_folder_name.h"
+#include "engine/formats/locked_kind.h"
 #include "engine/formats/text_shift.h"
 #include "locking/sealing_keys.h"
 #include "app/file_run_handlers.h"

@@ -20,6 +20,7 @@
 
 #include "app/folder_chooser.h"
 #include "engine/formats/locked_folder_name.h"
+#include "engine/formats/locked_kind.h"
 #include "engine/platform/paths.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_state.h"
