@@ -24,7 +24,7 @@ bool isLockedFile(const std::string& path) {
     const LockedKind kind = lockedKindOf(path);
     if (kind == LockedKind::sealed) return true;
     if (kind == LockedKind::none) return false;
-    // A compatible file counts only when it opens with the program's key.
+    // A compatible file counts only when its header line verifies too.
     FileHandle file = kNoFile;
     if (fileSystem().openRead(path, file) != IoError::ok) return false;
     FileCloser closer(file);
