@@ -8,10 +8,14 @@
 namespace vellumar {
 
 LockedKind markedKindOf(const std::string& path) {
-    const std::string extension = "." + toUpper(getExtension(getFileName(path)));
-    if (extension == kSmallExtension) return LockedKind::small;
-    if (extension == kLargeExtension) return LockedKind::large;
-    if (extension == kSealedExtension) return LockedKind::sealed;
+    const std::string extension = toUpper(getExtension(getFileName(path)));
+    // The markers are kept with their dot.
+    auto is = [&extension](const std::string& marker) {
+        return marker.compare(1, std::string::npos, extension) == 0;
+    };
+    if (is(kSmallExtension)) return LockedKind::small;
+    if (is(kLargeExtension)) return LockedKind::large;
+    if (is(kSealedExtension)) return LockedKind::sealed;
     return LockedKind::none;
 }
 
