@@ -59,29 +59,29 @@ void EncryptedFolders::cmdDecrypt_Click() {
 
     model_.FolderName = ticked->path;
     model_.FolderName = splitFolderPath(model_.FolderName, model_.ParentPath);
-    // After "Encrypt a Folder" was clicked last, the folder is looked for
-    // under its plain name.
+    // For "Encrypt a Folder" the folder is looked for under its plain name.
+    const Option operation = model_.operation();
     const std::string plain = model_.ParentPath + model_.FolderName;
     std::string folder = plain;
-    if (!model_.EncFolderOpt) {
+    if (operation != Option::OptEncFolder) {
         model_.PlainFolderPath = plain;
         folder = lockedFolderPath(model_.ParentPath, model_.FolderName);
         // A folder whose locking could not rename it is recorded and its
         // files are locked, but it still has its plain name: it is unlocked
         // there (the search walks it there too).
-        if (model_.DecFolder && normalFolderPath(folder).empty() &&
+        if (operation == Option::OptDecFolder && normalFolderPath(folder).empty() &&
             !normalFolderPath(plain).empty())
             folder = plain;
     }
     if (normalFolderPath(folder).empty()) {
         // Not there under its locked name: it lies inside another locked
         // folder, or it was unlocked since the list was read.
-        if (model_.DecFolder)
+        if (operation == Option::OptDecFolder)
             desktop_.message(
                 "This Folder Is Inside Another Locked Folder\rPlease Unlock The Outside Folder "
                 "First\rAnd Then Unlock This Folder",
                 Icon::critical);
-        else if (model_.EncFolder)
+        else if (operation == Option::OptEncFolder)
             desktop_.message(
                 "This Folder Is Already Unlocked\rPlease Restart The Application\rAnd Get "
                 "Updated View Of Folders",

@@ -101,7 +101,7 @@ bool MainWindowHandlers::Form_Load(bool anotherInstanceRunning) {
     }
     model_.WindowsSystemDir = systemDirectory();
     model_.WindowsDir = windowsDirectory();
-    model_.bringToFront(Page::fraPassword);
+    model_.confirmVisible = !passwordIsSet(settings_);
     model_.changed();
     return true;
 }
@@ -112,9 +112,7 @@ void MainWindowHandlers::terminateProgram() {
 }
 
 void MainWindowHandlers::selectOption(Option option) {
-    model_.selectedOption = option;
-    model_.nextButtonEnabled = true;
-    model_.changed();
+    if (model_.wizard.choose(option) == Refused::none) model_.changed();
 }
 
 void MainWindowHandlers::OptEncFiles_Click() {
@@ -125,54 +123,43 @@ void MainWindowHandlers::OptDecFiles_Click() {
 }
 
 void MainWindowHandlers::OptEncFolder_Click() {
-    model_.EncFolderOpt = true;
     selectOption(Option::OptEncFolder);
 }
-
 void MainWindowHandlers::OptDecFolder_Click() {
-    model_.EncFolderOpt = false;
     selectOption(Option::OptDecFolder);
 }
 
 void MainWindowHandlers::cmdNext_Click() {
-    model_.bringToFront(Page::fraResult);
-    // Exactly one operation is chosen: a flag left from an earlier run would
-    // send the run button to that operation instead.
-    model_.EncFolder = model_.DecFolder = model_.EncFiles = model_.DecFiles = false;
-    switch (model_.selectedOption) {
-        case Option::OptEncFolder:
-            model_.EncFolder = true;
-            model_.targetPrompt = "Add folder to be encrypted and locked";
-            model_.runButtonCaption = "Encrypt";
-            cmdClear_Click();
-            break;
-        case Option::OptDecFolder:
-            model_.DecFolder = true;
-            model_.targetPrompt = "Add folder to be decrypted and unlocked";
-            model_.runButtonCaption = "Decrypt";
-            cmdClear_Click();
-            break;
-        case Option::OptEncFiles:
-            model_.EncFiles = true;
-            model_.targetPrompt = "Add files that are to be encrypted and locked";
-            model_.runButtonCaption = "Encrypt";
-            break;
-        case Option::OptDecFiles:
-            model_.DecFiles = true;
-            model_.targetPrompt = "Add files that are to be decrypted and unlocked";
-            model_.runButtonCaption = "Decrypt";
+    if (model_.wizard.next() == Refused::none) targetPageOpened();
+}
+
+void MainWindowHandlers::openTargetPage(Option operation) {
+    if (model_.wizard.openTargetPage(operation) != Refused::none) return;
+    // Whatever page was in front is left as Back leaves it.
+    hideLockedFilesAgain();
+    model_.targetList.clear();
+    targetPageOpened();
+}
+
+void MainWindowHandlers::targetPageOpened() {
+    const Option operation = model_.operation();
+    // Nothing of an earlier folder carries over: a run acts only on what
+    // this page's own Add picks.
+    if (operation == Option::OptEncFolder || operation == Option::OptDecFolder)
+        clearTargets();
+    else
+        forgetFolder();
+    model_.runButtonEnabled = !model_.targetList.empty();
 #ifdef _WIN32
-            // Locked files are hidden, and the open-file dialog shows no
-            // hidden file: unhidden until the page is left. (Elsewhere the
-            // dialog is told to show hidden files.)
-            unhideLockedFiles();
-            lockedFilesUnhidden_ = true;
-#endif
-            break;
-        case Option::none:
-            break;
+    if (operation == Option::OptDecFiles) {
+        // Locked files are hidden, and the open-file dialog shows no hidden
+        // file: unhidden until the page is left. (Elsewhere the dialog is
+        // told to show hidden files.)
+        unhideLockedFiles();
+        lockedFilesUnhidden_ = true;
     }
-    showSealChoice(model_, settings_, model_.selectedOption);
+#endif
+    showSealChoice(model_, settings_, operation);
     model_.changed();
 }
 
@@ -209,7 +196,7 @@ void MainWindowHandlers::Form_Unload() {
 
 void MainWindowHandlers::cmdPassword_Click() {
     // One check at a time: a second click while the key opens does nothing.
-    if (model_.passwordChecking) return;
+    if (model_.passwordChecking || model_.wizard.gatePassed()) return;
     if (!gateOpensKeyFile(settings_)) {
         passwordChecked(
             checkPassword(settings_, model_.txtPassword, model_.txtConfirm, &model_.sessionKeys));
@@ -245,7 +232,8 @@ void MainWindowHandlers::passwordChecked(PasswordGate gate) {
     switch (gate) {
         case PasswordGate::accepted:
         case PasswordGate::passwordSet:
-            model_.bringToFront(Page::fraSelect);
+            model_.wizard.passGate();
+            model_.confirmVisible = false;
             model_.txtPassword.clear();
             model_.txtConfirm.clear();
             break;
@@ -299,7 +287,8 @@ void MainWindowHandlers::offerKeyRestore() {
             desktop_.message("The Key File Has Been Restored From The Recovery Key.\rIt Opens "
                              "With The New Password.",
                              Icon::information);
-            model_.bringToFront(Page::fraSelect);
+            model_.wizard.passGate();
+            model_.confirmVisible = false;
             break;
         case KeyRestore::keyFileOpens:
             desktop_.message("The Key File " + identityFilePath() +
@@ -361,6 +350,7 @@ void MainWindowHandlers::mnuChangePassword_Click() {
 }
 
 void MainWindowHandlers::cmdAdd_Click() {
+    if (model_.wizard.mayEditTargets() != Refused::none) return;
     if (!model_.targetList.empty()) {
         desktop_.message(
             "You Have Already Added File(s)\rPlease Clear The List And Add New File(s)\r"
@@ -368,7 +358,7 @@ void MainWindowHandlers::cmdAdd_Click() {
             Icon::critical);
         return;
     }
-    switch (model_.selectedOption) {
+    switch (model_.operation()) {
         case Option::OptEncFolder:
             call(hooks.Folder_Encrypt);
             break;
@@ -400,35 +390,43 @@ void MainWindowHandlers::File_Encrypt() {
 }
 
 void MainWindowHandlers::cmdClear_Click() {
-    model_.targetList.clear();
-    model_.runButtonEnabled = false;
+    if (model_.wizard.mayEditTargets() != Refused::none) return;
+    clearTargets();
+    model_.changed();
+}
+
+void MainWindowHandlers::forgetFolder() {
     model_.foundFiles.clear();
-    // The folder in hand goes with the list: a run acts only on a folder
-    // that Add picked since.
     model_.skippedFolders.clear();
     model_.ParentPath.clear();
     model_.FolderName.clear();
     model_.PlainFolderPath.clear();
+}
+
+void MainWindowHandlers::clearTargets() {
+    model_.targetList.clear();
+    model_.runButtonEnabled = false;
+    // The folder in hand goes with the list: a run acts only on a folder
+    // that Add picked since.
+    forgetFolder();
     for (const char* scratch : {"temp", "encfile"}) {
         std::string path = applicationFile(scratch);
         if (fileExists(path)) fileSystem().removeFile(path);
     }
-    model_.changed();
 }
 
 void MainWindowHandlers::cmdBack_Click() {
+    if (model_.wizard.back() != Refused::none) return;
     hideLockedFilesAgain();
     model_.targetList.clear();
-    model_.EncFolder = model_.DecFolder = model_.EncFiles = model_.DecFiles = false;
     model_.runButtonEnabled = false;
-    model_.bringToFront(Page::fraSelect);
     model_.changed();
 }
 
 void MainWindowHandlers::cmdEncDec_Click() {
     call(hooks.cmdEncDec_Click);
     // A run ends on the choice page: the target page is left.
-    if (!model_.runInProgress) hideLockedFilesAgain();
+    if (!model_.wizard.running()) hideLockedFilesAgain();
 }
 
 void MainWindowHandlers::cmdEx_Click() {
@@ -437,7 +435,7 @@ void MainWindowHandlers::cmdEx_Click() {
 }
 
 void MainWindowHandlers::chkSeal_Click(bool checked) {
-    if (model_.runInProgress) return;
+    if (model_.wizard.mayEditTargets() != Refused::none) return;
     chooseSealing(model_, desktop_, settings_, checked);
 }
 
@@ -480,15 +478,19 @@ void MainWindowHandlers::Label6_Click() {
 }
 
 void MainWindowHandlers::mnuAbout_Click() {
-    model_.bringToFront(Page::fraAbout);
-    model_.changed();
+    if (model_.wizard.showAbout() == Refused::none) model_.changed();
 }
 
 void MainWindowHandlers::cmdOK_Click() {
+    if (model_.wizard.closeAbout() != Refused::none) return;
     model_.txtPassword.clear();
     model_.txtConfirm.clear();
-    model_.sendToBack(Page::fraAbout);
     model_.changed();
+}
+
+void MainWindowHandlers::mnuFindLocked_Click() {
+    // Its Unlock all changes files and records: behind the gate like the rest.
+    if (model_.wizard.mayChangeFiles() == Refused::none) call(hooks.findLockedItems);
 }
 
 }  // namespace vellumar
