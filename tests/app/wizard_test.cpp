@@ -1,5 +1,7 @@
 // Start-up, the choice page, Next and Back, the ways out, menus and about page.
 
+#include <functional>
+
 #include "app/web_pages.h"
 #include "engine/platform/file_system.h"
 #include "engine/platform/paths.h"
@@ -191,6 +193,43 @@ TEST_F(Wizard, NextLeavesExactlyTheChosenOperation) {
     EXPECT_FALSE(model.runButtonEnabled);
     // The choice stays, so Next can be pressed again at once.
     EXPECT_EQ(model.wizard.choice(), Option::OptEncFolder);
+}
+
+// Before the password is given nothing that changes files or lists works,
+// whatever the widgets show: no dialog opens, no file or record changes.
+TEST_F(Wizard, TheGateGuardsEveryHandlerThatChangesFiles) {
+    const std::string locked = temp.write("data/abgrf.VKL", "[Secret]x");
+    const std::string plain = temp.write("data/plain.txt", "plain");
+    const std::string list = temp.write("home/files", locked + "\r\n");
+    int findLocked = 0;
+    form.hooks.findLockedItems = [&] { ++findLocked; };
+    model.targetList = {row(locked), row(plain)};
+    const std::vector<std::pair<const char*, std::function<void()>>> events = {
+        {"option", [&] { form.OptDecFiles_Click(); }},
+        {"next", [&] { form.cmdNext_Click(); }},
+        {"add", [&] { form.cmdAdd_Click(); }},
+        {"clear", [&] { form.cmdClear_Click(); }},
+        {"run", [&] { form.cmdEncDec_Click(); }},
+        {"seal", [&] { form.chkSeal_Click(true); }},
+        {"find locked items", [&] { form.mnuFindLocked_Click(); }},
+        {"paths from outside", [&] { form.openTargetPage(Option::OptDecFiles); }},
+    };
+    for (const auto& [name, event] : events) {
+        SCOPED_TRACE(name);
+        event();
+        EXPECT_EQ(model.topPage(), Page::fraPassword);
+        EXPECT_EQ(model.operation(), Option::none);
+        EXPECT_EQ(texts(model.targetList), (std::vector<std::string>{locked, plain}));
+    }
+    EXPECT_EQ(findLocked, 0);
+    EXPECT_EQ(readFile(locked), "[Secret]x");
+    EXPECT_EQ(readFile(plain), "plain");
+    EXPECT_EQ(readFile(list), locked + "\r\n");
+    EXPECT_TRUE(desktop.messages.empty());
+
+    passGate();
+    form.mnuFindLocked_Click();
+    EXPECT_EQ(findLocked, 1);
 }
 
 TEST_F(Wizard, WaysOut) {
