@@ -10,6 +10,7 @@
 #include "app/folder_chooser.h"
 #include "app/password.h"
 #include "app/password_changes.h"
+#include "app/password_dialogs.h"
 #include "app/run_button.h"
 #include "app/seal_choice.h"
 #include "app/selection.h"
@@ -67,16 +68,6 @@ ListRow fileRow(const std::string& path, const std::string& shownAs) {
     }
     row.sizeText = formatByteSize(sizeOf(path));
     return row;
-}
-
-// A new password that cannot be taken gets the gate's own words for it.
-bool saidNewPasswordProblem(Desktop& desktop, NewPassword fresh) {
-    const PasswordGate gate = fresh == NewPassword::blank     ? PasswordGate::notSet
-                              : fresh == NewPassword::differs ? PasswordGate::notConfirmed
-                                                              : PasswordGate::refusedCharacters;
-    if (fresh == NewPassword::accepted) return false;
-    desktop.message(passwordMessage(gate), Icon::critical);
-    return true;
 }
 
 }  // namespace
@@ -197,11 +188,14 @@ void MainWindowHandlers::Form_Unload() {
 void MainWindowHandlers::cmdPassword_Click() {
     // One check at a time: a second click while the key opens does nothing.
     if (model_.passwordChecking || model_.wizard.gatePassed()) return;
-    if (!gateOpensKeyFile(settings_)) {
+    if (gateOpensKeyFile(settings_))
+        openKeyFileInBackground();
+    else
         passwordChecked(
             checkPassword(settings_, model_.txtPassword, model_.txtConfirm, &model_.sessionKeys));
-        return;
-    }
+}
+
+void MainWindowHandlers::openKeyFileInBackground() {
     // Opening the key file takes seconds (scrypt): the window stays alive.
     struct Check {
         PasswordGate gate = PasswordGate::wrongPassword;
@@ -259,94 +253,14 @@ void MainWindowHandlers::passwordChecked(PasswordGate gate) {
 }
 
 void MainWindowHandlers::offerKeyRestore() {
-    if (!desktop_.ask("Restore The Key File With Your Recovery Key Now?\rPick The File That "
-                      "Holds The Recovery Key, Then Type A New Password Twice.",
-                      Icon::exclamation, kApplicationTitle))
-        return;
-    const std::string picked = joinSelection(desktop_.pickFiles());
-    if (picked.empty()) return;
-    const std::string keyPath = getSelectedFile(picked, 1);
-    SealingKeys brought;
-    if (AgeResult read = readRecoveryKey(keyPath, brought); !read.ok()) {
-        desktop_.message(keyPath + ": " + recoveryKeyProblem(read, keyPath), Icon::critical);
-        return;
-    }
-    std::vector<std::string> typed;
-    if (!desktop_.askPasswords("Restore The Key File", {"New Password", "Confirm Password"},
-                               typed) ||
-        typed.size() != 2)
-        return;
-    // The key file checks the password: any characters work.
-    if (saidNewPasswordProblem(desktop_, checkNewPassword(typed[0], typed[1], false))) return;
-    desktop_.setBusy(true);
-    const KeyRestoreResult restored =
-        restoreSealingKey(settings_, brought.identities.front(), typed[0], model_.sessionKeys);
-    desktop_.setBusy(false);
-    switch (restored.outcome) {
-        case KeyRestore::restored:
-            desktop_.message("The Key File Has Been Restored From The Recovery Key.\rIt Opens "
-                             "With The New Password.",
-                             Icon::information);
-            model_.wizard.passGate();
-            model_.confirmVisible = false;
-            break;
-        case KeyRestore::keyFileOpens:
-            desktop_.message("The Key File " + identityFilePath() +
-                                 " Is There And Is Not Damaged, So It Was Left Alone.",
-                             Icon::critical);
-            break;
-        case KeyRestore::failed:
-            desktop_.message("The Key File " + identityFilePath() + " Could Not Be Written: " +
-                                 keyFileCause(restored.age, identityFilePath()),
-                             Icon::critical);
-            break;
-    }
+    if (!restoreKeyFromRecoveryKey(desktop_, settings_, model_.sessionKeys)) return;
+    model_.wizard.passGate();
+    model_.confirmVisible = false;
     model_.changed();
 }
 
 void MainWindowHandlers::mnuChangePassword_Click() {
-    if (!passwordIsSet(settings_)) {
-        desktop_.message(passwordMessage(PasswordGate::notSet), Icon::critical);
-        return;
-    }
-    std::vector<std::string> typed;
-    if (!desktop_.askPasswords("Change Password",
-                               {"Current Password", "New Password", "Confirm New Password"},
-                               typed) ||
-        typed.size() != 3)
-        return;
-    desktop_.setBusy(true);
-    const PasswordChange change = changePassword(settings_, typed[0], typed[1], typed[2]);
-    desktop_.setBusy(false);
-    if (change.current != PasswordGate::accepted) {
-        desktop_.message(passwordMessage(change.current), Icon::critical);
-        return;
-    }
-    if (saidNewPasswordProblem(desktop_, change.fresh)) return;
-    if (!change.sealing && !change.saved) {
-        desktop_.message("The Password Could Not Be Saved. It Is Still The Old One.",
-                         Icon::critical);
-        return;
-    }
-    if (change.sealing && !change.keys.keyFile.ok()) {
-        desktop_.message("The Key File " + identityFilePath() + " Could Not Be Changed: " +
-                             keyFileCause(change.keys.keyFile, identityFilePath()) +
-                             "\rThe Password Is Still The Old One.",
-                         Icon::critical);
-        return;
-    }
-    // Sealed folders this session opens take the new password from now on.
-    if (!model_.sessionKeys.password.empty()) model_.sessionKeys.password = trim(typed[1]);
-    if (change.keys.copies.empty()) {
-        desktop_.message("The Password Has Been Changed.", Icon::information);
-        return;
-    }
-    std::string text =
-        "The Password Has Been Changed, But The Key Copy Of These Sealed Folders Could Not Be "
-        "Changed: They Still Open With The Old Password.";
-    for (const RewrapFailure& failure : change.keys.copies)
-        text += "\r" + failure.path + ": " + keyFileCause(failure.cause, failure.path);
-    desktop_.message(text, Icon::exclamation);
+    askToChangePassword(desktop_, settings_, model_.sessionKeys);
 }
 
 void MainWindowHandlers::cmdAdd_Click() {
@@ -358,7 +272,12 @@ void MainWindowHandlers::cmdAdd_Click() {
             Icon::critical);
         return;
     }
-    switch (model_.operation()) {
+    addFor(model_.operation());
+    model_.changed();
+}
+
+void MainWindowHandlers::addFor(Option operation) {
+    switch (operation) {
         case Option::OptEncFolder:
             call(hooks.Folder_Encrypt);
             break;
@@ -373,7 +292,6 @@ void MainWindowHandlers::cmdAdd_Click() {
         case Option::none:
             break;
     }
-    model_.changed();
 }
 
 void MainWindowHandlers::File_Encrypt() {

@@ -95,10 +95,14 @@ class MainWindowHandlers {
     // Empties the target list and forgets the folder in hand.
     void clearTargets();
     void forgetFolder();
+    // Sealing on: the typed password opens the key file, off the window's thread.
+    void openKeyFileInBackground();
+    // What Add does on the target page of `operation`.
+    void addFor(Option operation);
     // What the gate does with its answer, on the window's thread.
     void passwordChecked(PasswordGate gate);
     // After "The Key File ... Is Missing": the recovery key and a new
-    // password restore it.
+    // password restore it, and the gate opens.
     void offerKeyRestore();
     // Hides the listed locked files again if Decrypt File(s) unhid them.
     void hideLockedFilesAgain();

@@ -334,25 +334,46 @@ FolderRunResult unlockFolderStep(WindowModel& model, Desktop& desktop) {
     return result;
 }
 
+namespace {
+
+FolderRunResult runFiles(WindowModel& model, Desktop& desktop, bool encrypt) {
+    const RunOutcome outcome =
+        encrypt ? cmdLock_Click(model, desktop) : cmdUnlock_Click(model, desktop);
+    // Success is said only when every file got there; otherwise the summary
+    // says how far the run came.
+    if (outcome.succeeded())
+        desktop.message(encrypt ? kFilesEncrypted : kFilesDecrypted, Icon::information);
+    else
+        showFileRunSummary(outcome, encrypt, desktop);
+    endRun(model, false);
+    return {};
+}
+
+FolderRunResult runOperation(WindowModel& model, Desktop& desktop, Option operation) {
+    switch (operation) {
+        case Option::OptEncFolder:
+            return lockFolderStep(model, desktop);
+        case Option::OptDecFolder:
+            return unlockFolderStep(model, desktop);
+        case Option::OptEncFiles:
+        case Option::OptDecFiles:
+            return runFiles(model, desktop, operation == Option::OptEncFiles);
+        case Option::none:
+            break;
+    }
+    return {};
+}
+
+}  // namespace
+
 FolderRunResult cmdEncDec_Click(WindowModel& model, Desktop& desktop) {
     // The operation of the page in front: the page and the run never differ.
     const Option operation = model.operation();
     if (model.wizard.startRun(model.readyToRun()) != Refused::none) return {};
-    RunInProgress guard(model);
     FolderRunResult result;
-    const bool encrypt = operation == Option::OptEncFiles || operation == Option::OptEncFolder;
-    if (operation == Option::OptEncFolder || operation == Option::OptDecFolder) {
-        result = encrypt ? lockFolderStep(model, desktop) : unlockFolderStep(model, desktop);
-    } else {
-        const RunOutcome outcome =
-            encrypt ? cmdLock_Click(model, desktop) : cmdUnlock_Click(model, desktop);
-        // Success is said only when every file got there; otherwise the
-        // summary says how far the run came.
-        if (outcome.succeeded())
-            desktop.message(encrypt ? kFilesEncrypted : kFilesDecrypted, Icon::information);
-        else
-            showFileRunSummary(outcome, encrypt, desktop);
-        endRun(model, false);
+    {
+        RunInProgress guard(model);
+        result = runOperation(model, desktop, operation);
     }
     model.runButtonEnabled = false;
     model.changed();
