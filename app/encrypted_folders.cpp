@@ -30,6 +30,8 @@ void EncryptedFolders::tickRow(size_t index, bool ticked) {
 }
 
 void EncryptedFolders::cmdDecrypt_Click() {
+    // It fills the target page of a folder operation, and only that.
+    if (model_.wizard.mayEditTargets() != Refused::none) return;
     const bool anyTicked = std::any_of(lstDecrypt.begin(), lstDecrypt.end(),
                                        [](const ListRow& row) { return row.checked; });
     if (!anyTicked && selectedRow >= 0) tickRow(static_cast<size_t>(selectedRow), true);
@@ -47,17 +49,17 @@ void EncryptedFolders::cmdDecrypt_Click() {
     if (n > 1) {
         desktop_.message("One Folder Can Be Decrypted At A Time", Icon::critical);
         model_.targetList.clear();
-        model_.changed();
-        return;
-    }
-    if (n == 0) {  // nothing ticked
+    } else if (n == 0) {  // nothing ticked
         model_.runButtonEnabled = false;
         unloaded = true;
-        model_.changed();
-        return;
+    } else {
+        prepare(ticked->path);
     }
+    model_.changed();
+}
 
-    model_.FolderName = ticked->path;
+void EncryptedFolders::prepare(const std::string& record) {
+    model_.FolderName = record;
     model_.FolderName = splitFolderPath(model_.FolderName, model_.ParentPath);
     // For "Encrypt a Folder" the folder is looked for under its plain name.
     const Option operation = model_.operation();
@@ -87,13 +89,11 @@ void EncryptedFolders::cmdDecrypt_Click() {
                 "Updated View Of Folders",
                 Icon::critical);
         model_.targetList.clear();
-        model_.changed();
         return;
     }
     model_.runButtonEnabled = true;
     FileSearch(model_, desktop_).cmdSearch_Click();
     unloaded = true;
-    model_.changed();
 }
 
 }  // namespace vellumar
