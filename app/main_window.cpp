@@ -254,8 +254,8 @@ bool MainWindow::keyPressed(QWidget* widget, QEvent* event) {
 
 bool MainWindow::optionShortcut(QWidget* widget) {
     auto* radio = qobject_cast<QRadioButton*>(widget);
-    if (!radio || std::find(optionButtons_.begin(), optionButtons_.end(), radio) ==
-                      optionButtons_.end())
+    if (!radio ||
+        std::find(optionButtons_.begin(), optionButtons_.end(), radio) == optionButtons_.end())
         return false;
     // Clicked at once, not after the button's pressed look: an Enter typed
     // right behind the Alt letter then acts on this choice, in the order typed.

@@ -22,9 +22,7 @@ std::vector<std::string> texts(const std::vector<ListRow>& rows) {
 
 class FolderWindow : public ::testing::Test {
   protected:
-    void SetUp() override {
-        openTargetPage(model, Option::OptDecFolder);
-    }
+    void SetUp() override { openTargetPage(model, Option::OptDecFolder); }
     void record(const std::vector<std::string>& lines) {
         std::string text;
         for (const std::string& line : lines) text += line + "\r\n";

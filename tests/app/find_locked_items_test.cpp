@@ -59,7 +59,8 @@ TEST(FindLockedItems, TheFileMenuOpensItOnceThePasswordIsGiven) {
         });
         action->trigger();
         QCoreApplication::processEvents();
-        EXPECT_EQ(opened, gatePassed ? QStringLiteral("frmFindLocked Find Locked Items") : QString());
+        EXPECT_EQ(opened,
+                  gatePassed ? QStringLiteral("frmFindLocked Find Locked Items") : QString());
     }
 }
 

@@ -75,7 +75,8 @@ TEST_F(Runs, TheDispatcherRunsTheOperationOfThePageAndStartsOverFromTheChoice) {
         EXPECT_EQ(desktop.messages, c.messages);
         EXPECT_EQ(model.runButtonEnabled, !c.ended);
         EXPECT_FALSE(model.wizard.running());
-        const Page page = c.ended || c.operation == Option::none ? Page::fraSelect : Page::fraResult;
+        const Page page =
+            c.ended || c.operation == Option::none ? Page::fraSelect : Page::fraResult;
         EXPECT_EQ(model.topPage(), page);
         EXPECT_EQ(model.targetList.empty(), c.ended);
         EXPECT_EQ(model.foundFiles.empty(), c.foundListEmptied);

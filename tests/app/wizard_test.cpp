@@ -59,8 +59,8 @@ TEST_F(Wizard, NextOpensThePageOfTheChosenOperation) {
         std::string label3, caption;
         bool clears;  // presses Clear: list emptied, run button disabled
     } cases[] = {
-        {&MainWindowHandlers::OptEncFolder_Click, "Add folder to be encrypted and locked", "Encrypt",
-         true},
+        {&MainWindowHandlers::OptEncFolder_Click, "Add folder to be encrypted and locked",
+         "Encrypt", true},
         {&MainWindowHandlers::OptDecFolder_Click, "Add folder to be decrypted and unlocked",
          "Decrypt", true},
         {&MainWindowHandlers::OptEncFiles_Click, "Add files that are to be encrypted and locked",
