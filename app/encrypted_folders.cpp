@@ -32,30 +32,32 @@ void EncryptedFolders::tickRow(size_t index, bool ticked) {
 void EncryptedFolders::cmdDecrypt_Click() {
     // It fills the target page of a folder operation, and only that.
     if (model_.wizard.mayEditTargets() != Refused::none) return;
-    const bool anyTicked = std::any_of(lstDecrypt.begin(), lstDecrypt.end(),
-                                       [](const ListRow& row) { return row.checked; });
-    if (!anyTicked && selectedRow >= 0) tickRow(static_cast<size_t>(selectedRow), true);
-    const ListRow* ticked = nullptr;
-    int n = 0;
-    for (const ListRow& row : lstDecrypt) {
-        if (!row.checked) continue;
-        ListRow added;
-        added.text = row.text;
-        added.path = row.path;
-        model_.targetList.push_back(added);
-        ticked = &row;
-        ++n;
-    }
-    if (n > 1) {
+    const std::vector<const ListRow*> ticked = tickedRows();
+    if (ticked.size() > 1) {
         desktop_.message("One Folder Can Be Decrypted At A Time", Icon::critical);
         model_.targetList.clear();
-    } else if (n == 0) {  // nothing ticked
+    } else if (ticked.empty()) {
         model_.runButtonEnabled = false;
         unloaded = true;
     } else {
-        prepare(ticked->path);
+        ListRow added;
+        added.text = ticked.front()->text;
+        added.path = ticked.front()->path;
+        model_.targetList.push_back(added);
+        prepare(added.path);
     }
     model_.changed();
+}
+
+std::vector<const ListRow*> EncryptedFolders::tickedRows() {
+    // OK with no row ticked takes the selected one.
+    const bool anyTicked = std::any_of(lstDecrypt.begin(), lstDecrypt.end(),
+                                       [](const ListRow& row) { return row.checked; });
+    if (!anyTicked && selectedRow >= 0) tickRow(static_cast<size_t>(selectedRow), true);
+    std::vector<const ListRow*> ticked;
+    for (const ListRow& row : lstDecrypt)
+        if (row.checked) ticked.push_back(&row);
+    return ticked;
 }
 
 void EncryptedFolders::prepare(const std::string& record) {

@@ -37,6 +37,7 @@ class EncryptedFolders {
     bool unloaded = false;
 
   private:
+    std::vector<const ListRow*> tickedRows();
     // The ticked record: the folder state, its files found, the run button.
     void prepare(const std::string& record);
 
