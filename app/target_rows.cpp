@@ -34,8 +34,8 @@ ListRow targetRow(const std::string& path) {
 }
 
 std::optional<ListRow> folderRow(const WindowModel& model) {
-    const bool locking = model.selectedOption == Option::OptEncFolder;
-    if ((!locking && model.selectedOption != Option::OptDecFolder) || !model.runButtonEnabled ||
+    const bool locking = model.operation() == Option::OptEncFolder;
+    if ((!locking && model.operation() != Option::OptDecFolder) || !model.runButtonEnabled ||
         model.FolderName.empty())
         return std::nullopt;
     ListRow row;
