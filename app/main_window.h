@@ -59,6 +59,8 @@ class MainWindow : public QMainWindow {
     // Runs the handler once no other one runs.
     void whenIdle(const std::function<void()>& handler);
     bool keyPressed(QWidget* widget, QEvent* event);
+    // An option button's Alt letter; true when the event was one.
+    bool optionShortcut(QWidget* widget);
     bool dragged(QWidget* widget, QEvent* event);
     // Keeps each widget's place relative to the edges it is anchored to.
     void anchor(QWidget* widget, int edges);
@@ -87,6 +89,7 @@ class MainWindow : public QMainWindow {
     std::array<QFrame*, 4> pages_{};
     QLineEdit* txtPassword_ = nullptr;
     QLineEdit* txtConfirm_ = nullptr;
+    QLabel* lblConfirm_ = nullptr;
     QPushButton* cmdPassword_ = nullptr;
     QButtonGroup* options_ = nullptr;
     std::array<QRadioButton*, 4> optionButtons_{};

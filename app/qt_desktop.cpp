@@ -17,6 +17,8 @@
 #include "app/encrypted_folders_dialog.h"
 #include "app/plain_folder_names.h"
 #include "app/selection.h"
+#include "engine/formats/locked_kind.h"
+#include "engine/sealing/sealed_lock.h"
 
 namespace vellumar {
 namespace {
@@ -147,11 +149,12 @@ std::vector<std::string> QtDesktop::pickFiles() {
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     QStringList filters{QStringLiteral("All files (*)")};
-    if (model_ && model_->selectedOption == Option::OptDecFiles) {
+    if (model_ && model_->operation() == Option::OptDecFiles) {
         // Locked files are hidden (by attribute, and in their folder's
         // .hidden list): this dialog shows hidden files rather than have
         // them unhidden, and offers the locked ones first.
-        filters.prepend(QStringLiteral("Locked files (*.VKL *.VKW *.VKS)"));
+        filters.prepend(QString::fromStdString("Locked files (*" + kSmallExtension + " *" +
+                                               kLargeExtension + " *" + kSealedExtension + ")"));
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setFilter(dialog.filter() | QDir::Hidden);
     }
@@ -205,7 +208,7 @@ void QtDesktop::yield() {
     // Paint, but take no click or key: no other handler may start meanwhile.
     // A run takes input too, for its Cancel button: the main window lets
     // nothing else through while one is in progress.
-    const bool run = model_ && model_->runInProgress;
+    const bool run = model_ && model_->wizard.running();
     QCoreApplication::processEvents(run ? QEventLoop::AllEvents
                                         : QEventLoop::ExcludeUserInputEvents);
     sinceYield_.restart();
