@@ -30,70 +30,72 @@ void EncryptedFolders::tickRow(size_t index, bool ticked) {
 }
 
 void EncryptedFolders::cmdDecrypt_Click() {
+    // It fills the target page of a folder operation, and only that.
+    if (model_.wizard.mayEditTargets() != Refused::none) return;
+    const std::vector<const ListRow*> ticked = tickedRows();
+    if (ticked.size() > 1) {
+        desktop_.message("One Folder Can Be Decrypted At A Time", Icon::critical);
+        model_.targetList.clear();
+    } else if (ticked.empty()) {
+        model_.runButtonEnabled = false;
+        unloaded = true;
+    } else {
+        ListRow added;
+        added.text = ticked.front()->text;
+        added.path = ticked.front()->path;
+        model_.targetList.push_back(added);
+        prepare(added.path);
+    }
+    model_.changed();
+}
+
+std::vector<const ListRow*> EncryptedFolders::tickedRows() {
+    // OK with no row ticked takes the selected one.
     const bool anyTicked = std::any_of(lstDecrypt.begin(), lstDecrypt.end(),
                                        [](const ListRow& row) { return row.checked; });
     if (!anyTicked && selectedRow >= 0) tickRow(static_cast<size_t>(selectedRow), true);
-    const ListRow* ticked = nullptr;
-    int n = 0;
-    for (const ListRow& row : lstDecrypt) {
-        if (!row.checked) continue;
-        ListRow added;
-        added.text = row.text;
-        added.path = row.path;
-        model_.targetList.push_back(added);
-        ticked = &row;
-        ++n;
-    }
-    if (n > 1) {
-        desktop_.message("One Folder Can Be Decrypted At A Time", Icon::critical);
-        model_.targetList.clear();
-        model_.changed();
-        return;
-    }
-    if (n == 0) {  // nothing ticked
-        model_.runButtonEnabled = false;
-        unloaded = true;
-        model_.changed();
-        return;
-    }
+    std::vector<const ListRow*> ticked;
+    for (const ListRow& row : lstDecrypt)
+        if (row.checked) ticked.push_back(&row);
+    return ticked;
+}
 
-    model_.FolderName = ticked->path;
+void EncryptedFolders::prepare(const std::string& record) {
+    model_.FolderName = record;
     model_.FolderName = splitFolderPath(model_.FolderName, model_.ParentPath);
-    // After "Encrypt a Folder" was clicked last, the folder is looked for
-    // under its plain name.
+    // For "Encrypt a Folder" the folder is looked for under its plain name.
+    const Option operation = model_.operation();
     const std::string plain = model_.ParentPath + model_.FolderName;
     std::string folder = plain;
-    if (!model_.EncFolderOpt) {
+    if (operation != Option::OptEncFolder) {
         model_.PlainFolderPath = plain;
         folder = lockedFolderPath(model_.ParentPath, model_.FolderName);
         // A folder whose locking could not rename it is recorded and its
         // files are locked, but it still has its plain name: it is unlocked
         // there (the search walks it there too).
-        if (model_.DecFolder && normalFolderPath(folder).empty() &&
+        if (operation == Option::OptDecFolder && normalFolderPath(folder).empty() &&
             !normalFolderPath(plain).empty())
             folder = plain;
     }
     if (normalFolderPath(folder).empty()) {
         // Not there under its locked name: it lies inside another locked
         // folder, or it was unlocked since the list was read.
-        if (model_.DecFolder)
+        if (operation == Option::OptDecFolder)
             desktop_.message(
                 "This Folder Is Inside Another Locked Folder\rPlease Unlock The Outside Folder "
                 "First\rAnd Then Unlock This Folder",
                 Icon::critical);
-        else if (model_.EncFolder)
+        else if (operation == Option::OptEncFolder)
             desktop_.message(
                 "This Folder Is Already Unlocked\rPlease Restart The Application\rAnd Get "
                 "Updated View Of Folders",
                 Icon::critical);
         model_.targetList.clear();
-        model_.changed();
         return;
     }
     model_.runButtonEnabled = true;
     FileSearch(model_, desktop_).cmdSearch_Click();
     unloaded = true;
-    model_.changed();
 }
 
 }  // namespace vellumar

@@ -3,6 +3,7 @@
 // locked folders, lets the user tick one, and prepares the main window to
 // unlock it.
 
+#include <string>
 #include <vector>
 
 #include "engine/runs/desktop.h"
@@ -36,6 +37,10 @@ class EncryptedFolders {
     bool unloaded = false;
 
   private:
+    std::vector<const ListRow*> tickedRows();
+    // The ticked record: the folder state, its files found, the run button.
+    void prepare(const std::string& record);
+
     WindowModel& model_;
     Desktop& desktop_;
 };

@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include "app/qt_desktop.h"
 
@@ -13,11 +14,10 @@ EncryptedFoldersDialog::EncryptedFoldersDialog(WindowModel& model, Desktop& desk
     setObjectName(QStringLiteral("frmFolderDecrypt"));
     setWindowTitle(QStringLiteral("Select A Folder To Decrypt"));
     setModal(true);
-    setFixedSize(420, 260);
+    setWindowIcon(applicationIcon());
 
     lstDecrypt_ = new QTreeWidget(this);
     lstDecrypt_->setObjectName(QStringLiteral("lstDecrypt"));
-    lstDecrypt_->setGeometry(8, 8, 404, 204);
     lstDecrypt_->setRootIsDecorated(false);
     lstDecrypt_->setUniformRowHeights(true);
     lstDecrypt_->setTextElideMode(Qt::ElideMiddle);
@@ -25,7 +25,17 @@ EncryptedFoldersDialog::EncryptedFoldersDialog(WindowModel& model, Desktop& desk
 
     auto* ok = new QPushButton(QStringLiteral("&OK"), this);
     ok->setObjectName(QStringLiteral("cmdDecrypt"));
-    ok->setGeometry(317, 222, 95, 28);
+    ok->setMinimumWidth(95);
+
+    // The list takes whatever room the window is given; OK stays bottom right.
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(lstDecrypt_, 1);
+    auto* foot = new QHBoxLayout;
+    foot->addStretch(1);
+    foot->addWidget(ok);
+    column->addLayout(foot);
+    setMinimumSize(QSize(300, 200).expandedTo(minimumSizeHint()));
+    resize(420, 260);
     connect(ok, &QPushButton::clicked, this, [this] { cmdDecrypt_Click(); });
 
     logic_.Form_Load();

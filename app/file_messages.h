@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "engine/formats/locked_kind.h"
+
 namespace vellumar {
 
 inline const std::string kWrongPasswordText = "Sorry, this is not the correct password!";
@@ -46,7 +48,8 @@ inline std::string lockedContentText(const std::string& path) {
     return "The file " + path +
            " holds a locked file of this program under a name of its own. Locked again, it "
            "would not come back under its own name: unlock it first, or give it a name that "
-           "ends in \".VKL\" to lock it as a further layer.";
+           "ends in \"" +
+           kSmallExtension + "\" to lock it as a further layer.";
 }
 
 // Listed locked files whose hidden mark could not be set again.

@@ -22,7 +22,7 @@ RunOutcome lockRows(const WindowModel& model, const std::vector<ListRow>& rows,
                     Desktop& desktop) {
     LockOptions options;
     // "Encrypt File(s)" keeps a list of the files it locked.
-    options.recordInFilesList = model.selectedOption == Option::OptEncFiles;
+    options.recordInFilesList = model.operation() == Option::OptEncFiles;
     const bool seal = model.sealChecked && model.sessionKeys.canUnseal();
     const AgeRecipient recipient = seal ? model.sessionKeys.recipient() : AgeRecipient();
     if (seal) options.sealFor = &recipient;

@@ -6,19 +6,6 @@
 #include "engine/platform/paths.h"
 
 namespace vellumar {
-namespace {
-
-// The number a caption starts with, after blanks; 0 when it starts with none.
-uint64_t leadingNumber(const std::string& caption) {
-    size_t i = caption.find_first_not_of(' ');
-    uint64_t value = 0;
-    for (; i < caption.size() && caption[i] >= '0' && caption[i] <= '9'; ++i)
-        value = value * 10 + static_cast<uint64_t>(caption[i] - '0');
-    return value;
-}
-
-}  // namespace
-
 SkippedFolder skippedFolderOf(const UnsearchedFolder& folder) {
     return {folder.path, unsearchedCause(folder.error)};
 }
@@ -60,7 +47,7 @@ void FileSearch::dirList_LostFocus() {
 // target list from it after the walk went down.
 void FileSearch::cmdSearch_Click() {
     std::string start;
-    if (model_.selectedOption == Option::OptDecFolder) {
+    if (model_.operation() == Option::OptDecFolder) {
         start = lockedFolderPath(model_.ParentPath, model_.FolderName);
         // A folder whose locking could not rename it still has its plain name.
         if (!fileExists(start)) start = model_.ParentPath + model_.FolderName;
@@ -91,13 +78,12 @@ void FileSearch::addFound(const FoundFiles& found) {
     // Back from its subfolders, the file box stands on the start folder
     // again and rebuilds the target list from it.
     if (found.subfoldersEntered && model_.fileBoxPathChanged) model_.fileBoxPathChanged();
-    // The count runs on from whatever the label shows: it is never reset.
-    uint64_t count = leadingNumber(model_.searchCountText);
+    // The count runs on from one search to the next: it is never reset.
     for (const std::string& path : found.files) {
         ListRow row;
         row.text = row.path = path;
         model_.foundFiles.push_back(std::move(row));
-        model_.searchCountText.assign(1, ' ').append(std::to_string(++count));
+        ++model_.searchCount;
     }
     // The start folder's own files come last: the target list is their
     // copy of the results.

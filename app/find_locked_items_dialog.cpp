@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QVBoxLayout>
 
 #include "app/qt_desktop.h"
 #include "engine/platform/paths.h"
@@ -44,11 +45,19 @@ class FindLockedItemsDialog::ScanDesktop final : public Desktop {
 
 namespace {
 
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, QRect where) {
+QPushButton* button(QWidget* parent, const char* name, const QString& caption, int width) {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(QLatin1String(name));
-    b->setGeometry(where);
+    b->setMinimumWidth(width);
     return b;
+}
+
+// A label that shows a path: a long one is cut off rather than widen the window.
+QLabel* pathLabel(QWidget* parent, const char* name, const QString& text = QString()) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    return label;
 }
 
 }  // namespace
@@ -59,16 +68,14 @@ FindLockedItemsDialog::FindLockedItemsDialog(Desktop& desktop, QWidget* parent,
     setObjectName(QStringLiteral("frmFindLocked"));
     setWindowTitle(QStringLiteral("Find Locked Items"));
     setModal(true);
-    setFixedSize(560, 340);
+    setWindowIcon(applicationIcon());
 
-    lblFolder_ = new QLabel(QStringLiteral("Choose a folder to look for locked items in."), this);
-    lblFolder_->setObjectName(QStringLiteral("lblFolder"));
-    lblFolder_->setGeometry(8, 8, 420, 28);
-    cmdChoose_ = button(this, "cmdChoose", QStringLiteral("&Choose Folder..."), {436, 8, 116, 28});
+    lblFolder_ = pathLabel(this, "lblFolder",
+                           QStringLiteral("Choose a folder to look for locked items in."));
+    cmdChoose_ = button(this, "cmdChoose", QStringLiteral("&Choose Folder..."), 116);
 
     lstFound_ = new QTreeWidget(this);
     lstFound_->setObjectName(QStringLiteral("lstFound"));
-    lstFound_->setGeometry(8, 44, 544, 220);
     lstFound_->setRootIsDecorated(false);
     lstFound_->setUniformRowHeights(true);
     lstFound_->setTextElideMode(Qt::ElideMiddle);
@@ -77,15 +84,29 @@ FindLockedItemsDialog::FindLockedItemsDialog(Desktop& desktop, QWidget* parent,
     const int widths[] = {110, 180, 170};
     for (int column = 0; column < 3; ++column) lstFound_->setColumnWidth(column, widths[column]);
 
-    lblProgress_ = new QLabel(this);
-    lblProgress_->setObjectName(QStringLiteral("lblProgress"));
-    lblProgress_->setGeometry(8, 268, 544, 24);
+    lblProgress_ = pathLabel(this, "lblProgress");
 
-    cmdRelist_ = button(this, "cmdRelist", QStringLiteral("&Add to my lists"), {8, 302, 130, 28});
-    cmdUnlockAll_ =
-        button(this, "cmdUnlockAll", QStringLiteral("&Unlock all"), {146, 302, 110, 28});
-    cmdCancel_ = button(this, "cmdCancel", QStringLiteral("Cancel"), {354, 302, 95, 28});
-    cmdClose_ = button(this, "cmdClose", QStringLiteral("Close"), {457, 302, 95, 28});
+    cmdRelist_ = button(this, "cmdRelist", QStringLiteral("&Add to my lists"), 130);
+    cmdUnlockAll_ = button(this, "cmdUnlockAll", QStringLiteral("&Unlock all"), 110);
+    cmdCancel_ = button(this, "cmdCancel", QStringLiteral("Cancel"), 95);
+    cmdClose_ = button(this, "cmdClose", QStringLiteral("Close"), 95);
+
+    // The list takes whatever room the window is given.
+    auto* column = new QVBoxLayout(this);
+    auto* head = new QHBoxLayout;
+    head->addWidget(lblFolder_, 1);
+    head->addWidget(cmdChoose_);
+    column->addLayout(head);
+    column->addWidget(lstFound_, 1);
+    column->addWidget(lblProgress_);
+    auto* foot = new QHBoxLayout;
+    for (QPushButton* left : {cmdRelist_, cmdUnlockAll_}) foot->addWidget(left);
+    foot->addStretch(1);
+    for (QPushButton* right : {cmdCancel_, cmdClose_}) foot->addWidget(right);
+    column->addLayout(foot);
+    setMinimumSize(QSize(480, 260).expandedTo(minimumSizeHint()));
+    resize(560, 340);
+
     connect(cmdChoose_, &QPushButton::clicked, this, [this] { cmdChoose_Click(); });
     connect(cmdRelist_, &QPushButton::clicked, this, [this] { cmdRelist_Click(); });
     connect(cmdUnlockAll_, &QPushButton::clicked, this, [this] { cmdUnlockAll_Click(); });

@@ -64,6 +64,7 @@ std::string browseForFolder(Desktop& desktop) {
 }
 
 void Folder_Encrypt(WindowModel& model, Desktop& desktop) {
+    if (model.wizard.mayEditTargets() != Refused::none) return;
     std::string ChosenFolder = browseForFolder(desktop);
     if (ChosenFolder.empty()) return;
     const FolderCheck check =

@@ -44,7 +44,7 @@ int main(int argc, char* argv[]) {
     if (early.ends) return finish(early);
 
     QApplication application(argc, argv);
-    application.setWindowIcon(QIcon(QStringLiteral(":/artwork/vellumar.svg")));
+    application.setWindowIcon(vellumar::applicationIcon());
 
     // The arguments as the OS gave them (Qt has taken out its own).
     std::vector<std::string> arguments(argv + 1, argv + argc);

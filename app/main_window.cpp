@@ -32,7 +32,9 @@
 #include "app/plain_folder_names.h"
 #include "app/qt_desktop.h"
 #include "app/seal_choice.h"
+#include "app/target_list_view.h"
 #include "app/target_rows.h"
+#include "app/web_pages.h"
 #include "folders/folder_lists.h"
 
 namespace vellumar {
@@ -124,8 +126,8 @@ QPushButton* linkLabel(QWidget* parent, const char* name, const QString& caption
     result->setFlat(true);
     result->setCursor(Qt::PointingHandCursor);
     result->setStyleSheet(
-        QStringLiteral("QPushButton { color: #0645ad; text-decoration: underline; text-align: left;"
-                       " border: none; padding: 0; }"));
+        QStringLiteral("QPushButton { color: palette(link); text-decoration: underline;"
+                       " text-align: left; border: none; padding: 0; }"));
     return result;
 }
 
@@ -145,7 +147,7 @@ MainWindow::MainWindow(MainWindowHandlers& logic, QWidget* parent)
     : QMainWindow(parent), logic_(logic), model_(logic.model()) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(kVersionedTitle);
-    setWindowIcon(QIcon(kPictureResource));
+    setWindowIcon(applicationIcon());
     buildMenus();
 
     auto* client = new ClientArea(this);
@@ -189,7 +191,7 @@ MainWindow::MainWindow(MainWindowHandlers& logic, QWidget* parent)
 }
 
 void MainWindow::whenIdle(const std::function<void()>& handler) {
-    if (handlerRunning_ || model_.runInProgress) {
+    if (handlerRunning_ || model_.wizard.running()) {
         QTimer::singleShot(50, this, [this, handler] { whenIdle(handler); });
         return;
     }
@@ -208,7 +210,7 @@ void MainWindow::run(void (MainWindowHandlers::*handler)()) {
 void MainWindow::run(const std::function<void()>& handler) {
     // One handler at a time: a run repaints the window as it goes, but no
     // click or key may start another handler meanwhile.
-    if (handlerRunning_ || model_.runInProgress) return;
+    if (handlerRunning_ || model_.wizard.running()) return;
     handlerRunning_ = true;
     handler();
     // Paths handed over while the gate was closed or a run lasted.
@@ -232,7 +234,7 @@ void MainWindow::receiveOpenRequest(const OpenRequest& request) {
     if (!opener_) return;
     opener_->receive(request);
     // Busy now: run() opens them once the handler in progress is done.
-    if (!handlerRunning_ && !model_.runInProgress) run([] {});
+    if (!handlerRunning_ && !model_.wizard.running()) run([] {});
 }
 
 bool MainWindow::keyPressed(QWidget* widget, QEvent* event) {
@@ -252,15 +254,28 @@ bool MainWindow::keyPressed(QWidget* widget, QEvent* event) {
     return false;
 }
 
+bool MainWindow::optionShortcut(QWidget* widget) {
+    auto* radio = qobject_cast<QRadioButton*>(widget);
+    if (!radio ||
+        std::find(optionButtons_.begin(), optionButtons_.end(), radio) == optionButtons_.end())
+        return false;
+    // Clicked at once, not after the button's pressed look: an Enter typed
+    // right behind the Alt letter then acts on this choice, in the order typed.
+    if (radio->isEnabled() && radio->isVisible()) {
+        radio->setFocus(Qt::ShortcutFocusReason);
+        radio->click();
+    }
+    return true;
+}
+
 bool MainWindow::dragged(QWidget* widget, QEvent* event) {
     QFrame* target = page(Page::fraResult);
     if (widget != target && !target->isAncestorOf(widget)) return false;
     auto* drop = static_cast<QDropEvent*>(event);
     const QByteArray uris = drop->mimeData()->data(QStringLiteral("text/uri-list"));
     // No drop during a run, nor anywhere but on the target page in front.
-    const bool open = opener_ && !handlerRunning_ && !model_.runInProgress &&
-                      passwordGatePassed(model_) && model_.topPage() == Page::fraResult &&
-                      model_.selectedOption != Option::none && !uris.isEmpty();
+    const bool open = opener_ && !handlerRunning_ &&
+                      model_.wizard.mayEditTargets() == Refused::none && !uris.isEmpty();
     if (!open) {
         drop->ignore();
         return true;
@@ -287,6 +302,9 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::KeyPress:
             if (!handlerRunning_ && keyPressed(widget, event)) return true;
             break;
+        case QEvent::Shortcut:
+            if (!handlerRunning_ && optionShortcut(widget)) return true;
+            break;
         default:
             break;
     }
@@ -303,8 +321,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::ContextMenu:
             // A run's Cancel button is the one control that works during
             // it; Escape presses it.
-            if (watched == cmdCancel_ && model_.runInProgress) return false;
-            if (model_.runInProgress && event->type() == QEvent::KeyPress &&
+            if (watched == cmdCancel_ && model_.wizard.running()) return false;
+            if (model_.wizard.running() && event->type() == QEvent::KeyPress &&
                 static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
                 static_cast<QWidget*>(watched)->window() == this) {
                 cmdCancel_->click();
@@ -318,7 +336,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (model_.runInProgress) {
+    if (model_.wizard.running()) {
         // Closed mid-run: the run stops between two files if the person
         // wants it to, and the window closes once it has said what it did.
         event->ignore();
@@ -437,24 +455,29 @@ void MainWindow::buildMenus() {
         action->setObjectName(QLatin1String(entry.name));
         auto handler = entry.handler;
         connect(action, &QAction::triggered, this, [this, handler] { run(handler); });
+        return action;
     };
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnuFile"));
     QAction* findLocked = file->addAction(QStringLiteral("&Find Locked Items..."));
     findLocked->setObjectName(QStringLiteral("mnuFindLocked"));
-    connect(findLocked, &QAction::triggered, this, [this] {
+    connect(findLocked, &QAction::triggered, this,
+            [this] { run(&MainWindowHandlers::mnuFindLocked_Click); });
+    logic_.hooks.findLockedItems = [this] {
         QtDesktop desktop;
         desktop.setWindow(this);
         FindLockedItemsDialog dialog(desktop, this, &model_.sessionKeys);
         dialog.exec();
-    });
+    };
     add(file, {"mnuChangePassword", "&Change Password...",
                &MainWindowHandlers::mnuChangePassword_Click});
     add(file, {"mnuExit", "E&xit", &MainWindowHandlers::mnuExit_Click});
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->setObjectName(QStringLiteral("mnuHelp"));
     add(help, {"mnuOnline", "&Online Help", &MainWindowHandlers::mnuOnline_Click});
-    add(help, {"mnuVisit", "&Visit Us Online", &MainWindowHandlers::mnuVisit_Click});
+    // A page the build has no address for is not offered.
+    add(help, {"mnuVisit", "&Visit Us Online", &MainWindowHandlers::mnuVisit_Click})
+        ->setVisible(!vendorPages().home.empty());
     add(help, {"mnuAbout", "&About Software", &MainWindowHandlers::mnuAbout_Click});
 }
 
@@ -467,7 +490,7 @@ void MainWindow::buildPasswordPage() {
            kWide);
     label(page, QStringLiteral("Enter Password"), {16, 100, 120, 24});
     txtPassword_ = passwordField(page, "txtPassword", {140, 100, 205, 24});
-    label(page, QStringLiteral("Confirm Password"), {16, 136, 120, 24});
+    lblConfirm_ = label(page, QStringLiteral("Confirm Password"), {16, 136, 120, 24});
     txtConfirm_ = passwordField(page, "txtConfirm", {140, 136, 205, 24});
     QPushButton* ok = pushButton(page, "cmdPassword", QStringLiteral("&OK"), {255, 242, 95, 28});
     cmdPassword_ = ok;
@@ -546,10 +569,14 @@ void MainWindow::buildAboutPage() {
                                 "to view them."),
                  {16, 44, 335, 84}, true),
            kWide);
-    button(linkLabel(page, "Label5", QStringLiteral("Visit our web site now"), {16, 140, 250, 22}),
-           &MainWindowHandlers::Label5_Click);
-    button(linkLabel(page, "Label6", QStringLiteral("Contact Us"), {16, 166, 250, 22}),
-           &MainWindowHandlers::Label6_Click);
+    QPushButton* visit =
+        linkLabel(page, "Label5", QStringLiteral("Visit our web site now"), {16, 140, 250, 22});
+    button(visit, &MainWindowHandlers::Label5_Click);
+    visit->setVisible(!vendorPages().home.empty());
+    QPushButton* contact =
+        linkLabel(page, "Label6", QStringLiteral("Contact Us"), {16, 166, 250, 22});
+    button(contact, &MainWindowHandlers::Label6_Click);
+    contact->setVisible(!vendorPages().contact.empty());
     QPushButton* ok = pushButton(page, "cmdOK", QStringLiteral("&OK"), {255, 242, 95, 28});
     button(ok, &MainWindowHandlers::cmdOK_Click);
     anchor(ok, kRight | kBottom);
@@ -561,7 +588,7 @@ void MainWindow::buildResultPage() {
     Label3_->setObjectName(QStringLiteral("Label3"));
     anchor(Label3_, kWide);
 
-    ListFiles_ = new QTreeWidget(page);
+    ListFiles_ = new TargetListView(page);
     ListFiles_->setObjectName(QStringLiteral("ListFiles"));
     ListFiles_->setGeometry(10, 30, 347, 176);
     ListFiles_->setRootIsDecorated(false);
@@ -626,7 +653,7 @@ void MainWindow::buildResultPage() {
     cmdCancel_->setGeometry(283, 2, 61, 22);
     anchor(cmdCancel_, kRight);
     connect(cmdCancel_, &QPushButton::clicked, this, [this] {
-        if (!model_.runInProgress) return;
+        if (!model_.wizard.running()) return;
         model_.cancelRequested = true;
         cmdCancel_->setEnabled(false);
     });
@@ -645,7 +672,7 @@ void MainWindow::render() {
     // Raising each page in stacking order, bottom first, leaves the model's
     // top page on top. The covered pages stay in place but take no keys:
     // otherwise Tab or a mnemonic could press, say, Next behind the password page.
-    for (Page which : model_.zOrder) {
+    for (Page which : model_.wizard.stack()) {
         page(which)->raise();
         page(which)->setEnabled(which == model_.topPage());
     }
@@ -666,14 +693,17 @@ void MainWindow::render() {
     // An exclusive group cannot show "nothing chosen"; lift it meanwhile.
     options_->setExclusive(false);
     for (size_t i = 0; i < optionButtons_.size(); ++i)
-        optionButtons_[i]->setChecked(static_cast<size_t>(model_.selectedOption) == i + 1);
+        optionButtons_[i]->setChecked(static_cast<size_t>(model_.wizard.choice()) == i + 1);
     options_->setExclusive(true);
-    cmdNext_->setEnabled(model_.nextButtonEnabled);
+    cmdNext_->setEnabled(model_.wizard.choice() != Option::none);
     cmdPassword_->setEnabled(!model_.passwordChecking);
 
-    Label3_->setText(qt(model_.targetPrompt));
-    cmdEncDec_->setText(runButtonText(model_.runButtonCaption));
-    cmdEncDec_->setEnabled(model_.runButtonEnabled);
+    lblConfirm_->setVisible(model_.confirmVisible);
+    txtConfirm_->setVisible(model_.confirmVisible);
+
+    Label3_->setText(qt(targetPrompt(model_.operation())));
+    cmdEncDec_->setText(runButtonText(runButtonCaption(model_.operation())));
+    cmdEncDec_->setEnabled(model_.readyToRun());
     chkSeal_->setVisible(model_.sealVisible);
     chkSeal_->setChecked(model_.sealChecked);
     renderList();
@@ -682,9 +712,7 @@ void MainWindow::render() {
 
 void MainWindow::renderList() {
     if (renderedColor_ != model_.targetListColor) {
-        QPalette palette = ListFiles_->palette();
-        palette.setColor(QPalette::Base, QColor::fromRgb(model_.targetListColor));
-        ListFiles_->setPalette(palette);
+        ListFiles_->setGreen(model_.targetListColor == kGreen);
         renderedColor_ = model_.targetListColor;
     }
     const std::optional<ListRow> folder = folderRow(model_);

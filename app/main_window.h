@@ -26,6 +26,7 @@ class QTreeWidgetItem;
 namespace vellumar {
 
 class PathOpener;
+class TargetListView;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -58,6 +59,8 @@ class MainWindow : public QMainWindow {
     // Runs the handler once no other one runs.
     void whenIdle(const std::function<void()>& handler);
     bool keyPressed(QWidget* widget, QEvent* event);
+    // An option button's Alt letter; true when the event was one.
+    bool optionShortcut(QWidget* widget);
     bool dragged(QWidget* widget, QEvent* event);
     // Keeps each widget's place relative to the edges it is anchored to.
     void anchor(QWidget* widget, int edges);
@@ -86,12 +89,13 @@ class MainWindow : public QMainWindow {
     std::array<QFrame*, 4> pages_{};
     QLineEdit* txtPassword_ = nullptr;
     QLineEdit* txtConfirm_ = nullptr;
+    QLabel* lblConfirm_ = nullptr;
     QPushButton* cmdPassword_ = nullptr;
     QButtonGroup* options_ = nullptr;
     std::array<QRadioButton*, 4> optionButtons_{};
     QPushButton* cmdNext_ = nullptr;
     QLabel* Label3_ = nullptr;
-    QTreeWidget* ListFiles_ = nullptr;
+    TargetListView* ListFiles_ = nullptr;
     QPushButton* cmdEncDec_ = nullptr;
     QFrame* progressLine_ = nullptr;
     QProgressBar* prgRun_ = nullptr;

@@ -10,12 +10,15 @@
 #include "app/folder_chooser.h"
 #include "app/password.h"
 #include "app/password_changes.h"
+#include "app/password_dialogs.h"
 #include "app/run_button.h"
 #include "app/seal_choice.h"
 #include "app/selection.h"
 #include "app/web_pages.h"
 #include "engine/platform/file_system.h"
+#include "engine/formats/locked_kind.h"
 #include "engine/lists/list_file.h"
+#include "engine/lists/list_names.h"
 #include "engine/formats/names.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
@@ -41,8 +44,8 @@ uint64_t sizeOf(const std::string& path) {
 }
 
 bool isLockedName(const std::string& name) {
-    const std::string extension = toUpper(getExtension(name));
-    return extension == "VKL" || extension == "VKW";
+    const LockedKind kind = markedKindOf(name);
+    return kind == LockedKind::small || kind == LockedKind::large;
 }
 
 // One row of the target list for the file `path`, shown as `shownAs` (its
@@ -55,28 +58,18 @@ ListRow fileRow(const std::string& path, const std::string& shownAs) {
     if (isLockedName(name)) {
         const std::string plain = scrambleName(removeExtension(name));
         row.text = shownAs.substr(0, shownAs.size() - name.size()) + plain;
-        if (fileExists(path) && startsWithLockedMarker(path)) row.imageKey = "lock";
+        if (fileExists(path) && lockedKindOf(path) != LockedKind::none) row.imageKey = "lock";
         row.typeText = typeText(plain);
     } else {
         row.text = shownAs;
         row.typeText = typeText(name);
-        if (hasSealedExtension(name) && startsLikeSealedFile(path)) {
+        if (lockedKindOf(path) == LockedKind::sealed) {
             row.imageKey = "lock";
             row.typeText = "Sealed file";
         }
     }
     row.sizeText = formatByteSize(sizeOf(path));
     return row;
-}
-
-// A new password that cannot be taken gets the gate's own words for it.
-bool saidNewPasswordProblem(Desktop& desktop, NewPassword fresh) {
-    const PasswordGate gate = fresh == NewPassword::blank     ? PasswordGate::notSet
-                              : fresh == NewPassword::differs ? PasswordGate::notConfirmed
-                                                              : PasswordGate::refusedCharacters;
-    if (fresh == NewPassword::accepted) return false;
-    desktop.message(passwordMessage(gate), Icon::critical);
-    return true;
 }
 
 }  // namespace
@@ -101,7 +94,7 @@ bool MainWindowHandlers::Form_Load(bool anotherInstanceRunning) {
     }
     model_.WindowsSystemDir = systemDirectory();
     model_.WindowsDir = windowsDirectory();
-    model_.bringToFront(Page::fraPassword);
+    model_.confirmVisible = !passwordIsSet(settings_);
     model_.changed();
     return true;
 }
@@ -112,9 +105,7 @@ void MainWindowHandlers::terminateProgram() {
 }
 
 void MainWindowHandlers::selectOption(Option option) {
-    model_.selectedOption = option;
-    model_.nextButtonEnabled = true;
-    model_.changed();
+    if (model_.wizard.choose(option) == Refused::none) model_.changed();
 }
 
 void MainWindowHandlers::OptEncFiles_Click() {
@@ -125,54 +116,43 @@ void MainWindowHandlers::OptDecFiles_Click() {
 }
 
 void MainWindowHandlers::OptEncFolder_Click() {
-    model_.EncFolderOpt = true;
     selectOption(Option::OptEncFolder);
 }
-
 void MainWindowHandlers::OptDecFolder_Click() {
-    model_.EncFolderOpt = false;
     selectOption(Option::OptDecFolder);
 }
 
 void MainWindowHandlers::cmdNext_Click() {
-    model_.bringToFront(Page::fraResult);
-    // Exactly one operation is chosen: a flag left from an earlier run would
-    // send the run button to that operation instead.
-    model_.EncFolder = model_.DecFolder = model_.EncFiles = model_.DecFiles = false;
-    switch (model_.selectedOption) {
-        case Option::OptEncFolder:
-            model_.EncFolder = true;
-            model_.targetPrompt = "Add folder to be encrypted and locked";
-            model_.runButtonCaption = "Encrypt";
-            cmdClear_Click();
-            break;
-        case Option::OptDecFolder:
-            model_.DecFolder = true;
-            model_.targetPrompt = "Add folder to be decrypted and unlocked";
-            model_.runButtonCaption = "Decrypt";
-            cmdClear_Click();
-            break;
-        case Option::OptEncFiles:
-            model_.EncFiles = true;
-            model_.targetPrompt = "Add files that are to be encrypted and locked";
-            model_.runButtonCaption = "Encrypt";
-            break;
-        case Option::OptDecFiles:
-            model_.DecFiles = true;
-            model_.targetPrompt = "Add files that are to be decrypted and unlocked";
-            model_.runButtonCaption = "Decrypt";
+    if (model_.wizard.next() == Refused::none) targetPageOpened();
+}
+
+void MainWindowHandlers::openTargetPage(Option operation) {
+    if (model_.wizard.openTargetPage(operation) != Refused::none) return;
+    // Whatever page was in front is left as Back leaves it.
+    hideLockedFilesAgain();
+    model_.targetList.clear();
+    targetPageOpened();
+}
+
+void MainWindowHandlers::targetPageOpened() {
+    const Option operation = model_.operation();
+    // Nothing of an earlier folder carries over: a run acts only on what
+    // this page's own Add picks.
+    if (operation == Option::OptEncFolder || operation == Option::OptDecFolder)
+        clearTargets();
+    else
+        forgetFolder();
+    model_.runButtonEnabled = !model_.targetList.empty();
 #ifdef _WIN32
-            // Locked files are hidden, and the open-file dialog shows no
-            // hidden file: unhidden until the page is left. (Elsewhere the
-            // dialog is told to show hidden files.)
-            unhideLockedFiles();
-            lockedFilesUnhidden_ = true;
-#endif
-            break;
-        case Option::none:
-            break;
+    if (operation == Option::OptDecFiles) {
+        // Locked files are hidden, and the open-file dialog shows no hidden
+        // file: unhidden until the page is left. (Elsewhere the dialog is
+        // told to show hidden files.)
+        unhideLockedFiles();
+        lockedFilesUnhidden_ = true;
     }
-    showSealChoice(model_, settings_, model_.selectedOption);
+#endif
+    showSealChoice(model_, settings_, operation);
     model_.changed();
 }
 
@@ -186,11 +166,10 @@ void MainWindowHandlers::hideLockedFilesAgain() {
     std::vector<FileResult> leftVisible = pruneLockedFilesList();
     // Unhiding took read-only too: a file still locked gets it back.
     std::vector<std::string> paths;
-    if (readListFile(applicationFile("files"), paths) != IoError::ok) return;
+    if (readListFile(applicationFile(kLockedFilesList), paths) != IoError::ok) return;
     for (const std::string& path : paths) {
         uint32_t attributes = kAttrNormal;
-        const bool locked = startsWithLockedMarker(path) ||
-                            (hasSealedExtension(path) && startsLikeSealedFile(path));
+        const bool locked = lockedKindOf(path) != LockedKind::none;
         if (path.empty() || !locked ||
             fileSystem().getAttributes(path, attributes) != IoError::ok)
             continue;
@@ -209,12 +188,15 @@ void MainWindowHandlers::Form_Unload() {
 
 void MainWindowHandlers::cmdPassword_Click() {
     // One check at a time: a second click while the key opens does nothing.
-    if (model_.passwordChecking) return;
-    if (!gateOpensKeyFile(settings_)) {
+    if (model_.passwordChecking || model_.wizard.gatePassed()) return;
+    if (gateOpensKeyFile(settings_))
+        openKeyFileInBackground();
+    else
         passwordChecked(
             checkPassword(settings_, model_.txtPassword, model_.txtConfirm, &model_.sessionKeys));
-        return;
-    }
+}
+
+void MainWindowHandlers::openKeyFileInBackground() {
     // Opening the key file takes seconds (scrypt): the window stays alive.
     struct Check {
         PasswordGate gate = PasswordGate::wrongPassword;
@@ -245,7 +227,8 @@ void MainWindowHandlers::passwordChecked(PasswordGate gate) {
     switch (gate) {
         case PasswordGate::accepted:
         case PasswordGate::passwordSet:
-            model_.bringToFront(Page::fraSelect);
+            model_.wizard.passGate();
+            model_.confirmVisible = false;
             model_.txtPassword.clear();
             model_.txtConfirm.clear();
             break;
@@ -271,96 +254,18 @@ void MainWindowHandlers::passwordChecked(PasswordGate gate) {
 }
 
 void MainWindowHandlers::offerKeyRestore() {
-    if (!desktop_.ask("Restore The Key File With Your Recovery Key Now?\rPick The File That "
-                      "Holds The Recovery Key, Then Type A New Password Twice.",
-                      Icon::exclamation, kApplicationTitle))
-        return;
-    const std::string picked = joinSelection(desktop_.pickFiles());
-    if (picked.empty()) return;
-    const std::string keyPath = getSelectedFile(picked, 1);
-    SealingKeys brought;
-    if (AgeResult read = readRecoveryKey(keyPath, brought); !read.ok()) {
-        desktop_.message(keyPath + ": " + recoveryKeyProblem(read, keyPath), Icon::critical);
-        return;
-    }
-    std::vector<std::string> typed;
-    if (!desktop_.askPasswords("Restore The Key File", {"New Password", "Confirm Password"},
-                               typed) ||
-        typed.size() != 2)
-        return;
-    // The key file checks the password: any characters work.
-    if (saidNewPasswordProblem(desktop_, checkNewPassword(typed[0], typed[1], false))) return;
-    desktop_.setBusy(true);
-    const KeyRestoreResult restored =
-        restoreSealingKey(settings_, brought.identities.front(), typed[0], model_.sessionKeys);
-    desktop_.setBusy(false);
-    switch (restored.outcome) {
-        case KeyRestore::restored:
-            desktop_.message("The Key File Has Been Restored From The Recovery Key.\rIt Opens "
-                             "With The New Password.",
-                             Icon::information);
-            model_.bringToFront(Page::fraSelect);
-            break;
-        case KeyRestore::keyFileOpens:
-            desktop_.message("The Key File " + identityFilePath() +
-                                 " Is There And Is Not Damaged, So It Was Left Alone.",
-                             Icon::critical);
-            break;
-        case KeyRestore::failed:
-            desktop_.message("The Key File " + identityFilePath() + " Could Not Be Written: " +
-                                 keyFileCause(restored.age, identityFilePath()),
-                             Icon::critical);
-            break;
-    }
+    if (!restoreKeyFromRecoveryKey(desktop_, settings_, model_.sessionKeys)) return;
+    model_.wizard.passGate();
+    model_.confirmVisible = false;
     model_.changed();
 }
 
 void MainWindowHandlers::mnuChangePassword_Click() {
-    if (!passwordIsSet(settings_)) {
-        desktop_.message(passwordMessage(PasswordGate::notSet), Icon::critical);
-        return;
-    }
-    std::vector<std::string> typed;
-    if (!desktop_.askPasswords("Change Password",
-                               {"Current Password", "New Password", "Confirm New Password"},
-                               typed) ||
-        typed.size() != 3)
-        return;
-    desktop_.setBusy(true);
-    const PasswordChange change = changePassword(settings_, typed[0], typed[1], typed[2]);
-    desktop_.setBusy(false);
-    if (change.current != PasswordGate::accepted) {
-        desktop_.message(passwordMessage(change.current), Icon::critical);
-        return;
-    }
-    if (saidNewPasswordProblem(desktop_, change.fresh)) return;
-    if (!change.sealing && !change.saved) {
-        desktop_.message("The Password Could Not Be Saved. It Is Still The Old One.",
-                         Icon::critical);
-        return;
-    }
-    if (change.sealing && !change.keys.keyFile.ok()) {
-        desktop_.message("The Key File " + identityFilePath() + " Could Not Be Changed: " +
-                             keyFileCause(change.keys.keyFile, identityFilePath()) +
-                             "\rThe Password Is Still The Old One.",
-                         Icon::critical);
-        return;
-    }
-    // Sealed folders this session opens take the new password from now on.
-    if (!model_.sessionKeys.password.empty()) model_.sessionKeys.password = trim(typed[1]);
-    if (change.keys.copies.empty()) {
-        desktop_.message("The Password Has Been Changed.", Icon::information);
-        return;
-    }
-    std::string text =
-        "The Password Has Been Changed, But The Key Copy Of These Sealed Folders Could Not Be "
-        "Changed: They Still Open With The Old Password.";
-    for (const RewrapFailure& failure : change.keys.copies)
-        text += "\r" + failure.path + ": " + keyFileCause(failure.cause, failure.path);
-    desktop_.message(text, Icon::exclamation);
+    askToChangePassword(desktop_, settings_, model_.sessionKeys);
 }
 
 void MainWindowHandlers::cmdAdd_Click() {
+    if (model_.wizard.mayEditTargets() != Refused::none) return;
     if (!model_.targetList.empty()) {
         desktop_.message(
             "You Have Already Added File(s)\rPlease Clear The List And Add New File(s)\r"
@@ -368,7 +273,12 @@ void MainWindowHandlers::cmdAdd_Click() {
             Icon::critical);
         return;
     }
-    switch (model_.selectedOption) {
+    addFor(model_.operation());
+    model_.changed();
+}
+
+void MainWindowHandlers::addFor(Option operation) {
+    switch (operation) {
         case Option::OptEncFolder:
             call(hooks.Folder_Encrypt);
             break;
@@ -383,7 +293,6 @@ void MainWindowHandlers::cmdAdd_Click() {
         case Option::none:
             break;
     }
-    model_.changed();
 }
 
 void MainWindowHandlers::File_Encrypt() {
@@ -400,35 +309,43 @@ void MainWindowHandlers::File_Encrypt() {
 }
 
 void MainWindowHandlers::cmdClear_Click() {
-    model_.targetList.clear();
-    model_.runButtonEnabled = false;
+    if (model_.wizard.mayEditTargets() != Refused::none) return;
+    clearTargets();
+    model_.changed();
+}
+
+void MainWindowHandlers::forgetFolder() {
     model_.foundFiles.clear();
-    // The folder in hand goes with the list: a run acts only on a folder
-    // that Add picked since.
     model_.skippedFolders.clear();
     model_.ParentPath.clear();
     model_.FolderName.clear();
     model_.PlainFolderPath.clear();
-    for (const char* scratch : {"temp", "encfile"}) {
+}
+
+void MainWindowHandlers::clearTargets() {
+    model_.targetList.clear();
+    model_.runButtonEnabled = false;
+    // The folder in hand goes with the list: a run acts only on a folder
+    // that Add picked since.
+    forgetFolder();
+    for (const char* scratch : {kScratchList, kPendingFolderFile}) {
         std::string path = applicationFile(scratch);
         if (fileExists(path)) fileSystem().removeFile(path);
     }
-    model_.changed();
 }
 
 void MainWindowHandlers::cmdBack_Click() {
+    if (model_.wizard.back() != Refused::none) return;
     hideLockedFilesAgain();
     model_.targetList.clear();
-    model_.EncFolder = model_.DecFolder = model_.EncFiles = model_.DecFiles = false;
     model_.runButtonEnabled = false;
-    model_.bringToFront(Page::fraSelect);
     model_.changed();
 }
 
 void MainWindowHandlers::cmdEncDec_Click() {
     call(hooks.cmdEncDec_Click);
     // A run ends on the choice page: the target page is left.
-    if (!model_.runInProgress) hideLockedFilesAgain();
+    if (!model_.wizard.running()) hideLockedFilesAgain();
 }
 
 void MainWindowHandlers::cmdEx_Click() {
@@ -437,7 +354,7 @@ void MainWindowHandlers::cmdEx_Click() {
 }
 
 void MainWindowHandlers::chkSeal_Click(bool checked) {
-    if (model_.runInProgress) return;
+    if (model_.wizard.mayEditTargets() != Refused::none) return;
     chooseSealing(model_, desktop_, settings_, checked);
 }
 
@@ -469,26 +386,31 @@ void MainWindowHandlers::mnuExit_Click() {
 void MainWindowHandlers::mnuOnline_Click() {
     desktop_.openAddress(helpPageAddress());
 }
+// A page the build has no address for opens nothing (its entry is hidden).
 void MainWindowHandlers::mnuVisit_Click() {
-    desktop_.openAddress(kHomePage);
+    if (!vendorPages().home.empty()) desktop_.openAddress(vendorPages().home);
 }
 void MainWindowHandlers::Label5_Click() {
-    desktop_.openAddress(kHomePage);
+    if (!vendorPages().home.empty()) desktop_.openAddress(vendorPages().home);
 }
 void MainWindowHandlers::Label6_Click() {
-    desktop_.openAddress(kContactPage);
+    if (!vendorPages().contact.empty()) desktop_.openAddress(vendorPages().contact);
 }
 
 void MainWindowHandlers::mnuAbout_Click() {
-    model_.bringToFront(Page::fraAbout);
-    model_.changed();
+    if (model_.wizard.showAbout() == Refused::none) model_.changed();
 }
 
 void MainWindowHandlers::cmdOK_Click() {
+    if (model_.wizard.closeAbout() != Refused::none) return;
     model_.txtPassword.clear();
     model_.txtConfirm.clear();
-    model_.sendToBack(Page::fraAbout);
     model_.changed();
+}
+
+void MainWindowHandlers::mnuFindLocked_Click() {
+    // Its Unlock all changes files and records: behind the gate like the rest.
+    if (model_.wizard.mayChangeFiles() == Refused::none) call(hooks.findLockedItems);
 }
 
 }  // namespace vellumar

@@ -30,6 +30,8 @@ class MainWindowHandlers {
         std::function<void()> cmdEncDec_Click;
         // The folder chooser behind Add for "Encrypt a Folder".
         std::function<void()> Folder_Encrypt;
+        // The Find Locked Items window (the window's own).
+        std::function<void()> findLockedItems;
         // Runs `work` off the window's thread, then `then` on it; empty: both
         // at once, here.
         std::function<void(std::function<void()> work, std::function<void()> then)> inBackground;
@@ -52,6 +54,9 @@ class MainWindowHandlers {
     void OptDecFolder_Click();
     void cmdNext_Click();
     void cmdExit_Click();
+    // Paths from outside call for `operation`: its target page, whatever
+    // page was in front (a target page in front is left as Back leaves it).
+    void openTargetPage(Option operation);
 
     // Password page. With sealing on the key file is opened in the
     // background; OK stays disabled and the pointer busy until it is.
@@ -70,6 +75,7 @@ class MainWindowHandlers {
     void filFiles_PathChange();
 
     // Menus and about page.
+    void mnuFindLocked_Click();
     void mnuExit_Click();
     // File > Change Password...: the current password, the new one twice.
     void mnuChangePassword_Click();
@@ -84,10 +90,19 @@ class MainWindowHandlers {
 
   private:
     void selectOption(Option option);
+    // What Next (or paths from outside) opened the target page with.
+    void targetPageOpened();
+    // Empties the target list and forgets the folder in hand.
+    void clearTargets();
+    void forgetFolder();
+    // Sealing on: the typed password opens the key file, off the window's thread.
+    void openKeyFileInBackground();
+    // What Add does on the target page of `operation`.
+    void addFor(Option operation);
     // What the gate does with its answer, on the window's thread.
     void passwordChecked(PasswordGate gate);
     // After "The Key File ... Is Missing": the recovery key and a new
-    // password restore it.
+    // password restore it, and the gate opens.
     void offerKeyRestore();
     // Hides the listed locked files again if Decrypt File(s) unhid them.
     void hideLockedFilesAgain();

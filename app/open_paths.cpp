@@ -2,8 +2,8 @@
 
 #include "engine/platform/file_system.h"
 #include "engine/formats/locked_folder_name.h"
+#include "engine/formats/locked_kind.h"
 #include "engine/platform/paths.h"
-#include "engine/sealing/sealed_lock.h"
 #include "folders/folder_operations.h"
 #include "folders/folder_paths.h"
 #include "locking/file_operations.h"
@@ -46,12 +46,6 @@ struct Classified {
     std::string record;  // a listed folder's record
 };
 
-bool isLockedFile(const std::string& path) {
-    const std::string extension = toUpper(getExtension(getFileName(path)));
-    if (extension == "VKS") return startsLikeSealedFile(path);
-    return (extension == "VKL" || extension == "VKW") && startsWithLockedMarker(path);
-}
-
 // A folder is a listed locked one when a record of "folders" names it, by
 // its locked name or (when locking could not rename it) by its plain one.
 Classified classifyFolder(const std::string& path, const std::vector<std::string>& records) {
@@ -77,7 +71,9 @@ Classified classify(const std::string& path, const std::vector<std::string>* rec
         case EntryKind::other:
             return {PathKind::other, {}};
         case EntryKind::file:
-            return {isLockedFile(path) ? PathKind::lockedFile : PathKind::plainFile, {}};
+            return {
+                lockedKindOf(path) != LockedKind::none ? PathKind::lockedFile : PathKind::plainFile,
+                {}};
         case EntryKind::folder:
             break;
     }

@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/qt_desktop.h"
+
 namespace vellumar {
 
 bool askPasswordsDialog(QWidget* parent, const QString& title, const QStringList& labels,
@@ -13,6 +15,7 @@ bool askPasswordsDialog(QWidget* parent, const QString& title, const QStringList
     QDialog dialog(parent);
     dialog.setObjectName(QStringLiteral("frmPasswords"));
     dialog.setWindowTitle(title);
+    dialog.setWindowIcon(applicationIcon());
     auto* form = new QFormLayout(&dialog);
     QList<QLineEdit*> fields;
     for (int i = 0; i < labels.size(); ++i) {

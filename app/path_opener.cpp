@@ -36,25 +36,6 @@ class GivenFolderDesktop : public Desktop {
     std::string folder_;
 };
 
-void chooseOption(MainWindowHandlers& form, Option option) {
-    switch (option) {
-        case Option::OptEncFiles:
-            form.OptEncFiles_Click();
-            break;
-        case Option::OptDecFiles:
-            form.OptDecFiles_Click();
-            break;
-        case Option::OptEncFolder:
-            form.OptEncFolder_Click();
-            break;
-        case Option::OptDecFolder:
-            form.OptDecFolder_Click();
-            break;
-        case Option::none:
-            break;
-    }
-}
-
 OpenIntent intentOf(Option option) {
     return option == Option::OptDecFiles || option == Option::OptDecFolder ? OpenIntent::unlock
                                                                            : OpenIntent::lock;
@@ -63,9 +44,7 @@ OpenIntent intentOf(Option option) {
 }  // namespace
 
 bool passwordGatePassed(const WindowModel& model) {
-    const auto& order = model.zOrder;
-    return std::find(order.begin(), order.end(), Page::fraPassword) <
-           std::find(order.begin(), order.end(), Page::fraSelect);
+    return model.wizard.gatePassed();
 }
 
 void PathOpener::receive(const OpenRequest& request) {
@@ -75,7 +54,7 @@ void PathOpener::receive(const OpenRequest& request) {
 
 bool PathOpener::openWhenReady() {
     WindowModel& model = form_.model();
-    if (!pending_ || model.runInProgress || !passwordGatePassed(model)) return false;
+    if (!pending_ || model.wizard.mayChangeFiles() != Refused::none) return false;
     const OpenRequest request = *pending_;
     pending_.reset();
     open(planOpenedPaths(request.paths, request.intent));
@@ -84,10 +63,8 @@ bool PathOpener::openWhenReady() {
 
 bool PathOpener::drop(const std::vector<std::string>& paths) {
     WindowModel& model = form_.model();
-    if (model.runInProgress || !passwordGatePassed(model) || model.topPage() != Page::fraResult ||
-        model.selectedOption == Option::none)
-        return false;
-    const Option option = model.selectedOption;
+    if (model.wizard.mayEditTargets() != Refused::none) return false;
+    const Option option = model.operation();
     OpenPlan plan = planOpenedPaths(paths, intentOf(option), option);
     if (plan.option == option) {
         if (plan.folder.empty()) {
@@ -104,10 +81,7 @@ bool PathOpener::drop(const std::vector<std::string>& paths) {
 
 void PathOpener::open(const OpenPlan& plan) {
     if (plan.option != Option::none) {
-        // As if chosen on the choice page, whatever page was in front.
-        form_.cmdBack_Click();
-        chooseOption(form_, plan.option);
-        form_.cmdNext_Click();
+        form_.openTargetPage(plan.option);
         if (plan.folder.empty())
             addFiles(plan.files);
         else

@@ -17,6 +17,8 @@
 #include "app/encrypted_folders_dialog.h"
 #include "app/plain_folder_names.h"
 #include "app/selection.h"
+#include "engine/formats/locked_kind.h"
+#include "engine/sealing/sealed_lock.h"
 
 namespace vellumar {
 namespace {
@@ -82,6 +84,10 @@ QString displayText(const std::string& text) {
     return QFile::decodeName(bytes(text));
 }
 
+QIcon applicationIcon() {
+    return QIcon(QStringLiteral(":/artwork/icon.svg"));
+}
+
 QtDesktop::QtDesktop() : messageLog_(qEnvironmentVariable("TESSARIN_MESSAGE_LOG")) {}
 
 void QtDesktop::message(const std::string& text, Icon icon, const std::string& title) {
@@ -98,6 +104,7 @@ void QtDesktop::message(const std::string& text, Icon icon, const std::string& t
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QMessageBox box(boxIcon(icon), displayText(title), shown, QMessageBox::Ok, window_);
+    box.setWindowIcon(applicationIcon());
     box.setTextFormat(Qt::PlainText);
     // Paths and the recovery key can be copied out of it.
     box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -118,6 +125,7 @@ bool QtDesktop::ask(const std::string& text, Icon icon, const std::string& title
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QMessageBox box(boxIcon(icon), displayText(title), shown, QMessageBox::Yes | QMessageBox::No,
                     window_);
+    box.setWindowIcon(applicationIcon());
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::No);
     keepRoom(box, displayText(title), shown);
@@ -137,14 +145,16 @@ bool QtDesktop::askPasswords(const std::string& title, const std::vector<std::st
 std::vector<std::string> QtDesktop::pickFiles() {
     QFileDialog dialog(window_);
     dialog.setObjectName(QStringLiteral("filePicker"));
+    dialog.setWindowIcon(applicationIcon());
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     QStringList filters{QStringLiteral("All files (*)")};
-    if (model_ && model_->selectedOption == Option::OptDecFiles) {
+    if (model_ && model_->operation() == Option::OptDecFiles) {
         // Locked files are hidden (by attribute, and in their folder's
         // .hidden list): this dialog shows hidden files rather than have
         // them unhidden, and offers the locked ones first.
-        filters.prepend(QStringLiteral("Locked files (*.VKL *.VKW *.VKS)"));
+        filters.prepend(QString::fromStdString("Locked files (*" + kSmallExtension + " *" +
+                                               kLargeExtension + " *" + kSealedExtension + ")"));
         dialog.setOption(QFileDialog::DontUseNativeDialog);
         dialog.setFilter(dialog.filter() | QDir::Hidden);
     }
@@ -198,7 +208,7 @@ void QtDesktop::yield() {
     // Paint, but take no click or key: no other handler may start meanwhile.
     // A run takes input too, for its Cancel button: the main window lets
     // nothing else through while one is in progress.
-    const bool run = model_ && model_->runInProgress;
+    const bool run = model_ && model_->wizard.running();
     QCoreApplication::processEvents(run ? QEventLoop::AllEvents
                                         : QEventLoop::ExcludeUserInputEvents);
     sinceYield_.restart();

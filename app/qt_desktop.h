@@ -3,6 +3,7 @@
 // the default browser, the busy pointer and a throttled repaint.
 
 #include <QElapsedTimer>
+#include <QIcon>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -15,6 +16,10 @@ namespace vellumar {
 
 // Byte texts (paths, names, messages) as the OS shows them.
 QString displayText(const std::string& bytes);
+
+// The square application icon, the window icon of every window and dialog
+// (the tall picture of the main window's strip would be squeezed into it).
+QIcon applicationIcon();
 
 class QtDesktop : public Desktop {
   public:

@@ -179,16 +179,15 @@ void endRun(WindowModel& model, bool folderRun) {
         model.foundFiles.clear();
         model.skippedFolders.clear();
     }
-    model.bringToFront(Page::fraSelect);
 }
 
+// Ends the run (the choice page in front) however the step returns.
 class RunInProgress {
   public:
     explicit RunInProgress(WindowModel& model) : model_(model) {
-        model_.runInProgress = true;
         model_.cancelRequested = false;  // a request of an earlier run is not this one's
     }
-    ~RunInProgress() { model_.runInProgress = false; }
+    ~RunInProgress() { model_.wizard.endRun(); }
     RunInProgress(const RunInProgress&) = delete;
     RunInProgress& operator=(const RunInProgress&) = delete;
 
@@ -294,10 +293,9 @@ void showUnlockFolder(const FolderRunResult& result, const WindowModel& model, D
 
 FolderRunResult lockFolderStep(WindowModel& model, Desktop& desktop) {
     // The record must name the folder that gets the locked name: the one the
-    // chooser accepted, which "encfile" holds and the folder state names.
-    std::string pending;
-    readPendingFolder(pending);
-    if (!model.FolderName.empty()) pending = model.ParentPath + model.FolderName;
+    // chooser accepted, as the folder state names it. "encfile" is there for
+    // other copies of the program only; the run takes it away.
+    const std::string pending = model.ParentPath + model.FolderName;
     deletePendingFolder();
 
     LockFolderOptions options;
@@ -336,24 +334,46 @@ FolderRunResult unlockFolderStep(WindowModel& model, Desktop& desktop) {
     return result;
 }
 
+namespace {
+
+FolderRunResult runFiles(WindowModel& model, Desktop& desktop, bool encrypt) {
+    const RunOutcome outcome =
+        encrypt ? cmdLock_Click(model, desktop) : cmdUnlock_Click(model, desktop);
+    // Success is said only when every file got there; otherwise the summary
+    // says how far the run came.
+    if (outcome.succeeded())
+        desktop.message(encrypt ? kFilesEncrypted : kFilesDecrypted, Icon::information);
+    else
+        showFileRunSummary(outcome, encrypt, desktop);
+    endRun(model, false);
+    return {};
+}
+
+FolderRunResult runOperation(WindowModel& model, Desktop& desktop, Option operation) {
+    switch (operation) {
+        case Option::OptEncFolder:
+            return lockFolderStep(model, desktop);
+        case Option::OptDecFolder:
+            return unlockFolderStep(model, desktop);
+        case Option::OptEncFiles:
+        case Option::OptDecFiles:
+            return runFiles(model, desktop, operation == Option::OptEncFiles);
+        case Option::none:
+            break;
+    }
+    return {};
+}
+
+}  // namespace
+
 FolderRunResult cmdEncDec_Click(WindowModel& model, Desktop& desktop) {
-    if (model.runInProgress) return {};
-    RunInProgress guard(model);
-    // (The hidden file box keeps no list of its own, so there is nothing to refresh.)
+    // The operation of the page in front: the page and the run never differ.
+    const Option operation = model.operation();
+    if (model.wizard.startRun(model.readyToRun()) != Refused::none) return {};
     FolderRunResult result;
-    const bool encrypt = model.runButtonCaption == "Encrypt";
-    if (model.EncFolder || model.DecFolder) {
-        result = encrypt ? lockFolderStep(model, desktop) : unlockFolderStep(model, desktop);
-    } else if (model.EncFiles || model.DecFiles) {
-        const RunOutcome outcome =
-            encrypt ? cmdLock_Click(model, desktop) : cmdUnlock_Click(model, desktop);
-        // Success is said only when every file got there; otherwise the
-        // summary says how far the run came.
-        if (outcome.succeeded())
-            desktop.message(encrypt ? kFilesEncrypted : kFilesDecrypted, Icon::information);
-        else
-            showFileRunSummary(outcome, encrypt, desktop);
-        endRun(model, false);
+    {
+        RunInProgress guard(model);
+        result = runOperation(model, desktop, operation);
     }
     model.runButtonEnabled = false;
     model.changed();

@@ -2,10 +2,9 @@
 
 #include "app/byte_size.h"
 #include "engine/platform/file_system.h"
+#include "engine/formats/locked_kind.h"
 #include "engine/formats/names.h"
 #include "engine/platform/paths.h"
-#include "engine/sealing/sealed_lock.h"
-#include "locking/file_operations.h"
 
 namespace vellumar {
 
@@ -13,14 +12,14 @@ ListRow targetRow(const std::string& path) {
     ListRow row;
     row.path = row.text = path;
     std::string name = getFileName(path);
-    const std::string extension = toUpper(getExtension(name));
-    if ((extension == "VKL" || extension == "VKW") && startsWithLockedMarker(path)) {
+    const LockedKind kind = lockedKindOf(path);
+    if (kind == LockedKind::small || kind == LockedKind::large) {
         name = scrambleName(removeExtension(name));
         row.text = getFolderPart(path) + name;
         row.imageKey = "lock";
     }
     // A sealed file's plain name is sealed with it: it shows its own.
-    const bool sealed = extension == "VKS" && startsLikeSealedFile(path);
+    const bool sealed = kind == LockedKind::sealed;
     if (sealed) row.imageKey = "lock";
     FileStatus status;
     if (fileSystem().status(path, status) != IoError::ok || status.kind == EntryKind::missing)
@@ -35,8 +34,8 @@ ListRow targetRow(const std::string& path) {
 }
 
 std::optional<ListRow> folderRow(const WindowModel& model) {
-    const bool locking = model.selectedOption == Option::OptEncFolder;
-    if ((!locking && model.selectedOption != Option::OptDecFolder) || !model.runButtonEnabled ||
+    const bool locking = model.operation() == Option::OptEncFolder;
+    if ((!locking && model.operation() != Option::OptDecFolder) || !model.runButtonEnabled ||
         model.FolderName.empty())
         return std::nullopt;
     ListRow row;

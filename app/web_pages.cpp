@@ -5,6 +5,11 @@
 
 namespace vellumar {
 
+VendorPages& vendorPages() {
+    static VendorPages pages{VELLUMAR_HOME_PAGE, VELLUMAR_CONTACT_PAGE, VELLUMAR_ONLINE_HELP_PAGE};
+    return pages;
+}
+
 std::string fileAddress(const std::string& path) {
     static const char hex[] = "0123456789ABCDEF";
     std::string address = path.empty() || path[0] != '/' ? "file:///" : "file://";
@@ -25,14 +30,16 @@ std::string fileAddress(const std::string& path) {
 
 std::string helpPageAddress() {
     std::string folder = getFolderPart(executablePath());
-    if (folder.empty()) return kOnlineHelpPage;
-    const std::string up = std::string("..") + kSeparator;
-    for (const std::string& candidate :
-         {folder + kHelpFileName,
-          folder + up + "share" + kSeparator + "tessarin" + kSeparator + kHelpFileName}) {
-        if (fileExists(candidate)) return fileAddress(candidate);
+    if (!folder.empty()) {
+        const std::string up = std::string("..") + kSeparator;
+        for (const std::string& candidate :
+             {folder + kHelpFileName,
+              folder + up + "share" + kSeparator + "tessarin" + kSeparator + kHelpFileName}) {
+            if (fileExists(candidate)) return fileAddress(candidate);
+        }
     }
-    return kOnlineHelpPage;
+    if (!vendorPages().onlineHelp.empty()) return vendorPages().onlineHelp;
+    return fileAddress(folder + kHelpFileName);
 }
 
 }  // namespace vellumar

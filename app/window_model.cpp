@@ -1,20 +1,42 @@
 #include "app/window_model.h"
 
-#include <algorithm>
-
 namespace vellumar {
 
-WindowModel::WindowModel()
-    : zOrder{Page::fraResult, Page::fraAbout, Page::fraSelect, Page::fraPassword} {}
-
-void WindowModel::bringToFront(Page page) {
-    auto it = std::find(zOrder.begin(), zOrder.end(), page);
-    if (it != zOrder.end()) std::rotate(it, it + 1, zOrder.end());
+std::string targetPrompt(Option operation) {
+    switch (operation) {
+        case Option::OptEncFiles:
+            return "Add files that are to be encrypted and locked";
+        case Option::OptDecFiles:
+            return "Add files that are to be decrypted and unlocked";
+        case Option::OptEncFolder:
+            return "Add folder to be encrypted and locked";
+        case Option::OptDecFolder:
+            return "Add folder to be decrypted and unlocked";
+        case Option::none:
+            break;
+    }
+    return {};
 }
 
-void WindowModel::sendToBack(Page page) {
-    auto it = std::find(zOrder.begin(), zOrder.end(), page);
-    if (it != zOrder.end()) std::rotate(zOrder.begin(), it, it + 1);
+std::string runButtonCaption(Option operation) {
+    switch (operation) {
+        case Option::OptEncFiles:
+        case Option::OptEncFolder:
+            return "Encrypt";
+        case Option::OptDecFiles:
+        case Option::OptDecFolder:
+            return "Decrypt";
+        case Option::none:
+            break;
+    }
+    return {};
+}
+
+bool WindowModel::readyToRun() const {
+    const Option operation = wizard.operation();
+    if (operation == Option::OptEncFolder || operation == Option::OptDecFolder)
+        return runButtonEnabled && !FolderName.empty();
+    return !targetList.empty();
 }
 
 void WindowModel::setFocus(Field field) {

@@ -8,16 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "app/wizard_state.h"
 #include "locking/sealing_keys.h"
 
 namespace vellumar {
-
-// The four wizard pages, in the order they are stacked when the window is
-// built (the last one on top).
-enum class Page { fraResult, fraAbout, fraSelect, fraPassword };
-
-// The operation choice; the four option buttons form one group.
-enum class Option { none, OptEncFiles, OptDecFiles, OptEncFolder, OptDecFolder };
 
 enum class Field { none, txtPassword, txtConfirm };
 
@@ -47,24 +41,16 @@ struct SkippedFolder {
 constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kGreen = 0x00FF00;
 
+// The target page's words for its operation: the prompt above the list and
+// the run button's caption.
+std::string targetPrompt(Option operation);
+std::string runButtonCaption(Option operation);
+
 struct WindowModel {
-    WindowModel();
-
-    // Operation flags: Next sets the chosen one and clears the others; Back
-    // clears them all.
-    bool EncFolder = false;
-    bool DecFolder = false;
-    bool EncFiles = false;
-    bool DecFiles = false;
-    // True after "Encrypt a Folder" was clicked, false after "Decrypt a Folder".
-    bool EncFolderOpt = false;
-    Option selectedOption = Option::none;
-
-    // Bottom first; the last page is the one the user sees.
-    std::vector<Page> zOrder;
-    void bringToFront(Page page);
-    void sendToBack(Page page);
-    Page topPage() const { return zOrder.back(); }
+    // Page, operation, gate and run: changed only by its transitions.
+    WizardState wizard;
+    Page topPage() const { return wizard.page(); }
+    Option operation() const { return wizard.operation(); }
 
     // Password page.
     std::string txtPassword;
@@ -77,11 +63,14 @@ struct WindowModel {
     // The key file is being opened with the typed password: OK is disabled.
     bool passwordChecking = false;
 
-    // Choice and target pages.
-    bool nextButtonEnabled = true;
-    std::string targetPrompt = "Label3";
-    std::string runButtonCaption = "E / D";
-    bool runButtonEnabled = true;
+    // The confirmation field: shown only while the password is being set.
+    bool confirmVisible = true;
+
+    // Target page. The folder flows enable the run button once their folder
+    // is ready; the run is refused all the same while nothing is.
+    bool runButtonEnabled = false;
+    // A folder run needs the folder in hand, a file run a listed file.
+    bool readyToRun() const;
     std::vector<ListRow> targetList;
     uint32_t targetListColor = kWhite;
     // "Seal with the password (strong encryption)": shown on the target pages
@@ -97,7 +86,8 @@ struct WindowModel {
     // foundFiles, so a run over them cannot be complete.
     std::vector<SkippedFolder> skippedFolders;
     std::string searchFolderText;
-    std::string searchCountText;
+    // Files the searches found; runs on from one search to the next.
+    uint64_t searchCount = 0;
     // The hidden file box's folder. Pointing it at another folder runs
     // fileBoxPathChanged (the rebuild of the target list); pointing it at the
     // folder it already shows changes nothing.
@@ -120,9 +110,6 @@ struct WindowModel {
     std::string WindowsSystemDir;
     std::string WindowsDir;
 
-    // True while the run button's run is in progress: no other handler may
-    // start meanwhile, nor a second run.
-    bool runInProgress = false;
     // Set by the person (Cancel, or closing the window) during a run; the
     // run stops before its next file. Each run starts with it cleared.
     bool cancelRequested = false;

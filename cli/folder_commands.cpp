@@ -6,6 +6,7 @@
 #include "cli/cli.h"
 #include "cli/item_lines.h"
 #include "cli/seal_commands.h"
+#include "engine/lists/list_names.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 #include "folders/folder_operations.h"
@@ -294,7 +295,7 @@ int unlockFolderCommand(CliSession& cli, const std::vector<std::string>& argumen
     std::string folder;
     if (IoError e = adoptLockedFolder(given, folder); e != IoError::ok) {
         Report report(desktop);
-        report.line(applicationFile("folders"),
+        report.line(applicationFile(kFoldersList),
                     "the folder could not be added to the list of encrypted folders: " +
                         std::string(describe(e)));
         report.summary(kNothingChanged);
@@ -314,7 +315,7 @@ int foldersCommand(CliSession& cli, const std::vector<std::string>&) {
     std::vector<std::string> folders;
     if (IoError e = listLockedFolders(folders); e != IoError::ok) {
         Report(cli.desktop)
-            .line(applicationFile("folders"),
+            .line(applicationFile(kFoldersList),
                   "the list of encrypted folders could not be read: " + std::string(describe(e)));
         return kExitFailed;
     }

@@ -11,14 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/lists/list_names.h"
 #include "engine/platform/file_system.h"
 
 namespace vellumar {
-
-inline const char* const kFoldersList = "folders";
-inline const char* const kPendingFolderFile = "encfile";
-// The scratch name the list once went through; still one of the program's own files.
-inline const char* const kFoldersScratch = "temp_folder";
 
 // Every line of "folders", empty ones included, in order.
 IoError readFolderLines(std::vector<std::string>& lines);

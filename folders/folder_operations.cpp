@@ -7,6 +7,7 @@
 #include "engine/lists/hidden_list.h"
 #include "engine/formats/locked_folder_name.h"
 #include "engine/formats/locked_header.h"
+#include "engine/formats/locked_kind.h"
 #include "engine/platform/media_volume.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
@@ -31,12 +32,16 @@ bool isFolder(const std::string& path) {
     return fileSystem().status(path, status) == IoError::ok && status.kind == EntryKind::folder;
 }
 
-// The files an unlock run takes. A ".VKS" file that does not start like a
-// sealed file is a person's own file with that name: it is left as it is and
-// keeps no folder from being unlocked.
+// The files an unlock run takes: every compatible locked name, for the run
+// reads each and says what it found, a file it cannot read included (passed
+// over here, that one would leave the folder unlocked around a locked file).
+// A ".VKS" file that does not start like a sealed file is a person's own
+// file with that name: it is left as it is and keeps no folder from being
+// unlocked.
 bool isFileToUnlock(const std::string& path) {
-    if (!hasLockedExtension(path)) return false;
-    return !hasSealedExtension(path) || startsLikeSealedFile(path);
+    const LockedKind marked = markedKindOf(path);
+    if (marked == LockedKind::sealed) return lockedKindOf(path) == LockedKind::sealed;
+    return marked != LockedKind::none;
 }
 
 FolderRunResult& fail(FolderRunResult& result, FolderProblem problem, const std::string& path,
@@ -93,7 +98,8 @@ void unlistUnlockedFiles(const FoundFiles& found) {
         if (hiddenNamesOf(folder, names) != IoError::ok) continue;
         for (const std::string& name : names) {
             const std::string path = folder + name;
-            if (hasLockedExtension(name) && !exists(path) && exists(restoredName(path)))
+            if (markedKindOf(name) != LockedKind::none && !exists(path) &&
+                exists(restoredName(path)))
                 stale.unhide(path, 0);
         }
     }

@@ -4,8 +4,7 @@
 #include <vector>
 
 #include "engine/formats/locked_header.h"
-#include "engine/platform/paths.h"
-#include "engine/sealing/sealed_lock.h"
+#include "engine/formats/locked_kind.h"
 #include "engine/runs/transfer.h"
 #include "folders/folder_lists.h"
 
@@ -22,9 +21,10 @@ bool isRecordedFolder(const std::string& plainPath) {
 }
 
 bool isLockedFile(const std::string& path) {
-    const std::string extension = toUpper(getExtension(path));
-    if (extension == "VKS") return startsLikeSealedFile(path);
-    if (extension != "VKL" && extension != "VKW") return false;
+    const LockedKind kind = lockedKindOf(path);
+    if (kind == LockedKind::sealed) return true;
+    if (kind == LockedKind::none) return false;
+    // A compatible file counts only when its header line verifies too.
     FileHandle file = kNoFile;
     if (fileSystem().openRead(path, file) != IoError::ok) return false;
     FileCloser closer(file);

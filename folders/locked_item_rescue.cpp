@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/lists/list_file.h"
+#include "engine/lists/list_names.h"
 #include "engine/platform/platform.h"
 #include "engine/runs/write_batch.h"
 #include "folders/folder_lists.h"
@@ -38,10 +39,10 @@ bool isFolderPath(const std::string& path) {
 std::vector<std::string> RelistResult::failureLines() const {
     std::vector<std::string> lines;
     if (foldersError != IoError::ok)
-        lines.push_back(applicationFile("folders") + ": could not be written: " +
+        lines.push_back(applicationFile(kFoldersList) + ": could not be written: " +
                         describe(foldersError));
     if (filesError != IoError::ok)
-        lines.push_back(applicationFile("files") + ": could not be written: " +
+        lines.push_back(applicationFile(kLockedFilesList) + ": could not be written: " +
                         describe(filesError));
     for (const std::string& path : unlistable)
         lines.push_back(path + ": left off the lists, as its path holds a line break");
@@ -62,7 +63,8 @@ RelistResult relistScannedItems(const ScanResult& scan) {
         result.foldersError =
             addMissingLines(applicationFile(kFoldersList), folders, result.foldersAdded);
     if (!files.empty())
-        result.filesError = addMissingLines(applicationFile("files"), files, result.filesAdded);
+        result.filesError =
+            addMissingLines(applicationFile(kLockedFilesList), files, result.filesAdded);
     return result;
 }
 

@@ -8,6 +8,7 @@
 #include "engine/lists/hidden_list.h"
 #include "engine/formats/locked_folder_name.h"
 #include "engine/formats/locked_header.h"
+#include "engine/formats/locked_kind.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 #include "engine/formats/text_shift.h"
@@ -31,7 +32,7 @@ struct FileStart {
 // How each format tells its files, and whether their first bytes keep its
 // rules. A further format is one more row.
 struct FormatReader {
-    const char* extension;
+    LockedKind kind;
     LockedFileFormat format;
     // Whether the first bytes make it a file of the format at all: a file
     // that only has the name is none.
@@ -71,15 +72,17 @@ FormatFault checkLargeStart(const FileStart& start) {
 }
 
 constexpr std::array<FormatReader, 3> kReaders{{
-    {"VKL", LockedFileFormat::small, hasVerifiedHeader, checkSmallStart},
-    {"VKW", LockedFileFormat::large, hasVerifiedHeader, checkLargeStart},
-    {"VKS", LockedFileFormat::sealed, startsWithAgeVersion, checkSealedStart},
+    {LockedKind::small, LockedFileFormat::small, hasVerifiedHeader, checkSmallStart},
+    {LockedKind::large, LockedFileFormat::large, hasVerifiedHeader, checkLargeStart},
+    {LockedKind::sealed, LockedFileFormat::sealed, startsWithAgeVersion, checkSealedStart},
 }};
 
+// By the name alone: the reader's own test of the first bytes, read once,
+// decides whether the file is one.
 const FormatReader* readerFor(const std::string& name) {
-    const std::string extension = toUpper(getExtension(name));
+    const LockedKind kind = markedKindOf(name);
     for (const FormatReader& reader : kReaders)
-        if (extension == reader.extension) return &reader;
+        if (kind == reader.kind) return &reader;
     return nullptr;
 }
 
@@ -253,8 +256,8 @@ class Walk {
         if (hiddenNamesOf(folder, names) != IoError::ok) return;
         FileStatus status;
         for (const std::string& name : names) {
-            const std::string extension = toUpper(getExtension(name));
-            if (extension != "VKL" && extension != "VKW") continue;
+            const LockedKind kind = markedKindOf(name);
+            if (kind != LockedKind::small && kind != LockedKind::large) continue;
             const std::string locked = folder + name;
             if (fileSystem().status(locked, status) == IoError::notFound &&
                 fileSystem().status(restoredName(locked), status) == IoError::ok)

@@ -6,8 +6,10 @@
 #include "engine/platform/atomic_file.h"
 #include "engine/platform/file_system.h"
 #include "engine/lists/hidden_list.h"
+#include "engine/lists/list_names.h"
 #include "engine/formats/large_file.h"
 #include "engine/formats/locked_header.h"
+#include "engine/formats/locked_kind.h"
 #include "engine/platform/media_volume.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
@@ -33,7 +35,7 @@ class OwnFiles {
   public:
     OwnFiles() {
         add(executablePath(), "Tessarin.exe");
-        for (const char* list : kLists) add(applicationFile(list), list);
+        for (const char* list : kApplicationFiles) add(applicationFile(list), list);
         fileSystem().status(applicationDirectory(), directory_);
     }
 
@@ -61,9 +63,6 @@ class OwnFiles {
         uint64_t index;
         std::string name;  // as the refusal names it
     };
-    static constexpr const char* kLists[] = {"files",      "folders",    "encfile",
-                                             "temp",       "temp_folder", "identity.age"};
-
     void add(const std::string& path, const std::string& name) {
         FileStatus status;
         if (!path.empty() && fileSystem().status(path, status) == IoError::ok)
@@ -79,7 +78,8 @@ class OwnFiles {
     }
 
     std::vector<OwnFile> own_;
-    const std::vector<std::string> lists_{std::begin(kLists), std::end(kLists)};
+    const std::vector<std::string> lists_{std::begin(kApplicationFiles),
+                                          std::end(kApplicationFiles)};
     FileStatus directory_;
 };
 
@@ -185,10 +185,6 @@ void notThere(Decisions& decisions, size_t index, IoError looked) {
         decisions.fail(index, fileProblem(FileProblem::ioError, path, looked));
 }
 
-bool endsWithVkw(const std::string& path) {
-    return path.size() >= 3 && toUpper(path.substr(path.size() - 3)) == "VKW";
-}
-
 // The locked-files list holds one path a line.
 bool hasLineBreak(const std::string& path) {
     return path.find_first_of("\r\n") != std::string::npos;
@@ -269,11 +265,11 @@ class Waiting {
 std::string plannedLockedName(const std::string& path, const FileStatus& status,
                               const LockOptions& options) {
     if (options.sealFor) return {};
-    const std::string extension = toUpper(getExtension(path));
     if (status.size >= kLargeFileThreshold)
-        return extension == "VKW" ? std::string() : lockedName(path, ".VKW");
-    if (extension == "VKL" && startsWithLockedMarker(path)) return {};
-    return lockedName(path, ".VKL");
+        return markedKindOf(path) == LockedKind::large ? std::string()
+                                                       : lockedName(path, kLargeExtension);
+    if (lockedKindOf(path) == LockedKind::small) return {};
+    return lockedName(path, kSmallExtension);
 }
 
 constexpr uint32_t kLockMarks = kAttrHidden | kAttrReadOnly;
@@ -334,7 +330,8 @@ void readBackLockRun(RunReport& report) {
 void unlistRelocked(const RunReport& report) {
     std::vector<std::pair<std::string, std::string>> moves;
     for (const ItemResult& item : report.items) {
-        if (item.status != ItemStatus::done || !hasLockedExtension(item.path)) continue;
+        if (item.status != ItemStatus::done || markedKindOf(item.path) == LockedKind::none)
+            continue;
         const bool layer = item.file.output == item.path;
         moves.emplace_back(item.path, layer ? item.path : std::string());
     }
@@ -347,8 +344,8 @@ void keepInnerLayersLocked(const RunReport& report) {
     std::vector<std::pair<std::string, std::string>> moves;
     for (const ItemResult& item : report.items) {
         const std::string& inner = item.file.output;
-        if (item.status != ItemStatus::done || inner.empty() || !hasLockedExtension(inner) ||
-            !(startsWithLockedMarker(inner) || startsLikeSealedFile(inner)))
+        if (item.status != ItemStatus::done || inner.empty() ||
+            lockedKindOf(inner) == LockedKind::none)
             continue;
         markLocked(inner, lockMarksKeptFor(inner));
         moves.emplace_back(item.path, inner);
@@ -423,7 +420,7 @@ RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& op
     UnhiddenVolumes unhidden;
     FileRequest request;
     request.batch = batch;
-    if (options.recordInFilesList) request.listPath = applicationFile("files");
+    if (options.recordInFilesList) request.listPath = applicationFile(kLockedFilesList);
     auto commit = [&] { earlier.committed(waiting.commit(decisions)); };
     LockedNames names;
     // The name the file would get, checked before anything changes: true
@@ -480,8 +477,8 @@ RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& op
             decisions.refuse(i, Refusal::systemFile);
         } else if (pairs.finish(path)) {
             // Locked already by a run that was interrupted.
-            const std::string locked =
-                lockedName(path, status.size < kLargeFileThreshold ? ".VKL" : ".VKW");
+            const std::string locked = lockedName(
+                path, status.size < kLargeFileThreshold ? kSmallExtension : kLargeExtension);
             decisions.decide(i, ItemStatus::done).file = fileDone(locked);
             // It may have been stopped before its name was listed.
             waiting.listOnCommit(path, i, locked, true);
@@ -546,7 +543,7 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
     // when its batch commits: the later paths stay locked.
     auto commitEnds = [&] {
         for (const BatchFailure& failure : waiting.commit(decisions)) {
-            if (!endsWithVkw(failure.source) && !hasSealedExtension(failure.source)) return true;
+            if (markedKindOf(failure.source) == LockedKind::small) return true;
         }
         return false;
     };
@@ -601,12 +598,12 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
             decisions.refuse(i, Refusal::ownFile).ownName = kHiddenListName;
         } else if (isFolderIdentityCopy(path)) {
             decisions.refuse(i, Refusal::ownFile).ownName = kFolderIdentityName;
-        } else if (hasSealedExtension(path) && startsLikeSealedFile(path)) {
+        } else if (const LockedKind kind = lockedKindOf(path); kind == LockedKind::sealed) {
             unseal(i, status);
             if (decisions.report.cancelled) break;
         } else if (options.sealedOnly) {
             decisions.refuse(i, Refusal::notSealed);
-        } else if (!startsWithLockedMarker(path)) {
+        } else if (kind == LockedKind::none) {
             decisions.refuse(i, Refusal::notLocked);
         } else if (pairs.finish(path)) {
             decisions.decide(i, ItemStatus::done);  // unlocked already by a run that was interrupted
@@ -616,7 +613,7 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
             // batch's commit fails gets them back.
             uint32_t attributes = kAttrNormal;
             const bool known = fileSystem().getAttributes(path, attributes) == IoError::ok;
-            const bool large = endsWithVkw(path);
+            const bool large = kind == LockedKind::large;
             decisions.report.items[i].large = large;
             const FileResult result = large ? unlockLargeFile(path, desktop, request)
                                             : unlockSmallFile(path, desktop, request);
@@ -647,23 +644,6 @@ RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions
     if (options.pruneFilesList) decisions.report.leftVisible = pruneLockedFilesList();
     desktop.progress(paths.size(), paths.size(), {});
     return std::move(decisions.report);
-}
-
-bool startsWithLockedMarker(const std::string& path) {
-    FileHandle file = kNoFile;
-    if (fileSystem().openRead(path, file) != IoError::ok) return false;
-    FileCloser closer(file);
-    // A file shorter than the marker keeps the blanks it was read into.
-    std::string head(kSecretMarker.size(), ' ');
-    size_t have = 0;
-    while (have < head.size()) {
-        size_t got = 0;
-        if (fileSystem().read(file, head.data() + have, head.size() - have, got) != IoError::ok ||
-            got == 0)
-            break;
-        have += got;
-    }
-    return head == kSecretMarker;
 }
 
 }  // namespace vellumar

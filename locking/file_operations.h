@@ -131,7 +131,4 @@ RunReport lockFiles(const std::vector<std::string>& paths, const LockOptions& op
 RunReport unlockFiles(const std::vector<std::string>& paths, const UnlockOptions& options,
                       WriteBatch* batch, Desktop& desktop);
 
-// True when the file begins with the marker of a locked file ("[Secret]").
-bool startsWithLockedMarker(const std::string& path);
-
 }  // namespace vellumar

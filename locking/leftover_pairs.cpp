@@ -8,6 +8,7 @@
 #include "engine/formats/large_file.h"
 #include "engine/formats/locked_format.h"
 #include "engine/formats/locked_header.h"
+#include "engine/formats/locked_kind.h"
 #include "engine/platform/paths.h"
 #include "engine/formats/rc4.h"
 #include "engine/formats/small_unlock_stream.h"
@@ -20,10 +21,6 @@ constexpr uint64_t kLineLength = 70;
 // Read and compared in pieces of this many bytes, so that neither file ever
 // sits in memory whole, however long it is.
 constexpr size_t kComparePiece = size_t{1} << 20;
-
-bool hasExtension(const std::string& path, const char* extension) {
-    return toUpper(getExtension(path)) == extension;
-}
 
 bool isFile(const std::string& path, FileStatus& status) {
     return fileSystem().status(path, status) == IoError::ok && status.kind == EntryKind::file;
@@ -159,8 +156,9 @@ bool removeLeftover(const std::string& path, bool locked) {
 
 bool lockedHoldsPlainContent(const std::string& lockedPath, const std::string& plainPath) {
     try {
-        if (hasExtension(lockedPath, "VKW")) return largeHoldsPlain(lockedPath, plainPath);
-        return hasExtension(lockedPath, "VKL") && smallHoldsPlain(lockedPath, plainPath);
+        const LockedKind kind = markedKindOf(lockedPath);
+        if (kind == LockedKind::large) return largeHoldsPlain(lockedPath, plainPath);
+        return kind == LockedKind::small && smallHoldsPlain(lockedPath, plainPath);
     } catch (const std::bad_alloc&) {
         return false;  // not even a few pieces fit: both files stay
     }
@@ -176,10 +174,12 @@ bool LeftoverPairs::finish(const std::string& path) {
     if (locking_) {
         if (!isFile(path, plain)) return false;
         plainPath = path;
-        lockedPath = lockedName(path, plain.size < kLargeFileThreshold ? ".VKL" : ".VKW");
+        lockedPath =
+            lockedName(path, plain.size < kLargeFileThreshold ? kSmallExtension : kLargeExtension);
         if (rows_.count(lockedPath) || !isFile(lockedPath, locked)) return false;
     } else {
-        if (!hasExtension(path, "VKL") && !hasExtension(path, "VKW")) return false;
+        const LockedKind kind = markedKindOf(path);
+        if (kind != LockedKind::small && kind != LockedKind::large) return false;
         lockedPath = path;
         plainPath = restoredName(path);
         if (!isFile(plainPath, plain) || !isFile(lockedPath, locked)) return false;

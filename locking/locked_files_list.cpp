@@ -8,15 +8,11 @@
 #include "engine/platform/file_system.h"
 #include "engine/lists/list_file.h"
 #include "engine/lists/list_lock.h"
+#include "engine/lists/list_names.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
 
 namespace vellumar {
-namespace {
-
-const char* const kLockedFilesList = "files";
-
-}  // namespace
 
 void unhideLockedFiles() {
     std::string list = applicationFile(kLockedFilesList);

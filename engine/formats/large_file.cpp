@@ -7,6 +7,7 @@
 #include "engine/platform/file_system.h"
 #include "engine/formats/locked_format.h"
 #include "engine/formats/locked_header.h"
+#include "engine/formats/locked_kind.h"
 #include "engine/formats/names.h"
 #include "engine/platform/paths.h"
 #include "engine/formats/rc4.h"
@@ -54,9 +55,10 @@ IoError readUpTo(FileHandle file, char* buffer, size_t size, size_t& got) {
 // Large locked files are never added to a list: `request.listPath` is not read.
 FileResult lockLargeFile(const std::string& path, Desktop& desktop, const FileRequest& request) {
     if (FileResult there = lookedUp(path); !there.done()) return there;
-    if (toUpper(getExtension(path)) == "VKW") return fileProblem(FileProblem::alreadyLarge, path);
+    if (markedKindOf(path) == LockedKind::large)
+        return fileProblem(FileProblem::alreadyLarge, path);
     const std::string header = makeLockedHeader();
-    const std::string lockedPath = lockedName(path, ".VKW");
+    const std::string lockedPath = lockedName(path, kLargeExtension);
     if (nameTaken(lockedPath, request.batch))
         return fileProblem(FileProblem::nameTaken, lockedPath);
 

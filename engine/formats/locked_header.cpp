@@ -42,11 +42,6 @@ std::string lockedName(const std::string& plainPath, const std::string& extensio
     return getFolderPart(plainPath) + scrambleName(getFileName(plainPath)) + extension;
 }
 
-bool hasLockedExtension(const std::string& path) {
-    const std::string extension = toUpper(getExtension(path));
-    return extension == "VKL" || extension == "VKW" || extension == "VKS";
-}
-
 std::string restoredName(const std::string& lockedPath) {
     return getFolderPart(lockedPath) + scrambleName(getFileName(removeExtension(lockedPath)));
 }

@@ -20,11 +20,9 @@ std::string makeLockedHeader();
 bool headerVerifies(const std::string& headerLine);
 
 // The locked name of a plain file: its folder, its scrambled name, then the
-// marker extension (".VKL" or ".VKW"). A bare name stays a bare name.
+// marker extension (kSmallExtension or kLargeExtension). A bare name stays
+// a bare name.
 std::string lockedName(const std::string& plainPath, const std::string& extension);
-// Whether the name ends in the marker extension of a locked format
-// (".VKL", ".VKW" or the sealed ".VKS"), in any case.
-bool hasLockedExtension(const std::string& path);
 // The plain name a locked file gives back: the marker extension dropped and
 // the name unscrambled, in the same folder.
 std::string restoredName(const std::string& lockedPath);

@@ -9,6 +9,7 @@
 #include "engine/lists/list_file.h"
 #include "engine/formats/locked_format.h"
 #include "engine/formats/locked_header.h"
+#include "engine/formats/locked_kind.h"
 #include "engine/formats/names.h"
 #include "engine/platform/paths.h"
 #include "engine/platform/platform.h"
@@ -157,7 +158,7 @@ FileResult lockSmallFile(const std::string& path, Desktop& desktop, const FileRe
     // that is only named like one is plain: it gets a locked name of its own,
     // or its unlock would not tell it from a layer and would rename it.
     const bool lockedContent = isSoundSmallLockedFile(plain.data(), plain.size());
-    const bool layer = lockedContent && toUpper(getExtension(path)) == "VKL";
+    const bool layer = lockedContent && markedKindOf(path) == LockedKind::small;
     if (lockedContent && !layer) return fileProblem(FileProblem::lockedContent, path);
 
     const std::string header = makeLockedHeader();
@@ -168,7 +169,7 @@ FileResult lockSmallFile(const std::string& path, Desktop& desktop, const FileRe
     cipher.stretch();
     std::string text = lockedText(header, cipher.takeText());
 
-    const std::string lockedPath = layer ? path : lockedName(path, ".VKL");
+    const std::string lockedPath = layer ? path : lockedName(path, kSmallExtension);
     if (!layer && nameTaken(lockedPath, request.batch))
         return fileProblem(FileProblem::nameTaken, lockedPath);
 

@@ -9,10 +9,6 @@
 namespace vellumar {
 namespace {
 
-// The files the program keeps in its application directory.
-const char* const kApplicationFiles[] = {"files", "folders",     "encfile",
-                                         "temp",  "temp_folder", "identity.age"};
-
 // Named like a temporary, in any case.
 bool isTemporaryLike(const std::string& upper) {
     const std::string prefix = toUpper(kTemporaryPrefix), suffix = toUpper(kTemporarySuffix);

@@ -6,10 +6,10 @@
 
 #include <string>
 
+#include "engine/lists/list_names.h"
+
 namespace vellumar {
 
-// The program's identity file, in the application directory.
-inline const std::string kIdentityFileName = "identity.age";
 // The copy in a sealed folder's root: hidden, one of the program's own files.
 inline const std::string kFolderIdentityName = ".tessarin-identity.age";
 

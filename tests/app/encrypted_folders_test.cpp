@@ -7,6 +7,7 @@
 
 #include "engine/platform/platform.h"
 #include "engine/formats/text_shift.h"
+#include "tests/app/target_page.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/temp_folder.h"
 
@@ -21,11 +22,7 @@ std::vector<std::string> texts(const std::vector<ListRow>& rows) {
 
 class FolderWindow : public ::testing::Test {
   protected:
-    void SetUp() override {
-        model.selectedOption = Option::OptDecFolder;
-        model.DecFolder = true;
-        model.runButtonEnabled = false;
-    }
+    void SetUp() override { openTargetPage(model, Option::OptDecFolder); }
     void record(const std::vector<std::string>& lines) {
         std::string text;
         for (const std::string& line : lines) text += line + "\r\n";
@@ -125,25 +122,24 @@ TEST_F(FolderWindow, AFolderNotFoundUnderItsLockedNameIsExplained) {
     temp.write("D/" + encodeText("A") + "/" + encodeText("B") + "/f", "x");
     record({temp / "D/A/B", temp / "D/A"});
     struct Case {
-        bool decFolder, encFolder;
+        Option operation;
         std::vector<Shown> messages;
     } cases[] = {
-        {true,
-         false,
+        {Option::OptDecFolder,
          {{"This Folder Is Inside Another Locked Folder\rPlease Unlock The Outside Folder First\r"
            "And Then Unlock This Folder",
            Icon::critical, "Vellumar"}}},
-        {false,
-         true,
+        {Option::OptEncFolder,
          {{"This Folder Is Already Unlocked\rPlease Restart The Application\r"
            "And Get Updated View Of Folders",
            Icon::critical, "Vellumar"}}},
-        {false, false, {}},
+        {Option::none, {}},
     };
     for (const Case& c : cases) {
         desktop.messages.clear();
-        model.DecFolder = c.decFolder;
-        model.EncFolder = c.encFolder;
+        model.wizard = WizardState();
+        openTargetPage(model, c.operation);
+        model.PlainFolderPath = temp / "D/A/B";
         openAndTick({0});
         window.cmdDecrypt_Click();
         EXPECT_EQ(desktop.messages, c.messages);
@@ -169,8 +165,8 @@ TEST_F(FolderWindow, AFolderThatLockingCouldNotRenameIsUnlockedUnderItsPlainName
 }
 
 TEST_F(FolderWindow, AfterEncryptAFolderWasClickedTheFolderIsLookedForUnderItsPlainName) {
-    model.EncFolderOpt = true;
-    model.selectedOption = Option::OptEncFolder;
+    model.wizard = WizardState();
+    openTargetPage(model, Option::OptEncFolder);
     model.PlainFolderPath = "before";
     const std::string plain = temp.makeFolder("D/P");
     temp.write("D/P/sub/f", "x");

@@ -27,6 +27,7 @@
 #include "app/file_run_handlers.h"
 #include "tests/engine/formats/lock_fixture.h"
 #include "tests/support/forwarding_file_system.h"
+#include "tests/app/target_page.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/temp_folder.h"
 
@@ -98,7 +99,7 @@ TEST_F(Search, WalksDepthFirstLastSubfolderFirstAndEachFoldersFilesLast) {
     EXPECT_EQ(model.dirListPath, start);
     EXPECT_EQ(model.filFilesPath, start);
     EXPECT_EQ(model.searchFolderText, temp / "S/A");  // the last folder entered
-    EXPECT_EQ(model.searchCountText, " " + std::to_string(expected.size()));
+    EXPECT_EQ(model.searchCount, expected.size());
     EXPECT_EQ(desktop.yields, 4);  // once per folder
 }
 
@@ -222,13 +223,13 @@ TEST_F(Search, ASecondSearchAppendsAndTheCountRunsOn) {
     twice.insert(twice.end(), once.begin(), once.end());
     EXPECT_EQ(texts(model.foundFiles), twice);
     EXPECT_EQ(texts(model.targetList), twice);
-    EXPECT_EQ(model.searchCountText, " 8");
+    EXPECT_EQ(model.searchCount, 8u);
 }
 
 TEST_F(Search, DecryptAFolderStartsAtTheFolderInHandUnderItsLockedName) {
     temp.write("Reports/plain", "x");
     temp.write(encodeText("Reports") + "/locked", "x");
-    model.selectedOption = Option::OptDecFolder;
+    openTargetPage(model, Option::OptDecFolder);
     model.ParentPath = temp.path() + kSeparator;
     model.FolderName = "Reports";
     searchFrom(temp / "Reports");  // the first row does not count here

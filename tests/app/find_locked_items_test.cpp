@@ -31,7 +31,8 @@
 namespace vellumar::test {
 namespace {
 
-TEST(FindLockedItems, TheFileMenuOpensIt) {
+// Its Unlock all changes files and records: it opens only past the gate.
+TEST(FindLockedItems, TheFileMenuOpensItOnceThePasswordIsGiven) {
     TempFolder temp;
     WindowModel model;
     QtDesktop desktop;
@@ -39,18 +40,28 @@ TEST(FindLockedItems, TheFileMenuOpensIt) {
     MainWindowHandlers logic{model, desktop, settings};
     MainWindow window{logic};
     window.show();
-    QString opened;
-    QTimer::singleShot(0, [&opened] {
-        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            opened = dialog->objectName() + QStringLiteral(" ") + dialog->windowTitle();
-            dialog->reject();
-        }
-    });
     auto* action = window.findChild<QAction*>(QStringLiteral("mnuFindLocked"));
     ASSERT_NE(action, nullptr);
     EXPECT_EQ(action->text(), QStringLiteral("&Find Locked Items..."));
-    action->trigger();
-    EXPECT_EQ(opened, QStringLiteral("frmFindLocked Find Locked Items"));
+    for (const bool gatePassed : {false, true}) {
+        SCOPED_TRACE(gatePassed ? "past the gate" : "before the gate");
+        if (gatePassed) {
+            model.txtPassword = model.txtConfirm = "secret";
+            logic.cmdPassword_Click();
+            ASSERT_TRUE(model.wizard.gatePassed());
+        }
+        QString opened;
+        QTimer::singleShot(0, [&opened] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                opened = dialog->objectName() + QStringLiteral(" ") + dialog->windowTitle();
+                dialog->reject();
+            }
+        });
+        action->trigger();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(opened,
+                  gatePassed ? QStringLiteral("frmFindLocked Find Locked Items") : QString());
+    }
 }
 
 TEST(FindLockedItems, FindsRelistsAndUnlocksWhatTheListsLost) {

@@ -14,6 +14,7 @@
 #include "engine/formats/text_shift.h"
 #include "folders/folder_lists.h"
 #include "app/file_search.h"
+#include "tests/app/target_page.h"
 #include "tests/support/scripted_desktop.h"
 #include "tests/support/temp_folder.h"
 
@@ -29,8 +30,7 @@ class Chooser : public ::testing::Test {
     void SetUp() override {
         model.WindowsDir = temp.makeFolder("win");
         model.WindowsSystemDir = temp.makeFolder("win/sys");
-        model.selectedOption = Option::OptEncFolder;
-        model.runButtonEnabled = false;
+        openTargetPage(model, Option::OptEncFolder);
     }
     void choose(const std::string& answer) {
         desktop.folderAnswers.push_back(answer);

@@ -44,9 +44,7 @@ class SwappedFolder : public Runs {
     }
     FolderRunResult encrypt(const std::string& folder) {
         model = WindowModel();
-        model.EncFolder = model.EncFolderOpt = true;
-        model.selectedOption = Option::OptEncFolder;
-        model.runButtonCaption = "Encrypt";
+        openTargetPage(model, Option::OptEncFolder);
         swapping.folderAnswers.push_back(folder);
         Folder_Encrypt(model, swapping);
         EXPECT_TRUE(model.runButtonEnabled);
@@ -54,9 +52,7 @@ class SwappedFolder : public Runs {
     }
     FolderRunResult decrypt(const std::string& folder) {
         model = WindowModel();
-        model.DecFolder = true;
-        model.selectedOption = Option::OptDecFolder;
-        model.runButtonCaption = "Decrypt";
+        openTargetPage(model, Option::OptDecFolder);
         EncryptedFolders window(model, swapping);
         window.Form_Load();
         for (ListRow& row : window.lstDecrypt) row.checked = row.path == folder;
@@ -119,8 +115,7 @@ TEST_F(SwappedFolder, TheWalkNeverListsTheFolderALinkNames) {
     fs.aside = temp / "aside";
     fs.outside = temp / "O";
     const FileSystemOverride swapped(fs);
-    model.EncFolder = model.EncFolderOpt = true;
-    model.selectedOption = Option::OptEncFolder;
+    openTargetPage(model, Option::OptEncFolder);
     swapping.folderAnswers.push_back(temp / "T");
     Folder_Encrypt(model, swapping);
     ASSERT_TRUE(fs.swapped);

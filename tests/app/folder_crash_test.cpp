@@ -55,9 +55,7 @@ struct FolderRun {
     // The chooser given T, then the run button when it was accepted.
     void lock() {
         model = WindowModel();
-        model.EncFolder = model.EncFolderOpt = true;
-        model.selectedOption = Option::OptEncFolder;
-        model.runButtonCaption = "Encrypt";
+        openTargetPage(model, Option::OptEncFolder);
         model.runButtonEnabled = false;
         desktop.messages.clear();
         desktop.folderAnswers.push_back(plain);
@@ -67,9 +65,7 @@ struct FolderRun {
     // The encrypted-folders window with T ticked, then the run button.
     void unlock() {
         model = WindowModel();
-        model.DecFolder = true;
-        model.selectedOption = Option::OptDecFolder;
-        model.runButtonCaption = "Decrypt";
+        openTargetPage(model, Option::OptDecFolder);
         model.runButtonEnabled = false;
         desktop.messages.clear();
         EncryptedFolders window(model, desktop);

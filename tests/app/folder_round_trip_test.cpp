@@ -8,6 +8,7 @@
 
 #include "engine/formats/locked_header.h"
 #include "engine/formats/locked_folder_name.h"
+#include "engine/formats/locked_kind.h"
 #include "app/run_button.h"
 #include "app/encrypted_folders.h"
 #include "app/folder_chooser.h"
@@ -21,19 +22,14 @@ namespace {
 using Lines = std::vector<std::string>;
 
 const Shown kEncrypted{"Encryption Completed Successfully", Icon::information, "Vellumar"};
-const Shown kDecrypted{
-    "Decryption Completed Successfully\rPlease Restart Application To Get\r"
-    "Updated Encrypted Folders List",
-    Icon::information, "Vellumar"};
+const Shown kDecrypted{"Decryption Completed Successfully", Icon::information, "Vellumar"};
 
 class RoundTrip : public Runs {
   protected:
     // The chooser given `folder`, then the run button.
     void encrypt(const std::string& folder) {
         model = WindowModel();
-        model.EncFolder = model.EncFolderOpt = true;
-        model.selectedOption = Option::OptEncFolder;
-        model.runButtonCaption = "Encrypt";
+        openTargetPage(model, Option::OptEncFolder);
         model.runButtonEnabled = false;
         desktop.messages.clear();
         desktop.folderAnswers.push_back(folder);
@@ -45,9 +41,7 @@ class RoundTrip : public Runs {
     // run button when the window prepared the folder.
     void decrypt(const std::string& folder) {
         model = WindowModel();
-        model.DecFolder = true;
-        model.selectedOption = Option::OptDecFolder;
-        model.runButtonCaption = "Decrypt";
+        openTargetPage(model, Option::OptDecFolder);
         model.runButtonEnabled = false;
         desktop.messages.clear();
         EncryptedFolders window(model, desktop);

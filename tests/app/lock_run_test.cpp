@@ -124,7 +124,7 @@ TEST_F(Runs, AMixedListIsLockedOrRefusedRowByRowInOrder) {
         model.targetList.push_back(row(r.path));
         expected.insert(expected.end(), r.messages.begin(), r.messages.end());
     }
-    model.selectedOption = Option::OptEncFiles;
+    openTargetPage(model, Option::OptEncFiles);
 
     RunOutcome outcome = cmdLock_Click(model, desktop);
 
@@ -215,7 +215,7 @@ class OneByOne final : public ForwardingFileSystem {
 TEST_F(Runs, TheLockedFilesListStaysRefusedAfterTheRunAddedToIt) {
     const std::string list = temp.write("home/files", "/earlier/locked.VKL\r\n");
     const std::string plain = temp.write("w/a.txt", "a");
-    model.selectedOption = Option::OptEncFiles;
+    openTargetPage(model, Option::OptEncFiles);
     model.targetList = rows({plain, list});
     OneByOne oneByOne;
     {
@@ -374,7 +374,7 @@ TEST_F(Runs, ANewFileThatCannotBeWrittenFailsAloneWithTheEnginesMessage) {
         return run(model, desktop);
     };
     model.targetList = rows({shut, open, shut2});
-    model.selectedOption = Option::OptEncFiles;
+    openTargetPage(model, Option::OptEncFiles);
     const RunOutcome locked = runShut(&cmdLock_Click);
     // Each file is named with the cause, besides the engine's message once.
     const Shown named{shut + ": permission denied\r\n" + shut2 + ": permission denied",
@@ -701,7 +701,7 @@ struct BatchRun {
             plain.push_back(temp.write(file.relative, content(plain.size())));
             model.targetList.push_back(row(plain.back()));
         }
-        model.selectedOption = Option::OptEncFiles;
+        openTargetPage(model, Option::OptEncFiles);
     }
     static std::string content(size_t i) {
         return patternBytes(kBatch[i].length, static_cast<unsigned>(i + 1));

@@ -302,26 +302,29 @@ TEST_F(Opener, PathsWaitForThePasswordAndFillTheListForTheirOperation) {
     const std::string plain = temp.write("data/photo.jpg", content);
     const std::string lockedPath = lockedName(plain, ".VKL");
     const std::string missing = temp / "data/gone.txt";
-    // An earlier run left Encrypt a Folder chosen and its flag set.
-    form.OptEncFolder_Click();
-    model.EncFolder = true;
     opener.receive({OpenIntent::open, {plain, missing}});
     EXPECT_FALSE(opener.openWhenReady());  // the password page is in front
     EXPECT_TRUE(model.targetList.empty());
 
     passGate();
-    model.runInProgress = true;
-    EXPECT_FALSE(opener.openWhenReady());
-    model.runInProgress = false;
+    // Not while a run is in progress.
+    choose(&MainWindowHandlers::OptEncFiles_Click);
+    model.targetList = {row(temp.write("data/other.txt", "o"))};
+    bool openedDuringRun = true;
+    desktop.onMessage = [&](const Shown&) { openedDuringRun = opener.openWhenReady(); };
+    form.cmdEncDec_Click();
+    desktop.onMessage = nullptr;
+    EXPECT_FALSE(openedDuringRun);
+    desktop.messages.clear();
+    // The page of another operation is in front.
+    choose(&MainWindowHandlers::OptEncFolder_Click);
     ASSERT_TRUE(opener.openWhenReady());
     EXPECT_FALSE(opener.hasPending());
     EXPECT_FALSE(opener.openWhenReady());  // opened once
 
     EXPECT_EQ(model.topPage(), Page::fraResult);
-    EXPECT_EQ(model.selectedOption, Option::OptEncFiles);
-    EXPECT_TRUE(model.EncFiles);
-    EXPECT_FALSE(model.EncFolder);
-    EXPECT_EQ(model.runButtonCaption, "Encrypt");
+    EXPECT_EQ(model.operation(), Option::OptEncFiles);
+    EXPECT_EQ(model.wizard.choice(), Option::OptEncFiles);
     EXPECT_TRUE(model.runButtonEnabled);
     ASSERT_EQ(model.targetList.size(), 1u);
     EXPECT_EQ(model.targetList[0].path, plain);
@@ -338,8 +341,7 @@ TEST_F(Opener, PathsWaitForThePasswordAndFillTheListForTheirOperation) {
     desktop.messages.clear();
     opener.receive({OpenIntent::open, {lockedPath}});
     ASSERT_TRUE(opener.openWhenReady());
-    EXPECT_EQ(model.selectedOption, Option::OptDecFiles);
-    EXPECT_FALSE(model.EncFiles);
+    EXPECT_EQ(model.operation(), Option::OptDecFiles);
     ASSERT_EQ(model.targetList.size(), 1u);
     const ListRow& row = model.targetList[0];
     EXPECT_EQ(row.path, lockedPath);
@@ -361,8 +363,7 @@ TEST_F(Opener, AFolderIsPreparedAsAddPreparesIt) {
     temp.write("Work/Reports/sub/b.txt", "b");
     opener.receive({OpenIntent::lock, {folder}});
     ASSERT_TRUE(opener.openWhenReady());
-    EXPECT_EQ(model.selectedOption, Option::OptEncFolder);
-    EXPECT_TRUE(model.EncFolder);
+    EXPECT_EQ(model.operation(), Option::OptEncFolder);
     EXPECT_EQ(model.FolderName, "Reports");
     EXPECT_EQ(model.foundFiles.size(), 2u);
     EXPECT_TRUE(model.runButtonEnabled);
@@ -373,7 +374,7 @@ TEST_F(Opener, AFolderIsPreparedAsAddPreparesIt) {
     // The Unlock action on the folder under its locked name brings it back.
     opener.receive({OpenIntent::unlock, {temp / ("Work/" + lockedFolderName("Reports"))}});
     ASSERT_TRUE(opener.openWhenReady());
-    EXPECT_EQ(model.selectedOption, Option::OptDecFolder);
+    EXPECT_EQ(model.operation(), Option::OptDecFolder);
     EXPECT_EQ(model.PlainFolderPath, folder);
     EXPECT_TRUE(model.runButtonEnabled);
     form.cmdEncDec_Click();
@@ -388,18 +389,23 @@ TEST_F(Opener, DropsAddToTheListOfTheOperationInFront) {
     EXPECT_FALSE(opener.drop({a}));  // the password page is in front
     passGate();
     EXPECT_FALSE(opener.drop({a}));  // and now the choice page
+    // Not while a run is in progress.
     choose(&MainWindowHandlers::OptEncFiles_Click);
-    model.runInProgress = true;
-    EXPECT_FALSE(opener.drop({a}));
-    model.runInProgress = false;
+    model.targetList = {row(temp.write("data/other.txt", "o"))};
+    bool droppedDuringRun = true;
+    desktop.onMessage = [&](const Shown&) { droppedDuringRun = opener.drop({a}); };
+    form.cmdEncDec_Click();
+    desktop.onMessage = nullptr;
+    EXPECT_FALSE(droppedDuringRun);
+    desktop.messages.clear();
+    choose(&MainWindowHandlers::OptEncFiles_Click);
     EXPECT_TRUE(model.targetList.empty());
-    EXPECT_TRUE(desktop.messages.empty());
 
     ASSERT_TRUE(opener.drop({a}));
     ASSERT_TRUE(opener.drop({b, a, folder}));
     EXPECT_EQ(texts(model.targetList), (std::vector<std::string>{a, b}));
     EXPECT_TRUE(model.runButtonEnabled);
-    EXPECT_EQ(model.selectedOption, Option::OptEncFiles);
+    EXPECT_EQ(model.operation(), Option::OptEncFiles);
     EXPECT_EQ(desktop.messages,
               (std::vector<Shown>{{"This item was not added:\r" + folder +
                                        ": it calls for Encrypt a Folder, and Encrypt File(s) was "

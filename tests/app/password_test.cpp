@@ -32,7 +32,7 @@ TEST_F(Wizard, FirstUseSetsThePasswordOrSaysWhyNot) {
         SCOPED_TRACE("\"" + c.password + "\" / \"" + c.confirm + "\"");
         settings.values.clear();
         desktop.messages.clear();
-        model.bringToFront(Page::fraPassword);
+        model.wizard = WizardState();  // a fresh start
         uint64_t focusBefore = model.focusRequests;
 
         typePassword(c.password, c.confirm);
@@ -72,7 +72,7 @@ TEST_F(Wizard, ASetPasswordIsMatchedExactlyAndTheConfirmFieldIgnored) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.password);
         desktop.messages.clear();
-        model.bringToFront(Page::fraPassword);
+        model.wizard = WizardState();  // a fresh start
         typePassword(c.password, c.confirm);
         EXPECT_EQ(model.topPage(), c.accepted ? Page::fraSelect : Page::fraPassword);
         std::vector<Shown> expected;

@@ -20,6 +20,7 @@
 
 #include "app/folder_chooser.h"
 #include "engine/formats/locked_folder_name.h"
+#include "engine/formats/locked_kind.h"
 #include "engine/platform/paths.h"
 #include "folders/folder_lists.h"
 #include "folders/folder_state.h"
@@ -33,16 +34,13 @@ namespace {
 using Lines = std::vector<std::string>;
 
 const Shown kFolderEncrypted{"Encryption Completed Successfully", Icon::information, "Vellumar"};
-const Shown kFolderDecrypted{
-    "Decryption Completed Successfully\rPlease Restart Application To Get\r"
-    "Updated Encrypted Folders List",
-    Icon::information, "Vellumar"};
+// The list of encrypted folders is read anew each time: no restart is asked for.
+const Shown kFolderDecrypted{"Decryption Completed Successfully", Icon::information, "Vellumar"};
 
-TEST_F(Runs, TheDispatcherRunsTheChosenOperationAndStartsOverFromTheChoice) {
+TEST_F(Runs, TheDispatcherRunsTheOperationOfThePageAndStartsOverFromTheChoice) {
     struct Case {
         const char* name;
-        bool encFolder, decFolder, encFiles, decFiles;
-        const char* caption;
+        Option operation;
         bool ended;             // choice page in front, target list emptied
         bool foundListEmptied;  // the search results too
         std::vector<Shown> messages;
@@ -53,40 +51,37 @@ TEST_F(Runs, TheDispatcherRunsTheChosenOperationAndStartsOverFromTheChoice) {
     const Shown plain{file + " is already unlocked.", Icon::none, "Vellumar"};
     const Shown notDone{"0 of 1 file was unlocked.", Icon::exclamation, "Vellumar"};
     const Case cases[] = {
-        {"no operation", false, false, false, false, "Encrypt", false, false, {}},
-        {"encrypt files", false, false, true, false, "Encrypt", true, false, {encrypted}},
+        // No target page open: the run is refused.
+        {"no operation", Option::none, false, false, {}},
+        {"encrypt files", Option::OptEncFiles, true, false, {encrypted}},
         // A file that did not get there ends in the count, never in success.
-        {"decrypt files", false, false, false, true, "Decrypt", true, false, {plain, notDone}},
-        // The caption, not the flags, chooses between the two folder steps.
-        {"both folder flags", true, true, false, false, "Decrypt", true, true, {kFolderDecrypted}},
+        {"decrypt files", Option::OptDecFiles, true, false, {plain, notDone}},
+        // A folder run needs a folder in hand; the listed rows are not one.
+        {"encrypt folder, none in hand", Option::OptEncFolder, false, false, {}},
+        {"decrypt folder, none in hand", Option::OptDecFolder, false, false, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         if (!fileExists(file)) temp.write("w/a.txt", "a");
         ensureFolderList();
         model = WindowModel();
-        model.bringToFront(Page::fraResult);
-        model.EncFolder = c.encFolder;
-        model.DecFolder = c.decFolder;
-        model.EncFiles = c.encFiles;
-        model.DecFiles = c.decFiles;
-        model.runButtonCaption = c.caption;
+        openTargetPage(model, c.operation);
         model.runButtonEnabled = true;
         model.targetList = rows({file});
-        if (c.encFolder) model.targetList.clear();
         model.foundFiles = rows({temp / "w/found-but-not-a-file-run"});
         desktop.messages.clear();
 
         cmdEncDec_Click(model, desktop);
 
         EXPECT_EQ(desktop.messages, c.messages);
-        EXPECT_FALSE(model.runButtonEnabled);
-        EXPECT_FALSE(model.runInProgress);
-        EXPECT_EQ(model.topPage(), c.ended ? Page::fraSelect : Page::fraResult);
+        EXPECT_EQ(model.runButtonEnabled, !c.ended);
+        EXPECT_FALSE(model.wizard.running());
+        const Page page =
+            c.ended || c.operation == Option::none ? Page::fraSelect : Page::fraResult;
+        EXPECT_EQ(model.topPage(), page);
         EXPECT_EQ(model.targetList.empty(), c.ended);
         EXPECT_EQ(model.foundFiles.empty(), c.foundListEmptied);
-        EXPECT_EQ(std::tie(model.EncFolder, model.DecFolder, model.EncFiles, model.DecFiles),
-                  std::tie(c.encFolder, c.decFolder, c.encFiles, c.decFiles));
+        EXPECT_EQ(model.operation(), c.ended ? Option::none : c.operation);
     }
 }
 
@@ -107,8 +102,8 @@ class CancellingDesktop : public ScriptedDesktop {
     int worked_ = 0;
 };
 
-// Success is said only when every file got there: a file gone, a cancel or
-// an empty list each end the run in what it did instead.
+// Success is said only when every file got there: a file gone or a cancel
+// each end the run in what it did instead. An empty list is not run at all.
 TEST_F(Runs, AFileRunThatFallsShortEndsInItsCountNeverInSuccess) {
     struct Case {
         const char* name;
@@ -154,20 +149,17 @@ TEST_F(Runs, AFileRunThatFallsShortEndsInItsCountNeverInSuccess) {
         paths.resize(c.rows);
         CancellingDesktop person(c.cancelAfter < 0 ? 1000 : c.cancelAfter, c.firstLarge);
         model = WindowModel();
-        (unlocking ? model.DecFiles : model.EncFiles) = true;
-        model.selectedOption = unlocking ? Option::OptDecFiles : Option::OptEncFiles;
-        model.runButtonCaption = c.caption;
+        openTargetPage(model, unlocking ? Option::OptDecFiles : Option::OptEncFiles);
         model.targetList = rows(paths);
 
         cmdEncDec_Click(model, person);
 
         std::vector<Shown> expected;
-        if (c.rows == 0) expected.push_back({"No file is checked", Icon::exclamation, "Vellumar"});
         std::string said = c.said;
         if (c.secondGone) said.replace(said.find("{gone}"), 6, paths[1]);
         if (!said.empty()) expected.push_back({said, Icon::exclamation, "Vellumar"});
         EXPECT_EQ(person.messages, expected);
-        EXPECT_EQ(model.topPage(), Page::fraSelect);
+        EXPECT_EQ(model.topPage(), c.rows == 0 ? Page::fraResult : Page::fraSelect);
         // A cancelled run leaves the second file as it was.
         if (c.cancelAfter >= 0) {
             EXPECT_TRUE(unlocking ? startsWithLockedMarker(paths[1])
@@ -209,9 +201,8 @@ class FolderSteps : public Runs {
     // What the chooser leaves for "Encrypt a Folder".
     void chooseToEncrypt(const std::string& name) {
         model = WindowModel();
-        model.EncFolder = true;
-        model.selectedOption = Option::OptEncFolder;
-        model.runButtonCaption = "Encrypt";
+        openTargetPage(model, Option::OptEncFolder);
+        model.runButtonEnabled = true;
         model.ParentPath = parent();
         model.FolderName = name;
         writePendingFolder(plainPath(name));
@@ -222,9 +213,8 @@ class FolderSteps : public Runs {
     // What the encrypted-folders window leaves for "Decrypt a Folder".
     void chooseToDecrypt(const std::string& name, const std::string& where) {
         model = WindowModel();
-        model.DecFolder = true;
-        model.selectedOption = Option::OptDecFolder;
-        model.runButtonCaption = "Decrypt";
+        openTargetPage(model, Option::OptDecFolder);
+        model.runButtonEnabled = true;
         model.ParentPath = parent();
         model.FolderName = name;
         model.PlainFolderPath = plainPath(name);

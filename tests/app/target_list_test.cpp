@@ -93,6 +93,8 @@ TEST(Selection, TheDialogFormSplitsBackIntoTheChosenPaths) {
 }
 
 TEST_F(Wizard, ClearEmptiesBothListsAndDeletesTheScratchFiles) {
+    passGate();
+    choose(&MainWindowHandlers::OptEncFiles_Click);
     model.targetList = {row("a")};
     model.foundFiles = {row("b")};
     std::string scratch = temp.write("home/temp", "t");

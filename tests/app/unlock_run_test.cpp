@@ -13,6 +13,7 @@
 #include <unistd.h>
 #endif
 
+#include "engine/formats/locked_kind.h"
 #include "engine/platform/paths.h"
 #include "app/file_run_handlers.h"
 #include "tests/locking/run_fixture.h"

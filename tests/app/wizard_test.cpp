@@ -1,8 +1,11 @@
 // Start-up, the choice page, Next and Back, the ways out, menus and about page.
 
+#include <functional>
+
 #include "app/web_pages.h"
 #include "engine/platform/file_system.h"
 #include "engine/platform/paths.h"
+#include "engine/platform/platform.h"
 #include "tests/app/wizard_fixture.h"
 #include "tests/support/file_attributes.h"
 
@@ -11,18 +14,28 @@ namespace {
 
 using Handler = void (MainWindowHandlers::*)();
 
-TEST_F(Wizard, StartsOnThePasswordPageWithTheDesignState) {
+TEST_F(Wizard, StartsOnThePasswordPageWithNothingChosen) {
     EXPECT_EQ(model.topPage(), Page::fraPassword);
-    EXPECT_EQ(model.selectedOption, Option::none);
-    EXPECT_FALSE(model.EncFolder || model.DecFolder || model.EncFiles || model.DecFiles);
-    EXPECT_TRUE(model.nextButtonEnabled);
-    EXPECT_TRUE(model.runButtonEnabled);
-    EXPECT_EQ(model.targetPrompt, "Label3");
-    EXPECT_EQ(model.runButtonCaption, "E / D");
+    EXPECT_FALSE(model.wizard.gatePassed());
+    EXPECT_EQ(model.wizard.choice(), Option::none);
+    EXPECT_EQ(model.operation(), Option::none);
+    EXPECT_FALSE(model.runButtonEnabled);
+    // First use: the password is set, so it is typed twice.
+    EXPECT_TRUE(model.confirmVisible);
     EXPECT_TRUE(model.targetList.empty());
     EXPECT_EQ(model.WindowsDir, windowsDirectory());
     EXPECT_EQ(model.WindowsSystemDir, systemDirectory());
     EXPECT_TRUE(desktop.messages.empty());
+}
+
+// The confirmation field is there only while the password is being set.
+TEST_F(Wizard, TheConfirmationFieldIsShownOnlyUntilThePasswordIsSet) {
+    passGate();
+    EXPECT_FALSE(model.confirmVisible);
+    WindowModel later;
+    MainWindowHandlers next(later, desktop, settings);
+    ASSERT_TRUE(next.Form_Load(false));
+    EXPECT_FALSE(later.confirmVisible);
 }
 
 TEST(StartUp, ASecondInstanceIsRefusedAndUnloadsTheWindows) {
@@ -41,46 +54,43 @@ TEST(StartUp, ASecondInstanceIsRefusedAndUnloadsTheWindows) {
     EXPECT_TRUE(model.WindowsDir.empty());
 }
 
-TEST_F(Wizard, NextActsOnTheChosenOption) {
+TEST_F(Wizard, NextOpensThePageOfTheChosenOperation) {
     struct Case {
         Handler option;
-        bool encFolder, decFolder, encFiles, decFiles;
         std::string label3, caption;
         bool clears;  // presses Clear: list emptied, run button disabled
     } cases[] = {
-        {&MainWindowHandlers::OptEncFolder_Click, true, false, false, false,
-         "Add folder to be encrypted and locked", "Encrypt", true},
-        {&MainWindowHandlers::OptDecFolder_Click, false, true, false, false,
-         "Add folder to be decrypted and unlocked", "Decrypt", true},
-        {&MainWindowHandlers::OptEncFiles_Click, false, false, true, false,
-         "Add files that are to be encrypted and locked", "Encrypt", false},
-        {&MainWindowHandlers::OptDecFiles_Click, false, false, false, true,
-         "Add files that are to be decrypted and unlocked", "Decrypt", false},
-        {nullptr, false, false, false, false, "Label3", "E / D", false},
+        {&MainWindowHandlers::OptEncFolder_Click, "Add folder to be encrypted and locked",
+         "Encrypt", true},
+        {&MainWindowHandlers::OptDecFolder_Click, "Add folder to be decrypted and unlocked",
+         "Decrypt", true},
+        {&MainWindowHandlers::OptEncFiles_Click, "Add files that are to be encrypted and locked",
+         "Encrypt", false},
+        {&MainWindowHandlers::OptDecFiles_Click, "Add files that are to be decrypted and unlocked",
+         "Decrypt", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label3);
         WindowModel fresh;
         MainWindowHandlers form(fresh, desktop, settings);
         ASSERT_TRUE(form.Form_Load(false));
-        fresh.bringToFront(Page::fraSelect);
+        fresh.wizard.passGate();
         fresh.targetList = {row("kept")};
+        // What an earlier folder left: never run by this page.
         fresh.foundFiles = {row("found")};
+        fresh.FolderName = "Reports";
         temp.write("home/temp", "t");
         temp.write("home/encfile", "e");
 
-        if (c.option) (form.*c.option)();
+        (form.*c.option)();
         form.cmdNext_Click();
 
         EXPECT_EQ(fresh.topPage(), Page::fraResult);
-        EXPECT_EQ(fresh.EncFolder, c.encFolder);
-        EXPECT_EQ(fresh.DecFolder, c.decFolder);
-        EXPECT_EQ(fresh.EncFiles, c.encFiles);
-        EXPECT_EQ(fresh.DecFiles, c.decFiles);
-        EXPECT_EQ(fresh.targetPrompt, c.label3);
-        EXPECT_EQ(fresh.runButtonCaption, c.caption);
+        EXPECT_EQ(targetPrompt(fresh.operation()), c.label3);
+        EXPECT_EQ(runButtonCaption(fresh.operation()), c.caption);
         EXPECT_EQ(fresh.targetList.empty(), c.clears);
-        EXPECT_EQ(fresh.foundFiles.empty(), c.clears);
+        EXPECT_TRUE(fresh.foundFiles.empty());
+        EXPECT_EQ(fresh.FolderName, "");
         EXPECT_EQ(fresh.runButtonEnabled, !c.clears);
         EXPECT_EQ(fileExists(temp / "home/temp"), !c.clears);
         EXPECT_EQ(fileExists(temp / "home/encfile"), !c.clears);
@@ -88,18 +98,31 @@ TEST_F(Wizard, NextActsOnTheChosenOption) {
     EXPECT_TRUE(desktop.messages.empty());
 }
 
-TEST_F(Wizard, OptionsEnableNextAndOnlyFolderOptionsSetEncFolderOpt) {
-    model.nextButtonEnabled = false;
-    form.OptEncFolder_Click();
-    EXPECT_TRUE(model.nextButtonEnabled);
-    EXPECT_TRUE(model.EncFolderOpt);
-    form.OptEncFiles_Click();
-    EXPECT_TRUE(model.EncFolderOpt);
+// No placeholder page: Next with no operation chosen stays where it is.
+TEST_F(Wizard, NextWithNothingChosenStaysOnTheChoicePage) {
+    passGate();
+    form.cmdNext_Click();
+    EXPECT_EQ(model.topPage(), Page::fraSelect);
+    EXPECT_EQ(model.operation(), Option::none);
+    EXPECT_TRUE(desktop.messages.empty());
+}
+
+// An option button's click that lands after Next (its Alt letter clicks it
+// a moment later) must not change what the open page adds and runs.
+TEST_F(Wizard, AnOptionClickedOffTheChoicePageChangesNothing) {
+    form.OptDecFolder_Click();  // before the gate
+    EXPECT_EQ(model.wizard.choice(), Option::none);
+    passGate();
+    choose(&MainWindowHandlers::OptDecFiles_Click);
     form.OptDecFolder_Click();
-    EXPECT_FALSE(model.EncFolderOpt);
-    form.OptDecFiles_Click();
-    EXPECT_FALSE(model.EncFolderOpt);
-    EXPECT_EQ(model.selectedOption, Option::OptDecFiles);
+    EXPECT_EQ(model.wizard.choice(), Option::OptDecFiles);
+    EXPECT_EQ(model.operation(), Option::OptDecFiles);
+    // Add picks files, as the page says, not a folder.
+    const std::string locked = temp.write("data/abgrf.VKL", "[Secret]x");
+    desktop.fileAnswers.push_back({locked});
+    form.cmdAdd_Click();
+    EXPECT_EQ(texts(model.targetList).size(), 1u);
+    EXPECT_TRUE(desktop.fileAnswers.empty());
 }
 
 // Locked files stay hidden and read-only when Decrypt File(s) is left
@@ -127,54 +150,87 @@ TEST_F(Wizard, LockedFilesStayHiddenAndReadOnlyAfterDecryptFiles) {
 #endif
         (form.*leave)();
         EXPECT_EQ(attributes(), lockedAttributes);
-        model.bringToFront(Page::fraSelect);
+        model.wizard = WizardState();  // a fresh start
     }
     EXPECT_TRUE(desktop.messages.empty());
 }
 
-// Next leaves exactly the chosen operation: an earlier run's flag would
-// send the run button to that operation instead.
-TEST_F(Wizard, NextLeavesExactlyOneOperationChosen) {
+// Next leaves exactly the chosen operation, and nothing of an earlier
+// folder: a folder run acts only on a folder that its own Add picks.
+TEST_F(Wizard, NextLeavesExactlyTheChosenOperation) {
     struct Case {
         Handler before, after;
-        bool encFolder, decFolder, encFiles, decFiles;
+        Option operation;
     } cases[] = {
-        {&MainWindowHandlers::OptEncFolder_Click, &MainWindowHandlers::OptEncFiles_Click, false,
-         false, true, false},
-        {&MainWindowHandlers::OptDecFolder_Click, &MainWindowHandlers::OptDecFiles_Click, false,
-         false, false, true},
-        {&MainWindowHandlers::OptEncFiles_Click, &MainWindowHandlers::OptDecFolder_Click, false,
-         true, false, false},
-        {&MainWindowHandlers::OptDecFiles_Click, &MainWindowHandlers::OptEncFolder_Click, true,
-         false, false, false},
+        {&MainWindowHandlers::OptEncFolder_Click, &MainWindowHandlers::OptEncFiles_Click,
+         Option::OptEncFiles},
+        {&MainWindowHandlers::OptDecFolder_Click, &MainWindowHandlers::OptDecFiles_Click,
+         Option::OptDecFiles},
+        {&MainWindowHandlers::OptEncFiles_Click, &MainWindowHandlers::OptDecFolder_Click,
+         Option::OptDecFolder},
+        {&MainWindowHandlers::OptDecFiles_Click, &MainWindowHandlers::OptEncFolder_Click,
+         Option::OptEncFolder},
     };
     passGate();
     for (const Case& c : cases) {
         choose(c.before);
-        model.FolderName = "Reports";  // a folder in hand from the earlier run
+        model.FolderName = "Reports";  // a folder in hand from the earlier page
         model.ParentPath = temp / "";
         model.PlainFolderPath = temp / "Reports";
-        model.bringToFront(Page::fraSelect);  // where a run leaves the window
+        form.cmdBack_Click();
         choose(c.after);
-        EXPECT_EQ(std::tie(model.EncFolder, model.DecFolder, model.EncFiles, model.DecFiles),
-                  std::tie(c.encFolder, c.decFolder, c.encFiles, c.decFiles));
-        // A folder run acts only on a folder that its own Add picks.
-        if (c.encFolder || c.decFolder) {
-            EXPECT_EQ(model.FolderName + model.ParentPath + model.PlainFolderPath, "");
-        }
+        EXPECT_EQ(model.operation(), c.operation);
+        EXPECT_EQ(model.FolderName + model.ParentPath + model.PlainFolderPath, "");
         form.cmdBack_Click();
     }
 
+    choose(&MainWindowHandlers::OptEncFolder_Click);
     model.targetList = {row("a")};
     model.runButtonEnabled = true;
     form.cmdBack_Click();
     EXPECT_EQ(model.topPage(), Page::fraSelect);
-    EXPECT_FALSE(model.EncFolder || model.DecFolder || model.EncFiles || model.DecFiles);
+    EXPECT_EQ(model.operation(), Option::none);
     EXPECT_TRUE(model.targetList.empty());
     EXPECT_FALSE(model.runButtonEnabled);
     // The choice stays, so Next can be pressed again at once.
-    EXPECT_EQ(model.selectedOption, Option::OptEncFolder);
-    EXPECT_TRUE(model.nextButtonEnabled);
+    EXPECT_EQ(model.wizard.choice(), Option::OptEncFolder);
+}
+
+// Before the password is given nothing that changes files or lists works,
+// whatever the widgets show: no dialog opens, no file or record changes.
+TEST_F(Wizard, TheGateGuardsEveryHandlerThatChangesFiles) {
+    const std::string locked = temp.write("data/abgrf.VKL", "[Secret]x");
+    const std::string plain = temp.write("data/plain.txt", "plain");
+    const std::string list = temp.write("home/files", locked + "\r\n");
+    int findLocked = 0;
+    form.hooks.findLockedItems = [&] { ++findLocked; };
+    model.targetList = {row(locked), row(plain)};
+    const std::vector<std::pair<const char*, std::function<void()>>> events = {
+        {"option", [&] { form.OptDecFiles_Click(); }},
+        {"next", [&] { form.cmdNext_Click(); }},
+        {"add", [&] { form.cmdAdd_Click(); }},
+        {"clear", [&] { form.cmdClear_Click(); }},
+        {"run", [&] { form.cmdEncDec_Click(); }},
+        {"seal", [&] { form.chkSeal_Click(true); }},
+        {"find locked items", [&] { form.mnuFindLocked_Click(); }},
+        {"paths from outside", [&] { form.openTargetPage(Option::OptDecFiles); }},
+    };
+    for (const auto& [name, event] : events) {
+        SCOPED_TRACE(name);
+        event();
+        EXPECT_EQ(model.topPage(), Page::fraPassword);
+        EXPECT_EQ(model.operation(), Option::none);
+        EXPECT_EQ(texts(model.targetList), (std::vector<std::string>{locked, plain}));
+    }
+    EXPECT_EQ(findLocked, 0);
+    EXPECT_EQ(readFile(locked), "[Secret]x");
+    EXPECT_EQ(readFile(plain), "plain");
+    EXPECT_EQ(readFile(list), locked + "\r\n");
+    EXPECT_TRUE(desktop.messages.empty());
+
+    passGate();
+    form.mnuFindLocked_Click();
+    EXPECT_EQ(findLocked, 1);
 }
 
 TEST_F(Wizard, WaysOut) {
@@ -207,13 +263,31 @@ TEST_F(Wizard, AboutOkReturnsToThePageUnderItWithThePasswordFieldsEmpty) {
     EXPECT_EQ(texts(model.targetList), (std::vector<std::string>{"a", "b"}));
 }
 
-TEST_F(Wizard, WebPagesOpenTheirAddresses) {
-    form.mnuVisit_Click();
-    form.Label5_Click();
-    form.Label6_Click();
-    form.mnuOnline_Click();
-    EXPECT_EQ(desktop.addresses,
-              (std::vector<std::string>{kHomePage, kHomePage, kContactPage, helpPageAddress()}));
+// The addresses are the build's; a page without one opens nothing, and the
+// help page falls back to the online help, or else to where the file belongs.
+TEST_F(Wizard, WebPagesOpenTheirAddressesOrNothingWithoutOne) {
+    const VendorPages built = vendorPages();
+    const std::string besideProgram = fileAddress(getFolderPart(executablePath()) + kHelpFileName);
+    struct Case {
+        VendorPages pages;
+        std::vector<std::string> opened;  // by Visit, "Visit our web site now", "Contact Us", Help
+    } cases[] = {
+        {{"https://home.test/", "https://home.test/contact", "https://home.test/help"},
+         {"https://home.test/", "https://home.test/", "https://home.test/contact",
+          "https://home.test/help"}},
+        {{"", "https://home.test/contact", ""}, {"https://home.test/contact", besideProgram}},
+        {{"", "", ""}, {besideProgram}},
+    };
+    for (const Case& c : cases) {
+        vendorPages() = c.pages;
+        desktop.addresses.clear();
+        form.mnuVisit_Click();
+        form.Label5_Click();
+        form.Label6_Click();
+        form.mnuOnline_Click();
+        EXPECT_EQ(desktop.addresses, c.opened) << c.pages.home << " " << c.pages.contact;
+    }
+    vendorPages() = built;
     EXPECT_TRUE(desktop.messages.empty());
 }
 

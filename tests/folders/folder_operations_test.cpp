@@ -13,6 +13,7 @@
 
 #include "engine/lists/hidden_list.h"
 #include "engine/formats/locked_folder_name.h"
+#include "engine/formats/locked_header.h"
 #include "engine/platform/paths.h"
 #include "engine/formats/text_shift.h"
 #include "app/folder_chooser.h"
@@ -246,6 +247,23 @@ TEST_F(FolderOperations, ALockedFolderIsListedHiddenAndRenamedAndUnlocksBack) {
     EXPECT_EQ(attributesOf(plain) & ~kAttrArchive, kAttrDirectory);
     EXPECT_EQ(records(), Lines{});
     EXPECT_TRUE(desktop.messages.empty());
+}
+
+// A file with a locked name and a header line that verifies, but without
+// the marker a locked file starts with, is the person's own: it is locked
+// with the rest, never passed over as locked already.
+TEST_F(FolderOperations, AFileWithoutTheMarkerIsLockedWithTheFolder) {
+    const std::string plain = makeTree();
+    const std::string unmarked = "[Public]" + makeLockedHeader().substr(8) + "\r\nmine";
+    temp.write("T/header.VKL", unmarked);
+    const FolderRunResult locked = lockFolder(plain, everyRule(), desktop);
+    EXPECT_TRUE(locked.folderDone);
+    EXPECT_EQ(locked.files.count(ItemStatus::done), 4u);
+    EXPECT_FALSE(fileExists(in(lockedOf("T"), "header.VKL")));
+
+    const FolderRunResult unlocked = unlockFolder(plain, {}, desktop);
+    EXPECT_TRUE(unlocked.folderDone);
+    EXPECT_EQ(readFile(in(plain, "header.VKL")), unmarked);
 }
 
 // Every way a lock stops short, with the value that says so and what is

@@ -17,6 +17,7 @@
 #include <unistd.h>
 #endif
 
+#include "engine/formats/locked_kind.h"
 #include "engine/lists/list_file.h"
 #include "engine/runs/write_batch.h"
 #include "tests/engine/formats/lock_fixture.h"
@@ -237,6 +238,26 @@ TEST(FileOperations, AnUnlockEndsAtASmallFileItCannotUnlockAndSaysWhere) {
     EXPECT_TRUE(desktop.messages.empty());
     EXPECT_EQ(readFile(temp / "w/done.txt"), "done");
     EXPECT_TRUE(fileExists(later));
+}
+
+// A locked file's content under a name without the marker is no locked file:
+// unlocked, it would come back under a name made from the wrong one.
+TEST(FileOperations, AnUnlockRefusesLockedContentUnderANameWithoutTheMarker) {
+    TempFolder temp;
+    ScriptedDesktop desktop;
+    const std::string plain = temp.write("w/a.txt", "a");
+    ASSERT_TRUE(lockSmallFile(plain, desktop).done());
+    const std::string locked = readFile(lockedName(plain, kSmallExtension));
+    const std::string renamed = temp.write("w/backup.txt", locked);
+    const std::string noDot = temp.write("w/backupVKW", locked);
+    const std::string before = listTree(temp / "w");
+
+    const RunReport report = unlockFiles({renamed, noDot}, UnlockOptions{}, nullptr, desktop);
+
+    expectItems(report, {{renamed, ItemStatus::refused, Refusal::notLocked},
+                         {noDot, ItemStatus::refused, Refusal::notLocked}});
+    EXPECT_EQ(listTree(temp / "w"), before);
+    EXPECT_EQ(readFile(renamed), locked);
 }
 
 // What was done before the cancel is done and committed; the rest is as it was.

@@ -13,6 +13,7 @@
 #include "engine/platform/platform.h"
 #include "engine/formats/small_file.h"
 #include "app/window_model.h"
+#include "tests/app/target_page.h"
 #include "tests/engine/formats/lock_fixture.h"
 #include "tests/support/file_attributes.h"
 #include "tests/support/scripted_desktop.h"
