@@ -151,6 +151,20 @@ struct Program {
         QTest::keyClicks(find<QLineEdit>("txtConfirm"), QStringLiteral("secret"));
         click("cmdPassword");
     }
+    // A key typed as a person types it: into the widget that has the focus.
+    void key(Qt::Key which, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : &window, which, modifiers);
+    }
+    // The window active, and the password set by keyboard alone.
+    bool passGateByKeyboard() {
+        QApplication::setActiveWindow(&window);
+        if (!QTest::qWaitForWindowActive(&window)) return false;
+        QTest::keyClicks(find<QLineEdit>("txtPassword"), QStringLiteral("secret"));
+        QTest::keyClicks(find<QLineEdit>("txtConfirm"), QStringLiteral("secret"));
+        key(Qt::Key_Return);
+        return true;
+    }
     QStringList listed() {
         QStringList rows;
         auto* list = find<QTreeWidget>("ListFiles");
@@ -965,15 +979,7 @@ TEST_F(Gui, TheWindowGrowsAndTheListShowsEveryRowInFull) {
 TEST_F(Gui, TheKeyboardReachesEveryButton) {
     Program program;
     MainWindow& window = program.window;
-    QApplication::setActiveWindow(&window);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    auto key = [&](Qt::Key which, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QWidget* focus = QApplication::focusWidget();
-        QTest::keyClick(focus ? focus : &window, which, modifiers);
-    };
-    QTest::keyClicks(program.find<QLineEdit>("txtPassword"), QStringLiteral("secret"));
-    QTest::keyClicks(program.find<QLineEdit>("txtConfirm"), QStringLiteral("secret"));
-    key(Qt::Key_Return);
+    ASSERT_TRUE(program.passGateByKeyboard());
     ASSERT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
     EXPECT_TRUE(window.page(Page::fraSelect)->isAncestorOf(QApplication::focusWidget()));
 
@@ -987,23 +993,23 @@ TEST_F(Gui, TheKeyboardReachesEveryButton) {
                    {Qt::Key_C, "OptEncFiles"}};
     for (const auto& letter : letters) {
         auto* option = program.find<QRadioButton>(letter.option);
-        key(letter.letter, Qt::AltModifier);
+        program.key(letter.letter, Qt::AltModifier);
         // A letter chooses at once: a key typed right behind it acts on this choice.
         EXPECT_TRUE(option->isChecked()) << letter.option;
         EXPECT_TRUE(option->hasFocus()) << letter.option;
     }
     EXPECT_EQ(program.model.wizard.choice(), Option::OptEncFiles);
     // Enter on the choice page is Next.
-    key(Qt::Key_Enter, Qt::KeypadModifier);
+    program.key(Qt::Key_Enter, Qt::KeypadModifier);
     ASSERT_EQ(program.visiblePage(), QStringLiteral("fraResult"));
     EXPECT_EQ(QApplication::focusWidget(), program.find<QPushButton>("cmdAdd"));
 
     // Enter presses the focused button: Add, then the run button by its letter.
     const std::string plain = temp.write("data/a.txt", "a");
     program.desktop.answers.push_back({plain});
-    key(Qt::Key_Return);
+    program.key(Qt::Key_Return);
     EXPECT_EQ(program.listed(), QStringList{qstr(plain)});
-    key(Qt::Key_N, Qt::AltModifier);
+    program.key(Qt::Key_N, Qt::AltModifier);
     EXPECT_TRUE(program.find<QPushButton>("cmdEncDec")->isDown());
     EXPECT_TRUE(QTest::qWaitFor([&] { return !messages().empty(); }));
     EXPECT_EQ(messages(), "64\tVellumar\tFile(s) Encrypted Successfully\n");
@@ -1013,7 +1019,7 @@ TEST_F(Gui, TheKeyboardReachesEveryButton) {
     // After About, OK gives the focus back to the page.
     program.menu("mnuAbout");
     EXPECT_EQ(QApplication::focusWidget(), program.find<QPushButton>("cmdOK"));
-    key(Qt::Key_Return);
+    program.key(Qt::Key_Return);
     EXPECT_EQ(program.visiblePage(), QStringLiteral("fraSelect"));
     EXPECT_TRUE(window.page(Page::fraSelect)->isAncestorOf(QApplication::focusWidget()));
 }
@@ -1023,16 +1029,7 @@ TEST_F(Gui, TheKeyboardReachesEveryButton) {
 // Folder. A folder locked earlier in the session is the one restored.
 TEST_F(Gui, AnAltLetterAndEnterTypedAtOnceOpenTheOperationThatRuns) {
     Program program;
-    MainWindow& window = program.window;
-    QApplication::setActiveWindow(&window);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    auto key = [&](Qt::Key which, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QWidget* focus = QApplication::focusWidget();
-        QTest::keyClick(focus ? focus : &window, which, modifiers);
-    };
-    QTest::keyClicks(program.find<QLineEdit>("txtPassword"), QStringLiteral("secret"));
-    QTest::keyClicks(program.find<QLineEdit>("txtConfirm"), QStringLiteral("secret"));
-    key(Qt::Key_Return);
+    ASSERT_TRUE(program.passGateByKeyboard());
     ASSERT_TRUE(program.model.wizard.gatePassed());
 
     const std::string folder = temp / "Work/Reports";
@@ -1047,8 +1044,8 @@ TEST_F(Gui, AnAltLetterAndEnterTypedAtOnceOpenTheOperationThatRuns) {
     ASSERT_TRUE(fileExists(locked));
 
     program.choose("OptDecFiles");
-    key(Qt::Key_L, Qt::AltModifier);
-    key(Qt::Key_Return);
+    program.key(Qt::Key_L, Qt::AltModifier);
+    program.key(Qt::Key_Return);
     // A person's pace: whatever the letter set off has landed by now.
     QTest::qWait(300);
     EXPECT_EQ(program.model.topPage(), Page::fraResult);
